@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+namespace glomera {
+
+// Writes a file so that it either appears complete or not at all: the bytes go into a
+// temporary file in the target's folder, which replaces the target by rename only when
+// every write and the close succeeded. Until then an earlier file of that name keeps its
+// old contents, and a failed or abandoned write removes the temporary file.
+//
+// Output is collected in a bounded buffer and handed to the system in large blocks. The
+// first failure is sticky: later appends do nothing and commit() reports false.
+class AtomicFile {
+public:
+    static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+
+    AtomicFile() = default;
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // Creates the temporary file for target. False when it cannot be created (the folder
+    // is missing or not writable, the path is empty or names a folder, memory ran out).
+    bool open(const std::string& target);
+
+    void append(const char* data, std::size_t size);
+    void append(char c) {
+        if (used_ == kBufferSize) flush();
+        buffer_[used_++] = c;
+    }
+
+    // A writable stretch of at least `size` bytes (size at most kBufferSize) at the end of
+    // the buffer; confirm what was written with advance().
+    char* reserve(std::size_t size) {
+        if (kBufferSize - used_ < size) flush();
+        return buffer_.get() + used_;
+    }
+    void advance(std::size_t size) { used_ += size; }
+
+    // Flushes, closes and renames over the target. False on any failure, in which case the
+    // temporary file is gone and the target untouched.
+    bool commit();
+
+    bool failed() const { return failed_; }
+
+private:
+    void flush();
+    void discard();
+
+    std::string target_;
+    std::string temporary_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t used_ = 0;
+    int fd_ = -1;
+    bool failed_ = false;
+};
+
+}  // namespace glomera

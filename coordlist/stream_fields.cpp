@@ -1,0 +1,53 @@
+#include "coordlist/stream_fields.h"
+
+#include <locale>
+
+namespace glomera {
+
+StreamFields::StreamFields() { stream_.imbue(std::locale::classic()); }
+
+void StreamFields::reset(std::string_view line) {
+    stream_.clear();
+    stream_.str(std::string(line));
+}
+
+template <typename T>
+bool StreamFields::readNumber(T& value) {
+    T read{};
+    stream_ >> read;
+    if (stream_.fail()) return false;
+    value = read;
+    return true;
+}
+
+bool StreamFields::readFloat(float& value) { return readNumber(value); }
+
+bool StreamFields::readInt(std::int32_t& value) { return readNumber(value); }
+
+bool StreamFields::readToken(std::string& token) {
+    token.clear();
+    stream_ >> token;
+    if (stream_.fail()) {
+        token.clear();
+        return false;
+    }
+    return true;
+}
+
+bool readVoiFields(StreamFields& fields, std::string_view line, VoiLineValues& values) {
+    fields.reset(line);
+    // Each read after a failure fails at once, so the chain stops at the first bad field.
+    bool complete = fields.readFloat(values.x);
+    complete = fields.readFloat(values.y) && complete;
+    complete = fields.readFloat(values.z) && complete;
+    complete = fields.readFloat(values.radius) && complete;
+    complete = fields.readToken(values.name) && complete;
+    values.nameCut = values.name.size() > VoiLineValues::kNameLimit;
+    if (values.nameCut) values.name.resize(VoiLineValues::kNameLimit);
+    complete = fields.readInt(values.r) && complete;
+    complete = fields.readInt(values.g) && complete;
+    complete = fields.readInt(values.b) && complete;
+    return complete;
+}
+
+}  // namespace glomera

@@ -1,0 +1,128 @@
+#include "plugin/sphere_voxels.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+namespace glomera {
+namespace {
+
+// Beyond this radius a sphere holds more than kMaxSphereVoxels for certain: it contains a
+// cube of side 2r/sqrt(3) > 1154, that is over 1.5e9 integer points.
+constexpr float kRadiusSurelyTooLarge = 1000.0f;
+
+bool fitsInt32(float value) {
+    const double v = value;
+    return v > -2147483649.0 && v < 2147483648.0;
+}
+
+// The sphere's geometry with the candidate bounds, all as the literal enumeration uses
+// them: bounds truncated toward zero, every distance computed in 32-bit floats.
+struct Sphere {
+    float cx, cy, cz, r2;
+    std::int64_t xLow, xHigh, yLow, yHigh, zLow, zHigh;
+
+    bool belongs(float dxy, std::int64_t z) const {
+        const float dz = cz - static_cast<float>(z);
+        const float d = dz * dz + dxy;
+        return d <= r2;  // false for a NaN
+    }
+
+    // The z span [low, high] of the row (x, y) with squared in-plane distance dxy. Along a
+    // row the float distance only grows as z moves away from the centre, so the voxels of
+    // a row are one unbroken span around the integer nearest the centre. An estimate from
+    // the real square root is corrected with the exact float test at both ends.
+    bool rowSpan(float dxy, std::int64_t& low, std::int64_t& high) const {
+        const auto clampZ = [this](double z) {
+            return z < zLow ? zLow : z > zHigh ? zHigh : static_cast<std::int64_t>(z);
+        };
+        std::int64_t anchor = clampZ(std::floor(cz));
+        if (!belongs(dxy, anchor)) {
+            anchor = clampZ(std::ceil(cz));
+            if (!belongs(dxy, anchor)) return false;
+        }
+        const double reach = std::sqrt(std::fmax(0.0, double{r2} - double{dxy}));
+        low = std::min(anchor, clampZ(std::ceil(cz - reach)));
+        while (low > zLow && belongs(dxy, low - 1)) --low;
+        while (!belongs(dxy, low)) ++low;
+        high = std::max(anchor, clampZ(std::floor(cz + reach)));
+        while (high < zHigh && belongs(dxy, high + 1)) ++high;
+        while (!belongs(dxy, high)) --high;
+        return true;
+    }
+
+    // Calls visit(x, y, zLow, zHigh) for every row that holds voxels, in sorted order.
+    template <typename Visit>
+    void forEachRow(Visit&& visit) const {
+        if (zLow > zHigh) return;
+        for (std::int64_t x = xLow; x <= xHigh; ++x) {
+            const float dx = cx - static_cast<float>(x);
+            for (std::int64_t y = yLow; y <= yHigh; ++y) {
+                const float dy = cy - static_cast<float>(y);
+                const float dxy = dx * dx + dy * dy;
+                if (!(dxy <= r2)) continue;
+                std::int64_t low, high;
+                if (rowSpan(dxy, low, high)) visit(x, y, low, high);
+            }
+        }
+    }
+};
+
+SphereStatus checkLimits(float cx, float cy, float cz, float radius) {
+    if (!std::isfinite(cx) || !std::isfinite(cy) || !std::isfinite(cz) ||
+        !std::isfinite(radius)) {
+        return SphereStatus::kNotFinite;
+    }
+    if (radius >= kRadiusSurelyTooLarge) return SphereStatus::kTooManyVoxels;
+    for (float c : {cx, cy, cz}) {
+        if (!fitsInt32(c - radius) || !fitsInt32(c + radius)) return SphereStatus::kOutOfRange;
+    }
+    return SphereStatus::kOk;
+}
+
+}  // namespace
+
+std::unique_ptr<std::int32_t[]> makeSphereVoxels(float cx, float cy, float cz, float radius,
+                                                 std::int32_t* count, SphereStatus* status) {
+    *count = 0;
+    SphereStatus outcome = checkLimits(cx, cy, cz, radius);
+    std::unique_ptr<std::int32_t[]> voxels;
+    if (outcome == SphereStatus::kOk) {
+        Sphere sphere{cx, cy, cz, radius * radius, 0, -1, 0, -1, 0, -1};
+        // A negative radius has no voxels, even where truncation toward zero would leave a
+        // candidate range around the origin.
+        if (radius >= 0.0f) {
+            sphere.xLow = static_cast<std::int32_t>(cx - radius);
+            sphere.xHigh = static_cast<std::int32_t>(cx + radius);
+            sphere.yLow = static_cast<std::int32_t>(cy - radius);
+            sphere.yHigh = static_cast<std::int32_t>(cy + radius);
+            sphere.zLow = static_cast<std::int32_t>(cz - radius);
+            sphere.zHigh = static_cast<std::int32_t>(cz + radius);
+        }
+        std::int64_t total = 0;
+        sphere.forEachRow([&total](std::int64_t, std::int64_t, std::int64_t low,
+                                   std::int64_t high) { total += high - low + 1; });
+        if (total > kMaxSphereVoxels) {
+            outcome = SphereStatus::kTooManyVoxels;
+        } else {
+            voxels.reset(new (std::nothrow) std::int32_t[static_cast<std::size_t>(3 * total)]);
+            if (!voxels) outcome = SphereStatus::kNoMemory;
+        }
+        if (voxels) {
+            std::int32_t* out = voxels.get();
+            sphere.forEachRow([&out](std::int64_t x, std::int64_t y, std::int64_t low,
+                                     std::int64_t high) {
+                for (std::int64_t z = low; z <= high; ++z) {
+                    *out++ = static_cast<std::int32_t>(x);
+                    *out++ = static_cast<std::int32_t>(y);
+                    *out++ = static_cast<std::int32_t>(z);
+                }
+            });
+            *count = static_cast<std::int32_t>(total);
+        }
+    }
+    if (status) *status = outcome;
+    return voxels;
+}
+
+}  // namespace glomera

@@ -1,0 +1,123 @@
+#include "voi/voi_writer.h"
+
+#include <charconv>
+#include <cstring>
+
+#include "common/atomic_file.h"
+#include "host/host_operations.h"
+
+namespace glomera {
+namespace {
+
+constexpr char kLineEnd[] = "\r\n";
+constexpr std::size_t kLongestInt = 11;  // "-2147483648"
+
+// Writes the decimal digits of value at out, which has room for kLongestInt characters.
+char* writeInt(char* out, std::int32_t value) {
+    return std::to_chars(out, out + kLongestInt, value).ptr;
+}
+
+// Every piece of text goes through this small wrapper so that line ends and numbers are
+// written one way only.
+class VoiText {
+public:
+    explicit VoiText(AtomicFile& out) : out_(out) {}
+
+    VoiText& text(const char* s) {
+        out_.append(s, std::strlen(s));
+        return *this;
+    }
+    VoiText& number(std::int32_t value) {
+        char digits[kLongestInt];
+        const char* end = writeInt(digits, value);
+        out_.append(digits, static_cast<std::size_t>(end - digits));
+        return *this;
+    }
+    VoiText& lineEnd(int count = 1) {
+        for (int i = 0; i < count; ++i) out_.append(kLineEnd, 2);
+        return *this;
+    }
+    VoiText& headerLine(const char* key, std::int32_t value, int lineEnds) {
+        return text(key).number(value).lineEnd(lineEnds);
+    }
+
+private:
+    AtomicFile& out_;
+};
+
+// Voxel lines "x y z" CR LF. Consecutive voxels of a sphere share x and y along each row,
+// so the "x y " prefix is formatted once per row and only z per voxel.
+void appendVoxelLines(const std::int32_t* voxels, std::int32_t count, AtomicFile& out) {
+    constexpr std::size_t kLongestLine = 3 * kLongestInt + 2 + 2;  // blanks and CR LF
+    char prefix[2 * kLongestInt + 2];
+    std::size_t prefixLength = 0;
+    bool havePrefix = false;
+    std::int32_t prefixX = 0;
+    std::int32_t prefixY = 0;
+    for (std::int32_t j = 0; j < count; ++j, voxels += 3) {
+        if (!havePrefix || voxels[0] != prefixX || voxels[1] != prefixY) {
+            prefixX = voxels[0];
+            prefixY = voxels[1];
+            char* p = writeInt(prefix, prefixX);
+            *p++ = ' ';
+            p = writeInt(p, prefixY);
+            *p++ = ' ';
+            prefixLength = static_cast<std::size_t>(p - prefix);
+            havePrefix = true;
+        }
+        char* line = out.reserve(kLongestLine);
+        std::memcpy(line, prefix, prefixLength);
+        char* p = writeInt(line + prefixLength, voxels[2]);
+        *p++ = '\r';
+        *p++ = '\n';
+        out.advance(static_cast<std::size_t>(p - line));
+    }
+}
+
+}  // namespace
+
+bool appendVoiText(const VoiSet& set, AtomicFile& out) {
+    if (set.voiCount > 0 && static_cast<std::size_t>(set.voiCount) > set.vois.size()) return false;
+    for (std::int32_t i = 0; i < set.voiCount; ++i) {
+        const VoiEntry& voi = set.vois[static_cast<std::size_t>(i)];
+        if (voi.voxelCount > 0 && voi.voxels == nullptr) return false;
+        if (std::memchr(voi.name, '\0', sizeof voi.name) == nullptr) return false;
+    }
+
+    VoiText text(out);
+    text.lineEnd();
+    text.headerLine("FileVersion:                ", set.fileVersion, 2);
+    text.text("ReferenceSpace:             ").text(set.referenceSpace).lineEnd(2);
+    text.headerLine("OriginalVMRResolutionX:     ", set.resolutionX, 1);
+    text.headerLine("OriginalVMRResolutionY:     ", set.resolutionY, 1);
+    text.headerLine("OriginalVMRResolutionZ:     ", set.resolutionZ, 1);
+    text.headerLine("OriginalVMROffsetX:         ", set.offsetX, 1);
+    text.headerLine("OriginalVMROffsetY:         ", set.offsetY, 1);
+    text.headerLine("OriginalVMROffsetZ:         ", set.offsetZ, 1);
+    text.headerLine("OriginalVMRFramingCubeDim:  ", set.framingCubeDim, 2);
+    text.headerLine("LeftRightConvention:        ", set.leftRightConvention, 2);
+    text.text("SubjectVOINamingConvention: ").text(set.namingConvention).lineEnd(3);
+    text.headerLine("NrOfvois:                   ", set.voiCount, 2);
+    for (std::int32_t i = 0; i < set.voiCount; ++i) {
+        const VoiEntry& voi = set.vois[static_cast<std::size_t>(i)];
+        text.text("NameOfVOI:  ").text(voi.name).lineEnd();
+        text.text("ColorOfVOI: ").number(voi.colorR).text(" ").number(voi.colorG).text(" ");
+        text.number(voi.colorB).lineEnd(2);
+        text.headerLine("NrOfVoxels: ", voi.voxelCount, 1);
+        appendVoxelLines(voi.voxels.get(), voi.voxelCount, out);
+        text.lineEnd();
+    }
+    text.lineEnd();
+    text.headerLine("NrOfVOIVTCs: ", set.vtcCount, 1);
+    return true;
+}
+
+bool writeVoiFile(const VoiSet& set) {
+    AtomicFile out;
+    const bool written = set.fileName != nullptr && out.open(set.fileName) &&
+                         appendVoiText(set, out) && out.commit();
+    if (!written) host::ztLogText("Error while writing VOI file");
+    return written;
+}
+
+}  // namespace glomera

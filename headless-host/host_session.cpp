@@ -1,0 +1,135 @@
+#include "headless-host/host_session.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+
+#include "headless-host/voi_file_reader.h"
+
+namespace headless {
+namespace {
+
+// Counts what it is shown of a .voi file; keeps nothing else.
+class LoadSummary : public VoiFileVisitor {
+public:
+    void beginVoi(const VoiInfo& info) override {
+        ++vois;
+        voxels += info.voxelCount;
+        if (vois <= kListed) {
+            listed += "  " + info.name + ": " + std::to_string(info.voxelCount) + " voxels, colour " +
+                      std::to_string(info.color[0]) + " " + std::to_string(info.color[1]) + " " +
+                      std::to_string(info.color[2]) + "\n";
+        }
+    }
+    static constexpr long kListed = 10;
+    long vois = 0;
+    long long voxels = 0;
+    std::string listed;
+};
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    return text;
+}
+
+}  // namespace
+
+HostSession& session() {
+    static HostSession instance;
+    return instance;
+}
+
+std::size_t parameterCapacity(const std::string& name) {
+    if (name == "Command") return 256;
+    if (name == "VOItext" || name == "AllText") return 100000;
+    return 512;
+}
+
+std::string HostSession::parameter(const std::string& name) const {
+    const auto found = parameters.find(name);
+    if (found == parameters.end()) return std::string();
+    std::string value = found->second;
+    const std::size_t limit = parameterCapacity(name) - 1;
+    if (value.size() > limit) {
+        if (messages) {
+            std::fprintf(messages, "HelmoraZT: parameter \"%s\" cut to %zu characters to fit the "
+                         "plug-in's buffer\n", name.c_str(), limit);
+        }
+        value.resize(limit);
+    }
+    return value;
+}
+
+int HostSession::intParameter(const std::string& name) const {
+    const std::string_view text = trimmed(parameter(name));
+    int value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
+float HostSession::floatParameter(const std::string& name) const {
+    const std::string_view text = trimmed(parameter(name));
+    float value = 0.0f;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
+void HostSession::logLine(const char* text) {
+    if (keepLog) logLines.emplace_back(text);
+    if (log) {
+        std::fputs(text, log);
+        std::fputc('\n', log);
+        std::fflush(log);
+    }
+}
+
+void HostSession::messageBox(const char* text) {
+    ++messageBoxes;
+    if (keepLog) messageBoxTexts.emplace_back(text);
+    if (messages) std::fprintf(messages, "[message box] %s\n", text);
+}
+
+int HostSession::askYesNo(const char* question) {
+    if (keepLog) messageBoxTexts.emplace_back(question);
+    if (messages) {
+        std::fprintf(messages, "[yes/no] %s -> %s\n", question, yesNoAnswer ? "Yes" : "No");
+    }
+    return yesNoAnswer;
+}
+
+std::string HostSession::nextAnswer(std::deque<std::string>& answers, const char* title) {
+    std::string answer;
+    if (!answers.empty()) {
+        answer = answers.front();
+        answers.pop_front();
+    }
+    if (messages) {
+        std::fprintf(messages, "[file dialog] %s -> %s\n", title,
+                     answer.empty() ? "(cancelled)" : answer.c_str());
+    }
+    return answer;
+}
+
+void HostSession::loadVois(const char* path) {
+    ++loads;
+    LoadSummary summary;
+    std::string error;
+    if (!readVoiFile(path, summary, error)) {
+        ++failedLoads;
+        lastLoadError = error;
+        if (messages) std::fprintf(messages, "HelmoraZT: cannot load %s: %s\n", path, error.c_str());
+        return;
+    }
+    if (log) {
+        std::fprintf(log, "HelmoraZT: loaded %s: %ld VOIs, %lld voxels\n%s", path, summary.vois,
+                     summary.voxels, summary.listed.c_str());
+        if (summary.vois > LoadSummary::kListed) {
+            std::fprintf(log, "  ... and %ld more\n", summary.vois - LoadSummary::kListed);
+        }
+        std::fflush(log);
+    }
+}
+
+}  // namespace headless

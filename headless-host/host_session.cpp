@@ -63,17 +63,19 @@ std::string HostSession::parameter(const std::string& name) const {
 }
 
 int HostSession::intParameter(const std::string& name) const {
-    const std::string_view text = trimmed(parameter(name));
-    int value = 0;
-    std::from_chars(text.data(), text.data() + text.size(), value);
-    return value;
+    const std::string value = parameter(name);
+    const std::string_view text = trimmed(value);
+    int number = 0;
+    std::from_chars(text.data(), text.data() + text.size(), number);
+    return number;
 }
 
 float HostSession::floatParameter(const std::string& name) const {
-    const std::string_view text = trimmed(parameter(name));
-    float value = 0.0f;
-    std::from_chars(text.data(), text.data() + text.size(), value);
-    return value;
+    const std::string value = parameter(name);
+    const std::string_view text = trimmed(value);
+    float number = 0.0f;
+    std::from_chars(text.data(), text.data() + text.size(), number);
+    return number;
 }
 
 void HostSession::logLine(const char* text) {

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test. With --sanitize, the same suite runs in a separate
+# build under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+build=build
+options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+if [ "${1:-}" = "--sanitize" ]; then
+    build=build-sanitize
+    options=(-DCMAKE_BUILD_TYPE=Debug -DGLOMERA_SANITIZE=ON -DGLOMERA_BENCH=OFF)
+fi
+cmake -S . -B "$build" "${options[@]}" >/dev/null
+cmake --build "$build" -j"$(nproc)"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+ctest --test-dir "$build" -j"$(nproc)" --output-on-failure

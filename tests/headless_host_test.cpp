@@ -1,0 +1,156 @@
+// End to end: the real plug-in library loaded by the real headless host program.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "headless-host/voi_file_reader.h"
+#include "tests/test_files.h"
+
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs the program with the arguments in the folder and collects its output.
+Result runIn(const std::string& folder, const std::string& program, const std::string& arguments) {
+    const std::string outPath = folder + "/.stdout";
+    const std::string errPath = folder + "/.stderr";
+    const std::string command = "cd '" + folder + "' && '" + program + "' " + arguments + " >'" +
+                                outPath + "' 2>'" + errPath + "' </dev/null";
+    Result result;
+    const int raw = std::system(command.c_str());
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    result.out = readFile(outPath);
+    result.err = readFile(errPath);
+    std::filesystem::remove(outPath);
+    std::filesystem::remove(errPath);
+    return result;
+}
+
+class HeadlessHostTest : public testing::Test {
+protected:
+    TempFolder folder;
+    Result run(const std::string& arguments) {
+        return runIn(folder.path(), HEADLESS_HOST, arguments);
+    }
+    bool contains(const std::string& text, const std::string& part) {
+        return text.find(part) != std::string::npos;
+    }
+};
+
+TEST_F(HeadlessHostTest, SphereFromTheCommandLine) {
+    const Result r = run("--sphere 0,0,0,5 --name Ball --color 1,2,3 -o ball.voi");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "HelmoraZT: plug-in Glomera 1.0, \"Creates Spherical VOIs\""));
+    EXPECT_TRUE(contains(r.out, "Plugin>  Saved: ball.voi\n"));
+    EXPECT_TRUE(contains(r.out, "HelmoraZT: loaded ball.voi: 1 VOIs, 515 voxels"));
+    EXPECT_TRUE(contains(r.out, "Plugin>  Glomera Plugin finished!\n"));
+    headless::VoiFileContents contents;
+    std::string error;
+    ASSERT_TRUE(headless::loadVoiFile(folder.file("ball.voi"), contents, error)) << error;
+    EXPECT_EQ(contents.vois.at(0).info.name, "Ball");
+    EXPECT_EQ(contents.vois.at(0).info.color[2], 3);
+}
+
+TEST_F(HeadlessHostTest, ListOfTheBundledExample) {
+    const Result r = run(std::string("--list ") + EXAMPLES_DIR + "/coordinates.txt -o list.voi");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "Plugin>  Read 12 lines in "));
+    EXPECT_TRUE(contains(r.out, "loaded list.voi: 6 VOIs"));
+}
+
+TEST_F(HeadlessHostTest, CleanPrintsTheListAndSavesIt) {
+    writeFile(folder.file("in.txt"), "x y z\r\n12,-20.46,5,8,'Amygdala_L',300,-4,128\r\n");
+    const Result r = run("--quiet --clean in.txt --save-list out.txt");
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string line =
+        "   12.0   -20.5     5.0     8.0                Amygdala_L     255    0  128";
+    EXPECT_EQ(r.out, line + "\n");
+    EXPECT_EQ(readFile(folder.file("out.txt")), line);
+}
+
+TEST_F(HeadlessHostTest, WorksUnderTheOtherHostName) {
+    std::filesystem::create_hard_link(HEADLESS_HOST, folder.file("Helmora.exe"));
+    const Result r = runIn(folder.path(), folder.file("Helmora.exe"),
+                           std::string("--plugin ") + PLUGIN_LIBRARY + " --sphere 1,2,3,1 -o a.voi");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "loaded a.voi: 1 VOIs, 7 voxels"));
+}
+
+TEST_F(HeadlessHostTest, AnyOtherProgramNameIsNoHost) {
+    std::filesystem::copy_file(HEADLESS_HOST, folder.file("other.exe"));
+    const Result r = runIn(folder.path(), folder.file("other.exe"),
+                           std::string("--plugin ") + PLUGIN_LIBRARY + " --sphere 1,2,3,1");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "the plug-in did not start"));
+    EXPECT_EQ(r.out.find("Plugin>"), std::string::npos);
+}
+
+TEST_F(HeadlessHostTest, StartUpFailuresExitNonZero) {
+    Result r = run("--host-version 2.1.9 --sphere 0,0,0,1");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "[message box] Can not execute this plugin - HelmoraZT version "
+                                "2.2 or higher required."));
+    r = run("--document-type 1 --sphere 0,0,0,1");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "not a VMR document"));
+    EXPECT_EQ(folder.listing(), "");
+}
+
+TEST_F(HeadlessHostTest, YesNoQuestionFollowsTheFlag) {
+    Result r = run("--header reference-space=0 --sphere 0,0,0,1 -o q.voi");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "[yes/no] VMR properties don't indicate TAL space. Do you want to "
+                                "continue? -> No"));
+    EXPECT_TRUE(contains(r.err, "command \"Start\" returned false"));
+    EXPECT_FALSE(fileExists(folder.file("q.voi")));
+    r = run("--yes --header reference-space=0 --header resolution=2 --sphere 0,0,0,1 -o q.voi");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(readFile(folder.file("q.voi")), "OriginalVMRResolutionY:     2\r\n"));
+}
+
+TEST_F(HeadlessHostTest, RefusedOrFailedWorkExitsNonZero) {
+    Result r = run("--sphere 0,0,0,nan");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "[message box] The centre and the radius"));
+    r = run("--sphere 0,0,0,1 -o missing/a.voi");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.out, "Error while writing VOI file\n"));
+    EXPECT_TRUE(contains(r.err, "the plug-in wrote no VOI file"));
+    // A save dialog without an answer is cancelled.
+    r = run("--run SaveTextFile");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "[file dialog] Select a text filename to save -> (cancelled)"));
+    EXPECT_TRUE(contains(r.err, "[message box] Error saving file"));
+}
+
+TEST_F(HeadlessHostTest, SetAndRunDriveAnyCommand) {
+    const Result r = run("--quiet --set 'VOItext=1 2 3 4 n 5 6 7' --run CleanUpText --run Nope "
+                         "--print VOItext");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "    1.0     2.0     3.0     4.0                         n       5    6    7\n");
+}
+
+TEST_F(HeadlessHostTest, UsageErrorsAndHelp) {
+    Result r = run("--help");
+    EXPECT_EQ(r.status, 0);
+    for (const char* option : {"--sphere", "--list", "--clean", "--save-list", "--run", "--set",
+                               "--open-file", "--save-file", "--yes", "--plugin", "--header",
+                               "--host-version", "--document-id", "--document-type", "--print"}) {
+        EXPECT_TRUE(contains(r.out, option)) << option;
+    }
+    r = run("--bogus");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(contains(r.err, "unknown option --bogus"));
+    r = run("--plugin /nonexistent/Glomera.so");
+    EXPECT_EQ(r.status, 2);
+}
+
+}  // namespace

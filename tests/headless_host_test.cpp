@@ -8,6 +8,7 @@
 #include <string>
 
 #include "headless-host/voi_file_reader.h"
+#include "plugin/sphere_voxels.h"
 #include "tests/test_files.h"
 
 namespace {
@@ -59,11 +60,53 @@ TEST_F(HeadlessHostTest, SphereFromTheCommandLine) {
     EXPECT_EQ(contents.vois.at(0).info.color[2], 3);
 }
 
-TEST_F(HeadlessHostTest, ListOfTheBundledExample) {
-    const Result r = run(std::string("--list ") + EXAMPLES_DIR + "/coordinates.txt -o list.voi");
+const char* const kBundledExampleCleaned =
+    "  -22.0    -6.0   -18.0     6.0                Amygdala_L     255    0    0\n"
+    "   24.0    -4.0   -18.0     6.0                Amygdala_R     255    0    0\n"
+    "  -40.5   -60.0    42.0     8.0                     IPS_L       0  128  255\n"
+    "   42.3   -58.7    44.1     8.0                     IPS_R       0  128  255\n"
+    "   -4.0    50.0    18.0    10.0                      mPFC     255  200    0\n"
+    "   36.0    24.0    -4.0     7.0                  Insula_R       0  255    0\n";
+
+TEST_F(HeadlessHostTest, BundledExampleCleansAndBecomesOneVoiPerValidLine) {
+    const std::string list = std::string(EXAMPLES_DIR) + "/coordinates.txt";
+    const Result cleaned = run("--quiet --clean " + list);
+    EXPECT_EQ(cleaned.status, 0) << cleaned.err;
+    EXPECT_EQ(cleaned.out, kBundledExampleCleaned);
+
+    const Result r = run("--list " + list + " -o list.voi");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(contains(r.out, "Plugin>  Read 12 lines in "));
     EXPECT_TRUE(contains(r.out, "loaded list.voi: 6 VOIs"));
+    headless::VoiFileContents contents;
+    std::string error;
+    ASSERT_TRUE(headless::loadVoiFile(folder.file("list.voi"), contents, error)) << error;
+    ASSERT_EQ(contents.vois.size(), 6u);
+    // Each VOI is the sphere of its cleaned line.
+    const float spheres[6][4] = {{-22, -6, -18, 6}, {24, -4, -18, 6},  {-40.5f, -60, 42, 8},
+                                 {42.3f, -58.7f, 44.1f, 8}, {-4, 50, 18, 10}, {36, 24, -4, 7}};
+    for (int i = 0; i < 6; ++i) {
+        std::int32_t count = 0;
+        auto voxels = glomera::makeSphereVoxels(spheres[i][0], spheres[i][1], spheres[i][2],
+                                                spheres[i][3], &count);
+        EXPECT_EQ(contents.vois[i].voxels,
+                  std::vector<std::int32_t>(voxels.get(), voxels.get() + 3 * count));
+    }
+    EXPECT_EQ(contents.vois[4].info.name, "mPFC");
+    EXPECT_EQ(contents.vois[4].info.color[1], 200);
+}
+
+TEST_F(HeadlessHostTest, WorkedExampleOfTheCleanUp) {
+    writeFile(folder.file("in.txt"),
+              "x y z radius name r g b\n12,-20.46,5,8,'Amygdala_L',300,-4,128\n\n"
+              "Left hemisphere:\n-40.5; -60.04; 70; 25; V1; 0; 255; 255\n"
+              "80 0 0 5 FarRight 255 0 0\n10 10 10 5 NoBlue 255 0");
+    const Result r = run("--clean in.txt");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out,
+        "Plugin>  2 valid lines left after cleaning\n"
+        "   12.0   -20.5     5.0     8.0                Amygdala_L     255    0  128\n"
+        "  -40.5   -60.0    70.0    20.0                        V1       0  255  255\n"));
 }
 
 TEST_F(HeadlessHostTest, CleanPrintsTheListAndSavesIt) {

@@ -8,6 +8,7 @@ namespace {
 
 std::string hostPath(const std::string& folder) {
     const char* fileName = folder == "plain" ? "Helmora.exe" : "HelmoraZT.exe";
+
     return std::string(TEST_HOSTS_DIR) + "/" + folder + "/" + fileName;
 }
 

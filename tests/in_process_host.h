@@ -10,7 +10,8 @@
 class InProcessHost {
 public:
     // folder: one of "zt" (HelmoraZT.exe), "plain" (Helmora.exe), "version-only",
-    // "no-version" under the test hosts' folder.
+    // "no-version", or "without-ENTRY" (a full host lacking ENTRY) under the test hosts'
+    // folder.
     explicit InProcessHost(const std::string& folder);
     ~InProcessHost();
     InProcessHost(const InProcessHost&) = delete;

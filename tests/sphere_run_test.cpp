@@ -185,6 +185,22 @@ TEST_F(SphereRunTest, RefusesAPathThatDoesNotFit) {
     EXPECT_EQ(log(), Lines{"Plugin>  Reading Parameters from GUI dialog"});
 }
 
+TEST_F(SphereRunTest, PathOf511CharactersIsWrittenAndLoggedWhole) {
+    // Folders of 50 characters each keep every path component within the system's limit.
+    std::string path = folder.path();
+    while (path.size() + 51 < 507) {
+        path += "/" + std::string(50, 'd');
+        std::filesystem::create_directory(path);
+    }
+    path += "/" + std::string(507 - path.size() - 1, 'f');
+    ASSERT_EQ(path.size(), 507u);
+    session.parameters["FileName"] = path;
+    EXPECT_TRUE(start());
+    EXPECT_TRUE(fileExists(path + ".voi"));
+    EXPECT_EQ(log().back(), "Plugin>  Saved: " + path + ".voi");
+    EXPECT_EQ(session.loads, 1);
+}
+
 TEST_F(SphereRunTest, RefusesALongName) {
     session.parameters["Name_of_VOI"] = std::string(256, 'n');
     expectRefused("The VOI name is too long: at most 255 characters. No VOI file was written.");

@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <locale>
 #include <string>
 #include <vector>
 
 #include "plugin/glomera.h"
 #include "tests/in_process_host.h"
+#include "tests/test_files.h"
 
 extern "C" {
 HLZTPluginInterface* createPlugin();
@@ -175,6 +180,39 @@ TEST_F(PluginTest, CleanUpTextReportsACutList) {
                             "1315 valid lines are kept.",
                             "Plugin>  1315 valid lines left after cleaning"}));
     EXPECT_EQ(session.parameters["VOItext"].size(), 1315u * 76 - 1);
+}
+
+// A host may switch its process to a locale with a decimal comma; the plug-in still reads
+// and writes numbers with a full stop.
+TEST_F(PluginTest, HostLocaleDoesNotChangeNumbers) {
+    TempFolder locales;
+    const std::string make = "localedef -i de_DE -f UTF-8 '" + locales.file("de_DE.UTF-8") +
+                             "' >/dev/null 2>&1";
+    if (std::system(make.c_str()) != 0 && !fileExists(locales.file("de_DE.UTF-8"))) {
+        GTEST_SKIP() << "localedef cannot make a German locale here";
+    }
+    setenv("LOCPATH", locales.path().c_str(), 1);
+    ASSERT_NE(setlocale(LC_ALL, "de_DE.UTF-8"), nullptr);
+    std::locale::global(std::locale(setlocale(LC_ALL, nullptr)));
+    char probe[16];
+    std::snprintf(probe, sizeof probe, "%.1f", 1.5);
+    EXPECT_STREQ(probe, "1,5");  // the host's locale is really in force
+
+    Glomera plugin;
+    EXPECT_TRUE(plugin.initPlugin());
+    session.logLines.clear();
+    session.parameters["VOItext"] = "12.5 -20.46 5 8 N 1 2 3";
+    EXPECT_TRUE(run(plugin, "CleanUpText"));
+    const std::string cleaned = session.parameters["VOItext"];
+    session.parameters = {{"listVOIinfoFrom", "1"}, {"VOItext", "12.5 -20.46 5 8 N 1 2 3"},
+                          {"FileName", locales.file("out")}};
+    EXPECT_TRUE(run(plugin, "Start"));
+
+    setlocale(LC_ALL, "C");
+    std::locale::global(std::locale::classic());
+    unsetenv("LOCPATH");
+    EXPECT_EQ(cleaned, "   12.5   -20.5     5.0     8.0                         N       1    2    3");
+    EXPECT_EQ(session.logLines.at(2), "Plugin>  Added VOI at TAL (12.5, -20.5, 5.0) with 8.0 mm radius");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <new>
+#include <vector>
 
 namespace glomera {
 namespace {
@@ -33,22 +34,27 @@ struct Sphere {
     // a row are one unbroken span around the integer nearest the centre. An estimate from
     // the real square root is corrected with the exact float test at both ends.
     bool rowSpan(float dxy, std::int64_t& low, std::int64_t& high) const {
-        const auto clampZ = [this](double z) {
-            return z < zLow ? zLow : z > zHigh ? zHigh : static_cast<std::int64_t>(z);
-        };
-        std::int64_t anchor = clampZ(std::floor(cz));
+        std::int64_t anchor = clampZ(floorToInt(cz));
         if (!belongs(dxy, anchor)) {
-            anchor = clampZ(std::ceil(cz));
+            anchor = clampZ(floorToInt(cz) + 1);
             if (!belongs(dxy, anchor)) return false;
         }
         const double reach = std::sqrt(std::fmax(0.0, double{r2} - double{dxy}));
-        low = std::min(anchor, clampZ(std::ceil(cz - reach)));
+        low = std::min(anchor, clampZ(floorToInt(cz - reach) + 1));
         while (low > zLow && belongs(dxy, low - 1)) --low;
         while (!belongs(dxy, low)) ++low;
-        high = std::max(anchor, clampZ(std::floor(cz + reach)));
+        high = std::max(anchor, clampZ(floorToInt(cz + reach)));
         while (high < zHigh && belongs(dxy, high + 1)) ++high;
         while (!belongs(dxy, high)) --high;
         return true;
+    }
+
+    std::int64_t clampZ(std::int64_t z) const { return std::min(std::max(z, zLow), zHigh); }
+
+    // floor() without a library call; the values stay well inside the 64-bit range.
+    static std::int64_t floorToInt(double v) {
+        const auto t = static_cast<std::int64_t>(v);
+        return t > v ? t - 1 : t;
     }
 
     // Calls visit(x, y, zLow, zHigh) for every row that holds voxels, in sorted order.
@@ -66,6 +72,11 @@ struct Sphere {
             }
         }
     }
+};
+
+// One row's voxels: (x, y, z) for z from low to high.
+struct RowSpan {
+    std::int32_t x, y, low, high;
 };
 
 SphereStatus checkLimits(float cx, float cy, float cz, float radius) {
@@ -99,25 +110,36 @@ std::unique_ptr<std::int32_t[]> makeSphereVoxels(float cx, float cy, float cz, f
             sphere.zLow = static_cast<std::int32_t>(cz - radius);
             sphere.zHigh = static_cast<std::int32_t>(cz + radius);
         }
+        // The spans found while counting are kept for the filling.
+        std::vector<RowSpan> rows;
         std::int64_t total = 0;
-        sphere.forEachRow([&total](std::int64_t, std::int64_t, std::int64_t low,
-                                   std::int64_t high) { total += high - low + 1; });
-        if (total > kMaxSphereVoxels) {
+        try {
+            sphere.forEachRow([&](std::int64_t x, std::int64_t y, std::int64_t low,
+                                  std::int64_t high) {
+                rows.push_back({static_cast<std::int32_t>(x), static_cast<std::int32_t>(y),
+                                static_cast<std::int32_t>(low), static_cast<std::int32_t>(high)});
+                total += high - low + 1;
+            });
+        } catch (const std::bad_alloc&) {
+            outcome = SphereStatus::kNoMemory;
+        }
+        if (outcome == SphereStatus::kOk && total > kMaxSphereVoxels) {
             outcome = SphereStatus::kTooManyVoxels;
-        } else {
+        }
+        if (outcome == SphereStatus::kOk) {
             voxels.reset(new (std::nothrow) std::int32_t[static_cast<std::size_t>(3 * total)]);
             if (!voxels) outcome = SphereStatus::kNoMemory;
         }
         if (voxels) {
             std::int32_t* out = voxels.get();
-            sphere.forEachRow([&out](std::int64_t x, std::int64_t y, std::int64_t low,
-                                     std::int64_t high) {
-                for (std::int64_t z = low; z <= high; ++z) {
-                    *out++ = static_cast<std::int32_t>(x);
-                    *out++ = static_cast<std::int32_t>(y);
-                    *out++ = static_cast<std::int32_t>(z);
+            for (const RowSpan& row : rows) {
+                for (std::int32_t z = row.low; z <= row.high; ++z) {
+                    out[0] = row.x;
+                    out[1] = row.y;
+                    out[2] = z;
+                    out += 3;
                 }
-            });
+            }
             *count = static_cast<std::int32_t>(total);
         }
     }

@@ -1,5 +1,6 @@
 #include "voi/voi_writer.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
@@ -45,32 +46,76 @@ private:
     AtomicFile& out_;
 };
 
-// Voxel lines "x y z" CR LF. Consecutive voxels of a sphere share x and y along each row,
-// so the "x y " prefix is formatted once per row and only z per voxel.
-void appendVoxelLines(const std::int32_t* voxels, std::int32_t count, AtomicFile& out) {
-    constexpr std::size_t kLongestLine = 3 * kLongestInt + 2 + 2;  // blanks and CR LF
-    char prefix[2 * kLongestInt + 2];
-    std::size_t prefixLength = 0;
-    bool havePrefix = false;
-    std::int32_t prefixX = 0;
-    std::int32_t prefixY = 0;
-    for (std::int32_t j = 0; j < count; ++j, voxels += 3) {
-        if (!havePrefix || voxels[0] != prefixX || voxels[1] != prefixY) {
-            prefixX = voxels[0];
-            prefixY = voxels[1];
-            char* p = writeInt(prefix, prefixX);
-            *p++ = ' ';
-            p = writeInt(p, prefixY);
-            *p++ = ' ';
-            prefixLength = static_cast<std::size_t>(p - prefix);
-            havePrefix = true;
+// "z" CR LF for the small coordinates every sphere in Talairach space uses, ready to copy:
+// formatting is most of the cost of a large file.
+class ShortLineEnds {
+public:
+    static constexpr std::int32_t kLimit = 9999;
+    static constexpr std::size_t kSlot = 8;  // "-9999" CR LF fits
+
+    ShortLineEnds() {
+        for (std::int32_t z = -kLimit; z <= kLimit; ++z) {
+            char* slot = text_[z + kLimit];
+            char* end = writeInt(slot, z);
+            *end++ = '\r';
+            *end++ = '\n';
+            length_[z + kLimit] = static_cast<unsigned char>(end - slot);
         }
-        char* line = out.reserve(kLongestLine);
-        std::memcpy(line, prefix, prefixLength);
-        char* p = writeInt(line + prefixLength, voxels[2]);
-        *p++ = '\r';
-        *p++ = '\n';
-        out.advance(static_cast<std::size_t>(p - line));
+    }
+
+    static bool covers(std::int32_t z) { return z >= -kLimit && z <= kLimit; }
+    const char* text(std::int32_t z) const { return text_[z + kLimit]; }
+    std::size_t length(std::int32_t z) const { return length_[z + kLimit]; }
+
+private:
+    char text_[2 * kLimit + 1][kSlot];
+    unsigned char length_[2 * kLimit + 1];
+};
+
+// Voxel lines "x y z" CR LF. Consecutive voxels of a sphere share x and y along each row,
+// so the "x y " prefix is formatted once per row and only z per voxel. Lines are formatted
+// in batches through a local pointer, which the compiler can keep in a register.
+void appendVoxelLines(const std::int32_t* voxels, std::int32_t count, AtomicFile& out) {
+    static const ShortLineEnds lineEnds;
+    constexpr std::size_t kPrefixSize = 2 * kLongestInt + 2;
+    // Fixed-size copies of the whole prefix and slot are cheaper than exact ones; the line
+    // is then cut to its real length.
+    constexpr std::size_t kLongestLine = kPrefixSize + kLongestInt + 2 + ShortLineEnds::kSlot;
+    constexpr std::int32_t kBatchLines = 4096;
+    static_assert(kBatchLines * kLongestLine <= AtomicFile::kBufferSize, "a batch fits the buffer");
+
+    char prefix[kPrefixSize];
+    std::size_t prefixLength = 0;
+    std::int64_t prefixX = std::int64_t{1} << 40;  // no voxel's x: the first row sets it
+    std::int32_t prefixY = 0;
+    for (std::int32_t done = 0; done < count;) {
+        const std::int32_t batch = std::min(count - done, kBatchLines);
+        char* const begin = out.reserve(static_cast<std::size_t>(batch) * kLongestLine);
+        char* p = begin;
+        for (const std::int32_t* end = voxels + 3 * batch; voxels != end; voxels += 3) {
+            if (voxels[0] != prefixX || voxels[1] != prefixY) {
+                prefixX = voxels[0];
+                prefixY = voxels[1];
+                char* q = writeInt(prefix, voxels[0]);
+                *q++ = ' ';
+                q = writeInt(q, prefixY);
+                *q++ = ' ';
+                prefixLength = static_cast<std::size_t>(q - prefix);
+            }
+            std::memcpy(p, prefix, kPrefixSize);
+            p += prefixLength;
+            const std::int32_t z = voxels[2];
+            if (ShortLineEnds::covers(z)) {
+                std::memcpy(p, lineEnds.text(z), ShortLineEnds::kSlot);
+                p += lineEnds.length(z);
+            } else {
+                p = writeInt(p, z);
+                *p++ = '\r';
+                *p++ = '\n';
+            }
+        }
+        out.advance(static_cast<std::size_t>(p - begin));
+        done += batch;
     }
 }
 

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds an optimised tree and measures: the kernels with Google Benchmark (ratios against
+# their limits printed at the end), then workload 1 end to end through the headless host.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DGLOMERA_TESTS=OFF >/dev/null
+cmake --build build-release -j"$(nproc)" >/dev/null
+work=$(mktemp -d "${TMPDIR:-/tmp}/glomera-bench-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+# Repetitions in random interleaving, compared by their medians, keep the page cache and
+# the machine's other load from favouring whichever benchmark runs first.
+(cd "$work" && "$OLDPWD/build-release/bin/glomera_bench" --benchmark_repetitions=5 \
+    --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true \
+    --benchmark_out="$work/kernels.json" --benchmark_out_format=json)
+python3 - "$work/kernels.json" <<'PY'
+import json, sys
+runs = {b["run_name"]: b["real_time"] for b in json.load(open(sys.argv[1]))["benchmarks"]
+        if b.get("aggregate_name") == "median"}
+print("\nRatios against the limits (medians of the same run):")
+for r in (5, 20, 100):
+    fill = runs[f"FillFreshArray/{r}"]
+    print(f"  makeSphereVoxels r={r:<3}  {runs[f'MakeSphereVoxels/{r}'] / fill:5.2f} x fill"
+          f"   (literal two-pass: {runs[f'LiteralSphereVoxels/{r}'] / fill:5.2f} x)")
+prepared = runs["WritePreparedBuffer/iterations:3"]
+print(f"  writeVoiFile            {runs['WriteVoiFile/iterations:3'] / prepared:5.2f} x prepared buffer"
+      f"   (stream insertion per number: {runs['StreamInsertionWriter/iterations:1'] / prepared:5.2f} x)")
+print(f"  reading a full cleaned list once: {runs['ReadListOnce'] / 1000:.2f} ms"
+      f"   (reread for every line: {runs['ReadListLineByIndex']:.1f} ms)")
+PY
+echo
+build-release/bin/workload_timer build-release/bin/HelmoraZT.exe "$work" "${1:-5}"

@@ -1,0 +1,159 @@
+// Times the whole run of the largest list through the headless host against copying the
+// file it produces, and prints the ratio, the peak resident size and how the time grows
+// with the list length and the radius. Runs are interleaved with their copies and the
+// median of several is reported, so the ratios hold on a busy machine.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench/workload.h"
+#include "plugin/sphere_voxels.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Measured {
+    double seconds = 0;
+    long peakKilobytes = 0;
+};
+
+// Runs the host on the list and waits for it; the output file is `output`.
+Measured runHost(const std::string& host, const std::string& list, const std::string& output) {
+    const auto start = Clock::now();
+    const pid_t child = fork();
+    if (child == 0) {
+        execl(host.c_str(), host.c_str(), "--quiet", "--no-load", "--list", list.c_str(),
+              "--output", output.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    Measured m;
+    m.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    m.peakKilobytes = usage.ru_maxrss;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "workload_timer: the host failed on %s\n", list.c_str());
+        std::exit(1);
+    }
+    return m;
+}
+
+// A plain read/write loop into a new file on the same disk.
+double copyFile(const std::string& from, const std::string& to) {
+    const auto start = Clock::now();
+    const int in = ::open(from.c_str(), O_RDONLY);
+    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::unique_ptr<char[]> buffer(new char[1 << 20]);
+    for (ssize_t got; (got = ::read(in, buffer.get(), 1 << 20)) > 0;) {
+        if (::write(out, buffer.get(), static_cast<std::size_t>(got)) != got) break;
+    }
+    ::close(in);
+    ::close(out);
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+long long fileSize(const std::string& path) {
+    struct stat s {};
+    return ::stat(path.c_str(), &s) == 0 ? s.st_size : -1;
+}
+
+long long voxelCount(int lines, float radius) {
+    long long total = 0;
+    const glomera::VoiSet set = bench::makeVoiSet(lines, radius, "");
+    for (const auto& voi : set.vois) total += voi.voxelCount;
+    return total;
+}
+
+struct Row {
+    int lines;
+    float radius;
+    double run;
+    double copy;
+    long peakKilobytes;
+    long long bytes;
+};
+
+Row measure(const std::string& host, const std::string& folder, int lines, float radius,
+            int repeats) {
+    const std::string list = folder + "/list-" + std::to_string(lines) + "-" +
+                             std::to_string(static_cast<int>(radius)) + ".txt";
+    {
+        std::FILE* f = std::fopen(list.c_str(), "w");
+        const std::string text = bench::makeCoordinateList(lines, radius);
+        std::fwrite(text.data(), 1, text.size(), f);
+        std::fclose(f);
+    }
+    const std::string output = folder + "/run.voi";
+    const std::string copy = folder + "/copy.voi";
+    std::vector<double> runs, copies;
+    long peak = 0;
+    for (int i = 0; i < repeats; ++i) {
+        const Measured m = runHost(host, list, output);
+        runs.push_back(m.seconds);
+        peak = std::max(peak, m.peakKilobytes);
+        copies.push_back(copyFile(output, copy));
+        std::remove(copy.c_str());
+    }
+    Row row{lines, radius, median(runs), median(copies), peak, fileSize(output)};
+    std::remove(output.c_str());
+    std::remove(list.c_str());
+    return row;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string host = argc > 1 ? argv[1] : "build/bin/HelmoraZT.exe";
+    const std::string folder = argc > 2 ? argv[2] : ".";
+    const int repeats = argc > 3 ? std::atoi(argv[3]) : 5;
+
+    std::printf("Workload 1: text-box \"Start\" on %d lines of radius %.0f through the headless "
+                "host (median of %d)\n",
+                bench::kLargestListLines, bench::kLargestRadius, repeats);
+    const Row big = measure(host, folder, bench::kLargestListLines, bench::kLargestRadius, repeats);
+    const long long voxels = voxelCount(bench::kLargestListLines, bench::kLargestRadius);
+    const double arraysMb = voxels * 12.0 / (1 << 20);
+    std::printf("  file:            %.1f MB, %lld voxels\n", big.bytes / 1048576.0, voxels);
+    std::printf("  run:             %.3f s\n", big.run);
+    std::printf("  copy of file:    %.3f s\n", big.copy);
+    std::printf("  run / copy:      %.2f\n", big.run / big.copy);
+    std::printf("  peak resident:   %.1f MB (voxel arrays %.1f MB + %.1f MB)\n",
+                big.peakKilobytes / 1024.0, arraysMb, big.peakKilobytes / 1024.0 - arraysMb);
+
+    std::printf("\nGrowth with the list length (radius 20):\n");
+    std::printf("  %6s %10s %12s %10s\n", "lines", "run s", "ms per line", "run/copy");
+    for (int lines : {10, 100, bench::kLargestListLines}) {
+        const Row r = lines == bench::kLargestListLines
+                          ? big
+                          : measure(host, folder, lines, bench::kLargestRadius, repeats);
+        std::printf("  %6d %10.3f %12.3f %10.2f\n", lines, r.run, 1000 * r.run / lines,
+                    r.run / r.copy);
+    }
+    std::printf("\nGrowth with the radius (%d lines):\n", bench::kLargestListLines);
+    std::printf("  %6s %10s %10s %10s\n", "radius", "file MB", "run s", "run/copy");
+    for (float radius : {5.0f, 10.0f, 20.0f}) {
+        const Row r = radius == bench::kLargestRadius
+                          ? big
+                          : measure(host, folder, bench::kLargestListLines, radius, repeats);
+        std::printf("  %6.0f %10.1f %10.3f %10.2f\n", radius, r.bytes / 1048576.0, r.run,
+                    r.run / r.copy);
+    }
+    return 0;
+}

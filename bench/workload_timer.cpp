@@ -105,6 +105,8 @@ Row measure(const std::string& host, const std::string& folder, int lines, float
     std::vector<double> runs, copies;
     long peak = 0;
     for (int i = 0; i < repeats; ++i) {
+        // Both the run and the copy make a new file: neither pays for deleting an old one.
+        std::remove(output.c_str());
         const Measured m = runHost(host, list, output);
         runs.push_back(m.seconds);
         peak = std::max(peak, m.peakKilobytes);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the benchmarks need, if missing.
 set -euo pipefail
-packages=(cmake g++ make libgtest-dev libbenchmark-dev)
+# Extra package names on the command line are installed too.
+packages=(cmake g++ make libgtest-dev libbenchmark-dev "$@")
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||

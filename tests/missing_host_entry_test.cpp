@@ -84,6 +84,16 @@ TEST(MissingHostEntry, CompleteHostRunsEveryCommand) {
     EXPECT_EQ(l.log.back(), " ");
 }
 
+TEST(MissingHostEntry, HostWithOnlyTheVersionCannotStartThePlugin) {
+    clearHostTable();
+    InProcessHost host("version-only");
+    ASSERT_TRUE(host.loaded());
+    Glomera plugin;
+    // No document can be asked for; nothing is shown or logged, and nothing runs.
+    EXPECT_FALSE(plugin.initPlugin());
+    EXPECT_FALSE(plugin.execute());
+}
+
 TEST(MissingHostEntry, ShowLogTab) {
     const Lifetime l = live("without-ztShowLogTab");
     EXPECT_TRUE(l.started);

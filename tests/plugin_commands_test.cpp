@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <locale>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -141,6 +142,32 @@ TEST_F(PluginTest, ExecuteDoesNothingWithoutASuccessfulStart) {
     EXPECT_FALSE(failed.execute());
     EXPECT_TRUE(log().empty());
     EXPECT_EQ(session.parameters["VOItext"], "1 2 3 4 n 5 6 7");
+}
+
+TEST_F(PluginTest, SecondObjectRebindsTheSameHost) {
+    auto first = std::make_unique<Glomera>();
+    ASSERT_TRUE(first->initPlugin());
+    auto second = std::make_unique<Glomera>();
+    ASSERT_TRUE(second->initPlugin());
+    session.logLines.clear();
+    EXPECT_TRUE(run(*first, "Nope1"));
+    first.reset();
+    EXPECT_TRUE(run(*second, "Nope2"));
+    second.reset();
+    EXPECT_EQ(log(), (Lines{"Plugin>  Received unknown command: \"Nope1\".",
+                            "Plugin>  Glomera Plugin finished!", " ",
+                            "Plugin>  Received unknown command: \"Nope2\".",
+                            "Plugin>  Glomera Plugin finished!", " "}));
+}
+
+TEST_F(PluginTest, CancelledOpenDialogReadsNothing) {
+    Glomera plugin;
+    ASSERT_TRUE(plugin.initPlugin());
+    session.logLines.clear();
+    session.parameters["AllText"] = "stale";
+    EXPECT_TRUE(run(plugin, "ReadTextFile"));
+    EXPECT_EQ(log(), Lines{"Plugin>  Read 0 lines in "});
+    EXPECT_EQ(session.parameters["AllText"], "");
 }
 
 TEST_F(PluginTest, UnknownCommandsAreLoggedWhole) {

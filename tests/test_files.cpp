@@ -1,6 +1,8 @@
 #include "tests/test_files.h"
 
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -33,6 +35,21 @@ std::string TempFolder::listing() const {
     std::string joined;
     for (const auto& name : names) joined += (joined.empty() ? "" : " ") + name;
     return joined;
+}
+
+int runWithoutPrivileges(int (*work)(void*), void* context) {
+    const pid_t child = fork();
+    if (child == 0) {
+        constexpr uid_t kNobody = 65534;
+        if (geteuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) _exit(255);
+        _exit(work(context));
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) == 255) {
+        return -1;
+    }
+    return WEXITSTATUS(status);
 }
 
 std::string readFile(const std::string& path) {

@@ -22,6 +22,10 @@ private:
     std::string path_;
 };
 
+// Runs `work` in a child process that has given up root's privileges, so that file
+// permissions hold for it; returns what `work` returned, or -1 if the child failed.
+int runWithoutPrivileges(int (*work)(void*), void* context);
+
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
 bool fileExists(const std::string& path);

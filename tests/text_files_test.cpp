@@ -1,6 +1,7 @@
 #include "coordlist/text_files.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -63,6 +64,34 @@ TEST_F(TextFilesTest, UnreadableFileGivesNoLines) {
     EXPECT_STREQ(text.data(), "");
     EXPECT_EQ(glomera::readTextFile("", text.data()), 0);
     EXPECT_EQ(glomera::readTextFile(folder.path().c_str(), text.data()), 0);
+}
+
+TEST_F(TextFilesTest, FileWithoutReadPermissionGivesNoLines) {
+    writeFile(path, "a\nb\n");
+    chmod(path.c_str(), 0200);
+    chmod(folder.path().c_str(), 0755);
+    const int lines = runWithoutPrivileges(
+        [](void* p) {
+            std::vector<char> text(kTextCapacity, '#');
+            return static_cast<int>(
+                glomera::readTextFile(static_cast<std::string*>(p)->c_str(), text.data()));
+        },
+        &path);
+    EXPECT_EQ(lines, 0);
+}
+
+TEST_F(TextFilesTest, SaveIntoUnwritableFolderFails) {
+    writeFile(path, "earlier");
+    chmod(folder.path().c_str(), 0555);
+    const int saved = runWithoutPrivileges(
+        [](void* p) {
+            return glomera::saveTextFile(static_cast<std::string*>(p)->c_str(), "new") ? 1 : 0;
+        },
+        &path);
+    chmod(folder.path().c_str(), 0700);
+    EXPECT_EQ(saved, 0);
+    EXPECT_EQ(readFile(path), "earlier");
+    EXPECT_EQ(folder.listing(), "list.txt");
 }
 
 TEST_F(TextFilesTest, FileTooLargeIsCutAfterTheLastWholeLine) {

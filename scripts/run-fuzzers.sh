@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang under AddressSanitizer and
+# UndefinedBehaviorSanitizer and runs each for SECONDS (default 60) on a copy of its seed
+# corpus. Fails on the first finding, which libFuzzer saves as crash-* in the work folder.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-60}
+scripts/install-deps.sh clang-14 libclang-rt-14-dev
+CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DGLOMERA_FUZZ=ON -DGLOMERA_TESTS=OFF -DGLOMERA_BENCH=OFF >/dev/null
+cmake --build build-fuzz -j"$(nproc)" >/dev/null
+work=${FUZZ_WORK:-$(mktemp -d "${TMPDIR:-/tmp}/glomera-fuzz-XXXXXX")}
+mkdir -p "$work"
+status=0
+for target in clean_up line_reader voi_reader plugin_lifetime; do
+    corpus="$work/$target"
+    mkdir -p "$corpus"
+    cp -n fuzz/corpus/"$target"/* "$corpus"/ 2>/dev/null || true
+    echo "fuzzing $target for ${seconds}s"
+    if ! (cd "$work" && "$OLDPWD/build-fuzz/bin/${target}_fuzzer" -max_total_time="$seconds" \
+            -rss_limit_mb=4096 -print_final_stats=1 "$corpus" >"$work/$target.log" 2>&1); then
+        echo "FINDING in $target: see $work/$target.log"
+        tail -40 "$work/$target.log"
+        status=1
+    else
+        grep -E "stat::number_of_executed_units" "$work/$target.log" | sed "s/^/  /"
+    fi
+done
+exit $status

@@ -24,6 +24,12 @@ enum LongOnly {
     kDocumentType,
     kHeader,
     kPrint,
+    kVoi,
+    kNifti,
+    kGrid,
+    kPng,
+    kReport,
+    kReportJson,
 };
 
 const option kOptions[] = {
@@ -48,6 +54,12 @@ const option kOptions[] = {
     {"document-type", required_argument, nullptr, kDocumentType},
     {"header", required_argument, nullptr, kHeader},
     {"print", required_argument, nullptr, kPrint},
+    {"voi", required_argument, nullptr, kVoi},
+    {"nifti", required_argument, nullptr, kNifti},
+    {"grid", required_argument, nullptr, kGrid},
+    {"png", required_argument, nullptr, kPng},
+    {"report", required_argument, nullptr, kReport},
+    {"report-json", required_argument, nullptr, kReportJson},
     {"quiet", no_argument, nullptr, 'q'},
     {"help", no_argument, nullptr, 'h'},
     {nullptr, 0, nullptr, 0},
@@ -93,6 +105,12 @@ bool parseCommandLine(int argc, char** argv, Options& options, std::string& erro
             case kNo: options.yes = false; break;
             case kPlugin: options.pluginPath = optarg; break;
             case kPrint: options.printParameters.push_back(optarg); break;
+            case kVoi: options.voiFile = optarg; break;
+            case kNifti: options.exports.nifti = optarg; break;
+            case kGrid: options.exports.grid = optarg; break;
+            case kPng: options.exports.png = optarg; break;
+            case kReport: options.exports.report = optarg; break;
+            case kReportJson: options.exports.reportJson = optarg; break;
             case 'q': options.quiet = true; break;
             case 'h': options.help = true; break;
             case kSet:
@@ -135,6 +153,15 @@ bool parseCommandLine(int argc, char** argv, Options& options, std::string& erro
     }
     if (optind < argc) {
         error = std::string("unexpected argument \"") + argv[optind] + "\"";
+        return false;
+    }
+    if (!options.exports.grid.empty() && options.exports.nifti.empty()) {
+        error = "--grid goes with --nifti";
+        return false;
+    }
+    if (!options.voiFile.empty() && !options.exports.any()) {
+        error = "--voi wants something to make of the file: --nifti, --png, --report or "
+                "--report-json";
         return false;
     }
     return true;
@@ -186,6 +213,22 @@ void printUsage(const char* program) {
         "                           offset-x|y|z (default 0), framing-cube (default 256),\n"
         "                           lr-convention (default 1)\n"
         "\n"
+        "VOI files beyond the host (of --voi FILE, else of the file the jobs wrote):\n"
+        "      --voi FILE           an existing .voi file; alone with the options below it\n"
+        "                           runs no plug-in\n"
+        "      --nifti PATH         a NIfTI-1 label volume (.nii or .nii.gz): 16-bit, 0 for\n"
+        "                           background, i for the i-th VOI, the TAL transform in\n"
+        "                           qform and sform; the label table goes beside it as .tsv.\n"
+        "                           Where VOIs overlap the later one wins, and it is said\n"
+        "      --grid IMAGE         put the labels on this NIfTI image's grid (its sform,\n"
+        "                           else its qform) instead of a 1 mm grid around the VOIs;\n"
+        "                           voxels outside it are counted and reported\n"
+        "      --png PATH           a picture: projections from the left, the front and\n"
+        "                           above, the accepted box, mm axes and a legend\n"
+        "      --report PATH        per VOI: name, colour, voxels, centre of mass, extent;\n"
+        "                           then every pair of VOIs sharing voxels ('-': stdout)\n"
+        "      --report-json PATH   the same as JSON\n"
+        "\n"
         "Output:\n"
         "  -q, --quiet              do not print the plug-in's log or the metadata\n"
         "  -h, --help               show this help\n"
@@ -201,8 +244,10 @@ void printUsage(const char* program) {
         "  %s --sphere 12,-20.5,5,8 --name Amygdala_L --color 255,0,128 -o amygdala.voi\n"
         "  %s --list examples/coordinates.txt -o spheres.voi\n"
         "  %s --quiet --clean examples/coordinates.txt --save-list cleaned.txt\n"
-        "  %s --set VOItext='10 10 10 5 A 255 0 0' --run CleanUpText --print VOItext\n",
-        program, program, program, program, program);
+        "  %s --set VOItext='10 10 10 5 A 255 0 0' --run CleanUpText --print VOItext\n"
+        "  %s --list examples/coordinates.txt -o s.voi --nifti s.nii.gz --png s.png --report -\n"
+        "  %s --voi s.voi --nifti on-t1.nii.gz --grid t1.nii.gz\n",
+        program, program, program, program, program, program, program);
 }
 
 }  // namespace headless

@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "headless-host/voi_exports.h"
+
 namespace headless {
 
 // One step of the work asked for on the command line, run in the order given.
@@ -38,6 +40,8 @@ struct Options {
     int documentId = 1;
     int documentType = 3;
     std::vector<std::pair<std::string, std::string>> headerFields;  // --header, in order
+    std::string voiFile;  // --voi: an existing file to export; empty: the one a run wrote
+    ExportOptions exports;
 };
 
 // Parses the arguments; on a usage error returns false with `error` set.

@@ -10,6 +10,7 @@
 #include "headless-host/command_line.h"
 #include "headless-host/host_session.h"
 #include "headless-host/plugin_library.h"
+#include "headless-host/voi_exports.h"
 
 namespace {
 
@@ -116,6 +117,8 @@ private:
         session_.parameters["listVOIinfoFrom"] = fromList ? "1" : "0";
         const int loadsBefore = session_.loads;
         if (!command("Start")) return false;
+        const std::string written = session_.parameter("FileName") + ".voi";
+        if (access(written.c_str(), F_OK) == 0) lastVoiFile_ = written;
         if (session_.intParameter("LoadInHL") == 1 && session_.loads == loadsBefore) {
             std::fprintf(stderr, "HelmoraZT: the plug-in wrote no VOI file\n");
             return false;
@@ -158,10 +161,32 @@ private:
         return false;
     }
 
+public:
+    // The .voi file the last job wrote, if any.
+    const std::string& lastVoiFile() const { return lastVoiFile_; }
+
+private:
     const Options& options_;
     HLZTPluginInterface& plugin_;
     headless::HostSession& session_;
+    std::string lastVoiFile_;
 };
+
+// Makes what was asked of a .voi file; true when there was nothing to do.
+bool exportVoi(const Options& options, const std::string& voiFile) {
+    if (!options.exports.any()) return true;
+    if (voiFile.empty()) {
+        std::fprintf(stderr, "HelmoraZT: no .voi file to make --nifti, --png or --report of\n");
+        return false;
+    }
+    std::string error;
+    if (!headless::exportVoiFile(voiFile, options.exports, options.quiet ? nullptr : stdout,
+                                 error)) {
+        std::fprintf(stderr, "HelmoraZT: %s\n", error.c_str());
+        return false;
+    }
+    return true;
+}
 
 // Sets up the session from the options: the document, the answers and the parameters.
 bool configure(const Options& options, headless::HostSession& session, std::string& error) {
@@ -213,6 +238,10 @@ int main(int argc, char** argv) {
         headless::printUsage(argv[0]);
         return 0;
     }
+    // Work on an existing file alone needs no plug-in.
+    if (!options.voiFile.empty() && options.actions.empty()) {
+        return exportVoi(options, options.voiFile) ? 0 : kExitFailure;
+    }
     headless::HostSession& session = headless::session();
     if (!configure(options, session, error)) {
         std::fprintf(stderr, "HelmoraZT: %s\n", error.c_str());
@@ -241,7 +270,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "HelmoraZT: the plug-in did not start\n");
         return kExitFailure;
     }
-    const bool ok = Run(options, *plugin).all();
+    Run run(options, *plugin);
+    bool ok = run.all();
     plugin.reset();
+    ok = exportVoi(options, options.voiFile.empty() ? run.lastVoiFile() : options.voiFile) && ok;
     return ok ? 0 : kExitFailure;
 }

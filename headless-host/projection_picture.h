@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+#include "headless-host/voi_file_reader.h"
+#include "headless-host/voi_statistics.h"
+
+namespace headless {
+
+// Renders three projections of the VOIs in Talairach millimetres (from the left, from the
+// front, from above), each VOI in its colour with nearer voxels brighter, the accepted
+// coordinate box outlined, millimetre axes and a legend, and writes them as a PNG.
+bool writeProjectionPicture(const VoiFileContents& contents, const VoiStatistics& statistics,
+                            const std::string& path, std::string& error);
+
+}  // namespace headless

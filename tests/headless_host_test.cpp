@@ -96,6 +96,43 @@ TEST_F(HeadlessHostTest, BundledExampleCleansAndBecomesOneVoiPerValidLine) {
     EXPECT_EQ(contents.vois[4].info.color[1], 200);
 }
 
+TEST_F(HeadlessHostTest, MainJobLeavesVoiNiftiPictureAndReport) {
+    const Result r = run(std::string("--list ") + EXAMPLES_DIR + "/coordinates.txt -o s.voi "
+                         "--nifti s.nii.gz --png s.png --report s.txt --report-json s.json");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(folder.listing(), "s.json s.nii.gz s.png s.tsv s.txt s.voi");
+    // The VOIs span x -48..50, y -67..60, z -24..52; the grid adds 5 mm on every side.
+    EXPECT_TRUE(contains(r.out, "HelmoraZT: wrote s.nii.gz (109 x 138 x 87, 1 mm grid) and s.tsv"));
+    EXPECT_TRUE(contains(readFile(folder.file("s.txt")), "    5  mPFC "));
+    EXPECT_TRUE(contains(readFile(folder.file("s.txt")), "Overlaps: none\n"));
+
+    // The same from the written file alone, without the plug-in; the report to stdout.
+    const Result again = run("--voi s.voi --report - --nifti t.nii");
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_TRUE(contains(again.out, "VOIs of s.voi: 6\n"));
+    EXPECT_FALSE(contains(again.out, "Plugin>"));
+    EXPECT_TRUE(fileExists(folder.file("t.tsv")));
+}
+
+TEST_F(HeadlessHostTest, ExportErrorsExitNonZeroAndLeaveNothing) {
+    writeFile(folder.file("bad.voi"), "\r\nFileVersion:                4\n");
+    Result r = run("--voi bad.voi --png p.png --nifti p.nii");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "HelmoraZT: bad.voi: line 2 does not end with CR LF"));
+    r = run("--sphere 0,0,0,3 -o a.voi --nifti a.nii --grid bad.voi");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "bad.voi is not a readable NIfTI image"));
+    r = run("--voi a.voi --png missing/p.png");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "cannot create missing/p.png"));
+    EXPECT_EQ(folder.listing(), "a.voi bad.voi");
+    r = run("--voi a.voi");
+    EXPECT_EQ(r.status, 2);
+    r = run("--voi a.voi --png p.png --grid a.nii");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(contains(r.err, "--grid goes with --nifti"));
+}
+
 TEST_F(HeadlessHostTest, WorkedExampleOfTheCleanUp) {
     writeFile(folder.file("in.txt"),
               "x y z radius name r g b\n12,-20.46,5,8,'Amygdala_L',300,-4,128\n\n"
@@ -186,7 +223,8 @@ TEST_F(HeadlessHostTest, UsageErrorsAndHelp) {
     EXPECT_EQ(r.status, 0);
     for (const char* option : {"--sphere", "--list", "--clean", "--save-list", "--run", "--set",
                                "--open-file", "--save-file", "--yes", "--plugin", "--header",
-                               "--host-version", "--document-id", "--document-type", "--print"}) {
+                               "--host-version", "--document-id", "--document-type", "--print",
+                               "--voi", "--nifti", "--grid", "--png", "--report", "--report-json"}) {
         EXPECT_TRUE(contains(r.out, option)) << option;
     }
     r = run("--bogus");

@@ -97,6 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     s = headless::HostSession{};
     s.log = nullptr;
     s.messages = nullptr;
+    s.dialogs = nullptr;
     const int versions[][3] = {{2, 2, 0}, {2, 1, 9}, {3, 0, -1}, {2, 2, -1}, {1, 99, 99}};
     const auto& version = versions[input.ConsumeIntegralInRange(0, 4)];
     std::copy(version, version + 3, s.version);

@@ -62,20 +62,21 @@ std::string HostSession::parameter(const std::string& name) const {
     return value;
 }
 
-int HostSession::intParameter(const std::string& name) const {
+template <typename Number>
+Number HostSession::numberParameter(const std::string& name) const {
     const std::string value = parameter(name);
     const std::string_view text = trimmed(value);
-    int number = 0;
+    Number number{};
     std::from_chars(text.data(), text.data() + text.size(), number);
     return number;
 }
 
+int HostSession::intParameter(const std::string& name) const {
+    return numberParameter<int>(name);
+}
+
 float HostSession::floatParameter(const std::string& name) const {
-    const std::string value = parameter(name);
-    const std::string_view text = trimmed(value);
-    float number = 0.0f;
-    std::from_chars(text.data(), text.data() + text.size(), number);
-    return number;
+    return numberParameter<float>(name);
 }
 
 void HostSession::logLine(const char* text) {
@@ -107,8 +108,8 @@ std::string HostSession::nextAnswer(std::deque<std::string>& answers, const char
         answer = answers.front();
         answers.pop_front();
     }
-    if (messages) {
-        std::fprintf(messages, "[file dialog] %s -> %s\n", title,
+    if (dialogs) {
+        std::fprintf(dialogs, "[file dialog] %s -> %s\n", title,
                      answer.empty() ? "(cancelled)" : answer.c_str());
     }
     return answer;

@@ -33,6 +33,7 @@ struct HostSession {
     // Where the plug-in's log and the host's messages go; null to drop them.
     std::FILE* log = stdout;
     std::FILE* messages = stderr;
+    std::FILE* dialogs = stderr;  // the file dialogs' answers
 
     // What the plug-in did, for the caller to check.
     int messageBoxes = 0;
@@ -56,6 +57,11 @@ struct HostSession {
     std::string nextAnswer(std::deque<std::string>& answers, const char* title);
     // Checks and reports a .voi file the plug-in asks the host to load.
     void loadVois(const char* path);
+
+private:
+    // The parameter read as a number the way the dialog would; 0 when it is none.
+    template <typename Number>
+    Number numberParameter(const std::string& name) const;
 };
 
 HostSession& session();

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <memory>
 
-#include "common/atomic_file.h"
+#include "headless-host/text_output.h"
 
 namespace headless {
 namespace {
@@ -73,17 +73,7 @@ bool writeTable(const std::string& path, const VoiFileContents& contents,
                 std::to_string(volume.labelled[i]) + "\t" + std::to_string(volume.outside[i]) +
                 "\n";
     }
-    glomera::AtomicFile out;
-    if (!out.open(path)) {
-        error = "cannot create " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    out.append(text.data(), text.size());
-    if (!out.commit()) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    return true;
+    return writeTextOutput(path, text, error);
 }
 
 }  // namespace

@@ -196,7 +196,10 @@ bool configure(const Options& options, headless::HostSession& session, std::stri
     session.yesNoAnswer = options.yes ? 1 : 0;
     session.openFileAnswers.assign(options.openFileAnswers.begin(), options.openFileAnswers.end());
     session.saveFileAnswers.assign(options.saveFileAnswers.begin(), options.saveFileAnswers.end());
-    if (options.quiet) session.log = nullptr;
+    if (options.quiet) {
+        session.log = nullptr;
+        session.dialogs = nullptr;
+    }
     for (const auto& [field, value] : options.headerFields) {
         if (!applyHeaderField(field, value, session.header, error)) return false;
     }

@@ -1,12 +1,10 @@
 #include "headless-host/voi_exports.h"
 
-#include <cerrno>
-#include <cstring>
 #include <numeric>
 
-#include "common/atomic_file.h"
 #include "headless-host/label_volume.h"
 #include "headless-host/projection_picture.h"
+#include "headless-host/text_output.h"
 #include "headless-host/voi_file_reader.h"
 #include "headless-host/voi_report.h"
 #include "headless-host/voi_statistics.h"
@@ -15,25 +13,6 @@ namespace headless {
 namespace {
 
 constexpr int kGridMargin = 5;
-
-bool writeText(const std::string& path, const std::string& text, std::string& error) {
-    if (path == "-") {
-        std::fwrite(text.data(), 1, text.size(), stdout);
-        std::fflush(stdout);
-        return true;
-    }
-    glomera::AtomicFile out;
-    if (!out.open(path)) {
-        error = "cannot create " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    out.append(text.data(), text.size());
-    if (!out.commit()) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    return true;
-}
 
 bool exportNifti(const std::string& voiPath, const VoiFileContents& contents,
                  const VoiStatistics& statistics, const ExportOptions& options, std::FILE* log,
@@ -93,11 +72,11 @@ bool exportVoiFile(const std::string& voiPath, const ExportOptions& options, std
         if (log) std::fprintf(log, "HelmoraZT: wrote %s\n", options.png.c_str());
     }
     if (!options.report.empty() &&
-        !writeText(options.report, reportText(voiPath, contents, statistics), error)) {
+        !writeTextOutput(options.report, reportText(voiPath, contents, statistics), error)) {
         return false;
     }
     if (!options.reportJson.empty() &&
-        !writeText(options.reportJson, reportJson(voiPath, contents, statistics), error)) {
+        !writeTextOutput(options.reportJson, reportJson(voiPath, contents, statistics), error)) {
         return false;
     }
     if (log && !options.report.empty() && options.report != "-") {

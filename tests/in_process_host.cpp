@@ -26,6 +26,7 @@ InProcessHost::InProcessHost(const std::string& folder) {
         *session_ = headless::HostSession{};
         session_->log = nullptr;
         session_->messages = nullptr;
+        session_->dialogs = nullptr;
         session_->keepLog = true;
     }
 }

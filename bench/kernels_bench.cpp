@@ -82,7 +82,8 @@ void LiteralSphereVoxels(benchmark::State& state) {
 
 // The limit: a fresh array of the same size, filled.
 void FillFreshArray(benchmark::State& state) {
-    const std::size_t size = 3 * static_cast<std::size_t>(sphereCount(static_cast<float>(state.range(0))));
+    const std::size_t size =
+        3 * static_cast<std::size_t>(sphereCount(static_cast<float>(state.range(0))));
     for (auto _ : state) {
         std::unique_ptr<std::int32_t[]> voxels(new std::int32_t[size]);
         std::int32_t* out = voxels.get();
@@ -108,9 +109,10 @@ void WriteVoiFile(benchmark::State& state) {
     for (auto _ : state) {
         if (!glomera::writeVoiFile(set)) state.SkipWithError("write failed");
     }
-    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(
-                                                     std::ifstream(set.fileName, std::ios::ate |
-                                                                   std::ios::binary).tellg()));
+    state.SetBytesProcessed(
+        state.iterations() *
+        static_cast<std::int64_t>(
+            std::ifstream(set.fileName, std::ios::ate | std::ios::binary).tellg()));
     std::remove(set.fileName);
 }
 
@@ -126,7 +128,8 @@ void WritePreparedBuffer(benchmark::State& state) {
     for (auto _ : state) {
         const int fd = ::open("bench-copy.voi", O_WRONLY | O_CREAT | O_TRUNC, 0644);
         for (std::size_t done = 0; done < bytes.size();) {
-            const std::size_t chunk = std::min(bytes.size() - done, glomera::AtomicFile::kBufferSize);
+            const std::size_t chunk =
+                std::min(bytes.size() - done, glomera::AtomicFile::kBufferSize);
             const ssize_t written = ::write(fd, bytes.data() + done, chunk);
             if (written <= 0) break;
             done += static_cast<std::size_t>(written);

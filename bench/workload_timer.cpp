@@ -126,9 +126,10 @@ int main(int argc, char** argv) {
     const std::string folder = argc > 2 ? argv[2] : ".";
     const int repeats = argc > 3 ? std::atoi(argv[3]) : 5;
 
-    std::printf("Workload 1: text-box \"Start\" on %d lines of radius %.0f through the headless "
-                "host (median of %d)\n",
-                bench::kLargestListLines, bench::kLargestRadius, repeats);
+    std::printf(
+        "Workload 1: text-box \"Start\" on %d lines of radius %.0f through the headless "
+        "host (median of %d)\n",
+        bench::kLargestListLines, bench::kLargestRadius, repeats);
     const Row big = measure(host, folder, bench::kLargestListLines, bench::kLargestRadius, repeats);
     const long long voxels = voxelCount(bench::kLargestListLines, bench::kLargestRadius);
     const double arraysMb = voxels * 12.0 / (1 << 20);

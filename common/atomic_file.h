@@ -14,7 +14,7 @@ namespace glomera {
 // Output is collected in a bounded buffer and handed to the system in large blocks. The
 // first failure is sticky: later appends do nothing and commit() reports false.
 class AtomicFile {
-public:
+  public:
     static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
 
     AtomicFile() = default;
@@ -46,7 +46,7 @@ public:
 
     bool failed() const { return failed_; }
 
-private:
+  private:
     void flush();
     void discard();
 

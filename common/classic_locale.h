@@ -9,13 +9,13 @@ namespace glomera {
 // process has set. Only the calling thread is affected; the previous setting comes back on
 // destruction.
 class ClassicLocaleScope {
-public:
+  public:
     ClassicLocaleScope();
     ~ClassicLocaleScope();
     ClassicLocaleScope(const ClassicLocaleScope&) = delete;
     ClassicLocaleScope& operator=(const ClassicLocaleScope&) = delete;
 
-private:
+  private:
     locale_t previous_;
 };
 

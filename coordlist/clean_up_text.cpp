@@ -20,8 +20,7 @@ bool isDelimiter(char c) { return c == ',' || c == ';' || c == ':' || c == '"' |
 bool insideBox(const VoiLineValues& v) {
     using Box = CoordinateBox;
     return v.x >= Box::kXLow && v.x <= Box::kXHigh && v.y >= Box::kYLow && v.y <= Box::kYHigh &&
-           v.z >= Box::kZLow && v.z <= Box::kZHigh && v.b >= Box::kBlueLow &&
-           v.b <= Box::kBlueHigh;
+           v.z >= Box::kZLow && v.z <= Box::kZHigh && v.b >= Box::kBlueLow && v.b <= Box::kBlueHigh;
 }
 
 void clamp(VoiLineValues& v) {
@@ -36,10 +35,10 @@ void clamp(VoiLineValues& v) {
 std::string formatCleanedLine(const VoiLineValues& v) {
     ClassicLocaleScope classic;
     char line[512];
-    const int length = std::snprintf(line, sizeof line, "% 7.1f % 7.1f % 7.1f %7.1f %25s %7i %4i %4i",
-                                     static_cast<double>(v.x), static_cast<double>(v.y),
-                                     static_cast<double>(v.z), static_cast<double>(v.radius),
-                                     v.name.c_str(), v.r, v.g, v.b);
+    const int length =
+        std::snprintf(line, sizeof line, "% 7.1f % 7.1f % 7.1f %7.1f %25s %7i %4i %4i",
+                      static_cast<double>(v.x), static_cast<double>(v.y), static_cast<double>(v.z),
+                      static_cast<double>(v.radius), v.name.c_str(), v.r, v.g, v.b);
     return std::string(line, static_cast<std::size_t>(std::clamp(length, 0, 511)));
 }
 

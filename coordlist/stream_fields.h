@@ -12,7 +12,7 @@ namespace glomera {
 // nothing (a plain `stream >> value` stores 0 or the type's extreme). After a failure every
 // later read on the line fails too.
 class StreamFields {
-public:
+  public:
     StreamFields();
     void reset(std::string_view line);
 
@@ -21,7 +21,7 @@ public:
     // The next whitespace-delimited token; empty when none could be read.
     bool readToken(std::string& token);
 
-private:
+  private:
     template <typename T>
     bool readNumber(T& value);
 
@@ -36,8 +36,8 @@ struct VoiLineValues {
     float y = 0.0f;
     float z = 0.0f;
     float radius = 0.0f;
-    std::string name;       // at most kNameLimit characters
-    bool nameCut = false;   // the token was longer than kNameLimit and was cut
+    std::string name;      // at most kNameLimit characters
+    bool nameCut = false;  // the token was longer than kNameLimit and was cut
     std::int32_t r = 0;
     std::int32_t g = 0;
     std::int32_t b = 0;

@@ -17,7 +17,7 @@ constexpr std::size_t kTextLimit = host::kTextCapacity - 1;
 // The line being read is built in place after the text kept so far; it is kept when its
 // line feed (or the end of the file) arrives, and only if it fits whole.
 class LineJoiner {
-public:
+  public:
     explicit LineJoiner(char* text) : text_(text) { text_[0] = '\0'; }
 
     // Returns false once the text is full and reading should stop.
@@ -47,7 +47,7 @@ public:
     std::int32_t lines() const { return lines_; }
     bool cut() const { return full_; }
 
-private:
+  private:
     std::size_t lineStart() const { return used_ + (lines_ > 0 ? 1 : 0); }
 
     bool finishLine() {

@@ -8,7 +8,7 @@ namespace glomera {
 // line feed is not part of the line, a final line needs none, and a line feed at the very
 // end does not begin another, empty line.
 class TextLines {
-public:
+  public:
     explicit TextLines(std::string_view text) : text_(text) {}
 
     bool next(std::string_view& line) {
@@ -24,7 +24,7 @@ public:
         return true;
     }
 
-private:
+  private:
     std::string_view text_;
     std::size_t position_ = 0;
 };

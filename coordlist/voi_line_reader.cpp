@@ -7,8 +7,8 @@
 
 namespace glomera {
 
-bool readVoiLine(const char* text, std::int32_t index, float* x, float* y, float* z,
-                 float* radius, char* name, std::int32_t* r, std::int32_t* g, std::int32_t* b) {
+bool readVoiLine(const char* text, std::int32_t index, float* x, float* y, float* z, float* radius,
+                 char* name, std::int32_t* r, std::int32_t* g, std::int32_t* b) {
     if (text == nullptr || index < 0) return false;
     TextLines lines(text);
     std::string_view line;

@@ -20,17 +20,17 @@ extern "C" HLZTPluginInterface* createPlugin();
 
 namespace {
 
-const char* const kNumbers[] = {"0",    "-0",   "1",     "-1",    "0.5",   "2.5",      "20",
-                                "-20.46", "68", "-103",  "76",    "nan",   "inf",      "-inf",
-                                "1e30", "-1e30", "3e9",  "1e39",  "2147483647", "-2147483648",
-                                "99999999999", "abc", "", " 12", "1000", "0x10"};
+const char* const kNumbers[] = {
+    "0",          "-0",          "1",           "-1",  "0.5",  "2.5",  "20",    "-20.46", "68",
+    "-103",       "76",          "nan",         "inf", "-inf", "1e30", "-1e30", "3e9",    "1e39",
+    "2147483647", "-2147483648", "99999999999", "abc", "",     " 12",  "1000",  "0x10"};
 // Radii stay small or refused outright, so that no input asks for gigabytes of voxels.
-const char* const kRadii[] = {"0", "-1", "-0", "0.5", "1", "5", "20", "1000", "1e30",
-                              "nan", "inf", "-inf", "", "x"};
-const char* const kCommands[] = {"Start", "CleanUpText", "ReadTextFile", "SaveTextFile",
-                                 "start", "", "Start "};
-const char* const kParameters[] = {"tX", "tY", "tZ", "Name_of_VOI", "cR", "cG", "cB",
-                                   "LoadInHL", "listVOIinfoFrom"};
+const char* const kRadii[] = {"0",    "-1",   "-0",  "0.5", "1",    "5", "20",
+                              "1000", "1e30", "nan", "inf", "-inf", "",  "x"};
+const char* const kCommands[] = {"Start", "CleanUpText", "ReadTextFile", "SaveTextFile", "start",
+                                 "",      "Start "};
+const char* const kParameters[] = {"tX", "tY", "tZ",       "Name_of_VOI",    "cR",
+                                   "cG", "cB", "LoadInHL", "listVOIinfoFrom"};
 
 template <std::size_t N>
 std::string pick(FuzzedDataProvider& input, const char* const (&values)[N]) {
@@ -40,10 +40,14 @@ std::string pick(FuzzedDataProvider& input, const char* const (&values)[N]) {
 // A value of one of the interesting kinds.
 std::string value(FuzzedDataProvider& input) {
     switch (input.ConsumeIntegralInRange(0, 3)) {
-        case 0: return pick(input, kNumbers);
-        case 1: return std::string(input.PickValueInArray({255, 256, 511, 512, 600}), 'n');
-        case 2: return input.ConsumeRandomLengthString(700);
-        default: return std::to_string(input.ConsumeIntegral<std::int32_t>());
+        case 0:
+            return pick(input, kNumbers);
+        case 1:
+            return std::string(input.PickValueInArray({255, 256, 511, 512, 600}), 'n');
+        case 2:
+            return input.ConsumeRandomLengthString(700);
+        default:
+            return std::to_string(input.ConsumeIntegral<std::int32_t>());
     }
 }
 
@@ -66,11 +70,16 @@ std::string list(FuzzedDataProvider& input) {
 // folder that does not exist or naming the folder itself.
 std::string path(FuzzedDataProvider& input, const std::string& folder) {
     switch (input.ConsumeIntegralInRange(0, 4)) {
-        case 0: return folder + "/missing/file";
-        case 1: return folder;
-        case 2: return folder + "/" + std::string(input.ConsumeIntegralInRange(200, 300), 'p');
-        case 3: return "";
-        default: return folder + "/f" + std::to_string(input.ConsumeIntegralInRange(0, 3));
+        case 0:
+            return folder + "/missing/file";
+        case 1:
+            return folder;
+        case 2:
+            return folder + "/" + std::string(input.ConsumeIntegralInRange(200, 300), 'p');
+        case 3:
+            return "";
+        default:
+            return folder + "/f" + std::to_string(input.ConsumeIntegralInRange(0, 3));
     }
 }
 

@@ -8,7 +8,7 @@
 namespace {
 
 class Counter : public headless::VoiFileVisitor {
-public:
+  public:
     void header(const headless::VoiFileHeader& h) override { declared = h.voiCount; }
     void beginVoi(const headless::VoiInfo& info) override {
         ++vois;
@@ -27,7 +27,8 @@ public:
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Counter counter;
     std::string error;
-    const bool ok = headless::parseVoiText(reinterpret_cast<const char*>(data), size, counter, error);
+    const bool ok =
+        headless::parseVoiText(reinterpret_cast<const char*>(data), size, counter, error);
     if (ok && (!error.empty() || counter.vois != counter.declared)) std::abort();
     if (!ok && error.empty()) std::abort();
     return 0;

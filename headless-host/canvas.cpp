@@ -89,10 +89,12 @@ int Canvas::drawText(int x, int y, const std::string& s, Colour c, int pixelSize
                     const int py = y - glyph->bitmap_top + static_cast<int>(row);
                     if (px < 0 || py < 0 || px >= width_ || py >= height_) continue;
                     const unsigned alpha = bitmap.buffer[row * bitmap.pitch + column];
-                    std::uint8_t* p = pixels_.data() + 3 * (static_cast<std::size_t>(py) * width_ + px);
+                    std::uint8_t* p =
+                        pixels_.data() + 3 * (static_cast<std::size_t>(py) * width_ + px);
                     const std::uint8_t ink[3] = {c.r, c.g, c.b};
                     for (int k = 0; k < 3; ++k) {
-                        p[k] = static_cast<std::uint8_t>((ink[k] * alpha + p[k] * (255 - alpha)) / 255);
+                        p[k] = static_cast<std::uint8_t>((ink[k] * alpha + p[k] * (255 - alpha)) /
+                                                         255);
                     }
                 }
             }

@@ -14,7 +14,7 @@ struct Colour {
 // An RGB picture with the few drawing operations the projections need, text included
 // (through FreeType, with the DejaVu Sans font).
 class Canvas {
-public:
+  public:
     Canvas(int width, int height, Colour background);
     ~Canvas();
     Canvas(const Canvas&) = delete;
@@ -22,7 +22,9 @@ public:
 
     int width() const { return width_; }
     int height() const { return height_; }
-    const std::uint8_t* row(int y) const { return pixels_.data() + 3 * static_cast<std::size_t>(y) * width_; }
+    const std::uint8_t* row(int y) const {
+        return pixels_.data() + 3 * static_cast<std::size_t>(y) * width_;
+    }
 
     void set(int x, int y, Colour c);
     void fill(int x, int y, int w, int h, Colour c);
@@ -36,7 +38,7 @@ public:
     int textWidth(const std::string& s, int pixelSize = 12);
     bool fontLoaded() const;
 
-private:
+  private:
     struct Font;
     int drawText(int x, int y, const std::string& s, Colour c, int pixelSize, bool draw);
 

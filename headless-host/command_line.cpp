@@ -90,29 +90,75 @@ bool parseCommandLine(int argc, char** argv, Options& options, std::string& erro
     while ((option = getopt_long(argc, argv, ":s:l:c:o:n:qh", kOptions, nullptr)) != -1) {
         std::pair<std::string, std::string> pair;
         switch (option) {
-            case 's': options.actions.push_back({Action::kSphere, optarg}); break;
-            case 'l': options.actions.push_back({Action::kList, optarg}); break;
-            case 'c': options.actions.push_back({Action::kClean, optarg}); break;
-            case kSaveList: options.actions.push_back({Action::kSaveList, optarg}); break;
-            case kRun: options.actions.push_back({Action::kCommand, optarg}); break;
-            case 'o': options.output = optarg; break;
-            case 'n': options.name = optarg; break;
-            case kColor: options.color = optarg; break;
-            case kNoLoad: options.load = false; break;
-            case kOpenFile: options.openFileAnswers.push_back(optarg); break;
-            case kSaveFile: options.saveFileAnswers.push_back(optarg); break;
-            case kYes: options.yes = true; break;
-            case kNo: options.yes = false; break;
-            case kPlugin: options.pluginPath = optarg; break;
-            case kPrint: options.printParameters.push_back(optarg); break;
-            case kVoi: options.voiFile = optarg; break;
-            case kNifti: options.exports.nifti = optarg; break;
-            case kGrid: options.exports.grid = optarg; break;
-            case kPng: options.exports.png = optarg; break;
-            case kReport: options.exports.report = optarg; break;
-            case kReportJson: options.exports.reportJson = optarg; break;
-            case 'q': options.quiet = true; break;
-            case 'h': options.help = true; break;
+            case 's':
+                options.actions.push_back({Action::kSphere, optarg});
+                break;
+            case 'l':
+                options.actions.push_back({Action::kList, optarg});
+                break;
+            case 'c':
+                options.actions.push_back({Action::kClean, optarg});
+                break;
+            case kSaveList:
+                options.actions.push_back({Action::kSaveList, optarg});
+                break;
+            case kRun:
+                options.actions.push_back({Action::kCommand, optarg});
+                break;
+            case 'o':
+                options.output = optarg;
+                break;
+            case 'n':
+                options.name = optarg;
+                break;
+            case kColor:
+                options.color = optarg;
+                break;
+            case kNoLoad:
+                options.load = false;
+                break;
+            case kOpenFile:
+                options.openFileAnswers.push_back(optarg);
+                break;
+            case kSaveFile:
+                options.saveFileAnswers.push_back(optarg);
+                break;
+            case kYes:
+                options.yes = true;
+                break;
+            case kNo:
+                options.yes = false;
+                break;
+            case kPlugin:
+                options.pluginPath = optarg;
+                break;
+            case kPrint:
+                options.printParameters.push_back(optarg);
+                break;
+            case kVoi:
+                options.voiFile = optarg;
+                break;
+            case kNifti:
+                options.exports.nifti = optarg;
+                break;
+            case kGrid:
+                options.exports.grid = optarg;
+                break;
+            case kPng:
+                options.exports.png = optarg;
+                break;
+            case kReport:
+                options.exports.report = optarg;
+                break;
+            case kReportJson:
+                options.exports.reportJson = optarg;
+                break;
+            case 'q':
+                options.quiet = true;
+                break;
+            case 'h':
+                options.help = true;
+                break;
             case kSet:
                 if (!splitAssignment(optarg, pair)) {
                     error = std::string("--set wants NAME=VALUE, not \"") + optarg + "\"";
@@ -137,8 +183,8 @@ bool parseCommandLine(int argc, char** argv, Options& options, std::string& erro
                 break;
             case kDocumentId:
             case kDocumentType:
-                if (!parseInt(optarg, option == kDocumentId ? options.documentId
-                                                            : options.documentType)) {
+                if (!parseInt(optarg,
+                              option == kDocumentId ? options.documentId : options.documentType)) {
                     error = std::string("not an integer: \"") + optarg + "\"";
                     return false;
                 }
@@ -160,8 +206,9 @@ bool parseCommandLine(int argc, char** argv, Options& options, std::string& erro
         return false;
     }
     if (!options.voiFile.empty() && !options.exports.any()) {
-        error = "--voi wants something to make of the file: --nifti, --png, --report or "
-                "--report-json";
+        error =
+            "--voi wants something to make of the file: --nifti, --png, --report or "
+            "--report-json";
         return false;
     }
     return true;

@@ -11,14 +11,14 @@ namespace {
 
 // Counts what it is shown of a .voi file; keeps nothing else.
 class LoadSummary : public VoiFileVisitor {
-public:
+  public:
     void beginVoi(const VoiInfo& info) override {
         ++vois;
         voxels += info.voxelCount;
         if (vois <= kListed) {
-            listed += "  " + info.name + ": " + std::to_string(info.voxelCount) + " voxels, colour " +
-                      std::to_string(info.color[0]) + " " + std::to_string(info.color[1]) + " " +
-                      std::to_string(info.color[2]) + "\n";
+            listed += "  " + info.name + ": " + std::to_string(info.voxelCount) +
+                      " voxels, colour " + std::to_string(info.color[0]) + " " +
+                      std::to_string(info.color[1]) + " " + std::to_string(info.color[2]) + "\n";
         }
     }
     static constexpr long kListed = 10;
@@ -54,8 +54,10 @@ std::string HostSession::parameter(const std::string& name) const {
     const std::size_t limit = parameterCapacity(name) - 1;
     if (value.size() > limit) {
         if (messages) {
-            std::fprintf(messages, "HelmoraZT: parameter \"%s\" cut to %zu characters to fit the "
-                         "plug-in's buffer\n", name.c_str(), limit);
+            std::fprintf(messages,
+                         "HelmoraZT: parameter \"%s\" cut to %zu characters to fit the "
+                         "plug-in's buffer\n",
+                         name.c_str(), limit);
         }
         value.resize(limit);
     }
@@ -71,9 +73,7 @@ Number HostSession::numberParameter(const std::string& name) const {
     return number;
 }
 
-int HostSession::intParameter(const std::string& name) const {
-    return numberParameter<int>(name);
-}
+int HostSession::intParameter(const std::string& name) const { return numberParameter<int>(name); }
 
 float HostSession::floatParameter(const std::string& name) const {
     return numberParameter<float>(name);
@@ -122,7 +122,8 @@ void HostSession::loadVois(const char* path) {
     if (!readVoiFile(path, summary, error)) {
         ++failedLoads;
         lastLoadError = error;
-        if (messages) std::fprintf(messages, "HelmoraZT: cannot load %s: %s\n", path, error.c_str());
+        if (messages)
+            std::fprintf(messages, "HelmoraZT: cannot load %s: %s\n", path, error.c_str());
         return;
     }
     if (log) {

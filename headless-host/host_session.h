@@ -58,7 +58,7 @@ struct HostSession {
     // Checks and reports a .voi file the plug-in asks the host to load.
     void loadVois(const char* path);
 
-private:
+  private:
     // The parameter read as a number the way the dialog would; 0 when it is none.
     template <typename Number>
     Number numberParameter(const std::string& name) const;

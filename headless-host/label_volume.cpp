@@ -14,7 +14,8 @@ namespace headless {
 namespace {
 
 bool endsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 struct ImageFree {
@@ -62,16 +63,15 @@ std::string temporaryName(const std::string& path, const char* extension) {
            ".tmp" + extension;
 }
 
-bool writeTable(const std::string& path, const VoiFileContents& contents,
-                const LabelVolume& volume, std::string& error) {
+bool writeTable(const std::string& path, const VoiFileContents& contents, const LabelVolume& volume,
+                std::string& error) {
     std::string text = "index\tname\tr\tg\tb\tvoxels\tlabelled\toutside\n";
     for (std::size_t i = 0; i < contents.vois.size(); ++i) {
         const auto& info = contents.vois[i].info;
         text += std::to_string(i + 1) + "\t" + info.name + "\t" + std::to_string(info.color[0]) +
-                "\t" + std::to_string(info.color[1]) + "\t" + std::to_string(info.color[2]) +
-                "\t" + std::to_string(info.voxelCount) + "\t" +
-                std::to_string(volume.labelled[i]) + "\t" + std::to_string(volume.outside[i]) +
-                "\n";
+                "\t" + std::to_string(info.color[1]) + "\t" + std::to_string(info.color[2]) + "\t" +
+                std::to_string(info.voxelCount) + "\t" + std::to_string(volume.labelled[i]) + "\t" +
+                std::to_string(volume.outside[i]) + "\n";
     }
     return writeTextOutput(path, text, error);
 }
@@ -87,8 +87,7 @@ std::string labelTablePath(const std::string& volumePath) {
     return volumePath + ".tsv";
 }
 
-bool defaultGrid(const VoiStatistics& statistics, int margin, LabelGrid& grid,
-                 std::string& error) {
+bool defaultGrid(const VoiStatistics& statistics, int margin, LabelGrid& grid, std::string& error) {
     grid = LabelGrid();
     const bool empty = statistics.low[0] > statistics.high[0];
     std::int64_t cells = 1;
@@ -120,7 +119,8 @@ bool gridOfImage(const std::string& path, LabelGrid& grid, std::string& error) {
         return false;
     }
     const nifti_image& nim = *image;
-    for (int axis = 0; axis < 3; ++axis) grid.dims[axis] = nim.dim[axis + 1] > 0 ? nim.dim[axis + 1] : 1;
+    for (int axis = 0; axis < 3; ++axis)
+        grid.dims[axis] = nim.dim[axis + 1] > 0 ? nim.dim[axis + 1] : 1;
     const nifti_dmat44* transform = nim.sform_code > 0   ? &nim.sto_xyz
                                     : nim.qform_code > 0 ? &nim.qto_xyz
                                                          : nullptr;
@@ -131,7 +131,8 @@ bool gridOfImage(const std::string& path, LabelGrid& grid, std::string& error) {
         grid.transformCode = nim.sform_code > 0 ? nim.sform_code : nim.qform_code;
     } else {
         const double sizes[3] = {nim.dx, nim.dy, nim.dz};
-        for (int axis = 0; axis < 3; ++axis) grid.affine[axis][axis] = sizes[axis] > 0 ? sizes[axis] : 1.0;
+        for (int axis = 0; axis < 3; ++axis)
+            grid.affine[axis][axis] = sizes[axis] > 0 ? sizes[axis] : 1.0;
         grid.transformCode = NIFTI_XFORM_UNKNOWN;
     }
     if (grid.dims[0] * grid.dims[1] * grid.dims[2] > kMaxGridCells * 4) {
@@ -180,7 +181,8 @@ bool fillLabels(const VoiFileContents& contents, const LabelGrid& grid, LabelVol
                 ++volume.outside[index];
                 continue;
             }
-            std::int16_t& cell = volume.labels[static_cast<std::size_t>((ijk[2] * ny + ijk[1]) * nx + ijk[0])];
+            std::int16_t& cell =
+                volume.labels[static_cast<std::size_t>((ijk[2] * ny + ijk[1]) * nx + ijk[0])];
             if (cell != label) {
                 if (cell != 0) {
                     ++volume.overwritten;
@@ -218,16 +220,15 @@ bool writeLabelVolume(const std::string& path, const VoiFileContents& contents,
     const nifti_dmat44 matrix = toMatrix(grid);
     nim.sto_xyz = matrix;
     nim.sform_code = grid.transformCode > 0 ? grid.transformCode : NIFTI_XFORM_SCANNER_ANAT;
-    nifti_dmat44_to_quatern(matrix, &nim.quatern_b, &nim.quatern_c, &nim.quatern_d,
-                            &nim.qoffset_x, &nim.qoffset_y, &nim.qoffset_z, &nim.dx, &nim.dy,
-                            &nim.dz, &nim.qfac);
+    nifti_dmat44_to_quatern(matrix, &nim.quatern_b, &nim.quatern_c, &nim.quatern_d, &nim.qoffset_x,
+                            &nim.qoffset_y, &nim.qoffset_z, &nim.dx, &nim.dy, &nim.dz, &nim.qfac);
     nim.pixdim[1] = nim.dx;
     nim.pixdim[2] = nim.dy;
     nim.pixdim[3] = nim.dz;
     nim.qform_code = nim.sform_code;
-    nim.qto_xyz = nifti_quatern_to_dmat44(nim.quatern_b, nim.quatern_c, nim.quatern_d,
-                                          nim.qoffset_x, nim.qoffset_y, nim.qoffset_z, nim.dx,
-                                          nim.dy, nim.dz, nim.qfac);
+    nim.qto_xyz =
+        nifti_quatern_to_dmat44(nim.quatern_b, nim.quatern_c, nim.quatern_d, nim.qoffset_x,
+                                nim.qoffset_y, nim.qoffset_z, nim.dx, nim.dy, nim.dz, nim.qfac);
     nim.xyz_units = NIFTI_UNITS_MM;
     nim.intent_code = NIFTI_INTENT_LABEL;
     nim.cal_min = 0;

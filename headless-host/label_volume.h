@@ -17,8 +17,7 @@ struct LabelGrid {
 };
 
 // The default grid: 1 mm voxels covering every VOI with `margin` voxels to spare.
-bool defaultGrid(const VoiStatistics& statistics, int margin, LabelGrid& grid,
-                 std::string& error);
+bool defaultGrid(const VoiStatistics& statistics, int margin, LabelGrid& grid, std::string& error);
 
 // The grid of a NIfTI image: its sform, else its qform, else its voxel sizes alone.
 bool gridOfImage(const std::string& path, LabelGrid& grid, std::string& error);
@@ -27,10 +26,10 @@ bool gridOfImage(const std::string& path, LabelGrid& grid, std::string& error);
 // later VOI wins.
 struct LabelVolume {
     LabelGrid grid;
-    std::vector<std::int16_t> labels;  // i fastest, then j, then k
-    std::vector<std::int64_t> outside;    // per VOI: voxels that fall outside the grid
-    std::vector<std::int64_t> labelled;   // per VOI: grid cells that end up with its label
-    std::int64_t overwritten = 0;         // cells a later VOI took from an earlier one
+    std::vector<std::int16_t> labels;    // i fastest, then j, then k
+    std::vector<std::int64_t> outside;   // per VOI: voxels that fall outside the grid
+    std::vector<std::int64_t> labelled;  // per VOI: grid cells that end up with its label
+    std::int64_t overwritten = 0;        // cells a later VOI took from an earlier one
 };
 
 // Each VOI voxel goes to the grid cell nearest to its millimetre position.

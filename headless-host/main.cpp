@@ -30,7 +30,8 @@ std::string programFolder() {
 }
 
 bool endsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 // The "FileName" parameter for an output path: the plug-in adds ".voi" itself.
@@ -64,15 +65,19 @@ bool applyHeaderField(const std::string& field, const std::string& value,
         header.leftRightConvention = whole;
     } else if (field == "resolution" || field == "offset") {
         for (int i = 0; i < 3; ++i) {
-            if (field == "resolution") header.resolution[i] = static_cast<float>(number);
-            else header.offset[i] = whole;
+            if (field == "resolution")
+                header.resolution[i] = static_cast<float>(number);
+            else
+                header.offset[i] = whole;
         }
     } else if ((field.rfind("resolution-", 0) == 0 || field.rfind("offset-", 0) == 0) &&
                field.size() > 2 && std::strchr(axes, field.back()) != nullptr &&
                field[field.size() - 2] == '-') {
         const int axis = static_cast<int>(std::strchr(axes, field.back()) - axes);
-        if (field[0] == 'r') header.resolution[axis] = static_cast<float>(number);
-        else header.offset[axis] = whole;
+        if (field[0] == 'r')
+            header.resolution[axis] = static_cast<float>(number);
+        else
+            header.offset[axis] = whole;
     } else {
         error = "unknown --header field \"" + field + "\"";
         return false;
@@ -81,7 +86,7 @@ bool applyHeaderField(const std::string& field, const std::string& value,
 }
 
 class Run {
-public:
+  public:
     Run(const Options& options, HLZTPluginInterface& plugin)
         : options_(options), plugin_(plugin), session_(headless::session()) {}
 
@@ -95,7 +100,7 @@ public:
         return ok && session_.messageBoxes == 0 && session_.failedLoads == 0;
     }
 
-private:
+  private:
     bool command(const std::string& name) {
         session_.parameters["Command"] = name;
         if (plugin_.execute()) return true;
@@ -161,11 +166,11 @@ private:
         return false;
     }
 
-public:
+  public:
     // The .voi file the last job wrote, if any.
     const std::string& lastVoiFile() const { return lastVoiFile_; }
 
-private:
+  private:
     const Options& options_;
     HLZTPluginInterface& plugin_;
     headless::HostSession& session_;

@@ -4,7 +4,7 @@
 
 // The plug-in interface as a host declares it.
 class HLZTPluginInterface {
-public:
+  public:
     virtual ~HLZTPluginInterface() {}
     virtual bool execute() = 0;
     virtual bool initPlugin() = 0;
@@ -14,7 +14,7 @@ namespace headless {
 
 // A plug-in library loaded by path, with its seven plain exports looked up.
 class PluginLibrary {
-public:
+  public:
     PluginLibrary() = default;
     ~PluginLibrary();
     PluginLibrary(const PluginLibrary&) = delete;
@@ -34,7 +34,7 @@ public:
     // A new plug-in object, owned by the caller, who deletes it; null on failure.
     HLZTPluginInterface* create() const { return create_(); }
 
-private:
+  private:
     using Getter = const char* (*)();
     static std::string text(Getter getter) {
         const char* value = getter ? getter() : nullptr;

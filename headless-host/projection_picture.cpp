@@ -10,15 +10,15 @@
 namespace headless {
 namespace {
 
-constexpr int kScale = 2;           // pixels per millimetre
-constexpr int kMarginMm = 8;        // around the box and the VOIs
+constexpr int kScale = 2;     // pixels per millimetre
+constexpr int kMarginMm = 8;  // around the box and the VOIs
 constexpr int kPanelGap = 56;
-constexpr int kLeft = 56;           // room for the vertical axis' labels
-constexpr int kTop = 40;            // room for the titles
-constexpr int kBottom = 44;         // room for the horizontal axis' labels
+constexpr int kLeft = 56;    // room for the vertical axis' labels
+constexpr int kTop = 40;     // room for the titles
+constexpr int kBottom = 44;  // room for the horizontal axis' labels
 constexpr int kLegendWidth = 230;
-constexpr int kTick = 20;           // millimetres between axis labels
-constexpr int kMaxPictureMm = 2000; // VOIs further out are clipped from the picture
+constexpr int kTick = 20;            // millimetres between axis labels
+constexpr int kMaxPictureMm = 2000;  // VOIs further out are clipped from the picture
 
 const Colour kBackground{18, 20, 26};
 const Colour kBoxColour{110, 116, 130};
@@ -33,11 +33,11 @@ constexpr int kBoxHigh[3] = {68, 69, 76};
 // One projection: which axis runs across, which up, which is depth, and their directions.
 struct View {
     const char* title;
-    int across;        // axis shown left to right
-    bool acrossFlip;   // true: the axis grows to the left
-    int up;            // axis shown bottom to top
-    int depth;         // axis along the line of sight
-    bool nearIsHigh;   // true: larger depth values are nearer the viewer
+    int across;       // axis shown left to right
+    bool acrossFlip;  // true: the axis grows to the left
+    int up;           // axis shown bottom to top
+    int depth;        // axis along the line of sight
+    bool nearIsHigh;  // true: larger depth values are nearer the viewer
     const char* acrossName;
     const char* upName;
 };
@@ -92,8 +92,7 @@ void drawVois(Canvas& canvas, const Panel& panel, const VoiFileContents& content
             const int py = panel.row(p[view.up]) - panel.y;
             const std::size_t cell = static_cast<std::size_t>(py) * w + px;
             if (distance > nearest[cell]) continue;
-            const double brightness =
-                1.0 - 0.5 * distance / std::max(1.0, depthHigh - depthLow);
+            const double brightness = 1.0 - 0.5 * distance / std::max(1.0, depthHigh - depthLow);
             for (int dy = 0; dy < kScale; ++dy) {
                 for (int dx = 0; dx < kScale; ++dx) {
                     const std::size_t at = cell + static_cast<std::size_t>(dy) * w + dx;
@@ -101,7 +100,8 @@ void drawVois(Canvas& canvas, const Panel& panel, const VoiFileContents& content
                     owner[at] = static_cast<int>(index);
                 }
             }
-            canvas.fill(panel.x + px, panel.y + py, kScale, kScale, shaded(voi.info.color, brightness));
+            canvas.fill(panel.x + px, panel.y + py, kScale, kScale,
+                        shaded(voi.info.color, brightness));
         }
     }
     // A light edge wherever one VOI meets another or the background keeps dark colours
@@ -121,8 +121,10 @@ void drawVois(Canvas& canvas, const Panel& panel, const VoiFileContents& content
 void drawFrame(Canvas& canvas, const Panel& panel) {
     const View& view = panel.view;
     // The accepted box.
-    const int left = std::min(panel.column(kBoxLow[view.across]), panel.column(kBoxHigh[view.across]));
-    const int right = std::max(panel.column(kBoxLow[view.across]), panel.column(kBoxHigh[view.across]));
+    const int left =
+        std::min(panel.column(kBoxLow[view.across]), panel.column(kBoxHigh[view.across]));
+    const int right =
+        std::max(panel.column(kBoxLow[view.across]), panel.column(kBoxHigh[view.across]));
     canvas.rectangle(left, panel.row(kBoxHigh[view.up]), right - left + kScale,
                      panel.row(kBoxLow[view.up]) - panel.row(kBoxHigh[view.up]) + kScale,
                      kBoxColour);
@@ -130,7 +132,8 @@ void drawFrame(Canvas& canvas, const Panel& panel) {
     const int bottom = panel.y + panel.height() + 4;
     canvas.horizontalLine(panel.x, panel.x + panel.width() - 1, bottom, kAxisColour);
     canvas.verticalLine(panel.x - 4, panel.y, panel.y + panel.height() - 1, kAxisColour);
-    for (int mm = (panel.low[view.across] / kTick) * kTick; mm <= panel.high[view.across]; mm += kTick) {
+    for (int mm = (panel.low[view.across] / kTick) * kTick; mm <= panel.high[view.across];
+         mm += kTick) {
         if (mm < panel.low[view.across]) continue;
         const int cx = panel.column(mm) + kScale / 2;
         canvas.verticalLine(cx, bottom, bottom + 4, kAxisColour);
@@ -150,9 +153,9 @@ void drawFrame(Canvas& canvas, const Panel& panel) {
 }
 
 void drawLegend(Canvas& canvas, int x, int y, int height, const VoiFileContents& contents) {
-    canvas.text(x, y, std::to_string(contents.vois.size()) +
-                          (contents.vois.size() == 1 ? " VOI" : " VOIs"),
-                kTextColour, 13);
+    canvas.text(
+        x, y, std::to_string(contents.vois.size()) + (contents.vois.size() == 1 ? " VOI" : " VOIs"),
+        kTextColour, 13);
     const int rowHeight = 15;
     const int rows = std::max(1, (height - 24) / rowHeight);
     const std::size_t count = contents.vois.size();
@@ -183,8 +186,10 @@ bool writeProjectionPicture(const VoiFileContents& contents, const VoiStatistics
         low[axis] = kBoxLow[axis] - kMarginMm;
         high[axis] = kBoxHigh[axis] + kMarginMm;
         if (any) {
-            low[axis] = std::max(std::min(low[axis], statistics.low[axis] - kMarginMm), -kMaxPictureMm);
-            high[axis] = std::min(std::max(high[axis], statistics.high[axis] + kMarginMm), kMaxPictureMm);
+            low[axis] =
+                std::max(std::min(low[axis], statistics.low[axis] - kMarginMm), -kMaxPictureMm);
+            high[axis] =
+                std::min(std::max(high[axis], statistics.high[axis] + kMarginMm), kMaxPictureMm);
         }
     }
     std::vector<Panel> panels;

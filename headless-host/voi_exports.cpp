@@ -18,9 +18,8 @@ bool exportNifti(const std::string& voiPath, const VoiFileContents& contents,
                  const VoiStatistics& statistics, const ExportOptions& options, std::FILE* log,
                  std::string& error) {
     LabelGrid grid;
-    const bool gridOk = options.grid.empty()
-                            ? defaultGrid(statistics, kGridMargin, grid, error)
-                            : gridOfImage(options.grid, grid, error);
+    const bool gridOk = options.grid.empty() ? defaultGrid(statistics, kGridMargin, grid, error)
+                                             : gridOfImage(options.grid, grid, error);
     LabelVolume volume;
     std::string table;
     if (!gridOk || !fillLabels(contents, grid, volume, error) ||
@@ -40,14 +39,17 @@ bool exportNifti(const std::string& voiPath, const VoiFileContents& contents,
                      options.grid.c_str());
         for (std::size_t i = 0; i < volume.outside.size(); ++i) {
             if (volume.outside[i] > 0) {
-                std::fprintf(stderr, "  %zu %s: %lld of %d\n", i + 1, contents.vois[i].info.name.c_str(),
-                             static_cast<long long>(volume.outside[i]), contents.vois[i].info.voxelCount);
+                std::fprintf(
+                    stderr, "  %zu %s: %lld of %d\n", i + 1, contents.vois[i].info.name.c_str(),
+                    static_cast<long long>(volume.outside[i]), contents.vois[i].info.voxelCount);
             }
         }
     }
     if (volume.overwritten > 0) {
-        std::fprintf(stderr, "HelmoraZT: VOIs overlap: %lld labelled cells went to the later VOI "
-                     "(see the report for the pairs)\n", static_cast<long long>(volume.overwritten));
+        std::fprintf(stderr,
+                     "HelmoraZT: VOIs overlap: %lld labelled cells went to the later VOI "
+                     "(see the report for the pairs)\n",
+                     static_cast<long long>(volume.overwritten));
     }
     return true;
 }

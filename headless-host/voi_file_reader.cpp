@@ -14,7 +14,7 @@ namespace {
 
 // Hands out CR LF terminated lines from a source of bytes, holding at most one buffer.
 class LineSource {
-public:
+  public:
     static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
 
     // From a file descriptor, read in blocks.
@@ -69,7 +69,7 @@ public:
         return "line " + std::to_string(number_) + " " + what;
     }
 
-private:
+  private:
     bool refill(std::string& error) {
         char* buffer = storage_.get();
         const std::size_t kept = end_ - begin_;
@@ -127,7 +127,7 @@ bool parseInts(std::string_view text, std::int32_t* values, int count) {
 }
 
 class Parser {
-public:
+  public:
     Parser(LineSource& lines, VoiFileVisitor& visitor, std::string& error)
         : lines_(lines), visitor_(visitor), error_(error) {}
 
@@ -144,8 +144,8 @@ public:
             intLine("OriginalVMROffsetZ:         ", h.offset[2]) &&
             intLine("OriginalVMRFramingCubeDim:  ", h.framingCubeDim) && empty() &&
             intLine("LeftRightConvention:        ", h.leftRightConvention) && empty() &&
-            textLine("SubjectVOINamingConvention: ", h.namingConvention) && empty() &&
-            empty() && intLine("NrOfvois:                   ", h.voiCount) &&
+            textLine("SubjectVOINamingConvention: ", h.namingConvention) && empty() && empty() &&
+            intLine("NrOfvois:                   ", h.voiCount) &&
             notNegative(h.voiCount, "NrOfvois") && empty();
         if (!header) return false;
         visitor_.header(h);
@@ -160,7 +160,7 @@ public:
         return true;
     }
 
-private:
+  private:
     bool voi() {
         VoiInfo info;
         if (!textLine("NameOfVOI:  ", info.name)) return false;
@@ -188,7 +188,8 @@ private:
 
     bool next(std::string_view& line) {
         if (lines_.next(line, error_)) return true;
-        if (error_.empty()) error_ = "the file ends early, after line " + std::to_string(lines_.number());
+        if (error_.empty())
+            error_ = "the file ends early, after line " + std::to_string(lines_.number());
         return false;
     }
 
@@ -237,7 +238,7 @@ private:
 };
 
 class Collector : public VoiFileVisitor {
-public:
+  public:
     explicit Collector(VoiFileContents& contents) : contents_(contents) {}
     void header(const VoiFileHeader& h) override { contents_.header = h; }
     void beginVoi(const VoiInfo& info) override {
@@ -249,14 +250,13 @@ public:
         voxels.insert(voxels.end(), {x, y, z});
     }
 
-private:
+  private:
     VoiFileContents& contents_;
 };
 
 }  // namespace
 
-bool parseVoiText(const char* data, std::size_t size, VoiFileVisitor& visitor,
-                  std::string& error) {
+bool parseVoiText(const char* data, std::size_t size, VoiFileVisitor& visitor, std::string& error) {
     error.clear();
     LineSource lines(data, size);
     return Parser(lines, visitor, error).run();

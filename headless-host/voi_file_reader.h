@@ -26,7 +26,7 @@ struct VoiInfo {
 
 // Receives the parts of a .voi file in file order while it is read.
 class VoiFileVisitor {
-public:
+  public:
     virtual ~VoiFileVisitor() = default;
     virtual void header(const VoiFileHeader&) {}
     virtual void beginVoi(const VoiInfo&) {}
@@ -42,8 +42,7 @@ public:
 bool readVoiFile(const std::string& path, VoiFileVisitor& visitor, std::string& error);
 
 // The same check on text already in memory.
-bool parseVoiText(const char* data, std::size_t size, VoiFileVisitor& visitor,
-                  std::string& error);
+bool parseVoiText(const char* data, std::size_t size, VoiFileVisitor& visitor, std::string& error);
 
 // A whole file in memory, for callers that need every voxel.
 struct VoiFileContents {

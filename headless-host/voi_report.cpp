@@ -15,7 +15,8 @@ std::string extent(const VoiStatistics::Voi& voi) {
     if (voi.voxels == 0) return "-";
     std::string text;
     for (int axis = 0; axis < 3; ++axis) {
-        text += (axis ? " " : "") + std::to_string(voi.low[axis]) + ".." + std::to_string(voi.high[axis]);
+        text += (axis ? " " : "") + std::to_string(voi.low[axis]) + ".." +
+                std::to_string(voi.high[axis]);
     }
     return text;
 }
@@ -51,10 +52,11 @@ std::string reportText(const std::string& source, const VoiFileContents& content
         const auto& info = contents.vois[i].info;
         const auto& voi = statistics.vois[i];
         const std::string colour = std::to_string(info.color[0]) + " " +
-                                   std::to_string(info.color[1]) + " " + std::to_string(info.color[2]);
-        const std::string centre = voi.voxels ? format("%.1f %.1f %.1f", voi.centre[0], voi.centre[1],
-                                                       voi.centre[2])
-                                              : "-";
+                                   std::to_string(info.color[1]) + " " +
+                                   std::to_string(info.color[2]);
+        const std::string centre =
+            voi.voxels ? format("%.1f %.1f %.1f", voi.centre[0], voi.centre[1], voi.centre[2])
+                       : "-";
         std::snprintf(line, sizeof line, "%5zu  %-25s %-11s %9lld  %-22s  %s\n", i + 1,
                       info.name.c_str(), colour.c_str(), static_cast<long long>(voi.voxels),
                       centre.c_str(), extent(voi).c_str());
@@ -64,10 +66,10 @@ std::string reportText(const std::string& source, const VoiFileContents& content
     if (statistics.overlaps.empty()) return text + "none\n";
     text += std::to_string(statistics.overlaps.size()) + " pairs of VOIs share voxels\n";
     for (const auto& overlap : statistics.overlaps) {
-        text += "  " + std::to_string(overlap.first + 1) + " " + contents.vois[overlap.first].info.name +
-                " and " + std::to_string(overlap.second + 1) + " " +
-                contents.vois[overlap.second].info.name + ": " +
-                std::to_string(overlap.sharedVoxels) + " voxels\n";
+        text += "  " + std::to_string(overlap.first + 1) + " " +
+                contents.vois[overlap.first].info.name + " and " +
+                std::to_string(overlap.second + 1) + " " + contents.vois[overlap.second].info.name +
+                ": " + std::to_string(overlap.sharedVoxels) + " voxels\n";
     }
     return text;
 }
@@ -84,11 +86,12 @@ std::string reportJson(const std::string& source, const VoiFileContents& content
                 std::to_string(info.color[1]) + ", " + std::to_string(info.color[2]) +
                 "], \"voxels\": " + std::to_string(voi.voxels);
         if (voi.voxels > 0) {
-            json += format(", \"centre\": [%.3f, %.3f, %.3f]", voi.centre[0], voi.centre[1], voi.centre[2]);
-            json += ", \"low\": [" + std::to_string(voi.low[0]) + ", " + std::to_string(voi.low[1]) +
-                    ", " + std::to_string(voi.low[2]) + "], \"high\": [" +
-                    std::to_string(voi.high[0]) + ", " + std::to_string(voi.high[1]) + ", " +
-                    std::to_string(voi.high[2]) + "]";
+            json += format(", \"centre\": [%.3f, %.3f, %.3f]", voi.centre[0], voi.centre[1],
+                           voi.centre[2]);
+            json += ", \"low\": [" + std::to_string(voi.low[0]) + ", " +
+                    std::to_string(voi.low[1]) + ", " + std::to_string(voi.low[2]) +
+                    "], \"high\": [" + std::to_string(voi.high[0]) + ", " +
+                    std::to_string(voi.high[1]) + ", " + std::to_string(voi.high[2]) + "]";
         }
         json += "}";
     }
@@ -96,9 +99,9 @@ std::string reportJson(const std::string& source, const VoiFileContents& content
     for (std::size_t i = 0; i < statistics.overlaps.size(); ++i) {
         const auto& overlap = statistics.overlaps[i];
         json += (i ? ",\n    " : "\n    ") + std::string("{\"first\": ") +
-                std::to_string(overlap.first + 1) + ", \"second\": " +
-                std::to_string(overlap.second + 1) + ", \"shared\": " +
-                std::to_string(overlap.sharedVoxels) + "}";
+                std::to_string(overlap.first + 1) +
+                ", \"second\": " + std::to_string(overlap.second + 1) +
+                ", \"shared\": " + std::to_string(overlap.sharedVoxels) + "}";
     }
     json += statistics.overlaps.empty() ? "]\n}\n" : "\n  ]\n}\n";
     return json;

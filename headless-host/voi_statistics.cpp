@@ -56,9 +56,10 @@ bool computeStatistics(const VoiFileContents& contents, VoiStatistics& statistic
     for (std::size_t index = 0; index < contents.vois.size(); ++index) {
         const auto& v = contents.vois[index].voxels;
         for (std::size_t i = 0; i < v.size(); i += 3) {
-            const std::int64_t cell =
-                ((std::int64_t{v[i]} - statistics.low[0]) * size[1] + (v[i + 1] - statistics.low[1])) *
-                    size[2] + (v[i + 2] - statistics.low[2]);
+            const std::int64_t cell = ((std::int64_t{v[i]} - statistics.low[0]) * size[1] +
+                                       (v[i + 1] - statistics.low[1])) *
+                                          size[2] +
+                                      (v[i + 2] - statistics.low[2]);
             std::int32_t& first = owner[static_cast<std::size_t>(cell)];
             if (first < 0) {
                 first = static_cast<std::int32_t>(index);

@@ -17,7 +17,7 @@ struct VoiStatistics {
         std::int32_t high[3] = {};  // extent, inclusive; low > high for an empty VOI
     };
     struct Overlap {
-        int first;   // VOI indices from 0, first < second
+        int first;  // VOI indices from 0, first < second
         int second;
         std::int64_t sharedVoxels;
     };

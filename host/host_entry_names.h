@@ -28,10 +28,21 @@ enum HostEntry : int {
 
 // The fifteen used entries, in lookup order.
 constexpr HostEntry kUsedHostEntries[] = {
-    kGetVersion,       kShowLogTab,         kLogText,           kMessageBox,
-    kYesNoMessageBox,  kGetOpenFileName,    kGetSaveFileName,   kGetDocumentType,
-    kGetIdOfCurrentDocument, kGetMainHeaderOfCurrentVmr, kLoadVois, kGetStringParameter,
-    kGetIntParameter,  kGetFloatParameter,  kSetStringParameter,
+    kGetVersion,
+    kShowLogTab,
+    kLogText,
+    kMessageBox,
+    kYesNoMessageBox,
+    kGetOpenFileName,
+    kGetSaveFileName,
+    kGetDocumentType,
+    kGetIdOfCurrentDocument,
+    kGetMainHeaderOfCurrentVmr,
+    kLoadVois,
+    kGetStringParameter,
+    kGetIntParameter,
+    kGetFloatParameter,
+    kSetStringParameter,
 };
 
 }  // namespace glomera::host

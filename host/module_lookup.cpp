@@ -1,8 +1,8 @@
 #include "host/module_lookup.h"
 
 #include <dlfcn.h>
-#include <link.h>
 #include <limits.h>
+#include <link.h>
 #include <unistd.h>
 
 #include <cstring>

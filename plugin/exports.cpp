@@ -28,5 +28,4 @@ GLOMERA_EXPORT const char* getHelpFile() { return helpFile; }
 GLOMERA_EXPORT const char* getPluginDescription() { return description; }
 GLOMERA_EXPORT const char* getPluginName() { return name; }
 GLOMERA_EXPORT const char* getPluginVersion() { return version; }
-
 }

@@ -7,7 +7,7 @@
 
 // The plug-in object the host creates with createPlugin and destroys with delete.
 class GLOMERA_EXPORT Glomera : public HLZTPluginInterface {
-public:
+  public:
     Glomera();
     ~Glomera() override;
 
@@ -21,7 +21,7 @@ public:
     // that the current document is a VMR. Never throws.
     bool initPlugin() override;
 
-private:
+  private:
     // The VMR document current at a successful start-up; negative until then.
     std::int32_t currentDocumentId;
 };

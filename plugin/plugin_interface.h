@@ -6,7 +6,7 @@
 // destructor (complete and deleting), execute, initPlugin. The host destroys objects with
 // delete.
 class GLOMERA_EXPORT HLZTPluginInterface {
-public:
+  public:
     HLZTPluginInterface();
     HLZTPluginInterface(const HLZTPluginInterface&);
     HLZTPluginInterface& operator=(const HLZTPluginInterface&);
@@ -19,7 +19,7 @@ namespace static_intf {
 
 // A second declaration of the same interface, exported for hosts that link against it.
 class GLOMERA_EXPORT HLZTPluginInterface {
-public:
+  public:
     HLZTPluginInterface();
     HLZTPluginInterface(const HLZTPluginInterface&);
     HLZTPluginInterface& operator=(const HLZTPluginInterface&);

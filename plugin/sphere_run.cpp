@@ -135,20 +135,23 @@ bool runSphereVois() {
     readStringParameter(param::kVoiText, text.get(), kTextCapacity);
 
     if (filePath.size() > kPathLimit) {
-        ztMessageBox("The VOI file path is too long: with \".voi\" it must fit 511 characters. "
-                     "No VOI file was written.");
+        ztMessageBox(
+            "The VOI file path is too long: with \".voi\" it must fit 511 characters. "
+            "No VOI file was written.");
         return true;
     }
     if (!fromList && dialog.name.size() > VoiLineValues::kNameLimit) {
-        ztMessageBox("The VOI name is too long: at most 255 characters. "
-                     "No VOI file was written.");
+        ztMessageBox(
+            "The VOI name is too long: at most 255 characters. "
+            "No VOI file was written.");
         return true;
     }
 
     VmrMainHeader header;
     if (!ztGetMainHeaderOfCurrentVMR(&header)) {
-        ztMessageBox("The host cannot provide the header of the current VMR document. "
-                     "No VOI file was written.");
+        ztMessageBox(
+            "The host cannot provide the header of the current VMR document. "
+            "No VOI file was written.");
         return true;
     }
     if (header.intAt(VmrMainHeader::kReferenceSpace) != VmrMainHeader::kReferenceSpaceTal &&
@@ -160,8 +163,8 @@ bool runSphereVois() {
     set.fileName = filePath.c_str();
     fillHeaderFields(header, set);
     const char* refusal = nullptr;
-    const bool built = fromList ? addListVois(text.get(), dialog, set, refusal)
-                                : addVoi(dialog, set, refusal);
+    const bool built =
+        fromList ? addListVois(text.get(), dialog, set, refusal) : addVoi(dialog, set, refusal);
     if (!built) {
         ztMessageBox(refusal);
         return true;

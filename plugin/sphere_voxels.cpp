@@ -80,8 +80,7 @@ struct RowSpan {
 };
 
 SphereStatus checkLimits(float cx, float cy, float cz, float radius) {
-    if (!std::isfinite(cx) || !std::isfinite(cy) || !std::isfinite(cz) ||
-        !std::isfinite(radius)) {
+    if (!std::isfinite(cx) || !std::isfinite(cy) || !std::isfinite(cz) || !std::isfinite(radius)) {
         return SphereStatus::kNotFinite;
     }
     if (radius >= kRadiusSurelyTooLarge) return SphereStatus::kTooManyVoxels;

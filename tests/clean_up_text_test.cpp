@@ -59,9 +59,9 @@ TEST(CleanUpText, BoxBoundsAreInclusive) {
                           "0 69 0 1 n 0 0 0",  "0 0 -42 1 n 0 0 0", "0 0 76 1 n 0 0 0",
                           "0 0 0 1 n 0 0 500", "0 0 0 1 n 0 0 0"};
     for (const char* line : kept) EXPECT_EQ(keptLines(line), 1) << line;
-    const char* dropped[] = {"68.5 0 0 1 n 0 0 0", "-68.5 0 0 1 n 0 0 0", "0 69.5 0 1 n 0 0 0",
+    const char* dropped[] = {"68.5 0 0 1 n 0 0 0",   "-68.5 0 0 1 n 0 0 0", "0 69.5 0 1 n 0 0 0",
                              "0 -103.5 0 1 n 0 0 0", "0 0 -42.5 1 n 0 0 0", "0 0 76.5 1 n 0 0 0",
-                             "0 0 0 1 n 0 0 501", "0 0 0 1 n 0 0 -1"};
+                             "0 0 0 1 n 0 0 501",    "0 0 0 1 n 0 0 -1"};
     for (const char* line : dropped) EXPECT_EQ(keptLines(line), 0) << line;
 }
 
@@ -122,9 +122,9 @@ TEST(CleanUpText, FullTextIsCutAfterTheLastWholeLine) {
 // words, missing and extra fields.
 std::string randomLine(std::mt19937& random) {
     static const char* const pieces[] = {
-        "12", "-20.46", "5", "8", "70", "-103", "69.5", "0.04", "25", "-3", "1e2", "0x1",
-        "Amygdala_L", "V1", "'q'", "\"x\"", ",", ";", ":", " ", "\t", "255", "500", "501",
-        "-1", "abc", "12,5", ".5", "-", "\r"};
+        "12",  "-20.46", "5",          "8",   "70",  "-103",  "69.5", "0.04", "25", "-3",
+        "1e2", "0x1",    "Amygdala_L", "V1",  "'q'", "\"x\"", ",",    ";",    ":",  " ",
+        "\t",  "255",    "500",        "501", "-1",  "abc",   "12,5", ".5",   "-",  "\r"};
     std::uniform_int_distribution<int> pick(0, sizeof pieces / sizeof *pieces - 1);
     std::uniform_int_distribution<int> fields(0, 11);
     std::string line;
@@ -140,8 +140,9 @@ TEST(CleanUpText, CleaningIsIdempotentAndEveryLineReadsBack) {
         const int lines = 1 + list % 40;
         for (int i = 0; i < lines; ++i) {
             // Half the lines are well formed, so that many survive.
-            input += i % 2 ? randomLine(random) : "10 -20.46 5 8 Name_" + std::to_string(i) +
-                                                      " 300 -4 " + std::to_string(i * 20);
+            input += i % 2 ? randomLine(random)
+                           : "10 -20.46 5 8 Name_" + std::to_string(i) + " 300 -4 " +
+                                 std::to_string(i * 20);
             input += "\n";
         }
         const Cleaned once = clean(input);

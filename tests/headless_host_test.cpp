@@ -36,7 +36,7 @@ Result runIn(const std::string& folder, const std::string& program, const std::s
 }
 
 class HeadlessHostTest : public testing::Test {
-protected:
+  protected:
     TempFolder folder;
     Result run(const std::string& arguments) {
         return runIn(folder.path(), HEADLESS_HOST, arguments);
@@ -83,7 +83,7 @@ TEST_F(HeadlessHostTest, BundledExampleCleansAndBecomesOneVoiPerValidLine) {
     ASSERT_TRUE(headless::loadVoiFile(folder.file("list.voi"), contents, error)) << error;
     ASSERT_EQ(contents.vois.size(), 6u);
     // Each VOI is the sphere of its cleaned line.
-    const float spheres[6][4] = {{-22, -6, -18, 6}, {24, -4, -18, 6},  {-40.5f, -60, 42, 8},
+    const float spheres[6][4] = {{-22, -6, -18, 6},         {24, -4, -18, 6}, {-40.5f, -60, 42, 8},
                                  {42.3f, -58.7f, 44.1f, 8}, {-4, 50, 18, 10}, {36, 24, -4, 7}};
     for (int i = 0; i < 6; ++i) {
         std::int32_t count = 0;
@@ -97,7 +97,8 @@ TEST_F(HeadlessHostTest, BundledExampleCleansAndBecomesOneVoiPerValidLine) {
 }
 
 TEST_F(HeadlessHostTest, MainJobLeavesVoiNiftiPictureAndReport) {
-    const Result r = run(std::string("--list ") + EXAMPLES_DIR + "/coordinates.txt -o s.voi "
+    const Result r = run(std::string("--list ") + EXAMPLES_DIR +
+                         "/coordinates.txt -o s.voi "
                          "--nifti s.nii.gz --png s.png --report s.txt --report-json s.json");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(folder.listing(), "s.json s.nii.gz s.png s.tsv s.txt s.voi");
@@ -140,10 +141,11 @@ TEST_F(HeadlessHostTest, WorkedExampleOfTheCleanUp) {
               "80 0 0 5 FarRight 255 0 0\n10 10 10 5 NoBlue 255 0");
     const Result r = run("--clean in.txt");
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(contains(r.out,
-        "Plugin>  2 valid lines left after cleaning\n"
-        "   12.0   -20.5     5.0     8.0                Amygdala_L     255    0  128\n"
-        "  -40.5   -60.0    70.0    20.0                        V1       0  255  255\n"));
+    EXPECT_TRUE(
+        contains(r.out,
+                 "Plugin>  2 valid lines left after cleaning\n"
+                 "   12.0   -20.5     5.0     8.0                Amygdala_L     255    0  128\n"
+                 "  -40.5   -60.0    70.0    20.0                        V1       0  255  255\n"));
 }
 
 TEST_F(HeadlessHostTest, CleanPrintsTheListAndSavesIt) {
@@ -158,8 +160,9 @@ TEST_F(HeadlessHostTest, CleanPrintsTheListAndSavesIt) {
 
 TEST_F(HeadlessHostTest, WorksUnderTheOtherHostName) {
     std::filesystem::create_hard_link(HEADLESS_HOST, folder.file("Helmora.exe"));
-    const Result r = runIn(folder.path(), folder.file("Helmora.exe"),
-                           std::string("--plugin ") + PLUGIN_LIBRARY + " --sphere 1,2,3,1 -o a.voi");
+    const Result r =
+        runIn(folder.path(), folder.file("Helmora.exe"),
+              std::string("--plugin ") + PLUGIN_LIBRARY + " --sphere 1,2,3,1 -o a.voi");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(contains(r.out, "loaded a.voi: 1 VOIs, 7 voxels"));
 }
@@ -176,8 +179,9 @@ TEST_F(HeadlessHostTest, AnyOtherProgramNameIsNoHost) {
 TEST_F(HeadlessHostTest, StartUpFailuresExitNonZero) {
     Result r = run("--host-version 2.1.9 --sphere 0,0,0,1");
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(contains(r.err, "[message box] Can not execute this plugin - HelmoraZT version "
-                                "2.2 or higher required."));
+    EXPECT_TRUE(contains(r.err,
+                         "[message box] Can not execute this plugin - HelmoraZT version "
+                         "2.2 or higher required."));
     r = run("--document-type 1 --sphere 0,0,0,1");
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(contains(r.err, "not a VMR document"));
@@ -187,8 +191,9 @@ TEST_F(HeadlessHostTest, StartUpFailuresExitNonZero) {
 TEST_F(HeadlessHostTest, YesNoQuestionFollowsTheFlag) {
     Result r = run("--header reference-space=0 --sphere 0,0,0,1 -o q.voi");
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(contains(r.err, "[yes/no] VMR properties don't indicate TAL space. Do you want to "
-                                "continue? -> No"));
+    EXPECT_TRUE(contains(r.err,
+                         "[yes/no] VMR properties don't indicate TAL space. Do you want to "
+                         "continue? -> No"));
     EXPECT_TRUE(contains(r.err, "command \"Start\" returned false"));
     EXPECT_FALSE(fileExists(folder.file("q.voi")));
     r = run("--yes --header reference-space=0 --header resolution=2 --sphere 0,0,0,1 -o q.voi");
@@ -212,19 +217,23 @@ TEST_F(HeadlessHostTest, RefusedOrFailedWorkExitsNonZero) {
 }
 
 TEST_F(HeadlessHostTest, SetAndRunDriveAnyCommand) {
-    const Result r = run("--quiet --set 'VOItext=1 2 3 4 n 5 6 7' --run CleanUpText --run Nope "
-                         "--print VOItext");
+    const Result r =
+        run("--quiet --set 'VOItext=1 2 3 4 n 5 6 7' --run CleanUpText --run Nope "
+            "--print VOItext");
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "    1.0     2.0     3.0     4.0                         n       5    6    7\n");
+    EXPECT_EQ(r.out,
+              "    1.0     2.0     3.0     4.0                         n       5    6    7\n");
 }
 
 TEST_F(HeadlessHostTest, UsageErrorsAndHelp) {
     Result r = run("--help");
     EXPECT_EQ(r.status, 0);
-    for (const char* option : {"--sphere", "--list", "--clean", "--save-list", "--run", "--set",
-                               "--open-file", "--save-file", "--yes", "--plugin", "--header",
-                               "--host-version", "--document-id", "--document-type", "--print",
-                               "--voi", "--nifti", "--grid", "--png", "--report", "--report-json"}) {
+    for (const char* option :
+         {"--sphere",     "--list",         "--clean",       "--save-list",     "--run",
+          "--set",        "--open-file",    "--save-file",   "--yes",           "--plugin",
+          "--header",     "--host-version", "--document-id", "--document-type", "--print",
+          "--voi",        "--nifti",        "--grid",        "--png",           "--report",
+          "--report-json"}) {
         EXPECT_TRUE(contains(r.out, option)) << option;
     }
     r = run("--bogus");

@@ -1,12 +1,11 @@
-#include "host/host_api.h"
-
 #include <dlfcn.h>
-#include <link.h>
 #include <gtest/gtest.h>
+#include <link.h>
 
 #include <cstring>
 #include <memory>
 
+#include "host/host_api.h"
 #include "host/module_lookup.h"
 #include "tests/in_process_host.h"
 

@@ -8,7 +8,7 @@
 // by file name, and unloads it again. The process-wide host table is cleared on both
 // ends, so no test sees entries bound to a host that is gone.
 class InProcessHost {
-public:
+  public:
     // folder: one of "zt" (HelmoraZT.exe), "plain" (Helmora.exe), "version-only",
     // "no-version", or "without-ENTRY" (a full host lacking ENTRY) under the test hosts'
     // folder.
@@ -23,7 +23,7 @@ public:
     // hosts that have none.
     headless::HostSession* session() const { return session_; }
 
-private:
+  private:
     void* handle_ = nullptr;
     headless::HostSession* session_ = nullptr;
 };

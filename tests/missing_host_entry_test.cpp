@@ -34,10 +34,18 @@ Lifetime live(const std::string& hostFolder) {
     InProcessHost host(hostFolder);
     EXPECT_TRUE(host.loaded()) << hostFolder;
     headless::HostSession& s = *host.session();
-    s.parameters = {{"tX", "1"},       {"tY", "2"},      {"tZ", "3"},
-                    {"Radius", "1"},   {"cR", "255"},    {"cG", "0"},
-                    {"cB", "0"},       {"Name_of_VOI", "V"}, {"FileName", folder.file("out")},
-                    {"LoadInHL", "1"}, {"listVOIinfoFrom", "0"}, {"VOItext", "12,-20,5,8,V,1,2,3"}};
+    s.parameters = {{"tX", "1"},
+                    {"tY", "2"},
+                    {"tZ", "3"},
+                    {"Radius", "1"},
+                    {"cR", "255"},
+                    {"cG", "0"},
+                    {"cB", "0"},
+                    {"Name_of_VOI", "V"},
+                    {"FileName", folder.file("out")},
+                    {"LoadInHL", "1"},
+                    {"listVOIinfoFrom", "0"},
+                    {"VOItext", "12,-20,5,8,V,1,2,3"}};
     s.openFileAnswers = {folder.file("list.txt")};
     s.saveFileAnswers = {folder.file("saved.txt")};
     {

@@ -30,7 +30,7 @@ const Lines kStartupLines = {" ", "Plugin>  Running Glomera Plugin...", "Plugin>
 const Lines kClosingLines = {"Plugin>  Glomera Plugin finished!", " "};
 
 class PluginTest : public testing::Test {
-protected:
+  protected:
     InProcessHost host{"zt"};
     headless::HostSession& session = *host.session();
 
@@ -67,8 +67,8 @@ TEST(VersionCheck, ComparesFieldByField) {
     struct Case {
         int major, minor, revision;
         bool accepted;
-    } cases[] = {{2, 2, 0, true},  {2, 1, 9, false},   {1, 99, 99, false}, {3, 0, 0, true},
-                 {2, 3, 0, true},  {2, 3, -1, true},   {2, 2, -1, false},  {2, 2, 7, true},
+    } cases[] = {{2, 2, 0, true},   {2, 1, 9, false},          {1, 99, 99, false}, {3, 0, 0, true},
+                 {2, 3, 0, true},   {2, 3, -1, true},          {2, 2, -1, false},  {2, 2, 7, true},
                  {-3, 9, 9, false}, {2147483647, -5, -5, true}};
     for (const Case& c : cases) {
         EXPECT_EQ(glomera::isVersionAtLeast(c.major, c.minor, c.revision, 2, 2, 0), c.accepted)
@@ -188,7 +188,8 @@ TEST_F(PluginTest, CleanUpTextCommandWritesTheListBack) {
     Glomera plugin;
     ASSERT_TRUE(plugin.initPlugin());
     session.logLines.clear();
-    session.parameters["VOItext"] = "header\n12,-20.46,5,8,'Amygdala_L',300,-4,128\n80 0 0 5 F 1 1 1";
+    session.parameters["VOItext"] =
+        "header\n12,-20.46,5,8,'Amygdala_L',300,-4,128\n80 0 0 5 F 1 1 1";
     EXPECT_TRUE(run(plugin, "CleanUpText"));
     EXPECT_EQ(session.parameters["VOItext"],
               "   12.0   -20.5     5.0     8.0                Amygdala_L     255    0  128");
@@ -213,8 +214,8 @@ TEST_F(PluginTest, CleanUpTextReportsACutList) {
 // and writes numbers with a full stop.
 TEST_F(PluginTest, HostLocaleDoesNotChangeNumbers) {
     TempFolder locales;
-    const std::string make = "localedef -i de_DE -f UTF-8 '" + locales.file("de_DE.UTF-8") +
-                             "' >/dev/null 2>&1";
+    const std::string make =
+        "localedef -i de_DE -f UTF-8 '" + locales.file("de_DE.UTF-8") + "' >/dev/null 2>&1";
     if (std::system(make.c_str()) != 0 && !fileExists(locales.file("de_DE.UTF-8"))) {
         GTEST_SKIP() << "localedef cannot make a German locale here";
     }
@@ -231,15 +232,18 @@ TEST_F(PluginTest, HostLocaleDoesNotChangeNumbers) {
     session.parameters["VOItext"] = "12.5 -20.46 5 8 N 1 2 3";
     EXPECT_TRUE(run(plugin, "CleanUpText"));
     const std::string cleaned = session.parameters["VOItext"];
-    session.parameters = {{"listVOIinfoFrom", "1"}, {"VOItext", "12.5 -20.46 5 8 N 1 2 3"},
+    session.parameters = {{"listVOIinfoFrom", "1"},
+                          {"VOItext", "12.5 -20.46 5 8 N 1 2 3"},
                           {"FileName", locales.file("out")}};
     EXPECT_TRUE(run(plugin, "Start"));
 
     setlocale(LC_ALL, "C");
     std::locale::global(std::locale::classic());
     unsetenv("LOCPATH");
-    EXPECT_EQ(cleaned, "   12.5   -20.5     5.0     8.0                         N       1    2    3");
-    EXPECT_EQ(session.logLines.at(2), "Plugin>  Added VOI at TAL (12.5, -20.5, 5.0) with 8.0 mm radius");
+    EXPECT_EQ(cleaned,
+              "   12.5   -20.5     5.0     8.0                         N       1    2    3");
+    EXPECT_EQ(session.logLines.at(2),
+              "Plugin>  Added VOI at TAL (12.5, -20.5, 5.0) with 8.0 mm radius");
 }
 
 }  // namespace

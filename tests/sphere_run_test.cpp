@@ -16,7 +16,7 @@ using Lines = std::vector<std::string>;
 
 // A started plug-in in a host whose dialog asks for one sphere at the origin, radius 1.
 class SphereRunTest : public testing::Test {
-protected:
+  protected:
     InProcessHost host{"zt"};
     headless::HostSession& session = *host.session();
     TempFolder folder;
@@ -27,9 +27,17 @@ protected:
         ASSERT_TRUE(plugin.initPlugin());
         session.logLines.clear();
         auto& p = session.parameters;
-        p = {{"tX", "0"},     {"tY", "0"},           {"tZ", "0"},       {"Radius", "1"},
-             {"cR", "255"},   {"cG", "0"},           {"cB", "0"},       {"Name_of_VOI", "ROI_1"},
-             {"FileName", base}, {"LoadInHL", "1"},  {"listVOIinfoFrom", "0"}};
+        p = {{"tX", "0"},
+             {"tY", "0"},
+             {"tZ", "0"},
+             {"Radius", "1"},
+             {"cR", "255"},
+             {"cG", "0"},
+             {"cB", "0"},
+             {"Name_of_VOI", "ROI_1"},
+             {"FileName", base},
+             {"LoadInHL", "1"},
+             {"listVOIinfoFrom", "0"}};
     }
 
     bool start() {
@@ -67,8 +75,8 @@ TEST_F(SphereRunTest, DialogModeWritesAndLoadsOneSphere) {
     ASSERT_EQ(contents.vois.size(), 1u);
     EXPECT_EQ(contents.vois[0].info.name, "ROI_1");
     EXPECT_EQ(contents.vois[0].voxels,
-              (std::vector<std::int32_t>{-1, 0, 0, 0, -1, 0, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 1, 0,
-                                         1, 0, 0}));
+              (std::vector<std::int32_t>{-1, 0, 0, 0, -1, 0, 0, 0, -1, 0, 0,
+                                         0,  0, 0, 1, 0,  1, 0, 1, 0,  0}));
 }
 
 TEST_F(SphereRunTest, LoadOnlyWhenAskedAndDialogModeForOtherSources) {
@@ -148,10 +156,17 @@ TEST_F(SphereRunTest, TextBoxModeMakesOneVoiPerCleanedLine) {
 }
 
 TEST_F(SphereRunTest, TextBoxAndDialogGiveTheSameFileForTheSameSphere) {
-    session.parameters = {{"tX", "12"}, {"tY", "-20.5"}, {"tZ", "5"}, {"Radius", "8"},
-                          {"cR", "255"}, {"cG", "0"}, {"cB", "128"},
-                          {"Name_of_VOI", "Amygdala_L"}, {"FileName", base + "-dialog"},
-                          {"LoadInHL", "0"}, {"listVOIinfoFrom", "0"}};
+    session.parameters = {{"tX", "12"},
+                          {"tY", "-20.5"},
+                          {"tZ", "5"},
+                          {"Radius", "8"},
+                          {"cR", "255"},
+                          {"cG", "0"},
+                          {"cB", "128"},
+                          {"Name_of_VOI", "Amygdala_L"},
+                          {"FileName", base + "-dialog"},
+                          {"LoadInHL", "0"},
+                          {"listVOIinfoFrom", "0"}};
     EXPECT_TRUE(start());
     session.parameters["FileName"] = base + "-list";
     session.parameters["listVOIinfoFrom"] = "1";
@@ -180,8 +195,9 @@ TEST_F(SphereRunTest, RefusesAPathThatDoesNotFit) {
     // 507 characters and ".voi" fill the 511 a path may have; one more does not fit.
     const std::string fits = base + std::string(507 - base.size(), 'p');
     session.parameters["FileName"] = fits + "p";
-    expectRefused("The VOI file path is too long: with \".voi\" it must fit 511 characters. "
-                  "No VOI file was written.");
+    expectRefused(
+        "The VOI file path is too long: with \".voi\" it must fit 511 characters. "
+        "No VOI file was written.");
     EXPECT_EQ(log(), Lines{"Plugin>  Reading Parameters from GUI dialog"});
 }
 
@@ -214,23 +230,27 @@ TEST_F(SphereRunTest, AcceptsANameOf255Characters) {
 
 TEST_F(SphereRunTest, RefusesNonFiniteAndHugeSpheres) {
     session.parameters["Radius"] = "nan";
-    expectRefused("The centre and the radius of a sphere must be finite numbers. "
-                  "No VOI file was written.");
+    expectRefused(
+        "The centre and the radius of a sphere must be finite numbers. "
+        "No VOI file was written.");
     session.messageBoxTexts.clear();
     session.parameters["Radius"] = "1";
     session.parameters["tY"] = "-inf";
-    expectRefused("The centre and the radius of a sphere must be finite numbers. "
-                  "No VOI file was written.");
+    expectRefused(
+        "The centre and the radius of a sphere must be finite numbers. "
+        "No VOI file was written.");
     session.messageBoxTexts.clear();
     session.parameters["tY"] = "0";
     session.parameters["Radius"] = "1e30";
-    expectRefused("A sphere is too large: it would hold more than 715827882 voxels. "
-                  "No VOI file was written.");
+    expectRefused(
+        "A sphere is too large: it would hold more than 715827882 voxels. "
+        "No VOI file was written.");
     session.messageBoxTexts.clear();
     session.parameters["Radius"] = "5";
     session.parameters["tZ"] = "1e10";
-    expectRefused("A sphere lies too far from the origin for integer voxel coordinates. "
-                  "No VOI file was written.");
+    expectRefused(
+        "A sphere lies too far from the origin for integer voxel coordinates. "
+        "No VOI file was written.");
 }
 
 TEST_F(SphereRunTest, RadiusZeroAndNegativeStillWriteTheVoi) {

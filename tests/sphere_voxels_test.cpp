@@ -96,10 +96,17 @@ TEST(SphereVoxels, MatchesLiteralEnumerationOnRandomSpheres) {
         for (float& v : c) {
             v = centre(random);
             switch (kind(random)) {
-                case 0: v = std::round(v); break;                         // integer
-                case 1: v = std::round(v) + 0.5f; break;                  // half-integer
-                case 2: v = std::nextafter(std::round(v) + 0.5f, 0.0f); break;  // just inside
-                default: break;
+                case 0:
+                    v = std::round(v);
+                    break;  // integer
+                case 1:
+                    v = std::round(v) + 0.5f;
+                    break;  // half-integer
+                case 2:
+                    v = std::nextafter(std::round(v) + 0.5f, 0.0f);
+                    break;  // just inside
+                default:
+                    break;
             }
         }
         float r = radius(random);

@@ -7,7 +7,7 @@
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempFolder {
-public:
+  public:
     TempFolder();
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
@@ -18,7 +18,7 @@ public:
     // The names of the entries in the folder, sorted, joined by blanks.
     std::string listing() const;
 
-private:
+  private:
     std::string path_;
 };
 
@@ -33,13 +33,13 @@ bool fileExists(const std::string& path);
 // Limits the size of files this process writes, as a full disk would, for as long as it
 // lives; the signal such a write raises is ignored, so the write fails with an error.
 class FileSizeLimit {
-public:
+  public:
     explicit FileSizeLimit(rlim_t bytes);
     ~FileSizeLimit();
     FileSizeLimit(const FileSizeLimit&) = delete;
     FileSizeLimit& operator=(const FileSizeLimit&) = delete;
 
-private:
+  private:
     rlimit previous_{};
     sighandler_t previousHandler_;
 };

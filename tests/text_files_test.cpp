@@ -16,7 +16,7 @@ namespace {
 using glomera::host::kTextCapacity;
 
 class TextFilesTest : public testing::Test {
-protected:
+  protected:
     InProcessHost host{"zt"};
     TempFolder folder;
     std::string path = folder.file("list.txt");
@@ -45,8 +45,8 @@ TEST_F(TextFilesTest, ReadsLinesJoinedByLineFeeds) {
         {"a\n\nb", 3, "a\n\nb"},
         {"\n", 1, ""},
         {"", 0, ""},
-        {"a\rb\r\r\n", 1, "a\rb\r"},  // only a CR right before LF is a line end
-        {"last\r", 1, "last\r"},       // a CR at the very end stays
+        {"a\rb\r\r\n", 1, "a\rb\r"},                  // only a CR right before LF is a line end
+        {"last\r", 1, "last\r"},                      // a CR at the very end stays
         {std::string("ab\0cd\nef", 8), 2, "ab\nef"},  // a zero byte ends the line's text
         {std::string("\0\n", 2), 1, ""},
     };

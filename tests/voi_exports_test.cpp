@@ -1,3 +1,5 @@
+#include "headless-host/voi_exports.h"
+
 #include <gtest/gtest.h>
 #include <nifti2_io.h>
 #include <png.h>
@@ -12,7 +14,6 @@
 
 #include "headless-host/label_volume.h"
 #include "headless-host/projection_picture.h"
-#include "headless-host/voi_exports.h"
 #include "headless-host/voi_report.h"
 #include "headless-host/voi_statistics.h"
 #include "plugin/sphere_voxels.h"
@@ -61,8 +62,9 @@ std::map<Voxel, int> labelsByPosition(const nifti_image& image, const nifti_dmat
                 if (label == 0) continue;
                 int mm[3];
                 for (int r = 0; r < 3; ++r) {
-                    mm[r] = static_cast<int>(std::lround(transform.m[r][0] * i + transform.m[r][1] * j +
-                                                         transform.m[r][2] * k + transform.m[r][3]));
+                    mm[r] =
+                        static_cast<int>(std::lround(transform.m[r][0] * i + transform.m[r][1] * j +
+                                                     transform.m[r][2] * k + transform.m[r][3]));
                 }
                 labels[{mm[0], mm[1], mm[2]}] = label;
             }
@@ -87,8 +89,8 @@ void writeGridImage(const std::string& path, std::int64_t nx, std::int64_t ny, s
     } else {
         image->qform_code = NIFTI_XFORM_SCANNER_ANAT;
         nifti_dmat44_to_quatern(m, &image->quatern_b, &image->quatern_c, &image->quatern_d,
-                                &image->qoffset_x, &image->qoffset_y, &image->qoffset_z,
-                                &image->dx, &image->dy, &image->dz, &image->qfac);
+                                &image->qoffset_x, &image->qoffset_y, &image->qoffset_z, &image->dx,
+                                &image->dy, &image->dz, &image->qfac);
         image->pixdim[1] = image->dx;
         image->pixdim[2] = image->dy;
         image->pixdim[3] = image->dz;
@@ -99,7 +101,7 @@ void writeGridImage(const std::string& path, std::int64_t nx, std::int64_t ny, s
 }
 
 class VoiExportsTest : public testing::Test {
-protected:
+  protected:
     TempFolder folder;
     VoiFileContents contents;
 
@@ -158,7 +160,8 @@ TEST_F(VoiExportsTest, LabelsLandOnAGivenGridWithATransform) {
     const auto* data = static_cast<const std::int16_t*>(image->data);
     for (int voi = 0; voi < 2; ++voi) {
         for (const auto& [x, y, z] : voxelSet(contents.vois[voi])) {
-            const long i = std::lround((x - 70) / -2.0 + 1e-9), j = std::lround((y + 110) / 2.0 + 1e-9),
+            const long i = std::lround((x - 70) / -2.0 + 1e-9),
+                       j = std::lround((y + 110) / 2.0 + 1e-9),
                        k = std::lround((z + 50) / 2.0 + 1e-9);
             ASSERT_EQ(data[(k * 92 + j) * 72 + i], voi + 1) << x << " " << y << " " << z;
         }
@@ -194,9 +197,13 @@ TEST_F(VoiExportsTest, LabelTableMatchesTheVois) {
     EXPECT_EQ(table, folder.file("v.tsv"));
     const std::string left = std::to_string(contents.vois[0].info.voxelCount);
     const std::string right = std::to_string(contents.vois[1].info.voxelCount);
-    EXPECT_EQ(readFile(table), "index\tname\tr\tg\tb\tvoxels\tlabelled\toutside\n"
-                               "1\tLeft\t255\t0\t0\t" + left + "\t" + left + "\t0\n"
-                               "2\tRight\t0\t0\t255\t" + right + "\t" + right + "\t0\n");
+    EXPECT_EQ(readFile(table),
+              "index\tname\tr\tg\tb\tvoxels\tlabelled\toutside\n"
+              "1\tLeft\t255\t0\t0\t" +
+                  left + "\t" + left +
+                  "\t0\n"
+                  "2\tRight\t0\t0\t255\t" +
+                  right + "\t" + right + "\t0\n");
 }
 
 TEST(VoiStatistics, OverlapsAreCountedExactlyForEveryPair) {
@@ -240,8 +247,9 @@ TEST(VoiStatistics, OverlapsAreCountedExactlyForEveryPair) {
 
     const std::string report = headless::reportText("x.voi", contents, statistics);
     EXPECT_NE(report.find("Overlaps: 3 pairs of VOIs share voxels\n"), std::string::npos);
-    EXPECT_NE(report.find("  1 A and 2 B: " + std::to_string(std::get<2>(expected[0])) + " voxels\n"),
-              std::string::npos);
+    EXPECT_NE(
+        report.find("  1 A and 2 B: " + std::to_string(std::get<2>(expected[0])) + " voxels\n"),
+        std::string::npos);
     const std::string json = headless::reportJson("x.voi", contents, statistics);
     EXPECT_NE(json.find("{\"first\": 1, \"second\": 2, \"shared\": " +
                         std::to_string(std::get<2>(expected[0])) + "}"),

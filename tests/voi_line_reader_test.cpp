@@ -22,8 +22,8 @@ Read read(const std::string& text, std::int32_t index = 0) {
     char name[512];
     std::memset(name, '#', sizeof name);
     name[511] = '\0';
-    out.found = glomera::readVoiLine(text.c_str(), index, &out.x, &out.y, &out.z, &out.radius,
-                                     name, &out.r, &out.g, &out.b);
+    out.found = glomera::readVoiLine(text.c_str(), index, &out.x, &out.y, &out.z, &out.radius, name,
+                                     &out.r, &out.g, &out.b);
     out.name = name;
     return out;
 }

@@ -59,7 +59,7 @@ const char* const kHeader =
     "\r\n";
 
 class VoiWriterTest : public testing::Test {
-protected:
+  protected:
     // The writer logs its error line through the host.
     InProcessHost host{"zt"};
     TempFolder folder;
@@ -99,8 +99,8 @@ TEST_F(VoiWriterTest, WorkedExampleByteForByte) {
 TEST_F(VoiWriterTest, NoVoisAndEmptyVois) {
     VoiSet empty = standardSet(path);
     ASSERT_TRUE(glomera::writeVoiFile(empty));
-    EXPECT_EQ(readFile(path), std::string(kHeader) +
-                                  "NrOfvois:                   0\r\n\r\n\r\nNrOfVOIVTCs: 0\r\n");
+    EXPECT_EQ(readFile(path),
+              std::string(kHeader) + "NrOfvois:                   0\r\n\r\n\r\nNrOfVOIVTCs: 0\r\n");
 
     VoiSet two = standardSet(path);
     two.voiCount = 2;
@@ -178,7 +178,9 @@ TEST_F(VoiWriterTest, UnwritableFolderFails) {
     chmod(folder.path().c_str(), 0555);
     std::string target = path;
     const int written = runWithoutPrivileges(
-        [](void* p) { return glomera::writeVoiFile(standardSet(*static_cast<std::string*>(p))) ? 1 : 0; },
+        [](void* p) {
+            return glomera::writeVoiFile(standardSet(*static_cast<std::string*>(p))) ? 1 : 0;
+        },
         &target);
     chmod(folder.path().c_str(), 0700);
     EXPECT_EQ(written, 0);

@@ -21,7 +21,7 @@ char* writeInt(char* out, std::int32_t value) {
 // Every piece of text goes through this small wrapper so that line ends and numbers are
 // written one way only.
 class VoiText {
-public:
+  public:
     explicit VoiText(AtomicFile& out) : out_(out) {}
 
     VoiText& text(const char* s) {
@@ -42,14 +42,14 @@ public:
         return text(key).number(value).lineEnd(lineEnds);
     }
 
-private:
+  private:
     AtomicFile& out_;
 };
 
 // "z" CR LF for the small coordinates every sphere in Talairach space uses, ready to copy:
 // formatting is most of the cost of a large file.
 class ShortLineEnds {
-public:
+  public:
     static constexpr std::int32_t kLimit = 9999;
     static constexpr std::size_t kSlot = 8;  // "-9999" CR LF fits
 
@@ -67,7 +67,7 @@ public:
     const char* text(std::int32_t z) const { return text_[z + kLimit]; }
     std::size_t length(std::int32_t z) const { return length_[z + kLimit]; }
 
-private:
+  private:
     char text_[2 * kLimit + 1][kSlot];
     unsigned char length_[2 * kLimit + 1];
 };

@@ -92,7 +92,8 @@ void appendVoxelLines(const std::int32_t* voxels, std::int32_t count, AtomicFile
         const std::int32_t batch = std::min(count - done, kBatchLines);
         char* const begin = out.reserve(static_cast<std::size_t>(batch) * kLongestLine);
         char* p = begin;
-        for (const std::int32_t* end = voxels + 3 * batch; voxels != end; voxels += 3) {
+        for (const std::int32_t* end = voxels + 3 * static_cast<std::ptrdiff_t>(batch);
+             voxels != end; voxels += 3) {
             if (voxels[0] != prefixX || voxels[1] != prefixY) {
                 prefixX = voxels[0];
                 prefixY = voxels[1];

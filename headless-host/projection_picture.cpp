@@ -175,11 +175,9 @@ void drawLegend(Canvas& canvas, int x, int y, int height, const VoiFileContents&
     }
 }
 
-}  // namespace
-
-bool writeProjectionPicture(const VoiFileContents& contents, const VoiStatistics& statistics,
-                            const std::string& path, std::string& error) {
-    // The shown range: the box and every VOI, with a margin, within reason.
+// The three panels side by side, showing the box and every VOI with a margin, within
+// reason; `right` receives the first column after them.
+std::vector<Panel> layOutPanels(const VoiStatistics& statistics, int& right, int& tallest) {
     int low[3], high[3];
     const bool any = statistics.low[0] <= statistics.high[0];
     for (int axis = 0; axis < 3; ++axis) {
@@ -193,14 +191,33 @@ bool writeProjectionPicture(const VoiFileContents& contents, const VoiStatistics
         }
     }
     std::vector<Panel> panels;
-    int x = kLeft;
-    int tallest = 0;
+    right = kLeft;
+    tallest = 0;
     for (const View& view : kViews) {
-        Panel panel{view, {low[0], low[1], low[2]}, {high[0], high[1], high[2]}, x, kTop};
+        Panel panel{view, {low[0], low[1], low[2]}, {high[0], high[1], high[2]}, right, kTop};
         panels.push_back(panel);
-        x += panel.width() + kPanelGap;
+        right += panel.width() + kPanelGap;
         tallest = std::max(tallest, panel.height());
     }
+    return panels;
+}
+
+}  // namespace
+
+std::vector<PicturePoint> picturePoints(const VoiStatistics& statistics, const int mm[3]) {
+    int right = 0, tallest = 0;
+    std::vector<PicturePoint> points;
+    for (const Panel& panel : layOutPanels(statistics, right, tallest)) {
+        points.push_back({panel.column(mm[panel.view.across]) + kScale / 2,
+                          panel.row(mm[panel.view.up]) + kScale / 2});
+    }
+    return points;
+}
+
+bool writeProjectionPicture(const VoiFileContents& contents, const VoiStatistics& statistics,
+                            const std::string& path, std::string& error) {
+    int x = 0, tallest = 0;
+    const std::vector<Panel> panels = layOutPanels(statistics, x, tallest);
     Canvas canvas(x + kLegendWidth, kTop + tallest + kBottom + 8, kBackground);
     if (!canvas.fontLoaded()) {
         error = "no font for the picture's labels (install fonts-dejavu-core)";

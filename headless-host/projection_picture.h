@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "headless-host/voi_file_reader.h"
 #include "headless-host/voi_statistics.h"
@@ -12,5 +13,13 @@ namespace headless {
 // coordinate box outlined, millimetre axes and a legend, and writes them as a PNG.
 bool writeProjectionPicture(const VoiFileContents& contents, const VoiStatistics& statistics,
                             const std::string& path, std::string& error);
+
+// Where the picture shows the millimetre position `mm`: a pixel (column, row) in each of the
+// three views, in the order above.
+struct PicturePoint {
+    int column;
+    int row;
+};
+std::vector<PicturePoint> picturePoints(const VoiStatistics& statistics, const int mm[3]);
 
 }  // namespace headless

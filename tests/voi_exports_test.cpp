@@ -261,6 +261,14 @@ struct ColourCounts {
     int width = 0, height = 0;
     long red = 0, blue = 0;
     std::uint8_t corner[3] = {};
+    std::vector<std::uint8_t> pixels;
+
+    bool redAt(headless::PicturePoint p) const { return hueAt(p, 0); }
+    bool blueAt(headless::PicturePoint p) const { return hueAt(p, 2); }
+    bool hueAt(headless::PicturePoint p, int channel) const {
+        const std::uint8_t* rgb = &pixels[3 * (static_cast<std::size_t>(p.row) * width + p.column)];
+        return rgb[channel] > 100 && rgb[(channel + 1) % 3] == 0 && rgb[(channel + 2) % 3] == 0;
+    }
 };
 
 ColourCounts decode(const std::string& path) {
@@ -278,6 +286,7 @@ ColourCounts decode(const std::string& path) {
         counts.red += pixels[i] > 100 && pixels[i + 1] == 0 && pixels[i + 2] == 0;
         counts.blue += pixels[i + 2] > 100 && pixels[i] == 0 && pixels[i + 1] == 0;
     }
+    counts.pixels = std::move(pixels);
     return counts;
 }
 
@@ -294,6 +303,15 @@ TEST_F(VoiExportsTest, PictureDecodesWithTheVoiColours) {
     // Three projections of a sphere of radius 6 cover well over 3 x 100 pixels each.
     EXPECT_GT(counts.red, 300);
     EXPECT_GT(counts.blue, 300);
+    // Each sphere's centre shows its colour in all three views, and not the other's.
+    const int left[3] = {-20, 10, 4}, right[3] = {22, -30, 30};
+    for (const auto& point : headless::picturePoints(statistics, left)) {
+        EXPECT_TRUE(counts.redAt(point)) << point.column << "," << point.row;
+        EXPECT_FALSE(counts.blueAt(point));
+    }
+    for (const auto& point : headless::picturePoints(statistics, right)) {
+        EXPECT_TRUE(counts.blueAt(point)) << point.column << "," << point.row;
+    }
 
     VoiFileContents none;
     headless::VoiStatistics empty;

@@ -49,40 +49,72 @@ bool computeStatistics(const VoiFileContents& contents, VoiStatistics& statistic
             return false;
         }
     }
-    // Each cell remembers the first VOI that holds it; cells that more VOIs hold keep the
-    // others aside, so that every pair among them is counted once.
-    std::vector<std::int32_t> owner(static_cast<std::size_t>(cells), -1);
-    std::map<std::int64_t, std::vector<int>> shared;
+    // Each cell remembers the first VOI that holds it; the later holders of a cell are
+    // chained from it through `later`, so that every pair among them is counted once.
+    struct LaterHolder {
+        std::int32_t voi;
+        std::int32_t next;
+    };
+    std::vector<std::int32_t> first(static_cast<std::size_t>(cells), -1);
+    std::vector<std::int32_t> laterHead(static_cast<std::size_t>(cells), -1);
+    std::vector<LaterHolder> later;
+    std::vector<std::int32_t> sharedCells;
     for (std::size_t index = 0; index < contents.vois.size(); ++index) {
+        const auto voi = static_cast<std::int32_t>(index);
         const auto& v = contents.vois[index].voxels;
         for (std::size_t i = 0; i < v.size(); i += 3) {
-            const std::int64_t cell = ((std::int64_t{v[i]} - statistics.low[0]) * size[1] +
-                                       (v[i + 1] - statistics.low[1])) *
-                                          size[2] +
-                                      (v[i + 2] - statistics.low[2]);
-            std::int32_t& first = owner[static_cast<std::size_t>(cell)];
-            if (first < 0) {
-                first = static_cast<std::int32_t>(index);
-            } else if (first != static_cast<std::int32_t>(index)) {
-                auto& others = shared[cell];
-                if (others.empty() || others.back() != static_cast<int>(index)) {
-                    others.push_back(static_cast<int>(index));
+            const auto cell =
+                static_cast<std::size_t>(((std::int64_t{v[i]} - statistics.low[0]) * size[1] +
+                                          (v[i + 1] - statistics.low[1])) *
+                                             size[2] +
+                                         (v[i + 2] - statistics.low[2]));
+            if (first[cell] < 0) {
+                first[cell] = voi;
+                continue;
+            }
+            const std::int32_t head = laterHead[cell];
+            // A voxel a VOI lists twice counts once.
+            if (first[cell] == voi || (head >= 0 && later[head].voi == voi)) continue;
+            if (head < 0) sharedCells.push_back(static_cast<std::int32_t>(cell));
+            later.push_back({voi, head});
+            laterHead[cell] = static_cast<std::int32_t>(later.size() - 1);
+        }
+    }
+    // Pair counts: a triangular table for the usual number of VOIs, a map beyond.
+    const std::int64_t n = static_cast<std::int64_t>(contents.vois.size());
+    const bool dense = n <= 4096;
+    std::vector<std::int64_t> table(dense ? static_cast<std::size_t>(n * n) : 0, 0);
+    std::map<std::pair<int, int>, std::int64_t> sparse;
+    std::vector<std::int32_t> holders;
+    for (std::int32_t cell : sharedCells) {
+        holders.assign(1, first[static_cast<std::size_t>(cell)]);
+        for (std::int32_t at = laterHead[static_cast<std::size_t>(cell)]; at >= 0;
+             at = later[at].next) {
+            holders.push_back(later[at].voi);
+        }
+        for (std::size_t a = 0; a < holders.size(); ++a) {
+            for (std::size_t b = a + 1; b < holders.size(); ++b) {
+                const int low = std::min(holders[a], holders[b]);
+                const int high = std::max(holders[a], holders[b]);
+                if (dense) {
+                    ++table[static_cast<std::size_t>(low * n + high)];
+                } else {
+                    ++sparse[{low, high}];
                 }
             }
         }
     }
-    std::map<std::pair<int, int>, std::int64_t> pairs;
-    for (const auto& [cell, others] : shared) {
-        std::vector<int> holders = others;
-        holders.push_back(owner[static_cast<std::size_t>(cell)]);
-        std::sort(holders.begin(), holders.end());
-        holders.erase(std::unique(holders.begin(), holders.end()), holders.end());
-        for (std::size_t a = 0; a < holders.size(); ++a) {
-            for (std::size_t b = a + 1; b < holders.size(); ++b) ++pairs[{holders[a], holders[b]}];
+    if (dense) {
+        for (int a = 0; a < n; ++a) {
+            for (int b = a + 1; b < n; ++b) {
+                const std::int64_t shared = table[static_cast<std::size_t>(a * n + b)];
+                if (shared > 0) statistics.overlaps.push_back({a, b, shared});
+            }
         }
-    }
-    for (const auto& [pair, count] : pairs) {
-        statistics.overlaps.push_back({pair.first, pair.second, count});
+    } else {
+        for (const auto& [pair, count] : sparse) {
+            statistics.overlaps.push_back({pair.first, pair.second, count});
+        }
     }
     return true;
 }

@@ -25,7 +25,12 @@ class SphereRunTest : public testing::Test {
 
     void SetUp() override {
         ASSERT_TRUE(plugin.initPlugin());
+        askForUnitSphere();
+    }
+
+    void askForUnitSphere() {
         session.logLines.clear();
+        session.messageBoxTexts.clear();
         auto& p = session.parameters;
         p = {{"tX", "0"},
              {"tY", "0"},
@@ -229,28 +234,27 @@ TEST_F(SphereRunTest, AcceptsANameOf255Characters) {
 }
 
 TEST_F(SphereRunTest, RefusesNonFiniteAndHugeSpheres) {
-    session.parameters["Radius"] = "nan";
-    expectRefused(
-        "The centre and the radius of a sphere must be finite numbers. "
-        "No VOI file was written.");
-    session.messageBoxTexts.clear();
-    session.parameters["Radius"] = "1";
-    session.parameters["tY"] = "-inf";
-    expectRefused(
-        "The centre and the radius of a sphere must be finite numbers. "
-        "No VOI file was written.");
-    session.messageBoxTexts.clear();
-    session.parameters["tY"] = "0";
-    session.parameters["Radius"] = "1e30";
-    expectRefused(
-        "A sphere is too large: it would hold more than 715827882 voxels. "
-        "No VOI file was written.");
-    session.messageBoxTexts.clear();
-    session.parameters["Radius"] = "5";
-    session.parameters["tZ"] = "1e10";
-    expectRefused(
-        "A sphere lies too far from the origin for integer voxel coordinates. "
-        "No VOI file was written.");
+    const std::string notFinite =
+        "The centre and the radius of a sphere must be finite numbers. No VOI file was written.";
+    struct Case {
+        const char* parameter;
+        const char* value;
+        std::string message;
+    } cases[] = {
+        {"Radius", "nan", notFinite},
+        {"tY", "-inf", notFinite},
+        {"Radius", "1e30",
+         "A sphere is too large: it would hold more than 715827882 voxels. No VOI file was "
+         "written."},
+        {"tZ", "1e10",
+         "A sphere lies too far from the origin for integer voxel coordinates. No VOI file was "
+         "written."},
+    };
+    for (const Case& c : cases) {
+        askForUnitSphere();
+        session.parameters[c.parameter] = c.value;
+        expectRefused(c.message);
+    }
 }
 
 TEST_F(SphereRunTest, RadiusZeroAndNegativeStillWriteTheVoi) {

@@ -1,6 +1,7 @@
 // HelmoraZT.exe: a headless host that loads the Glomera plug-in and runs its commands.
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -111,6 +112,12 @@ class Run {
     // Reads a list file through the plug-in into the text box, as the dialog does with
     // the text that "ReadTextFile" hands over.
     bool readList(const std::string& path) {
+        // A file dialog offers only files that exist; so does the command line.
+        if (access(path.c_str(), R_OK) != 0) {
+            std::fprintf(stderr, "HelmoraZT: cannot read %s: %s\n", path.c_str(),
+                         std::strerror(errno));
+            return false;
+        }
         session_.openFileAnswers.push_front(path);
         if (!command("ReadTextFile")) return false;
         session_.parameters["VOItext"] = session_.parameters["AllText"];

@@ -209,6 +209,9 @@ TEST_F(HeadlessHostTest, RefusedOrFailedWorkExitsNonZero) {
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(contains(r.out, "Error while writing VOI file\n"));
     EXPECT_TRUE(contains(r.err, "the plug-in wrote no VOI file"));
+    r = run("--list missing.txt");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "HelmoraZT: cannot read missing.txt: No such file or directory"));
     // A save dialog without an answer is cancelled.
     r = run("--run SaveTextFile");
     EXPECT_EQ(r.status, 1);

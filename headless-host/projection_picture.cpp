@@ -68,13 +68,15 @@ Colour shaded(const std::int32_t rgb[3], double brightness) {
     return {channel(rgb[0]), channel(rgb[1]), channel(rgb[2])};
 }
 
-void drawVois(Canvas& canvas, const Panel& panel, const VoiFileContents& contents) {
+// Shading runs from full colour at the VOIs' nearest depth to half at their farthest.
+void drawVois(Canvas& canvas, const Panel& panel, const VoiFileContents& contents,
+              const VoiStatistics& statistics) {
     const int w = panel.width(), h = panel.height();
     std::vector<float> nearest(static_cast<std::size_t>(w) * h,
                                std::numeric_limits<float>::infinity());
     std::vector<int> owner(static_cast<std::size_t>(w) * h, -1);
     const View& view = panel.view;
-    const double depthLow = panel.low[view.depth], depthHigh = panel.high[view.depth];
+    const double depthLow = statistics.low[view.depth], depthHigh = statistics.high[view.depth];
     for (std::size_t index = 0; index < contents.vois.size(); ++index) {
         const auto& voi = contents.vois[index];
         const auto& v = voi.voxels;
@@ -224,7 +226,7 @@ bool writeProjectionPicture(const VoiFileContents& contents, const VoiStatistics
         return false;
     }
     for (const Panel& panel : panels) {
-        drawVois(canvas, panel, contents);
+        drawVois(canvas, panel, contents, statistics);
         drawFrame(canvas, panel);
     }
     drawLegend(canvas, x, kTop - 18, tallest + 18, contents);

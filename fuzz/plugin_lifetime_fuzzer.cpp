@@ -4,6 +4,7 @@
 // and commands in any order, with or without a successful start. Checked: nothing crashes
 // or leaks, a plug-in that did not start does nothing, and no temporary file is left.
 #include <fuzzer/FuzzedDataProvider.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -95,6 +96,9 @@ bool temporaryFileLeft(const std::string& folder) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static InProcessHost* host = new InProcessHost("zt");
     static TempFolder* folder = new TempFolder();
+    // Relative paths, such as the ".voi" of an empty file name, stay in the folder too.
+    static const bool inFolder = chdir(folder->path().c_str()) == 0;
+    if (!inFolder) std::abort();
     if (!host->loaded()) std::abort();
     for (const auto& entry : std::filesystem::directory_iterator(folder->path())) {
         std::filesystem::remove_all(entry.path());

@@ -1,4 +1,5 @@
 // HelmoraZT.exe: a headless host that loads the Glomera plug-in and runs its commands.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -86,6 +87,23 @@ bool applyHeaderField(const std::string& field, const std::string& value,
     return true;
 }
 
+// Which file a path names at a moment, to tell a newly written file from an old one.
+struct FileIdentity {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileIdentity& other) const {
+        return exists == other.exists && device == other.device && inode == other.inode;
+    }
+};
+
+FileIdentity identify(const std::string& path) {
+    struct stat status {};
+    FileIdentity identity;
+    if (::stat(path.c_str(), &status) == 0) identity = {true, status.st_dev, status.st_ino};
+    return identity;
+}
+
 class Run {
   public:
     Run(const Options& options, HLZTPluginInterface& plugin)
@@ -128,9 +146,12 @@ class Run {
         if (options_.output.empty()) session_.parameters["FileName"] = fileNameFor(defaultOutput);
         session_.parameters["listVOIinfoFrom"] = fromList ? "1" : "0";
         const int loadsBefore = session_.loads;
+        const std::string target = session_.parameter("FileName") + ".voi";
+        const FileIdentity before = identify(target);
         if (!command("Start")) return false;
-        const std::string written = session_.parameter("FileName") + ".voi";
-        if (access(written.c_str(), F_OK) == 0) lastVoiFile_ = written;
+        // The plug-in replaces its file by renaming a new one over it: a new identity.
+        const FileIdentity after = identify(target);
+        if (after.exists && !(after == before)) lastVoiFile_ = target;
         if (session_.intParameter("LoadInHL") == 1 && session_.loads == loadsBefore) {
             std::fprintf(stderr, "HelmoraZT: the plug-in wrote no VOI file\n");
             return false;

@@ -127,6 +127,11 @@ TEST_F(HeadlessHostTest, ExportErrorsExitNonZeroAndLeaveNothing) {
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(contains(r.err, "cannot create missing/p.png"));
     EXPECT_EQ(folder.listing(), "a.voi bad.voi");
+    // A refused run makes nothing of an older file of the same name.
+    r = run("--sphere 0,0,0,nan -o a.voi --png p.png");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "no .voi file to make --nifti, --png or --report of"));
+    EXPECT_FALSE(fileExists(folder.file("p.png")));
     r = run("--voi a.voi");
     EXPECT_EQ(r.status, 2);
     r = run("--voi a.voi --png p.png --grid a.nii");

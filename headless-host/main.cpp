@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "headless-host/command_line.h"
 #include "headless-host/host_session.h"
@@ -47,6 +48,18 @@ std::string withoutExtension(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return path;
     return path.substr(0, dot);
+}
+
+// Splits "a,b,c" into exactly `count` parts; false when there are more or fewer.
+bool splitCommas(const std::string& text, std::size_t count, std::vector<std::string>& parts) {
+    parts.clear();
+    std::size_t begin = 0;
+    for (std::size_t comma; (comma = text.find(',', begin)) != std::string::npos;) {
+        parts.push_back(text.substr(begin, comma - begin));
+        begin = comma + 1;
+    }
+    parts.push_back(text.substr(begin));
+    return parts.size() == count;
 }
 
 bool applyHeaderField(const std::string& field, const std::string& value,
@@ -162,17 +175,11 @@ class Run {
     bool one(const Action& action) {
         switch (action.kind) {
             case Action::kSphere: {
-                std::string parts[4];
-                std::size_t begin = 0;
-                for (int i = 0; i < 4; ++i) {
-                    const std::size_t comma = action.argument.find(',', begin);
-                    if ((comma == std::string::npos) != (i == 3)) {
-                        std::fprintf(stderr, "HelmoraZT: --sphere wants X,Y,Z,R, not \"%s\"\n",
-                                     action.argument.c_str());
-                        return false;
-                    }
-                    parts[i] = action.argument.substr(begin, comma - begin);
-                    begin = comma + 1;
+                std::vector<std::string> parts;
+                if (!splitCommas(action.argument, 4, parts)) {
+                    std::fprintf(stderr, "HelmoraZT: --sphere wants X,Y,Z,R, not \"%s\"\n",
+                                 action.argument.c_str());
+                    return false;
                 }
                 const char* names[] = {"tX", "tY", "tZ", "Radius"};
                 for (int i = 0; i < 4; ++i) session_.parameters[names[i]] = parts[i];
@@ -237,16 +244,10 @@ bool configure(const Options& options, headless::HostSession& session, std::stri
         if (!applyHeaderField(field, value, session.header, error)) return false;
     }
 
-    std::string rgb[3];
-    std::size_t begin = 0;
-    for (int i = 0; i < 3; ++i) {
-        const std::size_t comma = options.color.find(',', begin);
-        if ((comma == std::string::npos) != (i == 2)) {
-            error = "--color wants R,G,B, not \"" + options.color + "\"";
-            return false;
-        }
-        rgb[i] = options.color.substr(begin, comma - begin);
-        begin = comma + 1;
+    std::vector<std::string> rgb;
+    if (!splitCommas(options.color, 3, rgb)) {
+        error = "--color wants R,G,B, not \"" + options.color + "\"";
+        return false;
     }
     auto& p = session.parameters;
     p["Name_of_VOI"] = options.name;

@@ -135,7 +135,11 @@ bool gridOfImage(const std::string& path, LabelGrid& grid, std::string& error) {
             grid.affine[axis][axis] = sizes[axis] > 0 ? sizes[axis] : 1.0;
         grid.transformCode = NIFTI_XFORM_UNKNOWN;
     }
-    if (grid.dims[0] * grid.dims[1] * grid.dims[2] > kMaxGridCells * 4) {
+    // Checked axis by axis first, so that the product cannot overflow.
+    constexpr std::int64_t kMaxCells = kMaxGridCells * 4;
+    if (grid.dims[0] > kMaxCells || grid.dims[1] > kMaxCells || grid.dims[2] > kMaxCells ||
+        grid.dims[0] * grid.dims[1] > kMaxCells ||
+        grid.dims[0] * grid.dims[1] * grid.dims[2] > kMaxCells) {
         error = "the grid of " + path + " is too large";
         return false;
     }

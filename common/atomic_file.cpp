@@ -10,15 +10,19 @@
 #include <new>
 
 namespace glomera {
-namespace {
 
-// The folder part of a path, with its trailing slash; empty for a bare file name.
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+std::string AtomicFile::temporaryPathFor(const std::string& target, const char* suffix) {
+    // A short name of our own keeps the temporary inside the file-name length limit even
+    // when the target's own name is near it.
+    static unsigned counter = 0;
+    const std::size_t slash = target.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    char name[64];
+    std::snprintf(name, sizeof name, ".glomera-%ld-%u%s", static_cast<long>(getpid()), counter++,
+                  suffix);
+    return folder + name;
 }
-
-}  // namespace
 
 AtomicFile::~AtomicFile() { discard(); }
 
@@ -29,15 +33,8 @@ bool AtomicFile::open(const std::string& target) {
     buffer_.reset(new (std::nothrow) char[kBufferSize]);
     if (!buffer_) return false;
 
-    // A short name of our own keeps the temporary inside the file-name length limit even
-    // when the target's own name is near it.
-    static unsigned counter = 0;
-    const std::string folder = folderOf(target);
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-        char name[64];
-        std::snprintf(name, sizeof name, ".glomera-%ld-%u.tmp", static_cast<long>(getpid()),
-                      counter++);
-        temporary_ = folder + name;
+        temporary_ = temporaryPathFor(target, ".tmp");
         fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd_ < 0 && errno != EEXIST) break;
     }

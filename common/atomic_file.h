@@ -46,6 +46,10 @@ class AtomicFile {
 
     bool failed() const { return failed_; }
 
+    // A new name for a temporary file beside `target`, ending in `suffix`, for writers that
+    // must create the file themselves and rename it over the target once it is complete.
+    static std::string temporaryPathFor(const std::string& target, const char* suffix);
+
   private:
     void flush();
     void discard();

@@ -1,13 +1,13 @@
 #include "headless-host/label_volume.h"
 
 #include <nifti2_io.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
+#include "common/atomic_file.h"
 #include "headless-host/text_output.h"
 
 namespace headless {
@@ -53,14 +53,6 @@ nifti_dmat44 toMatrix(const LabelGrid& grid) {
     }
     matrix.m[3][3] = 1.0;
     return matrix;
-}
-
-std::string temporaryName(const std::string& path, const char* extension) {
-    const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    static unsigned counter = 0;
-    return folder + ".glomera-" + std::to_string(getpid()) + "-" + std::to_string(counter++) +
-           ".tmp" + extension;
 }
 
 bool writeTable(const std::string& path, const VoiFileContents& contents, const LabelVolume& volume,
@@ -241,7 +233,8 @@ bool writeLabelVolume(const std::string& path, const VoiFileContents& contents,
                   contents.vois.size());
     nim.nifti_type = NIFTI_FTYPE_NIFTI1_1;
 
-    const std::string temporary = temporaryName(path, compressed ? ".nii.gz" : ".nii");
+    const std::string temporary =
+        glomera::AtomicFile::temporaryPathFor(path, compressed ? ".tmp.nii.gz" : ".tmp.nii");
     if (nifti_set_filenames(image.get(), temporary.c_str(), 0, 1) != 0) {
         error = "cannot name the NIfTI file " + path;
         return false;

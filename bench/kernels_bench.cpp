@@ -148,7 +148,7 @@ void StreamInsertionWriter(benchmark::State& state) {
         std::ofstream out("bench-stream.voi", std::ios::binary);
         for (const glomera::VoiEntry& voi : set.vois) {
             out << "NameOfVOI:  " << voi.name << "\r\n";
-            for (std::int32_t j = 0; j < voi.voxelCount; ++j) {
+            for (std::size_t j = 0; j < static_cast<std::size_t>(voi.voxelCount); ++j) {
                 out << voi.voxels[3 * j] << " " << voi.voxels[3 * j + 1] << " "
                     << voi.voxels[3 * j + 2] << "\r\n";
             }

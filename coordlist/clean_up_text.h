@@ -3,17 +3,10 @@
 #include <cstdint>
 #include <string>
 
+#include "coordlist/coordinate_box.h"
 #include "coordlist/stream_fields.h"
 
 namespace glomera {
-
-// The accepted coordinate box and blue range, inclusive.
-struct CoordinateBox {
-    static constexpr float kXLow = -68.0f, kXHigh = 68.0f;
-    static constexpr float kYLow = -103.0f, kYHigh = 69.0f;
-    static constexpr float kZLow = -42.0f, kZHigh = 76.0f;
-    static constexpr std::int32_t kBlueLow = 0, kBlueHigh = 500;
-};
 
 struct CleanUpOutcome {
     std::int32_t lines = 0;  // lines kept

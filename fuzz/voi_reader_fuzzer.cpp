@@ -3,33 +3,38 @@
 #include <cstdlib>
 #include <string>
 
-#include "headless-host/voi_file_reader.h"
+#include "voi/voi_reader.h"
 
 namespace {
 
-class Counter : public headless::VoiFileVisitor {
+class Counter : public glomera::VoiFileVisitor {
   public:
-    void header(const headless::VoiFileHeader& h) override { declared = h.voiCount; }
-    void beginVoi(const headless::VoiInfo& info) override {
+    void header(const glomera::VoiFileHeader& h) override { declared = h.voiCount; }
+    void beginVoi(const glomera::VoiInfo& info) override {
         ++vois;
         expected = info.voxelCount;
-        voxels = 0;
+        voxelCount = 0;
     }
-    void voxel(std::int32_t, std::int32_t, std::int32_t) override { ++voxels; }
+    void voxels(const std::int32_t*, std::size_t count) override { voxelCount += count; }
     void endVoi() override {
-        if (voxels != expected) std::abort();
+        if (voxelCount != expected) std::abort();
+        voxelCount = 0;
     }
-    std::int64_t declared = -1, vois = 0, expected = 0, voxels = 0;
+    void end(std::int32_t) override { ended = true; }
+    std::int64_t declared = -1, vois = 0, expected = 0, voxelCount = 0;
+    bool ended = false;
 };
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Counter counter;
-    std::string error;
-    const bool ok =
-        headless::parseVoiText(reinterpret_cast<const char*>(data), size, counter, error);
-    if (ok && (!error.empty() || counter.vois != counter.declared)) std::abort();
-    if (!ok && error.empty()) std::abort();
+    try {
+        glomera::parseVoiText(reinterpret_cast<const char*>(data), size, counter);
+    } catch (const glomera::VoiReadError& error) {
+        if (std::string(error.what()).empty() || counter.ended) std::abort();
+        return 0;
+    }
+    if (!counter.ended || counter.vois != counter.declared) std::abort();
     return 0;
 }

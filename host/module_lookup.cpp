@@ -3,24 +3,17 @@
 #include <dlfcn.h>
 #include <limits.h>
 #include <link.h>
-#include <unistd.h>
 
 #include <cstring>
+
+#include "common/program_path.h"
 
 namespace glomera::platform {
 namespace {
 
-const char* lastPathComponent(const char* path) {
-    const char* slash = std::strrchr(path, '/');
-    return slash ? slash + 1 : path;
-}
-
 bool programIsNamed(const char* fileName) {
     char path[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) return false;
-    path[length] = '\0';
-    return std::strcmp(lastPathComponent(path), fileName) == 0;
+    return programPath(path, sizeof path) && std::strcmp(lastPathComponent(path), fileName) == 0;
 }
 
 struct SharedObjectSearch {

@@ -3,7 +3,7 @@
 set -euo pipefail
 # Extra package names on the command line are installed too.
 packages=(cmake g++ make libgtest-dev libbenchmark-dev libnifti2-dev libpng-dev zlib1g-dev
-          libfreetype-dev fonts-dejavu-core "$@")
+          libfreetype-dev fonts-dejavu-core libcli11-dev nlohmann-json3-dev "$@")
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||

@@ -7,39 +7,17 @@
 #include <filesystem>
 #include <string>
 
-#include "headless-host/voi_file_reader.h"
 #include "plugin/sphere_voxels.h"
 #include "tests/test_files.h"
+#include "voi/voi_reader.h"
 
 namespace {
-
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-// Runs the program with the arguments in the folder and collects its output.
-Result runIn(const std::string& folder, const std::string& program, const std::string& arguments) {
-    const std::string outPath = folder + "/.stdout";
-    const std::string errPath = folder + "/.stderr";
-    const std::string command = "cd '" + folder + "' && '" + program + "' " + arguments + " >'" +
-                                outPath + "' 2>'" + errPath + "' </dev/null";
-    Result result;
-    const int raw = std::system(command.c_str());
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    result.out = readFile(outPath);
-    result.err = readFile(errPath);
-    std::filesystem::remove(outPath);
-    std::filesystem::remove(errPath);
-    return result;
-}
 
 class HeadlessHostTest : public testing::Test {
   protected:
     TempFolder folder;
-    Result run(const std::string& arguments) {
-        return runIn(folder.path(), HEADLESS_HOST, arguments);
+    ProgramResult run(const std::string& arguments) {
+        return runProgram(folder.path(), HEADLESS_HOST, arguments);
     }
     bool contains(const std::string& text, const std::string& part) {
         return text.find(part) != std::string::npos;
@@ -47,15 +25,13 @@ class HeadlessHostTest : public testing::Test {
 };
 
 TEST_F(HeadlessHostTest, SphereFromTheCommandLine) {
-    const Result r = run("--sphere 0,0,0,5 --name Ball --color 1,2,3 -o ball.voi");
+    const ProgramResult r = run("--sphere 0,0,0,5 --name Ball --color 1,2,3 -o ball.voi");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(contains(r.out, "HelmoraZT: plug-in Glomera 1.0, \"Creates Spherical VOIs\""));
     EXPECT_TRUE(contains(r.out, "Plugin>  Saved: ball.voi\n"));
     EXPECT_TRUE(contains(r.out, "HelmoraZT: loaded ball.voi: 1 VOIs, 515 voxels"));
     EXPECT_TRUE(contains(r.out, "Plugin>  Glomera Plugin finished!\n"));
-    headless::VoiFileContents contents;
-    std::string error;
-    ASSERT_TRUE(headless::loadVoiFile(folder.file("ball.voi"), contents, error)) << error;
+    const glomera::VoiFileContents contents = glomera::loadVoiFile(folder.file("ball.voi"));
     EXPECT_EQ(contents.vois.at(0).info.name, "Ball");
     EXPECT_EQ(contents.vois.at(0).info.color[2], 3);
 }
@@ -70,17 +46,15 @@ const char* const kBundledExampleCleaned =
 
 TEST_F(HeadlessHostTest, BundledExampleCleansAndBecomesOneVoiPerValidLine) {
     const std::string list = std::string(EXAMPLES_DIR) + "/coordinates.txt";
-    const Result cleaned = run("--quiet --clean " + list);
+    const ProgramResult cleaned = run("--quiet --clean " + list);
     EXPECT_EQ(cleaned.status, 0) << cleaned.err;
     EXPECT_EQ(cleaned.out, kBundledExampleCleaned);
 
-    const Result r = run("--list " + list + " -o list.voi");
+    const ProgramResult r = run("--list " + list + " -o list.voi");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(contains(r.out, "Plugin>  Read 12 lines in "));
     EXPECT_TRUE(contains(r.out, "loaded list.voi: 6 VOIs"));
-    headless::VoiFileContents contents;
-    std::string error;
-    ASSERT_TRUE(headless::loadVoiFile(folder.file("list.voi"), contents, error)) << error;
+    const glomera::VoiFileContents contents = glomera::loadVoiFile(folder.file("list.voi"));
     ASSERT_EQ(contents.vois.size(), 6u);
     // Each VOI is the sphere of its cleaned line.
     const float spheres[6][4] = {{-22, -6, -18, 6},         {24, -4, -18, 6}, {-40.5f, -60, 42, 8},
@@ -89,17 +63,18 @@ TEST_F(HeadlessHostTest, BundledExampleCleansAndBecomesOneVoiPerValidLine) {
         std::int32_t count = 0;
         auto voxels = glomera::makeSphereVoxels(spheres[i][0], spheres[i][1], spheres[i][2],
                                                 spheres[i][3], &count);
-        EXPECT_EQ(contents.vois[i].voxels,
-                  std::vector<std::int32_t>(voxels.get(), voxels.get() + 3 * count));
+        EXPECT_EQ(
+            contents.vois[i].voxels,
+            std::vector<std::int32_t>(voxels.get(), voxels.get() + 3 * std::ptrdiff_t{count}));
     }
     EXPECT_EQ(contents.vois[4].info.name, "mPFC");
     EXPECT_EQ(contents.vois[4].info.color[1], 200);
 }
 
 TEST_F(HeadlessHostTest, MainJobLeavesVoiNiftiPictureAndReport) {
-    const Result r = run(std::string("--list ") + EXAMPLES_DIR +
-                         "/coordinates.txt -o s.voi "
-                         "--nifti s.nii.gz --png s.png --report s.txt --report-json s.json");
+    const ProgramResult r = run(std::string("--list ") + EXAMPLES_DIR +
+                                "/coordinates.txt -o s.voi "
+                                "--nifti s.nii.gz --png s.png --report s.txt --report-json s.json");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(folder.listing(), "s.json s.nii.gz s.png s.tsv s.txt s.voi");
     // The VOIs span x -48..50, y -67..60, z -24..52; the grid adds 5 mm on every side.
@@ -107,34 +82,28 @@ TEST_F(HeadlessHostTest, MainJobLeavesVoiNiftiPictureAndReport) {
     EXPECT_TRUE(contains(readFile(folder.file("s.txt")), "    5  mPFC "));
     EXPECT_TRUE(contains(readFile(folder.file("s.txt")), "Overlaps: none\n"));
 
-    // The same from the written file alone, without the plug-in; the report to stdout.
-    const Result again = run("--voi s.voi --report - --nifti t.nii");
-    EXPECT_EQ(again.status, 0) << again.err;
-    EXPECT_TRUE(contains(again.out, "VOIs of s.voi: 6\n"));
-    EXPECT_FALSE(contains(again.out, "Plugin>"));
-    EXPECT_TRUE(fileExists(folder.file("t.tsv")));
+    // Outputs of an existing file are the toolbox's; the host names it.
+    const ProgramResult again = run("--voi s.voi --report - --nifti t.nii");
+    EXPECT_EQ(again.status, 2);
+    EXPECT_TRUE(contains(again.err, "'glomera-voi nifti|png|report s.voi ...'")) << again.err;
+    EXPECT_FALSE(fileExists(folder.file("t.tsv")));
 }
 
 TEST_F(HeadlessHostTest, ExportErrorsExitNonZeroAndLeaveNothing) {
     writeFile(folder.file("bad.voi"), "\r\nFileVersion:                4\n");
-    Result r = run("--voi bad.voi --png p.png --nifti p.nii");
+    ProgramResult r = run("--sphere 0,0,0,3 -o a.voi --nifti a.nii --grid bad.voi");
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(contains(r.err, "HelmoraZT: bad.voi: line 2 does not end with CR LF"));
-    r = run("--sphere 0,0,0,3 -o a.voi --nifti a.nii --grid bad.voi");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(contains(r.err, "bad.voi is not a readable NIfTI image"));
-    r = run("--voi a.voi --png missing/p.png");
+    EXPECT_TRUE(contains(r.err, "HelmoraZT: bad.voi is not a readable NIfTI image"));
+    r = run("--sphere 0,0,0,3 -o a.voi --png missing/p.png");
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(contains(r.err, "cannot create missing/p.png"));
     EXPECT_EQ(folder.listing(), "a.voi bad.voi");
     // A refused run makes nothing of an older file of the same name.
-    r = run("--sphere 0,0,0,nan -o a.voi --png p.png");
+    r = run("--set Radius=nan --run Start -o a.voi --png p.png");
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(contains(r.err, "no .voi file to make --nifti, --png or --report of"));
     EXPECT_FALSE(fileExists(folder.file("p.png")));
-    r = run("--voi a.voi");
-    EXPECT_EQ(r.status, 2);
-    r = run("--voi a.voi --png p.png --grid a.nii");
+    r = run("--sphere 0,0,0,1 --png p.png --grid a.nii");
     EXPECT_EQ(r.status, 2);
     EXPECT_TRUE(contains(r.err, "--grid goes with --nifti"));
 }
@@ -144,7 +113,7 @@ TEST_F(HeadlessHostTest, WorkedExampleOfTheCleanUp) {
               "x y z radius name r g b\n12,-20.46,5,8,'Amygdala_L',300,-4,128\n\n"
               "Left hemisphere:\n-40.5; -60.04; 70; 25; V1; 0; 255; 255\n"
               "80 0 0 5 FarRight 255 0 0\n10 10 10 5 NoBlue 255 0");
-    const Result r = run("--clean in.txt");
+    const ProgramResult r = run("--clean in.txt");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(
         contains(r.out,
@@ -155,7 +124,7 @@ TEST_F(HeadlessHostTest, WorkedExampleOfTheCleanUp) {
 
 TEST_F(HeadlessHostTest, CleanPrintsTheListAndSavesIt) {
     writeFile(folder.file("in.txt"), "x y z\r\n12,-20.46,5,8,'Amygdala_L',300,-4,128\r\n");
-    const Result r = run("--quiet --clean in.txt --save-list out.txt");
+    const ProgramResult r = run("--quiet --clean in.txt --save-list out.txt");
     EXPECT_EQ(r.status, 0) << r.err;
     const std::string line =
         "   12.0   -20.5     5.0     8.0                Amygdala_L     255    0  128";
@@ -165,24 +134,25 @@ TEST_F(HeadlessHostTest, CleanPrintsTheListAndSavesIt) {
 
 TEST_F(HeadlessHostTest, WorksUnderTheOtherHostName) {
     std::filesystem::create_hard_link(HEADLESS_HOST, folder.file("Helmora.exe"));
-    const Result r =
-        runIn(folder.path(), folder.file("Helmora.exe"),
-              std::string("--plugin ") + PLUGIN_LIBRARY + " --sphere 1,2,3,1 -o a.voi");
+    const ProgramResult r =
+        runProgram(folder.path(), folder.file("Helmora.exe"),
+                   std::string("--plugin ") + PLUGIN_LIBRARY + " --sphere 1,2,3,1 -o a.voi");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(contains(r.out, "loaded a.voi: 1 VOIs, 7 voxels"));
 }
 
 TEST_F(HeadlessHostTest, AnyOtherProgramNameIsNoHost) {
     std::filesystem::copy_file(HEADLESS_HOST, folder.file("other.exe"));
-    const Result r = runIn(folder.path(), folder.file("other.exe"),
-                           std::string("--plugin ") + PLUGIN_LIBRARY + " --sphere 1,2,3,1");
+    const ProgramResult r =
+        runProgram(folder.path(), folder.file("other.exe"),
+                   std::string("--plugin ") + PLUGIN_LIBRARY + " --sphere 1,2,3,1");
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(contains(r.err, "the plug-in did not start"));
     EXPECT_EQ(r.out.find("Plugin>"), std::string::npos);
 }
 
 TEST_F(HeadlessHostTest, StartUpFailuresExitNonZero) {
-    Result r = run("--host-version 2.1.9 --sphere 0,0,0,1");
+    ProgramResult r = run("--host-version 2.1.9 --sphere 0,0,0,1");
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(contains(r.err,
                          "[message box] Can not execute this plugin - HelmoraZT version "
@@ -194,7 +164,7 @@ TEST_F(HeadlessHostTest, StartUpFailuresExitNonZero) {
 }
 
 TEST_F(HeadlessHostTest, YesNoQuestionFollowsTheFlag) {
-    Result r = run("--header reference-space=0 --sphere 0,0,0,1 -o q.voi");
+    ProgramResult r = run("--header reference-space=0 --sphere 0,0,0,1 -o q.voi");
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(contains(r.err,
                          "[yes/no] VMR properties don't indicate TAL space. Do you want to "
@@ -207,7 +177,7 @@ TEST_F(HeadlessHostTest, YesNoQuestionFollowsTheFlag) {
 }
 
 TEST_F(HeadlessHostTest, RefusedOrFailedWorkExitsNonZero) {
-    Result r = run("--sphere 0,0,0,nan");
+    ProgramResult r = run("--set Radius=nan --run Start");
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(contains(r.err, "[message box] The centre and the radius"));
     r = run("--sphere 0,0,0,1 -o missing/a.voi");
@@ -225,7 +195,7 @@ TEST_F(HeadlessHostTest, RefusedOrFailedWorkExitsNonZero) {
 }
 
 TEST_F(HeadlessHostTest, SetAndRunDriveAnyCommand) {
-    const Result r =
+    const ProgramResult r =
         run("--quiet --set 'VOItext=1 2 3 4 n 5 6 7' --run CleanUpText --run Nope "
             "--print VOItext");
     EXPECT_EQ(r.status, 0) << r.err;
@@ -234,21 +204,64 @@ TEST_F(HeadlessHostTest, SetAndRunDriveAnyCommand) {
 }
 
 TEST_F(HeadlessHostTest, UsageErrorsAndHelp) {
-    Result r = run("--help");
+    ProgramResult r = run("--help");
     EXPECT_EQ(r.status, 0);
     for (const char* option :
-         {"--sphere",     "--list",         "--clean",       "--save-list",     "--run",
-          "--set",        "--open-file",    "--save-file",   "--yes",           "--plugin",
-          "--header",     "--host-version", "--document-id", "--document-type", "--print",
-          "--voi",        "--nifti",        "--grid",        "--png",           "--report",
-          "--report-json"}) {
+         {"--sphere",   "--list",         "--clean",       "--save-list",     "--run",
+          "--set",      "--open-file",    "--save-file",   "--yes",           "--plugin",
+          "--header",   "--host-version", "--document-id", "--document-type", "--print",
+          "--nifti",    "--grid",         "--png",         "--report",        "--report-json",
+          "Exit status"}) {
         EXPECT_TRUE(contains(r.out, option)) << option;
     }
-    r = run("--bogus");
-    EXPECT_EQ(r.status, 2);
-    EXPECT_TRUE(contains(r.err, "unknown option --bogus"));
+    EXPECT_FALSE(contains(r.out, "--voi"));
+    // Every form the command line refuses, with the option named and exit status 2.
+    const struct {
+        const char* arguments;
+        const char* message;
+    } refused[] = {
+        {"--bogus", "--bogus"},
+        {"--sphere", "--sphere"},
+        {"--set novalue", "--set wants NAME=VALUE, not \"novalue\""},
+        {"--set =1", "--set wants NAME=VALUE"},
+        {"--header offset", "--header wants FIELD=VALUE"},
+        {"--header colour=1", "unknown --header field \"colour\""},
+        {"--header offset=1.5", "--header offset wants a whole number"},
+        {"--header resolution=abc", "--header resolution wants a number, not \"abc\""},
+        {"--host-version 2.2", "--host-version wants MAJOR.MINOR.REVISION, not \"2.2\""},
+        {"--host-version 2.2.x", "--host-version wants"},
+        {"--document-id 1.5", "--document-id wants a whole number"},
+        {"--document-type ''", "--document-type wants a whole number"},
+        {"--color 1,2", "--color wants R,G,B"},
+        {"--color 1,2,256", "--color wants R,G,B"},
+        {"--sphere 1,2,3 ", "--sphere wants X,Y,Z,R"},
+        {"unexpected", "unexpected"},
+    };
+    for (const auto& c : refused) {
+        r = run(c.arguments);
+        EXPECT_EQ(r.status, 2) << c.arguments;
+        EXPECT_TRUE(contains(r.err, c.message)) << c.arguments << ": " << r.err;
+        EXPECT_EQ(r.out.find("Plugin>"), std::string::npos) << c.arguments;
+    }
     r = run("--plugin /nonexistent/Glomera.so");
     EXPECT_EQ(r.status, 2);
+    EXPECT_FALSE(contains(r.err, "--help"));
+}
+
+TEST_F(HeadlessHostTest, NumericOptionsRefuseWhatIsNotANumber) {
+    // Each of these once became a sphere somewhere: a typographic minus, words, trailing
+    // text, an overflow, empty fields.
+    for (const char* sphere : {"'\342\210\22222,-6,-18,6'", "abc,0,0,5", "'',0,0,5", "22x,0,0,5",
+                               "1e400,0,0,5", "',,,'", "0,0,0,1e39", "0,0,0,inf"}) {
+        const ProgramResult r = run(std::string("--sphere ") + sphere + " -o s.voi");
+        EXPECT_EQ(r.status, 2) << sphere;
+        EXPECT_TRUE(contains(r.err, "--sphere wants X,Y,Z,R: four numbers, not")) << r.err;
+    }
+    EXPECT_EQ(folder.listing(), "");
+    // Spaces and signs a shell user types stay fine.
+    const ProgramResult r = run("--quiet --sphere +1,-2.5,.5,3 -o s.voi");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(folder.listing(), "s.voi");
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "headless-host/host_session.h"
+#include "headless/host_session.h"
 
 // Loads one of the test hosts into the test process, where the plug-in's binding finds it
 // by file name, and unloads it again. The process-wide host table is cleared on both

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "headless-host/voi_file_reader.h"
 #include "plugin/glomera.h"
 #include "tests/in_process_host.h"
 #include "tests/test_files.h"
+#include "voi/voi_reader.h"
 
 namespace {
 
@@ -53,12 +53,7 @@ class SphereRunTest : public testing::Test {
     Lines boxes() const {
         return Lines(session.messageBoxTexts.begin(), session.messageBoxTexts.end());
     }
-    headless::VoiFileContents load(const std::string& path) {
-        headless::VoiFileContents contents;
-        std::string error;
-        EXPECT_TRUE(headless::loadVoiFile(path, contents, error)) << error;
-        return contents;
-    }
+    glomera::VoiFileContents load(const std::string& path) { return glomera::loadVoiFile(path); }
 
     // Expects a refused run: the message, no file, no load, and true.
     void expectRefused(const std::string& message) {

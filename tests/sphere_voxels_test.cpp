@@ -16,7 +16,7 @@ Voxels sphere(float cx, float cy, float cz, float r, SphereStatus* status = null
     std::int32_t count = -1;
     auto voxels = makeSphereVoxels(cx, cy, cz, r, &count, status);
     if (!voxels) return Voxels{-999};
-    return Voxels(voxels.get(), voxels.get() + 3 * count);
+    return Voxels(voxels.get(), voxels.get() + 3 * std::ptrdiff_t{count});
 }
 
 // The enumeration written out literally: every candidate of the truncated bounding box,

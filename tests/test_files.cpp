@@ -75,3 +75,19 @@ FileSizeLimit::~FileSizeLimit() {
     setrlimit(RLIMIT_FSIZE, &previous_);
     signal(SIGXFSZ, previousHandler_);
 }
+
+ProgramResult runProgram(const std::string& folder, const std::string& program,
+                         const std::string& arguments) {
+    const std::string outPath = folder + "/.stdout";
+    const std::string errPath = folder + "/.stderr";
+    const std::string command = "cd '" + folder + "' && '" + program + "' " + arguments + " >'" +
+                                outPath + "' 2>'" + errPath + "' </dev/null";
+    ProgramResult result;
+    const int raw = std::system(command.c_str());
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    result.out = readFile(outPath);
+    result.err = readFile(errPath);
+    std::remove(outPath.c_str());
+    std::remove(errPath.c_str());
+    return result;
+}

@@ -43,3 +43,14 @@ class FileSizeLimit {
     rlimit previous_{};
     sighandler_t previousHandler_;
 };
+
+// What a program run by a test printed and how it ended.
+struct ProgramResult {
+    int status = -1;  // the exit status; -1 when it did not exit normally
+    std::string out;
+    std::string err;
+};
+
+// Runs `program` with `arguments` (shell words) in `folder`, without input.
+ProgramResult runProgram(const std::string& folder, const std::string& program,
+                         const std::string& arguments);

@@ -164,7 +164,7 @@ TEST_F(VoiWriterTest, FailedWriteKeepsTheEarlierFileAndLeavesNoPartialFile) {
     // Two million voxels make about 20 MB of text, well past the limit.
     auto& voi = set.vois.back();
     voi.voxelCount = 2000000;
-    voi.voxels.reset(new std::int32_t[3 * 2000000]());
+    voi.voxels.reset(new std::int32_t[std::size_t{3} * 2000000]());
     {
         FileSizeLimit limit(1 << 20);
         EXPECT_FALSE(glomera::writeVoiFile(set));

@@ -6,11 +6,13 @@
 
 #include "common/atomic_file.h"
 #include "host/host_operations.h"
+#include "voi/voi_format.h"
 
 namespace glomera {
 namespace {
 
-constexpr char kLineEnd[] = "\r\n";
+namespace key = voi_format;
+
 constexpr std::size_t kLongestInt = 11;  // "-2147483648"
 
 // Writes the decimal digits of value at out, which has room for kLongestInt characters.
@@ -35,7 +37,7 @@ class VoiText {
         return *this;
     }
     VoiText& lineEnd(int count = 1) {
-        for (int i = 0; i < count; ++i) out_.append(kLineEnd, 2);
+        for (int i = 0; i < count; ++i) out_.append(key::kLineEnd, 2);
         return *this;
     }
     VoiText& headerLine(const char* key, std::int32_t value, int lineEnds) {
@@ -132,29 +134,29 @@ bool appendVoiText(const VoiSet& set, AtomicFile& out) {
 
     VoiText text(out);
     text.lineEnd();
-    text.headerLine("FileVersion:                ", set.fileVersion, 2);
-    text.text("ReferenceSpace:             ").text(set.referenceSpace).lineEnd(2);
-    text.headerLine("OriginalVMRResolutionX:     ", set.resolutionX, 1);
-    text.headerLine("OriginalVMRResolutionY:     ", set.resolutionY, 1);
-    text.headerLine("OriginalVMRResolutionZ:     ", set.resolutionZ, 1);
-    text.headerLine("OriginalVMROffsetX:         ", set.offsetX, 1);
-    text.headerLine("OriginalVMROffsetY:         ", set.offsetY, 1);
-    text.headerLine("OriginalVMROffsetZ:         ", set.offsetZ, 1);
-    text.headerLine("OriginalVMRFramingCubeDim:  ", set.framingCubeDim, 2);
-    text.headerLine("LeftRightConvention:        ", set.leftRightConvention, 2);
-    text.text("SubjectVOINamingConvention: ").text(set.namingConvention).lineEnd(3);
-    text.headerLine("NrOfvois:                   ", set.voiCount, 2);
+    text.headerLine(key::kFileVersion, set.fileVersion, 2);
+    text.text(key::kReferenceSpace).text(set.referenceSpace).lineEnd(2);
+    text.headerLine(key::kResolutionX, set.resolutionX, 1);
+    text.headerLine(key::kResolutionY, set.resolutionY, 1);
+    text.headerLine(key::kResolutionZ, set.resolutionZ, 1);
+    text.headerLine(key::kOffsetX, set.offsetX, 1);
+    text.headerLine(key::kOffsetY, set.offsetY, 1);
+    text.headerLine(key::kOffsetZ, set.offsetZ, 1);
+    text.headerLine(key::kFramingCubeDim, set.framingCubeDim, 2);
+    text.headerLine(key::kLeftRightConvention, set.leftRightConvention, 2);
+    text.text(key::kNamingConvention).text(set.namingConvention).lineEnd(3);
+    text.headerLine(key::kVoiCount, set.voiCount, 2);
     for (std::int32_t i = 0; i < set.voiCount; ++i) {
         const VoiEntry& voi = set.vois[static_cast<std::size_t>(i)];
-        text.text("NameOfVOI:  ").text(voi.name).lineEnd();
-        text.text("ColorOfVOI: ").number(voi.colorR).text(" ").number(voi.colorG).text(" ");
+        text.text(key::kVoiName).text(voi.name).lineEnd();
+        text.text(key::kVoiColor).number(voi.colorR).text(" ").number(voi.colorG).text(" ");
         text.number(voi.colorB).lineEnd(2);
-        text.headerLine("NrOfVoxels: ", voi.voxelCount, 1);
+        text.headerLine(key::kVoxelCount, voi.voxelCount, 1);
         appendVoxelLines(voi.voxels.get(), voi.voxelCount, out);
         text.lineEnd();
     }
     text.lineEnd();
-    text.headerLine("NrOfVOIVTCs: ", set.vtcCount, 1);
+    text.headerLine(key::kVtcCount, set.vtcCount, 1);
     return true;
 }
 

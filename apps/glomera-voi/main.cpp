@@ -1,0 +1,122 @@
+// glomera-voi: what to do with .voi files outside the host, one subcommand each.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <string>
+
+#include "voikit/error.h"
+#include "voikit/outputs.h"
+#include "voikit/text_output.h"
+#include "voikit/voi_info.h"
+
+namespace {
+
+constexpr const char kProgram[] = "glomera-voi";
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+constexpr const char* kFooter = R"(
+Exit status: 0 on success, 1 when a file cannot be read or an output cannot be made (nothing
+is left half written), 2 on a usage error.
+
+Examples:
+  glomera-voi info spheres.voi
+  glomera-voi nifti spheres.voi spheres.nii.gz
+  glomera-voi nifti spheres.voi on-t1.nii.gz --grid t1.nii.gz
+  glomera-voi png spheres.voi spheres.png
+  glomera-voi report spheres.voi - --json)";
+
+void say(std::FILE* stream, const std::string& line) {
+    std::fprintf(stream, "%s: %s\n", kProgram, line.c_str());
+    std::fflush(stream);
+}
+
+voikit::Log programLog(bool quiet) {
+    voikit::Log log;
+    if (!quiet) log.note = [](const std::string& text) { say(stderr, text); };
+    log.warning = [](const std::string& text) { say(stderr, text); };
+    return log;
+}
+
+struct Arguments {
+    std::string voi;
+    std::string output;
+    voikit::OutputRequest request;
+    bool json = false;
+    bool quiet = false;
+};
+
+CLI::App* addCommand(CLI::App& app, const char* name, const char* description, Arguments& a) {
+    CLI::App* command = app.add_subcommand(name, description);
+    command->add_option("FILE.voi", a.voi, "the .voi file")->required()->check(CLI::ExistingFile);
+    command->add_flag("-q,--quiet", a.quiet, "do not say what was written");
+    return command;
+}
+
+int run(int argc, char** argv) {
+    CLI::App app(
+        "Makes of .voi files what the rest of the field reads: summaries, NIfTI label "
+        "volumes, pictures and reports.",
+        kProgram);
+    app.footer(kFooter);
+    app.require_subcommand(1);
+    Arguments a;
+
+    CLI::App* info = addCommand(app, "info", "the header, the VOIs and their voxel counts", a);
+    CLI::App* nifti = addCommand(
+        app, "nifti",
+        "a NIfTI-1 label volume (16-bit, 0 background, i for the i-th VOI) and its label table "
+        "(.tsv) beside it",
+        a);
+    nifti->add_option("OUT", a.request.nifti, "the volume, .nii or .nii.gz")->required();
+    nifti
+        ->add_option("--grid", a.request.grid,
+                     "put the labels on this NIfTI image's grid instead of a 1 mm grid around "
+                     "the VOIs")
+        ->type_name("IMAGE")
+        ->check(CLI::ExistingFile);
+    CLI::App* png =
+        addCommand(app, "png", "projections from the left, the front and above, with a legend", a);
+    png->add_option("OUT", a.request.png, "the picture, .png")->required();
+    CLI::App* report = addCommand(
+        app, "report",
+        "per VOI: name, colour, voxels, centre of mass, extent; then every pair of VOIs that "
+        "share voxels",
+        a);
+    report->add_option("OUT", a.output, "where to write it; '-' (default) for standard output");
+    report->add_flag("--json", a.json, "JSON for scripts instead of text");
+
+    const std::string first = argc > 1 ? argv[1] : "-";
+    if (first[0] != '-' &&
+        app.get_subcommands([&](CLI::App* c) { return c->check_name(first); }).empty()) {
+        say(stderr,
+            "no command \"" + first + "\"; the commands are info, nifti, png, report (see --help)");
+        return kExitUsage;
+    }
+    try {
+        app.parse(argc, argv);
+        if (info->parsed()) {
+            voikit::writeTextOutput("-", voikit::voiInfo(a.voi));
+            return 0;
+        }
+        if (report->parsed()) {
+            (a.json ? a.request.reportJson : a.request.report) = a.output.empty() ? "-" : a.output;
+        }
+        voikit::makeOutputs(a.voi, a.request, programLog(a.quiet));
+        return 0;
+    } catch (const CLI::ParseError& error) {
+        return app.exit(error) == 0 ? 0 : kExitUsage;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& error) {
+        say(stderr, error.what());
+        return kExitFailure;
+    } catch (...) {
+        return kExitFailure;
+    }
+}

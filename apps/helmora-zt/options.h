@@ -1,0 +1,31 @@
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <string>
+#include <vector>
+
+#include "headless/job.h"
+#include "voikit/outputs.h"
+
+// The command line of HelmoraZT.exe: every option declared once, with its help.
+class CommandLine {
+  public:
+    CommandLine();
+
+    // Parses the arguments. False when help was asked for and printed; throws
+    // headless::UsageError for anything it cannot take.
+    bool parse(int argc, char** argv);
+
+    headless::Job job;
+    std::string pluginPath;  // empty: Glomera.so beside the program
+    voikit::OutputRequest outputs;
+
+  private:
+    // The actions in the order given on the command line.
+    void collectActions();
+
+    CLI::App app_;
+    std::vector<std::string> spheres_, lists_, cleans_, saveLists_, commands_;
+    std::vector<std::string> setValues_, headerValues_;
+    std::string removedVoi_;
+};

@@ -1,0 +1,237 @@
+#include "headless/job.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <limits>
+
+#include "common/ends_with.h"
+#include "common/strict_number.h"
+#include "plugin/dialog_parameters.h"
+
+namespace headless {
+namespace {
+
+namespace param = glomera::param;
+
+constexpr std::int64_t kInt32Low = std::numeric_limits<std::int32_t>::min();
+constexpr std::int64_t kInt32High = std::numeric_limits<std::int32_t>::max();
+
+[[noreturn]] void refuse(const std::string& option, const std::string& wants,
+                         const std::string& text) {
+    throw UsageError(option + " wants " + wants + ", not \"" + text + "\"");
+}
+
+std::int32_t wholeNumber(const std::string& option, const std::string& text,
+                         std::int64_t low = kInt32Low, std::int64_t high = kInt32High) {
+    const auto value = glomera::parseWholeNumber(text, low, high);
+    if (!value) {
+        refuse(option, "a whole number from " + std::to_string(low) + " to " + std::to_string(high),
+               text);
+    }
+    return static_cast<std::int32_t>(*value);
+}
+
+// Numbers separated by `separator`, each checked; refused as a whole with what the option
+// wants.
+std::vector<std::string> numberList(const std::string& option, const std::string& text,
+                                    char separator, std::size_t count, const std::string& wants,
+                                    bool whole = false, std::int64_t low = 0,
+                                    std::int64_t high = 0) {
+    std::string commas = text;
+    if (separator != ',') {
+        for (char& c : commas) c = c == separator ? ',' : c == ',' ? separator : c;
+    }
+    std::vector<std::string> parts = glomera::splitAtCommas(commas);
+    bool ok = parts.size() == count;
+    for (std::size_t i = 0; ok && i < parts.size(); ++i) {
+        ok = whole ? glomera::parseWholeNumber(parts[i], low, high).has_value()
+                   : glomera::parseFiniteNumber(parts[i], true).has_value();
+    }
+    if (!ok) refuse(option, wants, text);
+    return parts;
+}
+
+void applyHeaderField(const std::string& field, const std::string& value,
+                      HostSession::VmrHeader& header) {
+    const std::string option = "--header " + field;
+    const std::string axes = "xyz";
+    auto resolution = [&]() {
+        const auto number = glomera::parseFiniteNumber(value, true);
+        if (!number) refuse(option, "a number", value);
+        return static_cast<float>(*number);
+    };
+    if (field == "reference-space") {
+        header.referenceSpace = wholeNumber(option, value);
+    } else if (field == "framing-cube") {
+        header.framingCubeDim = wholeNumber(option, value);
+    } else if (field == "lr-convention") {
+        header.leftRightConvention = wholeNumber(option, value);
+    } else if (field == "resolution") {
+        const float number = resolution();
+        for (float& r : header.resolution) r = number;
+    } else if (field == "offset") {
+        const std::int32_t number = wholeNumber(option, value);
+        for (std::int32_t& o : header.offset) o = number;
+    } else if (field.size() > 2 && field[field.size() - 2] == '-' &&
+               axes.find(field.back()) != std::string::npos &&
+               (field.rfind("resolution-", 0) == 0 || field.rfind("offset-", 0) == 0)) {
+        const std::size_t axis = axes.find(field.back());
+        if (field[0] == 'r') {
+            header.resolution[axis] = resolution();
+        } else {
+            header.offset[axis] = wholeNumber(option, value);
+        }
+    } else {
+        throw UsageError("unknown --header field \"" + field + "\"");
+    }
+}
+
+// Which file a path names at a moment, to tell a newly written file from an old one.
+struct FileIdentity {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileIdentity& other) const {
+        return exists == other.exists && device == other.device && inode == other.inode;
+    }
+};
+
+FileIdentity identify(const std::string& path) {
+    struct stat status {};
+    FileIdentity identity;
+    if (::stat(path.c_str(), &status) == 0) identity = {true, status.st_dev, status.st_ino};
+    return identity;
+}
+
+// A list file's path without its extension, for the default output name.
+std::string withoutExtension(const std::string& path) {
+    const std::size_t dot = path.rfind('.');
+    const std::size_t slash = path.rfind('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return path;
+    return path.substr(0, dot);
+}
+
+constexpr const char* kSphereWants = "X,Y,Z,R: four numbers";
+
+}  // namespace
+
+std::string fileNameFor(const std::string& output) {
+    return glomera::endsWith(output, ".voi") ? output.substr(0, output.size() - 4) : output;
+}
+
+void configureSession(const Job& job, HostSession& session) {
+    const std::vector<std::string> version = numberList(
+        "--host-version", job.hostVersion, '.', 3, "MAJOR.MINOR.REVISION", true, 0, kInt32High);
+    for (int i = 0; i < 3; ++i) {
+        session.version[i] =
+            static_cast<int>(*glomera::parseWholeNumber(version[i], 0, kInt32High));
+    }
+    session.documentId = wholeNumber("--document-id", job.documentId);
+    session.documentType = wholeNumber("--document-type", job.documentType);
+    session.yesNoAnswer = job.yes ? 1 : 0;
+    session.openFileAnswers.assign(job.openFileAnswers.begin(), job.openFileAnswers.end());
+    session.saveFileAnswers.assign(job.saveFileAnswers.begin(), job.saveFileAnswers.end());
+    if (job.quiet) {
+        session.log = nullptr;
+        session.dialogs = nullptr;
+    }
+    for (const auto& [field, value] : job.headerFields) {
+        applyHeaderField(field, value, session.header);
+    }
+    for (const Action& action : job.actions) {
+        if (action.kind == Action::kSphere)
+            numberList("--sphere", action.argument, ',', 4, kSphereWants);
+    }
+    const std::vector<std::string> rgb = numberList(
+        "--color", job.color, ',', 3, "R,G,B: three whole numbers from 0 to 255", true, 0, 255);
+    auto& p = session.parameters;
+    p[param::kVoiName] = job.name;
+    p[param::kRed] = rgb[0];
+    p[param::kGreen] = rgb[1];
+    p[param::kBlue] = rgb[2];
+    p[param::kLoadInHost] = job.load ? "1" : "0";
+    p[param::kListSource] = "0";
+    if (!job.output.empty()) p[param::kFileName] = fileNameFor(job.output);
+    for (const auto& [name, value] : job.parameters) p[name] = value;
+}
+
+bool JobRunner::runAll() {
+    bool ok = true;
+    for (const Action& action : job_.actions) ok = run(action) && ok;
+    for (const std::string& name : job_.printParameters) {
+        std::printf("%s\n", session_.parameters[name].c_str());
+    }
+    return ok && session_.messageBoxes == 0 && session_.failedLoads == 0;
+}
+
+void JobRunner::complain(const std::string& message) const {
+    if (session_.messages) std::fprintf(session_.messages, "%s: %s\n", kHostName, message.c_str());
+}
+
+bool JobRunner::command(const std::string& name) {
+    session_.parameters[param::kCommand] = name;
+    if (plugin_.execute()) return true;
+    complain("command \"" + name + "\" returned false");
+    return false;
+}
+
+// Reads a list file through the plug-in into the text box, as the dialog does with the
+// text that "ReadTextFile" hands over.
+bool JobRunner::readList(const std::string& path) {
+    // A file dialog offers only files that exist; so does the command line.
+    if (access(path.c_str(), R_OK) != 0) {
+        complain("cannot read " + path + ": " + std::strerror(errno));
+        return false;
+    }
+    session_.openFileAnswers.push_front(path);
+    if (!command("ReadTextFile")) return false;
+    session_.parameters[param::kVoiText] = session_.parameters[param::kAllText];
+    return true;
+}
+
+bool JobRunner::start(bool fromList, const std::string& defaultOutput) {
+    if (job_.output.empty()) session_.parameters[param::kFileName] = fileNameFor(defaultOutput);
+    session_.parameters[param::kListSource] = fromList ? "1" : "0";
+    const int loadsBefore = session_.loads;
+    const std::string target = session_.parameter(param::kFileName) + ".voi";
+    const FileIdentity before = identify(target);
+    if (!command("Start")) return false;
+    // The plug-in replaces its file by renaming a new one over it: a new identity.
+    const FileIdentity after = identify(target);
+    if (after.exists && !(after == before)) lastVoiFile_ = target;
+    if (session_.intParameter(param::kLoadInHost) == 1 && session_.loads == loadsBefore) {
+        complain("the plug-in wrote no VOI file");
+        return false;
+    }
+    return true;
+}
+
+bool JobRunner::run(const Action& action) {
+    switch (action.kind) {
+        case Action::kSphere: {
+            const std::vector<std::string> parts = glomera::splitAtCommas(action.argument);
+            const char* names[] = {param::kCentreX, param::kCentreY, param::kCentreZ,
+                                   param::kRadius};
+            for (int i = 0; i < 4; ++i) session_.parameters[names[i]] = parts.at(i);
+            return start(false, job_.name + ".voi");
+        }
+        case Action::kList:
+            return readList(action.argument) &&
+                   start(true, withoutExtension(action.argument) + ".voi");
+        case Action::kClean:
+            if (!readList(action.argument) || !command("CleanUpText")) return false;
+            std::printf("%s\n", session_.parameters[param::kVoiText].c_str());
+            return true;
+        case Action::kSaveList:
+            session_.saveFileAnswers.push_front(action.argument);
+            return command("SaveTextFile");
+        case Action::kCommand:
+            return command(action.argument);
+    }
+    return false;
+}
+
+}  // namespace headless

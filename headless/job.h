@@ -1,0 +1,77 @@
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "headless/host_session.h"
+#include "headless/plugin_library.h"
+
+namespace headless {
+
+// One step of the work asked for, run in the order given.
+struct Action {
+    enum Kind {
+        kSphere,    // "Start" in dialog mode for one sphere at "X,Y,Z,R"
+        kList,      // read a list file, then "Start" in text-box mode
+        kClean,     // read a list file, "CleanUpText", print the cleaned list
+        kSaveList,  // "SaveTextFile" of the text box to a file
+        kCommand,   // any command, as given
+    };
+    Kind kind;
+    std::string argument;
+};
+
+// Everything a host stand-in run is asked to do: the plug-in's work and the host's part.
+struct Job {
+    std::vector<Action> actions;
+    std::vector<std::pair<std::string, std::string>> parameters;  // NAME=VALUE, set last
+    std::vector<std::string> openFileAnswers;
+    std::vector<std::string> saveFileAnswers;
+    std::vector<std::string> printParameters;
+    std::string output;  // empty: named after the sphere or the list
+    std::string name = "VOI_1";
+    std::string color = "255,0,0";
+    bool load = true;
+    bool yes = false;
+    bool quiet = false;
+    std::string hostVersion = "2.2.0";
+    std::string documentId = "1";
+    std::string documentType = "3";
+    std::vector<std::pair<std::string, std::string>> headerFields;  // FIELD=VALUE, in order
+};
+
+// Sets up the session from the job: the document, the answers and the dialog parameters.
+// Throws UsageError for a value that is not what its option takes, naming both.
+void configureSession(const Job& job, HostSession& session);
+
+// Runs a job's actions in one plug-in lifetime.
+class JobRunner {
+  public:
+    JobRunner(const Job& job, HLZTPluginInterface& plugin, HostSession& session)
+        : job_(job), plugin_(plugin), session_(session) {}
+
+    // Runs every action, then prints the asked parameters; true when all went well and the
+    // plug-in showed no message box and every load succeeded.
+    bool runAll();
+
+    // The .voi file the last job wrote, if any.
+    const std::string& lastVoiFile() const { return lastVoiFile_; }
+
+  private:
+    bool command(const std::string& name);
+    bool readList(const std::string& path);
+    bool start(bool fromList, const std::string& defaultOutput);
+    bool run(const Action& action);
+    void complain(const std::string& message) const;
+
+    const Job& job_;
+    HLZTPluginInterface& plugin_;
+    HostSession& session_;
+    std::string lastVoiFile_;
+};
+
+// The "FileName" parameter for an output path: the plug-in adds ".voi" itself.
+std::string fileNameFor(const std::string& output);
+
+}  // namespace headless

@@ -1,0 +1,60 @@
+#include "common/atomic_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+
+#include "tests/test_files.h"
+
+namespace {
+
+mode_t permissionsOf(const std::string& path) {
+    struct stat status {};
+    EXPECT_EQ(::stat(path.c_str(), &status), 0) << path;
+    return status.st_mode & 07777;
+}
+
+bool writeWhole(const std::string& path, const std::string& text) {
+    glomera::AtomicFile out;
+    if (!out.open(path)) return false;
+    out.append(text.data(), text.size());
+    return out.commit();
+}
+
+TEST(AtomicFile, ReplacedFileKeepsItsPermissions) {
+    TempFolder folder;
+    const std::string path = folder.file("list.txt");
+    writeFile(path, "old");
+    for (mode_t mode : {0600, 0640, 0755}) {
+        ASSERT_EQ(::chmod(path.c_str(), mode), 0);
+        ASSERT_TRUE(writeWhole(path, "new " + std::to_string(mode)));
+        EXPECT_EQ(permissionsOf(path), mode);
+        EXPECT_EQ(readFile(path), "new " + std::to_string(mode));
+    }
+    EXPECT_EQ(folder.listing(), "list.txt");
+}
+
+TEST(AtomicFile, NewFileTakesTheUmask) {
+    TempFolder folder;
+    const mode_t previous = ::umask(027);
+    const bool written = writeWhole(folder.file("fresh.txt"), "x");
+    ::umask(previous);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(permissionsOf(folder.file("fresh.txt")), 0640);
+}
+
+TEST(AtomicFile, AbandonedWriteLeavesTheEarlierFileAndNoTemporary) {
+    TempFolder folder;
+    const std::string path = folder.file("a.voi");
+    writeFile(path, "earlier");
+    {
+        glomera::AtomicFile out;
+        ASSERT_TRUE(out.open(path));
+        out.append("partial", 7);
+    }
+    EXPECT_EQ(readFile(path), "earlier");
+    EXPECT_EQ(folder.listing(), "a.voi");
+}
+
+}  // namespace

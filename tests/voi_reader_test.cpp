@@ -1,0 +1,102 @@
+#include "voi/voi_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "common/atomic_file.h"
+#include "tests/test_files.h"
+#include "voi/voi_format.h"
+#include "voi/voi_set.h"
+#include "voi/voi_writer.h"
+
+namespace {
+
+const std::string kGood =
+    "\r\nFileVersion:                4\r\n\r\nReferenceSpace:             TAL\r\n\r\n"
+    "OriginalVMRResolutionX:     1\r\nOriginalVMRResolutionY:     1\r\n"
+    "OriginalVMRResolutionZ:     1\r\nOriginalVMROffsetX:         0\r\n"
+    "OriginalVMROffsetY:         0\r\nOriginalVMROffsetZ:         -3\r\n"
+    "OriginalVMRFramingCubeDim:  256\r\n\r\nLeftRightConvention:        1\r\n\r\n"
+    "SubjectVOINamingConvention: <SUBJ>_<VOI>\r\n\r\n\r\nNrOfvois:                   2\r\n\r\n"
+    "NameOfVOI:  ROI 1\r\nColorOfVOI: 255 0 0\r\n\r\nNrOfVoxels: 2\r\n"
+    "10 -20 5\r\n10 -20 6\r\n\r\n"
+    "NameOfVOI:  Empty\r\nColorOfVOI: 1 2 3\r\n\r\nNrOfVoxels: 0\r\n\r\n"
+    "\r\nNrOfVOIVTCs: 0\r\n";
+
+std::string parseError(const std::string& text) {
+    glomera::VoiFileVisitor ignore;
+    try {
+        glomera::parseVoiText(text.data(), text.size(), ignore);
+    } catch (const glomera::VoiReadError& error) {
+        return error.what();
+    }
+    ADD_FAILURE() << "no error for " << text;
+    return "";
+}
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    const std::size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return text.replace(at, from.size(), to);
+}
+
+TEST(VoiFileReader, ReadsAWellFormedFile) {
+    TempFolder folder;
+    writeFile(folder.file("a.voi"), kGood);
+    const glomera::VoiFileContents contents = glomera::loadVoiFile(folder.file("a.voi"));
+    EXPECT_EQ(contents.header.offset[2], -3);
+    EXPECT_EQ(contents.header.referenceSpace, "TAL");
+    ASSERT_EQ(contents.vois.size(), 2u);
+    EXPECT_EQ(contents.vois[0].info.name, "ROI 1");
+    EXPECT_EQ(contents.vois[0].voxels, (std::vector<std::int32_t>{10, -20, 5, 10, -20, 6}));
+    EXPECT_EQ(contents.vois[1].info.color[2], 3);
+    EXPECT_TRUE(contents.vois[1].voxels.empty());
+}
+
+TEST(VoiFileReader, RejectsEveryDeparture) {
+    struct Case {
+        std::string text;
+        const char* error;
+    } cases[] = {
+        {replaced(kGood, "TAL\r\n", "TAL\n"), "line 4 does not end with CR LF"},
+        {replaced(kGood, "FileVersion:                4", "FileVersion:               4"),
+         "line 2 should begin with \"FileVersion:                \""},
+        {replaced(kGood, "NrOfVoxels: 2", "NrOfVoxels: 3"), "line 27 is not a voxel"},
+        {replaced(kGood, "NrOfVoxels: 2", "NrOfVoxels: 1"), "line 26 should be empty"},
+        {replaced(kGood, "10 -20 6", "10 -20 06"), "line 26 is not a voxel"},
+        {replaced(kGood, "10 -20 6", "10  -20 6"), "line 26 is not a voxel"},
+        {replaced(kGood, "10 -20 6", "10 -20 6 7"), "line 26 is not a voxel"},
+        {replaced(kGood, "10 -20 6", "10 -0 6"), "line 26 is not a voxel"},
+        {replaced(kGood, "10 -20 6", "10 -20 2147483648"), "line 26 is not a voxel"},
+        {replaced(kGood, "ColorOfVOI: 1 2 3", "ColorOfVOI: 1 2"), "line 29 has no colour"},
+        {replaced(kGood, "NrOfvois:                   2", "NrOfvois:                   -1"),
+         "line 19 has a negative NrOfvois"},
+        {kGood + "\r\n", "text follows the last line"},
+        {kGood.substr(0, kGood.size() - 2), "does not end with CR LF"},
+        {kGood.substr(0, kGood.find("NameOfVOI:  Empty")), "ends early, after line 27"},
+        {"", "the file ends early"},
+        {replaced(kGood, "NrOfVOIVTCs: 0", "NrOfVOIVTCs: x"), "has no integer after"},
+        {replaced(kGood, "ROI 1", "ROI\r1"), "stray carriage return"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_NE(parseError(c.text).find(c.error), std::string::npos)
+            << "expected \"" << c.error << "\", got \"" << parseError(c.text) << "\"";
+    }
+}
+
+TEST(VoiFileReader, UnreadableFileIsAnError) {
+    TempFolder folder;
+    auto errorOf = [](const std::string& path) -> std::string {
+        try {
+            glomera::loadVoiFile(path);
+        } catch (const glomera::VoiReadError& error) {
+            return error.what();
+        }
+        return "";
+    };
+    EXPECT_EQ(errorOf(folder.file("none.voi")), "cannot open: No such file or directory");
+    EXPECT_EQ(errorOf(folder.path()), "read failed: Is a directory");
+}
+
+}  // namespace

@@ -1,0 +1,414 @@
+#include <gtest/gtest.h>
+#include <nifti2_io.h>
+#include <png.h>
+
+#include <cmath>
+#include <map>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "plugin/sphere_voxels.h"
+#include "tests/test_files.h"
+#include "voikit/error.h"
+#include "voikit/label_volume.h"
+#include "voikit/outputs.h"
+#include "voikit/projection_picture.h"
+#include "voikit/voi_report.h"
+#include "voikit/voi_statistics.h"
+
+namespace {
+
+using glomera::VoiFileContents;
+using namespace voikit;
+using Voxel = std::tuple<int, int, int>;
+
+struct ImageFree {
+    void operator()(nifti_image* image) const { nifti_image_free(image); }
+};
+using Image = std::unique_ptr<nifti_image, ImageFree>;
+
+VoiFileContents::Voi sphereVoi(const char* name, float x, float y, float z, float radius,
+                               std::int32_t r, std::int32_t g, std::int32_t b) {
+    VoiFileContents::Voi voi;
+    voi.info.name = name;
+    voi.info.color[0] = r;
+    voi.info.color[1] = g;
+    voi.info.color[2] = b;
+    std::int32_t count = 0;
+    auto voxels = glomera::makeSphereVoxels(x, y, z, radius, &count);
+    voi.voxels.assign(voxels.get(), voxels.get() + 3 * std::ptrdiff_t{count});
+    voi.info.voxelCount = count;
+    return voi;
+}
+
+std::set<Voxel> voxelSet(const VoiFileContents::Voi& voi) {
+    std::set<Voxel> set;
+    for (std::size_t i = 0; i < voi.voxels.size(); i += 3) {
+        set.insert({voi.voxels[i], voi.voxels[i + 1], voi.voxels[i + 2]});
+    }
+    return set;
+}
+
+// Every labelled cell of a written volume, by its millimetre position under a transform.
+std::map<Voxel, int> labelsByPosition(const nifti_image& image, const nifti_dmat44& transform) {
+    std::map<Voxel, int> labels;
+    const auto* data = static_cast<const std::int16_t*>(image.data);
+    for (std::int64_t k = 0; k < image.nz; ++k) {
+        for (std::int64_t j = 0; j < image.ny; ++j) {
+            for (std::int64_t i = 0; i < image.nx; ++i) {
+                const int label = data[(k * image.ny + j) * image.nx + i];
+                if (label == 0) continue;
+                int mm[3];
+                for (int r = 0; r < 3; ++r) {
+                    mm[r] =
+                        static_cast<int>(std::lround(transform.m[r][0] * i + transform.m[r][1] * j +
+                                                     transform.m[r][2] * k + transform.m[r][3]));
+                }
+                labels[{mm[0], mm[1], mm[2]}] = label;
+            }
+        }
+    }
+    return labels;
+}
+
+// A NIfTI image whose grid has voxels of 2 mm, a mirrored x axis and an offset.
+void writeGridImage(const std::string& path, std::int64_t nx, std::int64_t ny, std::int64_t nz,
+                    const double affine[3][4], bool useSform) {
+    const std::int64_t dims[8] = {3, nx, ny, nz, 1, 1, 1, 1};
+    Image image(nifti_make_new_nim(dims, NIFTI_TYPE_UINT8, 1));
+    nifti_dmat44 m{};
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 4; ++c) m.m[r][c] = affine[r][c];
+    }
+    m.m[3][3] = 1;
+    if (useSform) {
+        image->sform_code = NIFTI_XFORM_SCANNER_ANAT;
+        image->sto_xyz = m;
+    } else {
+        image->qform_code = NIFTI_XFORM_SCANNER_ANAT;
+        nifti_dmat44_to_quatern(m, &image->quatern_b, &image->quatern_c, &image->quatern_d,
+                                &image->qoffset_x, &image->qoffset_y, &image->qoffset_z, &image->dx,
+                                &image->dy, &image->dz, &image->qfac);
+        image->pixdim[1] = image->dx;
+        image->pixdim[2] = image->dy;
+        image->pixdim[3] = image->dz;
+    }
+    image->nifti_type = NIFTI_FTYPE_NIFTI1_1;
+    nifti_set_filenames(image.get(), path.c_str(), 0, 1);
+    nifti_image_write(image.get());
+}
+
+class VoiExportsTest : public testing::Test {
+  protected:
+    TempFolder folder;
+    VoiFileContents contents;
+
+    void SetUp() override {
+        contents.vois.push_back(sphereVoi("Left", -20.5f, 10, 4, 6, 255, 0, 0));
+        contents.vois.push_back(sphereVoi("Right", 22, -30, 30.25f, 5, 0, 0, 255));
+    }
+
+    // Writes the volume and reads it back through the library.
+    Image writeAndRead(const LabelGrid& grid, const std::string& name, LabelVolume& volume) {
+        volume = fillLabels(contents, grid);
+        writeLabelVolume(folder.file(name), contents, volume);
+        return Image(nifti_image_read(folder.file(name).c_str(), 1));
+    }
+};
+
+TEST_F(VoiExportsTest, DefaultGridRoundTripsEveryVoxelInBothTransforms) {
+    const VoiStatistics statistics = computeStatistics(contents);
+    const LabelGrid grid = defaultGrid(statistics, 5);
+    LabelVolume volume;
+    const Image image = writeAndRead(grid, "labels.nii.gz", volume);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->datatype, NIFTI_TYPE_INT16);
+    EXPECT_EQ(image->intent_code, NIFTI_INTENT_LABEL);
+    EXPECT_EQ(image->sform_code, NIFTI_XFORM_TALAIRACH);
+    EXPECT_EQ(image->qform_code, NIFTI_XFORM_TALAIRACH);
+    std::map<Voxel, int> expected;
+    for (int i = 0; i < 2; ++i) {
+        for (const Voxel& v : voxelSet(contents.vois[i])) expected[v] = i + 1;
+    }
+    EXPECT_EQ(labelsByPosition(*image, image->sto_xyz), expected);
+    EXPECT_EQ(labelsByPosition(*image, image->qto_xyz), expected);
+    EXPECT_EQ(volume.outside, (std::vector<std::int64_t>{0, 0}));
+}
+
+TEST_F(VoiExportsTest, LabelsLandOnAGivenGridWithATransform) {
+    // 2 mm voxels, x mirrored, an offset; the sform is used.
+    const double affine[3][4] = {{-2, 0, 0, 70}, {0, 2, 0, -110}, {0, 0, 2, -50}};
+    const std::string gridPath = folder.file("t1.nii");
+    writeGridImage(gridPath, 72, 92, 64, affine, true);
+    const LabelGrid grid = gridOfImage(gridPath);
+    LabelVolume volume;
+    const Image image = writeAndRead(grid, "on-t1.nii", volume);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->nx, 72);
+    EXPECT_EQ(image->sform_code, NIFTI_XFORM_SCANNER_ANAT);
+    // Every VOI voxel's nearest cell holds its label.
+    const auto* data = static_cast<const std::int16_t*>(image->data);
+    for (int voi = 0; voi < 2; ++voi) {
+        for (const auto& [x, y, z] : voxelSet(contents.vois[voi])) {
+            const long i = std::lround((x - 70) / -2.0 + 1e-9),
+                       j = std::lround((y + 110) / 2.0 + 1e-9),
+                       k = std::lround((z + 50) / 2.0 + 1e-9);
+            ASSERT_EQ(data[(k * 92 + j) * 72 + i], voi + 1) << x << " " << y << " " << z;
+        }
+    }
+    EXPECT_EQ(volume.outside, (std::vector<std::int64_t>{0, 0}));
+}
+
+TEST_F(VoiExportsTest, QformIsUsedWithoutSformAndCutSpheresAreCounted) {
+    // A 1 mm grid that starts at x = 0 cuts the left sphere off and halves nothing else.
+    const double affine[3][4] = {{1, 0, 0, 0}, {0, 1, 0, -60}, {0, 0, 1, -20}};
+    const std::string gridPath = folder.file("half.nii.gz");
+    writeGridImage(gridPath, 60, 100, 80, affine, false);
+    const LabelGrid grid = gridOfImage(gridPath);
+    EXPECT_NEAR(grid.affine[1][3], -60, 1e-6);
+    const LabelVolume volume = fillLabels(contents, grid);
+    EXPECT_EQ(volume.outside[0], contents.vois[0].info.voxelCount);
+    EXPECT_EQ(volume.outside[1], 0);
+    EXPECT_EQ(volume.labelled[1], contents.vois[1].info.voxelCount);
+}
+
+TEST_F(VoiExportsTest, LabelTableMatchesTheVois) {
+    const VoiStatistics statistics = computeStatistics(contents);
+    const LabelGrid grid = defaultGrid(statistics, 2);
+    const LabelVolume volume = fillLabels(contents, grid);
+    const std::string table = writeLabelVolume(folder.file("v.nii"), contents, volume);
+    EXPECT_EQ(table, folder.file("v.tsv"));
+    const std::string left = std::to_string(contents.vois[0].info.voxelCount);
+    const std::string right = std::to_string(contents.vois[1].info.voxelCount);
+    EXPECT_EQ(readFile(table),
+              "index\tname\tr\tg\tb\tvoxels\tlabelled\toutside\n"
+              "1\tLeft\t255\t0\t0\t" +
+                  left + "\t" + left +
+                  "\t0\n"
+                  "2\tRight\t0\t0\t255\t" +
+                  right + "\t" + right + "\t0\n");
+}
+
+TEST(VoiStatistics, OverlapsAreCountedExactlyForEveryPair) {
+    VoiFileContents contents;
+    contents.vois.push_back(sphereVoi("A", 0, 0, 0, 5, 1, 1, 1));
+    contents.vois.push_back(sphereVoi("B", 4, 0, 0, 5, 1, 1, 1));
+    contents.vois.push_back(sphereVoi("C", 2, 3, 0, 3, 1, 1, 1));
+    contents.vois.push_back(sphereVoi("Far", 40, 40, 40, 2, 1, 1, 1));
+    const VoiStatistics statistics = computeStatistics(contents);
+    std::vector<std::set<Voxel>> sets;
+    for (const auto& voi : contents.vois) sets.push_back(voxelSet(voi));
+    std::vector<std::tuple<int, int, std::int64_t>> expected;
+    for (int a = 0; a < 4; ++a) {
+        for (int b = a + 1; b < 4; ++b) {
+            std::int64_t shared = 0;
+            for (const Voxel& v : sets[a]) shared += sets[b].count(v);
+            if (shared > 0) expected.emplace_back(a, b, shared);
+        }
+    }
+    ASSERT_EQ(expected.size(), 3u);  // A-B, A-C, B-C; Far touches nothing
+    std::vector<std::tuple<int, int, std::int64_t>> found;
+    for (const auto& o : statistics.overlaps) found.emplace_back(o.first, o.second, o.sharedVoxels);
+    EXPECT_EQ(found, expected);
+    EXPECT_NEAR(statistics.vois[1].centre[0], 4.0, 1e-9);
+    EXPECT_EQ(statistics.vois[3].low[2], 38);
+    EXPECT_EQ(statistics.vois[3].high[2], 42);
+
+    // In the label volume the later VOI wins every shared cell.
+    const LabelGrid grid = defaultGrid(statistics, 0);
+    const LabelVolume volume = fillLabels(contents, grid);
+    EXPECT_EQ(volume.labelled[2], static_cast<std::int64_t>(sets[2].size()));
+    std::int64_t union_ = 0;
+    std::set<Voxel> all;
+    for (const auto& set : sets) all.insert(set.begin(), set.end());
+    for (auto labelled : volume.labelled) union_ += labelled;
+    EXPECT_EQ(union_, static_cast<std::int64_t>(all.size()));
+
+    const std::string report = reportText("x.voi", contents, statistics);
+    EXPECT_NE(report.find("Overlaps: 3 pairs of VOIs share voxels\n"), std::string::npos);
+    EXPECT_NE(
+        report.find("  1 A and 2 B: " + std::to_string(std::get<2>(expected[0])) + " voxels\n"),
+        std::string::npos);
+    const auto json = nlohmann::json::parse(reportJson("x.voi", contents, statistics));
+    ASSERT_EQ(json["overlaps"].size(), 3u);
+    EXPECT_EQ(json["overlaps"][0]["first"], 1);
+    EXPECT_EQ(json["overlaps"][0]["second"], 2);
+    EXPECT_EQ(json["overlaps"][0]["shared"], std::get<2>(expected[0]));
+    EXPECT_EQ(json["vois"][3]["high"][2], 42);
+}
+
+// Pixels of the decoded picture whose colour is a pure shade of red, or of blue.
+struct ColourCounts {
+    int width = 0, height = 0;
+    long red = 0, blue = 0;
+    std::uint8_t corner[3] = {};
+    std::vector<std::uint8_t> pixels;
+
+    bool redAt(PicturePoint p) const { return hueAt(p, 0); }
+    bool blueAt(PicturePoint p) const { return hueAt(p, 2); }
+    bool hueAt(PicturePoint p, int channel) const {
+        const std::uint8_t* rgb = &pixels[3 * (static_cast<std::size_t>(p.row) * width + p.column)];
+        return rgb[channel] > 100 && rgb[(channel + 1) % 3] == 0 && rgb[(channel + 2) % 3] == 0;
+    }
+};
+
+ColourCounts decode(const std::string& path) {
+    ColourCounts counts;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return counts;
+    image.format = PNG_FORMAT_RGB;
+    std::vector<std::uint8_t> pixels(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) return counts;
+    counts.width = static_cast<int>(image.width);
+    counts.height = static_cast<int>(image.height);
+    std::copy(pixels.begin(), pixels.begin() + 3, counts.corner);
+    for (std::size_t i = 0; i < pixels.size(); i += 3) {
+        counts.red += pixels[i] > 100 && pixels[i + 1] == 0 && pixels[i + 2] == 0;
+        counts.blue += pixels[i + 2] > 100 && pixels[i] == 0 && pixels[i + 1] == 0;
+    }
+    counts.pixels = std::move(pixels);
+    return counts;
+}
+
+TEST_F(VoiExportsTest, PictureDecodesWithTheVoiColours) {
+    const VoiStatistics statistics = computeStatistics(contents);
+    writeProjectionPicture(contents, statistics, folder.file("p.png"));
+    const ColourCounts counts = decode(folder.file("p.png"));
+    EXPECT_GT(counts.width, 800);
+    EXPECT_GT(counts.height, 300);
+    EXPECT_EQ(counts.corner[0], 18);  // the dark background
+    // Three projections of a sphere of radius 6 cover well over 3 x 100 pixels each.
+    EXPECT_GT(counts.red, 300);
+    EXPECT_GT(counts.blue, 300);
+    // Each sphere's centre shows its colour in all three views, and not the other's.
+    const int left[3] = {-20, 10, 4}, right[3] = {22, -30, 30};
+    for (const auto& point : picturePoints(statistics, left)) {
+        EXPECT_TRUE(counts.redAt(point)) << point.column << "," << point.row;
+        EXPECT_FALSE(counts.blueAt(point));
+    }
+    for (const auto& point : picturePoints(statistics, right)) {
+        EXPECT_TRUE(counts.blueAt(point)) << point.column << "," << point.row;
+    }
+
+    VoiFileContents none;
+    const VoiStatistics empty = computeStatistics(none);
+    writeProjectionPicture(none, empty, folder.file("e.png"));
+    const ColourCounts blank = decode(folder.file("e.png"));
+    EXPECT_EQ(blank.red, 0);
+    EXPECT_EQ(blank.blue, 0);
+}
+
+// The message of the Error that making the outputs throws; "" when none is thrown.
+std::string outputError(const std::string& voi, const OutputRequest& request) {
+    try {
+        makeOutputs(voi, request, Log());
+    } catch (const Error& error) {
+        return error.what();
+    }
+    return "";
+}
+
+TEST_F(VoiExportsTest, BadInputGivesAnErrorAndNoFile) {
+    OutputRequest request;
+    request.nifti = folder.file("out.nii.gz");
+    request.png = folder.file("out.png");
+    writeFile(folder.file("bad.voi"), "\r\nFileVersion: 4\r\n");
+    EXPECT_NE(
+        outputError(folder.file("bad.voi"), request).find("bad.voi: line 2 should begin with"),
+        std::string::npos);
+
+    // A proper .voi file, but a grid image that is no NIfTI image.
+    writeFile(folder.file("notnifti.nii"), std::string(400, 'x'));
+    const std::string voi = std::string(FUZZ_CORPUS_DIR) + "/voi_reader/sphere-r1.voi";
+    request.grid = folder.file("notnifti.nii");
+    EXPECT_NE(outputError(voi, request).find("is not a readable NIfTI image"), std::string::npos);
+    request.grid = folder.file("missing.nii");
+    EXPECT_NE(outputError(voi, request), "");
+
+    // Outputs into a folder that does not exist, or a volume name NIfTI does not know.
+    for (const char* nifti : {"none/out.nii", "wrong.img"}) {
+        request = OutputRequest();
+        request.nifti = folder.file(nifti);
+        EXPECT_NE(outputError(voi, request), "") << nifti;
+    }
+    request = OutputRequest();
+    request.png = folder.file("none/out.png");
+    EXPECT_NE(outputError(voi, request).find("cannot create"), std::string::npos);
+    EXPECT_EQ(folder.listing(), "bad.voi notnifti.nii");
+}
+
+TEST(VoiStatistics, DenseAndSparsePairTablesAgree) {
+    // A chain of overlapping spheres: each shares voxels with its neighbours only.
+    VoiFileContents contents;
+    for (int i = 0; i < 6; ++i) {
+        contents.vois.push_back(sphereVoi("S", static_cast<float>(3 * i), 0, 0, 2, 1, 1, 1));
+    }
+    const VoiStatistics dense = computeStatistics(contents);
+    const VoiStatistics sparse = computeStatistics(contents, 2);
+    ASSERT_EQ(dense.overlaps.size(), 5u);
+    ASSERT_EQ(sparse.overlaps.size(), dense.overlaps.size());
+    for (std::size_t i = 0; i < dense.overlaps.size(); ++i) {
+        EXPECT_EQ(sparse.overlaps[i].first, dense.overlaps[i].first);
+        EXPECT_EQ(sparse.overlaps[i].second, dense.overlaps[i].second);
+        EXPECT_EQ(sparse.overlaps[i].sharedVoxels, dense.overlaps[i].sharedVoxels);
+        EXPECT_EQ(dense.overlaps[i].second, dense.overlaps[i].first + 1);
+    }
+}
+
+TEST(VoiStatistics, VoisSpreadTooFarAreRefused) {
+    VoiFileContents contents;
+    contents.vois.push_back(sphereVoi("A", -3000, -3000, -3000, 1, 1, 1, 1));
+    contents.vois.push_back(sphereVoi("B", 3000, 3000, 3000, 1, 1, 1, 1));
+    EXPECT_THROW(computeStatistics(contents), Error);
+    // The default grid has the same bound.
+    VoiStatistics wide;
+    for (int axis = 0; axis < 3; ++axis) {
+        wide.low[axis] = -300;
+        wide.high[axis] = 300;
+    }
+    EXPECT_THROW(defaultGrid(wide, 5), Error);
+    for (int axis = 0; axis < 3; ++axis) wide.high[axis] = 90;
+    EXPECT_EQ(defaultGrid(wide, 5).dims[0], 401);
+}
+
+TEST_F(VoiExportsTest, GridImagesTooLargeOrSingularAreRefused) {
+    const double identity[3][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}};
+    const double flat[3][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 0, 0}};
+    writeGridImage(folder.file("flat.nii"), 4, 4, 4, flat, true);
+    EXPECT_THROW(gridOfImage(folder.file("flat.nii")), Error);
+    // Each axis alone is small enough, their product is not.
+    writeGridImage(folder.file("huge.nii"), 1024, 1024, 512, identity, true);
+    try {
+        gridOfImage(folder.file("huge.nii"));
+        ADD_FAILURE() << "a grid of 2^29 cells was taken";
+    } catch (const Error& error) {
+        EXPECT_NE(std::string(error.what()).find("is too large"), std::string::npos);
+    }
+}
+
+TEST(VoiReport, JsonKeepsEveryByteOfTheNames) {
+    VoiFileContents contents;
+    contents.vois.push_back(sphereVoi("quote\"back\\slash", 0, 0, 0, 1, 1, 2, 3));
+    contents.vois.push_back(sphereVoi("tab\there", 10, 0, 0, 1, 1, 2, 3));
+    contents.vois.push_back(sphereVoi("Gyrus_\xc3\xa9", 20, 0, 0, 1, 1, 2, 3));  // UTF-8
+    contents.vois.push_back(sphereVoi("Gyrus_\xe9", 30, 0, 0, 1, 1, 2, 3));      // Latin-1
+    const std::string json = reportJson("a\"b.voi", contents, computeStatistics(contents));
+    EXPECT_NE(json.find("\"file\": \"a\\\"b.voi\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"quote\\\"back\\\\slash\""), std::string::npos);
+    EXPECT_NE(json.find("\"tab\\there\""), std::string::npos);
+    // Both spellings of é end up as the same UTF-8 text.
+    std::size_t count = 0;
+    for (std::size_t at = json.find("Gyrus_\xc3\xa9"); at != std::string::npos;
+         at = json.find("Gyrus_\xc3\xa9", at + 1)) {
+        ++count;
+    }
+    EXPECT_EQ(count, 2u);
+    EXPECT_NE(json.find("\"centre\": [\n        10.0,"), std::string::npos) << json;
+}
+
+}  // namespace

@@ -1,0 +1,320 @@
+#include "voi/voi_reader.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+#include "voi/voi_format.h"
+
+namespace glomera {
+namespace {
+
+namespace key = voi_format;
+
+// The longest voxel line: three 11-character integers, two blanks, CR LF.
+constexpr std::size_t kLongestVoxelLine = 3 * 11 + 2 + 2;
+
+// A canonical decimal integer at p: optional minus, no leading zeros, no "-0", fits 32
+// bits. Returns the end of its digits, or null. What follows the digits is the caller's.
+inline const char* canonicalInt(const char* p, const char* end, std::int32_t& value) {
+    const bool negative = p != end && *p == '-';
+    if (negative) ++p;
+    if (p == end) return nullptr;
+    unsigned digit = static_cast<unsigned char>(*p) - unsigned{'0'};
+    if (digit > 9) return nullptr;
+    if (digit == 0) {
+        value = 0;
+        return negative ? nullptr : p + 1;
+    }
+    std::uint64_t magnitude = digit;
+    int digits = 1;
+    for (++p; p != end && (digit = static_cast<unsigned char>(*p) - unsigned{'0'}) <= 9; ++p) {
+        if (++digits > 10) return nullptr;
+        magnitude = magnitude * 10 + digit;
+    }
+    if (magnitude > (negative ? 2147483648ULL : 2147483647ULL)) return nullptr;
+    value = static_cast<std::int32_t>(negative ? -static_cast<std::int64_t>(magnitude)
+                                               : static_cast<std::int64_t>(magnitude));
+    return p;
+}
+
+// `count` canonical integers separated by single blanks, filling the whole text.
+bool parseInts(std::string_view text, std::int32_t* values, int count) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    for (int i = 0; i < count; ++i) {
+        if (i > 0) {
+            if (p == end || *p != ' ') return false;
+            ++p;
+        }
+        p = canonicalInt(p, end, values[i]);
+        if (p == nullptr) return false;
+    }
+    return p == end;
+}
+
+// Hands out CR LF terminated lines from a source of bytes, holding at most one buffer.
+class LineSource {
+  public:
+    static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+
+    explicit LineSource(int fd) : fd_(fd), storage_(new char[kBufferSize]) {
+        data_ = storage_.get();
+    }
+    LineSource(const char* data, std::size_t size) : data_(data), end_(size), atEof_(true) {}
+
+    // The next line without its CR LF; false at the end of the input.
+    bool next(std::string_view& line) {
+        for (;;) {
+            const char* start = data_ + begin_;
+            const void* lf = std::memchr(start, '\n', end_ - begin_);
+            if (lf != nullptr) {
+                const auto length = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
+                ++number_;
+                if (length == 0 || start[length - 1] != '\r') fail("does not end with CR LF");
+                line = std::string_view(start, length - 1);
+                begin_ += length + 1;
+                if (line.find('\r') != std::string_view::npos) {
+                    fail("holds a stray carriage return");
+                }
+                return true;
+            }
+            if (atEof_) {
+                if (begin_ < end_) {
+                    ++number_;
+                    fail("does not end with CR LF");
+                }
+                return false;
+            }
+            refill();
+        }
+    }
+
+    // Reads a voxel line "X Y Z" CR LF straight from the buffer; false, consuming nothing,
+    // when the next line is anything else (next() then tells what).
+    bool voxel(std::int32_t* xyz) {
+        if (end_ - begin_ < kLongestVoxelLine && !atEof_) refill();
+        const char* p = data_ + begin_;
+        const char* const end = data_ + end_;
+        for (int i = 0; i < 3; ++i) {
+            p = canonicalInt(p, end, xyz[i]);
+            if (p == nullptr || p == end || *p != (i < 2 ? ' ' : '\r')) return false;
+            ++p;
+        }
+        if (p == end || *p != '\n') return false;
+        begin_ = static_cast<std::size_t>(p + 1 - data_);
+        ++number_;
+        return true;
+    }
+
+    bool atEnd() {
+        while (begin_ == end_ && !atEof_) refill();
+        return begin_ == end_;
+    }
+
+    long number() const { return number_; }
+
+    [[noreturn]] void fail(const std::string& what) const {
+        throw VoiReadError("line " + std::to_string(number_) + " " + what);
+    }
+
+  private:
+    void refill() {
+        char* buffer = storage_.get();
+        const std::size_t kept = end_ - begin_;
+        if (kept == kBufferSize) {
+            throw VoiReadError("line " + std::to_string(number_ + 1) + " is longer than 1 MiB");
+        }
+        std::memmove(buffer, buffer + begin_, kept);
+        begin_ = 0;
+        end_ = kept;
+        while (end_ < kBufferSize) {
+            const ssize_t got = ::read(fd_, buffer + end_, kBufferSize - end_);
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) throw VoiReadError(std::string("read failed: ") + std::strerror(errno));
+            if (got == 0) {
+                atEof_ = true;
+                break;
+            }
+            end_ += static_cast<std::size_t>(got);
+        }
+    }
+
+    int fd_ = -1;
+    std::unique_ptr<char[]> storage_;
+    const char* data_ = nullptr;
+    std::size_t begin_ = 0;
+    std::size_t end_ = 0;
+    bool atEof_ = false;
+    long number_ = 0;
+};
+
+class Parser {
+  public:
+    Parser(LineSource& lines, VoiFileVisitor& visitor) : lines_(lines), visitor_(visitor) {}
+
+    void run() {
+        VoiFileHeader h;
+        empty();
+        h.fileVersion = intLine(key::kFileVersion);
+        empty();
+        h.referenceSpace = textLine(key::kReferenceSpace);
+        empty();
+        h.resolution[0] = intLine(key::kResolutionX);
+        h.resolution[1] = intLine(key::kResolutionY);
+        h.resolution[2] = intLine(key::kResolutionZ);
+        h.offset[0] = intLine(key::kOffsetX);
+        h.offset[1] = intLine(key::kOffsetY);
+        h.offset[2] = intLine(key::kOffsetZ);
+        h.framingCubeDim = intLine(key::kFramingCubeDim);
+        empty();
+        h.leftRightConvention = intLine(key::kLeftRightConvention);
+        empty();
+        h.namingConvention = textLine(key::kNamingConvention);
+        empty();
+        empty();
+        h.voiCount = count(key::kVoiCount, "NrOfvois");
+        empty();
+        visitor_.header(h);
+        for (std::int32_t i = 0; i < h.voiCount; ++i) voi();
+        empty();
+        const std::int32_t vtcCount = intLine(key::kVtcCount);
+        if (!lines_.atEnd()) throw VoiReadError("text follows the last line \"NrOfVOIVTCs:\"");
+        visitor_.end(vtcCount);
+    }
+
+  private:
+    void voi() {
+        VoiInfo info;
+        info.name = textLine(key::kVoiName);
+        if (!parseInts(keyLine(key::kVoiColor), info.color, 3)) {
+            lines_.fail("has no colour \"R G B\"");
+        }
+        empty();
+        info.voxelCount = count(key::kVoxelCount, "NrOfVoxels");
+        visitor_.beginVoi(info);
+        constexpr std::size_t kBatch = 4096;
+        std::int32_t batch[3 * kBatch];
+        std::size_t inBatch = 0;
+        for (std::int32_t j = 0; j < info.voxelCount; ++j) {
+            std::int32_t* xyz = batch + 3 * inBatch;
+            if (!lines_.voxel(xyz)) slowVoxel(info, xyz);
+            if (++inBatch == kBatch) {
+                visitor_.voxels(batch, inBatch);
+                inBatch = 0;
+            }
+        }
+        if (inBatch > 0) visitor_.voxels(batch, inBatch);
+        visitor_.endVoi();
+        empty();
+    }
+
+    // A line the fast path did not take: it is either a voxel after all or the error that
+    // explains it.
+    void slowVoxel(const VoiInfo& info, std::int32_t* xyz) {
+        const std::string_view line = next();
+        if (!parseInts(line, xyz, 3)) {
+            lines_.fail("is not a voxel \"X Y Z\" (VOI \"" + info.name + "\" claims " +
+                        std::to_string(info.voxelCount) + " voxels)");
+        }
+    }
+
+    std::string_view next() {
+        std::string_view line;
+        if (!lines_.next(line)) {
+            throw VoiReadError("the file ends early, after line " +
+                               std::to_string(lines_.number()));
+        }
+        return line;
+    }
+
+    void empty() {
+        if (!next().empty()) lines_.fail("should be empty");
+    }
+
+    std::string_view keyLine(std::string_view key) {
+        const std::string_view line = next();
+        if (line.substr(0, key.size()) != key) {
+            lines_.fail("should begin with \"" + std::string(key) + "\"");
+        }
+        return line.substr(key.size());
+    }
+
+    std::int32_t intLine(std::string_view key) {
+        std::int32_t value = 0;
+        if (!parseInts(keyLine(key), &value, 1)) {
+            lines_.fail("has no integer after \"" + std::string(key) + "\"");
+        }
+        return value;
+    }
+
+    std::int32_t count(std::string_view key, const char* name) {
+        const std::int32_t value = intLine(key);
+        if (value < 0) lines_.fail(std::string("has a negative ") + name);
+        return value;
+    }
+
+    std::string textLine(std::string_view key) { return std::string(keyLine(key)); }
+
+    LineSource& lines_;
+    VoiFileVisitor& visitor_;
+};
+
+class Collector : public VoiFileVisitor {
+  public:
+    explicit Collector(VoiFileContents& contents) : contents_(contents) {}
+    void header(const VoiFileHeader& h) override { contents_.header = h; }
+    void beginVoi(const VoiInfo& info) override {
+        contents_.vois.push_back({info, {}});
+        contents_.vois.back().voxels.reserve(3 * static_cast<std::size_t>(info.voxelCount));
+    }
+    void voxels(const std::int32_t* xyz, std::size_t count) override {
+        auto& voxels = contents_.vois.back().voxels;
+        voxels.insert(voxels.end(), xyz, xyz + 3 * count);
+    }
+    void end(std::int32_t vtcCount) override { contents_.header.vtcCount = vtcCount; }
+
+  private:
+    VoiFileContents& contents_;
+};
+
+class Fd {
+  public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+
+  private:
+    int fd_;
+};
+
+}  // namespace
+
+void parseVoiText(const char* data, std::size_t size, VoiFileVisitor& visitor) {
+    LineSource lines(data, size);
+    Parser(lines, visitor).run();
+}
+
+void readVoiFile(const std::string& path, VoiFileVisitor& visitor) {
+    const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) throw VoiReadError(std::string("cannot open: ") + std::strerror(errno));
+    LineSource lines(fd.get());
+    Parser(lines, visitor).run();
+}
+
+VoiFileContents loadVoiFile(const std::string& path) {
+    VoiFileContents contents;
+    Collector collector(contents);
+    readVoiFile(path, collector);
+    return contents;
+}
+
+}  // namespace glomera

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace glomera {
+
+// A .voi file that cannot be read or does not follow the format; the message names the
+// line and what is wrong with it.
+class VoiReadError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+struct VoiFileHeader {
+    std::int32_t fileVersion = 0;
+    std::string referenceSpace;
+    std::int32_t resolution[3] = {};
+    std::int32_t offset[3] = {};
+    std::int32_t framingCubeDim = 0;
+    std::int32_t leftRightConvention = 0;
+    std::string namingConvention;
+    std::int32_t voiCount = 0;
+    std::int32_t vtcCount = 0;  // known once the end of the file is reached
+};
+
+struct VoiInfo {
+    std::string name;
+    std::int32_t color[3] = {};
+    std::int32_t voxelCount = 0;
+};
+
+// Receives the parts of a .voi file in file order while it is read. Voxels arrive in
+// batches of consecutive (x, y, z) triples.
+class VoiFileVisitor {
+  public:
+    virtual ~VoiFileVisitor() = default;
+    virtual void header(const VoiFileHeader&) {}
+    virtual void beginVoi(const VoiInfo&) {}
+    virtual void voxels(const std::int32_t* /*xyz*/, std::size_t /*count*/) {}
+    virtual void endVoi() {}
+    // The last line was read and the file is whole.
+    virtual void end(std::int32_t /*vtcCount*/) {}
+};
+
+// Reads a .voi file and checks it strictly against the format the plug-in writes: every
+// key with its exact spacing, every empty line, CR LF line ends, canonical integers, and
+// counts that match what follows. Streams through the file in bounded memory. Throws
+// VoiReadError when the file cannot be read or is malformed; whatever the visitor was shown
+// up to then is valid.
+void readVoiFile(const std::string& path, VoiFileVisitor& visitor);
+
+// The same check on text already in memory.
+void parseVoiText(const char* data, std::size_t size, VoiFileVisitor& visitor);
+
+// A whole file in memory, for callers that need every voxel at once.
+struct VoiFileContents {
+    struct Voi {
+        VoiInfo info;
+        std::vector<std::int32_t> voxels;  // x, y, z triples
+    };
+    VoiFileHeader header;
+    std::vector<Voi> vois;
+};
+
+VoiFileContents loadVoiFile(const std::string& path);
+
+}  // namespace glomera

@@ -1,0 +1,123 @@
+#include "voikit/voi_report.h"
+
+#include <cmath>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+namespace voikit {
+namespace {
+
+std::string format(const char* pattern, double a, double b, double c) {
+    char text[128];
+    std::snprintf(text, sizeof text, pattern, a, b, c);
+    return text;
+}
+
+std::string extent(const VoiStatistics::Voi& voi) {
+    if (voi.voxels == 0) return "-";
+    std::string text;
+    for (int axis = 0; axis < 3; ++axis) {
+        text += (axis ? " " : "") + std::to_string(voi.low[axis]) + ".." +
+                std::to_string(voi.high[axis]);
+    }
+    return text;
+}
+
+// Names are 8-bit text of unknown encoding: valid UTF-8 stays as it is, anything else is
+// taken as Latin-1, so that every byte survives into the JSON text.
+std::string asUtf8(const std::string& text) {
+    bool valid = true;
+    for (std::size_t i = 0; i < text.size() && valid;) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80           ? 1
+                                   : (lead >> 5) == 0x06 ? 2
+                                   : (lead >> 4) == 0x0e ? 3
+                                   : (lead >> 3) == 0x1e ? 4
+                                                         : 0;
+        valid = length > 0 && i + length <= text.size();
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            valid = (static_cast<unsigned char>(text[i + k]) >> 6) == 0x02;
+        }
+        i += length;
+    }
+    if (valid) return text;
+    std::string latin1;
+    for (unsigned char c : text) {
+        if (c < 0x80) {
+            latin1 += static_cast<char>(c);
+        } else {
+            latin1 += static_cast<char>(0xc0 | (c >> 6));
+            latin1 += static_cast<char>(0x80 | (c & 0x3f));
+        }
+    }
+    return latin1;
+}
+
+// Millimetres to three decimals, as the text report's precision allows.
+double millimetres(double value) { return std::round(value * 1000.0) / 1000.0; }
+
+}  // namespace
+
+std::string reportText(const std::string& source, const glomera::VoiFileContents& contents,
+                       const VoiStatistics& statistics) {
+    std::string text = "VOIs of " + source + ": " + std::to_string(contents.vois.size()) + "\n\n";
+    char line[512];
+    std::snprintf(line, sizeof line, "%5s  %-25s %-11s %9s  %-22s  %s\n", "#", "name", "colour",
+                  "voxels", "centre of mass (mm)", "extent x y z (mm)");
+    text += line;
+    for (std::size_t i = 0; i < contents.vois.size(); ++i) {
+        const auto& info = contents.vois[i].info;
+        const auto& voi = statistics.vois[i];
+        const std::string colour = std::to_string(info.color[0]) + " " +
+                                   std::to_string(info.color[1]) + " " +
+                                   std::to_string(info.color[2]);
+        const std::string centre =
+            voi.voxels ? format("%.1f %.1f %.1f", voi.centre[0], voi.centre[1], voi.centre[2])
+                       : "-";
+        std::snprintf(line, sizeof line, "%5zu  %-25s %-11s %9lld  %-22s  %s\n", i + 1,
+                      info.name.c_str(), colour.c_str(), static_cast<long long>(voi.voxels),
+                      centre.c_str(), extent(voi).c_str());
+        text += line;
+    }
+    text += "\nOverlaps: ";
+    if (statistics.overlaps.empty()) return text + "none\n";
+    text += std::to_string(statistics.overlaps.size()) + " pairs of VOIs share voxels\n";
+    for (const auto& overlap : statistics.overlaps) {
+        text += "  " + std::to_string(overlap.first + 1) + " " +
+                contents.vois[overlap.first].info.name + " and " +
+                std::to_string(overlap.second + 1) + " " + contents.vois[overlap.second].info.name +
+                ": " + std::to_string(overlap.sharedVoxels) + " voxels\n";
+    }
+    return text;
+}
+
+std::string reportJson(const std::string& source, const glomera::VoiFileContents& contents,
+                       const VoiStatistics& statistics) {
+    using json = nlohmann::ordered_json;
+    json vois = json::array();
+    for (std::size_t i = 0; i < contents.vois.size(); ++i) {
+        const auto& info = contents.vois[i].info;
+        const auto& voi = statistics.vois[i];
+        json entry = {{"index", i + 1},
+                      {"name", asUtf8(info.name)},
+                      {"color", {info.color[0], info.color[1], info.color[2]}},
+                      {"voxels", voi.voxels}};
+        if (voi.voxels > 0) {
+            entry["centre"] = {millimetres(voi.centre[0]), millimetres(voi.centre[1]),
+                               millimetres(voi.centre[2])};
+            entry["low"] = {voi.low[0], voi.low[1], voi.low[2]};
+            entry["high"] = {voi.high[0], voi.high[1], voi.high[2]};
+        }
+        vois.push_back(std::move(entry));
+    }
+    json overlaps = json::array();
+    for (const auto& overlap : statistics.overlaps) {
+        overlaps.push_back({{"first", overlap.first + 1},
+                            {"second", overlap.second + 1},
+                            {"shared", overlap.sharedVoxels}});
+    }
+    const json report = {{"file", asUtf8(source)}, {"vois", vois}, {"overlaps", overlaps}};
+    return report.dump(2) + "\n";
+}
+
+}  // namespace voikit

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/classic_locale.h"
+#include "common/format_line.h"
 #include "coordlist/text_lines.h"
 #include "host/host_operations.h"
 
@@ -17,10 +18,16 @@ constexpr std::int32_t kUnreadInt = 1000;
 
 bool isDelimiter(char c) { return c == ',' || c == ';' || c == ':' || c == '"' || c == '\''; }
 
-bool insideBox(const VoiLineValues& v) {
+// The first axis whose coordinate lies outside the box, or -1.
+int axisOutsideBox(const VoiLineValues& v) {
     using Box = CoordinateBox;
-    return v.x >= Box::kXLow && v.x <= Box::kXHigh && v.y >= Box::kYLow && v.y <= Box::kYHigh &&
-           v.z >= Box::kZLow && v.z <= Box::kZHigh && v.b >= Box::kBlueLow && v.b <= Box::kBlueHigh;
+    const float low[3] = {Box::kXLow, Box::kYLow, Box::kZLow};
+    const float high[3] = {Box::kXHigh, Box::kYHigh, Box::kZHigh};
+    const float value[3] = {v.x, v.y, v.z};
+    for (int axis = 0; axis < 3; ++axis) {
+        if (!(value[axis] >= low[axis] && value[axis] <= high[axis])) return axis;
+    }
+    return -1;
 }
 
 void clamp(VoiLineValues& v) {
@@ -42,25 +49,73 @@ std::string formatCleanedLine(const VoiLineValues& v) {
     return std::string(line, static_cast<std::size_t>(std::clamp(length, 0, 511)));
 }
 
+ListLineJudgement judgeListLine(std::string_view line) {
+    ListLineJudgement judgement;
+    std::string work(line);
+    std::replace_if(work.begin(), work.end(), isDelimiter, ' ');
+    if (work.find_first_not_of(" \t\r\f\v") == std::string::npos) return judgement;
+    VoiLineValues& values = judgement.values;
+    values.x = values.y = values.z = values.radius = kUnread;
+    values.r = values.g = values.b = kUnreadInt;
+    StreamFields fields;
+    const bool complete = readVoiFields(fields, work, values);
+    judgement.axis = axisOutsideBox(values);
+    // A name that does not fit the 255-character limit is no valid definition.
+    if (values.nameCut) {
+        judgement.verdict = ListLineJudgement::kNameTooLong;
+    } else if (!complete) {
+        judgement.verdict = ListLineJudgement::kIncomplete;
+    } else if (judgement.axis >= 0) {
+        judgement.verdict = ListLineJudgement::kOutsideBox;
+    } else if (values.b < CoordinateBox::kBlueLow || values.b > CoordinateBox::kBlueHigh) {
+        judgement.verdict = ListLineJudgement::kBlueOutOfRange;
+    } else {
+        judgement.verdict = ListLineJudgement::kKept;
+        clamp(values);
+    }
+    return judgement;
+}
+
+std::string dropReason(const ListLineJudgement& judgement) {
+    using Box = CoordinateBox;
+    const VoiLineValues& v = judgement.values;
+    switch (judgement.verdict) {
+        case ListLineJudgement::kKept:
+            return std::string();
+        case ListLineJudgement::kEmpty:
+            return "empty";
+        case ListLineJudgement::kIncomplete:
+            return "fewer than the eight fields x y z radius name r g b (read " +
+                   std::to_string(v.fieldsRead) + ")";
+        case ListLineJudgement::kNameTooLong:
+            return "the name is longer than 255 characters";
+        case ListLineJudgement::kOutsideBox: {
+            const char* names[3] = {"x", "y", "z"};
+            const float low[3] = {Box::kXLow, Box::kYLow, Box::kZLow};
+            const float high[3] = {Box::kXHigh, Box::kYHigh, Box::kZHigh};
+            const float value[3] = {v.x, v.y, v.z};
+            const int a = judgement.axis;
+            return formatLine("outside the accepted box: %s = %.1f is not within %g..%g",
+                              names[a], static_cast<double>(value[a]),
+                              static_cast<double>(low[a]), static_cast<double>(high[a]));
+        }
+        case ListLineJudgement::kBlueOutOfRange:
+            return formatLine("the blue component %d is not within %d..%d", v.b, Box::kBlueLow,
+                              Box::kBlueHigh);
+    }
+    return std::string();
+}
+
 std::int32_t cleanUpText(char* text, CleanUpOutcome* outcome) {
     const std::string input(text);
     std::string output;
     CleanUpOutcome result;
     TextLines lines(input);
-    StreamFields fields;
     std::string_view line;
-    std::string work;
     while (lines.next(line)) {
-        work.assign(line);
-        std::replace_if(work.begin(), work.end(), isDelimiter, ' ');
-        VoiLineValues values;
-        values.x = values.y = values.z = values.radius = kUnread;
-        values.r = values.g = values.b = kUnreadInt;
-        readVoiFields(fields, work, values);
-        // A name that does not fit the 255-character limit is no valid definition.
-        if (values.nameCut || !insideBox(values)) continue;
-        clamp(values);
-        const std::string cleaned = formatCleanedLine(values);
+        const ListLineJudgement judgement = judgeListLine(line);
+        if (judgement.verdict != ListLineJudgement::kKept) continue;
+        const std::string cleaned = formatCleanedLine(judgement.values);
         const std::size_t separator = result.lines > 0 ? 1 : 0;
         if (output.size() + separator + cleaned.size() > kTextLimit) {
             result.cut = true;

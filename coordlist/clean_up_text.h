@@ -2,11 +2,35 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "coordlist/coordinate_box.h"
 #include "coordlist/stream_fields.h"
 
 namespace glomera {
+
+// What the clean-up makes of one line of a list, and why.
+struct ListLineJudgement {
+    enum Verdict {
+        kKept,
+        kEmpty,           // nothing but blanks and delimiters
+        kIncomplete,      // fewer than the eight fields could be read
+        kNameTooLong,     // the name has more than 255 characters
+        kOutsideBox,      // the centre lies outside the accepted box
+        kBlueOutOfRange,  // the blue component lies outside 0..500
+    };
+    Verdict verdict = kEmpty;
+    VoiLineValues values;  // as read; radius and colours clamped when kept
+    int axis = -1;         // kOutsideBox: the first axis (0 x, 1 y, 2 z) outside the box
+};
+
+// Judges one line by the clean-up's rules: the delimiters become blanks, the eight fields
+// are read, and the line is kept when it is complete and inside the box.
+ListLineJudgement judgeListLine(std::string_view line);
+
+// Why a verdict drops a line, for people: "fewer than eight fields", "x = 80.0 lies outside
+// -68..68", ...; empty for a kept line.
+std::string dropReason(const ListLineJudgement& judgement);
 
 struct CleanUpOutcome {
     std::int32_t lines = 0;  // lines kept

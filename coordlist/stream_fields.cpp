@@ -36,18 +36,21 @@ bool StreamFields::readToken(std::string& token) {
 
 bool readVoiFields(StreamFields& fields, std::string_view line, VoiLineValues& values) {
     fields.reset(line);
-    // Each read after a failure fails at once, so the chain stops at the first bad field.
-    bool complete = fields.readFloat(values.x);
-    complete = fields.readFloat(values.y) && complete;
-    complete = fields.readFloat(values.z) && complete;
-    complete = fields.readFloat(values.radius) && complete;
-    complete = fields.readToken(values.name) && complete;
+    // Each read after a failure fails at once, so the chain stops at the first bad field and
+    // the fields read are the first ones.
+    int read = 0;
+    read += fields.readFloat(values.x);
+    read += fields.readFloat(values.y);
+    read += fields.readFloat(values.z);
+    read += fields.readFloat(values.radius);
+    read += fields.readToken(values.name);
     values.nameCut = values.name.size() > VoiLineValues::kNameLimit;
     if (values.nameCut) values.name.resize(VoiLineValues::kNameLimit);
-    complete = fields.readInt(values.r) && complete;
-    complete = fields.readInt(values.g) && complete;
-    complete = fields.readInt(values.b) && complete;
-    return complete;
+    read += fields.readInt(values.r);
+    read += fields.readInt(values.g);
+    read += fields.readInt(values.b);
+    values.fieldsRead = read;
+    return read == 8;
 }
 
 }  // namespace glomera

@@ -41,6 +41,7 @@ struct VoiLineValues {
     std::int32_t r = 0;
     std::int32_t g = 0;
     std::int32_t b = 0;
+    int fieldsRead = 0;  // how many of the eight fields were read, in order
 };
 
 // Reads x, y, z, radius, name, r, g, b from the line in this order. Fields that are not

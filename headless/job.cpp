@@ -3,13 +3,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
+#include <cstdio>
+#include <stdexcept>
 #include <cstring>
 #include <limits>
 
 #include "common/ends_with.h"
 #include "common/strict_number.h"
+#include "coordlist/clean_up_account.h"
+#include "host/host_operations.h"
 #include "plugin/dialog_parameters.h"
+#include "voikit/coordinate_space.h"
+#include "voikit/table_import.h"
 
 namespace headless {
 namespace {
@@ -115,6 +122,31 @@ std::string withoutExtension(const std::string& path) {
 }
 
 constexpr const char* kSphereWants = "X,Y,Z,R: four numbers";
+constexpr const char* kColourWants = "R,G,B: three whole numbers from 0 to 255";
+constexpr const char* kDefaultSphereColour = "255,0,0";
+
+voikit::Space space(const Job& job) { return *voikit::spaceNamed(job.space); }
+voikit::MniToTal transform(const Job& job) { return *voikit::transformNamed(job.transform); }
+
+std::string readBytes(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) throw std::runtime_error(std::strerror(errno));
+    std::string bytes;
+    char block[65536];
+    for (std::size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) {
+        bytes.append(block, got);
+    }
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) throw std::runtime_error("read error");
+    return bytes;
+}
+
+std::string preciseNumber(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", value);
+    return text;
+}
 
 }  // namespace
 
@@ -142,11 +174,21 @@ void configureSession(const Job& job, HostSession& session) {
         applyHeaderField(field, value, session.header);
     }
     for (const Action& action : job.actions) {
-        if (action.kind == Action::kSphere)
+        if (action.kind == Action::kSphere) {
             numberList("--sphere", action.argument, ',', 4, kSphereWants);
+        }
     }
-    const std::vector<std::string> rgb = numberList(
-        "--color", job.color, ',', 3, "R,G,B: three whole numbers from 0 to 255", true, 0, 255);
+    if (!voikit::spaceNamed(job.space)) refuse("--space", "tal or mni", job.space);
+    if (!voikit::transformNamed(job.transform)) {
+        refuse("--mni-to-tal", "spm, fsl, other or brett", job.transform);
+    }
+    if (!job.radius.empty()) {
+        const auto radius = glomera::parseFiniteNumber(job.radius);
+        if (!radius || *radius <= 0) refuse("--radius", "a radius in mm above 0", job.radius);
+    }
+    const std::vector<std::string> rgb =
+        numberList("--color", job.color.empty() ? kDefaultSphereColour : job.color, ',', 3,
+                   kColourWants, true, 0, 255);
     auto& p = session.parameters;
     p[param::kVoiName] = job.name;
     p[param::kRed] = rgb[0];
@@ -192,6 +234,51 @@ bool JobRunner::readList(const std::string& path) {
     return true;
 }
 
+void JobRunner::account(const std::string& path, int number, const std::string& text) const {
+    if (session_.messages) {
+        std::fprintf(session_.messages, "%s line %d: %s\n", path.c_str(), number, text.c_str());
+    }
+}
+
+void JobRunner::settle(const std::string& path, const std::string& summary, bool complete) {
+    complain(path + ": " + summary);
+    if (!complete && !job_.allowDropped) incomplete_ = true;
+}
+
+// Imports a table as people paste it and hands the plug-in the list it makes, accounting for
+// every line.
+bool JobRunner::importTable(const std::string& path) {
+    std::string bytes;
+    try {
+        bytes = readBytes(path);
+    } catch (const std::runtime_error& error) {
+        complain("cannot read " + path + ": " + error.what());
+        return false;
+    }
+    voikit::ImportSettings settings;
+    settings.space = space(job_);
+    settings.transform = transform(job_);
+    if (!job_.radius.empty()) settings.radius = glomera::parseFiniteNumber(job_.radius);
+    if (!job_.color.empty()) {
+        const std::vector<std::string> rgb = glomera::splitAtCommas(job_.color);
+        std::array<int, 3> colour{};
+        for (int k = 0; k < 3; ++k) {
+            colour[k] = static_cast<int>(*glomera::parseWholeNumber(rgb[k], 0, 255));
+        }
+        settings.colour = colour;
+    }
+    settings.listLimit = glomera::host::kTextCapacity - 1;
+    const voikit::ImportResult result = voikit::importTable(bytes, settings);
+    for (const voikit::ImportedLine& line : result.lines) account(path, line.number, line.account);
+    settle(path, result.summary() + " (" + result.encoding + ")", result.complete());
+    if (result.vois == 0) {
+        incomplete_ = true;
+        return true;
+    }
+    session_.parameters[param::kVoiText] = result.list;
+    return start(true, withoutExtension(path) + ".voi");
+}
+
 bool JobRunner::start(bool fromList, const std::string& defaultOutput) {
     if (job_.output.empty()) session_.parameters[param::kFileName] = fileNameFor(defaultOutput);
     session_.parameters[param::kListSource] = fromList ? "1" : "0";
@@ -212,15 +299,44 @@ bool JobRunner::start(bool fromList, const std::string& defaultOutput) {
 bool JobRunner::run(const Action& action) {
     switch (action.kind) {
         case Action::kSphere: {
-            const std::vector<std::string> parts = glomera::splitAtCommas(action.argument);
+            std::vector<std::string> parts = glomera::splitAtCommas(action.argument);
+            if (space(job_) == voikit::Space::kMni) {
+                const voikit::Point mni = {*glomera::parseFiniteNumber(parts.at(0)),
+                                           *glomera::parseFiniteNumber(parts.at(1)),
+                                           *glomera::parseFiniteNumber(parts.at(2))};
+                const voikit::Point tal = voikit::mniToTal(mni, transform(job_));
+                if (session_.log) {
+                    std::fprintf(session_.log, "%s: MNI %s %s %s is TAL %.1f %.1f %.1f (%s)\n",
+                                 kHostName, parts[0].c_str(), parts[1].c_str(), parts[2].c_str(),
+                                 tal[0], tal[1], tal[2], voikit::transformName(transform(job_)));
+                }
+                for (int i = 0; i < 3; ++i) parts[i] = preciseNumber(tal[i]);
+            }
             const char* names[] = {param::kCentreX, param::kCentreY, param::kCentreZ,
                                    param::kRadius};
             for (int i = 0; i < 4; ++i) session_.parameters[names[i]] = parts.at(i);
             return start(false, job_.name + ".voi");
         }
         case Action::kList:
-            return readList(action.argument) &&
-                   start(true, withoutExtension(action.argument) + ".voi");
+            return importTable(action.argument);
+        case Action::kRawList: {
+            if (!readList(action.argument)) return false;
+            // The plug-in cleans the list as it starts; the same rules tell which lines go.
+            const glomera::CleanUpAccount cleanUp =
+                glomera::accountForCleanUp(session_.parameters[param::kVoiText]);
+            for (const auto& line : cleanUp.lines) {
+                account(action.argument, line.number, line.account);
+            }
+            settle(action.argument,
+                   std::to_string(cleanUp.kept) + " VOIs from " +
+                       std::to_string(cleanUp.lines.size()) + " lines; " +
+                       std::to_string(cleanUp.dropped) + " of " +
+                       std::to_string(cleanUp.kept + cleanUp.dropped) +
+                       " coordinate lines dropped",
+                   cleanUp.dropped == 0 && cleanUp.kept > 0);
+            if (cleanUp.kept == 0) incomplete_ = true;
+            return start(true, withoutExtension(action.argument) + ".voi");
+        }
         case Action::kClean:
             if (!readList(action.argument) || !command("CleanUpText")) return false;
             std::printf("%s\n", session_.parameters[param::kVoiText].c_str());

@@ -13,7 +13,8 @@ namespace headless {
 struct Action {
     enum Kind {
         kSphere,    // "Start" in dialog mode for one sphere at "X,Y,Z,R"
-        kList,      // read a list file, then "Start" in text-box mode
+        kList,      // import a coordinate table, then "Start" in text-box mode
+        kRawList,   // read a list file as it is, then "Start" in text-box mode
         kClean,     // read a list file, "CleanUpText", print the cleaned list
         kSaveList,  // "SaveTextFile" of the text box to a file
         kCommand,   // any command, as given
@@ -31,7 +32,11 @@ struct Job {
     std::vector<std::string> printParameters;
     std::string output;  // empty: named after the sphere or the list
     std::string name = "VOI_1";
-    std::string color = "255,0,0";
+    std::string color;  // empty: 255,0,0 for a sphere, a palette for a table
+    std::string radius;  // for table rows without one; empty: the importer's default
+    std::string space = "tal";      // of --sphere and table coordinates: "tal" or "mni"
+    std::string transform = "spm";  // MNI to TAL: "spm", "fsl", "other" or "brett"
+    bool allowDropped = false;      // dropped list lines do not make the run incomplete
     bool load = true;
     bool yes = false;
     bool quiet = false;
@@ -58,9 +63,15 @@ class JobRunner {
     // The .voi file the last job wrote, if any.
     const std::string& lastVoiFile() const { return lastVoiFile_; }
 
+    // A list or table lost coordinate lines, or made no VOI.
+    bool incomplete() const { return incomplete_; }
+
   private:
     bool command(const std::string& name);
     bool readList(const std::string& path);
+    bool importTable(const std::string& path);
+    void account(const std::string& path, int number, const std::string& text) const;
+    void settle(const std::string& path, const std::string& summary, bool complete);
     bool start(bool fromList, const std::string& defaultOutput);
     bool run(const Action& action);
     void complain(const std::string& message) const;
@@ -69,6 +80,7 @@ class JobRunner {
     HLZTPluginInterface& plugin_;
     HostSession& session_;
     std::string lastVoiFile_;
+    bool incomplete_ = false;
 };
 
 // The "FileName" parameter for an output path: the plug-in adds ".voi" itself.

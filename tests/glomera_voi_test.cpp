@@ -12,7 +12,8 @@ class GlomeraVoiTest : public testing::Test {
     void SetUp() override {
         const ProgramResult made =
             runProgram(folder.path(), HEADLESS_HOST,
-                       std::string("--quiet --list ") + EXAMPLES_DIR + "/coordinates.txt -o s.voi");
+                       std::string("--quiet --allow-dropped --raw-list ") + EXAMPLES_DIR +
+                "/coordinates.txt -o s.voi");
         ASSERT_EQ(made.status, 0) << made.err;
     }
     ProgramResult run(const std::string& arguments) {
@@ -50,14 +51,48 @@ TEST_F(GlomeraVoiTest, EachOutputOfAnExistingFile) {
     EXPECT_EQ(folder.listing(), "labels.nii.gz labels.tsv p.png r.json s.voi");
 }
 
+TEST_F(GlomeraVoiTest, ImportExitStatusTellsWhetherLinesWereLost) {
+    ProgramResult r = run(std::string("import ") + EXAMPLES_DIR + "/mni_table.txt --space mni");
+    EXPECT_EQ(r.status, 3);
+    EXPECT_TRUE(contains(r.err, "line 12: dropped: outside the accepted box"));
+    EXPECT_TRUE(contains(r.err, "glomera-voi: 9 VOIs from 15 lines; 1 of 10 coordinate lines "
+                                "dropped (UTF-8)"));
+    EXPECT_TRUE(contains(r.out, "  -21.2    -5.7   -12.8     6.0                Amygdala_L"));
+    r = run(std::string("import ") + EXAMPLES_DIR +
+            "/mni_table.txt --space mni --allow-dropped -o list.txt");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    // The list it wrote is one the host runs as it is.
+    const ProgramResult host =
+        runProgram(folder.path(), HEADLESS_HOST, "--quiet --raw-list list.txt -o l.voi");
+    EXPECT_EQ(host.status, 0) << host.err;
+    EXPECT_TRUE(contains(host.err, "list.txt: 9 VOIs from 9 lines; 0 of 9 coordinate lines"));
+
+    writeFile(folder.file("none.txt"), "nothing to see\n");
+    EXPECT_EQ(run("import none.txt --allow-dropped").status, 3);
+    writeFile(folder.file("one.txt"), "\xe2\x88\x92" "22 \xe2\x88\x92" "6 \xe2\x88\x92" "18\n");
+    r = run("import one.txt");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "  -22.0    -6.0   -18.0"));
+    // Numeric options take nothing but numbers.
+    for (const char* option : {"--radius '\342\210\22222'", "--radius abc", "--radius 22x",
+                               "--radius 1e400", "--radius ''", "--color ',,,'",
+                               "--color 1,2", "--color 1,2,300", "--space icbm"}) {
+        r = run(std::string("import one.txt ") + option);
+        EXPECT_EQ(r.status, 2) << option;
+        EXPECT_TRUE(contains(r.err, option[2] == 'r' ? "--radius" : option[2] == 'c' ? "--color" : "--space"))
+            << r.err;
+    }
+}
+
 TEST_F(GlomeraVoiTest, HelpAndRefusals) {
     ProgramResult r = run("--help");
     EXPECT_EQ(r.status, 0);
-    for (const char* command : {"info", "nifti", "png", "report"}) {
+    for (const char* command : {"import", "info", "nifti", "png", "report"}) {
         EXPECT_TRUE(contains(r.out, command)) << command;
         const ProgramResult help = run(std::string(command) + " --help");
         EXPECT_EQ(help.status, 0) << command;
-        EXPECT_TRUE(contains(help.out, "FILE.voi")) << command;
+        EXPECT_TRUE(contains(help.out, command[1] == 'm' ? "TABLE" : "FILE.voi")) << command;
     }
     const struct {
         const char* arguments;

@@ -50,9 +50,19 @@ TEST_F(HeadlessHostTest, BundledExampleCleansAndBecomesOneVoiPerValidLine) {
     EXPECT_EQ(cleaned.status, 0) << cleaned.err;
     EXPECT_EQ(cleaned.out, kBundledExampleCleaned);
 
-    const ProgramResult r = run("--list " + list + " -o list.voi");
-    EXPECT_EQ(r.status, 0) << r.err;
+    const ProgramResult r = run("--raw-list " + list + " -o list.voi");
+    // Two lines with coordinates are dropped by the clean-up: the status says so, and the
+    // account says which and why.
+    EXPECT_EQ(r.status, 3) << r.err;
     EXPECT_TRUE(contains(r.out, "Plugin>  Read 12 lines in "));
+    EXPECT_TRUE(contains(r.err, "coordinates.txt line 2: no coordinates\n"));
+    EXPECT_TRUE(contains(r.err, "coordinates.txt line 9: VOI 5 mPFC at TAL -4.0 50.0 18.0, "
+                                "radius 10.0 mm, colour 255 200 0\n"));
+    EXPECT_TRUE(contains(r.err, "coordinates.txt line 11: dropped: outside the accepted box: "
+                                "x = 80.0 is not within -68..68\n"));
+    EXPECT_TRUE(contains(r.err, "coordinates.txt line 12: dropped: fewer than the eight fields "
+                                "x y z radius name r g b (read 7)\n"));
+    EXPECT_TRUE(contains(r.err, "6 VOIs from 12 lines; 2 of 8 coordinate lines dropped\n"));
     EXPECT_TRUE(contains(r.out, "loaded list.voi: 6 VOIs"));
     const glomera::VoiFileContents contents = glomera::loadVoiFile(folder.file("list.voi"));
     ASSERT_EQ(contents.vois.size(), 6u);
@@ -73,14 +83,28 @@ TEST_F(HeadlessHostTest, BundledExampleCleansAndBecomesOneVoiPerValidLine) {
 
 TEST_F(HeadlessHostTest, MainJobLeavesVoiNiftiPictureAndReport) {
     const ProgramResult r = run(std::string("--list ") + EXAMPLES_DIR +
-                                "/coordinates.txt -o s.voi "
-                                "--nifti s.nii.gz --png s.png --report s.txt --report-json s.json");
-    EXPECT_EQ(r.status, 0) << r.err;
+                                "/mni_table.txt --space mni -o s.voi --nifti s.nii.gz --png s.png "
+                                "--report s.txt --report-json s.json");
+    // One peak of the table lies outside the box once in TAL: it is named, and the status
+    // tells that the table lost a line.
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_TRUE(contains(r.err, "mni_table.txt line 12: dropped: outside the accepted box: "
+                                "z = -50.0 is not within -42..76 (TAL, from MNI 30 -92 -52)\n"));
+    EXPECT_TRUE(contains(r.err, "HelmoraZT: " + std::string(EXAMPLES_DIR) +
+                                    "/mni_table.txt: 9 VOIs from 15 lines; 1 of 10 coordinate "
+                                    "lines dropped (UTF-8)\n"));
     EXPECT_EQ(folder.listing(), "s.json s.nii.gz s.png s.tsv s.txt s.voi");
-    // The VOIs span x -48..50, y -67..60, z -24..52; the grid adds 5 mm on every side.
-    EXPECT_TRUE(contains(r.out, "HelmoraZT: wrote s.nii.gz (109 x 138 x 87, 1 mm grid) and s.tsv"));
-    EXPECT_TRUE(contains(readFile(folder.file("s.txt")), "    5  mPFC "));
+    EXPECT_TRUE(contains(r.out, "HelmoraZT: loaded s.voi: 9 VOIs"));
+    EXPECT_TRUE(contains(r.out, "HelmoraZT: wrote s.nii.gz ("));
+    // The left amygdala at MNI (-22, -6, -18) is a sphere around TAL (-21.2, -5.7, -12.8).
+    EXPECT_TRUE(contains(r.out, "Plugin>  Added VOI at TAL (-21.2, -5.7, -12.8) with 6.0 mm radius"));
+    EXPECT_TRUE(contains(readFile(folder.file("s.txt")), "    1  Amygdala_L "));
     EXPECT_TRUE(contains(readFile(folder.file("s.txt")), "Overlaps: none\n"));
+    // With drops allowed the same run succeeds.
+    EXPECT_EQ(run(std::string("--quiet --allow-dropped --list ") + EXAMPLES_DIR +
+                  "/mni_table.txt --space mni -o s.voi")
+                  .status,
+              0);
 
     // Outputs of an existing file are the toolbox's; the host names it.
     const ProgramResult again = run("--voi s.voi --report - --nifti t.nii");
@@ -246,6 +270,32 @@ TEST_F(HeadlessHostTest, UsageErrorsAndHelp) {
     r = run("--plugin /nonexistent/Glomera.so");
     EXPECT_EQ(r.status, 2);
     EXPECT_FALSE(contains(r.err, "--help"));
+}
+
+TEST_F(HeadlessHostTest, TablesThatMakeNoVoiOrLoseLinesSaySo) {
+    writeFile(folder.file("words.txt"), "Table 1\nno peaks here\n");
+    ProgramResult r = run("--quiet --list words.txt");
+    EXPECT_EQ(r.status, 3);
+    EXPECT_TRUE(contains(r.err, "words.txt: 0 VOIs from 2 lines; 0 of 0 coordinate lines dropped"));
+    EXPECT_EQ(folder.listing(), "words.txt");
+    // A table whose every line is fine exits 0 and names nothing dropped.
+    writeFile(folder.file("fine.txt"), "x y z\r\n10 10 10\r\n");
+    r = run("--quiet --list fine.txt --radius 3 --color 1,2,3 -o fine.voi");
+    EXPECT_EQ(r.status, 0) << r.err;
+    const glomera::VoiFileContents contents = glomera::loadVoiFile(folder.file("fine.voi"));
+    ASSERT_EQ(contents.vois.size(), 1u);
+    EXPECT_EQ(contents.vois[0].info.voxelCount, 123);  // a sphere of radius 3
+    EXPECT_EQ(contents.vois[0].info.color[2], 3);
+    // An MNI sphere from the command line lands at its TAL centre.
+    r = run("--space mni --sphere 10,20,30,2 -o m.voi");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "HelmoraZT: MNI 10 20 30 is TAL 7.9 14.2 32.8 (spm)"));
+    EXPECT_TRUE(contains(r.out, "Plugin>  Added VOI at TAL (7.9, 14.2, 32.8) with 2.0 mm radius"));
+    for (const char* option : {"--space icbm", "--mni-to-tal lancaster", "--radius 0",
+                               "--radius abc"}) {
+        r = run(std::string(option) + " --sphere 0,0,0,1");
+        EXPECT_EQ(r.status, 2) << option;
+    }
 }
 
 TEST_F(HeadlessHostTest, NumericOptionsRefuseWhatIsNotANumber) {

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "voikit/utf8.h"
+
 namespace voikit {
 namespace {
 
@@ -21,36 +23,6 @@ std::string extent(const VoiStatistics::Voi& voi) {
                 std::to_string(voi.high[axis]);
     }
     return text;
-}
-
-// Names are 8-bit text of unknown encoding: valid UTF-8 stays as it is, anything else is
-// taken as Latin-1, so that every byte survives into the JSON text.
-std::string asUtf8(const std::string& text) {
-    bool valid = true;
-    for (std::size_t i = 0; i < text.size() && valid;) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80           ? 1
-                                   : (lead >> 5) == 0x06 ? 2
-                                   : (lead >> 4) == 0x0e ? 3
-                                   : (lead >> 3) == 0x1e ? 4
-                                                         : 0;
-        valid = length > 0 && i + length <= text.size();
-        for (std::size_t k = 1; valid && k < length; ++k) {
-            valid = (static_cast<unsigned char>(text[i + k]) >> 6) == 0x02;
-        }
-        i += length;
-    }
-    if (valid) return text;
-    std::string latin1;
-    for (unsigned char c : text) {
-        if (c < 0x80) {
-            latin1 += static_cast<char>(c);
-        } else {
-            latin1 += static_cast<char>(0xc0 | (c >> 6));
-            latin1 += static_cast<char>(0x80 | (c & 0x3f));
-        }
-    }
-    return latin1;
 }
 
 // Millimetres to three decimals, as the text report's precision allows.

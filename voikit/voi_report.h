@@ -12,7 +12,7 @@ namespace voikit {
 std::string reportText(const std::string& source, const glomera::VoiFileContents& contents,
                        const VoiStatistics& statistics);
 
-// ... and the same as JSON for scripts. Names that are not UTF-8 are read as Latin-1.
+// ... and the same as JSON for scripts. Names that are not UTF-8 are read as Windows-1252.
 std::string reportJson(const std::string& source, const glomera::VoiFileContents& contents,
                        const VoiStatistics& statistics);
 

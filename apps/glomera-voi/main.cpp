@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "voikit/error.h"
+#include "apps/glomera-voi/import_command.h"
 #include "voikit/outputs.h"
 #include "voikit/text_output.h"
 #include "voikit/voi_info.h"
@@ -16,9 +16,11 @@ constexpr int kExitUsage = 2;
 
 constexpr const char* kFooter = R"(
 Exit status: 0 on success, 1 when a file cannot be read or an output cannot be made (nothing
-is left half written), 2 on a usage error.
+is left half written), 2 on a usage error, 3 when import dropped coordinate lines or made no
+VOI (0 with --allow-dropped as long as it made one).
 
 Examples:
+  glomera-voi import table.txt -o list.txt --space mni
   glomera-voi info spheres.voi
   glomera-voi nifti spheres.voi spheres.nii.gz
   glomera-voi nifti spheres.voi on-t1.nii.gz --grid t1.nii.gz
@@ -30,14 +32,7 @@ void say(std::FILE* stream, const std::string& line) {
     std::fflush(stream);
 }
 
-voikit::Log programLog(bool quiet) {
-    voikit::Log log;
-    if (!quiet) log.note = [](const std::string& text) { say(stderr, text); };
-    log.warning = [](const std::string& text) { say(stderr, text); };
-    return log;
-}
-
-struct Arguments {
+struct VoiArguments {
     std::string voi;
     std::string output;
     voikit::OutputRequest request;
@@ -45,7 +40,8 @@ struct Arguments {
     bool quiet = false;
 };
 
-CLI::App* addCommand(CLI::App& app, const char* name, const char* description, Arguments& a) {
+CLI::App* addVoiCommand(CLI::App& app, const char* name, const char* description,
+                        VoiArguments& a) {
     CLI::App* command = app.add_subcommand(name, description);
     command->add_option("FILE.voi", a.voi, "the .voi file")->required()->check(CLI::ExistingFile);
     command->add_flag("-q,--quiet", a.quiet, "do not say what was written");
@@ -54,15 +50,16 @@ CLI::App* addCommand(CLI::App& app, const char* name, const char* description, A
 
 int run(int argc, char** argv) {
     CLI::App app(
-        "Makes of .voi files what the rest of the field reads: summaries, NIfTI label "
-        "volumes, pictures and reports.",
+        "Makes of .voi files what the rest of the field reads: summaries, NIfTI label volumes, "
+        "pictures and reports; and makes coordinate lists of pasted tables.",
         kProgram);
     app.footer(kFooter);
     app.require_subcommand(1);
-    Arguments a;
+    VoiArguments a;
 
-    CLI::App* info = addCommand(app, "info", "the header, the VOIs and their voxel counts", a);
-    CLI::App* nifti = addCommand(
+    const ImportCommand import(app);
+    CLI::App* info = addVoiCommand(app, "info", "the header, the VOIs and their voxel counts", a);
+    CLI::App* nifti = addVoiCommand(
         app, "nifti",
         "a NIfTI-1 label volume (16-bit, 0 background, i for the i-th VOI) and its label table "
         "(.tsv) beside it",
@@ -74,10 +71,10 @@ int run(int argc, char** argv) {
                      "the VOIs")
         ->type_name("IMAGE")
         ->check(CLI::ExistingFile);
-    CLI::App* png =
-        addCommand(app, "png", "projections from the left, the front and above, with a legend", a);
+    CLI::App* png = addVoiCommand(
+        app, "png", "projections from the left, the front and above, with a legend", a);
     png->add_option("OUT", a.request.png, "the picture, .png")->required();
-    CLI::App* report = addCommand(
+    CLI::App* report = addVoiCommand(
         app, "report",
         "per VOI: name, colour, voxels, centre of mass, extent; then every pair of VOIs that "
         "share voxels",
@@ -88,24 +85,28 @@ int run(int argc, char** argv) {
     const std::string first = argc > 1 ? argv[1] : "-";
     if (first[0] != '-' &&
         app.get_subcommands([&](CLI::App* c) { return c->check_name(first); }).empty()) {
-        say(stderr,
-            "no command \"" + first + "\"; the commands are info, nifti, png, report (see --help)");
+        say(stderr, "no command \"" + first +
+                        "\"; the commands are import, info, nifti, png, report (see --help)");
         return kExitUsage;
     }
     try {
         app.parse(argc, argv);
-        if (info->parsed()) {
-            voikit::writeTextOutput("-", voikit::voiInfo(a.voi));
-            return 0;
-        }
-        if (report->parsed()) {
-            (a.json ? a.request.reportJson : a.request.report) = a.output.empty() ? "-" : a.output;
-        }
-        voikit::makeOutputs(a.voi, a.request, programLog(a.quiet));
-        return 0;
     } catch (const CLI::ParseError& error) {
         return app.exit(error) == 0 ? 0 : kExitUsage;
     }
+    if (import.chosen()) return import.run();
+    if (info->parsed()) {
+        voikit::writeTextOutput("-", voikit::voiInfo(a.voi));
+        return 0;
+    }
+    if (report->parsed()) {
+        (a.json ? a.request.reportJson : a.request.report) = a.output.empty() ? "-" : a.output;
+    }
+    voikit::Log log;
+    if (!a.quiet) log.note = [](const std::string& text) { say(stderr, text); };
+    log.warning = [](const std::string& text) { say(stderr, text); };
+    voikit::makeOutputs(a.voi, a.request, log);
+    return 0;
 }
 
 }  // namespace

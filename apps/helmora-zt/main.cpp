@@ -16,6 +16,7 @@ namespace {
 
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitIncomplete = 3;
 
 std::string defaultPluginPath() {
     char path[PATH_MAX];
@@ -70,7 +71,8 @@ int run(int argc, char** argv) {
     bool ok = runner.runAll();
     plugin.reset();
     ok = makeOutputs(line, runner.lastVoiFile()) && ok;
-    return ok ? 0 : kExitFailure;
+    if (!ok) return kExitFailure;
+    return runner.incomplete() ? kExitIncomplete : 0;
 }
 
 }  // namespace

@@ -10,11 +10,13 @@ shown on standard error, marked [message box], [yes/no], [file dialog].
 
 Exit status: 0 on success; 1 when the plug-in does not start, a command returns false, the
 plug-in shows a message box, a job writes no VOI file, a written file fails to load, or an
-output cannot be made; 2 on a usage error or when the plug-in cannot be loaded.
+output cannot be made; 2 on a usage error or when the plug-in cannot be loaded; 3 when a list
+or table lost lines with coordinates or made no VOI (not with --allow-dropped).
 
 Examples:
   HelmoraZT.exe --sphere 12,-20.5,5,8 --name Amygdala_L --color 255,0,128 -o amygdala.voi
-  HelmoraZT.exe --list examples/coordinates.txt -o spheres.voi
+  HelmoraZT.exe --list examples/mni_table.txt --space mni -o spheres.voi
+  HelmoraZT.exe --raw-list examples/coordinates.txt -o spheres.voi
   HelmoraZT.exe --quiet --clean examples/coordinates.txt --save-list cleaned.txt
   HelmoraZT.exe --set VOItext='10 10 10 5 A 255 0 0' --run CleanUpText --print VOItext
   HelmoraZT.exe --list examples/coordinates.txt -o s.voi --nifti s.nii.gz --png s.png --report -
@@ -60,8 +62,14 @@ CommandLine::CommandLine()
         ->type_name("X,Y,Z,R")
         ->group(jobs);
     app_.add_option("-l,--list", lists_,
-                    "one sphere VOI per valid line of the coordinate list FILE "
-                    "(\"ReadTextFile\", then \"Start\" in text-box mode)")
+                    "import the coordinate table FILE as pasted from a paper and make one "
+                    "sphere VOI per coordinate line (\"Start\" in text-box mode); every line is "
+                    "accounted for on standard error")
+        ->type_name("FILE")
+        ->group(jobs);
+    app_.add_option("--raw-list", rawLists_,
+                    "hand the list FILE to the plug-in untouched (\"ReadTextFile\", then "
+                    "\"Start\"); the lines its clean-up drops are accounted for")
         ->type_name("FILE")
         ->group(jobs);
     app_.add_option("-c,--clean", cleans_,
@@ -85,8 +93,25 @@ CommandLine::CommandLine()
     app_.add_option("-n,--name", j.name, "VOI name for --sphere (default VOI_1)")
         ->type_name("NAME")
         ->group(voi);
-    app_.add_option("--color,--colour", j.color, "VOI colour for --sphere (default 255,0,0)")
+    app_.add_option("--color,--colour", j.color,
+                    "VOI colour for --sphere (default 255,0,0) and for table rows without one "
+                    "(default: a palette)")
         ->type_name("R,G,B")
+        ->group(voi);
+    app_.add_option("--radius", j.radius, "radius for table rows without one (default 6 mm)")
+        ->type_name("R")
+        ->group(voi);
+    app_.add_option("--space", j.space,
+                    "space of the coordinates of --sphere and --list: tal (default) or mni; "
+                    "MNI coordinates are converted to TAL before the plug-in sees them")
+        ->type_name("tal|mni")
+        ->group(voi);
+    app_.add_option("--mni-to-tal", j.transform,
+                    "the MNI to TAL transform: Lancaster's spm (default), fsl or other, or brett")
+        ->type_name("NAME")
+        ->group(voi);
+    app_.add_flag("--allow-dropped", j.allowDropped,
+                  "exit 0 even when list lines with coordinates were dropped")
         ->group(voi);
     app_.add_flag_callback(
             "--no-load", [&j] { j.load = false; },
@@ -196,6 +221,7 @@ void CommandLine::collectActions() {
     const std::map<const CLI::Option*, std::pair<Action::Kind, std::vector<std::string>*>> kinds = {
         {app_.get_option("--sphere"), {Action::kSphere, &spheres_}},
         {app_.get_option("--list"), {Action::kList, &lists_}},
+        {app_.get_option("--raw-list"), {Action::kRawList, &rawLists_}},
         {app_.get_option("--clean"), {Action::kClean, &cleans_}},
         {app_.get_option("--save-list"), {Action::kSaveList, &saveLists_}},
         {app_.get_option("--run"), {Action::kCommand, &commands_}},

@@ -25,7 +25,7 @@ class CommandLine {
     void collectActions();
 
     CLI::App app_;
-    std::vector<std::string> spheres_, lists_, cleans_, saveLists_, commands_;
+    std::vector<std::string> spheres_, lists_, rawLists_, cleans_, saveLists_, commands_;
     std::vector<std::string> setValues_, headerValues_;
     std::string removedVoi_;
 };

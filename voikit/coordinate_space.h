@@ -1,0 +1,40 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace voikit {
+
+// A point in millimetres.
+using Point = std::array<double, 3>;
+
+// The coordinate spaces a user's coordinates may be in. The plug-in works in TAL.
+enum class Space { kTal, kMni };
+
+// The published transforms from MNI to TAL coordinates.
+enum class MniToTal {
+    kSpm,    // Lancaster et al. 2007, for coordinates from SPM's MNI templates
+    kFsl,    // Lancaster et al. 2007, for coordinates from FSL's MNI templates
+    kOther,  // Lancaster et al. 2007, for other MNI templates
+    kBrett,  // Brett's piecewise linear transform, one matrix above and one below z = 0
+};
+
+// The names the command lines use: "tal", "mni"; "spm", "fsl", "other", "brett".
+std::optional<Space> spaceNamed(std::string_view name);
+std::optional<MniToTal> transformNamed(std::string_view name);
+const char* spaceName(Space space);
+const char* transformName(MniToTal transform);
+
+// MNI to TAL with the chosen transform, and its exact inverse. For Brett's transform the
+// inverse takes the matrix whose region the result falls in (below MNI z = 0 or not),
+// preferring the lower one where the TAL z is below 0, so that a round trip returns the
+// point wherever the forward transform reaches it.
+Point mniToTal(const Point& mni, MniToTal transform);
+Point talToMni(const Point& tal, MniToTal transform);
+
+// A point given in `space`, in TAL.
+Point toTal(const Point& point, Space space, MniToTal transform);
+
+}  // namespace voikit

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace voikit {
+
+// Text as people paste it, made plain: decoded to UTF-8 and cut into lines.
+struct PastedText {
+    std::string encoding;  // "UTF-8", "UTF-8 with byte-order mark", "UTF-16 LE", ...
+    std::vector<std::string> lines;
+};
+
+// Decodes UTF-8 with or without a byte-order mark, UTF-16 LE or BE with a byte-order mark
+// (or without one, when every other byte is zero), and anything else as Windows-1252; cuts
+// the text at LF, CR LF and lone CR line ends. A line end at the very end starts no line.
+PastedText readPastedText(std::string_view bytes);
+
+// One line with the typography of documents made plain ASCII where it matters: Unicode
+// spaces become blanks (tabs stay, since they separate columns), minus signs and dashes become '-', typographic quotes become
+// '"', and invisible characters (zero-width spaces, byte-order marks) go.
+std::string plainLine(std::string_view line);
+
+}  // namespace voikit

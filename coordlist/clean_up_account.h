@@ -12,10 +12,10 @@ namespace glomera {
 // cleanUpText, for programs that must say which lines were dropped and why.
 struct CleanUpAccount {
     struct Line {
-        int number = 0;           // from 1
-        bool kept = false;        // becomes a VOI
+        int number = 0;            // from 1
+        bool kept = false;         // becomes a VOI
         bool coordinates = false;  // begins with a number: meant as a VOI definition
-        std::string account;      // what it became, or why it was dropped
+        std::string account;       // what it became, or why it was dropped
     };
     std::vector<Line> lines;
     int kept = 0;

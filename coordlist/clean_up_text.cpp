@@ -95,9 +95,9 @@ std::string dropReason(const ListLineJudgement& judgement) {
             const float high[3] = {Box::kXHigh, Box::kYHigh, Box::kZHigh};
             const float value[3] = {v.x, v.y, v.z};
             const int a = judgement.axis;
-            return formatLine("outside the accepted box: %s = %.1f is not within %g..%g",
-                              names[a], static_cast<double>(value[a]),
-                              static_cast<double>(low[a]), static_cast<double>(high[a]));
+            return formatLine("outside the accepted box: %s = %.1f is not within %g..%g", names[a],
+                              static_cast<double>(value[a]), static_cast<double>(low[a]),
+                              static_cast<double>(high[a]));
         }
         case ListLineJudgement::kBlueOutOfRange:
             return formatLine("the blue component %d is not within %d..%d", v.b, Box::kBlueLow,

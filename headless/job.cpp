@@ -6,9 +6,9 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
-#include <stdexcept>
 #include <cstring>
 #include <limits>
+#include <stdexcept>
 
 #include "common/ends_with.h"
 #include "common/strict_number.h"
@@ -331,8 +331,7 @@ bool JobRunner::run(const Action& action) {
                    std::to_string(cleanUp.kept) + " VOIs from " +
                        std::to_string(cleanUp.lines.size()) + " lines; " +
                        std::to_string(cleanUp.dropped) + " of " +
-                       std::to_string(cleanUp.kept + cleanUp.dropped) +
-                       " coordinate lines dropped",
+                       std::to_string(cleanUp.kept + cleanUp.dropped) + " coordinate lines dropped",
                    cleanUp.dropped == 0 && cleanUp.kept > 0);
             if (cleanUp.kept == 0) incomplete_ = true;
             return start(true, withoutExtension(action.argument) + ".voi");

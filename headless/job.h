@@ -32,8 +32,8 @@ struct Job {
     std::vector<std::string> printParameters;
     std::string output;  // empty: named after the sphere or the list
     std::string name = "VOI_1";
-    std::string color;  // empty: 255,0,0 for a sphere, a palette for a table
-    std::string radius;  // for table rows without one; empty: the importer's default
+    std::string color;              // empty: 255,0,0 for a sphere, a palette for a table
+    std::string radius;             // for table rows without one; empty: the importer's default
     std::string space = "tal";      // of --sphere and table coordinates: "tal" or "mni"
     std::string transform = "spm";  // MNI to TAL: "spm", "fsl", "other" or "brett"
     bool allowDropped = false;      // dropped list lines do not make the run incomplete

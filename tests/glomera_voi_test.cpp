@@ -10,10 +10,9 @@ namespace {
 class GlomeraVoiTest : public testing::Test {
   protected:
     void SetUp() override {
-        const ProgramResult made =
-            runProgram(folder.path(), HEADLESS_HOST,
-                       std::string("--quiet --allow-dropped --raw-list ") + EXAMPLES_DIR +
-                "/coordinates.txt -o s.voi");
+        const ProgramResult made = runProgram(folder.path(), HEADLESS_HOST,
+                                              std::string("--quiet --allow-dropped --raw-list ") +
+                                                  EXAMPLES_DIR + "/coordinates.txt -o s.voi");
         ASSERT_EQ(made.status, 0) << made.err;
     }
     ProgramResult run(const std::string& arguments) {
@@ -48,15 +47,18 @@ TEST_F(GlomeraVoiTest, EachOutputOfAnExistingFile) {
     r = run("report s.voi r.json --json");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(contains(readFile(folder.file("r.json")), "\"name\": \"mPFC\""));
-    EXPECT_EQ(folder.listing(), "labels.nii.gz labels.tsv p.png r.json s.voi");
+    EXPECT_EQ(
+        folder.listing(),
+        "labels.nii.gz labels.tsv labels_ColorLUT.txt labels_wb_labels.txt p.png r.json s.voi");
 }
 
 TEST_F(GlomeraVoiTest, ImportExitStatusTellsWhetherLinesWereLost) {
     ProgramResult r = run(std::string("import ") + EXAMPLES_DIR + "/mni_table.txt --space mni");
     EXPECT_EQ(r.status, 3);
     EXPECT_TRUE(contains(r.err, "line 12: dropped: outside the accepted box"));
-    EXPECT_TRUE(contains(r.err, "glomera-voi: 9 VOIs from 15 lines; 1 of 10 coordinate lines "
-                                "dropped (UTF-8)"));
+    EXPECT_TRUE(contains(r.err,
+                         "glomera-voi: 9 VOIs from 15 lines; 1 of 10 coordinate lines "
+                         "dropped (UTF-8)"));
     EXPECT_TRUE(contains(r.out, "  -21.2    -5.7   -12.8     6.0                Amygdala_L"));
     r = run(std::string("import ") + EXAMPLES_DIR +
             "/mni_table.txt --space mni --allow-dropped -o list.txt");
@@ -70,17 +72,23 @@ TEST_F(GlomeraVoiTest, ImportExitStatusTellsWhetherLinesWereLost) {
 
     writeFile(folder.file("none.txt"), "nothing to see\n");
     EXPECT_EQ(run("import none.txt --allow-dropped").status, 3);
-    writeFile(folder.file("one.txt"), "\xe2\x88\x92" "22 \xe2\x88\x92" "6 \xe2\x88\x92" "18\n");
+    writeFile(folder.file("one.txt"),
+              "\xe2\x88\x92"
+              "22 \xe2\x88\x92"
+              "6 \xe2\x88\x92"
+              "18\n");
     r = run("import one.txt");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(contains(r.out, "  -22.0    -6.0   -18.0"));
     // Numeric options take nothing but numbers.
-    for (const char* option : {"--radius '\342\210\22222'", "--radius abc", "--radius 22x",
-                               "--radius 1e400", "--radius ''", "--color ',,,'",
-                               "--color 1,2", "--color 1,2,300", "--space icbm"}) {
+    for (const char* option :
+         {"--radius '\342\210\22222'", "--radius abc", "--radius 22x", "--radius 1e400",
+          "--radius ''", "--color ',,,'", "--color 1,2", "--color 1,2,300", "--space icbm"}) {
         r = run(std::string("import one.txt ") + option);
         EXPECT_EQ(r.status, 2) << option;
-        EXPECT_TRUE(contains(r.err, option[2] == 'r' ? "--radius" : option[2] == 'c' ? "--color" : "--space"))
+        EXPECT_TRUE(contains(r.err, option[2] == 'r'   ? "--radius"
+                                    : option[2] == 'c' ? "--color"
+                                                       : "--space"))
             << r.err;
     }
 }

@@ -56,12 +56,15 @@ TEST_F(HeadlessHostTest, BundledExampleCleansAndBecomesOneVoiPerValidLine) {
     EXPECT_EQ(r.status, 3) << r.err;
     EXPECT_TRUE(contains(r.out, "Plugin>  Read 12 lines in "));
     EXPECT_TRUE(contains(r.err, "coordinates.txt line 2: no coordinates\n"));
-    EXPECT_TRUE(contains(r.err, "coordinates.txt line 9: VOI 5 mPFC at TAL -4.0 50.0 18.0, "
-                                "radius 10.0 mm, colour 255 200 0\n"));
-    EXPECT_TRUE(contains(r.err, "coordinates.txt line 11: dropped: outside the accepted box: "
-                                "x = 80.0 is not within -68..68\n"));
-    EXPECT_TRUE(contains(r.err, "coordinates.txt line 12: dropped: fewer than the eight fields "
-                                "x y z radius name r g b (read 7)\n"));
+    EXPECT_TRUE(contains(r.err,
+                         "coordinates.txt line 9: VOI 5 mPFC at TAL -4.0 50.0 18.0, "
+                         "radius 10.0 mm, colour 255 200 0\n"));
+    EXPECT_TRUE(contains(r.err,
+                         "coordinates.txt line 11: dropped: outside the accepted box: "
+                         "x = 80.0 is not within -68..68\n"));
+    EXPECT_TRUE(contains(r.err,
+                         "coordinates.txt line 12: dropped: fewer than the eight fields "
+                         "x y z radius name r g b (read 7)\n"));
     EXPECT_TRUE(contains(r.err, "6 VOIs from 12 lines; 2 of 8 coordinate lines dropped\n"));
     EXPECT_TRUE(contains(r.out, "loaded list.voi: 6 VOIs"));
     const glomera::VoiFileContents contents = glomera::loadVoiFile(folder.file("list.voi"));
@@ -88,16 +91,19 @@ TEST_F(HeadlessHostTest, MainJobLeavesVoiNiftiPictureAndReport) {
     // One peak of the table lies outside the box once in TAL: it is named, and the status
     // tells that the table lost a line.
     EXPECT_EQ(r.status, 3) << r.err;
-    EXPECT_TRUE(contains(r.err, "mni_table.txt line 12: dropped: outside the accepted box: "
-                                "z = -50.0 is not within -42..76 (TAL, from MNI 30 -92 -52)\n"));
+    EXPECT_TRUE(contains(r.err,
+                         "mni_table.txt line 12: dropped: outside the accepted box: "
+                         "z = -50.0 is not within -42..76 (TAL, from MNI 30 -92 -52)\n"));
     EXPECT_TRUE(contains(r.err, "HelmoraZT: " + std::string(EXAMPLES_DIR) +
                                     "/mni_table.txt: 9 VOIs from 15 lines; 1 of 10 coordinate "
                                     "lines dropped (UTF-8)\n"));
-    EXPECT_EQ(folder.listing(), "s.json s.nii.gz s.png s.tsv s.txt s.voi");
+    EXPECT_EQ(folder.listing(),
+              "s.json s.nii.gz s.png s.tsv s.txt s.voi s_ColorLUT.txt s_wb_labels.txt");
     EXPECT_TRUE(contains(r.out, "HelmoraZT: loaded s.voi: 9 VOIs"));
     EXPECT_TRUE(contains(r.out, "HelmoraZT: wrote s.nii.gz ("));
     // The left amygdala at MNI (-22, -6, -18) is a sphere around TAL (-21.2, -5.7, -12.8).
-    EXPECT_TRUE(contains(r.out, "Plugin>  Added VOI at TAL (-21.2, -5.7, -12.8) with 6.0 mm radius"));
+    EXPECT_TRUE(
+        contains(r.out, "Plugin>  Added VOI at TAL (-21.2, -5.7, -12.8) with 6.0 mm radius"));
     EXPECT_TRUE(contains(readFile(folder.file("s.txt")), "    1  Amygdala_L "));
     EXPECT_TRUE(contains(readFile(folder.file("s.txt")), "Overlaps: none\n"));
     // With drops allowed the same run succeeds.
@@ -291,8 +297,8 @@ TEST_F(HeadlessHostTest, TablesThatMakeNoVoiOrLoseLinesSaySo) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(contains(r.out, "HelmoraZT: MNI 10 20 30 is TAL 7.9 14.2 32.8 (spm)"));
     EXPECT_TRUE(contains(r.out, "Plugin>  Added VOI at TAL (7.9, 14.2, 32.8) with 2.0 mm radius"));
-    for (const char* option : {"--space icbm", "--mni-to-tal lancaster", "--radius 0",
-                               "--radius abc"}) {
+    for (const char* option :
+         {"--space icbm", "--mni-to-tal lancaster", "--radius 0", "--radius abc"}) {
         r = run(std::string(option) + " --sphere 0,0,0,1");
         EXPECT_EQ(r.status, 2) << option;
     }

@@ -34,10 +34,17 @@ TEST(TableImport, PastedForms) {
         std::string bytes;
         std::string list;
     } cases[] = {
-        {"typographic minus", "Amygdala L \xe2\x88\x92" "22 \xe2\x88\x92" "6 \xe2\x88\x92" "18",
+        {"typographic minus",
+         "Amygdala L \xe2\x88\x92"
+         "22 \xe2\x88\x92"
+         "6 \xe2\x88\x92"
+         "18",
          line("-22.0", "-6.0", "-18.0", "6.0", "Amygdala_L", kPalette1)},
         {"en dash, hyphen, non-breaking spaces",
-         "IPS\xc2\xa0\xe2\x80\x93" "40.5\xc2\xa0\xe2\x80\x90" "60\xe2\x80\x89" "42",
+         "IPS\xc2\xa0\xe2\x80\x93"
+         "40.5\xc2\xa0\xe2\x80\x90"
+         "60\xe2\x80\x89"
+         "42",
          line("-40.5", "-60.0", "42.0", "6.0", "IPS", kPalette1)},
         {"tabs", "mPFC\t-4\t50\t18", line("-4.0", "50.0", "18.0", "6.0", "mPFC", kPalette1)},
         {"decimal commas in the plug-in's own layout", "-22,5 -6,0 -18,5 6 1 255 0 0",
@@ -50,12 +57,28 @@ TEST(TableImport, PastedForms) {
          line("12.5", "-3.0", "40.0", "6.0", "VOI_1", kPalette1)},
         {"the plug-in's list", "12,-20.46,5,8,'Amygdala_L',300,-4,128",
          line("12.0", "-20.5", "5.0", "8.0", "Amygdala_L", "    255    0  128")},
-        {"byte-order mark", "\xef\xbb\xbf" "10 10 10", line("10.0", "10.0", "10.0", "6.0", "VOI_1", kPalette1)},
-        {"UTF-16 LE", std::string("\xff\xfe" "1\0 \0" "2\0 \0" "3\0", 12),
+        {"byte-order mark",
+         "\xef\xbb\xbf"
+         "10 10 10",
+         line("10.0", "10.0", "10.0", "6.0", "VOI_1", kPalette1)},
+        {"UTF-16 LE",
+         std::string("\xff\xfe"
+                     "1\0 \0"
+                     "2\0 \0"
+                     "3\0",
+                     12),
          line("1.0", "2.0", "3.0", "6.0", "VOI_1", kPalette1)},
-        {"UTF-16 BE", std::string("\xfe\xff\0" "1\0 \0" "2\0 \0" "3", 12),
+        {"UTF-16 BE",
+         std::string("\xfe\xff\0"
+                     "1\0 \0"
+                     "2\0 \0"
+                     "3",
+                     12),
          line("1.0", "2.0", "3.0", "6.0", "VOI_1", kPalette1)},
-        {"Windows-1252 en dash", "V1 \x96" "10 -90 0", line("-10.0", "-90.0", "0.0", "6.0", "V1", kPalette1)},
+        {"Windows-1252 en dash",
+         "V1 \x96"
+         "10 -90 0",
+         line("-10.0", "-90.0", "0.0", "6.0", "V1", kPalette1)},
         {"header, regions of several words, extra columns",
          "Region x y z Z k\nSuperior frontal gyrus -22 -6 -18 4.5 120",
          line("-22.0", "-6.0", "-18.0", "6.0", "Superior_frontal_gyrus", kPalette1)},
@@ -85,14 +108,17 @@ TEST(TableImport, EveryLineIsAccountedFor) {
         {ImportedLine::kEmpty, "empty"},
         {ImportedLine::kComment, "comment"},
         {ImportedLine::kHeader, "header: columns: name, x, y, z"},
-        {ImportedLine::kVoi, "VOI 1 Amygdala at TAL -22.0 -6.0 -18.0, radius 6.0 mm, colour 230 25 75"},
+        {ImportedLine::kVoi,
+         "VOI 1 Amygdala at TAL -22.0 -6.0 -18.0, radius 6.0 mm, colour 230 25 75"},
         {ImportedLine::kDropped,
          "dropped: outside the accepted box: x = 80.0 is not within -68..68"},
         {ImportedLine::kNoCoordinates, "no coordinates"},
-        {ImportedLine::kDropped, "dropped: ambiguous decimal comma: \"-22,5\" may be one number "
-                                 "or two, since commas also separate fields on this line"},
-        {ImportedLine::kDropped, "dropped: ambiguous decimal comma: \"-22,5\" may be one number "
-                                 "or two, since full stops are decimal points on this line"},
+        {ImportedLine::kDropped,
+         "dropped: ambiguous decimal comma: \"-22,5\" may be one number "
+         "or two, since commas also separate fields on this line"},
+        {ImportedLine::kDropped,
+         "dropped: ambiguous decimal comma: \"-22,5\" may be one number "
+         "or two, since full stops are decimal points on this line"},
         {ImportedLine::kVoi, "VOI 2 Rim at TAL 68.0 0.0 0.0"},
     };
     ASSERT_EQ(result.lines.size(), std::size(expected));
@@ -120,8 +146,9 @@ TEST(TableImport, MniCoordinatesBecomeTalBeforeTheBoxIsChecked) {
     const auto result = voikit::importTable("Cerebellum 20 -60 -46\nDeep 0 0 -52", mni);
     EXPECT_EQ(result.vois, 1);
     EXPECT_NE(result.lines[0].account.find("; MNI 20 -60 -46"), std::string::npos);
-    EXPECT_NE(result.lines[1].account.find("z = -42.3 is not within -42..76 (TAL, from MNI 0 0 -52)"),
-              std::string::npos)
+    EXPECT_NE(
+        result.lines[1].account.find("z = -42.3 is not within -42..76 (TAL, from MNI 0 0 -52)"),
+        std::string::npos)
         << result.lines[1].account;
 }
 
@@ -129,7 +156,8 @@ TEST(TableImport, RadiusColourAndNamesFromTheUser) {
     ImportSettings settings;
     settings.radius = 25;  // more than the plug-in takes
     settings.colour = std::array<int, 3>{1, 2, 3};
-    const auto result = voikit::importTable("A 1 2 3\n" + std::string(300, 'n') + " 4 5 6", settings);
+    const auto result =
+        voikit::importTable("A 1 2 3\n" + std::string(300, 'n') + " 4 5 6", settings);
     EXPECT_EQ(result.list, line("1.0", "2.0", "3.0", "20.0", "A", "      1    2    3") +
                                line("4.0", "5.0", "6.0", "20.0", std::string(255, 'n').c_str(),
                                     "      1    2    3"));
@@ -143,7 +171,8 @@ TEST(TableImport, RadiusColourAndNamesFromTheUser) {
 
 TEST(TableImport, ThePlugInKeepsEveryLineWithItsValues) {
     const std::string list = listOf(
-        "Region\tx\ty\tz\nA\t-68\t-103\t-42\nB\t68\t69\t76\nC\t\xe2\x88\x92" "0.04\t0.05\t1\n");
+        "Region\tx\ty\tz\nA\t-68\t-103\t-42\nB\t68\t69\t76\nC\t\xe2\x88\x92"
+        "0.04\t0.05\t1\n");
     std::vector<char> buffer(glomera::host::kTextCapacity, '\0');
     std::copy(list.begin(), list.end(), buffer.begin());
     EXPECT_EQ(glomera::cleanUpText(buffer.data()), 3);

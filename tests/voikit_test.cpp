@@ -3,6 +3,9 @@
 #include <png.h>
 
 #include <cmath>
+#include <cstring>
+#include <functional>
+#include <limits>
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -144,22 +147,34 @@ TEST_F(VoiExportsTest, LabelsLandOnAGivenGridWithATransform) {
     const double affine[3][4] = {{-2, 0, 0, 70}, {0, 2, 0, -110}, {0, 0, 2, -50}};
     const std::string gridPath = folder.file("t1.nii");
     writeGridImage(gridPath, 72, 92, 64, affine, true);
-    const LabelGrid grid = gridOfImage(gridPath);
+    const LabelGrid grid = gridOfImage(gridPath, Space::kTal, MniToTal::kSpm);
     LabelVolume volume;
     const Image image = writeAndRead(grid, "on-t1.nii", volume);
     ASSERT_TRUE(image);
     EXPECT_EQ(image->nx, 72);
-    EXPECT_EQ(image->sform_code, NIFTI_XFORM_SCANNER_ANAT);
-    // Every VOI voxel's nearest cell holds its label.
-    const auto* data = static_cast<const std::int16_t*>(image->data);
+    // The labels are in the space the user named for the grid, and the codes say so.
+    EXPECT_EQ(image->sform_code, NIFTI_XFORM_TALAIRACH);
+    // Each cell holds the label of the VOI voxel nearest to its centre, if any.
+    std::map<Voxel, int> owner;
     for (int voi = 0; voi < 2; ++voi) {
-        for (const auto& [x, y, z] : voxelSet(contents.vois[voi])) {
-            const long i = std::lround((x - 70) / -2.0 + 1e-9),
-                       j = std::lround((y + 110) / 2.0 + 1e-9),
-                       k = std::lround((z + 50) / 2.0 + 1e-9);
-            ASSERT_EQ(data[(k * 92 + j) * 72 + i], voi + 1) << x << " " << y << " " << z;
+        for (const Voxel& v : voxelSet(contents.vois[voi])) owner[v] = voi + 1;
+    }
+    const auto* data = static_cast<const std::int16_t*>(image->data);
+    std::size_t labelled = 0;
+    for (int k = 0; k < 64; ++k) {
+        for (int j = 0; j < 92; ++j) {
+            for (int i = 0; i < 72; ++i) {
+                const Voxel nearest{static_cast<int>(std::floor(70 - 2.0 * i + 0.5)),
+                                    static_cast<int>(std::floor(-110 + 2.0 * j + 0.5)),
+                                    static_cast<int>(std::floor(-50 + 2.0 * k + 0.5))};
+                const auto found = owner.find(nearest);
+                const int expected = found == owner.end() ? 0 : found->second;
+                ASSERT_EQ(data[(k * 92 + j) * 72 + i], expected) << i << " " << j << " " << k;
+                labelled += expected != 0;
+            }
         }
     }
+    EXPECT_GT(labelled, 100u);
     EXPECT_EQ(volume.outside, (std::vector<std::int64_t>{0, 0}));
 }
 
@@ -168,7 +183,7 @@ TEST_F(VoiExportsTest, QformIsUsedWithoutSformAndCutSpheresAreCounted) {
     const double affine[3][4] = {{1, 0, 0, 0}, {0, 1, 0, -60}, {0, 0, 1, -20}};
     const std::string gridPath = folder.file("half.nii.gz");
     writeGridImage(gridPath, 60, 100, 80, affine, false);
-    const LabelGrid grid = gridOfImage(gridPath);
+    const LabelGrid grid = gridOfImage(gridPath, Space::kTal, MniToTal::kSpm);
     EXPECT_NEAR(grid.affine[1][3], -60, 1e-6);
     const LabelVolume volume = fillLabels(contents, grid);
     EXPECT_EQ(volume.outside[0], contents.vois[0].info.voxelCount);
@@ -185,12 +200,21 @@ TEST_F(VoiExportsTest, LabelTableMatchesTheVois) {
     const std::string left = std::to_string(contents.vois[0].info.voxelCount);
     const std::string right = std::to_string(contents.vois[1].info.voxelCount);
     EXPECT_EQ(readFile(table),
-              "index\tname\tr\tg\tb\tvoxels\tlabelled\toutside\n"
+              "index\tname\tr\tg\tb\tvoxels\tlabelled\toutside\tvolume_voi_mm3\t"
+              "volume_grid_mm3\n"
               "1\tLeft\t255\t0\t0\t" +
-                  left + "\t" + left +
-                  "\t0\n"
+                  left + "\t" + left + "\t0\t" + left + "\t" + left +
+                  ".0\n"
                   "2\tRight\t0\t0\t255\t" +
-                  right + "\t" + right + "\t0\n");
+                  right + "\t" + right + "\t0\t" + right + "\t" + right + ".0\n");
+    // The tables other tools read: a FreeSurfer colour table and a Workbench label list.
+    EXPECT_EQ(readFile(folder.file("v_ColorLUT.txt")),
+              "#No. Label Name                                 R   G   B   A\n"
+              "0   Unknown                                    0   0   0   0\n"
+              "1   Left                                       255   0   0   0\n"
+              "2   Right                                        0   0 255   0\n");
+    EXPECT_EQ(readFile(folder.file("v_wb_labels.txt")),
+              "Left\n1 255 0 0 255\nRight\n2 0 0 255 255\n");
 }
 
 TEST(VoiStatistics, OverlapsAreCountedExactlyForEveryPair) {
@@ -376,19 +400,73 @@ TEST(VoiStatistics, VoisSpreadTooFarAreRefused) {
     EXPECT_EQ(defaultGrid(wide, 5).dims[0], 401);
 }
 
-TEST_F(VoiExportsTest, GridImagesTooLargeOrSingularAreRefused) {
+// A small image whose header is then changed at byte offsets of the NIfTI-1 layout.
+template <typename T>
+void patch(std::string& bytes, std::size_t offset, T value) {
+    std::memcpy(&bytes[offset], &value, sizeof value);
+}
+
+TEST_F(VoiExportsTest, HostileImageHeadersAreRefusedBeforeTheirVoxelsAreRead) {
     const double identity[3][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}};
-    const double flat[3][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 0, 0}};
-    writeGridImage(folder.file("flat.nii"), 4, 4, 4, flat, true);
-    EXPECT_THROW(gridOfImage(folder.file("flat.nii")), Error);
-    // Each axis alone is small enough, their product is not.
-    writeGridImage(folder.file("huge.nii"), 1024, 1024, 512, identity, true);
-    try {
-        gridOfImage(folder.file("huge.nii"));
-        ADD_FAILURE() << "a grid of 2^29 cells was taken";
-    } catch (const Error& error) {
-        EXPECT_NE(std::string(error.what()).find("is too large"), std::string::npos);
+    writeGridImage(folder.file("good.nii"), 4, 4, 4, identity, true);
+    const std::string good = readFile(folder.file("good.nii"));
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const struct {
+        const char* what;
+        std::function<void(std::string&)> change;
+        const char* error;
+    } cases[] = {
+        {"cells beyond the limit",
+         [](std::string& b) {
+             patch<std::int16_t>(b, 42, 1024);
+             patch<std::int16_t>(b, 44, 1024);
+             patch<std::int16_t>(b, 46, 512);
+         },
+         "more than 2^28 voxels"},
+        {"negative size", [](std::string& b) { patch<std::int16_t>(b, 42, -5); }, ""},
+        {"complex datatype",
+         [](std::string& b) {
+             patch<std::int16_t>(b, 70, 32);
+             patch<std::int16_t>(b, 72, 64);
+         },
+         "datatype 32"},
+        {"data past the end", [](std::string& b) { patch<std::int16_t>(b, 42, 400); },
+         "shorter than its header says"},
+        {"voxel offset past the end", [](std::string& b) { patch<float>(b, 108, 1e9f); },
+         "shorter than its header says"},
+        {"flat transform", [](std::string& b) { patch<float>(b, 312 + 8, 0.0f); },
+         "not finite and invertible"},
+        {"NaN in the transform", [nan](std::string& b) { patch<float>(b, 280, nan); }, ""},
+        {"huge voxel size", [](std::string& b) { patch<float>(b, 80, 1e30f); }, "voxel sizes"},
+        {"truncated header", [](std::string& b) { b.resize(200); }, ""},
+    };
+    for (const auto& c : cases) {
+        std::string bytes = good;
+        c.change(bytes);
+        writeFile(folder.file("bad.nii"), bytes);
+        try {
+            gridOfImage(folder.file("bad.nii"), Space::kTal, MniToTal::kSpm);
+            ADD_FAILURE() << c.what << " was taken";
+        } catch (const Error& error) {
+            EXPECT_NE(std::string(error.what()).find(c.error), std::string::npos)
+                << c.what << ": " << error.what();
+        }
     }
+    EXPECT_EQ(gridOfImage(folder.file("good.nii"), Space::kTal, MniToTal::kSpm).dims[2], 4);
+}
+
+TEST_F(VoiExportsTest, AGridOfUnknownSpaceIsRefusedUntilTheUserSaysWhich) {
+    const double identity[3][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}};
+    writeGridImage(folder.file("scanner.nii"), 4, 4, 4, identity, true);
+    try {
+        gridOfImage(folder.file("scanner.nii"), std::nullopt, MniToTal::kSpm);
+        ADD_FAILURE() << "a grid of unknown space was taken";
+    } catch (const Error& error) {
+        EXPECT_NE(std::string(error.what()).find("scanner coordinates"), std::string::npos);
+        EXPECT_NE(std::string(error.what()).find("--grid-space mni"), std::string::npos);
+    }
+    EXPECT_EQ(gridOfImage(folder.file("scanner.nii"), Space::kMni, MniToTal::kSpm).space,
+              Space::kMni);
 }
 
 TEST(VoiReport, JsonKeepsEveryByteOfTheNames) {

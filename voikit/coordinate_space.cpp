@@ -21,9 +21,10 @@ struct Affine {
         const double d = m[1][0], e = m[1][1], f = m[1][2];
         const double g = m[2][0], h = m[2][1], i = m[2][2];
         const double det = a * (e * i - f * h) - b * (d * i - f * g) + c * (d * h - e * g);
-        const double inv[3][3] = {{(e * i - f * h) / det, (c * h - b * i) / det, (b * f - c * e) / det},
-                                  {(f * g - d * i) / det, (a * i - c * g) / det, (c * d - a * f) / det},
-                                  {(d * h - e * g) / det, (b * g - a * h) / det, (a * e - b * d) / det}};
+        const double inv[3][3] = {
+            {(e * i - f * h) / det, (c * h - b * i) / det, (b * f - c * e) / det},
+            {(f * g - d * i) / det, (a * i - c * g) / det, (c * d - a * f) / det},
+            {(d * h - e * g) / det, (b * g - a * h) / det, (a * e - b * d) / det}};
         Affine result{};
         for (int r = 0; r < 3; ++r) {
             for (int k = 0; k < 3; ++k) result.m[r][k] = inv[r][k];

@@ -1,16 +1,16 @@
 #include "voikit/label_volume.h"
 
-#include <nifti2_io.h>
-
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <memory>
+#include <limits>
 
 #include "common/atomic_file.h"
 #include "common/ends_with.h"
 #include "voikit/error.h"
+#include "voikit/nifti_file.h"
 #include "voikit/text_output.h"
 
 namespace voikit {
@@ -18,11 +18,6 @@ namespace {
 
 using glomera::endsWith;
 using glomera::VoiFileContents;
-
-struct ImageFree {
-    void operator()(nifti_image* image) const { nifti_image_free(image); }
-};
-using Image = std::unique_ptr<nifti_image, ImageFree>;
 
 nifti_dmat44 toMatrix(const double affine[3][4]) {
     nifti_dmat44 matrix{};
@@ -33,37 +28,175 @@ nifti_dmat44 toMatrix(const double affine[3][4]) {
     return matrix;
 }
 
-// The transform from millimetres back to voxel indices; false when there is none.
-bool invert(const double affine[3][4], nifti_dmat44& inverse) {
-    nifti_dmat33 linear{};
-    for (int r = 0; r < 3; ++r) {
-        for (int c = 0; c < 3; ++c) linear.m[r][c] = affine[r][c];
+Point transformed(const double m[3][4], const Point& p) {
+    Point out{};
+    for (int r = 0; r < 3; ++r) out[r] = m[r][0] * p[0] + m[r][1] * p[1] + m[r][2] * p[2] + m[r][3];
+    return out;
+}
+
+// A TAL position in the grid's space, and back.
+Point talToGrid(const LabelGrid& grid, const Point& tal) {
+    return grid.space == Space::kMni ? talToMni(tal, grid.transform) : tal;
+}
+Point gridToTal(const LabelGrid& grid, const Point& p) {
+    return grid.space == Space::kMni ? mniToTal(p, grid.transform) : p;
+}
+
+const char* spaceCodeName(int code) {
+    switch (code) {
+        case NIFTI_XFORM_SCANNER_ANAT:
+            return "scanner coordinates";
+        case NIFTI_XFORM_ALIGNED_ANAT:
+            return "aligned to another image";
+        case NIFTI_XFORM_TEMPLATE_OTHER:
+            return "some other template";
+        default:
+            return "unknown";
     }
-    const double determinant = nifti_dmat33_determ(linear);
-    if (!std::isfinite(determinant) || std::fabs(determinant) < 1e-12) return false;
-    inverse = nifti_dmat44_inverse(toMatrix(affine));
-    for (const auto& row : inverse.m) {
-        for (double value : row) {
-            if (!std::isfinite(value)) return false;
+}
+
+// A TAL grid of 1 mm cells on the integer positions: every VOI voxel is one cell's centre.
+bool onTheVoiLattice(const LabelGrid& grid) {
+    if (grid.space != Space::kTal) return false;
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) {
+            if (grid.affine[r][c] != (r == c ? 1.0 : 0.0)) return false;
         }
+        if (grid.affine[r][3] != std::floor(grid.affine[r][3])) return false;
     }
     return true;
 }
 
-void writeTable(const std::string& path, const VoiFileContents& contents,
-                const LabelVolume& volume) {
-    std::string text = "index\tname\tr\tg\tb\tvoxels\tlabelled\toutside\n";
+// The VOI voxels on their 1 mm TAL lattice, the later VOI winning shared voxels.
+struct Lattice {
+    std::int32_t low[3] = {0, 0, 0};
+    std::int64_t size[3] = {0, 0, 0};
+    std::vector<std::int16_t> labels;
+
+    std::int16_t at(const std::int64_t p[3]) const {
+        for (int a = 0; a < 3; ++a) {
+            if (p[a] < low[a] || p[a] >= low[a] + size[a]) return 0;
+        }
+        return labels[static_cast<std::size_t>(
+            ((p[2] - low[2]) * size[1] + (p[1] - low[1])) * size[0] + p[0] - low[0])];
+    }
+};
+
+Lattice latticeOf(const VoiFileContents& contents, LabelVolume& volume) {
+    Lattice lattice;
+    std::int32_t high[3] = {std::numeric_limits<std::int32_t>::min(),
+                            std::numeric_limits<std::int32_t>::min(),
+                            std::numeric_limits<std::int32_t>::min()};
+    for (int a = 0; a < 3; ++a) lattice.low[a] = std::numeric_limits<std::int32_t>::max();
+    for (const auto& voi : contents.vois) {
+        for (std::size_t n = 0; n < voi.voxels.size(); n += 3) {
+            for (int a = 0; a < 3; ++a) {
+                lattice.low[a] = std::min(lattice.low[a], voi.voxels[n + a]);
+                high[a] = std::max(high[a], voi.voxels[n + a]);
+            }
+        }
+    }
+    if (lattice.low[0] > high[0]) return lattice;
+    std::int64_t cells = 1;
+    for (int a = 0; a < 3; ++a) {
+        lattice.size[a] = std::int64_t{high[a]} - lattice.low[a] + 1;
+        cells = lattice.size[a] > kMaxGridCells ? kMaxGridCells + 1 : cells * lattice.size[a];
+        if (cells > kMaxGridCells) {
+            throw Error("the VOIs spread over more than " + std::to_string(kMaxGridCells) +
+                        " cells of 1 mm");
+        }
+    }
+    lattice.labels.assign(static_cast<std::size_t>(cells), 0);
+    for (std::size_t index = 0; index < contents.vois.size(); ++index) {
+        const auto label = static_cast<std::int16_t>(index + 1);
+        const auto& v = contents.vois[index].voxels;
+        for (std::size_t n = 0; n < v.size(); n += 3) {
+            std::int16_t& cell = lattice.labels[static_cast<std::size_t>(
+                ((std::int64_t{v[n + 2]} - lattice.low[2]) * lattice.size[1] +
+                 (v[n + 1] - lattice.low[1])) *
+                    lattice.size[0] +
+                (v[n] - lattice.low[0]))];
+            if (cell != 0 && cell != label) ++volume.overwritten;
+            cell = label;
+        }
+    }
+    return lattice;
+}
+
+// The range of cells, per axis, that can hold a lattice voxel: the lattice's corners taken
+// to the grid (both halves of Brett's transform), with a cell to spare.
+void cellRange(const Lattice& lattice, const LabelGrid& grid, const double inverse[3][4],
+               std::int64_t from[3], std::int64_t to[3]) {
+    for (int a = 0; a < 3; ++a) {
+        from[a] = grid.dims[a];
+        to[a] = -1;
+    }
+    std::vector<double> zs = {lattice.low[2] - 0.5, lattice.low[2] + lattice.size[2] - 0.5};
+    if (zs[0] < 0 && zs[1] > 0) zs.push_back(0.0);
+    for (int corner = 0; corner < 4; ++corner) {
+        for (double z : zs) {
+            const Point tal = {
+                corner & 1 ? lattice.low[0] + lattice.size[0] - 0.5 : lattice.low[0] - 0.5,
+                corner & 2 ? lattice.low[1] + lattice.size[1] - 0.5 : lattice.low[1] - 0.5, z};
+            const Point ijk = transformed(inverse, talToGrid(grid, tal));
+            for (int a = 0; a < 3; ++a) {
+                from[a] = std::min(from[a], static_cast<std::int64_t>(std::floor(ijk[a])) - 1);
+                to[a] = std::max(to[a], static_cast<std::int64_t>(std::ceil(ijk[a])) + 1);
+            }
+        }
+    }
+    for (int a = 0; a < 3; ++a) {
+        from[a] = std::max<std::int64_t>(from[a], 0);
+        to[a] = std::min<std::int64_t>(to[a], grid.dims[a] - 1);
+    }
+}
+
+void writeTables(const std::string& path, const VoiFileContents& contents,
+                 const LabelVolume& volume, std::vector<std::string>& written) {
+    const double cell = volume.grid.cellVolume();
+    std::string table =
+        "index\tname\tr\tg\tb\tvoxels\tlabelled\toutside\tvolume_voi_mm3\tvolume_grid_mm3\n";
+    std::string lut = "#No. Label Name                                 R   G   B   A\n";
+    lut += "0   Unknown                                    0   0   0   0\n";
+    std::string workbench;
     for (std::size_t i = 0; i < contents.vois.size(); ++i) {
         const auto& info = contents.vois[i].info;
-        text += std::to_string(i + 1) + "\t" + info.name + "\t" + std::to_string(info.color[0]) +
-                "\t" + std::to_string(info.color[1]) + "\t" + std::to_string(info.color[2]) + "\t" +
-                std::to_string(info.voxelCount) + "\t" + std::to_string(volume.labelled[i]) + "\t" +
-                std::to_string(volume.outside[i]) + "\n";
+        const std::string rgb = std::to_string(info.color[0]) + "\t" +
+                                std::to_string(info.color[1]) + "\t" +
+                                std::to_string(info.color[2]);
+        char volumes[64];
+        std::snprintf(volumes, sizeof volumes, "%d\t%.1f", info.voxelCount,
+                      static_cast<double>(volume.labelled[i]) * cell);
+        table += std::to_string(i + 1) + "\t" + info.name + "\t" + rgb + "\t" +
+                 std::to_string(info.voxelCount) + "\t" + std::to_string(volume.labelled[i]) +
+                 "\t" + std::to_string(volume.outside[i]) + "\t" + volumes + "\n";
+        char line[400];
+        std::snprintf(line, sizeof line, "%-3zu %-42s %3d %3d %3d   0\n", i + 1, info.name.c_str(),
+                      info.color[0], info.color[1], info.color[2]);
+        lut += line;
+        workbench += info.name + "\n" + std::to_string(i + 1) + " " +
+                     std::to_string(info.color[0]) + " " + std::to_string(info.color[1]) + " " +
+                     std::to_string(info.color[2]) + " 255\n";
     }
-    writeTextOutput(path, text);
+    const std::string base = labelTablePath(path).substr(0, labelTablePath(path).size() - 4);
+    const std::pair<std::string, const std::string*> files[] = {
+        {base + ".tsv", &table},
+        {base + "_ColorLUT.txt", &lut},
+        {base + "_wb_labels.txt", &workbench}};
+    for (const auto& [file, text] : files) {
+        writeTextOutput(file, *text);
+        written.push_back(file);
+    }
 }
 
 }  // namespace
+
+double LabelGrid::cellVolume() const {
+    const double(&a)[3][4] = affine;
+    return std::fabs(a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1]) -
+                     a[0][1] * (a[1][0] * a[2][2] - a[1][2] * a[2][0]) +
+                     a[0][2] * (a[1][0] * a[2][1] - a[1][1] * a[2][0]));
+}
 
 std::string labelTablePath(const std::string& volumePath) {
     for (const char* extension : {".nii.gz", ".nii"}) {
@@ -87,42 +220,41 @@ LabelGrid defaultGrid(const VoiStatistics& statistics, int margin) {
         cells *= grid.dims[axis];
         if (cells > kMaxGridCells) throw Error("the VOIs spread too far for a 1 mm grid");
     }
-    grid.transformCode = NIFTI_XFORM_TALAIRACH;
+    grid.space = Space::kTal;
     return grid;
 }
 
-LabelGrid gridOfImage(const std::string& path) {
+LabelGrid gridOfImage(const std::string& path, std::optional<Space> declared, MniToTal transform) {
+    const NiftiImage image = readImageHeader(path);
+    const ImageGrid found = gridOf(*image);
     LabelGrid grid;
-    if (is_nifti_file(path.c_str()) <= 0) throw Error(path + " is not a readable NIfTI image");
-    const Image image(nifti_image_read(path.c_str(), 0));
-    if (!image) throw Error("cannot read the NIfTI header of " + path);
-    const nifti_image& nim = *image;
-    for (int axis = 0; axis < 3; ++axis)
-        grid.dims[axis] = nim.dim[axis + 1] > 0 ? nim.dim[axis + 1] : 1;
-    const nifti_dmat44* transform = nim.sform_code > 0   ? &nim.sto_xyz
-                                    : nim.qform_code > 0 ? &nim.qto_xyz
-                                                         : nullptr;
-    if (transform) {
-        for (int r = 0; r < 3; ++r) {
-            for (int c = 0; c < 4; ++c) grid.affine[r][c] = transform->m[r][c];
-        }
-        grid.transformCode = nim.sform_code > 0 ? nim.sform_code : nim.qform_code;
-    } else {
-        const double sizes[3] = {nim.dx, nim.dy, nim.dz};
-        for (int axis = 0; axis < 3; ++axis)
-            grid.affine[axis][axis] = sizes[axis] > 0 ? sizes[axis] : 1.0;
-        grid.transformCode = NIFTI_XFORM_UNKNOWN;
-    }
+    for (int axis = 0; axis < 3; ++axis) grid.dims[axis] = found.dims[axis];
+    std::memcpy(grid.affine, found.affine, sizeof grid.affine);
+    grid.transform = transform;
     // Checked axis by axis first, so that the product cannot overflow.
     if (grid.dims[0] > kMaxImageGridCells || grid.dims[1] > kMaxImageGridCells ||
         grid.dims[2] > kMaxImageGridCells || grid.dims[0] * grid.dims[1] > kMaxImageGridCells ||
         grid.dims[0] * grid.dims[1] * grid.dims[2] > kMaxImageGridCells) {
         throw Error("the grid of " + path + " is too large");
     }
-    nifti_dmat44 unused;
-    if (!invert(grid.affine, unused)) {
-        throw Error("the transform of " + path + " cannot be inverted");
+    const std::optional<Space> coded =
+        found.spaceCode == NIFTI_XFORM_TALAIRACH ? std::optional<Space>(Space::kTal)
+        : found.spaceCode == NIFTI_XFORM_MNI_152 ? std::optional<Space>(Space::kMni)
+                                                 : std::nullopt;
+    if (coded && declared && *coded != *declared) {
+        throw Error(path + " says its millimetres are " + spaceName(*coded) +
+                    ", not what --grid-space says (" + spaceName(*declared) + ")");
     }
+    if (!coded && !declared) {
+        throw Error(path +
+                    " does not say which space its millimetres are in (its transform's "
+                    "code is " +
+                    std::to_string(found.spaceCode) + ", " + spaceCodeName(found.spaceCode) +
+                    "): give --grid-space mni for an image in MNI space (registered to an MNI "
+                    "template such as ch2, SPM's or FSL's), or --grid-space tal for an image "
+                    "in Talairach space");
+    }
+    grid.space = coded ? *coded : *declared;
     return grid;
 }
 
@@ -130,42 +262,68 @@ LabelVolume fillLabels(const VoiFileContents& contents, const LabelGrid& grid) {
     if (contents.vois.size() > kMaxLabels) {
         throw Error("more than " + std::to_string(kMaxLabels) + " VOIs do not fit 16-bit labels");
     }
-    nifti_dmat44 inverse;
-    if (!invert(grid.affine, inverse)) throw Error("the grid's transform cannot be inverted");
+    double inverse[3][4];
+    if (!invertAffine(grid.affine, inverse)) throw Error("the grid's transform cannot be inverted");
     LabelVolume volume;
     volume.grid = grid;
     const std::int64_t nx = grid.dims[0], ny = grid.dims[1], nz = grid.dims[2];
     volume.labels.assign(static_cast<std::size_t>(nx * ny * nz), 0);
     volume.outside.assign(contents.vois.size(), 0);
     volume.labelled.assign(contents.vois.size(), 0);
+    const auto cellIndex = [&](const std::int64_t ijk[3]) {
+        return static_cast<std::size_t>((ijk[2] * ny + ijk[1]) * nx + ijk[0]);
+    };
+    // The cell nearest to each VOI voxel tells whether the voxel is on the grid at all.
+    const bool lattice = onTheVoiLattice(grid);
     for (std::size_t index = 0; index < contents.vois.size(); ++index) {
-        const auto label = static_cast<std::int16_t>(index + 1);
         const auto& v = contents.vois[index].voxels;
+        const auto label = static_cast<std::int16_t>(index + 1);
         for (std::size_t n = 0; n < v.size(); n += 3) {
+            const Point at = transformed(
+                inverse, talToGrid(grid, {static_cast<double>(v[n]), static_cast<double>(v[n + 1]),
+                                          static_cast<double>(v[n + 2])}));
             std::int64_t ijk[3];
             bool inside = true;
             for (int r = 0; r < 3; ++r) {
-                const double value = inverse.m[r][0] * v[n] + inverse.m[r][1] * v[n + 1] +
-                                     inverse.m[r][2] * v[n + 2] + inverse.m[r][3];
-                const double nearest = std::floor(value + 0.5);
+                const double nearest = std::floor(at[r] + 0.5);
                 inside = inside && nearest >= 0 && nearest < static_cast<double>(grid.dims[r]);
                 ijk[r] = inside ? static_cast<std::int64_t>(nearest) : 0;
             }
             if (!inside) {
                 ++volume.outside[index];
-                continue;
-            }
-            std::int16_t& cell =
-                volume.labels[static_cast<std::size_t>((ijk[2] * ny + ijk[1]) * nx + ijk[0])];
-            if (cell != label) {
-                if (cell != 0) {
-                    ++volume.overwritten;
-                    --volume.labelled[static_cast<std::size_t>(cell - 1)];
-                }
+            } else if (lattice) {
+                // On the VOIs' own lattice each voxel is exactly one cell.
+                std::int16_t& cell = volume.labels[cellIndex(ijk)];
+                if (cell != 0 && cell != label) ++volume.overwritten;
                 cell = label;
-                ++volume.labelled[index];
             }
         }
+    }
+    if (!lattice) {
+        const Lattice voxels = latticeOf(contents, volume);
+        if (!voxels.labels.empty()) {
+            std::int64_t from[3], to[3];
+            cellRange(voxels, grid, inverse, from, to);
+            for (std::int64_t k = from[2]; k <= to[2]; ++k) {
+                for (std::int64_t j = from[1]; j <= to[1]; ++j) {
+                    for (std::int64_t i = from[0]; i <= to[0]; ++i) {
+                        const Point tal =
+                            gridToTal(grid, transformed(grid.affine, {static_cast<double>(i),
+                                                                      static_cast<double>(j),
+                                                                      static_cast<double>(k)}));
+                        const std::int64_t nearest[3] = {
+                            static_cast<std::int64_t>(std::floor(tal[0] + 0.5)),
+                            static_cast<std::int64_t>(std::floor(tal[1] + 0.5)),
+                            static_cast<std::int64_t>(std::floor(tal[2] + 0.5))};
+                        const std::int64_t ijk[3] = {i, j, k};
+                        volume.labels[cellIndex(ijk)] = voxels.at(nearest);
+                    }
+                }
+            }
+        }
+    }
+    for (const std::int16_t label : volume.labels) {
+        if (label > 0) ++volume.labelled[static_cast<std::size_t>(label - 1)];
     }
     return volume;
 }
@@ -178,7 +336,7 @@ std::string writeLabelVolume(const std::string& path, const VoiFileContents& con
     }
     const LabelGrid& grid = volume.grid;
     const std::int64_t dims[8] = {3, grid.dims[0], grid.dims[1], grid.dims[2], 1, 1, 1, 1};
-    Image image(nifti_make_new_nim(dims, NIFTI_TYPE_INT16, 0));
+    NiftiImage image(nifti_make_new_nim(dims, NIFTI_TYPE_INT16, 0));
     if (!image) throw Error("cannot make a NIfTI image");
     nifti_image& nim = *image;
     nim.data = std::malloc(volume.labels.size() * sizeof(std::int16_t));
@@ -186,7 +344,8 @@ std::string writeLabelVolume(const std::string& path, const VoiFileContents& con
     std::memcpy(nim.data, volume.labels.data(), volume.labels.size() * sizeof(std::int16_t));
     const nifti_dmat44 matrix = toMatrix(grid.affine);
     nim.sto_xyz = matrix;
-    nim.sform_code = grid.transformCode > 0 ? grid.transformCode : NIFTI_XFORM_SCANNER_ANAT;
+    // The codes say the truth: the space the labels were put in.
+    nim.sform_code = grid.space == Space::kMni ? NIFTI_XFORM_MNI_152 : NIFTI_XFORM_TALAIRACH;
     nifti_dmat44_to_quatern(matrix, &nim.quatern_b, &nim.quatern_c, &nim.quatern_d, &nim.qoffset_x,
                             &nim.qoffset_y, &nim.qoffset_z, &nim.dx, &nim.dy, &nim.dz, &nim.qfac);
     nim.pixdim[1] = nim.dx;
@@ -211,26 +370,27 @@ std::string writeLabelVolume(const std::string& path, const VoiFileContents& con
     }
     nifti_image_write(image.get());
     // The library reports no failure; a header that reads back is the proof of a write.
-    const Image written(nifti_image_read(temporary.c_str(), 1));
+    const NiftiImage written(nifti_image_read(temporary.c_str(), 1));
     if (!written || written->nvox != nim.nvox ||
         std::memcmp(written->data, nim.data, volume.labels.size() * sizeof(std::int16_t)) != 0) {
         std::remove(temporary.c_str());
         throw Error("cannot write " + path);
     }
-    std::string tablePath = labelTablePath(path);
+    std::vector<std::string> tables;
     try {
-        writeTable(tablePath, contents, volume);
+        writeTables(path, contents, volume, tables);
     } catch (const Error&) {
         std::remove(temporary.c_str());
+        for (const std::string& table : tables) std::remove(table.c_str());
         throw;
     }
     if (std::rename(temporary.c_str(), path.c_str()) != 0) {
         const std::string reason = std::strerror(errno);
         std::remove(temporary.c_str());
-        std::remove(tablePath.c_str());
+        for (const std::string& table : tables) std::remove(table.c_str());
         throw Error("cannot write " + path + ": " + reason);
     }
-    return tablePath;
+    return tables.front();
 }
 
 }  // namespace voikit

@@ -19,8 +19,9 @@ constexpr int kGridMargin = 5;
 
 void makeNifti(const std::string& voiPath, const VoiFileContents& contents,
                const VoiStatistics& statistics, const OutputRequest& request, const Log& log) {
-    const LabelGrid grid =
-        request.grid.empty() ? defaultGrid(statistics, kGridMargin) : gridOfImage(request.grid);
+    const LabelGrid grid = request.grid.empty()
+                               ? defaultGrid(statistics, kGridMargin)
+                               : gridOfImage(request.grid, request.gridSpace, request.transform);
     const LabelVolume volume = fillLabels(contents, grid);
     const std::string table = writeLabelVolume(request.nifti, contents, volume);
     log.tell("wrote " + request.nifti + " (" + std::to_string(grid.dims[0]) + " x " +
@@ -42,7 +43,7 @@ void makeNifti(const std::string& voiPath, const VoiFileContents& contents,
     }
     if (volume.overwritten > 0) {
         log.warn("VOIs overlap: " + std::to_string(volume.overwritten) +
-                 " labelled cells went to the later VOI (see the report for the pairs)");
+                 " shared voxels went to the later VOI (see the report for the pairs)");
     }
 }
 

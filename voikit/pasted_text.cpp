@@ -42,13 +42,12 @@ int unmarkedUtf16(std::string_view bytes) {
 }
 
 bool isDash(char32_t c) {
-    return (c >= 0x2010 && c <= 0x2015) || c == 0x2212 || c == 0xFE58 || c == 0xFE63 ||
-           c == 0xFF0D;
+    return (c >= 0x2010 && c <= 0x2015) || c == 0x2212 || c == 0xFE58 || c == 0xFE63 || c == 0xFF0D;
 }
 
 bool isSpace(char32_t c) {
-    return c == '\v' || c == '\f' || c == 0xA0 || c == 0x1680 ||
-           (c >= 0x2000 && c <= 0x200A) || c == 0x202F || c == 0x205F || c == 0x3000;
+    return c == '\v' || c == '\f' || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) ||
+           c == 0x202F || c == 0x205F || c == 0x3000;
 }
 
 bool isInvisible(char32_t c) {
@@ -62,7 +61,9 @@ bool isQuote(char32_t c) { return (c >= 0x2018 && c <= 0x201F) || c == 0x2032 ||
 PastedText readPastedText(std::string_view bytes) {
     PastedText result;
     std::string text;
-    const auto startsWith = [&](std::string_view mark) { return bytes.substr(0, mark.size()) == mark; };
+    const auto startsWith = [&](std::string_view mark) {
+        return bytes.substr(0, mark.size()) == mark;
+    };
     if (startsWith("\xEF\xBB\xBF")) {
         result.encoding = "UTF-8 with byte-order mark";
         text = asUtf8(bytes.substr(3));

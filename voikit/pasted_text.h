@@ -18,7 +18,8 @@ struct PastedText {
 PastedText readPastedText(std::string_view bytes);
 
 // One line with the typography of documents made plain ASCII where it matters: Unicode
-// spaces become blanks (tabs stay, since they separate columns), minus signs and dashes become '-', typographic quotes become
+// spaces become blanks (tabs stay, since they separate columns), minus signs and dashes become '-',
+// typographic quotes become
 // '"', and invisible characters (zero-width spaces, byte-order marks) go.
 std::string plainLine(std::string_view line);
 

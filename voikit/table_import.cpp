@@ -30,7 +30,7 @@ struct Token {
 // A line cut into its fields and tokens.
 struct Tokens {
     std::vector<Token> tokens;
-    int fields = 1;          // tab-separated fields, without empty ones at the end
+    int fields = 1;         // tab-separated fields, without empty ones at the end
     std::string ambiguity;  // why the line cannot be read, if it cannot
 };
 
@@ -176,14 +176,14 @@ struct Columns {
 };
 
 const std::set<std::string> kTextColumns = {
-    "name",       "label",      "labels",     "region",       "regions",     "area",
-    "areas",      "structure",  "location",   "roi",          "anatomy",     "anatomical",
-    "description", "hemisphere", "hemi",      "side",         "h",           "l/r",
-    "lobe",       "gyrus",      "brain",      "laterality",   "localization", "localisation",
-    "site"};
-const std::set<std::string> kIgnoredWords = {"mni", "tal", "talairach", "coordinates",
-                                             "coordinate", "coords", "coord", "peak",
-                                             "peaks", "mm", "of", "in"};
+    "name",    "label",      "labels",       "region",       "regions",
+    "area",    "areas",      "structure",    "location",     "roi",
+    "anatomy", "anatomical", "description",  "hemisphere",   "hemi",
+    "side",    "h",          "l/r",          "lobe",         "gyrus",
+    "brain",   "laterality", "localization", "localisation", "site"};
+const std::set<std::string> kIgnoredWords = {"mni",        "tal",    "talairach", "coordinates",
+                                             "coordinate", "coords", "coord",     "peak",
+                                             "peaks",      "mm",     "of",        "in"};
 
 std::string withoutParenthesized(const std::string& line) {
     std::string out;
@@ -222,7 +222,8 @@ void classifyWords(const std::vector<std::string>& words, bool oneColumn, Column
             continue;
         } else if ((w == "r" && next(1) == "g" && next(2) == "b") ||
                    (w == "red" && next(1) == "green" && next(2) == "blue")) {
-            columns.kinds.insert(columns.kinds.end(), {Column::kRed, Column::kGreen, Column::kBlue});
+            columns.kinds.insert(columns.kinds.end(),
+                                 {Column::kRed, Column::kGreen, Column::kBlue});
             i += 2;
             continue;
         } else if (w == "colour" || w == "color" || w == "rgb") {
@@ -373,9 +374,9 @@ bool readByColumns(const Tokens& line, const Columns& columns, Row& row, std::st
         }
         if (kind == Column::kOther) continue;
         const std::size_t wanted = kind == Column::kColour ? 3 : 1;
-        const bool numbers =
-            cell.size() == wanted &&
-            std::all_of(cell.begin(), cell.end(), [](const Token* t) { return t->number.has_value(); });
+        const bool numbers = cell.size() == wanted &&
+                             std::all_of(cell.begin(), cell.end(),
+                                         [](const Token* t) { return t->number.has_value(); });
         if (!numbers) {
             const bool optional = kind != Column::kX && kind != Column::kY && kind != Column::kZ;
             if (optional && cell.empty()) continue;
@@ -429,8 +430,12 @@ bool readByNumbers(const Tokens& line, const Columns& columns, Row& row, std::st
         start += run->second - static_cast<std::size_t>(columns.numeric);
     }
     const std::size_t length = run->first + run->second - start;
-    const auto at = [&](int index) { return *tokens[start + static_cast<std::size_t>(index)].number; };
-    const auto within = [&](int index) { return index >= 0 && static_cast<std::size_t>(index) < length; };
+    const auto at = [&](int index) {
+        return *tokens[start + static_cast<std::size_t>(index)].number;
+    };
+    const auto within = [&](int index) {
+        return index >= 0 && static_cast<std::size_t>(index) < length;
+    };
     row.name = joinedName(tokens, start);
     // A row that names itself after its numbers, as the plug-in's own lists do.
     for (std::size_t i = start + length; row.name.empty() && i < tokens.size(); ++i) {
@@ -500,7 +505,7 @@ std::string triple(std::string (*format)(double), double a, double b, double c) 
 
 // "columns: name, name, x, y, z, other, other"
 std::string describe(const Columns& columns) {
-    static const char* const kNames[] = {"name", "x",    "y",    "z",      "radius",
+    static const char* const kNames[] = {"name", "x",     "y",    "z",      "radius",
                                          "red",  "green", "blue", "colour", "ignored"};
     std::string text = "columns";
     for (std::size_t i = 0; i < columns.kinds.size(); ++i) {
@@ -551,9 +556,8 @@ class Importer {
         Row row;
         std::string why;
         if (!readRow(line, row, why)) {
-            const auto numbers =
-                std::count_if(line.tokens.begin(), line.tokens.end(),
-                              [](const Token& t) { return t.number.has_value(); });
+            const auto numbers = std::count_if(line.tokens.begin(), line.tokens.end(),
+                                               [](const Token& t) { return t.number.has_value(); });
             if (numbers < 3) {
                 out.kind = ImportedLine::kNoCoordinates;
                 out.account = "no coordinates";

@@ -15,9 +15,9 @@ namespace voikit {
 struct ImportSettings {
     Space space = Space::kTal;
     MniToTal transform = MniToTal::kSpm;
-    std::optional<double> radius;               // for rows without one; else kDefaultRadius
+    std::optional<double> radius;              // for rows without one; else kDefaultRadius
     std::optional<std::array<int, 3>> colour;  // for rows without one; else the palette
-    std::size_t listLimit = 0;  // the most bytes the list may take; 0: no limit
+    std::size_t listLimit = 0;                 // the most bytes the list may take; 0: no limit
 };
 
 // The radius of a row that gives none, when no other is asked for.
@@ -26,12 +26,12 @@ constexpr double kDefaultRadius = 6.0;
 // What became of one line of the table.
 struct ImportedLine {
     enum Kind {
-        kVoi,             // became a VOI
-        kDropped,         // held coordinates but was refused; `reason` says why
-        kHeader,          // named the columns
-        kEmpty,           // nothing on it
-        kComment,         // began with #, % or //
-        kNoCoordinates,   // text without three coordinates
+        kVoi,            // became a VOI
+        kDropped,        // held coordinates but was refused; `reason` says why
+        kHeader,         // named the columns
+        kEmpty,          // nothing on it
+        kComment,        // began with #, % or //
+        kNoCoordinates,  // text without three coordinates
     };
     int number = 0;  // from 1
     Kind kind = kEmpty;

@@ -38,10 +38,11 @@ struct VoiArguments {
     voikit::OutputRequest request;
     bool json = false;
     bool quiet = false;
+    std::string gridSpace;
+    std::string transform = "spm";
 };
 
-CLI::App* addVoiCommand(CLI::App& app, const char* name, const char* description,
-                        VoiArguments& a) {
+CLI::App* addVoiCommand(CLI::App& app, const char* name, const char* description, VoiArguments& a) {
     CLI::App* command = app.add_subcommand(name, description);
     command->add_option("FILE.voi", a.voi, "the .voi file")->required()->check(CLI::ExistingFile);
     command->add_flag("-q,--quiet", a.quiet, "do not say what was written");
@@ -71,6 +72,17 @@ int run(int argc, char** argv) {
                      "the VOIs")
         ->type_name("IMAGE")
         ->check(CLI::ExistingFile);
+    nifti
+        ->add_option("--grid-space", a.gridSpace,
+                     "the space of the grid image's millimetres, where its header does not say "
+                     "(its code is scanner, aligned or unknown): tal or mni")
+        ->type_name("tal|mni")
+        ->check(CLI::IsMember({"tal", "mni"}));
+    nifti
+        ->add_option("--mni-to-tal", a.transform,
+                     "the transform between TAL and MNI: Lancaster's spm (default), fsl or "
+                     "other, or brett")
+        ->check(CLI::IsMember({"spm", "fsl", "other", "brett"}));
     CLI::App* png = addVoiCommand(
         app, "png", "projections from the left, the front and above, with a legend", a);
     png->add_option("OUT", a.request.png, "the picture, .png")->required();
@@ -102,6 +114,8 @@ int run(int argc, char** argv) {
     if (report->parsed()) {
         (a.json ? a.request.reportJson : a.request.report) = a.output.empty() ? "-" : a.output;
     }
+    if (!a.gridSpace.empty()) a.request.gridSpace = voikit::spaceNamed(a.gridSpace);
+    a.request.transform = *voikit::transformNamed(a.transform);
     voikit::Log log;
     if (!a.quiet) log.note = [](const std::string& text) { say(stderr, text); };
     log.warning = [](const std::string& text) { say(stderr, text); };

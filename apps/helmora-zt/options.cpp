@@ -172,6 +172,12 @@ CommandLine::CommandLine()
                     "the VOIs")
         ->type_name("IMAGE")
         ->group(after);
+    app_.add_option("--grid-space", gridSpace_,
+                    "the space of the --grid image's millimetres, where its header does not say "
+                    "(its code is scanner, aligned or unknown): tal or mni")
+        ->type_name("tal|mni")
+        ->check(CLI::IsMember({"tal", "mni"}))
+        ->group(after);
     app_.add_option("--png", outputs.png,
                     "a picture: projections from the left, the front and above")
         ->type_name("PATH")
@@ -207,6 +213,9 @@ bool CommandLine::parse(int argc, char** argv) {
             "'glomera-voi nifti|png|report " +
             removedVoi_ + " ...'");
     }
+    if (!gridSpace_.empty()) outputs.gridSpace = voikit::spaceNamed(gridSpace_);
+    if (const auto transform = voikit::transformNamed(job.transform))
+        outputs.transform = *transform;
     if (!outputs.grid.empty() && outputs.nifti.empty()) {
         throw headless::UsageError("--grid goes with --nifti");
     }

@@ -28,4 +28,5 @@ class CommandLine {
     std::vector<std::string> spheres_, lists_, rawLists_, cleans_, saveLists_, commands_;
     std::vector<std::string> setValues_, headerValues_;
     std::string removedVoi_;
+    std::string gridSpace_;
 };

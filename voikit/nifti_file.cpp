@@ -1,0 +1,180 @@
+#include "voikit/nifti_file.h"
+
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "voikit/error.h"
+
+namespace voikit {
+namespace {
+
+bool knownDatatype(int datatype) {
+    switch (datatype) {
+        case NIFTI_TYPE_UINT8:
+        case NIFTI_TYPE_INT8:
+        case NIFTI_TYPE_INT16:
+        case NIFTI_TYPE_UINT16:
+        case NIFTI_TYPE_INT32:
+        case NIFTI_TYPE_UINT32:
+        case NIFTI_TYPE_FLOAT32:
+        case NIFTI_TYPE_FLOAT64:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool finiteTransform(const nifti_dmat44& m) {
+    for (const auto& row : m.m) {
+        for (double value : row) {
+            if (!std::isfinite(value)) return false;
+        }
+    }
+    return true;
+}
+
+// A file that libnifti would read as a single .nii file; the data's size can be checked
+// against it. Compressed files are checked as they are read.
+bool isSingleUncompressedFile(const std::string& path) {
+    return path.size() >= 4 && path.compare(path.size() - 4, 4, ".nii") == 0;
+}
+
+}  // namespace
+
+bool invertAffine(const double a[3][4], double inverse[3][4]) {
+    nifti_dmat33 linear{};
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) linear.m[r][c] = a[r][c];
+    }
+    const double determinant = nifti_dmat33_determ(linear);
+    if (!std::isfinite(determinant) || std::fabs(determinant) < 1e-12) return false;
+    nifti_dmat44 full{};
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 4; ++c) full.m[r][c] = a[r][c];
+    }
+    full.m[3][3] = 1.0;
+    const nifti_dmat44 inv = nifti_dmat44_inverse(full);
+    if (!finiteTransform(inv)) return false;
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 4; ++c) inverse[r][c] = inv.m[r][c];
+    }
+    return true;
+}
+
+NiftiImage readImageHeader(const std::string& path) {
+    if (is_nifti_file(path.c_str()) <= 0) throw Error(path + " is not a readable NIfTI image");
+    NiftiImage image(nifti_image_read(path.c_str(), 0));
+    if (!image) throw Error("cannot read the NIfTI header of " + path);
+    const nifti_image& nim = *image;
+    const auto refuse = [&](const std::string& why) { throw Error(path + ": " + why); };
+    if (nim.ndim < 1 || nim.ndim > 7)
+        refuse("its dimension count " + std::to_string(nim.ndim) + " is not 1 to 7");
+    std::int64_t voxels = 1;
+    for (int axis = 1; axis <= 3; ++axis) {
+        const std::int64_t size = axis <= nim.ndim ? nim.dim[axis] : 1;
+        if (size < 1 || size > kMaxImageVoxels) {
+            refuse("axis " + std::to_string(axis) + " has " + std::to_string(size) + " voxels");
+        }
+        voxels *= size;
+        if (voxels > kMaxImageVoxels) refuse("it has more than 2^28 voxels");
+    }
+    if (static_cast<std::int64_t>(nim.nvox) > kMaxImageVoxels) {
+        refuse("it has more than 2^28 voxels in all its volumes");
+    }
+    if (!knownDatatype(nim.datatype)) {
+        refuse("its datatype " + std::to_string(nim.datatype) + " is no integer or real type");
+    }
+    const double sizes[3] = {nim.dx, nim.dy, nim.dz};
+    for (double size : sizes) {
+        if (!std::isfinite(size) || std::fabs(size) > 1000.0) {
+            refuse("its voxel sizes are not sane millimetres");
+        }
+    }
+    const std::int64_t headerSize = nim.nifti_type == NIFTI_FTYPE_NIFTI1_1   ? 348
+                                    : nim.nifti_type == NIFTI_FTYPE_NIFTI2_1 ? 540
+                                                                             : 0;
+    if (nim.iname_offset < headerSize) {
+        refuse("its voxel offset " + std::to_string(nim.iname_offset) + " lies inside the header");
+    }
+    const std::int64_t bytes = voxels * nim.nbyper;
+    if (isSingleUncompressedFile(path)) {
+        struct stat status {};
+        if (::stat(path.c_str(), &status) != 0 ||
+            static_cast<std::int64_t>(status.st_size) < nim.iname_offset + bytes) {
+            refuse("the file is shorter than its header says (" +
+                   std::to_string(nim.iname_offset + bytes) + " bytes)");
+        }
+    }
+    const ImageGrid grid = gridOf(nim);
+    double unused[3][4];
+    if (!invertAffine(grid.affine, unused)) refuse("its transform is not finite and invertible");
+    return image;
+}
+
+ImageGrid gridOf(const nifti_image& nim) {
+    ImageGrid grid;
+    for (int axis = 0; axis < 3; ++axis) grid.dims[axis] = axis < nim.ndim ? nim.dim[axis + 1] : 1;
+    const nifti_dmat44* transform = nim.sform_code > 0   ? &nim.sto_xyz
+                                    : nim.qform_code > 0 ? &nim.qto_xyz
+                                                         : nullptr;
+    if (transform) {
+        for (int r = 0; r < 3; ++r) {
+            for (int c = 0; c < 4; ++c) grid.affine[r][c] = transform->m[r][c];
+        }
+        grid.spaceCode = nim.sform_code > 0 ? nim.sform_code : nim.qform_code;
+    } else {
+        const double sizes[3] = {nim.dx, nim.dy, nim.dz};
+        for (int axis = 0; axis < 3; ++axis)
+            grid.affine[axis][axis] = sizes[axis] > 0 ? sizes[axis] : 1.0;
+    }
+    return grid;
+}
+
+std::vector<float> readImageValues(const std::string& path, nifti_image& image) {
+    const std::int64_t voxels =
+        image.dim[1] * (image.ndim >= 2 ? image.dim[2] : 1) * (image.ndim >= 3 ? image.dim[3] : 1);
+    if (nifti_image_load(&image) != 0 || image.data == nullptr ||
+        static_cast<std::int64_t>(image.nvox) < voxels) {
+        throw Error("cannot read the voxels of " + path);
+    }
+    std::vector<float> values(static_cast<std::size_t>(voxels));
+    const void* data = image.data;
+    for (std::int64_t i = 0; i < voxels; ++i) {
+        double v = 0;
+        switch (image.datatype) {
+            case NIFTI_TYPE_UINT8:
+                v = static_cast<const std::uint8_t*>(data)[i];
+                break;
+            case NIFTI_TYPE_INT8:
+                v = static_cast<const std::int8_t*>(data)[i];
+                break;
+            case NIFTI_TYPE_INT16:
+                v = static_cast<const std::int16_t*>(data)[i];
+                break;
+            case NIFTI_TYPE_UINT16:
+                v = static_cast<const std::uint16_t*>(data)[i];
+                break;
+            case NIFTI_TYPE_INT32:
+                v = static_cast<const std::int32_t*>(data)[i];
+                break;
+            case NIFTI_TYPE_UINT32:
+                v = static_cast<const std::uint32_t*>(data)[i];
+                break;
+            case NIFTI_TYPE_FLOAT32:
+                v = static_cast<const float*>(data)[i];
+                break;
+            case NIFTI_TYPE_FLOAT64:
+                v = static_cast<const double*>(data)[i];
+                break;
+            default:
+                break;
+        }
+        values[static_cast<std::size_t>(i)] = std::isfinite(v) ? static_cast<float>(v) : 0.0f;
+    }
+    nifti_image_unload(&image);
+    return values;
+}
+
+}  // namespace voikit

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <nifti2_io.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace voikit {
+
+struct NiftiFree {
+    void operator()(nifti_image* image) const { nifti_image_free(image); }
+};
+using NiftiImage = std::unique_ptr<nifti_image, NiftiFree>;
+
+// The most voxels an image from elsewhere may have (1 GiB of 32-bit values).
+constexpr std::int64_t kMaxImageVoxels = std::int64_t{1} << 28;
+
+// An image's grid: sizes and the transform from voxel indices (i, j, k) to millimetres,
+// with the NIfTI code of the space those millimetres are in.
+struct ImageGrid {
+    std::int64_t dims[3] = {1, 1, 1};
+    double affine[3][4] = {};  // x = affine[0] . (i, j, k, 1), likewise y and z
+    int spaceCode = 0;         // sform code, else qform code; 0 when neither is set
+};
+
+// Reads a NIfTI image's header and checks it before any voxel is read: a 3-D (or 4-D with
+// one volume) image of a known datatype, sane sizes and voxel sizes, a voxel offset and, for
+// an uncompressed file, a file size that hold its data, and a finite, invertible transform.
+// Throws Error naming the file and what is wrong.
+NiftiImage readImageHeader(const std::string& path);
+
+// The grid of a checked header: its sform, else its qform, else its voxel sizes alone.
+ImageGrid gridOf(const nifti_image& image);
+
+// Reads a checked image's voxels, as numbers in file order (i fastest); the first volume only.
+// Throws Error when they cannot be read whole.
+std::vector<float> readImageValues(const std::string& path, nifti_image& image);
+
+// The inverse of a grid's transform; false when it has none.
+bool invertAffine(const double affine[3][4], double inverse[3][4]);
+
+}  // namespace voikit

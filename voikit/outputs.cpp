@@ -1,8 +1,10 @@
 #include "voikit/outputs.h"
 
 #include <numeric>
+#include <optional>
 
 #include "voi/voi_reader.h"
+#include "voikit/anatomy.h"
 #include "voikit/error.h"
 #include "voikit/label_volume.h"
 #include "voikit/projection_picture.h"
@@ -62,11 +64,27 @@ void makeOutputs(const std::string& voiPath, const OutputRequest& request, const
         writeProjectionPicture(contents, statistics, request.png);
         log.tell("wrote " + request.png);
     }
+    std::optional<Anatomy> anatomy;
+    if (request.anatomy && (!request.report.empty() || !request.reportJson.empty())) {
+        AnatomySettings settings;
+        settings.atlases = request.atlases;
+        settings.brain = request.brain;
+        settings.transform = request.transform;
+        anatomy = describeAnatomy(contents, statistics, settings);
+        for (const std::string& note : anatomy->notes) log.warn(note);
+        for (std::size_t i = 0; i < anatomy->vois.size(); ++i) {
+            if (!anatomy->vois[i].warning.empty()) {
+                log.warn("VOI " + std::to_string(i + 1) + " " + contents.vois[i].info.name + ": " +
+                         anatomy->vois[i].warning);
+            }
+        }
+    }
+    const Anatomy* where = anatomy ? &*anatomy : nullptr;
     if (!request.report.empty()) {
-        writeTextOutput(request.report, reportText(voiPath, contents, statistics));
+        writeTextOutput(request.report, reportText(voiPath, contents, statistics, where));
     }
     if (!request.reportJson.empty()) {
-        writeTextOutput(request.reportJson, reportJson(voiPath, contents, statistics));
+        writeTextOutput(request.reportJson, reportJson(voiPath, contents, statistics, where));
     }
     if (!request.report.empty() && request.report != "-") log.tell("wrote " + request.report);
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "voikit/atlas.h"
 #include "voikit/coordinate_space.h"
 #include "voikit/log.h"
 
@@ -11,22 +12,36 @@ namespace voikit {
 
 // What to make of a .voi file.
 struct OutputRequest {
-    std::string nifti;  // label volume, .nii or .nii.gz; its label table beside it
-    std::string grid;   // NIfTI image whose grid the labels use; empty: 1 mm around the VOIs
-    std::optional<Space> gridSpace;       // the grid's space where its header does not say
-    MniToTal transform = MniToTal::kSpm;  // between TAL and MNI, both ways
-    std::string png;                      // projections
-    std::string report;                   // plain text; "-" for standard output
-    std::string reportJson;               // JSON; "-" for standard output
+    // A label volume (.nii or .nii.gz) with its label tables beside it, on a 1 mm TAL grid
+    // around the VOIs or on the grid of another image.
+    std::string nifti;
+    std::string grid;
+    std::optional<Space> gridSpace;  // the grid's space where its header does not say
 
-    bool any() const {
-        return !nifti.empty() || !png.empty() || !report.empty() || !reportJson.empty();
-    }
+    // The picture: PNG, SVG and PDF, in the neurological convention unless radiological.
+    std::string png;
+    std::string svg;
+    std::string pdf;
+    bool radiological = false;
+
+    // Reports: plain text and JSON ("-" for standard output), with where each VOI lies in
+    // the atlases (NAME or IMAGE[:LABELS]) unless anatomy is off.
+    std::string report;
+    std::string reportJson;
+    std::vector<std::string> atlases = defaultAtlases();
+    bool anatomy = true;
+
+    // The brain-extracted template shown in the picture and checked against; empty: ch2bet.
+    std::string brain;
+    MniToTal transform = MniToTal::kSpm;  // between TAL and MNI, both ways
+
+    bool picture() const { return !png.empty() || !svg.empty() || !pdf.empty(); }
+    bool any() const { return !nifti.empty() || picture() || !report.empty() || !reportJson.empty(); }
 };
 
 // Reads the .voi file and writes what the request asks for, telling `log` what was written
-// and warning of what was noticed (voxels outside the grid, overlaps). Throws Error at the
-// first failure; no output is left half written.
+// and warning of what was noticed (voxels outside the grid, overlaps, VOIs outside the
+// brain). Throws Error at the first failure; no output is left half written.
 void makeOutputs(const std::string& voiPath, const OutputRequest& request, const Log& log);
 
 }  // namespace voikit

@@ -40,6 +40,8 @@ struct VoiArguments {
     bool quiet = false;
     std::string gridSpace;
     std::string transform = "spm";
+    std::vector<std::string> atlases;
+    bool noAtlas = false;
 };
 
 CLI::App* addVoiCommand(CLI::App& app, const char* name, const char* description, VoiArguments& a) {
@@ -93,6 +95,25 @@ int run(int argc, char** argv) {
         a);
     report->add_option("OUT", a.output, "where to write it; '-' (default) for standard output");
     report->add_flag("--json", a.json, "JSON for scripts instead of text");
+    report
+        ->add_option("--atlas", a.atlases,
+                     "look the VOIs up in this atlas (repeatable): aal, brodmann, jhu, aicha, or "
+                     "any MNI label image with its label text, IMAGE[:LABELS.txt]; default: "
+                     "the four named")
+        ->type_name("NAME|IMAGE[:LABELS]");
+    report->add_flag("--no-atlas", a.noAtlas, "leave out where the VOIs lie");
+    for (CLI::App* command : {report, png}) {
+        command
+            ->add_option("--mni-to-tal", a.transform,
+                         "the transform between TAL and the MNI atlases and template: "
+                         "Lancaster's spm (default), fsl or other, or brett")
+            ->check(CLI::IsMember({"spm", "fsl", "other", "brett"}));
+        command->add_option("--brain", a.request.brain,
+                            "the brain-extracted MNI template to check against and draw "
+                            "(default: ch2bet of mricron-data)")
+            ->type_name("IMAGE")
+            ->check(CLI::ExistingFile);
+    }
 
     const std::string first = argc > 1 ? argv[1] : "-";
     if (first[0] != '-' &&
@@ -116,6 +137,8 @@ int run(int argc, char** argv) {
     }
     if (!a.gridSpace.empty()) a.request.gridSpace = voikit::spaceNamed(a.gridSpace);
     a.request.transform = *voikit::transformNamed(a.transform);
+    if (!a.atlases.empty()) a.request.atlases = a.atlases;
+    a.request.anatomy = !a.noAtlas;
     voikit::Log log;
     if (!a.quiet) log.note = [](const std::string& text) { say(stderr, text); };
     log.warning = [](const std::string& text) { say(stderr, text); };

@@ -190,6 +190,19 @@ CommandLine::CommandLine()
     app_.add_option("--report-json", outputs.reportJson, "the same as JSON")
         ->type_name("PATH")
         ->group(after);
+    app_.add_option("--atlas", atlases_,
+                    "look the VOIs up in this atlas for the reports (repeatable): aal, "
+                    "brodmann, jhu, aicha, or an MNI label image IMAGE[:LABELS.txt]; default: "
+                    "the four named")
+        ->type_name("NAME|IMAGE[:LABELS]")
+        ->group(after);
+    app_.add_flag("--no-atlas", noAtlas_, "leave out of the reports where the VOIs lie")
+        ->group(after);
+    app_.add_option("--brain", outputs.brain,
+                    "the brain-extracted MNI template to check against and draw (default: "
+                    "ch2bet of mricron-data)")
+        ->type_name("IMAGE")
+        ->group(after);
     // Outputs of an existing file are the toolbox's work now.
     app_.add_option("--voi", removedVoi_)->group("");
 
@@ -214,6 +227,8 @@ bool CommandLine::parse(int argc, char** argv) {
             removedVoi_ + " ...'");
     }
     if (!gridSpace_.empty()) outputs.gridSpace = voikit::spaceNamed(gridSpace_);
+    if (!atlases_.empty()) outputs.atlases = atlases_;
+    outputs.anatomy = !noAtlas_;
     if (const auto transform = voikit::transformNamed(job.transform))
         outputs.transform = *transform;
     if (!outputs.grid.empty() && outputs.nifti.empty()) {

@@ -29,4 +29,6 @@ class CommandLine {
     std::vector<std::string> setValues_, headerValues_;
     std::string removedVoi_;
     std::string gridSpace_;
+    std::vector<std::string> atlases_;
+    bool noAtlas_ = false;
 };

@@ -1,0 +1,107 @@
+#include "voikit/atlas.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include "voikit/error.h"
+
+namespace voikit {
+namespace {
+
+struct KnownAtlas {
+    const char* name;
+    const char* image;
+    const char* labels;  // null: Brodmann areas, named by number
+};
+
+const KnownAtlas kKnownAtlases[] = {
+    {"aal", "aal.nii.gz", "aal.nii.txt"},
+    {"brodmann", "brodmann.nii.gz", nullptr},
+    {"jhu", "JHU-WhiteMatter-labels-1mm.nii.gz", "JHU-WhiteMatter-labels-1mm.nii.txt"},
+    {"aicha", "AICHAmc.nii.gz", "AICHAmc.nii.txt"},
+};
+
+std::string templatePath(const char* file) { return std::string(kTemplateFolder) + "/" + file; }
+
+// "1 Precentral_L 2001" or "0<tab>Unclassified": a number, then the name.
+std::map<std::int32_t, std::string> readLabelNames(const std::string& path) {
+    std::ifstream in(path);
+    if (!in) throw Error("cannot read the label names " + path);
+    std::map<std::int32_t, std::string> names;
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        fields.imbue(std::locale::classic());
+        std::int32_t number = 0;
+        std::string name;
+        if (fields >> number >> name) names.emplace(number, name);
+    }
+    if (names.empty()) throw Error(path + " names no labels (\"number name\" lines)");
+    return names;
+}
+
+}  // namespace
+
+std::vector<std::string> defaultAtlases() { return {"aal", "brodmann", "jhu", "aicha"}; }
+
+std::string defaultBrain() { return templatePath("ch2bet.nii.gz"); }
+
+Atlas::Atlas(const std::string& spec) {
+    std::string image, labels;
+    for (const KnownAtlas& known : kKnownAtlases) {
+        if (spec == known.name) {
+            image = templatePath(known.image);
+            if (known.labels) labels = templatePath(known.labels);
+            brodmann_ = known.labels == nullptr;
+        }
+    }
+    if (image.empty()) {
+        const std::size_t colon = spec.rfind(':');
+        image = spec.substr(0, colon);
+        if (colon != std::string::npos) labels = spec.substr(colon + 1);
+    }
+    name_ = spec == "aal"        ? "AAL"
+            : spec == "brodmann" ? "Brodmann"
+            : spec == "jhu"      ? "JHU white matter"
+            : spec == "aicha"    ? "AICHA"
+                                 : image.substr(image.rfind('/') + 1);
+    NiftiImage header = readImageHeader(image);
+    grid_ = gridOf(*header);
+    invertAffine(grid_.affine, inverse_);
+    const std::vector<float> values = readImageValues(image, *header);
+    // Labels are small whole numbers; anything else is no label image.
+    constexpr float kMostLabels = 1 << 20;
+    labels_.reserve(values.size());
+    for (float value : values) {
+        if (!(value >= 0 && value <= kMostLabels)) {
+            throw Error(image + " is no label image: it holds the value " + std::to_string(value));
+        }
+        labels_.push_back(static_cast<std::int32_t>(std::lround(value)));
+        maxLabel_ = std::max(maxLabel_, labels_.back());
+    }
+    if (!labels.empty()) names_ = readLabelNames(labels);
+}
+
+std::int32_t Atlas::labelAt(const Point& tal, MniToTal transform) const {
+    const Point mni = talToMni(tal, transform);
+    std::int64_t ijk[3];
+    for (int r = 0; r < 3; ++r) {
+        const double index = inverse_[r][0] * mni[0] + inverse_[r][1] * mni[1] +
+                             inverse_[r][2] * mni[2] + inverse_[r][3];
+        const double nearest = std::floor(index + 0.5);
+        if (!(nearest >= 0 && nearest < static_cast<double>(grid_.dims[r]))) return 0;
+        ijk[r] = static_cast<std::int64_t>(nearest);
+    }
+    return labels_[static_cast<std::size_t>((ijk[2] * grid_.dims[1] + ijk[1]) * grid_.dims[0] +
+                                            ijk[0])];
+}
+
+std::string Atlas::regionName(std::int32_t label) const {
+    if (brodmann_) return "BA " + std::to_string(label);
+    const auto found = names_.find(label);
+    return found != names_.end() ? found->second : "label " + std::to_string(label);
+}
+
+}  // namespace voikit

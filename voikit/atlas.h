@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "voi/voi_reader.h"
+#include "voikit/coordinate_space.h"
+#include "voikit/nifti_file.h"
+
+namespace voikit {
+
+// Where the field's templates and atlases are installed (Debian's mricron-data).
+constexpr const char kTemplateFolder[] = "/usr/share/mricron/templates";
+
+// A label image in MNI space and the names of its labels.
+class Atlas {
+  public:
+    // NAME (aal, brodmann, jhu, aicha) or IMAGE[:LABELS.txt], a label image with a text file
+    // of "number name" lines. The bundled atlases are MNI whatever their header codes say,
+    // and so is any image given here. Throws Error when it cannot be read.
+    explicit Atlas(const std::string& spec);
+
+    const std::string& name() const { return name_; }
+
+    // The label at a TAL position: the atlas voxel nearest to it once in MNI; 0 outside.
+    std::int32_t labelAt(const Point& tal, MniToTal transform) const;
+
+    // The largest label; labels run from 0 (no region) to it.
+    std::int32_t maxLabel() const { return maxLabel_; }
+
+    // "Amygdala_L", "BA 34", or "label 7" for a number the label text does not name.
+    std::string regionName(std::int32_t label) const;
+
+  private:
+    std::string name_;
+    ImageGrid grid_;
+    double inverse_[3][4] = {};
+    std::vector<std::int32_t> labels_;
+    std::map<std::int32_t, std::string> names_;
+    bool brodmann_ = false;
+    std::int32_t maxLabel_ = 0;
+};
+
+// The atlases asked for by default: AAL, Brodmann, JHU white matter and AICHA.
+std::vector<std::string> defaultAtlases();
+
+// The brain-extracted template whose non-zero voxels are the brain (ch2bet).
+std::string defaultBrain();
+
+}  // namespace voikit

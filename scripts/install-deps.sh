@@ -2,8 +2,8 @@
 # Installs the Debian packages the build, the tests and the benchmarks need, if missing.
 set -euo pipefail
 # Extra package names on the command line are installed too.
-packages=(cmake g++ make libgtest-dev libbenchmark-dev libnifti2-dev libpng-dev zlib1g-dev
-          libfreetype-dev fonts-dejavu-core libcli11-dev nlohmann-json3-dev "$@")
+packages=(cmake g++ make pkg-config libgtest-dev libbenchmark-dev libnifti2-dev libcairo2-dev zlib1g-dev
+          fonts-dejavu-core libcli11-dev nlohmann-json3-dev mricron-data "$@")
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||

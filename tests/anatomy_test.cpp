@@ -51,8 +51,8 @@ TEST(Atlas, KnownVoxelsOfTheAtlasFileAreFoundAtTheirTalPositions) {
             };
             const float label = at(i, j, k);
             if (label == 0 || at(i - 1, j, k) != label || at(i + 1, j, k) != label ||
-                at(i, j - 1, k) != label || at(i, j + 1, k) != label ||
-                at(i, j, k - 1) != label || at(i, j, k + 1) != label) {
+                at(i, j - 1, k) != label || at(i, j + 1, k) != label || at(i, j, k - 1) != label ||
+                at(i, j, k + 1) != label) {
                 continue;
             }
             Point mni{};

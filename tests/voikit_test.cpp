@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 #include <nifti2_io.h>
-#include <png.h>
 
 #include <cmath>
 #include <cstring>
@@ -19,7 +18,6 @@
 #include "voikit/error.h"
 #include "voikit/label_volume.h"
 #include "voikit/outputs.h"
-#include "voikit/projection_picture.h"
 #include "voikit/voi_report.h"
 #include "voikit/voi_statistics.h"
 
@@ -263,68 +261,6 @@ TEST(VoiStatistics, OverlapsAreCountedExactlyForEveryPair) {
     EXPECT_EQ(json["overlaps"][0]["second"], 2);
     EXPECT_EQ(json["overlaps"][0]["shared"], std::get<2>(expected[0]));
     EXPECT_EQ(json["vois"][3]["high"][2], 42);
-}
-
-// Pixels of the decoded picture whose colour is a pure shade of red, or of blue.
-struct ColourCounts {
-    int width = 0, height = 0;
-    long red = 0, blue = 0;
-    std::uint8_t corner[3] = {};
-    std::vector<std::uint8_t> pixels;
-
-    bool redAt(PicturePoint p) const { return hueAt(p, 0); }
-    bool blueAt(PicturePoint p) const { return hueAt(p, 2); }
-    bool hueAt(PicturePoint p, int channel) const {
-        const std::uint8_t* rgb = &pixels[3 * (static_cast<std::size_t>(p.row) * width + p.column)];
-        return rgb[channel] > 100 && rgb[(channel + 1) % 3] == 0 && rgb[(channel + 2) % 3] == 0;
-    }
-};
-
-ColourCounts decode(const std::string& path) {
-    ColourCounts counts;
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return counts;
-    image.format = PNG_FORMAT_RGB;
-    std::vector<std::uint8_t> pixels(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) return counts;
-    counts.width = static_cast<int>(image.width);
-    counts.height = static_cast<int>(image.height);
-    std::copy(pixels.begin(), pixels.begin() + 3, counts.corner);
-    for (std::size_t i = 0; i < pixels.size(); i += 3) {
-        counts.red += pixels[i] > 100 && pixels[i + 1] == 0 && pixels[i + 2] == 0;
-        counts.blue += pixels[i + 2] > 100 && pixels[i] == 0 && pixels[i + 1] == 0;
-    }
-    counts.pixels = std::move(pixels);
-    return counts;
-}
-
-TEST_F(VoiExportsTest, PictureDecodesWithTheVoiColours) {
-    const VoiStatistics statistics = computeStatistics(contents);
-    writeProjectionPicture(contents, statistics, folder.file("p.png"));
-    const ColourCounts counts = decode(folder.file("p.png"));
-    EXPECT_GT(counts.width, 800);
-    EXPECT_GT(counts.height, 300);
-    EXPECT_EQ(counts.corner[0], 18);  // the dark background
-    // Three projections of a sphere of radius 6 cover well over 3 x 100 pixels each.
-    EXPECT_GT(counts.red, 300);
-    EXPECT_GT(counts.blue, 300);
-    // Each sphere's centre shows its colour in all three views, and not the other's.
-    const int left[3] = {-20, 10, 4}, right[3] = {22, -30, 30};
-    for (const auto& point : picturePoints(statistics, left)) {
-        EXPECT_TRUE(counts.redAt(point)) << point.column << "," << point.row;
-        EXPECT_FALSE(counts.blueAt(point));
-    }
-    for (const auto& point : picturePoints(statistics, right)) {
-        EXPECT_TRUE(counts.blueAt(point)) << point.column << "," << point.row;
-    }
-
-    VoiFileContents none;
-    const VoiStatistics empty = computeStatistics(none);
-    writeProjectionPicture(none, empty, folder.file("e.png"));
-    const ColourCounts blank = decode(folder.file("e.png"));
-    EXPECT_EQ(blank.red, 0);
-    EXPECT_EQ(blank.blue, 0);
 }
 
 // The message of the Error that making the outputs throws; "" when none is thrown.

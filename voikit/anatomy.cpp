@@ -43,16 +43,16 @@ std::string percent(double share) {
 
 }  // namespace
 
-Anatomy describeAnatomy(const glomera::VoiFileContents& contents,
-                        const VoiStatistics& statistics, const AnatomySettings& settings) {
+Anatomy describeAnatomy(const glomera::VoiFileContents& contents, const VoiStatistics& statistics,
+                        const AnatomySettings& settings) {
     Anatomy anatomy;
     std::vector<std::unique_ptr<Atlas>> atlases;
     for (const std::string& spec : settings.atlases) {
-        if (auto atlas = openAtlas(spec, isDefault(spec), anatomy)) atlases.push_back(std::move(atlas));
+        if (auto atlas = openAtlas(spec, isDefault(spec), anatomy))
+            atlases.push_back(std::move(atlas));
     }
-    const std::unique_ptr<Atlas> brain =
-        openAtlas(settings.brain.empty() ? defaultBrain() : settings.brain, settings.brain.empty(),
-                  anatomy);
+    const std::unique_ptr<Atlas> brain = openAtlas(
+        settings.brain.empty() ? defaultBrain() : settings.brain, settings.brain.empty(), anatomy);
     for (std::size_t index = 0; index < contents.vois.size(); ++index) {
         const auto& v = contents.vois[index].voxels;
         const VoiStatistics::Voi& figures = statistics.vois[index];
@@ -64,7 +64,8 @@ Anatomy describeAnatomy(const glomera::VoiFileContents& contents,
             regions.atlas = atlas->name();
             std::vector<std::int64_t> voxels(static_cast<std::size_t>(atlas->maxLabel()) + 1, 0);
             for (std::size_t n = 0; n < v.size(); n += 3) {
-                ++voxels[static_cast<std::size_t>(atlas->labelAt(voxelPoint(v, n), settings.transform))];
+                ++voxels[static_cast<std::size_t>(
+                    atlas->labelAt(voxelPoint(v, n), settings.transform))];
             }
             if (figures.voxels > 0) {
                 const std::int32_t atCentre = atlas->labelAt(centre, settings.transform);
@@ -74,12 +75,12 @@ Anatomy describeAnatomy(const glomera::VoiFileContents& contents,
                 if (voxels[label] == 0) continue;
                 const auto number = static_cast<std::int32_t>(label);
                 regions.regions.push_back({label != 0 ? atlas->regionName(number) : "",
-                                           voxels[label], static_cast<double>(voxels[label]) / count});
+                                           voxels[label],
+                                           static_cast<double>(voxels[label]) / count});
             }
-            std::stable_sort(regions.regions.begin(), regions.regions.end(),
-                             [](const RegionShare& a, const RegionShare& b) {
-                                 return a.voxels > b.voxels;
-                             });
+            std::stable_sort(
+                regions.regions.begin(), regions.regions.end(),
+                [](const RegionShare& a, const RegionShare& b) { return a.voxels > b.voxels; });
             voi.atlases.push_back(std::move(regions));
         }
         if (brain && figures.voxels > 0) {
@@ -94,7 +95,8 @@ Anatomy describeAnatomy(const glomera::VoiFileContents& contents,
                 voi.warning = "its centre lies outside the brain (" + percent(voi.shareInBrain) +
                               " of its voxels inside)";
             } else if (voi.shareInBrain < 0.5) {
-                voi.warning = "only " + percent(voi.shareInBrain) + " of its voxels lie inside the brain";
+                voi.warning =
+                    "only " + percent(voi.shareInBrain) + " of its voxels lie inside the brain";
             }
         }
         anatomy.vois.push_back(std::move(voi));

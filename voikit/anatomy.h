@@ -48,7 +48,7 @@ struct Anatomy {
 // when its centre lies outside the brain or less than half of its voxels lie inside. The
 // default atlases and brain are skipped with a note when they are not installed; one named
 // by the user that cannot be read throws Error.
-Anatomy describeAnatomy(const glomera::VoiFileContents& contents,
-                        const VoiStatistics& statistics, const AnatomySettings& settings);
+Anatomy describeAnatomy(const glomera::VoiFileContents& contents, const VoiStatistics& statistics,
+                        const AnatomySettings& settings);
 
 }  // namespace voikit

@@ -1,5 +1,6 @@
 #include "voikit/outputs.h"
 
+#include <fstream>
 #include <numeric>
 #include <optional>
 
@@ -60,9 +61,21 @@ void makeOutputs(const std::string& voiPath, const OutputRequest& request, const
     }
     const VoiStatistics statistics = computeStatistics(contents);
     if (!request.nifti.empty()) makeNifti(voiPath, contents, statistics, request, log);
-    if (!request.png.empty()) {
-        writeProjectionPicture(contents, statistics, request.png);
-        log.tell("wrote " + request.png);
+    if (request.picture()) {
+        PictureSettings picture;
+        picture.radiological = request.radiological;
+        picture.transform = request.transform;
+        picture.brain = request.brain.empty() ? defaultBrain() : request.brain;
+        if (request.brain.empty() && !std::ifstream(picture.brain)) {
+            log.warn("no brain in the picture: " + picture.brain +
+                     " is missing (install mricron-data)");
+            picture.brain.clear();
+        }
+        for (const std::string* path : {&request.png, &request.svg, &request.pdf}) {
+            if (path->empty()) continue;
+            writeProjectionPicture(contents, statistics, picture, *path);
+            log.tell("wrote " + *path);
+        }
     }
     std::optional<Anatomy> anatomy;
     if (request.anatomy && (!request.report.empty() || !request.reportJson.empty())) {

@@ -36,7 +36,9 @@ struct OutputRequest {
     MniToTal transform = MniToTal::kSpm;  // between TAL and MNI, both ways
 
     bool picture() const { return !png.empty() || !svg.empty() || !pdf.empty(); }
-    bool any() const { return !nifti.empty() || picture() || !report.empty() || !reportJson.empty(); }
+    bool any() const {
+        return !nifti.empty() || picture() || !report.empty() || !reportJson.empty();
+    }
 };
 
 // Reads the .voi file and writes what the request asks for, telling `log` what was written

@@ -1,191 +1,106 @@
 #include "voikit/projection_picture.h"
 
-#include <algorithm>
-#include <cmath>
-#include <limits>
-#include <vector>
+#include <cairo-pdf.h>
+#include <cairo-svg.h>
+#include <cairo.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <optional>
+
+#include "common/atomic_file.h"
+#include "common/ends_with.h"
 #include "coordlist/coordinate_box.h"
-#include "voikit/canvas.h"
 #include "voikit/error.h"
+#include "voikit/nifti_file.h"
 
 namespace voikit {
 namespace {
 
-constexpr int kScale = 2;     // pixels per millimetre
-constexpr int kMarginMm = 8;  // around the box and the VOIs
-constexpr int kPanelGap = 56;
-constexpr int kLeft = 56;    // room for the vertical axis' labels
-constexpr int kTop = 40;     // room for the titles
-constexpr int kBottom = 44;  // room for the horizontal axis' labels
-constexpr int kLegendWidth = 230;
-constexpr int kTick = 20;            // millimetres between axis labels
-constexpr int kMaxPictureMm = 2000;  // VOIs further out are clipped from the picture
+constexpr double kScale = 2.5;      // pixels per millimetre
+constexpr int kMarginMm = 8;        // around the box and the VOIs
+constexpr int kMaxPictureMm = 400;  // VOIs further out are clipped from the picture
+constexpr double kLeft = 64;        // room for the vertical axis' labels
+constexpr double kTop = 74;         // room for the caption and the titles
+constexpr double kPanelGap = 70;
+constexpr double kBelowPanels = 56;  // the horizontal axis' labels
+constexpr double kLegendRowHeight = 17;
+constexpr double kLegendColumnWidth = 232;
+constexpr int kLegendMinRows = 20;
+constexpr int kLegendMaxRows = 40;
+constexpr int kTick = 20;  // millimetres between axis labels
+constexpr const char* kFont = "DejaVu Sans";
 
-const Colour kBackground{18, 20, 26};
-const Colour kBoxColour{110, 116, 130};
-const Colour kAxisColour{170, 176, 188};
-const Colour kTextColour{225, 228, 235};
-const Colour kEdgeColour{150, 156, 170};
+struct Rgb {
+    double r, g, b;
+};
+constexpr Rgb kBackground{0.07, 0.08, 0.10};
+constexpr Rgb kBoxColour{0.42, 0.45, 0.52};
+constexpr Rgb kAxisColour{0.65, 0.68, 0.74};
+constexpr Rgb kTextColour{0.88, 0.89, 0.92};
 
-// The accepted coordinate box, mm.
 using Box = glomera::CoordinateBox;
 constexpr int kBoxLow[3] = {static_cast<int>(Box::kXLow), static_cast<int>(Box::kYLow),
                             static_cast<int>(Box::kZLow)};
 constexpr int kBoxHigh[3] = {static_cast<int>(Box::kXHigh), static_cast<int>(Box::kYHigh),
                              static_cast<int>(Box::kZHigh)};
 
-// One projection: which axis runs across, which up, which is depth, and their directions.
+// One view: which TAL axis runs across, which up, which is depth, and from where it is seen.
 struct View {
     const char* title;
-    int across;       // axis shown left to right
-    bool acrossFlip;  // true: the axis grows to the left
-    int up;           // axis shown bottom to top
-    int depth;        // axis along the line of sight
-    bool nearIsHigh;  // true: larger depth values are nearer the viewer
+    int across;
+    bool acrossFlip;  // the axis grows to the left
+    int up;
+    int depth;
+    bool nearIsHigh;  // larger depth values are nearer the viewer
+    bool leftRight;   // carries L and R letters
     const char* acrossName;
     const char* upName;
 };
 
-const View kViews[3] = {
-    {"from the left", 1, true, 2, 0, false, "y (mm), anterior to the left", "z (mm)"},
-    {"from the front", 0, true, 2, 1, true, "x (mm), right to the left", "z (mm)"},
-    {"from above", 0, false, 1, 2, true, "x (mm), right to the right", "y (mm)"},
-};
+// Neurological: the subject's left on the left of the coronal and axial views, as seen from
+// behind and from above; radiological mirrors both.
+std::vector<View> views(bool radiological) {
+    return {
+        {"sagittal, seen from the left", 1, true, 2, 0, false, false,
+         "y (mm), anterior on the left", "z (mm)"},
+        {radiological ? "coronal, seen from the front" : "coronal, seen from behind", 0,
+         radiological, 2, 1, radiological, true, "x (mm)", "z (mm)"},
+        {radiological ? "axial, seen from below" : "axial, seen from above", 0, radiological, 1, 2,
+         !radiological, true, "x (mm)", "y (mm)"},
+    };
+}
 
 struct Panel {
     View view;
     int low[3], high[3];  // mm shown
-    int x, y;             // top-left pixel of the drawing area
-    int width() const { return (high[view.across] - low[view.across] + 1) * kScale; }
-    int height() const { return (high[view.up] - low[view.up] + 1) * kScale; }
-    int column(int mm) const {
-        return x + (view.acrossFlip ? high[view.across] - mm : mm - low[view.across]) * kScale;
+    double x, y;          // top-left of the drawing area
+    int cells(int axis) const { return high[axis] - low[axis] + 1; }
+    double width() const { return cells(view.across) * kScale; }
+    double height() const { return cells(view.up) * kScale; }
+    // The raster cell of a millimetre position, and the pixel at a position's centre.
+    int cellColumn(int mm) const {
+        return view.acrossFlip ? high[view.across] - mm : mm - low[view.across];
     }
-    int row(int mm) const { return y + (high[view.up] - mm) * kScale; }
+    int cellRow(int mm) const { return high[view.up] - mm; }
+    double column(double mm) const {
+        return x +
+               ((view.acrossFlip ? high[view.across] - mm : mm - low[view.across]) + 0.5) * kScale;
+    }
+    double row(double mm) const { return y + (high[view.up] - mm + 0.5) * kScale; }
 };
 
-Colour shaded(const std::int32_t rgb[3], double brightness) {
-    auto channel = [brightness](std::int32_t v) {
-        const double clamped = std::min(255.0, std::max(0.0, static_cast<double>(v)));
-        return static_cast<std::uint8_t>(std::lround(clamped * brightness));
-    };
-    return {channel(rgb[0]), channel(rgb[1]), channel(rgb[2])};
-}
+struct Layout {
+    std::vector<Panel> panels;
+    double width = 0;
+    double panelsBottom = 0;
+};
 
-// Shading runs from full colour at the VOIs' nearest depth to half at their farthest.
-void drawVois(Canvas& canvas, const Panel& panel, const glomera::VoiFileContents& contents,
-              const VoiStatistics& statistics) {
-    const int w = panel.width(), h = panel.height();
-    std::vector<float> nearest(static_cast<std::size_t>(w) * h,
-                               std::numeric_limits<float>::infinity());
-    std::vector<int> owner(static_cast<std::size_t>(w) * h, -1);
-    const View& view = panel.view;
-    const double depthLow = statistics.low[view.depth], depthHigh = statistics.high[view.depth];
-    for (std::size_t index = 0; index < contents.vois.size(); ++index) {
-        const auto& voi = contents.vois[index];
-        const auto& v = voi.voxels;
-        for (std::size_t n = 0; n < v.size(); n += 3) {
-            const std::int32_t* p = &v[n];
-            bool shown = true;
-            for (int axis = 0; axis < 3; ++axis) {
-                shown = shown && p[axis] >= panel.low[axis] && p[axis] <= panel.high[axis];
-            }
-            if (!shown) continue;
-            // Distance from the viewer, 0 nearest; later VOIs win ties.
-            const float distance = static_cast<float>(view.nearIsHigh ? depthHigh - p[view.depth]
-                                                                      : p[view.depth] - depthLow);
-            const int px = panel.column(p[view.across]) - panel.x;
-            const int py = panel.row(p[view.up]) - panel.y;
-            const std::size_t cell = static_cast<std::size_t>(py) * w + px;
-            if (distance > nearest[cell]) continue;
-            const double brightness = 1.0 - 0.5 * distance / std::max(1.0, depthHigh - depthLow);
-            for (int dy = 0; dy < kScale; ++dy) {
-                for (int dx = 0; dx < kScale; ++dx) {
-                    const std::size_t at = cell + static_cast<std::size_t>(dy) * w + dx;
-                    nearest[at] = distance;
-                    owner[at] = static_cast<int>(index);
-                }
-            }
-            canvas.fill(panel.x + px, panel.y + py, kScale, kScale,
-                        shaded(voi.info.color, brightness));
-        }
-    }
-    // A light edge wherever one VOI meets another or the background keeps dark colours
-    // and crowded pictures readable.
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            const int here = owner[static_cast<std::size_t>(y) * w + x];
-            const int right = x + 1 < w ? owner[static_cast<std::size_t>(y) * w + x + 1] : -1;
-            const int below = y + 1 < h ? owner[static_cast<std::size_t>(y + 1) * w + x] : -1;
-            if (here >= 0 && (here != right || here != below)) {
-                canvas.set(panel.x + x, panel.y + y, kEdgeColour);
-            }
-        }
-    }
-}
-
-void drawFrame(Canvas& canvas, const Panel& panel) {
-    const View& view = panel.view;
-    // The accepted box.
-    const int left =
-        std::min(panel.column(kBoxLow[view.across]), panel.column(kBoxHigh[view.across]));
-    const int right =
-        std::max(panel.column(kBoxLow[view.across]), panel.column(kBoxHigh[view.across]));
-    canvas.rectangle(left, panel.row(kBoxHigh[view.up]), right - left + kScale,
-                     panel.row(kBoxLow[view.up]) - panel.row(kBoxHigh[view.up]) + kScale,
-                     kBoxColour);
-    // Axes along the bottom and the left, with labels every kTick millimetres.
-    const int bottom = panel.y + panel.height() + 4;
-    canvas.horizontalLine(panel.x, panel.x + panel.width() - 1, bottom, kAxisColour);
-    canvas.verticalLine(panel.x - 4, panel.y, panel.y + panel.height() - 1, kAxisColour);
-    for (int mm = (panel.low[view.across] / kTick) * kTick; mm <= panel.high[view.across];
-         mm += kTick) {
-        if (mm < panel.low[view.across]) continue;
-        const int cx = panel.column(mm) + kScale / 2;
-        canvas.verticalLine(cx, bottom, bottom + 4, kAxisColour);
-        const std::string label = std::to_string(mm);
-        canvas.text(cx - canvas.textWidth(label, 10) / 2, bottom + 16, label, kTextColour, 10);
-    }
-    for (int mm = (panel.low[view.up] / kTick) * kTick; mm <= panel.high[view.up]; mm += kTick) {
-        if (mm < panel.low[view.up]) continue;
-        const int cy = panel.row(mm) + kScale / 2;
-        canvas.horizontalLine(panel.x - 8, panel.x - 4, cy, kAxisColour);
-        const std::string label = std::to_string(mm);
-        canvas.text(panel.x - 10 - canvas.textWidth(label, 10), cy + 4, label, kTextColour, 10);
-    }
-    canvas.text(panel.x, bottom + 34, view.acrossName, kAxisColour, 11);
-    canvas.text(panel.x, panel.y - 22, std::string(view.title) + "   " + view.upName + " up",
-                kTextColour, 13);
-}
-
-void drawLegend(Canvas& canvas, int x, int y, int height,
-                const glomera::VoiFileContents& contents) {
-    canvas.text(
-        x, y, std::to_string(contents.vois.size()) + (contents.vois.size() == 1 ? " VOI" : " VOIs"),
-        kTextColour, 13);
-    const int rowHeight = 15;
-    const int rows = std::max(1, (height - 24) / rowHeight);
-    const std::size_t count = contents.vois.size();
-    const std::size_t shown = count <= static_cast<std::size_t>(rows) ? count : rows - 1;
-    for (std::size_t i = 0; i < shown; ++i) {
-        const auto& info = contents.vois[i].info;
-        const int top = y + 12 + static_cast<int>(i) * rowHeight;
-        canvas.fill(x, top, 11, 11, shaded(info.color, 1.0));
-        canvas.rectangle(x, top, 11, 11, kBoxColour);
-        std::string name = info.name;
-        if (name.size() > 30) name = name.substr(0, 29) + "~";
-        canvas.text(x + 17, top + 10, name, kTextColour, 11);
-    }
-    if (shown < count) {
-        canvas.text(x, y + 12 + static_cast<int>(shown) * rowHeight + 10,
-                    "... and " + std::to_string(count - shown) + " more", kAxisColour, 11);
-    }
-}
-
-// The three panels side by side, showing the box and every VOI with a margin, within
-// reason; `right` receives the first column after them.
-std::vector<Panel> layOutPanels(const VoiStatistics& statistics, int& right, int& tallest) {
+Layout layOut(const VoiStatistics& statistics, bool radiological) {
     int low[3], high[3];
     const bool any = statistics.low[0] <= statistics.high[0];
     for (int axis = 0; axis < 3; ++axis) {
@@ -198,44 +113,408 @@ std::vector<Panel> layOutPanels(const VoiStatistics& statistics, int& right, int
                 std::min(std::max(high[axis], statistics.high[axis] + kMarginMm), kMaxPictureMm);
         }
     }
-    std::vector<Panel> panels;
-    right = kLeft;
-    tallest = 0;
-    for (const View& view : kViews) {
-        Panel panel{view, {low[0], low[1], low[2]}, {high[0], high[1], high[2]}, right, kTop};
-        panels.push_back(panel);
-        right += panel.width() + kPanelGap;
+    Layout layout;
+    double x = kLeft, tallest = 0;
+    for (const View& view : views(radiological)) {
+        Panel panel{view, {low[0], low[1], low[2]}, {high[0], high[1], high[2]}, x, kTop};
+        layout.panels.push_back(panel);
+        x += panel.width() + kPanelGap;
         tallest = std::max(tallest, panel.height());
     }
-    return panels;
+    layout.width = x - kPanelGap + 24;
+    layout.panelsBottom = kTop + tallest;
+    return layout;
+}
+
+// An ARGB raster of one panel, one pixel per millimetre.
+class Raster {
+  public:
+    Raster(int width, int height)
+        : surface_(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height)) {
+        if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS) {
+            throw Error("not enough memory for the picture");
+        }
+    }
+    ~Raster() { cairo_surface_destroy(surface_); }
+    Raster(const Raster&) = delete;
+    Raster& operator=(const Raster&) = delete;
+
+    void set(int column, int row, Rgb c, double alpha) {
+        auto* pixel =
+            reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(surface_) +
+                                             row * cairo_image_surface_get_stride(surface_));
+        const auto channel = [alpha](double v) {
+            return static_cast<std::uint32_t>(std::lround(std::clamp(v, 0.0, 1.0) * alpha * 255));
+        };
+        // Cairo keeps premultiplied alpha.
+        pixel[column] = (static_cast<std::uint32_t>(std::lround(alpha * 255)) << 24) |
+                        (channel(c.r) << 16) | (channel(c.g) << 8) | channel(c.b);
+    }
+    void done() { cairo_surface_mark_dirty(surface_); }
+    cairo_surface_t* surface() const { return surface_; }
+
+  private:
+    cairo_surface_t* surface_;
+};
+
+// Paints a raster over a panel, scaled to the picture's pixels.
+void paintRaster(cairo_t* cr, const Raster& raster, const Panel& panel, cairo_filter_t filter) {
+    cairo_save(cr);
+    cairo_translate(cr, panel.x, panel.y);
+    cairo_scale(cr, kScale, kScale);
+    cairo_set_source_surface(cr, raster.surface(), 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), filter);
+    cairo_rectangle(cr, 0, 0, panel.cells(panel.view.across), panel.cells(panel.view.up));
+    cairo_fill(cr);
+    cairo_restore(cr);
+}
+
+// The template's values at TAL positions, through the MNI transform.
+class Template {
+  public:
+    Template(const std::string& path, MniToTal transform) : transform_(transform) {
+        NiftiImage header = readImageHeader(path);
+        grid_ = gridOf(*header);
+        invertAffine(grid_.affine, inverse_);
+        values_ = readImageValues(path, *header);
+    }
+    float at(const Point& tal) const {
+        const Point mni = talToMni(tal, transform_);
+        std::int64_t ijk[3];
+        for (int r = 0; r < 3; ++r) {
+            const double nearest = std::floor(inverse_[r][0] * mni[0] + inverse_[r][1] * mni[1] +
+                                              inverse_[r][2] * mni[2] + inverse_[r][3] + 0.5);
+            if (!(nearest >= 0 && nearest < static_cast<double>(grid_.dims[r]))) return 0.0f;
+            ijk[r] = static_cast<std::int64_t>(nearest);
+        }
+        return values_[static_cast<std::size_t>((ijk[2] * grid_.dims[1] + ijk[1]) * grid_.dims[0] +
+                                                ijk[0])];
+    }
+
+  private:
+    MniToTal transform_;
+    ImageGrid grid_;
+    double inverse_[3][4] = {};
+    std::vector<float> values_;
+};
+
+// A faint projection of the brain with its outline, a glass brain: the mean along the line
+// of sight shows the inner structure that a maximum would flatten.
+void drawBrain(cairo_t* cr, const Panel& panel, const Template& brain) {
+    const View& v = panel.view;
+    const int w = panel.cells(v.across), h = panel.cells(v.up);
+    std::vector<float> mip(static_cast<std::size_t>(w) * h, 0.0f);
+    float brightest = 0;
+    for (int row = 0; row < h; ++row) {
+        for (int column = 0; column < w; ++column) {
+            Point tal{};
+            tal[v.across] =
+                v.acrossFlip ? panel.high[v.across] - column : panel.low[v.across] + column;
+            tal[v.up] = panel.high[v.up] - row;
+            float sum = 0;
+            for (int d = panel.low[v.depth]; d <= panel.high[v.depth]; ++d) {
+                tal[v.depth] = d;
+                sum += brain.at(tal);
+            }
+            mip[static_cast<std::size_t>(row) * w + column] = sum;
+            brightest = std::max(brightest, sum);
+        }
+    }
+    if (brightest <= 0) return;
+    const float edge = 0.03f * brightest;
+    const auto inside = [&](int column, int row) {
+        return column >= 0 && row >= 0 && column < w && row < h &&
+               mip[static_cast<std::size_t>(row) * w + column] > edge;
+    };
+    Raster raster(w, h);
+    for (int row = 0; row < h; ++row) {
+        for (int column = 0; column < w; ++column) {
+            const double value = mip[static_cast<std::size_t>(row) * w + column] / brightest;
+            if (!inside(column, row)) {
+                raster.set(column, row, kBackground, 0.0);
+                continue;
+            }
+            const bool outline = !inside(column - 1, row) || !inside(column + 1, row) ||
+                                 !inside(column, row - 1) || !inside(column, row + 1);
+            const double grey = outline ? 0.58 : 0.13 + 0.32 * std::sqrt(value);
+            raster.set(column, row, {grey, grey, grey + 0.03}, 1.0);
+        }
+    }
+    raster.done();
+    paintRaster(cr, raster, panel, CAIRO_FILTER_BILINEAR);
+}
+
+Rgb shaded(const std::int32_t rgb[3], double brightness) {
+    const auto channel = [brightness](std::int32_t v) {
+        return std::clamp(static_cast<double>(v), 0.0, 255.0) / 255.0 * brightness;
+    };
+    return {channel(rgb[0]), channel(rgb[1]), channel(rgb[2])};
+}
+
+// Each VOI in its colour, nearer voxels brighter; a light edge where VOIs meet.
+void drawVois(cairo_t* cr, const Panel& panel, const glomera::VoiFileContents& contents,
+              const VoiStatistics& statistics) {
+    const View& v = panel.view;
+    const int w = panel.cells(v.across), h = panel.cells(v.up);
+    std::vector<float> nearest(static_cast<std::size_t>(w) * h,
+                               std::numeric_limits<float>::infinity());
+    std::vector<int> owner(static_cast<std::size_t>(w) * h, -1);
+    std::vector<Rgb> colour(static_cast<std::size_t>(w) * h, kBackground);
+    const double depthLow = statistics.low[v.depth], depthHigh = statistics.high[v.depth];
+    for (std::size_t index = 0; index < contents.vois.size(); ++index) {
+        const auto& voi = contents.vois[index];
+        for (std::size_t n = 0; n < voi.voxels.size(); n += 3) {
+            const std::int32_t* p = &voi.voxels[n];
+            bool shown = true;
+            for (int axis = 0; axis < 3; ++axis) {
+                shown = shown && p[axis] >= panel.low[axis] && p[axis] <= panel.high[axis];
+            }
+            if (!shown) continue;
+            // Distance from the viewer, 0 nearest; later VOIs win ties.
+            const auto distance =
+                static_cast<float>(v.nearIsHigh ? depthHigh - p[v.depth] : p[v.depth] - depthLow);
+            const std::size_t cell = static_cast<std::size_t>(panel.cellRow(p[v.up])) * w +
+                                     static_cast<std::size_t>(panel.cellColumn(p[v.across]));
+            if (distance > nearest[cell]) continue;
+            nearest[cell] = distance;
+            owner[cell] = static_cast<int>(index);
+            colour[cell] =
+                shaded(voi.info.color, 1.0 - 0.5 * distance / std::max(1.0, depthHigh - depthLow));
+        }
+    }
+    Raster raster(w, h);
+    for (int row = 0; row < h; ++row) {
+        for (int column = 0; column < w; ++column) {
+            const std::size_t cell = static_cast<std::size_t>(row) * w + column;
+            const int here = owner[cell];
+            if (here < 0) {
+                raster.set(column, row, kBackground, 0.0);
+                continue;
+            }
+            const int right = column + 1 < w ? owner[cell + 1] : -1;
+            const int below = row + 1 < h ? owner[cell + static_cast<std::size_t>(w)] : -1;
+            const bool edge = (right >= 0 && right != here) || (below >= 0 && below != here);
+            raster.set(column, row, edge ? Rgb{0.85, 0.86, 0.9} : colour[cell], 1.0);
+        }
+    }
+    raster.done();
+    paintRaster(cr, raster, panel, CAIRO_FILTER_NEAREST);
+}
+
+void setColour(cairo_t* cr, Rgb c) { cairo_set_source_rgb(cr, c.r, c.g, c.b); }
+
+void text(cairo_t* cr, double x, double y, const std::string& s, double size, Rgb c,
+          double anchor = 0.0, bool bold = false) {
+    cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL,
+                           bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr, size);
+    cairo_text_extents_t extents;
+    cairo_text_extents(cr, s.c_str(), &extents);
+    cairo_move_to(cr, x - anchor * extents.x_advance, y);
+    setColour(cr, c);
+    cairo_show_text(cr, s.c_str());
+}
+
+// A VOI's number at its centre: white with a dark rim, readable on any colour.
+void number(cairo_t* cr, double x, double y, const std::string& s) {
+    cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
+    cairo_set_font_size(cr, 11);
+    cairo_text_extents_t extents;
+    cairo_text_extents(cr, s.c_str(), &extents);
+    cairo_move_to(cr, x - extents.width / 2 - extents.x_bearing,
+                  y - extents.height / 2 - extents.y_bearing);
+    cairo_text_path(cr, s.c_str());
+    cairo_set_line_width(cr, 3.0);
+    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+    cairo_set_source_rgb(cr, 0.02, 0.02, 0.03);
+    cairo_stroke_preserve(cr);
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_fill(cr);
+}
+
+void drawFrame(cairo_t* cr, const Panel& panel) {
+    const View& v = panel.view;
+    cairo_set_line_width(cr, 1.0);
+    // The accepted box.
+    const double left = std::min(panel.column(kBoxLow[v.across]), panel.column(kBoxHigh[v.across]));
+    const double right =
+        std::max(panel.column(kBoxLow[v.across]), panel.column(kBoxHigh[v.across]));
+    const double top = panel.row(kBoxHigh[v.up]), bottom = panel.row(kBoxLow[v.up]);
+    setColour(cr, kBoxColour);
+    const double dashes[] = {4.0, 3.0};
+    cairo_set_dash(cr, dashes, 2, 0);
+    cairo_rectangle(cr, left - kScale / 2, top - kScale / 2, right - left + kScale,
+                    bottom - top + kScale);
+    cairo_stroke(cr);
+    cairo_set_dash(cr, nullptr, 0, 0);
+    // Axes along the bottom and the left, labelled every kTick millimetres.
+    const double axisY = panel.y + panel.height() + 5, axisX = panel.x - 5;
+    setColour(cr, kAxisColour);
+    cairo_move_to(cr, panel.x, axisY + 0.5);
+    cairo_line_to(cr, panel.x + panel.width(), axisY + 0.5);
+    cairo_move_to(cr, axisX + 0.5, panel.y);
+    cairo_line_to(cr, axisX + 0.5, panel.y + panel.height());
+    cairo_stroke(cr);
+    for (int mm = (panel.low[v.across] / kTick) * kTick; mm <= panel.high[v.across]; mm += kTick) {
+        if (mm < panel.low[v.across]) continue;
+        const double cx = panel.column(mm);
+        setColour(cr, kAxisColour);
+        cairo_move_to(cr, cx, axisY);
+        cairo_line_to(cr, cx, axisY + 4);
+        cairo_stroke(cr);
+        text(cr, cx, axisY + 16, std::to_string(mm), 10, kTextColour, 0.5);
+    }
+    for (int mm = (panel.low[v.up] / kTick) * kTick; mm <= panel.high[v.up]; mm += kTick) {
+        if (mm < panel.low[v.up]) continue;
+        const double cy = panel.row(mm);
+        setColour(cr, kAxisColour);
+        cairo_move_to(cr, axisX - 4, cy);
+        cairo_line_to(cr, axisX, cy);
+        cairo_stroke(cr);
+        text(cr, axisX - 7, cy + 4, std::to_string(mm), 10, kTextColour, 1.0);
+    }
+    text(cr, panel.x, axisY + 34, v.acrossName, 11, kAxisColour);
+    text(cr, panel.x, panel.y - 26, v.title, 13, kTextColour, 0.0, true);
+    text(cr, panel.x, panel.y - 9, std::string(v.upName) + " up", 10, kAxisColour);
+    if (v.leftRight) {
+        // The subject's right is where x grows.
+        const bool rightOnRight = !v.acrossFlip;
+        const double middle = panel.y + panel.height() / 2;
+        text(cr, panel.x + 6, middle, rightOnRight ? "L" : "R", 18, kTextColour, 0.0, true);
+        text(cr, panel.x + panel.width() - 6, middle, rightOnRight ? "R" : "L", 18, kTextColour,
+             1.0, true);
+    }
+}
+
+std::size_t shownInLegend(std::size_t count, double width, int rows) {
+    const int columns = std::max(1, static_cast<int>(width / kLegendColumnWidth));
+    const std::size_t capacity = static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows);
+    return count <= capacity ? count : capacity - 1;
+}
+
+void drawLegend(cairo_t* cr, double x, double y, double width,
+                const glomera::VoiFileContents& contents, int rows) {
+    const std::size_t count = contents.vois.size();
+    text(cr, x, y, std::to_string(count) + (count == 1 ? " VOI" : " VOIs"), 13, kTextColour, 0.0,
+         true);
+    const std::size_t shown = shownInLegend(count, width, rows);
+    for (std::size_t i = 0; i < shown; ++i) {
+        const auto& info = contents.vois[i].info;
+        const double left =
+            x + static_cast<double>(i / static_cast<std::size_t>(rows)) * kLegendColumnWidth;
+        const double top =
+            y + 10 + static_cast<double>(i % static_cast<std::size_t>(rows)) * kLegendRowHeight;
+        const Rgb c = shaded(info.color, 1.0);
+        cairo_rectangle(cr, left, top, 11, 11);
+        setColour(cr, c);
+        cairo_fill_preserve(cr);
+        setColour(cr, kBoxColour);
+        cairo_set_line_width(cr, 1.0);
+        cairo_stroke(cr);
+        std::string name = info.name;
+        if (name.size() > 28) name = name.substr(0, 27) + "~";
+        text(cr, left + 17, top + 10, std::to_string(i + 1) + "  " + name, 11, kTextColour);
+    }
+    if (shown < count) {
+        const double left =
+            x + static_cast<double>(shown / static_cast<std::size_t>(rows)) * kLegendColumnWidth;
+        const double top =
+            y + 10 + static_cast<double>(shown % static_cast<std::size_t>(rows)) * kLegendRowHeight;
+        text(cr, left, top + 10, "... and " + std::to_string(count - shown) + " more", 11,
+             kAxisColour);
+    }
+}
+
+// Rows per legend column: columns of kLegendMinRows while they suffice, then longer ones up
+// to kLegendMaxRows.
+int legendRows(std::size_t count, double width) {
+    const auto columns =
+        static_cast<std::size_t>(std::max(1, static_cast<int>(width / kLegendColumnWidth)));
+    const auto needed = static_cast<int>((count + columns - 1) / columns);
+    return std::clamp(std::max(needed, std::min(static_cast<int>(count), kLegendMinRows)), 1,
+                      kLegendMaxRows);
+}
+
+cairo_status_t appendTo(void* closure, const unsigned char* data, unsigned int length) {
+    auto* out = static_cast<glomera::AtomicFile*>(closure);
+    out->append(reinterpret_cast<const char*>(data), length);
+    return out->failed() ? CAIRO_STATUS_WRITE_ERROR : CAIRO_STATUS_SUCCESS;
 }
 
 }  // namespace
 
-std::vector<PicturePoint> picturePoints(const VoiStatistics& statistics, const int mm[3]) {
-    int right = 0, tallest = 0;
+std::size_t legendEntries(std::size_t vois, const VoiStatistics& statistics,
+                          const PictureSettings& settings) {
+    const Layout layout = layOut(statistics, settings.radiological);
+    const double width = layout.width - kLeft;
+    return shownInLegend(vois, width, legendRows(vois, width));
+}
+
+std::vector<PicturePoint> picturePoints(const VoiStatistics& statistics,
+                                        const PictureSettings& settings, const Point& mm) {
     std::vector<PicturePoint> points;
-    for (const Panel& panel : layOutPanels(statistics, right, tallest)) {
-        points.push_back({panel.column(mm[panel.view.across]) + kScale / 2,
-                          panel.row(mm[panel.view.up]) + kScale / 2});
+    for (const Panel& panel : layOut(statistics, settings.radiological).panels) {
+        points.push_back({panel.column(mm[panel.view.across]), panel.row(mm[panel.view.up])});
     }
     return points;
 }
 
 void writeProjectionPicture(const glomera::VoiFileContents& contents,
-                            const VoiStatistics& statistics, const std::string& path) {
-    int x = 0, tallest = 0;
-    const std::vector<Panel> panels = layOutPanels(statistics, x, tallest);
-    Canvas canvas(x + kLegendWidth, kTop + tallest + kBottom + 8, kBackground);
-    if (!canvas.fontLoaded()) {
-        throw Error("no font for the picture's labels (install fonts-dejavu-core)");
+                            const VoiStatistics& statistics, const PictureSettings& settings,
+                            const std::string& path) {
+    const bool svg = glomera::endsWith(path, ".svg"), pdf = glomera::endsWith(path, ".pdf");
+    const Layout layout = layOut(statistics, settings.radiological);
+    const int rows = legendRows(contents.vois.size(), layout.width - kLeft);
+    const double legendTop = layout.panelsBottom + kBelowPanels + 16;
+    const double height = legendTop + 14 + rows * kLegendRowHeight + 20;
+    std::optional<Template> brain;
+    if (!settings.brain.empty()) brain.emplace(settings.brain, settings.transform);
+
+    glomera::AtomicFile out;
+    if (!out.open(path)) throw Error("cannot create " + path + ": " + std::strerror(errno));
+    cairo_surface_t* surface =
+        svg   ? cairo_svg_surface_create_for_stream(appendTo, &out, layout.width, height)
+        : pdf ? cairo_pdf_surface_create_for_stream(appendTo, &out, layout.width, height)
+              : cairo_image_surface_create(CAIRO_FORMAT_RGB24, static_cast<int>(layout.width),
+                                           static_cast<int>(height));
+    std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> owned(surface,
+                                                                             cairo_surface_destroy);
+    cairo_t* cr = cairo_create(surface);
+    std::unique_ptr<cairo_t, decltype(&cairo_destroy)> context(cr, cairo_destroy);
+    setColour(cr, kBackground);
+    cairo_paint(cr);
+    for (const Panel& panel : layout.panels) {
+        if (brain) drawBrain(cr, panel, *brain);
+        drawVois(cr, panel, contents, statistics);
+        drawFrame(cr, panel);
+        for (std::size_t i = 0; i < contents.vois.size(); ++i) {
+            const VoiStatistics::Voi& voi = statistics.vois[i];
+            if (voi.voxels == 0) continue;
+            number(cr, panel.column(voi.centre[panel.view.across]),
+                   panel.row(voi.centre[panel.view.up]), std::to_string(i + 1));
+        }
     }
-    for (const Panel& panel : panels) {
-        drawVois(canvas, panel, contents, statistics);
-        drawFrame(canvas, panel);
+    text(cr, kLeft, 22,
+         std::string("TAL millimetres") +
+             (brain ? ", brain: " + settings.brain.substr(settings.brain.rfind('/') + 1) +
+                          " placed from MNI (" + transformName(settings.transform) + ")"
+                    : ""),
+         11, kAxisColour);
+    drawLegend(cr, kLeft, legendTop, layout.width - kLeft, contents, rows);
+    context.reset();
+    if (!svg && !pdf) {
+        cairo_surface_flush(surface);
+        if (cairo_surface_write_to_png_stream(surface, appendTo, &out) != CAIRO_STATUS_SUCCESS) {
+            throw Error("cannot write " + path + ": " + std::strerror(errno));
+        }
     }
-    drawLegend(canvas, x, kTop - 18, tallest + 18, contents);
-    writePng(canvas, path);
+    cairo_surface_finish(surface);
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        throw Error("cannot draw " + path + ": " +
+                    cairo_status_to_string(cairo_surface_status(surface)));
+    }
+    owned.reset();
+    if (!out.commit()) throw Error("cannot write " + path + ": " + std::strerror(errno));
 }
 
 }  // namespace voikit

@@ -4,23 +4,41 @@
 #include <vector>
 
 #include "voi/voi_reader.h"
+#include "voikit/coordinate_space.h"
+#include "voikit/log.h"
 #include "voikit/voi_statistics.h"
 
 namespace voikit {
 
-// Renders three projections of the VOIs in Talairach millimetres (from the left, from the
-// front, from above), each VOI in its colour with nearer voxels brighter, the accepted
-// coordinate box outlined, millimetre axes and a legend, and writes them as a PNG.
+// How the picture is drawn.
+struct PictureSettings {
+    bool radiological = false;  // the subject's right on the left of the coronal and axial views
+    std::string brain;          // brain-extracted MNI template drawn under the VOIs; "" for none
+    MniToTal transform = MniToTal::kSpm;  // to place the MNI template in TAL millimetres
+};
+
+// Three views of the VOIs in TAL millimetres: sagittal (seen from the left), coronal and
+// axial, each over a faint projection of the template's brain with its outline (a glass
+// brain), with each VOI in its colour (nearer voxels brighter) and its number at its centre,
+// the accepted coordinate box, millimetre axes, L and R on the coronal and axial views, and
+// a legend in columns. Written as PNG, SVG or PDF by the path's ending, whole or not at all.
 // Throws Error on failure.
 void writeProjectionPicture(const glomera::VoiFileContents& contents,
-                            const VoiStatistics& statistics, const std::string& path);
+                            const VoiStatistics& statistics, const PictureSettings& settings,
+                            const std::string& path);
 
-// Where the picture shows the millimetre position `mm`: a pixel (column, row) in each of the
-// three views, in the order above.
+// Where the picture shows the TAL position `mm`: a pixel (column, row) in each of the three
+// views, sagittal, coronal, axial.
 struct PicturePoint {
-    int column;
-    int row;
+    double column;
+    double row;
 };
-std::vector<PicturePoint> picturePoints(const VoiStatistics& statistics, const int mm[3]);
+std::vector<PicturePoint> picturePoints(const VoiStatistics& statistics,
+                                        const PictureSettings& settings, const Point& mm);
+
+// How many VOIs the legend lists one by one (it fits at least 60, in columns); the rest it
+// sums up in one line.
+std::size_t legendEntries(std::size_t vois, const VoiStatistics& statistics,
+                          const PictureSettings& settings);
 
 }  // namespace voikit

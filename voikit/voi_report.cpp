@@ -61,8 +61,9 @@ std::string anatomyText(const glomera::VoiFileContents& contents, const Anatomy*
             text += "\n";
         }
         if (voi.brainKnown) {
-            text += std::string("      brain: centre ") + (voi.centreInBrain ? "inside" : "OUTSIDE") +
-                    ", " + percent(voi.shareInBrain) + " of its voxels inside\n";
+            text += std::string("      brain: centre ") +
+                    (voi.centreInBrain ? "inside" : "OUTSIDE") + ", " + percent(voi.shareInBrain) +
+                    " of its voxels inside\n";
         }
         if (!voi.warning.empty()) text += "      WARNING: " + voi.warning + "\n";
     }

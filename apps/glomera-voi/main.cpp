@@ -86,8 +86,16 @@ int run(int argc, char** argv) {
                      "other, or brett")
         ->check(CLI::IsMember({"spm", "fsl", "other", "brett"}));
     CLI::App* png = addVoiCommand(
-        app, "png", "projections from the left, the front and above, with a legend", a);
+        app, "png",
+        "sagittal, coronal and axial projections over a glass brain, each VOI numbered, with "
+        "a legend",
+        a);
     png->add_option("OUT", a.request.png, "the picture, .png")->required();
+    png->add_option("--svg", a.request.svg, "the same picture as SVG")->type_name("PATH");
+    png->add_option("--pdf", a.request.pdf, "the same picture as PDF")->type_name("PATH");
+    png->add_flag("--radiological", a.request.radiological,
+                  "the subject's right on the left of the coronal and axial views (default: "
+                  "neurological, right on the right)");
     CLI::App* report = addVoiCommand(
         app, "report",
         "per VOI: name, colour, voxels, centre of mass, extent; then every pair of VOIs that "
@@ -108,9 +116,10 @@ int run(int argc, char** argv) {
                          "the transform between TAL and the MNI atlases and template: "
                          "Lancaster's spm (default), fsl or other, or brett")
             ->check(CLI::IsMember({"spm", "fsl", "other", "brett"}));
-        command->add_option("--brain", a.request.brain,
-                            "the brain-extracted MNI template to check against and draw "
-                            "(default: ch2bet of mricron-data)")
+        command
+            ->add_option("--brain", a.request.brain,
+                         "the brain-extracted MNI template to check against and draw "
+                         "(default: ch2bet of mricron-data)")
             ->type_name("IMAGE")
             ->check(CLI::ExistingFile);
     }

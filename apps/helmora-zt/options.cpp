@@ -179,8 +179,19 @@ CommandLine::CommandLine()
         ->check(CLI::IsMember({"tal", "mni"}))
         ->group(after);
     app_.add_option("--png", outputs.png,
-                    "a picture: projections from the left, the front and above")
+                    "a picture: sagittal, coronal and axial projections over a glass brain, "
+                    "each VOI numbered")
         ->type_name("PATH")
+        ->group(after);
+    app_.add_option("--svg", outputs.svg, "the same picture as SVG")
+        ->type_name("PATH")
+        ->group(after);
+    app_.add_option("--pdf", outputs.pdf, "the same picture as PDF")
+        ->type_name("PATH")
+        ->group(after);
+    app_.add_flag("--radiological", outputs.radiological,
+                  "the subject's right on the left of the coronal and axial views (default: "
+                  "neurological)")
         ->group(after);
     app_.add_option("--report", outputs.report,
                     "per VOI: name, colour, voxels, centre of mass, extent; then every pair "

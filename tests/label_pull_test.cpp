@@ -97,7 +97,8 @@ Point centreOfVoxels(const glomera::VoiFileContents& contents) {
     for (std::size_t n = 0; n < v.size(); n += 3) {
         for (int a = 0; a < 3; ++a) centre[a] += v[n + a];
     }
-    for (double& c : centre) c /= static_cast<double>(v.size() / 3);
+    const std::size_t voxels = v.size() / 3;
+    for (double& c : centre) c /= static_cast<double>(voxels);
     return centre;
 }
 

@@ -44,14 +44,16 @@ struct Picture {
             const int stride = cairo_image_surface_get_stride(surface);
             const unsigned char* data = cairo_image_surface_get_data(surface);
             for (int y = 0; y < height; ++y) {
-                const auto* row = reinterpret_cast<const std::uint32_t*>(data + y * stride);
+                const auto* row =
+                    reinterpret_cast<const std::uint32_t*>(data + std::ptrdiff_t{y} * stride);
                 for (int x = 0; x < width; ++x) pixels.push_back(row[x] & 0xFFFFFF);
             }
         }
         cairo_surface_destroy(surface);
     }
     std::uint32_t at(double x, double y) const {
-        return pixels[static_cast<std::size_t>(static_cast<int>(y) * width + static_cast<int>(x))];
+        const auto column = static_cast<std::size_t>(x), line = static_cast<std::size_t>(y);
+        return pixels[line * static_cast<std::size_t>(width) + column];
     }
     // Pixels in a square around a point that are of a pure shade of one channel.
     int hueNear(const PicturePoint& p, int shift, int radius = 6) const {
@@ -133,9 +135,11 @@ TEST_F(PictureTest, TheBrainIsDrawnUnderTheVoisWhereItIs) {
 
 TEST_F(PictureTest, LegendTakesSixtyVoisAndSvgAndPdfAreWritten) {
     glomera::VoiFileContents many;
-    for (int i = 0; i < 70; ++i) {
-        many.vois.push_back(sphereVoi("V", static_cast<float>(-60 + (i % 10) * 12),
-                                      static_cast<float>(-90 + (i / 10) * 20), 0, 3, 255, 200, 0));
+    for (int row = 0; row < 7; ++row) {
+        for (int column = 0; column < 10; ++column) {
+            many.vois.push_back(sphereVoi("V", static_cast<float>(-60 + 12 * column),
+                                          static_cast<float>(-90 + 20 * row), 0, 3, 255, 200, 0));
+        }
     }
     const voikit::VoiStatistics figures = voikit::computeStatistics(many);
     PictureSettings settings;

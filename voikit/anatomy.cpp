@@ -57,7 +57,8 @@ Anatomy describeAnatomy(const glomera::VoiFileContents& contents, const VoiStati
         const auto& v = contents.vois[index].voxels;
         const VoiStatistics::Voi& figures = statistics.vois[index];
         const Point centre = {figures.centre[0], figures.centre[1], figures.centre[2]};
-        const auto count = static_cast<double>(v.size() / 3);
+        const std::size_t voxelCount = v.size() / 3;
+        const auto count = static_cast<double>(voxelCount);
         VoiAnatomy voi;
         for (const auto& atlas : atlases) {
             AtlasRegions regions;

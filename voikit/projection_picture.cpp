@@ -140,9 +140,9 @@ class Raster {
     Raster& operator=(const Raster&) = delete;
 
     void set(int column, int row, Rgb c, double alpha) {
-        auto* pixel =
-            reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(surface_) +
-                                             row * cairo_image_surface_get_stride(surface_));
+        auto* pixel = reinterpret_cast<std::uint32_t*>(
+            cairo_image_surface_get_data(surface_) +
+            std::ptrdiff_t{row} * cairo_image_surface_get_stride(surface_));
         const auto channel = [alpha](double v) {
             return static_cast<std::uint32_t>(std::lround(std::clamp(v, 0.0, 1.0) * alpha * 255));
         };
@@ -392,6 +392,12 @@ std::size_t shownInLegend(std::size_t count, double width, int rows) {
     return count <= capacity ? count : capacity - 1;
 }
 
+// The legend column of the entry, counted from 0.
+double columnOf(std::size_t entry, int rows) {
+    const std::size_t column = entry / static_cast<std::size_t>(rows);
+    return static_cast<double>(column);
+}
+
 void drawLegend(cairo_t* cr, double x, double y, double width,
                 const glomera::VoiFileContents& contents, int rows) {
     const std::size_t count = contents.vois.size();
@@ -400,8 +406,7 @@ void drawLegend(cairo_t* cr, double x, double y, double width,
     const std::size_t shown = shownInLegend(count, width, rows);
     for (std::size_t i = 0; i < shown; ++i) {
         const auto& info = contents.vois[i].info;
-        const double left =
-            x + static_cast<double>(i / static_cast<std::size_t>(rows)) * kLegendColumnWidth;
+        const double left = x + columnOf(i, rows) * kLegendColumnWidth;
         const double top =
             y + 10 + static_cast<double>(i % static_cast<std::size_t>(rows)) * kLegendRowHeight;
         const Rgb c = shaded(info.color, 1.0);
@@ -416,8 +421,7 @@ void drawLegend(cairo_t* cr, double x, double y, double width,
         text(cr, left + 17, top + 10, std::to_string(i + 1) + "  " + name, 11, kTextColour);
     }
     if (shown < count) {
-        const double left =
-            x + static_cast<double>(shown / static_cast<std::size_t>(rows)) * kLegendColumnWidth;
+        const double left = x + columnOf(shown, rows) * kLegendColumnWidth;
         const double top =
             y + 10 + static_cast<double>(shown % static_cast<std::size_t>(rows)) * kLegendRowHeight;
         text(cr, left, top + 10, "... and " + std::to_string(count - shown) + " more", 11,

@@ -28,13 +28,18 @@ struct Measured {
     long peakKilobytes = 0;
 };
 
-// Runs the host on the list and waits for it; the output file is `output`.
-Measured runHost(const std::string& host, const std::string& list, const std::string& output) {
+// Runs a program with its arguments, its standard error silenced, and waits for it.
+Measured runProgram(const std::vector<std::string>& arguments) {
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
     const auto start = Clock::now();
     const pid_t child = fork();
     if (child == 0) {
-        execl(host.c_str(), host.c_str(), "--quiet", "--no-load", "--list", list.c_str(),
-              "--output", output.c_str(), static_cast<char*>(nullptr));
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 2);
+        execv(argv[0], argv.data());
         _exit(127);
     }
     int status = 0;
@@ -44,10 +49,19 @@ Measured runHost(const std::string& host, const std::string& list, const std::st
     m.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     m.peakKilobytes = usage.ru_maxrss;
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "workload_timer: the host failed on %s\n", list.c_str());
+        std::fprintf(stderr, "workload_timer: %s failed\n", arguments[0].c_str());
         std::exit(1);
     }
     return m;
+}
+
+// Runs the host on the list; the output file is `output`. With `load` the host reads the
+// file back strictly, as every job does by default.
+Measured runHost(const std::string& host, const std::string& list, const std::string& output,
+                 bool load = false) {
+    std::vector<std::string> arguments = {host, "--quiet", "--raw-list", list, "--output", output};
+    if (!load) arguments.insert(arguments.begin() + 1, "--no-load");
+    return runProgram(arguments);
 }
 
 // A plain read/write loop into a new file on the same disk.
@@ -121,10 +135,70 @@ Row measure(const std::string& host, const std::string& folder, int lines, float
 
 }  // namespace
 
+// The three ratios of a run on the largest list, each measured side by side in one loop:
+// the run with its load-back against the run without, the toolbox's three outputs of its
+// file against the run that wrote it, and the run against copying its file.
+void largestRatios(const std::string& host, const std::string& folder, int repeats) {
+    const std::string toolbox = host.substr(0, host.rfind('/')) + "/glomera-voi";
+    const std::string list = folder + "/largest.txt";
+    {
+        std::FILE* f = std::fopen(list.c_str(), "w");
+        const std::string text =
+            bench::makeCoordinateList(bench::kLargestListLines, bench::kLargestRadius);
+        std::fwrite(text.data(), 1, text.size(), f);
+        std::fclose(f);
+    }
+    const std::string output = folder + "/largest.voi";
+    std::vector<double> run, load, copy, outputs, noAtlas;
+    long runPeak = 0, outputsPeak = 0;
+    for (int i = 0; i < repeats; ++i) {
+        std::remove(output.c_str());
+        const Measured plain = runHost(host, list, output);
+        run.push_back(plain.seconds);
+        runPeak = std::max(runPeak, plain.peakKilobytes);
+        copy.push_back(copyFile(output, folder + "/copy.voi"));
+        std::remove((folder + "/copy.voi").c_str());
+        std::remove(output.c_str());
+        load.push_back(runHost(host, list, output, true).seconds);
+        const Measured nifti = runProgram({toolbox, "nifti", output, folder + "/o.nii.gz", "-q"});
+        const Measured png = runProgram({toolbox, "png", output, folder + "/o.png", "-q"});
+        const Measured report = runProgram({toolbox, "report", output, folder + "/o.txt", "-q"});
+        const Measured bare =
+            runProgram({toolbox, "report", output, folder + "/o.txt", "-q", "--no-atlas"});
+        const double together = nifti.seconds + png.seconds + report.seconds;
+        const double withoutAtlases = nifti.seconds + png.seconds + bare.seconds;
+        const long peak = std::max({nifti.peakKilobytes, png.peakKilobytes, report.peakKilobytes});
+        // The atlas-free sum swaps the report with atlases for the one without.
+        outputs.push_back(together);
+        noAtlas.push_back(withoutAtlases);
+        outputsPeak = std::max(outputsPeak, peak);
+    }
+    std::printf(
+        "Ratios on the largest list (%d lines of radius %.0f), medians of %d side by side:\n",
+        bench::kLargestListLines, bench::kLargestRadius, repeats);
+    std::printf("  run with load-back / run with --no-load:      %5.2f  (%.3f s / %.3f s)\n",
+                median(load) / median(run), median(load), median(run));
+    std::printf(
+        "  nifti + png + report of its file / the run:   %5.2f  (%.3f s; peak %.0f MB "
+        "against the run's %.0f MB)\n",
+        median(outputs) / median(run), median(outputs), outputsPeak / 1024.0, runPeak / 1024.0);
+    std::printf("    the same with the report's atlases off:     %5.2f  (%.3f s)\n",
+                median(noAtlas) / median(run), median(noAtlas));
+    std::printf("  run / copy of its file:                       %5.2f  (%.3f s / %.3f s)\n\n",
+                median(run) / median(copy), median(run), median(copy));
+    std::remove(output.c_str());
+    std::remove(list.c_str());
+    for (const char* name :
+         {"/o.nii.gz", "/o.tsv", "/o_ColorLUT.txt", "/o_wb_labels.txt", "/o.png", "/o.txt"}) {
+        std::remove((folder + name).c_str());
+    }
+}
+
 int main(int argc, char** argv) {
     const std::string host = argc > 1 ? argv[1] : "build/bin/HelmoraZT.exe";
     const std::string folder = argc > 2 ? argv[2] : ".";
     const int repeats = argc > 3 ? std::atoi(argv[3]) : 5;
+    largestRatios(host, folder, repeats);
 
     std::printf(
         "Workload 1: text-box \"Start\" on %d lines of radius %.0f through the headless "

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -95,18 +96,29 @@ class LineSource {
     }
 
     // Reads a voxel line "X Y Z" CR LF straight from the buffer; false, consuming nothing,
-    // when the next line is anything else (next() then tells what).
+    // when the next line is anything else (next() then tells what). Consecutive voxels of a
+    // sphere share "X Y ": when the line begins with the very bytes of the last prefix read,
+    // its x and y are those, already checked, and only z is parsed.
     bool voxel(std::int32_t* xyz) {
         if (end_ - begin_ < kLongestVoxelLine && !atEof_) refill();
         const char* p = data_ + begin_;
         const char* const end = data_ + end_;
-        for (int i = 0; i < 3; ++i) {
-            p = canonicalInt(p, end, xyz[i]);
-            if (p == nullptr || p == end || *p != (i < 2 ? ' ' : '\r')) return false;
-            ++p;
+        if (samePrefix(p, end)) {
+            xyz[0] = prefixX_;
+            xyz[1] = prefixY_;
+            p += prefixLength_;
+        } else {
+            const char* const start = p;
+            for (int i = 0; i < 2; ++i) {
+                p = canonicalInt(p, end, xyz[i]);
+                if (p == nullptr || p == end || *p != ' ') return false;
+                ++p;
+            }
+            rememberPrefix(start, p, xyz);
         }
-        if (p == end || *p != '\n') return false;
-        begin_ = static_cast<std::size_t>(p + 1 - data_);
+        p = canonicalInt(p, end, xyz[2]);
+        if (p == nullptr || end - p < 2 || p[0] != '\r' || p[1] != '\n') return false;
+        begin_ = static_cast<std::size_t>(p + 2 - data_);
         ++number_;
         return true;
     }
@@ -123,6 +135,33 @@ class LineSource {
     }
 
   private:
+    static constexpr std::size_t kLongestPrefix = 2 * 11 + 2;
+
+    bool samePrefix(const char* p, const char* end) const {
+        if (prefixLength_ == 0) return false;
+        // Two words compared under a mask where 16 bytes can be read; else byte by byte.
+        if (end - p >= 16 && prefixLength_ <= 16) {
+            std::uint64_t words[2];
+            std::memcpy(words, p, sizeof words);
+            return ((words[0] ^ prefixWords_[0]) & prefixMasks_[0]) == 0 &&
+                   ((words[1] ^ prefixWords_[1]) & prefixMasks_[1]) == 0;
+        }
+        return static_cast<std::size_t>(end - p) >= prefixLength_ &&
+               std::memcmp(p, prefixBytes_, prefixLength_) == 0;
+    }
+
+    void rememberPrefix(const char* begin, const char* end, const std::int32_t* xy) {
+        prefixLength_ = static_cast<std::size_t>(end - begin);
+        prefixX_ = xy[0];
+        prefixY_ = xy[1];
+        std::memset(prefixBytes_, 0, sizeof prefixBytes_);
+        std::memcpy(prefixBytes_, begin, prefixLength_);
+        std::memcpy(prefixWords_, prefixBytes_, sizeof prefixWords_);
+        unsigned char mask[16] = {};
+        std::memset(mask, 0xFF, std::min<std::size_t>(prefixLength_, sizeof mask));
+        std::memcpy(prefixMasks_, mask, sizeof prefixMasks_);
+    }
+
     void refill() {
         char* buffer = storage_.get();
         const std::size_t kept = end_ - begin_;
@@ -151,6 +190,13 @@ class LineSource {
     std::size_t end_ = 0;
     bool atEof_ = false;
     long number_ = 0;
+    // The "X Y " of the last voxel line parsed in full.
+    std::size_t prefixLength_ = 0;
+    char prefixBytes_[kLongestPrefix] = {};
+    std::uint64_t prefixWords_[2] = {};
+    std::uint64_t prefixMasks_[2] = {};
+    std::int32_t prefixX_ = 0;
+    std::int32_t prefixY_ = 0;
 };
 
 class Parser {

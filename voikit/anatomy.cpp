@@ -8,6 +8,7 @@
 
 #include "voikit/atlas.h"
 #include "voikit/error.h"
+#include "voikit/voi_passes.h"
 
 namespace voikit {
 namespace {
@@ -29,11 +30,6 @@ std::unique_ptr<Atlas> openAtlas(const std::string& spec, bool optional, Anatomy
     }
 }
 
-Point voxelPoint(const std::vector<std::int32_t>& v, std::size_t n) {
-    return {static_cast<double>(v[n]), static_cast<double>(v[n + 1]),
-            static_cast<double>(v[n + 2])};
-}
-
 std::string percent(double share) {
     if (share > 0 && share < 0.005) return "<1%";
     char text[32];
@@ -43,66 +39,116 @@ std::string percent(double share) {
 
 }  // namespace
 
+AnatomyPass::AnatomyPass(const VoiStatistics& figures, const AnatomySettings& settings)
+    : figures_(figures), transform_(settings.transform) {
+    for (const std::string& spec : settings.atlases) {
+        if (auto atlas = openAtlas(spec, isDefault(spec), anatomy_)) {
+            counts_.emplace_back(static_cast<std::size_t>(atlas->maxLabel()) + 1, 0);
+            atlases_.push_back(std::move(atlas));
+        }
+    }
+    brain_ = openAtlas(settings.brain.empty() ? defaultBrain() : settings.brain,
+                       settings.brain.empty(), anatomy_);
+    // The cache pays where the VOIs' extent is of a sensible size and labels fit 16 bits.
+    constexpr std::int64_t kMostCachedCells = std::int64_t{1} << 24;
+    std::int64_t cells = figures.empty() ? 0 : 1;
+    for (int axis = 0; axis < 3 && cells > 0; ++axis) {
+        low_[axis] = figures.low[axis];
+        size_[axis] = std::int64_t{figures.high[axis]} - figures.low[axis] + 1;
+        cells = cells * size_[axis] > kMostCachedCells ? 0 : cells * size_[axis];
+    }
+    bool small = true;
+    for (const auto& atlas : atlases_) small = small && atlas->maxLabel() < kUnknown;
+    if (cells > 0 && small) {
+        cache_.assign(atlases_.size() + 1,
+                      std::vector<std::uint16_t>(static_cast<std::size_t>(cells), kUnknown));
+    }
+}
+
+AnatomyPass::~AnatomyPass() = default;
+
+void AnatomyPass::beginVoi(const glomera::VoiInfo&) {
+    for (auto& counts : counts_) std::fill(counts.begin(), counts.end(), 0);
+    inBrain_ = 0;
+}
+
+void AnatomyPass::voxels(const std::int32_t* xyz, std::size_t count) {
+    const std::size_t atlases = atlases_.size();
+    for (const std::int32_t* end = xyz + 3 * count; xyz != end; xyz += 3) {
+        if (!cache_.empty()) {
+            const auto cell = static_cast<std::size_t>(
+                ((std::int64_t{xyz[0]} - low_[0]) * size_[1] + (xyz[1] - low_[1])) * size_[2] +
+                (xyz[2] - low_[2]));
+            if (cache_[0][cell] == kUnknown) {
+                const Point mni =
+                    talToMni({static_cast<double>(xyz[0]), static_cast<double>(xyz[1]),
+                              static_cast<double>(xyz[2])},
+                             transform_);
+                for (std::size_t a = 0; a < atlases; ++a) {
+                    cache_[a][cell] = static_cast<std::uint16_t>(atlases_[a]->labelAtMni(mni));
+                }
+                cache_[atlases][cell] = brain_ && brain_->labelAtMni(mni) > 0 ? 1 : 0;
+            }
+            for (std::size_t a = 0; a < atlases; ++a) ++counts_[a][cache_[a][cell]];
+            inBrain_ += cache_[atlases][cell];
+            continue;
+        }
+        // Once in MNI, every atlas and the brain are looked up from the same point.
+        const Point mni = talToMni(
+            {static_cast<double>(xyz[0]), static_cast<double>(xyz[1]), static_cast<double>(xyz[2])},
+            transform_);
+        for (std::size_t a = 0; a < atlases_.size(); ++a) {
+            ++counts_[a][static_cast<std::size_t>(atlases_[a]->labelAtMni(mni))];
+        }
+        if (brain_ && brain_->labelAtMni(mni) > 0) ++inBrain_;
+    }
+}
+
+void AnatomyPass::endVoi() {
+    const VoiStatistics::Voi& figures = figures_.vois.at(voi_++);
+    const Point centre = {figures.centre[0], figures.centre[1], figures.centre[2]};
+    const auto count = static_cast<double>(figures.voxels);
+    VoiAnatomy voi;
+    for (std::size_t a = 0; a < atlases_.size(); ++a) {
+        const Atlas& atlas = *atlases_[a];
+        AtlasRegions regions;
+        regions.atlas = atlas.name();
+        if (figures.voxels > 0) {
+            const std::int32_t atCentre = atlas.labelAt(centre, transform_);
+            regions.atCentre = atCentre != 0 ? atlas.regionName(atCentre) : "";
+        }
+        const std::vector<std::int64_t>& voxels = counts_[a];
+        for (std::size_t label = 0; label < voxels.size(); ++label) {
+            if (voxels[label] == 0) continue;
+            const auto number = static_cast<std::int32_t>(label);
+            regions.regions.push_back({label != 0 ? atlas.regionName(number) : "", voxels[label],
+                                       static_cast<double>(voxels[label]) / count});
+        }
+        std::stable_sort(
+            regions.regions.begin(), regions.regions.end(),
+            [](const RegionShare& a, const RegionShare& b) { return a.voxels > b.voxels; });
+        voi.atlases.push_back(std::move(regions));
+    }
+    if (brain_ && figures.voxels > 0) {
+        voi.brainKnown = true;
+        voi.centreInBrain = brain_->labelAt(centre, transform_) > 0;
+        voi.shareInBrain = static_cast<double>(inBrain_) / count;
+        if (!voi.centreInBrain) {
+            voi.warning = "its centre lies outside the brain (" + percent(voi.shareInBrain) +
+                          " of its voxels inside)";
+        } else if (voi.shareInBrain < 0.5) {
+            voi.warning =
+                "only " + percent(voi.shareInBrain) + " of its voxels lie inside the brain";
+        }
+    }
+    anatomy_.vois.push_back(std::move(voi));
+}
+
 Anatomy describeAnatomy(const glomera::VoiFileContents& contents, const VoiStatistics& statistics,
                         const AnatomySettings& settings) {
-    Anatomy anatomy;
-    std::vector<std::unique_ptr<Atlas>> atlases;
-    for (const std::string& spec : settings.atlases) {
-        if (auto atlas = openAtlas(spec, isDefault(spec), anatomy))
-            atlases.push_back(std::move(atlas));
-    }
-    const std::unique_ptr<Atlas> brain = openAtlas(
-        settings.brain.empty() ? defaultBrain() : settings.brain, settings.brain.empty(), anatomy);
-    for (std::size_t index = 0; index < contents.vois.size(); ++index) {
-        const auto& v = contents.vois[index].voxels;
-        const VoiStatistics::Voi& figures = statistics.vois[index];
-        const Point centre = {figures.centre[0], figures.centre[1], figures.centre[2]};
-        const std::size_t voxelCount = v.size() / 3;
-        const auto count = static_cast<double>(voxelCount);
-        VoiAnatomy voi;
-        for (const auto& atlas : atlases) {
-            AtlasRegions regions;
-            regions.atlas = atlas->name();
-            std::vector<std::int64_t> voxels(static_cast<std::size_t>(atlas->maxLabel()) + 1, 0);
-            for (std::size_t n = 0; n < v.size(); n += 3) {
-                ++voxels[static_cast<std::size_t>(
-                    atlas->labelAt(voxelPoint(v, n), settings.transform))];
-            }
-            if (figures.voxels > 0) {
-                const std::int32_t atCentre = atlas->labelAt(centre, settings.transform);
-                regions.atCentre = atCentre != 0 ? atlas->regionName(atCentre) : "";
-            }
-            for (std::size_t label = 0; label < voxels.size(); ++label) {
-                if (voxels[label] == 0) continue;
-                const auto number = static_cast<std::int32_t>(label);
-                regions.regions.push_back({label != 0 ? atlas->regionName(number) : "",
-                                           voxels[label],
-                                           static_cast<double>(voxels[label]) / count});
-            }
-            std::stable_sort(
-                regions.regions.begin(), regions.regions.end(),
-                [](const RegionShare& a, const RegionShare& b) { return a.voxels > b.voxels; });
-            voi.atlases.push_back(std::move(regions));
-        }
-        if (brain && figures.voxels > 0) {
-            voi.brainKnown = true;
-            voi.centreInBrain = brain->labelAt(centre, settings.transform) > 0;
-            std::int64_t inside = 0;
-            for (std::size_t n = 0; n < v.size(); n += 3) {
-                inside += brain->labelAt(voxelPoint(v, n), settings.transform) > 0 ? 1 : 0;
-            }
-            voi.shareInBrain = static_cast<double>(inside) / count;
-            if (!voi.centreInBrain) {
-                voi.warning = "its centre lies outside the brain (" + percent(voi.shareInBrain) +
-                              " of its voxels inside)";
-            } else if (voi.shareInBrain < 0.5) {
-                voi.warning =
-                    "only " + percent(voi.shareInBrain) + " of its voxels lie inside the brain";
-            }
-        }
-        anatomy.vois.push_back(std::move(voi));
-    }
-    return anatomy;
+    AnatomyPass pass(statistics, settings);
+    replay(contents, pass);
+    return pass.finish();
 }
 
 }  // namespace voikit

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,10 +45,41 @@ struct Anatomy {
     std::vector<std::string> notes;  // atlases or a brain that could not be used, and why
 };
 
-// Looks every VOI up in the atlases, in MNI, and checks it against the brain: a warning
-// when its centre lies outside the brain or less than half of its voxels lie inside. The
-// default atlases and brain are skipped with a note when they are not installed; one named
-// by the user that cannot be read throws Error.
+class Atlas;
+
+// Looks every VOI up in the atlases, in MNI, while a file is read, and checks it against the
+// brain: a warning when its centre (from the first pass's figures) lies outside the brain or
+// less than half of its voxels lie inside. The default atlases and brain are skipped with a
+// note when they are not installed; one named by the user that cannot be read throws Error.
+class AnatomyPass : public glomera::VoiFileVisitor {
+  public:
+    AnatomyPass(const VoiStatistics& figures, const AnatomySettings& settings);
+    ~AnatomyPass() override;
+    AnatomyPass(const AnatomyPass&) = delete;
+    AnatomyPass& operator=(const AnatomyPass&) = delete;
+    void beginVoi(const glomera::VoiInfo& info) override;
+    void voxels(const std::int32_t* xyz, std::size_t count) override;
+    void endVoi() override;
+    Anatomy finish() { return std::move(anatomy_); }
+
+  private:
+    const VoiStatistics& figures_;
+    MniToTal transform_;
+    std::vector<std::unique_ptr<Atlas>> atlases_;
+    std::unique_ptr<Atlas> brain_;
+    std::vector<std::vector<std::int64_t>> counts_;  // per atlas, per label, of this VOI
+    // What the atlases and the brain say at each lattice voxel in the VOIs' extent, found
+    // once: overlapping VOIs share voxels. kUnknown until asked.
+    static constexpr std::uint16_t kUnknown = 0xFFFF;
+    std::int32_t low_[3] = {};
+    std::int64_t size_[3] = {};
+    std::vector<std::vector<std::uint16_t>> cache_;  // per atlas, then the brain (1 in, 0 out)
+    std::int64_t inBrain_ = 0;
+    std::size_t voi_ = 0;
+    Anatomy anatomy_;
+};
+
+// The same for VOIs held in memory.
 Anatomy describeAnatomy(const glomera::VoiFileContents& contents, const VoiStatistics& statistics,
                         const AnatomySettings& settings);
 

@@ -85,7 +85,10 @@ Atlas::Atlas(const std::string& spec) {
 }
 
 std::int32_t Atlas::labelAt(const Point& tal, MniToTal transform) const {
-    const Point mni = talToMni(tal, transform);
+    return labelAtMni(talToMni(tal, transform));
+}
+
+std::int32_t Atlas::labelAtMni(const Point& mni) const {
     std::int64_t ijk[3];
     for (int r = 0; r < 3; ++r) {
         const double index = inverse_[r][0] * mni[0] + inverse_[r][1] * mni[1] +

@@ -26,6 +26,8 @@ class Atlas {
 
     // The label at a TAL position: the atlas voxel nearest to it once in MNI; 0 outside.
     std::int32_t labelAt(const Point& tal, MniToTal transform) const;
+    // The same at a position already in MNI.
+    std::int32_t labelAtMni(const Point& mni) const;
 
     // The largest label; labels run from 0 (no region) to it.
     std::int32_t maxLabel() const { return maxLabel_; }

@@ -6,12 +6,14 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <memory>
 
 #include "common/atomic_file.h"
 #include "common/ends_with.h"
 #include "voikit/error.h"
 #include "voikit/nifti_file.h"
 #include "voikit/text_output.h"
+#include "voikit/voi_passes.h"
 
 namespace voikit {
 namespace {
@@ -67,61 +69,24 @@ bool onTheVoiLattice(const LabelGrid& grid) {
     return true;
 }
 
-// The VOI voxels on their 1 mm TAL lattice, the later VOI winning shared voxels.
+// The VOI voxels on their 1 mm TAL lattice, the later VOI winning shared voxels; z runs
+// fastest, as a sphere's voxels come, so that filling it stays in one stretch of memory.
 struct Lattice {
     std::int32_t low[3] = {0, 0, 0};
     std::int64_t size[3] = {0, 0, 0};
     std::vector<std::int16_t> labels;
 
+    std::size_t index(std::int64_t x, std::int64_t y, std::int64_t z) const {
+        return static_cast<std::size_t>(((x - low[0]) * size[1] + (y - low[1])) * size[2] +
+                                        (z - low[2]));
+    }
     std::int16_t at(const std::int64_t p[3]) const {
         for (int a = 0; a < 3; ++a) {
             if (p[a] < low[a] || p[a] >= low[a] + size[a]) return 0;
         }
-        return labels[static_cast<std::size_t>(
-            ((p[2] - low[2]) * size[1] + (p[1] - low[1])) * size[0] + p[0] - low[0])];
+        return labels[index(p[0], p[1], p[2])];
     }
 };
-
-Lattice latticeOf(const VoiFileContents& contents, LabelVolume& volume) {
-    Lattice lattice;
-    std::int32_t high[3] = {std::numeric_limits<std::int32_t>::min(),
-                            std::numeric_limits<std::int32_t>::min(),
-                            std::numeric_limits<std::int32_t>::min()};
-    for (int a = 0; a < 3; ++a) lattice.low[a] = std::numeric_limits<std::int32_t>::max();
-    for (const auto& voi : contents.vois) {
-        for (std::size_t n = 0; n < voi.voxels.size(); n += 3) {
-            for (int a = 0; a < 3; ++a) {
-                lattice.low[a] = std::min(lattice.low[a], voi.voxels[n + a]);
-                high[a] = std::max(high[a], voi.voxels[n + a]);
-            }
-        }
-    }
-    if (lattice.low[0] > high[0]) return lattice;
-    std::int64_t cells = 1;
-    for (int a = 0; a < 3; ++a) {
-        lattice.size[a] = std::int64_t{high[a]} - lattice.low[a] + 1;
-        cells = lattice.size[a] > kMaxGridCells ? kMaxGridCells + 1 : cells * lattice.size[a];
-        if (cells > kMaxGridCells) {
-            throw Error("the VOIs spread over more than " + std::to_string(kMaxGridCells) +
-                        " cells of 1 mm");
-        }
-    }
-    lattice.labels.assign(static_cast<std::size_t>(cells), 0);
-    for (std::size_t index = 0; index < contents.vois.size(); ++index) {
-        const auto label = static_cast<std::int16_t>(index + 1);
-        const auto& v = contents.vois[index].voxels;
-        for (std::size_t n = 0; n < v.size(); n += 3) {
-            std::int16_t& cell = lattice.labels[static_cast<std::size_t>(
-                ((std::int64_t{v[n + 2]} - lattice.low[2]) * lattice.size[1] +
-                 (v[n + 1] - lattice.low[1])) *
-                    lattice.size[0] +
-                (v[n] - lattice.low[0]))];
-            if (cell != 0 && cell != label) ++volume.overwritten;
-            cell = label;
-        }
-    }
-    return lattice;
-}
 
 // The range of cells, per axis, that can hold a lattice voxel: the lattice's corners taken
 // to the grid (both halves of Brett's transform), with a cell to spare.
@@ -258,66 +223,101 @@ LabelGrid gridOfImage(const std::string& path, std::optional<Space> declared, Mn
     return grid;
 }
 
-LabelVolume fillLabels(const VoiFileContents& contents, const LabelGrid& grid) {
-    if (contents.vois.size() > kMaxLabels) {
+struct LabelPass::Work {
+    Lattice lattice;
+    double inverse[3][4] = {};
+    bool onLattice = false;
+};
+
+LabelPass::LabelPass(const LabelGrid& grid, const VoiStatistics& figures)
+    : work_(std::make_unique<Work>()) {
+    if (figures.vois.size() > kMaxLabels) {
         throw Error("more than " + std::to_string(kMaxLabels) + " VOIs do not fit 16-bit labels");
     }
-    double inverse[3][4];
-    if (!invertAffine(grid.affine, inverse)) throw Error("the grid's transform cannot be inverted");
-    LabelVolume volume;
-    volume.grid = grid;
-    const std::int64_t nx = grid.dims[0], ny = grid.dims[1], nz = grid.dims[2];
-    volume.labels.assign(static_cast<std::size_t>(nx * ny * nz), 0);
-    volume.outside.assign(contents.vois.size(), 0);
-    volume.labelled.assign(contents.vois.size(), 0);
-    const auto cellIndex = [&](const std::int64_t ijk[3]) {
-        return static_cast<std::size_t>((ijk[2] * ny + ijk[1]) * nx + ijk[0]);
-    };
-    // The cell nearest to each VOI voxel tells whether the voxel is on the grid at all.
-    const bool lattice = onTheVoiLattice(grid);
-    for (std::size_t index = 0; index < contents.vois.size(); ++index) {
-        const auto& v = contents.vois[index].voxels;
-        const auto label = static_cast<std::int16_t>(index + 1);
-        for (std::size_t n = 0; n < v.size(); n += 3) {
-            const Point at = transformed(
-                inverse, talToGrid(grid, {static_cast<double>(v[n]), static_cast<double>(v[n + 1]),
-                                          static_cast<double>(v[n + 2])}));
-            std::int64_t ijk[3];
-            bool inside = true;
+    if (!invertAffine(grid.affine, work_->inverse)) {
+        throw Error("the grid's transform cannot be inverted");
+    }
+    volume_.grid = grid;
+    volume_.outside.assign(figures.vois.size(), 0);
+    volume_.labelled.assign(figures.vois.size(), 0);
+    work_->onLattice = onTheVoiLattice(grid);
+    if (figures.empty()) return;
+    Lattice& lattice = work_->lattice;
+    std::int64_t cells = 1;
+    for (int a = 0; a < 3; ++a) {
+        lattice.low[a] = figures.low[a];
+        lattice.size[a] = std::int64_t{figures.high[a]} - figures.low[a] + 1;
+        cells = lattice.size[a] > kMaxGridCells ? kMaxGridCells + 1 : cells * lattice.size[a];
+        if (cells > kMaxGridCells) {
+            throw Error("the VOIs spread over more than " + std::to_string(kMaxGridCells) +
+                        " cells of 1 mm");
+        }
+    }
+    lattice.labels.assign(static_cast<std::size_t>(cells), 0);
+}
+
+LabelPass::~LabelPass() = default;
+
+void LabelPass::beginVoi(const glomera::VoiInfo&) { ++voi_; }
+
+void LabelPass::voxels(const std::int32_t* xyz, std::size_t count) {
+    const LabelGrid& grid = volume_.grid;
+    Lattice& lattice = work_->lattice;
+    const auto label = static_cast<std::int16_t>(voi_ + 1);
+    std::int64_t& outside = volume_.outside[static_cast<std::size_t>(voi_)];
+    for (const std::int32_t* end = xyz + 3 * count; xyz != end; xyz += 3) {
+        std::int16_t& cell = lattice.labels[lattice.index(xyz[0], xyz[1], xyz[2])];
+        if (cell != 0 && cell != label) ++volume_.overwritten;
+        cell = label;
+        // Whether the cell nearest to the voxel is on the grid at all.
+        if (work_->onLattice) {
             for (int r = 0; r < 3; ++r) {
-                const double nearest = std::floor(at[r] + 0.5);
-                inside = inside && nearest >= 0 && nearest < static_cast<double>(grid.dims[r]);
-                ijk[r] = inside ? static_cast<std::int64_t>(nearest) : 0;
+                const double index = xyz[r] - grid.affine[r][3];
+                if (index < 0 || index >= static_cast<double>(grid.dims[r])) {
+                    ++outside;
+                    break;
+                }
             }
-            if (!inside) {
-                ++volume.outside[index];
-            } else if (lattice) {
-                // On the VOIs' own lattice each voxel is exactly one cell.
-                std::int16_t& cell = volume.labels[cellIndex(ijk)];
-                if (cell != 0 && cell != label) ++volume.overwritten;
-                cell = label;
+            continue;
+        }
+        const Point at =
+            transformed(work_->inverse,
+                        talToGrid(grid, {static_cast<double>(xyz[0]), static_cast<double>(xyz[1]),
+                                         static_cast<double>(xyz[2])}));
+        for (int r = 0; r < 3; ++r) {
+            const double nearest = std::floor(at[r] + 0.5);
+            if (!(nearest >= 0 && nearest < static_cast<double>(grid.dims[r]))) {
+                ++outside;
+                break;
             }
         }
     }
-    if (!lattice) {
-        const Lattice voxels = latticeOf(contents, volume);
-        if (!voxels.labels.empty()) {
-            std::int64_t from[3], to[3];
-            cellRange(voxels, grid, inverse, from, to);
-            for (std::int64_t k = from[2]; k <= to[2]; ++k) {
-                for (std::int64_t j = from[1]; j <= to[1]; ++j) {
-                    for (std::int64_t i = from[0]; i <= to[0]; ++i) {
-                        const Point tal =
-                            gridToTal(grid, transformed(grid.affine, {static_cast<double>(i),
-                                                                      static_cast<double>(j),
-                                                                      static_cast<double>(k)}));
-                        const std::int64_t nearest[3] = {
-                            static_cast<std::int64_t>(std::floor(tal[0] + 0.5)),
-                            static_cast<std::int64_t>(std::floor(tal[1] + 0.5)),
-                            static_cast<std::int64_t>(std::floor(tal[2] + 0.5))};
-                        const std::int64_t ijk[3] = {i, j, k};
-                        volume.labels[cellIndex(ijk)] = voxels.at(nearest);
-                    }
+}
+
+LabelVolume LabelPass::finish() {
+    LabelVolume volume = std::move(volume_);
+    const LabelGrid& grid = volume.grid;
+    const Lattice& lattice = work_->lattice;
+    const std::int64_t nx = grid.dims[0], ny = grid.dims[1];
+    volume.labels.assign(static_cast<std::size_t>(nx * ny * grid.dims[2]), 0);
+    if (!lattice.labels.empty()) {
+        std::int64_t from[3], to[3];
+        cellRange(lattice, grid, work_->inverse, from, to);
+        for (std::int64_t k = from[2]; k <= to[2]; ++k) {
+            for (std::int64_t j = from[1]; j <= to[1]; ++j) {
+                for (std::int64_t i = from[0]; i <= to[0]; ++i) {
+                    // Each cell takes the label of the lattice voxel nearest to its centre; on
+                    // the lattice itself that is the voxel at the cell's centre.
+                    const Point tal = gridToTal(
+                        grid,
+                        transformed(grid.affine, {static_cast<double>(i), static_cast<double>(j),
+                                                  static_cast<double>(k)}));
+                    const std::int64_t nearest[3] = {
+                        static_cast<std::int64_t>(std::floor(tal[0] + 0.5)),
+                        static_cast<std::int64_t>(std::floor(tal[1] + 0.5)),
+                        static_cast<std::int64_t>(std::floor(tal[2] + 0.5))};
+                    volume.labels[static_cast<std::size_t>((k * ny + j) * nx + i)] =
+                        lattice.at(nearest);
                 }
             }
         }
@@ -326,6 +326,14 @@ LabelVolume fillLabels(const VoiFileContents& contents, const LabelGrid& grid) {
         if (label > 0) ++volume.labelled[static_cast<std::size_t>(label - 1)];
     }
     return volume;
+}
+
+LabelVolume fillLabels(const VoiFileContents& contents, const LabelGrid& grid) {
+    FiguresPass figures;
+    replay(contents, figures);
+    LabelPass labels(grid, figures.statistics);
+    replay(contents, labels);
+    return labels.finish();
 }
 
 std::string writeLabelVolume(const std::string& path, const VoiFileContents& contents,

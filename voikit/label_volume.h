@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -50,9 +51,28 @@ struct LabelVolume {
 // The most VOIs 16-bit labels can tell apart.
 constexpr std::size_t kMaxLabels = 32767;
 
-// Each cell of the grid takes the label of the VOI voxel nearest to the cell's centre (its
-// position converted to TAL first), so a VOI keeps its volume and its centre on grids finer
-// or coarser than 1 mm. Throws Error for more than kMaxLabels VOIs or VOIs spread too far.
+// Labels VOI by VOI while a file is read: each cell of the grid takes the label of the VOI
+// voxel nearest to the cell's centre (its position converted to TAL first), so a VOI keeps
+// its volume and its centre on grids finer or coarser than 1 mm. The first pass's figures
+// give the VOIs' extent. Throws Error for more than kMaxLabels VOIs or VOIs spread too far.
+class LabelPass : public glomera::VoiFileVisitor {
+  public:
+    LabelPass(const LabelGrid& grid, const VoiStatistics& figures);
+    ~LabelPass() override;
+    LabelPass(const LabelPass&) = delete;
+    LabelPass& operator=(const LabelPass&) = delete;
+    void beginVoi(const glomera::VoiInfo& info) override;
+    void voxels(const std::int32_t* xyz, std::size_t count) override;
+    LabelVolume finish();
+
+  private:
+    struct Work;
+    std::unique_ptr<Work> work_;
+    LabelVolume volume_;
+    std::int32_t voi_ = -1;
+};
+
+// The same for VOIs held in memory.
 LabelVolume fillLabels(const glomera::VoiFileContents& contents, const LabelGrid& grid);
 
 // Writes the labels as a NIfTI-1 volume (.nii or .nii.gz, 16-bit integers, the transform in

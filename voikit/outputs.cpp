@@ -10,6 +10,7 @@
 #include "voikit/label_volume.h"
 #include "voikit/projection_picture.h"
 #include "voikit/text_output.h"
+#include "voikit/voi_passes.h"
 #include "voikit/voi_report.h"
 #include "voikit/voi_statistics.h"
 
@@ -20,12 +21,9 @@ using glomera::VoiFileContents;
 
 constexpr int kGridMargin = 5;
 
-void makeNifti(const std::string& voiPath, const VoiFileContents& contents,
-               const VoiStatistics& statistics, const OutputRequest& request, const Log& log) {
-    const LabelGrid grid = request.grid.empty()
-                               ? defaultGrid(statistics, kGridMargin)
-                               : gridOfImage(request.grid, request.gridSpace, request.transform);
-    const LabelVolume volume = fillLabels(contents, grid);
+void writeNifti(const std::string& voiPath, const VoiFileContents& contents, LabelVolume volume,
+                const OutputRequest& request, const Log& log) {
+    const LabelGrid& grid = volume.grid;
     const std::string table = writeLabelVolume(request.nifti, contents, volume);
     log.tell("wrote " + request.nifti + " (" + std::to_string(grid.dims[0]) + " x " +
              std::to_string(grid.dims[1]) + " x " + std::to_string(grid.dims[2]) + ", " +
@@ -50,54 +48,103 @@ void makeNifti(const std::string& voiPath, const VoiFileContents& contents,
     }
 }
 
-}  // namespace
-
-void makeOutputs(const std::string& voiPath, const OutputRequest& request, const Log& log) {
-    VoiFileContents contents;
+// Reads the file once more, showing it to every visitor.
+void readAgain(const std::string& voiPath, glomera::VoiFileVisitor& visitor) {
     try {
-        contents = glomera::loadVoiFile(voiPath);
+        glomera::readVoiFile(voiPath, visitor);
     } catch (const glomera::VoiReadError& error) {
         throw Error(voiPath + ": " + error.what());
     }
-    const VoiStatistics statistics = computeStatistics(contents);
-    if (!request.nifti.empty()) makeNifti(voiPath, contents, statistics, request, log);
-    if (request.picture()) {
-        PictureSettings picture;
-        picture.radiological = request.radiological;
-        picture.transform = request.transform;
-        picture.brain = request.brain.empty() ? defaultBrain() : request.brain;
-        if (request.brain.empty() && !std::ifstream(picture.brain)) {
-            log.warn("no brain in the picture: " + picture.brain +
-                     " is missing (install mricron-data)");
-            picture.brain.clear();
-        }
-        for (const std::string* path : {&request.png, &request.svg, &request.pdf}) {
-            if (path->empty()) continue;
-            writeProjectionPicture(contents, statistics, picture, *path);
-            log.tell("wrote " + *path);
-        }
+}
+
+PictureSettings pictureSettings(const OutputRequest& request, const Log& log) {
+    PictureSettings picture;
+    picture.radiological = request.radiological;
+    picture.transform = request.transform;
+    picture.brain = request.brain.empty() ? defaultBrain() : request.brain;
+    if (request.brain.empty() && !std::ifstream(picture.brain)) {
+        log.warn("no brain in the picture: " + picture.brain +
+                 " is missing (install mricron-data)");
+        picture.brain.clear();
     }
-    std::optional<Anatomy> anatomy;
-    if (request.anatomy && (!request.report.empty() || !request.reportJson.empty())) {
+    return picture;
+}
+
+}  // namespace
+
+// Two passes over the file and never all its voxels in memory: the first finds each VOI's
+// figures and the extent of them all, the second builds every output VOI by VOI.
+void makeOutputs(const std::string& voiPath, const OutputRequest& request, const Log& log) {
+    FiguresPass figures;
+    readAgain(voiPath, figures);
+    VoiStatistics& statistics = figures.statistics;
+    const VoiFileContents& skeleton = figures.skeleton;
+
+    std::vector<glomera::VoiFileVisitor*> passes;
+    const bool reports = !request.report.empty() || !request.reportJson.empty();
+    std::optional<OverlapPass> overlaps;
+    if (reports) passes.push_back(&overlaps.emplace(statistics));
+    std::optional<LabelPass> labels;
+    if (!request.nifti.empty()) {
+        const LabelGrid grid =
+            request.grid.empty() ? defaultGrid(statistics, kGridMargin)
+                                 : gridOfImage(request.grid, request.gridSpace, request.transform);
+        passes.push_back(&labels.emplace(grid, statistics));
+    }
+    const PictureSettings picture = pictureSettings(request, log);
+    std::optional<PicturePass> views;
+    if (request.picture()) passes.push_back(&views.emplace(statistics, picture));
+    std::optional<AnatomyPass> where;
+    if (reports && request.anatomy) {
         AnatomySettings settings;
         settings.atlases = request.atlases;
         settings.brain = request.brain;
         settings.transform = request.transform;
-        anatomy = describeAnatomy(contents, statistics, settings);
+        passes.push_back(&where.emplace(statistics, settings));
+    }
+    if (!passes.empty()) {
+        FanOut all(passes);
+        readAgain(voiPath, all);
+    }
+
+    if (labels) writeNifti(voiPath, skeleton, labels->finish(), request, log);
+    if (views) {
+        for (const std::string* path : {&request.png, &request.svg, &request.pdf}) {
+            if (path->empty()) continue;
+            writeProjectionPicture(*views, skeleton, picture, *path);
+            log.tell("wrote " + *path);
+        }
+    }
+    if (!reports) return;
+    // The pairs of VOIs that share voxels take one more reading of the file.
+    overlaps->startPairing();
+    readAgain(voiPath, *overlaps);
+    overlaps->finish(statistics);
+    std::optional<Anatomy> anatomy;
+    if (where) {
+        anatomy = where->finish();
         for (const std::string& note : anatomy->notes) log.warn(note);
+        // Each warning is in the report; standard error names the first few and counts the rest.
+        constexpr std::size_t kWarningsShown = 20;
+        std::size_t warned = 0;
         for (std::size_t i = 0; i < anatomy->vois.size(); ++i) {
-            if (!anatomy->vois[i].warning.empty()) {
-                log.warn("VOI " + std::to_string(i + 1) + " " + contents.vois[i].info.name + ": " +
+            if (anatomy->vois[i].warning.empty()) continue;
+            if (++warned <= kWarningsShown) {
+                log.warn("VOI " + std::to_string(i + 1) + " " + skeleton.vois[i].info.name + ": " +
                          anatomy->vois[i].warning);
             }
         }
+        if (warned > kWarningsShown) {
+            log.warn("... and " + std::to_string(warned - kWarningsShown) +
+                     " more VOIs outside the brain: see the report");
+        }
     }
-    const Anatomy* where = anatomy ? &*anatomy : nullptr;
+    const Anatomy* lies = anatomy ? &*anatomy : nullptr;
     if (!request.report.empty()) {
-        writeTextOutput(request.report, reportText(voiPath, contents, statistics, where));
+        writeTextOutput(request.report, reportText(voiPath, skeleton, statistics, lies));
     }
     if (!request.reportJson.empty()) {
-        writeTextOutput(request.reportJson, reportJson(voiPath, contents, statistics, where));
+        writeTextOutput(request.reportJson, reportJson(voiPath, skeleton, statistics, lies));
     }
     if (!request.report.empty() && request.report != "-") log.tell("wrote " + request.report);
 }

@@ -17,6 +17,7 @@
 #include "coordlist/coordinate_box.h"
 #include "voikit/error.h"
 #include "voikit/nifti_file.h"
+#include "voikit/voi_passes.h"
 
 namespace voikit {
 namespace {
@@ -251,54 +252,93 @@ Rgb shaded(const std::int32_t rgb[3], double brightness) {
     return {channel(rgb[0]), channel(rgb[1]), channel(rgb[2])};
 }
 
-// Each VOI in its colour, nearer voxels brighter; a light edge where VOIs meet.
-void drawVois(cairo_t* cr, const Panel& panel, const glomera::VoiFileContents& contents,
-              const VoiStatistics& statistics) {
-    const View& v = panel.view;
-    const int w = panel.cells(v.across), h = panel.cells(v.up);
-    std::vector<float> nearest(static_cast<std::size_t>(w) * h,
-                               std::numeric_limits<float>::infinity());
-    std::vector<int> owner(static_cast<std::size_t>(w) * h, -1);
-    std::vector<Rgb> colour(static_cast<std::size_t>(w) * h, kBackground);
-    const double depthLow = statistics.low[v.depth], depthHigh = statistics.high[v.depth];
-    for (std::size_t index = 0; index < contents.vois.size(); ++index) {
-        const auto& voi = contents.vois[index];
-        for (std::size_t n = 0; n < voi.voxels.size(); n += 3) {
-            const std::int32_t* p = &voi.voxels[n];
+}  // namespace
+
+// What each panel shows of the VOIs: per pixel of its raster, the nearest VOI and its shade.
+struct PicturePass::Views {
+    struct Projection {
+        Panel panel;
+        int width = 0, height = 0;
+        std::vector<float> nearest;
+        std::vector<int> owner;
+        std::vector<Rgb> colour;
+    };
+    std::vector<Projection> projections;
+    std::int32_t colour[3] = {};
+};
+
+PicturePass::PicturePass(const VoiStatistics& figures, const PictureSettings& settings)
+    : figures_(figures), views_(std::make_unique<Views>()) {
+    for (const Panel& panel : layOut(figures, settings.radiological).panels) {
+        Views::Projection projection;
+        projection.panel = panel;
+        projection.width = panel.cells(panel.view.across);
+        projection.height = panel.cells(panel.view.up);
+        const auto cells = static_cast<std::size_t>(projection.width) * projection.height;
+        projection.nearest.assign(cells, std::numeric_limits<float>::infinity());
+        projection.owner.assign(cells, -1);
+        projection.colour.assign(cells, kBackground);
+        views_->projections.push_back(std::move(projection));
+    }
+}
+
+PicturePass::~PicturePass() = default;
+
+void PicturePass::beginVoi(const glomera::VoiInfo& info) {
+    ++voi_;
+    std::copy(info.color, info.color + 3, views_->colour);
+}
+
+// Each VOI in its colour, nearer voxels brighter: the shading runs from full colour at the
+// VOIs' nearest depth to half at their farthest, and later VOIs win ties.
+void PicturePass::voxels(const std::int32_t* xyz, std::size_t count) {
+    for (Views::Projection& projection : views_->projections) {
+        const Panel& panel = projection.panel;
+        const View& v = panel.view;
+        const double depthLow = figures_.low[v.depth], depthHigh = figures_.high[v.depth];
+        const double depthRange = std::max(1.0, depthHigh - depthLow);
+        for (const std::int32_t* p = xyz; p != xyz + 3 * count; p += 3) {
             bool shown = true;
             for (int axis = 0; axis < 3; ++axis) {
                 shown = shown && p[axis] >= panel.low[axis] && p[axis] <= panel.high[axis];
             }
             if (!shown) continue;
-            // Distance from the viewer, 0 nearest; later VOIs win ties.
             const auto distance =
                 static_cast<float>(v.nearIsHigh ? depthHigh - p[v.depth] : p[v.depth] - depthLow);
-            const std::size_t cell = static_cast<std::size_t>(panel.cellRow(p[v.up])) * w +
+            const std::size_t cell = static_cast<std::size_t>(panel.cellRow(p[v.up])) *
+                                         static_cast<std::size_t>(projection.width) +
                                      static_cast<std::size_t>(panel.cellColumn(p[v.across]));
-            if (distance > nearest[cell]) continue;
-            nearest[cell] = distance;
-            owner[cell] = static_cast<int>(index);
-            colour[cell] =
-                shaded(voi.info.color, 1.0 - 0.5 * distance / std::max(1.0, depthHigh - depthLow));
+            if (distance > projection.nearest[cell]) continue;
+            projection.nearest[cell] = distance;
+            projection.owner[cell] = voi_;
+            projection.colour[cell] = shaded(views_->colour, 1.0 - 0.5 * distance / depthRange);
         }
     }
+}
+
+namespace {
+
+// The VOIs of one view, with a light edge where VOIs meet.
+void drawVois(cairo_t* cr, const PicturePass::Views::Projection& projection) {
+    const int w = projection.width, h = projection.height;
     Raster raster(w, h);
     for (int row = 0; row < h; ++row) {
         for (int column = 0; column < w; ++column) {
             const std::size_t cell = static_cast<std::size_t>(row) * w + column;
-            const int here = owner[cell];
+            const int here = projection.owner[cell];
             if (here < 0) {
                 raster.set(column, row, kBackground, 0.0);
                 continue;
             }
-            const int right = column + 1 < w ? owner[cell + 1] : -1;
-            const int below = row + 1 < h ? owner[cell + static_cast<std::size_t>(w)] : -1;
+            const int right = column + 1 < w ? projection.owner[cell + 1] : -1;
+            const int below =
+                row + 1 < h ? projection.owner[cell + static_cast<std::size_t>(w)] : -1;
             const bool edge = (right >= 0 && right != here) || (below >= 0 && below != here);
-            raster.set(column, row, edge ? Rgb{0.85, 0.86, 0.9} : colour[cell], 1.0);
+            raster.set(column, row, edge ? Rgb{0.85, 0.86, 0.9} : projection.colour[cell], 1.0);
         }
     }
     raster.done();
-    paintRaster(cr, raster, panel, CAIRO_FILTER_NEAREST);
+    paintRaster(cr, raster, projection.panel, CAIRO_FILTER_NEAREST);
 }
 
 void setColour(cairo_t* cr, Rgb c) { cairo_set_source_rgb(cr, c.r, c.g, c.b); }
@@ -466,6 +506,15 @@ std::vector<PicturePoint> picturePoints(const VoiStatistics& statistics,
 void writeProjectionPicture(const glomera::VoiFileContents& contents,
                             const VoiStatistics& statistics, const PictureSettings& settings,
                             const std::string& path) {
+    PicturePass pass(statistics, settings);
+    replay(contents, pass);
+    writeProjectionPicture(pass, contents, settings, path);
+}
+
+void writeProjectionPicture(const PicturePass& pass, const glomera::VoiFileContents& skeleton,
+                            const PictureSettings& settings, const std::string& path) {
+    const glomera::VoiFileContents& contents = skeleton;
+    const VoiStatistics& statistics = pass.figures();
     const bool svg = glomera::endsWith(path, ".svg"), pdf = glomera::endsWith(path, ".pdf");
     const Layout layout = layOut(statistics, settings.radiological);
     const int rows = legendRows(contents.vois.size(), layout.width - kLeft);
@@ -487,9 +536,10 @@ void writeProjectionPicture(const glomera::VoiFileContents& contents,
     std::unique_ptr<cairo_t, decltype(&cairo_destroy)> context(cr, cairo_destroy);
     setColour(cr, kBackground);
     cairo_paint(cr);
-    for (const Panel& panel : layout.panels) {
+    for (const auto& projection : pass.views().projections) {
+        const Panel& panel = projection.panel;
         if (brain) drawBrain(cr, panel, *brain);
-        drawVois(cr, panel, contents, statistics);
+        drawVois(cr, projection);
         drawFrame(cr, panel);
         for (std::size_t i = 0; i < contents.vois.size(); ++i) {
             const VoiStatistics::Voi& voi = statistics.vois[i];

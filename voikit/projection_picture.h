@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,27 @@ struct PictureSettings {
     MniToTal transform = MniToTal::kSpm;  // to place the MNI template in TAL millimetres
 };
 
+// The VOIs as each view shows them, gathered VOI by VOI while a file is read; the first
+// pass's figures lay the views out.
+class PicturePass : public glomera::VoiFileVisitor {
+  public:
+    PicturePass(const VoiStatistics& figures, const PictureSettings& settings);
+    ~PicturePass() override;
+    PicturePass(const PicturePass&) = delete;
+    PicturePass& operator=(const PicturePass&) = delete;
+    void beginVoi(const glomera::VoiInfo& info) override;
+    void voxels(const std::int32_t* xyz, std::size_t count) override;
+
+    struct Views;
+    const Views& views() const { return *views_; }
+    const VoiStatistics& figures() const { return figures_; }
+
+  private:
+    const VoiStatistics& figures_;
+    std::unique_ptr<Views> views_;
+    int voi_ = -1;
+};
+
 // Three views of the VOIs in TAL millimetres: sagittal (seen from the left), coronal and
 // axial, each over a faint projection of the template's brain with its outline (a glass
 // brain), with each VOI in its colour (nearer voxels brighter) and its number at its centre,
@@ -26,6 +48,10 @@ struct PictureSettings {
 void writeProjectionPicture(const glomera::VoiFileContents& contents,
                             const VoiStatistics& statistics, const PictureSettings& settings,
                             const std::string& path);
+
+// The same from a pass over a file; `skeleton` gives the VOIs' names and colours.
+void writeProjectionPicture(const PicturePass& pass, const glomera::VoiFileContents& skeleton,
+                            const PictureSettings& settings, const std::string& path);
 
 // Where the picture shows the TAL position `mm`: a pixel (column, row) in each of the three
 // views, sagittal, coronal, axial.

@@ -2,122 +2,156 @@
 
 #include <algorithm>
 #include <limits>
-#include <map>
 
 #include "voikit/error.h"
+#include "voikit/voi_passes.h"
 
 namespace voikit {
+namespace {
 
-VoiStatistics computeStatistics(const glomera::VoiFileContents& contents,
-                                std::int64_t denseOverlapLimit) {
-    VoiStatistics statistics;
+constexpr std::int32_t kNoLow = std::numeric_limits<std::int32_t>::max();
+constexpr std::int32_t kNoHigh = std::numeric_limits<std::int32_t>::min();
+
+}  // namespace
+
+FiguresPass::FiguresPass() {
     for (int axis = 0; axis < 3; ++axis) {
-        statistics.low[axis] = std::numeric_limits<std::int32_t>::max();
-        statistics.high[axis] = std::numeric_limits<std::int32_t>::min();
+        statistics.low[axis] = kNoLow;
+        statistics.high[axis] = kNoHigh;
     }
-    for (const auto& source : contents.vois) {
-        VoiStatistics::Voi voi;
-        double sum[3] = {};
-        for (int axis = 0; axis < 3; ++axis) {
-            voi.low[axis] = std::numeric_limits<std::int32_t>::max();
-            voi.high[axis] = std::numeric_limits<std::int32_t>::min();
-        }
-        const auto& v = source.voxels;
-        voi.voxels = static_cast<std::int64_t>(v.size() / 3);
-        for (std::size_t i = 0; i < v.size(); i += 3) {
-            for (int axis = 0; axis < 3; ++axis) {
-                sum[axis] += v[i + axis];
-                voi.low[axis] = std::min(voi.low[axis], v[i + axis]);
-                voi.high[axis] = std::max(voi.high[axis], v[i + axis]);
-            }
-        }
-        for (int axis = 0; axis < 3; ++axis) {
-            if (voi.voxels > 0) voi.centre[axis] = sum[axis] / static_cast<double>(voi.voxels);
-            statistics.low[axis] = std::min(statistics.low[axis], voi.low[axis]);
-            statistics.high[axis] = std::max(statistics.high[axis], voi.high[axis]);
-        }
-        statistics.vois.push_back(voi);
-    }
-    if (statistics.low[0] > statistics.high[0]) return statistics;  // no voxels at all
+}
 
-    std::int64_t size[3];
+void FiguresPass::header(const glomera::VoiFileHeader& h) { skeleton.header = h; }
+
+void FiguresPass::beginVoi(const glomera::VoiInfo& info) {
+    skeleton.vois.push_back({info, {}});
+    VoiStatistics::Voi voi;
+    for (int axis = 0; axis < 3; ++axis) {
+        voi.low[axis] = kNoLow;
+        voi.high[axis] = kNoHigh;
+        sum_[axis] = 0;
+    }
+    statistics.vois.push_back(voi);
+}
+
+void FiguresPass::voxels(const std::int32_t* xyz, std::size_t count) {
+    VoiStatistics::Voi& voi = statistics.vois.back();
+    voi.voxels += static_cast<std::int64_t>(count);
+    for (const std::int32_t* end = xyz + 3 * count; xyz != end; xyz += 3) {
+        for (int axis = 0; axis < 3; ++axis) {
+            sum_[axis] += xyz[axis];
+            voi.low[axis] = std::min(voi.low[axis], xyz[axis]);
+            voi.high[axis] = std::max(voi.high[axis], xyz[axis]);
+        }
+    }
+}
+
+void FiguresPass::endVoi() {
+    VoiStatistics::Voi& voi = statistics.vois.back();
+    for (int axis = 0; axis < 3; ++axis) {
+        if (voi.voxels > 0) voi.centre[axis] = sum_[axis] / static_cast<double>(voi.voxels);
+        statistics.low[axis] = std::min(statistics.low[axis], voi.low[axis]);
+        statistics.high[axis] = std::max(statistics.high[axis], voi.high[axis]);
+    }
+}
+
+void FiguresPass::end(std::int32_t vtcCount) { skeleton.header.vtcCount = vtcCount; }
+
+OverlapPass::OverlapPass(const VoiStatistics& figures, std::int64_t denseOverlapLimit)
+    : vois_(static_cast<std::int64_t>(figures.vois.size())), dense_(vois_ <= denseOverlapLimit) {
+    if (figures.empty()) return;
     std::int64_t cells = 1;
     for (int axis = 0; axis < 3; ++axis) {
-        size[axis] = std::int64_t{statistics.high[axis]} - statistics.low[axis] + 1;
-        cells = size[axis] > kMaxGridCells ? kMaxGridCells + 1 : cells * size[axis];
+        low_[axis] = figures.low[axis];
+        size_[axis] = std::int64_t{figures.high[axis]} - figures.low[axis] + 1;
+        cells = size_[axis] > kMaxGridCells ? kMaxGridCells + 1 : cells * size_[axis];
         if (cells > kMaxGridCells) {
             throw Error("the VOIs spread over more than " + std::to_string(kMaxGridCells) +
                         " cells of 1 mm");
         }
     }
-    // Each cell remembers the first VOI that holds it; the later holders of a cell are
-    // chained from it through `later`, so that every pair among them is counted once.
-    struct LaterHolder {
-        std::int32_t voi;
-        std::int32_t next;
-    };
-    std::vector<std::int32_t> first(static_cast<std::size_t>(cells), -1);
-    std::vector<std::int32_t> laterHead(static_cast<std::size_t>(cells), -1);
-    std::vector<LaterHolder> later;
-    std::vector<std::int32_t> sharedCells;
-    for (std::size_t index = 0; index < contents.vois.size(); ++index) {
-        const auto voi = static_cast<std::int32_t>(index);
-        const auto& v = contents.vois[index].voxels;
-        for (std::size_t i = 0; i < v.size(); i += 3) {
-            const auto cell =
-                static_cast<std::size_t>(((std::int64_t{v[i]} - statistics.low[0]) * size[1] +
-                                          (v[i + 1] - statistics.low[1])) *
-                                             size[2] +
-                                         (v[i + 2] - statistics.low[2]));
-            if (first[cell] < 0) {
-                first[cell] = voi;
-                continue;
-            }
-            const std::int32_t head = laterHead[cell];
-            // A voxel a VOI lists twice counts once.
-            if (first[cell] == voi || (head >= 0 && later[head].voi == voi)) continue;
-            if (head < 0) sharedCells.push_back(static_cast<std::int32_t>(cell));
-            later.push_back({voi, head});
-            laterHead[cell] = static_cast<std::int32_t>(later.size() - 1);
+    lastSeen_.assign(static_cast<std::size_t>(cells), -1);
+    counts_.assign(static_cast<std::size_t>(cells), 0);
+}
+
+void OverlapPass::beginVoi(const glomera::VoiInfo&) { ++voi_; }
+
+std::size_t OverlapPass::cell(const std::int32_t* xyz) const {
+    // z runs fastest, as voxels come, so a sphere's rows stay in one stretch of memory.
+    return static_cast<std::size_t>(
+        ((std::int64_t{xyz[0]} - low_[0]) * size_[1] + (xyz[1] - low_[1])) * size_[2] +
+        (xyz[2] - low_[2]));
+}
+
+void OverlapPass::voxels(const std::int32_t* xyz, std::size_t count) {
+    for (const std::int32_t* end = xyz + 3 * count; xyz != end; xyz += 3) {
+        const std::size_t at = cell(xyz);
+        // A voxel a VOI lists twice counts once.
+        if (lastSeen_[at] == voi_) continue;
+        lastSeen_[at] = voi_;
+        if (!pairing_) {
+            ++counts_[at];
+            continue;
         }
+        std::int32_t* listed = holders_.data() + starts_[at];
+        const std::uint32_t earlier = counts_[at];
+        if (dense_) {
+            // The later VOI's row of the table stays in the cache while its voxels come.
+            std::int64_t* row = table_.data() + static_cast<std::ptrdiff_t>(voi_) * vois_;
+            for (std::uint32_t k = 0; k < earlier; ++k) ++row[listed[k]];
+        } else {
+            for (std::uint32_t k = 0; k < earlier; ++k) ++sparse_[{listed[k], voi_}];
+        }
+        listed[earlier] = voi_;
+        counts_[at] = earlier + 1;
     }
-    // Pair counts: a triangular table for the usual number of VOIs, a map beyond.
-    const std::int64_t n = static_cast<std::int64_t>(contents.vois.size());
-    const bool dense = n <= denseOverlapLimit;
-    std::vector<std::int64_t> table(dense ? static_cast<std::size_t>(n * n) : 0, 0);
-    std::map<std::pair<int, int>, std::int64_t> sparse;
-    std::vector<std::int32_t> holders;
-    for (std::int32_t cell : sharedCells) {
-        holders.assign(1, first[static_cast<std::size_t>(cell)]);
-        for (std::int32_t at = laterHead[static_cast<std::size_t>(cell)]; at >= 0;
-             at = later[at].next) {
-            holders.push_back(later[at].voi);
-        }
-        for (std::size_t a = 0; a < holders.size(); ++a) {
-            for (std::size_t b = a + 1; b < holders.size(); ++b) {
-                const int low = std::min(holders[a], holders[b]);
-                const int high = std::max(holders[a], holders[b]);
-                if (dense) {
-                    ++table[static_cast<std::size_t>(low * n + high)];
-                } else {
-                    ++sparse[{low, high}];
+}
+
+void OverlapPass::startPairing() {
+    std::uint64_t total = 0;
+    starts_.resize(counts_.size());
+    for (std::size_t at = 0; at < counts_.size(); ++at) {
+        starts_[at] = static_cast<std::uint32_t>(total);
+        total += counts_[at];
+        if (total > 0xFFFFFFFFu) throw Error("too many voxels to count the VOIs' overlaps");
+        counts_[at] = 0;
+    }
+    holders_.assign(static_cast<std::size_t>(total), 0);
+    std::fill(lastSeen_.begin(), lastSeen_.end(), -1);
+    if (dense_) table_.assign(static_cast<std::size_t>(vois_ * vois_), 0);
+    pairing_ = true;
+    voi_ = -1;
+}
+
+void OverlapPass::finish(VoiStatistics& statistics) const {
+    statistics.overlaps.clear();
+    if (dense_) {
+        for (std::int64_t a = 0; a < vois_ && !table_.empty(); ++a) {
+            for (std::int64_t b = a + 1; b < vois_; ++b) {
+                const std::int64_t shared = table_[static_cast<std::size_t>(b * vois_ + a)];
+                if (shared > 0) {
+                    statistics.overlaps.push_back(
+                        {static_cast<int>(a), static_cast<int>(b), shared});
                 }
             }
         }
-    }
-    if (dense) {
-        for (int a = 0; a < n; ++a) {
-            for (int b = a + 1; b < n; ++b) {
-                const std::int64_t shared = table[static_cast<std::size_t>(a * n + b)];
-                if (shared > 0) statistics.overlaps.push_back({a, b, shared});
-            }
-        }
     } else {
-        for (const auto& [pair, count] : sparse) {
+        for (const auto& [pair, count] : sparse_) {
             statistics.overlaps.push_back({pair.first, pair.second, count});
         }
     }
-    return statistics;
+}
+
+VoiStatistics computeStatistics(const glomera::VoiFileContents& contents,
+                                std::int64_t denseOverlapLimit) {
+    FiguresPass figures;
+    replay(contents, figures);
+    OverlapPass overlaps(figures.statistics, denseOverlapLimit);
+    replay(contents, overlaps);
+    overlaps.startPairing();
+    replay(contents, overlaps);
+    overlaps.finish(figures.statistics);
+    return figures.statistics;
 }
 
 }  // namespace voikit

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,8 @@ struct VoiStatistics {
     std::vector<Overlap> overlaps;  // sorted by first, then second
     std::int32_t low[3] = {};       // extent of all voxels; low > high when there are none
     std::int32_t high[3] = {};
+
+    bool empty() const { return low[0] > high[0]; }
 };
 
 // The most grid cells the analysis and the default label grid will hold (256 MB of labels).
@@ -33,8 +36,56 @@ constexpr std::int64_t kMaxGridCells = std::int64_t{1} << 26;
 // The VOI count up to which pair counts are kept in a triangular table; beyond it, in a map.
 constexpr std::int64_t kDenseOverlapLimit = 4096;
 
-// Computes the figures and counts exactly, for every pair of VOIs, the voxels they share.
-// Throws Error when the VOIs spread over more than kMaxGridCells cells.
+// The first pass over a file: each VOI's figures and the file without its voxels (header,
+// names, colours, counts), which is all the reports and tables need besides.
+class FiguresPass : public glomera::VoiFileVisitor {
+  public:
+    FiguresPass();
+    void header(const glomera::VoiFileHeader& h) override;
+    void beginVoi(const glomera::VoiInfo& info) override;
+    void voxels(const std::int32_t* xyz, std::size_t count) override;
+    void endVoi() override;
+    void end(std::int32_t vtcCount) override;
+
+    VoiStatistics statistics;
+    glomera::VoiFileContents skeleton;  // every VOI with its info, no voxels
+
+  private:
+    double sum_[3] = {};
+};
+
+// Counts exactly, for every pair of VOIs, the voxels they share, over the extent the first
+// pass found, in two more passes: the first counts the VOIs on each cell, the second lists
+// them cell by cell and counts each pair as its later VOI arrives. Throws Error when the
+// extent passes kMaxGridCells cells.
+class OverlapPass : public glomera::VoiFileVisitor {
+  public:
+    OverlapPass(const VoiStatistics& figures, std::int64_t denseOverlapLimit = kDenseOverlapLimit);
+    void beginVoi(const glomera::VoiInfo& info) override;
+    void voxels(const std::int32_t* xyz, std::size_t count) override;
+    // Ends the counting; the file is then to be read again for the pairs.
+    void startPairing();
+    // Adds the overlaps to the statistics.
+    void finish(VoiStatistics& statistics) const;
+
+  private:
+    std::size_t cell(const std::int32_t* xyz) const;
+
+    std::int32_t low_[3] = {};
+    std::int64_t size_[3] = {};
+    std::int64_t vois_ = 0;
+    bool dense_ = true;
+    bool pairing_ = false;
+    std::int32_t voi_ = -1;
+    std::vector<std::int32_t> lastSeen_;  // per cell: the VOI that last held it
+    std::vector<std::uint32_t> counts_;   // per cell: VOIs holding it, then those listed so far
+    std::vector<std::uint32_t> starts_;   // per cell: where its VOIs are listed
+    std::vector<std::int32_t> holders_;
+    std::vector<std::int64_t> table_;  // dense: row of the later VOI, column of the earlier
+    std::map<std::pair<std::int32_t, std::int32_t>, std::int64_t> sparse_;
+};
+
+// All passes over VOIs held in memory.
 VoiStatistics computeStatistics(const glomera::VoiFileContents& contents,
                                 std::int64_t denseOverlapLimit = kDenseOverlapLimit);
 

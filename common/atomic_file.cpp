@@ -1,6 +1,8 @@
 #include "common/atomic_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,6 +26,50 @@ std::string AtomicFile::temporaryPathFor(const std::string& target, const char* 
     return folder + name;
 }
 
+namespace {
+
+constexpr char kTemporaryPrefix[] = ".glomera-";
+
+// The process id in a name made by temporaryPathFor, or 0 when the name is not one.
+pid_t writerOf(const char* name) {
+    const std::size_t prefix = sizeof kTemporaryPrefix - 1;
+    if (std::strncmp(name, kTemporaryPrefix, prefix) != 0) return 0;
+    const char* p = name + prefix;
+    long pid = 0;
+    const char* digits = p;
+    while (*p >= '0' && *p <= '9' && pid < 100000000) pid = pid * 10 + (*p++ - '0');
+    if (p == digits || *p++ != '-') return 0;
+    const char* counter = p;
+    while (*p >= '0' && *p <= '9') ++p;
+    if (p == counter || std::strncmp(p, ".tmp", 4) != 0) return 0;
+    return static_cast<pid_t>(pid);
+}
+
+bool processIsGone(pid_t pid) { return pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH; }
+
+}  // namespace
+
+int AtomicFile::removeStaleTemporaries(const std::string& target) {
+    const std::size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+    DIR* directory = ::opendir(folder.c_str());
+    if (directory == nullptr) return 0;
+    int removed = 0;
+    while (const dirent* entry = ::readdir(directory)) {
+        const pid_t writer = writerOf(entry->d_name);
+        if (writer == 0 || writer == getpid() || !processIsGone(writer)) continue;
+        const std::string path = (folder == "." ? std::string() : folder) + entry->d_name;
+        struct stat status {};
+        // Only regular files, as a writer leaves them.
+        if (::lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+            ::unlink(path.c_str()) == 0) {
+            ++removed;
+        }
+    }
+    ::closedir(directory);
+    return removed;
+}
+
 AtomicFile::~AtomicFile() { discard(); }
 
 bool AtomicFile::open(const std::string& target) {
@@ -32,6 +78,8 @@ bool AtomicFile::open(const std::string& target) {
     if (target.empty() || target.back() == '/') return false;
     buffer_.reset(new (std::nothrow) char[kBufferSize]);
     if (!buffer_) return false;
+    // What killed writers left in this folder goes before a new write begins.
+    removeStaleTemporaries(target);
 
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
         temporary_ = temporaryPathFor(target, ".tmp");

@@ -47,8 +47,15 @@ class AtomicFile {
     bool failed() const { return failed_; }
 
     // A new name for a temporary file beside `target`, ending in `suffix`, for writers that
-    // must create the file themselves and rename it over the target once it is complete.
+    // must create the file themselves and rename it over the target once it is complete:
+    // ".glomera-PID-N" and the suffix, PID being the writing process.
     static std::string temporaryPathFor(const std::string& target, const char* suffix);
+
+    // Removes, from the folder of `target`, the temporary files of writers that were killed
+    // before they could finish: files named as temporaryPathFor names them whose process is
+    // gone. Everything else stays, the temporaries of running processes included. Returns
+    // how many were removed.
+    static int removeStaleTemporaries(const std::string& target);
 
   private:
     void flush();

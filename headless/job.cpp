@@ -235,6 +235,7 @@ bool JobRunner::readList(const std::string& path) {
 }
 
 void JobRunner::account(const std::string& path, int number, const std::string& text) const {
+    if (job_.quiet && text.rfind("dropped", 0) != 0) return;
     if (session_.messages) {
         std::fprintf(session_.messages, "%s line %d: %s\n", path.c_str(), number, text.c_str());
     }

@@ -70,6 +70,7 @@ class JobRunner {
     bool command(const std::string& name);
     bool readList(const std::string& path);
     bool importTable(const std::string& path);
+    // One line of a list's account; with --quiet only the lines that were dropped.
     void account(const std::string& path, int number, const std::string& text) const;
     void settle(const std::string& path, const std::string& summary, bool complete);
     bool start(bool fromList, const std::string& defaultOutput);

@@ -12,7 +12,7 @@ cmake --build build-fuzz -j"$(nproc)" >/dev/null
 work=${FUZZ_WORK:-$(mktemp -d "${TMPDIR:-/tmp}/glomera-fuzz-XXXXXX")}
 mkdir -p "$work"
 status=0
-for target in clean_up line_reader voi_reader plugin_lifetime table_import; do
+for target in clean_up line_reader voi_reader plugin_lifetime table_import image; do
     corpus="$work/$target"
     mkdir -p "$corpus"
     cp -n fuzz/corpus/"$target"/* "$corpus"/ 2>/dev/null || true

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -55,6 +57,30 @@ TEST(AtomicFile, AbandonedWriteLeavesTheEarlierFileAndNoTemporary) {
     }
     EXPECT_EQ(readFile(path), "earlier");
     EXPECT_EQ(folder.listing(), "a.voi");
+}
+
+TEST(AtomicFile, StaleTemporariesOfGoneWritersGoAndNothingElse) {
+    TempFolder folder;
+    // A process that has ended: its id names no process any more.
+    const pid_t gone = fork();
+    if (gone == 0) _exit(0);
+    waitpid(gone, nullptr, 0);
+    const std::string dead = std::to_string(gone), alive = std::to_string(getpid());
+    const char* staleNames[] = {".tmp", ".tmp.nii.gz"};
+    for (const char* suffix : staleNames)
+        writeFile(folder.file(".glomera-" + dead + "-4" + suffix), "x");
+    const std::string kept[] = {".glomera-" + alive + "-1.tmp",  // a running writer
+                                ".glomera-" + dead + "-x.tmp",   // not a name we make
+                                ".glomera-" + dead + "-2.txt", ".glomera--2.tmp", "notes.txt"};
+    for (const std::string& name : kept) writeFile(folder.file(name), "x");
+    ASSERT_EQ(::mkdir(folder.file(".glomera-" + dead + "-9.tmp").c_str(), 0755), 0);
+    EXPECT_EQ(glomera::AtomicFile::removeStaleTemporaries(folder.file("target.voi")), 2);
+    for (const std::string& name : kept) EXPECT_TRUE(fileExists(folder.file(name))) << name;
+    EXPECT_TRUE(fileExists(folder.file(".glomera-" + dead + "-9.tmp")));
+    // Opening a new write does the same.
+    writeFile(folder.file(".glomera-" + dead + "-5.tmp"), "x");
+    ASSERT_TRUE(writeWhole(folder.file("target.voi"), "whole"));
+    EXPECT_FALSE(fileExists(folder.file(".glomera-" + dead + "-5.tmp")));
 }
 
 }  // namespace

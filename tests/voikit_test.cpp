@@ -358,7 +358,7 @@ TEST_F(VoiExportsTest, HostileImageHeadersAreRefusedBeforeTheirVoxelsAreRead) {
              patch<std::int16_t>(b, 44, 1024);
              patch<std::int16_t>(b, 46, 512);
          },
-         "more than 2^28 voxels"},
+         "more than 2^27 voxels"},
         {"negative size", [](std::string& b) { patch<std::int16_t>(b, 42, -5); }, ""},
         {"complex datatype",
          [](std::string& b) {

@@ -78,10 +78,10 @@ NiftiImage readImageHeader(const std::string& path) {
             refuse("axis " + std::to_string(axis) + " has " + std::to_string(size) + " voxels");
         }
         voxels *= size;
-        if (voxels > kMaxImageVoxels) refuse("it has more than 2^28 voxels");
+        if (voxels > kMaxImageVoxels) refuse("it has more than 2^27 voxels");
     }
     if (static_cast<std::int64_t>(nim.nvox) > kMaxImageVoxels) {
-        refuse("it has more than 2^28 voxels in all its volumes");
+        refuse("it has more than 2^27 voxels in all its volumes");
     }
     if (!knownDatatype(nim.datatype)) {
         refuse("its datatype " + std::to_string(nim.datatype) + " is no integer or real type");
@@ -97,6 +97,10 @@ NiftiImage readImageHeader(const std::string& path) {
                                                                              : 0;
     if (nim.iname_offset < headerSize) {
         refuse("its voxel offset " + std::to_string(nim.iname_offset) + " lies inside the header");
+    }
+    // libnifti allocates all volumes at once before it reads them.
+    if (static_cast<std::int64_t>(nim.nvox) * nim.nbyper > kMaxImageBytes) {
+        refuse("its voxels would take more than 512 MB");
     }
     const std::int64_t bytes = voxels * nim.nbyper;
     if (isSingleUncompressedFile(path)) {

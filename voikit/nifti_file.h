@@ -14,8 +14,10 @@ struct NiftiFree {
 };
 using NiftiImage = std::unique_ptr<nifti_image, NiftiFree>;
 
-// The most voxels an image from elsewhere may have (1 GiB of 32-bit values).
-constexpr std::int64_t kMaxImageVoxels = std::int64_t{1} << 28;
+// The most voxels an image from elsewhere may have, and the most bytes its voxels may take:
+// far beyond any brain image, well within memory.
+constexpr std::int64_t kMaxImageVoxels = std::int64_t{1} << 27;
+constexpr std::int64_t kMaxImageBytes = std::int64_t{1} << 29;
 
 // An image's grid: sizes and the transform from voxel indices (i, j, k) to millimetres,
 // with the NIfTI code of the space those millimetres are in.

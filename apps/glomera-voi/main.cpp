@@ -1,6 +1,7 @@
 // glomera-voi: what to do with .voi files outside the host, one subcommand each.
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <new>
 #include <string>
 
 #include "apps/glomera-voi/import_command.h"
@@ -160,6 +161,9 @@ int run(int argc, char** argv) {
 int main(int argc, char** argv) {
     try {
         return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        say(stderr, "not enough memory to go on; nothing was left half written");
+        return kExitFailure;
     } catch (const std::exception& error) {
         say(stderr, error.what());
         return kExitFailure;

@@ -2,6 +2,7 @@
 #include <climits>
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "apps/helmora-zt/options.h"
@@ -87,6 +88,9 @@ int main(int argc, char** argv) {
     } catch (const headless::PluginLoadError& error) {
         say(stderr, error.what());
         return kExitUsage;
+    } catch (const std::bad_alloc&) {
+        say(stderr, "not enough memory to go on; nothing was left half written");
+        return kExitFailure;
     } catch (const std::exception& error) {
         say(stderr, error.what());
         return kExitFailure;

@@ -8,29 +8,22 @@
 #include <string>
 
 #include "plugin/sphere_voxels.h"
+#include "tests/test_vois.h"
 #include "voikit/atlas.h"
 #include "voikit/error.h"
 #include "voikit/nifti_file.h"
 
 namespace {
 
+glomera::VoiFileContents sphereAt(const voikit::Point& tal, float radius) {
+    return oneSphere(static_cast<float>(tal[0]), static_cast<float>(tal[1]),
+                     static_cast<float>(tal[2]), radius);
+}
+
 using voikit::MniToTal;
 using voikit::Point;
 
 const std::string kAal = std::string(voikit::kTemplateFolder) + "/aal.nii.gz";
-
-glomera::VoiFileContents sphereAt(const Point& tal, float radius) {
-    glomera::VoiFileContents contents;
-    glomera::VoiFileContents::Voi voi;
-    std::int32_t count = 0;
-    auto voxels = glomera::makeSphereVoxels(static_cast<float>(tal[0]), static_cast<float>(tal[1]),
-                                            static_cast<float>(tal[2]), radius, &count);
-    voi.voxels.assign(voxels.get(), voxels.get() + 3 * std::ptrdiff_t{count});
-    voi.info.voxelCount = count;
-    voi.info.name = "S";
-    contents.vois.push_back(std::move(voi));
-    return contents;
-}
 
 TEST(Atlas, KnownVoxelsOfTheAtlasFileAreFoundAtTheirTalPositions) {
     // Voxels taken from the atlas file itself, away from region borders: their MNI centres,

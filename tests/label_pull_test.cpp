@@ -7,6 +7,7 @@
 #include <string>
 
 #include "plugin/sphere_voxels.h"
+#include "tests/test_vois.h"
 #include "voikit/label_volume.h"
 
 namespace {
@@ -17,18 +18,6 @@ using voikit::Point;
 using voikit::Space;
 
 constexpr const char* kCh2 = "/usr/share/mricron/templates/ch2.nii.gz";
-
-glomera::VoiFileContents sphereAt(float x, float y, float z, float radius) {
-    glomera::VoiFileContents contents;
-    glomera::VoiFileContents::Voi voi;
-    std::int32_t count = 0;
-    auto voxels = glomera::makeSphereVoxels(x, y, z, radius, &count);
-    voi.voxels.assign(voxels.get(), voxels.get() + 3 * std::ptrdiff_t{count});
-    voi.info.voxelCount = count;
-    voi.info.name = "S";
-    contents.vois.push_back(std::move(voi));
-    return contents;
-}
 
 LabelGrid isotropicGrid(double size, Space space, const Point& origin, std::int64_t cells) {
     LabelGrid grid;
@@ -103,7 +92,7 @@ Point centreOfVoxels(const glomera::VoiFileContents& contents) {
 }
 
 TEST(LabelPull, VolumeAndCentreKeptOnTalGridsOfEverySize) {
-    const auto contents = sphereAt(20.3f, -31.7f, 12.4f, 6.0f);
+    const auto contents = oneSphere(20.3f, -31.7f, 12.4f, 6.0f);
     const Point centre = centreOfVoxels(contents);
     const double voiVolume = contents.vois[0].info.voxelCount;  // 1 mm^3 each
     // The cells' centre can lie half a lattice step from the voxels' own, never more.
@@ -130,7 +119,7 @@ TEST(LabelPull, OnCh2sMniGridTheSphereSitsAtItsConvertedCentre) {
     const voikit::LabelGrid ch2 = voikit::gridOfImage(kCh2, std::nullopt, MniToTal::kSpm);
     ASSERT_EQ(ch2.space, Space::kMni);  // ch2 says MNI_152 in its sform
     const Point tal = {-40.5, -60.0, 42.0};
-    const auto contents = sphereAt(-40.5f, -60.0f, 42.0f, 6.0f);
+    const auto contents = oneSphere(-40.5f, -60.0f, 42.0f, 6.0f);
     const voikit::LabelVolume volume = voikit::fillLabels(contents, ch2);
     const Pulled pulled = measure(volume);
     for (int a = 0; a < 3; ++a) EXPECT_NEAR(pulled.centre[a], tal[a], 1.0) << a;
@@ -140,7 +129,7 @@ TEST(LabelPull, OnCh2sMniGridTheSphereSitsAtItsConvertedCentre) {
     EXPECT_NEAR(pulled.volume / contents.vois[0].info.voxelCount, 1.0, 0.05);
     // Coarser MNI grids, as SPM writes them, keep the volume within a tenth. (A sphere a few
     // cells across is whole cells or none: how its edge meets the grid decides the rest.)
-    const auto larger = sphereAt(-40.5f, -60.0f, 42.0f, 8.0f);
+    const auto larger = oneSphere(-40.5f, -60.0f, 42.0f, 8.0f);
     for (double size : {2.0, 3.0}) {
         const LabelGrid grid = isotropicGrid(size, Space::kMni, {-90, -126, -72},
                                              static_cast<std::int64_t>(200 / size));
@@ -162,9 +151,9 @@ TEST(LabelPull, CoarseGridsNeitherSwellNorDrift) {
             Point drift{};
             const int spheres = 60;
             for (int n = 0; n < spheres; ++n) {
-                const auto contents = sphereAt(static_cast<float>(position(random)),
-                                               static_cast<float>(position(random)),
-                                               static_cast<float>(position(random) / 2), 6.0f);
+                const auto contents = oneSphere(static_cast<float>(position(random)),
+                                                static_cast<float>(position(random)),
+                                                static_cast<float>(position(random) / 2), 6.0f);
                 const LabelGrid grid = isotropicGrid(
                     size, space,
                     {-100 + origin(random), -100 + origin(random), -100 + origin(random)},

@@ -15,6 +15,7 @@
 
 #include "plugin/sphere_voxels.h"
 #include "tests/test_files.h"
+#include "tests/test_vois.h"
 #include "voikit/error.h"
 #include "voikit/label_volume.h"
 #include "voikit/outputs.h"
@@ -31,20 +32,6 @@ struct ImageFree {
     void operator()(nifti_image* image) const { nifti_image_free(image); }
 };
 using Image = std::unique_ptr<nifti_image, ImageFree>;
-
-VoiFileContents::Voi sphereVoi(const char* name, float x, float y, float z, float radius,
-                               std::int32_t r, std::int32_t g, std::int32_t b) {
-    VoiFileContents::Voi voi;
-    voi.info.name = name;
-    voi.info.color[0] = r;
-    voi.info.color[1] = g;
-    voi.info.color[2] = b;
-    std::int32_t count = 0;
-    auto voxels = glomera::makeSphereVoxels(x, y, z, radius, &count);
-    voi.voxels.assign(voxels.get(), voxels.get() + 3 * std::ptrdiff_t{count});
-    voi.info.voxelCount = count;
-    return voi;
-}
 
 std::set<Voxel> voxelSet(const VoiFileContents::Voi& voi) {
     std::set<Voxel> set;

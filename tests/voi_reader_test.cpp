@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "common/atomic_file.h"
 #include "tests/test_files.h"
@@ -83,6 +84,43 @@ TEST(VoiFileReader, RejectsEveryDeparture) {
         EXPECT_NE(parseError(c.text).find(c.error), std::string::npos)
             << "expected \"" << c.error << "\", got \"" << parseError(c.text) << "\"";
     }
+}
+
+TEST(VoiFileReader, ReadsBackWhatTheWriterWroteAcrossItsBuffers) {
+    // Several megabytes, so that lines straddle the reader's 1 MiB buffers; rows whose z runs
+    // up one by one, jumps, numbers past the reader's table of small z and at the ends of
+    // the 32-bit range.
+    glomera::VoiSet set;
+    std::vector<std::vector<std::int32_t>> expected;
+    for (int v = 0; v < 3; ++v) {
+        std::vector<std::int32_t> voxels;
+        for (std::int32_t x = -40; x <= 40; ++x) {
+            for (std::int32_t y = -30 + v; y <= 30; y += 3) {
+                for (std::int32_t z = -99998; z != -99998 + 30; ++z)
+                    voxels.insert(voxels.end(), {x, y, z});
+                for (std::int32_t z : {-1, 0, 1, 9, 10, 99, 100, 99999, 100000, 2147483647}) {
+                    voxels.insert(voxels.end(), {x, y, z});
+                }
+            }
+        }
+        voxels.insert(voxels.end(), {-2147483647 - 1, 2147483647, -2147483647 - 1});
+        glomera::VoiEntry entry;
+        std::snprintf(entry.name, sizeof entry.name, "V%d", v);
+        entry.voxelCount = static_cast<std::int32_t>(voxels.size() / 3);
+        entry.voxels.reset(new std::int32_t[voxels.size()]);
+        std::copy(voxels.begin(), voxels.end(), entry.voxels.get());
+        set.vois.push_back(std::move(entry));
+        expected.push_back(std::move(voxels));
+    }
+    set.voiCount = 3;
+    TempFolder folder;
+    const std::string path = folder.file("big.voi");
+    set.fileName = path.c_str();
+    ASSERT_TRUE(glomera::writeVoiFile(set));
+    const glomera::VoiFileContents contents = glomera::loadVoiFile(path);
+    ASSERT_EQ(contents.vois.size(), 3u);
+    for (int v = 0; v < 3; ++v) EXPECT_EQ(contents.vois[v].voxels, expected[v]) << v;
+    EXPECT_GT(readFile(path).size(), std::size_t{2} << 20);
 }
 
 TEST(VoiFileReader, UnreadableFileIsAnError) {

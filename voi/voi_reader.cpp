@@ -5,9 +5,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "voi/voi_format.h"
 
@@ -58,6 +61,45 @@ bool parseInts(std::string_view text, std::int32_t* values, int count) {
     return p == end;
 }
 
+// The text of each small z with its CR LF, in 8-byte slots, with a mask of its length: the
+// next voxel of a row is most often the last one's z + 1, and its bytes are compared, not
+// parsed.
+class ZLineEnds {
+  public:
+    static constexpr std::int32_t kLimit = 99999;
+
+    ZLineEnds() : words_(2 * kLimit + 1), masks_(2 * kLimit + 1), lengths_(2 * kLimit + 1) {
+        for (std::int32_t z = -kLimit; z <= kLimit; ++z) {
+            char text[8] = {};
+            char* end = std::to_chars(text, text + 6, z).ptr;
+            *end++ = '\r';
+            *end++ = '\n';
+            const auto length = static_cast<std::size_t>(end - text);
+            unsigned char mask[8] = {};
+            std::memset(mask, 0xFF, length);
+            const auto at = static_cast<std::size_t>(z + kLimit);
+            std::memcpy(&words_[at], text, 8);
+            std::memcpy(&masks_[at], mask, 8);
+            lengths_[at] = static_cast<unsigned char>(length);
+        }
+    }
+
+    // The length of the line end of z = last + 1 at p (8 bytes readable), or 0 when the
+    // bytes are not it.
+    std::size_t matchNext(const char* p, std::int32_t last) const {
+        if (last < -kLimit - 1 || last >= kLimit) return 0;
+        const auto at = static_cast<std::size_t>(last + 1 + kLimit);
+        std::uint64_t word;
+        std::memcpy(&word, p, sizeof word);
+        return ((word ^ words_[at]) & masks_[at]) == 0 ? lengths_[at] : 0;
+    }
+
+  private:
+    std::vector<std::uint64_t> words_;
+    std::vector<std::uint64_t> masks_;
+    std::vector<unsigned char> lengths_;
+};
+
 // Hands out CR LF terminated lines from a source of bytes, holding at most one buffer.
 class LineSource {
   public:
@@ -95,32 +137,53 @@ class LineSource {
         }
     }
 
-    // Reads a voxel line "X Y Z" CR LF straight from the buffer; false, consuming nothing,
-    // when the next line is anything else (next() then tells what). Consecutive voxels of a
-    // sphere share "X Y ": when the line begins with the very bytes of the last prefix read,
-    // its x and y are those, already checked, and only z is parsed.
-    bool voxel(std::int32_t* xyz) {
+    // Reads up to `wanted` voxel lines "X Y Z" CR LF straight from the buffer into xyz,
+    // stopping early at a line that is anything else (next() then tells what) or where the
+    // buffer runs short; returns how many. Consecutive voxels of a sphere share "X Y ": when a
+    // line begins with the very bytes of the last prefix read, its x and y are those, already
+    // checked, and only z is parsed.
+    std::size_t voxels(std::int32_t* xyz, std::size_t wanted) {
         if (end_ - begin_ < kLongestVoxelLine && !atEof_) refill();
         const char* p = data_ + begin_;
         const char* const end = data_ + end_;
-        if (samePrefix(p, end)) {
-            xyz[0] = prefixX_;
-            xyz[1] = prefixY_;
-            p += prefixLength_;
-        } else {
-            const char* const start = p;
-            for (int i = 0; i < 2; ++i) {
-                p = canonicalInt(p, end, xyz[i]);
-                if (p == nullptr || p == end || *p != ' ') return false;
-                ++p;
+        // Lines are taken while a whole longest line fits, or to the end of the input.
+        const auto fits = [&](const char* at) {
+            return atEof_ ? at < end : end - at >= static_cast<std::ptrdiff_t>(kLongestVoxelLine);
+        };
+        std::size_t done = 0;
+        while (done < wanted && fits(p)) {
+            std::int32_t* const out = xyz + 3 * done;
+            const char* q = p;
+            if (samePrefix(q, end)) {
+                out[0] = prefixX_;
+                out[1] = prefixY_;
+                q += prefixLength_;
+            } else {
+                const char* const start = q;
+                bool ok = true;
+                for (int i = 0; i < 2 && ok; ++i) {
+                    q = canonicalInt(q, end, out[i]);
+                    ok = q != nullptr && q != end && *q == ' ';
+                    if (ok) ++q;
+                }
+                if (!ok) break;
+                rememberPrefix(start, q, out);
             }
-            rememberPrefix(start, p, xyz);
+            const std::size_t next = end - q >= 8 ? zLineEnds().matchNext(q, lastZ_) : 0;
+            if (next > 0) {
+                out[2] = lastZ_ + 1;
+                p = q + next;
+            } else {
+                q = canonicalInt(q, end, out[2]);
+                if (q == nullptr || end - q < 2 || q[0] != '\r' || q[1] != '\n') break;
+                p = q + 2;
+            }
+            lastZ_ = out[2];
+            ++done;
         }
-        p = canonicalInt(p, end, xyz[2]);
-        if (p == nullptr || end - p < 2 || p[0] != '\r' || p[1] != '\n') return false;
-        begin_ = static_cast<std::size_t>(p + 2 - data_);
-        ++number_;
-        return true;
+        begin_ = static_cast<std::size_t>(p - data_);
+        number_ += static_cast<long>(done);
+        return done;
     }
 
     bool atEnd() {
@@ -136,6 +199,11 @@ class LineSource {
 
   private:
     static constexpr std::size_t kLongestPrefix = 2 * 11 + 2;
+
+    static const ZLineEnds& zLineEnds() {
+        static const ZLineEnds table;
+        return table;
+    }
 
     bool samePrefix(const char* p, const char* end) const {
         if (prefixLength_ == 0) return false;
@@ -197,6 +265,7 @@ class LineSource {
     std::uint64_t prefixMasks_[2] = {};
     std::int32_t prefixX_ = 0;
     std::int32_t prefixY_ = 0;
+    std::int32_t lastZ_ = std::numeric_limits<std::int32_t>::max();  // none yet
 };
 
 class Parser {
@@ -246,10 +315,18 @@ class Parser {
         constexpr std::size_t kBatch = 4096;
         std::int32_t batch[3 * kBatch];
         std::size_t inBatch = 0;
-        for (std::int32_t j = 0; j < info.voxelCount; ++j) {
-            std::int32_t* xyz = batch + 3 * inBatch;
-            if (!lines_.voxel(xyz)) slowVoxel(info, xyz);
-            if (++inBatch == kBatch) {
+        for (std::int32_t left = info.voxelCount; left > 0;) {
+            const std::size_t room =
+                std::min<std::size_t>(kBatch - inBatch, static_cast<std::size_t>(left));
+            std::size_t got = lines_.voxels(batch + 3 * inBatch, room);
+            // A line the fast path did not take: a voxel after all, or the error.
+            if (got == 0) {
+                slowVoxel(info, batch + 3 * inBatch);
+                got = 1;
+            }
+            inBatch += got;
+            left -= static_cast<std::int32_t>(got);
+            if (inBatch == kBatch) {
                 visitor_.voxels(batch, inBatch);
                 inBatch = 0;
             }

@@ -77,7 +77,7 @@ class ZLineEnds {
             const auto length = static_cast<std::size_t>(end - text);
             unsigned char mask[8] = {};
             std::memset(mask, 0xFF, length);
-            const auto at = static_cast<std::size_t>(z + kLimit);
+            const auto at = static_cast<std::size_t>(std::int64_t{z} + kLimit);
             std::memcpy(&words_[at], text, 8);
             std::memcpy(&masks_[at], mask, 8);
             lengths_[at] = static_cast<unsigned char>(length);
@@ -88,7 +88,7 @@ class ZLineEnds {
     // bytes are not it.
     std::size_t matchNext(const char* p, std::int32_t last) const {
         if (last < -kLimit - 1 || last >= kLimit) return 0;
-        const auto at = static_cast<std::size_t>(last + 1 + kLimit);
+        const auto at = static_cast<std::size_t>(std::int64_t{last} + 1 + kLimit);
         std::uint64_t word;
         std::memcpy(&word, p, sizeof word);
         return ((word ^ words_[at]) & masks_[at]) == 0 ? lengths_[at] : 0;

@@ -13,18 +13,18 @@
 namespace voikit {
 namespace {
 
-bool isDefault(const std::string& spec) {
+bool isDefault(const std::string& choice) {
     const std::vector<std::string> defaults = defaultAtlases();
-    return std::find(defaults.begin(), defaults.end(), spec) != defaults.end();
+    return std::find(defaults.begin(), defaults.end(), choice) != defaults.end();
 }
 
 // An atlas, or nothing with a note when a default one is not installed.
-std::unique_ptr<Atlas> openAtlas(const std::string& spec, bool optional, Anatomy& anatomy) {
+std::unique_ptr<Atlas> openAtlas(const std::string& choice, bool optional, Anatomy& anatomy) {
     try {
-        return std::make_unique<Atlas>(spec);
+        return std::make_unique<Atlas>(choice);
     } catch (const Error& error) {
         if (!optional) throw;
-        anatomy.notes.push_back(std::string("no ") + spec + " lookups: " + error.what() +
+        anatomy.notes.push_back(std::string("no ") + choice + " lookups: " + error.what() +
                                 " (install mricron-data)");
         return nullptr;
     }
@@ -41,8 +41,8 @@ std::string percent(double share) {
 
 AnatomyPass::AnatomyPass(const VoiStatistics& figures, const AnatomySettings& settings)
     : figures_(figures), transform_(settings.transform) {
-    for (const std::string& spec : settings.atlases) {
-        if (auto atlas = openAtlas(spec, isDefault(spec), anatomy_)) {
+    for (const std::string& choice : settings.atlases) {
+        if (auto atlas = openAtlas(choice, isDefault(choice), anatomy_)) {
             counts_.emplace_back(static_cast<std::size_t>(atlas->maxLabel()) + 1, 0);
             atlases_.push_back(std::move(atlas));
         }

@@ -48,25 +48,25 @@ std::vector<std::string> defaultAtlases() { return {"aal", "brodmann", "jhu", "a
 
 std::string defaultBrain() { return templatePath("ch2bet.nii.gz"); }
 
-Atlas::Atlas(const std::string& spec) {
+Atlas::Atlas(const std::string& choice) {
     std::string image, labels;
     for (const KnownAtlas& known : kKnownAtlases) {
-        if (spec == known.name) {
+        if (choice == known.name) {
             image = templatePath(known.image);
             if (known.labels) labels = templatePath(known.labels);
             brodmann_ = known.labels == nullptr;
         }
     }
     if (image.empty()) {
-        const std::size_t colon = spec.rfind(':');
-        image = spec.substr(0, colon);
-        if (colon != std::string::npos) labels = spec.substr(colon + 1);
+        const std::size_t colon = choice.rfind(':');
+        image = choice.substr(0, colon);
+        if (colon != std::string::npos) labels = choice.substr(colon + 1);
     }
-    name_ = spec == "aal"        ? "AAL"
-            : spec == "brodmann" ? "Brodmann"
-            : spec == "jhu"      ? "JHU white matter"
-            : spec == "aicha"    ? "AICHA"
-                                 : image.substr(image.rfind('/') + 1);
+    name_ = choice == "aal"        ? "AAL"
+            : choice == "brodmann" ? "Brodmann"
+            : choice == "jhu"      ? "JHU white matter"
+            : choice == "aicha"    ? "AICHA"
+                                   : image.substr(image.rfind('/') + 1);
     NiftiImage header = readImageHeader(image);
     grid_ = gridOf(*header);
     invertAffine(grid_.affine, inverse_);

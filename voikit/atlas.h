@@ -20,7 +20,7 @@ class Atlas {
     // NAME (aal, brodmann, jhu, aicha) or IMAGE[:LABELS.txt], a label image with a text file
     // of "number name" lines. The bundled atlases are MNI whatever their header codes say,
     // and so is any image given here. Throws Error when it cannot be read.
-    explicit Atlas(const std::string& spec);
+    explicit Atlas(const std::string& choice);
 
     const std::string& name() const { return name_; }
 

@@ -40,7 +40,7 @@ std::string percent(double share) {
 }  // namespace
 
 AnatomyPass::AnatomyPass(const VoiStatistics& figures, const AnatomySettings& settings)
-    : figures_(figures), transform_(settings.transform) {
+    : figures_(figures), transform_(settings.transform), extent_(figures) {
     for (const std::string& choice : settings.atlases) {
         if (auto atlas = openAtlas(choice, isDefault(choice), anatomy_)) {
             counts_.emplace_back(static_cast<std::size_t>(atlas->maxLabel()) + 1, 0);
@@ -51,17 +51,11 @@ AnatomyPass::AnatomyPass(const VoiStatistics& figures, const AnatomySettings& se
                        settings.brain.empty(), anatomy_);
     // The cache pays where the VOIs' extent is of a sensible size and labels fit 16 bits.
     constexpr std::int64_t kMostCachedCells = std::int64_t{1} << 24;
-    std::int64_t cells = figures.empty() ? 0 : 1;
-    for (int axis = 0; axis < 3 && cells > 0; ++axis) {
-        low_[axis] = figures.low[axis];
-        size_[axis] = std::int64_t{figures.high[axis]} - figures.low[axis] + 1;
-        cells = cells * size_[axis] > kMostCachedCells ? 0 : cells * size_[axis];
-    }
     bool small = true;
     for (const auto& atlas : atlases_) small = small && atlas->maxLabel() < kUnknown;
-    if (cells > 0 && small) {
-        cache_.assign(atlases_.size() + 1,
-                      std::vector<std::uint16_t>(static_cast<std::size_t>(cells), kUnknown));
+    if (extent_.cells > 0 && extent_.cells <= kMostCachedCells && small) {
+        cache_.assign(atlases_.size() + 1, std::vector<std::uint16_t>(
+                                               static_cast<std::size_t>(extent_.cells), kUnknown));
     }
 }
 
@@ -76,9 +70,7 @@ void AnatomyPass::voxels(const std::int32_t* xyz, std::size_t count) {
     const std::size_t atlases = atlases_.size();
     for (const std::int32_t* end = xyz + 3 * count; xyz != end; xyz += 3) {
         if (!cache_.empty()) {
-            const auto cell = static_cast<std::size_t>(
-                ((std::int64_t{xyz[0]} - low_[0]) * size_[1] + (xyz[1] - low_[1])) * size_[2] +
-                (xyz[2] - low_[2]));
+            const std::size_t cell = extent_.index(xyz[0], xyz[1], xyz[2]);
             if (cache_[0][cell] == kUnknown) {
                 const Point mni =
                     talToMni({static_cast<double>(xyz[0]), static_cast<double>(xyz[1]),

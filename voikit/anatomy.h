@@ -71,8 +71,7 @@ class AnatomyPass : public glomera::VoiFileVisitor {
     // What the atlases and the brain say at each lattice voxel in the VOIs' extent, found
     // once: overlapping VOIs share voxels. kUnknown until asked.
     static constexpr std::uint16_t kUnknown = 0xFFFF;
-    std::int32_t low_[3] = {};
-    std::int64_t size_[3] = {};
+    VoxelExtent extent_;
     std::vector<std::vector<std::uint16_t>> cache_;  // per atlas, then the brain (1 in, 0 out)
     std::int64_t inBrain_ = 0;
     std::size_t voi_ = 0;

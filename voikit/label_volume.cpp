@@ -69,22 +69,13 @@ bool onTheVoiLattice(const LabelGrid& grid) {
     return true;
 }
 
-// The VOI voxels on their 1 mm TAL lattice, the later VOI winning shared voxels; z runs
-// fastest, as a sphere's voxels come, so that filling it stays in one stretch of memory.
+// The VOI voxels on their 1 mm TAL lattice, the later VOI winning shared voxels.
 struct Lattice {
-    std::int32_t low[3] = {0, 0, 0};
-    std::int64_t size[3] = {0, 0, 0};
+    VoxelExtent extent;
     std::vector<std::int16_t> labels;
 
-    std::size_t index(std::int64_t x, std::int64_t y, std::int64_t z) const {
-        return static_cast<std::size_t>(((x - low[0]) * size[1] + (y - low[1])) * size[2] +
-                                        (z - low[2]));
-    }
     std::int16_t at(const std::int64_t p[3]) const {
-        for (int a = 0; a < 3; ++a) {
-            if (p[a] < low[a] || p[a] >= low[a] + size[a]) return 0;
-        }
-        return labels[index(p[0], p[1], p[2])];
+        return extent.contains(p[0], p[1], p[2]) ? labels[extent.index(p[0], p[1], p[2])] : 0;
     }
 };
 
@@ -96,13 +87,13 @@ void cellRange(const Lattice& lattice, const LabelGrid& grid, const double inver
         from[a] = grid.dims[a];
         to[a] = -1;
     }
-    std::vector<double> zs = {lattice.low[2] - 0.5, lattice.low[2] + lattice.size[2] - 0.5};
+    const VoxelExtent& e = lattice.extent;
+    std::vector<double> zs = {e.low[2] - 0.5, e.low[2] + e.size[2] - 0.5};
     if (zs[0] < 0 && zs[1] > 0) zs.push_back(0.0);
     for (int corner = 0; corner < 4; ++corner) {
         for (double z : zs) {
-            const Point tal = {
-                corner & 1 ? lattice.low[0] + lattice.size[0] - 0.5 : lattice.low[0] - 0.5,
-                corner & 2 ? lattice.low[1] + lattice.size[1] - 0.5 : lattice.low[1] - 0.5, z};
+            const Point tal = {corner & 1 ? e.low[0] + e.size[0] - 0.5 : e.low[0] - 0.5,
+                               corner & 2 ? e.low[1] + e.size[1] - 0.5 : e.low[1] - 0.5, z};
             const Point ijk = transformed(inverse, talToGrid(grid, tal));
             for (int a = 0; a < 3; ++a) {
                 from[a] = std::min(from[a], static_cast<std::int64_t>(std::floor(ijk[a])) - 1);
@@ -241,19 +232,10 @@ LabelPass::LabelPass(const LabelGrid& grid, const VoiStatistics& figures)
     volume_.outside.assign(figures.vois.size(), 0);
     volume_.labelled.assign(figures.vois.size(), 0);
     work_->onLattice = onTheVoiLattice(grid);
-    if (figures.empty()) return;
     Lattice& lattice = work_->lattice;
-    std::int64_t cells = 1;
-    for (int a = 0; a < 3; ++a) {
-        lattice.low[a] = figures.low[a];
-        lattice.size[a] = std::int64_t{figures.high[a]} - figures.low[a] + 1;
-        cells = lattice.size[a] > kMaxGridCells ? kMaxGridCells + 1 : cells * lattice.size[a];
-        if (cells > kMaxGridCells) {
-            throw Error("the VOIs spread over more than " + std::to_string(kMaxGridCells) +
-                        " cells of 1 mm");
-        }
-    }
-    lattice.labels.assign(static_cast<std::size_t>(cells), 0);
+    lattice.extent = VoxelExtent(figures);
+    lattice.extent.checkFits();
+    lattice.labels.assign(static_cast<std::size_t>(lattice.extent.cells), 0);
 }
 
 LabelPass::~LabelPass() = default;
@@ -266,7 +248,7 @@ void LabelPass::voxels(const std::int32_t* xyz, std::size_t count) {
     const auto label = static_cast<std::int16_t>(voi_ + 1);
     std::int64_t& outside = volume_.outside[static_cast<std::size_t>(voi_)];
     for (const std::int32_t* end = xyz + 3 * count; xyz != end; xyz += 3) {
-        std::int16_t& cell = lattice.labels[lattice.index(xyz[0], xyz[1], xyz[2])];
+        std::int16_t& cell = lattice.labels[lattice.extent.index(xyz[0], xyz[1], xyz[2])];
         if (cell != 0 && cell != label) ++volume_.overwritten;
         cell = label;
         // Whether the cell nearest to the voxel is on the grid at all.

@@ -57,35 +57,39 @@ void FiguresPass::endVoi() {
 
 void FiguresPass::end(std::int32_t vtcCount) { skeleton.header.vtcCount = vtcCount; }
 
-OverlapPass::OverlapPass(const VoiStatistics& figures, std::int64_t denseOverlapLimit)
-    : vois_(static_cast<std::int64_t>(figures.vois.size())), dense_(vois_ <= denseOverlapLimit) {
+VoxelExtent::VoxelExtent(const VoiStatistics& figures) {
     if (figures.empty()) return;
-    std::int64_t cells = 1;
+    cells = 1;
     for (int axis = 0; axis < 3; ++axis) {
-        low_[axis] = figures.low[axis];
-        size_[axis] = std::int64_t{figures.high[axis]} - figures.low[axis] + 1;
-        cells = size_[axis] > kMaxGridCells ? kMaxGridCells + 1 : cells * size_[axis];
-        if (cells > kMaxGridCells) {
-            throw Error("the VOIs spread over more than " + std::to_string(kMaxGridCells) +
-                        " cells of 1 mm");
-        }
+        low[axis] = figures.low[axis];
+        size[axis] = std::int64_t{figures.high[axis]} - figures.low[axis] + 1;
+        // Saturated, so that the product cannot overflow.
+        cells = size[axis] > kMaxGridCells ? kMaxGridCells + 1
+                                           : std::min(cells * size[axis], kMaxGridCells + 1);
     }
-    lastSeen_.assign(static_cast<std::size_t>(cells), -1);
-    counts_.assign(static_cast<std::size_t>(cells), 0);
+}
+
+void VoxelExtent::checkFits() const {
+    if (cells > kMaxGridCells) {
+        throw Error("the VOIs spread over more than " + std::to_string(kMaxGridCells) +
+                    " cells of 1 mm");
+    }
+}
+
+OverlapPass::OverlapPass(const VoiStatistics& figures, std::int64_t denseOverlapLimit)
+    : extent_(figures),
+      vois_(static_cast<std::int64_t>(figures.vois.size())),
+      dense_(vois_ <= denseOverlapLimit) {
+    extent_.checkFits();
+    lastSeen_.assign(static_cast<std::size_t>(extent_.cells), -1);
+    counts_.assign(static_cast<std::size_t>(extent_.cells), 0);
 }
 
 void OverlapPass::beginVoi(const glomera::VoiInfo&) { ++voi_; }
 
-std::size_t OverlapPass::cell(const std::int32_t* xyz) const {
-    // z runs fastest, as voxels come, so a sphere's rows stay in one stretch of memory.
-    return static_cast<std::size_t>(
-        ((std::int64_t{xyz[0]} - low_[0]) * size_[1] + (xyz[1] - low_[1])) * size_[2] +
-        (xyz[2] - low_[2]));
-}
-
 void OverlapPass::voxels(const std::int32_t* xyz, std::size_t count) {
     for (const std::int32_t* end = xyz + 3 * count; xyz != end; xyz += 3) {
-        const std::size_t at = cell(xyz);
+        const std::size_t at = extent_.index(xyz[0], xyz[1], xyz[2]);
         // A voxel a VOI lists twice counts once.
         if (lastSeen_[at] == voi_) continue;
         lastSeen_[at] = voi_;

@@ -33,6 +33,28 @@ struct VoiStatistics {
 // The most grid cells the analysis and the default label grid will hold (256 MB of labels).
 constexpr std::int64_t kMaxGridCells = std::int64_t{1} << 26;
 
+// The 1 mm lattice over the extent of all VOI voxels, with z running fastest as a sphere's
+// voxels come, so that a row of voxels stays in one stretch of memory.
+struct VoxelExtent {
+    std::int32_t low[3] = {};
+    std::int64_t size[3] = {};
+    std::int64_t cells = 0;  // 0 without voxels; kMaxGridCells + 1 for anything beyond it
+
+    VoxelExtent() = default;
+    explicit VoxelExtent(const VoiStatistics& figures);
+
+    // Throws Error when the extent passes kMaxGridCells cells.
+    void checkFits() const;
+    bool contains(std::int64_t x, std::int64_t y, std::int64_t z) const {
+        return x >= low[0] && x < low[0] + size[0] && y >= low[1] && y < low[1] + size[1] &&
+               z >= low[2] && z < low[2] + size[2];
+    }
+    std::size_t index(std::int64_t x, std::int64_t y, std::int64_t z) const {
+        return static_cast<std::size_t>(((x - low[0]) * size[1] + (y - low[1])) * size[2] +
+                                        (z - low[2]));
+    }
+};
+
 // The VOI count up to which pair counts are kept in a triangular table; beyond it, in a map.
 constexpr std::int64_t kDenseOverlapLimit = 4096;
 
@@ -69,10 +91,7 @@ class OverlapPass : public glomera::VoiFileVisitor {
     void finish(VoiStatistics& statistics) const;
 
   private:
-    std::size_t cell(const std::int32_t* xyz) const;
-
-    std::int32_t low_[3] = {};
-    std::int64_t size_[3] = {};
+    VoxelExtent extent_;
     std::int64_t vois_ = 0;
     bool dense_ = true;
     bool pairing_ = false;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "voi/voi_reader.h"
+#include "voikit/atlas.h"
 #include "voikit/coordinate_space.h"
 #include "voikit/log.h"
 #include "voikit/voi_statistics.h"
@@ -14,7 +15,7 @@ namespace voikit {
 
 // Which atlases to look the VOIs up in, and the brain to check them against.
 struct AnatomySettings {
-    std::vector<std::string> atlases = {"aal", "brodmann", "jhu", "aicha"};  // NAME|IMAGE[:LABELS]
+    std::vector<std::string> atlases = defaultAtlases();  // NAME|IMAGE[:LABELS]
     std::string brain;                    // brain-extracted template; empty: the default ch2bet
     MniToTal transform = MniToTal::kSpm;  // TAL to MNI, where the atlases are
 };
@@ -44,8 +45,6 @@ struct Anatomy {
     std::vector<VoiAnatomy> vois;
     std::vector<std::string> notes;  // atlases or a brain that could not be used, and why
 };
-
-class Atlas;
 
 // Looks every VOI up in the atlases, in MNI, while a file is read, and checks it against the
 // brain: a warning when its centre (from the first pass's figures) lies outside the brain or

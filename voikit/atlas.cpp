@@ -10,17 +10,20 @@
 namespace voikit {
 namespace {
 
+// The atlases looked up by default, by the names the command lines take.
 struct KnownAtlas {
     const char* name;
+    const char* title;  // as reports name it
     const char* image;
     const char* labels;  // null: Brodmann areas, named by number
 };
 
 const KnownAtlas kKnownAtlases[] = {
-    {"aal", "aal.nii.gz", "aal.nii.txt"},
-    {"brodmann", "brodmann.nii.gz", nullptr},
-    {"jhu", "JHU-WhiteMatter-labels-1mm.nii.gz", "JHU-WhiteMatter-labels-1mm.nii.txt"},
-    {"aicha", "AICHAmc.nii.gz", "AICHAmc.nii.txt"},
+    {"aal", "AAL", "aal.nii.gz", "aal.nii.txt"},
+    {"brodmann", "Brodmann", "brodmann.nii.gz", nullptr},
+    {"jhu", "JHU white matter", "JHU-WhiteMatter-labels-1mm.nii.gz",
+     "JHU-WhiteMatter-labels-1mm.nii.txt"},
+    {"aicha", "AICHA", "AICHAmc.nii.gz", "AICHAmc.nii.txt"},
 };
 
 std::string templatePath(const char* file) { return std::string(kTemplateFolder) + "/" + file; }
@@ -44,7 +47,11 @@ std::map<std::int32_t, std::string> readLabelNames(const std::string& path) {
 
 }  // namespace
 
-std::vector<std::string> defaultAtlases() { return {"aal", "brodmann", "jhu", "aicha"}; }
+std::vector<std::string> defaultAtlases() {
+    std::vector<std::string> names;
+    for (const KnownAtlas& known : kKnownAtlases) names.emplace_back(known.name);
+    return names;
+}
 
 std::string defaultBrain() { return templatePath("ch2bet.nii.gz"); }
 
@@ -52,6 +59,7 @@ Atlas::Atlas(const std::string& choice) {
     std::string image, labels;
     for (const KnownAtlas& known : kKnownAtlases) {
         if (choice == known.name) {
+            name_ = known.title;
             image = templatePath(known.image);
             if (known.labels) labels = templatePath(known.labels);
             brodmann_ = known.labels == nullptr;
@@ -61,12 +69,8 @@ Atlas::Atlas(const std::string& choice) {
         const std::size_t colon = choice.rfind(':');
         image = choice.substr(0, colon);
         if (colon != std::string::npos) labels = choice.substr(colon + 1);
+        name_ = image.substr(image.rfind('/') + 1);
     }
-    name_ = choice == "aal"        ? "AAL"
-            : choice == "brodmann" ? "Brodmann"
-            : choice == "jhu"      ? "JHU white matter"
-            : choice == "aicha"    ? "AICHA"
-                                   : image.substr(image.rfind('/') + 1);
     NiftiImage header = readImageHeader(image);
     grid_ = gridOf(*header);
     invertAffine(grid_.affine, inverse_);

@@ -45,6 +45,18 @@ std::optional<std::int64_t> parseWholeNumber(std::string_view text, std::int64_t
     return value;
 }
 
+std::optional<std::array<int, 3>> parseRgb(std::string_view text) {
+    const std::vector<std::string> parts = splitAtCommas(text);
+    if (parts.size() != 3) return std::nullopt;
+    std::array<int, 3> channels{};
+    for (std::size_t k = 0; k < 3; ++k) {
+        const auto value = parseWholeNumber(parts[k], 0, 255);
+        if (!value) return std::nullopt;
+        channels[k] = static_cast<int>(*value);
+    }
+    return channels;
+}
+
 std::vector<std::string> splitAtCommas(std::string_view text) {
     std::vector<std::string> parts;
     for (;;) {

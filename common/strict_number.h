@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -18,6 +19,9 @@ std::optional<double> parseFiniteNumber(std::string_view text, bool asFloat = fa
 // A whole number within [low, high].
 std::optional<std::int64_t> parseWholeNumber(std::string_view text, std::int64_t low,
                                              std::int64_t high);
+
+// "R,G,B": three whole numbers from 0 to 255.
+std::optional<std::array<int, 3>> parseRgb(std::string_view text);
 
 // Splits "a,b,c" at every comma; "" gives one empty part.
 std::vector<std::string> splitAtCommas(std::string_view text);

@@ -3,12 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <limits>
-#include <stdexcept>
 
 #include "common/ends_with.h"
 #include "common/strict_number.h"
@@ -16,7 +14,9 @@
 #include "host/host_operations.h"
 #include "plugin/dialog_parameters.h"
 #include "voikit/coordinate_space.h"
+#include "voikit/error.h"
 #include "voikit/table_import.h"
+#include "voikit/text_input.h"
 
 namespace headless {
 namespace {
@@ -128,20 +128,6 @@ constexpr const char* kDefaultSphereColour = "255,0,0";
 voikit::Space space(const Job& job) { return *voikit::spaceNamed(job.space); }
 voikit::MniToTal transform(const Job& job) { return *voikit::transformNamed(job.transform); }
 
-std::string readBytes(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) throw std::runtime_error(std::strerror(errno));
-    std::string bytes;
-    char block[65536];
-    for (std::size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) {
-        bytes.append(block, got);
-    }
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed) throw std::runtime_error("read error");
-    return bytes;
-}
-
 std::string preciseNumber(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.9g", value);
@@ -251,23 +237,16 @@ void JobRunner::settle(const std::string& path, const std::string& summary, bool
 bool JobRunner::importTable(const std::string& path) {
     std::string bytes;
     try {
-        bytes = readBytes(path);
-    } catch (const std::runtime_error& error) {
-        complain("cannot read " + path + ": " + error.what());
+        bytes = voikit::readTextInput(path);
+    } catch (const voikit::Error& error) {
+        complain(error.what());
         return false;
     }
     voikit::ImportSettings settings;
     settings.space = space(job_);
     settings.transform = transform(job_);
     if (!job_.radius.empty()) settings.radius = glomera::parseFiniteNumber(job_.radius);
-    if (!job_.color.empty()) {
-        const std::vector<std::string> rgb = glomera::splitAtCommas(job_.color);
-        std::array<int, 3> colour{};
-        for (int k = 0; k < 3; ++k) {
-            colour[k] = static_cast<int>(*glomera::parseWholeNumber(rgb[k], 0, 255));
-        }
-        settings.colour = colour;
-    }
+    if (!job_.color.empty()) settings.colour = glomera::parseRgb(job_.color);
     settings.listLimit = glomera::host::kTextCapacity - 1;
     const voikit::ImportResult result = voikit::importTable(bytes, settings);
     for (const voikit::ImportedLine& line : result.lines) account(path, line.number, line.account);

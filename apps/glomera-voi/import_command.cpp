@@ -1,13 +1,12 @@
 #include "apps/glomera-voi/import_command.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include "common/strict_number.h"
 #include "host/host_operations.h"
 #include "voikit/error.h"
 #include "voikit/table_import.h"
+#include "voikit/text_input.h"
 #include "voikit/text_output.h"
 
 namespace {
@@ -20,34 +19,10 @@ std::string radiusCheck(const std::string& text) {
     return value && *value > 0 ? "" : "wants a radius in mm above 0, not \"" + text + "\"";
 }
 
-std::optional<std::array<int, 3>> rgb(const std::string& text) {
-    const std::vector<std::string> parts = glomera::splitAtCommas(text);
-    if (parts.size() != 3) return std::nullopt;
-    std::array<int, 3> channels{};
-    for (int k = 0; k < 3; ++k) {
-        const auto value = glomera::parseWholeNumber(parts[k], 0, 255);
-        if (!value) return std::nullopt;
-        channels[k] = static_cast<int>(*value);
-    }
-    return channels;
-}
-
 std::string colourCheck(const std::string& text) {
-    return rgb(text) ? "" : "wants R,G,B: three whole numbers from 0 to 255, not \"" + text + "\"";
-}
-
-std::string readInput(const std::string& path) {
-    std::FILE* file = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
-    if (file == nullptr) throw voikit::Error("cannot read " + path + ": " + std::strerror(errno));
-    std::string bytes;
-    char block[65536];
-    for (std::size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) {
-        bytes.append(block, got);
-    }
-    const bool failed = std::ferror(file) != 0;
-    if (file != stdin) std::fclose(file);
-    if (failed) throw voikit::Error("cannot read " + path);
-    return bytes;
+    return glomera::parseRgb(text)
+               ? ""
+               : "wants R,G,B: three whole numbers from 0 to 255, not \"" + text + "\"";
 }
 
 }  // namespace
@@ -84,11 +59,12 @@ int ImportCommand::run() const {
     settings.space = *voikit::spaceNamed(space_);
     settings.transform = *voikit::transformNamed(transform_);
     if (!radius_.empty()) settings.radius = glomera::parseFiniteNumber(radius_);
-    if (!colour_.empty()) settings.colour = rgb(colour_);
+    if (!colour_.empty()) settings.colour = glomera::parseRgb(colour_);
     // A list that the plug-in reads into its text box must fit there.
     settings.listLimit = glomera::host::kTextCapacity - 1;
 
-    const voikit::ImportResult result = voikit::importTable(readInput(table_), settings);
+    const voikit::ImportResult result =
+        voikit::importTable(voikit::readTextInput(table_), settings);
     for (const voikit::ImportedLine& line : result.lines) {
         std::fprintf(stderr, "line %d: %s\n", line.number, line.account.c_str());
     }

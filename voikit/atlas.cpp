@@ -55,54 +55,53 @@ std::vector<std::string> defaultAtlases() {
 
 std::string defaultBrain() { return templatePath("ch2bet.nii.gz"); }
 
-Atlas::Atlas(const std::string& choice) {
-    std::string image, labels;
-    for (const KnownAtlas& known : kKnownAtlases) {
-        if (choice == known.name) {
-            name_ = known.title;
+// Where an atlas comes from: a default one's files, or the user's image and label text.
+struct Atlas::Source {
+    std::string title;
+    std::string image;
+    std::string labels;  // empty: none, or Brodmann areas
+    bool brodmann = false;
+
+    explicit Source(const std::string& choice) {
+        for (const KnownAtlas& known : kKnownAtlases) {
+            if (choice != known.name) continue;
+            title = known.title;
             image = templatePath(known.image);
             if (known.labels) labels = templatePath(known.labels);
-            brodmann_ = known.labels == nullptr;
+            brodmann = known.labels == nullptr;
+            return;
         }
-    }
-    if (image.empty()) {
         const std::size_t colon = choice.rfind(':');
         image = choice.substr(0, colon);
         if (colon != std::string::npos) labels = choice.substr(colon + 1);
-        name_ = image.substr(image.rfind('/') + 1);
+        title = image.substr(image.rfind('/') + 1);
     }
-    NiftiImage header = readImageHeader(image);
-    grid_ = gridOf(*header);
-    invertAffine(grid_.affine, inverse_);
-    const std::vector<float> values = readImageValues(image, *header);
+};
+
+Atlas::Atlas(const std::string& choice) : Atlas(Source(choice)) {}
+
+Atlas::Atlas(const Source& source)
+    : name_(source.title), image_(source.image), brodmann_(source.brodmann) {
     // Labels are small whole numbers; anything else is no label image.
     constexpr float kMostLabels = 1 << 20;
-    labels_.reserve(values.size());
-    for (float value : values) {
+    for (float value : image_.values()) {
         if (!(value >= 0 && value <= kMostLabels)) {
-            throw Error(image + " is no label image: it holds the value " + std::to_string(value));
+            throw Error(source.image + " is no label image: it holds the value " +
+                        std::to_string(value));
         }
-        labels_.push_back(static_cast<std::int32_t>(std::lround(value)));
-        maxLabel_ = std::max(maxLabel_, labels_.back());
+        maxLabel_ = std::max(maxLabel_, static_cast<std::int32_t>(std::lround(value)));
     }
-    if (!labels.empty()) names_ = readLabelNames(labels);
+    if (!source.labels.empty()) names_ = readLabelNames(source.labels);
 }
+
+Atlas::~Atlas() = default;
 
 std::int32_t Atlas::labelAt(const Point& tal, MniToTal transform) const {
     return labelAtMni(talToMni(tal, transform));
 }
 
 std::int32_t Atlas::labelAtMni(const Point& mni) const {
-    std::int64_t ijk[3];
-    for (int r = 0; r < 3; ++r) {
-        const double index = inverse_[r][0] * mni[0] + inverse_[r][1] * mni[1] +
-                             inverse_[r][2] * mni[2] + inverse_[r][3];
-        const double nearest = std::floor(index + 0.5);
-        if (!(nearest >= 0 && nearest < static_cast<double>(grid_.dims[r]))) return 0;
-        ijk[r] = static_cast<std::int64_t>(nearest);
-    }
-    return labels_[static_cast<std::size_t>((ijk[2] * grid_.dims[1] + ijk[1]) * grid_.dims[0] +
-                                            ijk[0])];
+    return static_cast<std::int32_t>(std::lround(image_.atMni(mni)));
 }
 
 std::string Atlas::regionName(std::int32_t label) const {

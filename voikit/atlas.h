@@ -7,7 +7,7 @@
 
 #include "voi/voi_reader.h"
 #include "voikit/coordinate_space.h"
-#include "voikit/nifti_file.h"
+#include "voikit/mni_image.h"
 
 namespace voikit {
 
@@ -21,6 +21,9 @@ class Atlas {
     // of "number name" lines. The bundled atlases are MNI whatever their header codes say,
     // and so is any image given here. Throws Error when it cannot be read.
     explicit Atlas(const std::string& choice);
+    ~Atlas();
+    Atlas(const Atlas&) = delete;
+    Atlas& operator=(const Atlas&) = delete;
 
     const std::string& name() const { return name_; }
 
@@ -36,10 +39,11 @@ class Atlas {
     std::string regionName(std::int32_t label) const;
 
   private:
+    struct Source;
+    explicit Atlas(const Source& source);
+
     std::string name_;
-    ImageGrid grid_;
-    double inverse_[3][4] = {};
-    std::vector<std::int32_t> labels_;
+    MniImage image_;
     std::map<std::int32_t, std::string> names_;
     bool brodmann_ = false;
     std::int32_t maxLabel_ = 0;

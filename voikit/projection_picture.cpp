@@ -16,7 +16,7 @@
 #include "common/ends_with.h"
 #include "coordlist/coordinate_box.h"
 #include "voikit/error.h"
-#include "voikit/nifti_file.h"
+#include "voikit/mni_image.h"
 #include "voikit/voi_passes.h"
 
 namespace voikit {
@@ -170,38 +170,9 @@ void paintRaster(cairo_t* cr, const Raster& raster, const Panel& panel, cairo_fi
     cairo_restore(cr);
 }
 
-// The template's values at TAL positions, through the MNI transform.
-class Template {
-  public:
-    Template(const std::string& path, MniToTal transform) : transform_(transform) {
-        NiftiImage header = readImageHeader(path);
-        grid_ = gridOf(*header);
-        invertAffine(grid_.affine, inverse_);
-        values_ = readImageValues(path, *header);
-    }
-    float at(const Point& tal) const {
-        const Point mni = talToMni(tal, transform_);
-        std::int64_t ijk[3];
-        for (int r = 0; r < 3; ++r) {
-            const double nearest = std::floor(inverse_[r][0] * mni[0] + inverse_[r][1] * mni[1] +
-                                              inverse_[r][2] * mni[2] + inverse_[r][3] + 0.5);
-            if (!(nearest >= 0 && nearest < static_cast<double>(grid_.dims[r]))) return 0.0f;
-            ijk[r] = static_cast<std::int64_t>(nearest);
-        }
-        return values_[static_cast<std::size_t>((ijk[2] * grid_.dims[1] + ijk[1]) * grid_.dims[0] +
-                                                ijk[0])];
-    }
-
-  private:
-    MniToTal transform_;
-    ImageGrid grid_;
-    double inverse_[3][4] = {};
-    std::vector<float> values_;
-};
-
 // A faint projection of the brain with its outline, a glass brain: the mean along the line
 // of sight shows the inner structure that a maximum would flatten.
-void drawBrain(cairo_t* cr, const Panel& panel, const Template& brain) {
+void drawBrain(cairo_t* cr, const Panel& panel, const MniImage& brain, MniToTal transform) {
     const View& v = panel.view;
     const int w = panel.cells(v.across), h = panel.cells(v.up);
     std::vector<float> mip(static_cast<std::size_t>(w) * h, 0.0f);
@@ -215,7 +186,7 @@ void drawBrain(cairo_t* cr, const Panel& panel, const Template& brain) {
             float sum = 0;
             for (int d = panel.low[v.depth]; d <= panel.high[v.depth]; ++d) {
                 tal[v.depth] = d;
-                sum += brain.at(tal);
+                sum += brain.at(tal, transform);
             }
             mip[static_cast<std::size_t>(row) * w + column] = sum;
             brightest = std::max(brightest, sum);
@@ -520,8 +491,8 @@ void writeProjectionPicture(const PicturePass& pass, const glomera::VoiFileConte
     const int rows = legendRows(contents.vois.size(), layout.width - kLeft);
     const double legendTop = layout.panelsBottom + kBelowPanels + 16;
     const double height = legendTop + 14 + rows * kLegendRowHeight + 20;
-    std::optional<Template> brain;
-    if (!settings.brain.empty()) brain.emplace(settings.brain, settings.transform);
+    std::optional<MniImage> brain;
+    if (!settings.brain.empty()) brain.emplace(settings.brain);
 
     glomera::AtomicFile out;
     if (!out.open(path)) throw Error("cannot create " + path + ": " + std::strerror(errno));
@@ -538,7 +509,7 @@ void writeProjectionPicture(const PicturePass& pass, const glomera::VoiFileConte
     cairo_paint(cr);
     for (const auto& projection : pass.views().projections) {
         const Panel& panel = projection.panel;
-        if (brain) drawBrain(cr, panel, *brain);
+        if (brain) drawBrain(cr, panel, *brain, settings.transform);
         drawVois(cr, projection);
         drawFrame(cr, panel);
         for (std::size_t i = 0; i < contents.vois.size(); ++i) {

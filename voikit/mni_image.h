@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "voikit/coordinate_space.h"
+#include "voikit/nifti_file.h"
+
+namespace voikit {
+
+// An image in MNI space (a template or an atlas), read whole after its header is checked,
+// and looked up by position: the value of the voxel nearest to it.
+class MniImage {
+  public:
+    // Throws Error when the image cannot be read.
+    explicit MniImage(const std::string& path);
+
+    // 0 off the image.
+    float atMni(const Point& mni) const;
+    float at(const Point& tal, MniToTal transform) const { return atMni(talToMni(tal, transform)); }
+
+    // Every voxel, i fastest.
+    const std::vector<float>& values() const { return values_; }
+
+  private:
+    ImageGrid grid_;
+    double inverse_[3][4] = {};
+    std::vector<float> values_;
+};
+
+}  // namespace voikit

@@ -30,14 +30,14 @@ std::unique_ptr<Atlas> openAtlas(const std::string& choice, bool optional, Anato
     }
 }
 
+}  // namespace
+
 std::string percent(double share) {
     if (share > 0 && share < 0.005) return "<1%";
     char text[32];
     std::snprintf(text, sizeof text, "%.0f%%", 100.0 * share);
     return text;
 }
-
-}  // namespace
 
 AnatomyPass::AnatomyPass(const VoiStatistics& figures, const AnatomySettings& settings)
     : figures_(figures), transform_(settings.transform), extent_(figures) {

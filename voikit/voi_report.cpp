@@ -28,13 +28,6 @@ std::string extent(const VoiStatistics::Voi& voi) {
 // Millimetres to three decimals, as the text report's precision allows.
 double millimetres(double value) { return std::round(value * 1000.0) / 1000.0; }
 
-std::string percent(double share) {
-    if (share > 0 && share < 0.005) return "<1%";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.0f%%", 100.0 * share);
-    return text;
-}
-
 std::string regionName(const std::string& region) { return region.empty() ? "no region" : region; }
 
 // Where each VOI lies, VOI by VOI: a line per atlas, the brain, and any warning.

@@ -46,13 +46,13 @@ struct Anatomy {
     std::vector<std::string> notes;  // atlases or a brain that could not be used, and why
 };
 
+// A share as the reports and warnings write it: "62%", or "<1%" for a few voxels.
+std::string percent(double share);
+
 // Looks every VOI up in the atlases, in MNI, while a file is read, and checks it against the
 // brain: a warning when its centre (from the first pass's figures) lies outside the brain or
 // less than half of its voxels lie inside. The default atlases and brain are skipped with a
 // note when they are not installed; one named by the user that cannot be read throws Error.
-// A share as the reports and warnings write it: "62%", or "<1%" for a few voxels.
-std::string percent(double share);
-
 class AnatomyPass : public glomera::VoiFileVisitor {
   public:
     AnatomyPass(const VoiStatistics& figures, const AnatomySettings& settings);

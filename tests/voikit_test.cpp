@@ -307,12 +307,18 @@ TEST(VoiStatistics, DenseAndSparsePairTablesAgree) {
     }
 }
 
-TEST(VoiStatistics, VoisSpreadTooFarAreRefused) {
+TEST(VoiStatistics, VoisSpreadFarApartAreCountedButGetNoDefaultGrid) {
     VoiFileContents contents;
     contents.vois.push_back(sphereVoi("A", -3000, -3000, -3000, 1, 1, 1, 1));
     contents.vois.push_back(sphereVoi("B", 3000, 3000, 3000, 1, 1, 1, 1));
-    EXPECT_THROW(computeStatistics(contents), Error);
-    // The default grid has the same bound.
+    contents.vois.push_back(sphereVoi("C", 3000, 3000, 3000, 1, 1, 1, 1));
+    // Overlaps are counted column by column, not on a lattice over the whole extent.
+    const VoiStatistics figures = computeStatistics(contents);
+    ASSERT_EQ(figures.overlaps.size(), 1u);
+    EXPECT_EQ(figures.overlaps[0].first, 1);
+    EXPECT_EQ(figures.overlaps[0].sharedVoxels, figures.vois[1].voxels);
+    EXPECT_THROW(defaultGrid(figures, 5), Error);
+    // The default grid's bound.
     VoiStatistics wide;
     for (int axis = 0; axis < 3; ++axis) {
         wide.low[axis] = -300;

@@ -66,15 +66,32 @@ void AnatomyPass::beginVoi(const glomera::VoiInfo&) {
     inBrain_ = 0;
 }
 
-void AnatomyPass::voxels(const std::int32_t* xyz, std::size_t count) {
+void AnatomyPass::runs(const VoxelRun* runs, std::size_t count) {
     const std::size_t atlases = atlases_.size();
-    for (const std::int32_t* end = xyz + 3 * count; xyz != end; xyz += 3) {
-        if (!cache_.empty()) {
-            const std::size_t cell = extent_.index(xyz[0], xyz[1], xyz[2]);
+    for (const VoxelRun* run = runs; run != runs + count; ++run) {
+        if (cache_.empty()) {
+            for (std::int32_t k = 0; k < run->length; ++k) {
+                // Once in MNI, every atlas and the brain are looked up from the same point.
+                const Point mni =
+                    talToMni({static_cast<double>(run->x), static_cast<double>(run->y),
+                              static_cast<double>(std::int64_t{run->z} + k)},
+                             transform_);
+                for (std::size_t a = 0; a < atlases; ++a) {
+                    ++counts_[a][static_cast<std::size_t>(atlases_[a]->labelAtMni(mni))];
+                }
+                if (brain_ && brain_->labelAtMni(mni) > 0) ++inBrain_;
+            }
+            continue;
+        }
+        // z runs fastest in the cache: the run is one stretch of cells.
+        const std::size_t first = extent_.index(run->x, run->y, run->z);
+        for (std::size_t cell = first; cell != first + static_cast<std::size_t>(run->length);
+             ++cell) {
             if (cache_[0][cell] == kUnknown) {
                 const Point mni =
-                    talToMni({static_cast<double>(xyz[0]), static_cast<double>(xyz[1]),
-                              static_cast<double>(xyz[2])},
+                    talToMni({static_cast<double>(run->x), static_cast<double>(run->y),
+                              static_cast<double>(std::int64_t{run->z} +
+                                                  static_cast<std::int64_t>(cell - first))},
                              transform_);
                 for (std::size_t a = 0; a < atlases; ++a) {
                     cache_[a][cell] = static_cast<std::uint16_t>(atlases_[a]->labelAtMni(mni));
@@ -83,16 +100,7 @@ void AnatomyPass::voxels(const std::int32_t* xyz, std::size_t count) {
             }
             for (std::size_t a = 0; a < atlases; ++a) ++counts_[a][cache_[a][cell]];
             inBrain_ += cache_[atlases][cell];
-            continue;
         }
-        // Once in MNI, every atlas and the brain are looked up from the same point.
-        const Point mni = talToMni(
-            {static_cast<double>(xyz[0]), static_cast<double>(xyz[1]), static_cast<double>(xyz[2])},
-            transform_);
-        for (std::size_t a = 0; a < atlases_.size(); ++a) {
-            ++counts_[a][static_cast<std::size_t>(atlases_[a]->labelAtMni(mni))];
-        }
-        if (brain_ && brain_->labelAtMni(mni) > 0) ++inBrain_;
     }
 }
 
@@ -139,7 +147,7 @@ void AnatomyPass::endVoi() {
 Anatomy describeAnatomy(const glomera::VoiFileContents& contents, const VoiStatistics& statistics,
                         const AnatomySettings& settings) {
     AnatomyPass pass(statistics, settings);
-    replay(contents, pass);
+    replay(runsOf(contents), pass);
     return pass.finish();
 }
 

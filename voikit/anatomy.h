@@ -9,6 +9,7 @@
 #include "voikit/atlas.h"
 #include "voikit/coordinate_space.h"
 #include "voikit/log.h"
+#include "voikit/voi_passes.h"
 #include "voikit/voi_statistics.h"
 
 namespace voikit {
@@ -49,18 +50,18 @@ struct Anatomy {
 // A share as the reports and warnings write it: "62%", or "<1%" for a few voxels.
 std::string percent(double share);
 
-// Looks every VOI up in the atlases, in MNI, while a file is read, and checks it against the
+// Looks every VOI up in the atlases, in MNI, VOI by VOI, and checks it against the
 // brain: a warning when its centre (from the first pass's figures) lies outside the brain or
 // less than half of its voxels lie inside. The default atlases and brain are skipped with a
 // note when they are not installed; one named by the user that cannot be read throws Error.
-class AnatomyPass : public glomera::VoiFileVisitor {
+class AnatomyPass : public RunVisitor {
   public:
     AnatomyPass(const VoiStatistics& figures, const AnatomySettings& settings);
     ~AnatomyPass() override;
     AnatomyPass(const AnatomyPass&) = delete;
     AnatomyPass& operator=(const AnatomyPass&) = delete;
     void beginVoi(const glomera::VoiInfo& info) override;
-    void voxels(const std::int32_t* xyz, std::size_t count) override;
+    void runs(const VoxelRun* runs, std::size_t count) override;
     void endVoi() override;
     Anatomy finish() { return std::move(anatomy_); }
 

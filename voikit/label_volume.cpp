@@ -242,38 +242,51 @@ LabelPass::~LabelPass() = default;
 
 void LabelPass::beginVoi(const glomera::VoiInfo&) { ++voi_; }
 
-void LabelPass::voxels(const std::int32_t* xyz, std::size_t count) {
-    const LabelGrid& grid = volume_.grid;
+void LabelPass::runs(const VoxelRun* runs, std::size_t count) {
     Lattice& lattice = work_->lattice;
     const auto label = static_cast<std::int16_t>(voi_ + 1);
     std::int64_t& outside = volume_.outside[static_cast<std::size_t>(voi_)];
-    for (const std::int32_t* end = xyz + 3 * count; xyz != end; xyz += 3) {
-        std::int16_t& cell = lattice.labels[lattice.extent.index(xyz[0], xyz[1], xyz[2])];
-        if (cell != 0 && cell != label) ++volume_.overwritten;
-        cell = label;
-        // Whether the cell nearest to the voxel is on the grid at all.
-        if (work_->onLattice) {
-            for (int r = 0; r < 3; ++r) {
-                const double index = xyz[r] - grid.affine[r][3];
-                if (index < 0 || index >= static_cast<double>(grid.dims[r])) {
-                    ++outside;
-                    break;
-                }
-            }
-            continue;
+    for (const VoxelRun* run = runs; run != runs + count; ++run) {
+        // z runs fastest on the lattice: a run is one stretch of cells.
+        std::int16_t* cell = &lattice.labels[lattice.extent.index(run->x, run->y, run->z)];
+        for (std::int16_t* const end = cell + run->length; cell != end; ++cell) {
+            if (*cell != 0 && *cell != label) ++volume_.overwritten;
+            *cell = label;
         }
-        const Point at =
-            transformed(work_->inverse,
-                        talToGrid(grid, {static_cast<double>(xyz[0]), static_cast<double>(xyz[1]),
-                                         static_cast<double>(xyz[2])}));
+        outside += offTheGrid(*run);
+    }
+}
+
+// How many voxels of the run have their nearest cell off the grid.
+std::int64_t LabelPass::offTheGrid(const VoxelRun& run) const {
+    const LabelGrid& grid = volume_.grid;
+    if (work_->onLattice) {
+        // The grid's cells are the lattice's voxels, shifted: a run is cut by the z range.
+        const auto inRange = [&](int r, double from) {
+            return from >= 0 && from < static_cast<double>(grid.dims[r]);
+        };
+        if (!inRange(0, run.x - grid.affine[0][3]) || !inRange(1, run.y - grid.affine[1][3])) {
+            return run.length;
+        }
+        const double low = run.z - grid.affine[2][3];
+        const double first = std::max(low, 0.0);
+        const double last = std::min(low + run.length, static_cast<double>(grid.dims[2]));
+        return run.length - static_cast<std::int64_t>(std::max(0.0, last - first));
+    }
+    std::int64_t off = 0;
+    for (std::int32_t k = 0; k < run.length; ++k) {
+        const Point at = transformed(
+            work_->inverse, talToGrid(grid, {static_cast<double>(run.x), static_cast<double>(run.y),
+                                             static_cast<double>(std::int64_t{run.z} + k)}));
         for (int r = 0; r < 3; ++r) {
             const double nearest = std::floor(at[r] + 0.5);
             if (!(nearest >= 0 && nearest < static_cast<double>(grid.dims[r]))) {
-                ++outside;
+                ++off;
                 break;
             }
         }
     }
+    return off;
 }
 
 LabelVolume LabelPass::finish() {
@@ -311,10 +324,11 @@ LabelVolume LabelPass::finish() {
 }
 
 LabelVolume fillLabels(const VoiFileContents& contents, const LabelGrid& grid) {
+    const VoiRuns runs = runsOf(contents);
     FiguresPass figures;
-    replay(contents, figures);
+    replay(runs, figures);
     LabelPass labels(grid, figures.statistics);
-    replay(contents, labels);
+    replay(runs, labels);
     return labels.finish();
 }
 

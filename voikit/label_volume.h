@@ -8,6 +8,7 @@
 
 #include "voi/voi_reader.h"
 #include "voikit/coordinate_space.h"
+#include "voikit/voi_passes.h"
 #include "voikit/voi_statistics.h"
 
 namespace voikit {
@@ -51,21 +52,23 @@ struct LabelVolume {
 // The most VOIs 16-bit labels can tell apart.
 constexpr std::size_t kMaxLabels = 32767;
 
-// Labels VOI by VOI while a file is read: each cell of the grid takes the label of the VOI
+// Labels VOI by VOI: each cell of the grid takes the label of the VOI
 // voxel nearest to the cell's centre (its position converted to TAL first), so a VOI keeps
 // its volume and its centre on grids finer or coarser than 1 mm. The first pass's figures
 // give the VOIs' extent. Throws Error for more than kMaxLabels VOIs or VOIs spread too far.
-class LabelPass : public glomera::VoiFileVisitor {
+class LabelPass : public RunVisitor {
   public:
     LabelPass(const LabelGrid& grid, const VoiStatistics& figures);
     ~LabelPass() override;
     LabelPass(const LabelPass&) = delete;
     LabelPass& operator=(const LabelPass&) = delete;
     void beginVoi(const glomera::VoiInfo& info) override;
-    void voxels(const std::int32_t* xyz, std::size_t count) override;
+    void runs(const VoxelRun* runs, std::size_t count) override;
     LabelVolume finish();
 
   private:
+    std::int64_t offTheGrid(const VoxelRun& run) const;
+
     struct Work;
     std::unique_ptr<Work> work_;
     LabelVolume volume_;

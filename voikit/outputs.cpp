@@ -13,6 +13,7 @@
 #include "voikit/voi_passes.h"
 #include "voikit/voi_report.h"
 #include "voikit/voi_statistics.h"
+#include "voikit/voxel_runs.h"
 
 namespace voikit {
 namespace {
@@ -48,15 +49,6 @@ void writeNifti(const std::string& voiPath, const VoiFileContents& contents, Lab
     }
 }
 
-// Reads the file once more, showing it to every visitor.
-void readAgain(const std::string& voiPath, glomera::VoiFileVisitor& visitor) {
-    try {
-        glomera::readVoiFile(voiPath, visitor);
-    } catch (const glomera::VoiReadError& error) {
-        throw Error(voiPath + ": " + error.what());
-    }
-}
-
 PictureSettings pictureSettings(const OutputRequest& request, const Log& log) {
     PictureSettings picture;
     picture.radiological = request.radiological;
@@ -72,18 +64,17 @@ PictureSettings pictureSettings(const OutputRequest& request, const Log& log) {
 
 }  // namespace
 
-// Two passes over the file and never all its voxels in memory: the first finds each VOI's
-// figures and the extent of them all, the second builds every output VOI by VOI.
+// One reading of the file, held as runs of voxels along z; every output is then made VOI by
+// VOI from them in one sweep, after the figures that lay the outputs out.
 void makeOutputs(const std::string& voiPath, const OutputRequest& request, const Log& log) {
+    const VoiRuns runs = readVoiRuns(voiPath);
     FiguresPass figures;
-    readAgain(voiPath, figures);
+    replay(runs, figures);
     VoiStatistics& statistics = figures.statistics;
-    const VoiFileContents& skeleton = figures.skeleton;
+    const VoiFileContents& skeleton = runs.skeleton;
 
-    std::vector<glomera::VoiFileVisitor*> passes;
+    std::vector<RunVisitor*> passes;
     const bool reports = !request.report.empty() || !request.reportJson.empty();
-    std::optional<OverlapPass> overlaps;
-    if (reports) passes.push_back(&overlaps.emplace(statistics));
     std::optional<LabelPass> labels;
     if (!request.nifti.empty()) {
         const LabelGrid grid =
@@ -104,7 +95,7 @@ void makeOutputs(const std::string& voiPath, const OutputRequest& request, const
     }
     if (!passes.empty()) {
         FanOut all(passes);
-        readAgain(voiPath, all);
+        replay(runs, all);
     }
 
     if (labels) writeNifti(voiPath, skeleton, labels->finish(), request, log);
@@ -116,10 +107,7 @@ void makeOutputs(const std::string& voiPath, const OutputRequest& request, const
         }
     }
     if (!reports) return;
-    // The pairs of VOIs that share voxels take one more reading of the file.
-    overlaps->startPairing();
-    readAgain(voiPath, *overlaps);
-    overlaps->finish(statistics);
+    countOverlaps(runs, statistics);
     std::optional<Anatomy> anatomy;
     if (where) {
         anatomy = where->finish();

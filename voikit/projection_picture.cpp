@@ -262,27 +262,45 @@ void PicturePass::beginVoi(const glomera::VoiInfo& info) {
 
 // Each VOI in its colour, nearer voxels brighter: the shading runs from full colour at the
 // VOIs' nearest depth to half at their farthest, and later VOIs win ties.
-void PicturePass::voxels(const std::int32_t* xyz, std::size_t count) {
+void PicturePass::runs(const VoxelRun* runs, std::size_t count) {
     for (Views::Projection& projection : views_->projections) {
         const Panel& panel = projection.panel;
         const View& v = panel.view;
         const double depthLow = figures_.low[v.depth], depthHigh = figures_.high[v.depth];
         const double depthRange = std::max(1.0, depthHigh - depthLow);
-        for (const std::int32_t* p = xyz; p != xyz + 3 * count; p += 3) {
-            bool shown = true;
-            for (int axis = 0; axis < 3; ++axis) {
-                shown = shown && p[axis] >= panel.low[axis] && p[axis] <= panel.high[axis];
-            }
-            if (!shown) continue;
+        const auto show = [&](const std::int32_t p[3]) {
             const auto distance =
                 static_cast<float>(v.nearIsHigh ? depthHigh - p[v.depth] : p[v.depth] - depthLow);
             const std::size_t cell = static_cast<std::size_t>(panel.cellRow(p[v.up])) *
                                          static_cast<std::size_t>(projection.width) +
                                      static_cast<std::size_t>(panel.cellColumn(p[v.across]));
-            if (distance > projection.nearest[cell]) continue;
+            if (distance > projection.nearest[cell]) return;
             projection.nearest[cell] = distance;
             projection.owner[cell] = voi_;
             projection.colour[cell] = shaded(views_->colour, 1.0 - 0.5 * distance / depthRange);
+        };
+        for (const VoxelRun* run = runs; run != runs + count; ++run) {
+            if (run->x < panel.low[0] || run->x > panel.high[0] || run->y < panel.low[1] ||
+                run->y > panel.high[1]) {
+                continue;
+            }
+            // The part of the run inside the panel.
+            const std::int64_t top = std::int64_t{run->z} + run->length - 1;
+            const auto from =
+                static_cast<std::int32_t>(std::max<std::int64_t>(run->z, panel.low[2]));
+            const auto to = static_cast<std::int32_t>(std::min<std::int64_t>(top, panel.high[2]));
+            if (from > to) continue;
+            if (v.depth == 2) {
+                // Seen along z, the run is one pixel and its nearest voxel hides the rest.
+                const std::int32_t p[3] = {run->x, run->y, v.nearIsHigh ? to : from};
+                show(p);
+                continue;
+            }
+            for (std::int32_t z = from;; ++z) {
+                const std::int32_t p[3] = {run->x, run->y, z};
+                show(p);
+                if (z == to) break;
+            }
         }
     }
 }
@@ -478,7 +496,8 @@ void writeProjectionPicture(const glomera::VoiFileContents& contents,
                             const VoiStatistics& statistics, const PictureSettings& settings,
                             const std::string& path) {
     PicturePass pass(statistics, settings);
-    replay(contents, pass);
+    const VoiRuns runs = runsOf(contents);
+    replay(runs, pass);
     writeProjectionPicture(pass, contents, settings, path);
 }
 

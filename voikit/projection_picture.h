@@ -7,6 +7,7 @@
 #include "voi/voi_reader.h"
 #include "voikit/coordinate_space.h"
 #include "voikit/log.h"
+#include "voikit/voi_passes.h"
 #include "voikit/voi_statistics.h"
 
 namespace voikit {
@@ -18,16 +19,16 @@ struct PictureSettings {
     MniToTal transform = MniToTal::kSpm;  // to place the MNI template in TAL millimetres
 };
 
-// The VOIs as each view shows them, gathered VOI by VOI while a file is read; the first
-// pass's figures lay the views out.
-class PicturePass : public glomera::VoiFileVisitor {
+// The VOIs as each view shows them, gathered VOI by VOI; the VOIs' figures lay the views
+// out.
+class PicturePass : public RunVisitor {
   public:
     PicturePass(const VoiStatistics& figures, const PictureSettings& settings);
     ~PicturePass() override;
     PicturePass(const PicturePass&) = delete;
     PicturePass& operator=(const PicturePass&) = delete;
     void beginVoi(const glomera::VoiInfo& info) override;
-    void voxels(const std::int32_t* xyz, std::size_t count) override;
+    void runs(const VoxelRun* runs, std::size_t count) override;
 
     struct Views;
     const Views& views() const { return *views_; }
@@ -49,7 +50,7 @@ void writeProjectionPicture(const glomera::VoiFileContents& contents,
                             const VoiStatistics& statistics, const PictureSettings& settings,
                             const std::string& path);
 
-// The same from a pass over a file; `skeleton` gives the VOIs' names and colours.
+// The same from the views gathered; `skeleton` gives the VOIs' names and colours.
 void writeProjectionPicture(const PicturePass& pass, const glomera::VoiFileContents& skeleton,
                             const PictureSettings& settings, const std::string& path);
 

@@ -2,34 +2,24 @@
 
 namespace voikit {
 
-void FanOut::header(const glomera::VoiFileHeader& h) {
-    for (auto* target : targets_) target->header(h);
-}
-
 void FanOut::beginVoi(const glomera::VoiInfo& info) {
     for (auto* target : targets_) target->beginVoi(info);
 }
 
-void FanOut::voxels(const std::int32_t* xyz, std::size_t count) {
-    for (auto* target : targets_) target->voxels(xyz, count);
+void FanOut::runs(const VoxelRun* runs, std::size_t count) {
+    for (auto* target : targets_) target->runs(runs, count);
 }
 
 void FanOut::endVoi() {
     for (auto* target : targets_) target->endVoi();
 }
 
-void FanOut::end(std::int32_t vtcCount) {
-    for (auto* target : targets_) target->end(vtcCount);
-}
-
-void replay(const glomera::VoiFileContents& contents, glomera::VoiFileVisitor& visitor) {
-    visitor.header(contents.header);
-    for (const auto& voi : contents.vois) {
-        visitor.beginVoi(voi.info);
-        if (!voi.voxels.empty()) visitor.voxels(voi.voxels.data(), voi.voxels.size() / 3);
+void replay(const VoiRuns& runs, RunVisitor& visitor) {
+    for (std::size_t voi = 0; voi < runs.vois(); ++voi) {
+        visitor.beginVoi(runs.skeleton.vois[voi].info);
+        if (runs.count(voi) > 0) visitor.runs(runs.begin(voi), runs.count(voi));
         visitor.endVoi();
     }
-    visitor.end(contents.header.vtcCount);
 }
 
 }  // namespace voikit

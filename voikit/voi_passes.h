@@ -3,25 +3,32 @@
 #include <vector>
 
 #include "voi/voi_reader.h"
+#include "voikit/voxel_runs.h"
 
 namespace voikit {
 
-// Shows what one reading of a .voi file finds to several visitors in turn, so that every
-// output is made VOI by VOI from a single pass over the voxels.
-class FanOut : public glomera::VoiFileVisitor {
+// Builds an output VOI by VOI from the runs of a file held in memory.
+class RunVisitor {
   public:
-    explicit FanOut(std::vector<glomera::VoiFileVisitor*> targets) : targets_(std::move(targets)) {}
-    void header(const glomera::VoiFileHeader& h) override;
-    void beginVoi(const glomera::VoiInfo& info) override;
-    void voxels(const std::int32_t* xyz, std::size_t count) override;
-    void endVoi() override;
-    void end(std::int32_t vtcCount) override;
-
-  private:
-    std::vector<glomera::VoiFileVisitor*> targets_;
+    virtual ~RunVisitor() = default;
+    virtual void beginVoi(const glomera::VoiInfo&) {}
+    virtual void runs(const VoxelRun* /*runs*/, std::size_t /*count*/) {}
+    virtual void endVoi() {}
 };
 
-// Shows VOIs held in memory to a visitor as reading their file would.
-void replay(const glomera::VoiFileContents& contents, glomera::VoiFileVisitor& visitor);
+// Shows each VOI to several visitors in turn, so that every output is made in one sweep.
+class FanOut : public RunVisitor {
+  public:
+    explicit FanOut(std::vector<RunVisitor*> targets) : targets_(std::move(targets)) {}
+    void beginVoi(const glomera::VoiInfo& info) override;
+    void runs(const VoxelRun* runs, std::size_t count) override;
+    void endVoi() override;
+
+  private:
+    std::vector<RunVisitor*> targets_;
+};
+
+// Shows every VOI, in file order, to a visitor.
+void replay(const VoiRuns& runs, RunVisitor& visitor);
 
 }  // namespace voikit

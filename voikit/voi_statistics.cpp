@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <unordered_map>
 
 #include "voikit/error.h"
 #include "voikit/voi_passes.h"
@@ -21,10 +22,7 @@ FiguresPass::FiguresPass() {
     }
 }
 
-void FiguresPass::header(const glomera::VoiFileHeader& h) { skeleton.header = h; }
-
-void FiguresPass::beginVoi(const glomera::VoiInfo& info) {
-    skeleton.vois.push_back({info, {}});
+void FiguresPass::beginVoi(const glomera::VoiInfo&) {
     VoiStatistics::Voi voi;
     for (int axis = 0; axis < 3; ++axis) {
         voi.low[axis] = kNoLow;
@@ -34,15 +32,22 @@ void FiguresPass::beginVoi(const glomera::VoiInfo& info) {
     statistics.vois.push_back(voi);
 }
 
-void FiguresPass::voxels(const std::int32_t* xyz, std::size_t count) {
+void FiguresPass::runs(const VoxelRun* runs, std::size_t count) {
     VoiStatistics::Voi& voi = statistics.vois.back();
-    voi.voxels += static_cast<std::int64_t>(count);
-    for (const std::int32_t* end = xyz + 3 * count; xyz != end; xyz += 3) {
-        for (int axis = 0; axis < 3; ++axis) {
-            sum_[axis] += xyz[axis];
-            voi.low[axis] = std::min(voi.low[axis], xyz[axis]);
-            voi.high[axis] = std::max(voi.high[axis], xyz[axis]);
-        }
+    for (const VoxelRun* run = runs; run != runs + count; ++run) {
+        const auto length = static_cast<double>(run->length);
+        voi.voxels += run->length;
+        // Whole numbers all: the sums are exact in double, as voxel by voxel.
+        sum_[0] += run->x * length;
+        sum_[1] += run->y * length;
+        sum_[2] += run->z * length + length * (length - 1) / 2;
+        const std::int32_t top = run->z + (run->length - 1);
+        voi.low[0] = std::min(voi.low[0], run->x);
+        voi.high[0] = std::max(voi.high[0], run->x);
+        voi.low[1] = std::min(voi.low[1], run->y);
+        voi.high[1] = std::max(voi.high[1], run->y);
+        voi.low[2] = std::min(voi.low[2], run->z);
+        voi.high[2] = std::max(voi.high[2], top);
     }
 }
 
@@ -54,8 +59,6 @@ void FiguresPass::endVoi() {
         statistics.high[axis] = std::max(statistics.high[axis], voi.high[axis]);
     }
 }
-
-void FiguresPass::end(std::int32_t vtcCount) { skeleton.header.vtcCount = vtcCount; }
 
 VoxelExtent::VoxelExtent(const VoiStatistics& figures) {
     if (figures.empty()) return;
@@ -76,86 +79,156 @@ void VoxelExtent::checkFits() const {
     }
 }
 
-OverlapPass::OverlapPass(const VoiStatistics& figures, std::int64_t denseOverlapLimit)
-    : extent_(figures),
-      vois_(static_cast<std::int64_t>(figures.vois.size())),
-      dense_(vois_ <= denseOverlapLimit) {
-    extent_.checkFits();
-    lastSeen_.assign(static_cast<std::size_t>(extent_.cells), -1);
-    counts_.assign(static_cast<std::size_t>(extent_.cells), 0);
+namespace {
+
+// A run as the overlap count sees it: its VOI and its stretch of z, the end excluded.
+struct Stretch {
+    std::int32_t voi;
+    std::int64_t from;
+    std::int64_t to;
+};
+
+// Every run's stretch, grouped by column (x, y) in VOI order, and where each column begins.
+// Columns are counted into place where the VOIs' extent is not much larger than the runs;
+// else sorted.
+void groupByColumn(const VoiRuns& all, const VoxelExtent& extent, std::vector<Stretch>& stretches,
+                   std::vector<std::size_t>& columnStarts) {
+    stretches.clear();
+    columnStarts.clear();
+    stretches.reserve(all.runs.size());
+    const std::int64_t columns = extent.size[0] * extent.size[1];
+    const auto count = static_cast<std::int64_t>(all.runs.size());
+    if (extent.cells <= kMaxGridCells && columns <= std::max<std::int64_t>(count * 4, 1 << 20)) {
+        const auto column = [&](const VoxelRun& run) {
+            return static_cast<std::size_t>((std::int64_t{run.x} - extent.low[0]) * extent.size[1] +
+                                            (std::int64_t{run.y} - extent.low[1]));
+        };
+        std::vector<std::size_t> starts(static_cast<std::size_t>(columns) + 1, 0);
+        for (const VoxelRun& run : all.runs) ++starts[column(run) + 1];
+        for (std::size_t c = 1; c < starts.size(); ++c) starts[c] += starts[c - 1];
+        std::vector<std::size_t> next(starts.begin(), starts.end() - 1);
+        stretches.resize(all.runs.size());
+        for (std::size_t voi = 0; voi < all.vois(); ++voi) {
+            for (const VoxelRun* run = all.begin(voi); run != all.begin(voi) + all.count(voi);
+                 ++run) {
+                stretches[next[column(*run)]++] = {static_cast<std::int32_t>(voi), run->z,
+                                                   std::int64_t{run->z} + run->length};
+            }
+        }
+        for (std::size_t c = 0; c < static_cast<std::size_t>(columns); ++c) {
+            if (starts[c] != starts[c + 1]) columnStarts.push_back(starts[c]);
+        }
+    } else {
+        struct Keyed {
+            std::int32_t x, y;
+            Stretch stretch;
+        };
+        std::vector<Keyed> keyed;
+        keyed.reserve(all.runs.size());
+        for (std::size_t voi = 0; voi < all.vois(); ++voi) {
+            for (const VoxelRun* run = all.begin(voi); run != all.begin(voi) + all.count(voi);
+                 ++run) {
+                keyed.push_back(
+                    {run->x,
+                     run->y,
+                     {static_cast<std::int32_t>(voi), run->z, std::int64_t{run->z} + run->length}});
+            }
+        }
+        std::stable_sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+            return a.x != b.x ? a.x < b.x : a.y < b.y;
+        });
+        for (std::size_t i = 0; i < keyed.size(); ++i) {
+            if (i == 0 || keyed[i].x != keyed[i - 1].x || keyed[i].y != keyed[i - 1].y) {
+                columnStarts.push_back(i);
+            }
+            stretches.push_back(keyed[i].stretch);
+        }
+    }
+    columnStarts.push_back(stretches.size());
 }
 
-void OverlapPass::beginVoi(const glomera::VoiInfo&) { ++voi_; }
-
-void OverlapPass::voxels(const std::int32_t* xyz, std::size_t count) {
-    for (const std::int32_t* end = xyz + 3 * count; xyz != end; xyz += 3) {
-        const std::size_t at = extent_.index(xyz[0], xyz[1], xyz[2]);
-        // A voxel a VOI lists twice counts once.
-        if (lastSeen_[at] == voi_) continue;
-        lastSeen_[at] = voi_;
-        if (!pairing_) {
-            ++counts_[at];
-            continue;
-        }
-        std::int32_t* listed = holders_.data() + starts_[at];
-        const std::uint32_t earlier = counts_[at];
-        if (dense_) {
-            // The later VOI's row of the table stays in the cache while its voxels come.
-            std::int64_t* row = table_.data() + static_cast<std::ptrdiff_t>(voi_) * vois_;
-            for (std::uint32_t k = 0; k < earlier; ++k) ++row[listed[k]];
+// Sorts one column's stretches by VOI and z and merges each VOI's overlapping ones, so that
+// a voxel listed twice is counted once; returns the new end.
+Stretch* mergeColumn(Stretch* begin, Stretch* end) {
+    const auto before = [](const Stretch& a, const Stretch& b) {
+        return a.voi != b.voi ? a.voi < b.voi : a.from < b.from;
+    };
+    if (!std::is_sorted(begin, end, before)) std::sort(begin, end, before);
+    Stretch* out = begin;
+    for (Stretch* s = begin + 1; s < end; ++s) {
+        if (s->voi == out->voi && s->from <= out->to) {
+            out->to = std::max(out->to, s->to);
         } else {
-            for (std::uint32_t k = 0; k < earlier; ++k) ++sparse_[{listed[k], voi_}];
+            *++out = *s;
         }
-        listed[earlier] = voi_;
-        counts_[at] = earlier + 1;
     }
+    return begin == end ? end : out + 1;
 }
 
-void OverlapPass::startPairing() {
-    std::uint64_t total = 0;
-    starts_.resize(counts_.size());
-    for (std::size_t at = 0; at < counts_.size(); ++at) {
-        starts_[at] = static_cast<std::uint32_t>(total);
-        total += counts_[at];
-        if (total > 0xFFFFFFFFu) throw Error("too many voxels to count the VOIs' overlaps");
-        counts_[at] = 0;
-    }
-    holders_.assign(static_cast<std::size_t>(total), 0);
-    std::fill(lastSeen_.begin(), lastSeen_.end(), -1);
-    if (dense_) table_.assign(static_cast<std::size_t>(vois_ * vois_), 0);
-    pairing_ = true;
-    voi_ = -1;
-}
+}  // namespace
 
-void OverlapPass::finish(VoiStatistics& statistics) const {
+void countOverlaps(const VoiRuns& runs, VoiStatistics& statistics, std::int64_t denseOverlapLimit) {
     statistics.overlaps.clear();
-    if (dense_) {
-        for (std::int64_t a = 0; a < vois_ && !table_.empty(); ++a) {
-            for (std::int64_t b = a + 1; b < vois_; ++b) {
-                const std::int64_t shared = table_[static_cast<std::size_t>(b * vois_ + a)];
+    const VoxelExtent extent(statistics);
+    if (extent.cells == 0) return;
+    std::vector<Stretch> stretches;
+    std::vector<std::size_t> columnStarts;
+    groupByColumn(runs, extent, stretches, columnStarts);
+
+    const auto vois = static_cast<std::int64_t>(runs.vois());
+    const bool dense = vois <= denseOverlapLimit;
+    // Dense: the row of the later VOI, the column of the earlier.
+    std::vector<std::int64_t> table(dense ? static_cast<std::size_t>(vois * vois) : 0, 0);
+    std::unordered_map<std::uint64_t, std::int64_t> sparse;
+    for (std::size_t c = 0; c + 1 < columnStarts.size(); ++c) {
+        Stretch* const begin = stretches.data() + columnStarts[c];
+        Stretch* const end = mergeColumn(begin, stretches.data() + columnStarts[c + 1]);
+        for (Stretch* a = begin; a < end; ++a) {
+            for (Stretch* b = a + 1; b < end; ++b) {
+                if (b->voi == a->voi) continue;
+                const std::int64_t shared = std::min(a->to, b->to) - std::max(a->from, b->from);
+                if (shared <= 0) continue;
+                if (dense) {
+                    table[static_cast<std::size_t>(std::int64_t{b->voi} * vois + a->voi)] += shared;
+                } else {
+                    sparse[(std::uint64_t{static_cast<std::uint32_t>(a->voi)} << 32) |
+                           static_cast<std::uint32_t>(b->voi)] += shared;
+                }
+            }
+        }
+    }
+    if (dense) {
+        for (std::int64_t a = 0; a < vois; ++a) {
+            for (std::int64_t b = a + 1; b < vois; ++b) {
+                const std::int64_t shared = table[static_cast<std::size_t>(b * vois + a)];
                 if (shared > 0) {
                     statistics.overlaps.push_back(
                         {static_cast<int>(a), static_cast<int>(b), shared});
                 }
             }
         }
-    } else {
-        for (const auto& [pair, count] : sparse_) {
-            statistics.overlaps.push_back({pair.first, pair.second, count});
-        }
+        return;
     }
+    for (const auto& [pair, shared] : sparse) {
+        statistics.overlaps.push_back(
+            {static_cast<int>(pair >> 32), static_cast<int>(pair & 0xFFFFFFFFu), shared});
+    }
+    std::sort(statistics.overlaps.begin(), statistics.overlaps.end(),
+              [](const VoiStatistics::Overlap& a, const VoiStatistics::Overlap& b) {
+                  return a.first != b.first ? a.first < b.first : a.second < b.second;
+              });
+}
+
+VoiStatistics computeStatistics(const VoiRuns& runs, std::int64_t denseOverlapLimit) {
+    FiguresPass figures;
+    replay(runs, figures);
+    countOverlaps(runs, figures.statistics, denseOverlapLimit);
+    return figures.statistics;
 }
 
 VoiStatistics computeStatistics(const glomera::VoiFileContents& contents,
                                 std::int64_t denseOverlapLimit) {
-    FiguresPass figures;
-    replay(contents, figures);
-    OverlapPass overlaps(figures.statistics, denseOverlapLimit);
-    replay(contents, overlaps);
-    overlaps.startPairing();
-    replay(contents, overlaps);
-    overlaps.finish(figures.statistics);
-    return figures.statistics;
+    return computeStatistics(runsOf(contents), denseOverlapLimit);
 }
 
 }  // namespace voikit

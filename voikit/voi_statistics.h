@@ -1,11 +1,12 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "voi/voi_reader.h"
+#include "voikit/voi_passes.h"
+#include "voikit/voxel_runs.h"
 
 namespace voikit {
 
@@ -58,53 +59,29 @@ struct VoxelExtent {
 // The VOI count up to which pair counts are kept in a triangular table; beyond it, in a map.
 constexpr std::int64_t kDenseOverlapLimit = 4096;
 
-// The first pass over a file: each VOI's figures and the file without its voxels (header,
-// names, colours, counts), which is all the reports and tables need besides.
-class FiguresPass : public glomera::VoiFileVisitor {
+// Each VOI's figures and the extent of them all.
+class FiguresPass : public RunVisitor {
   public:
     FiguresPass();
-    void header(const glomera::VoiFileHeader& h) override;
     void beginVoi(const glomera::VoiInfo& info) override;
-    void voxels(const std::int32_t* xyz, std::size_t count) override;
+    void runs(const VoxelRun* runs, std::size_t count) override;
     void endVoi() override;
-    void end(std::int32_t vtcCount) override;
 
     VoiStatistics statistics;
-    glomera::VoiFileContents skeleton;  // every VOI with its info, no voxels
 
   private:
     double sum_[3] = {};
 };
 
-// Counts exactly, for every pair of VOIs, the voxels they share, over the extent the first
-// pass found, in two more passes: the first counts the VOIs on each cell, the second lists
-// them cell by cell and counts each pair as its later VOI arrives. Throws Error when the
-// extent passes kMaxGridCells cells.
-class OverlapPass : public glomera::VoiFileVisitor {
-  public:
-    OverlapPass(const VoiStatistics& figures, std::int64_t denseOverlapLimit = kDenseOverlapLimit);
-    void beginVoi(const glomera::VoiInfo& info) override;
-    void voxels(const std::int32_t* xyz, std::size_t count) override;
-    // Ends the counting; the file is then to be read again for the pairs.
-    void startPairing();
-    // Adds the overlaps to the statistics.
-    void finish(VoiStatistics& statistics) const;
+// Counts exactly, for every pair of VOIs, the voxels they share, column by column of the
+// runs: a voxel a VOI lists twice counts once. Up to `denseOverlapLimit` VOIs the counts
+// are kept in a table, beyond it by pair.
+void countOverlaps(const VoiRuns& runs, VoiStatistics& statistics,
+                   std::int64_t denseOverlapLimit = kDenseOverlapLimit);
 
-  private:
-    VoxelExtent extent_;
-    std::int64_t vois_ = 0;
-    bool dense_ = true;
-    bool pairing_ = false;
-    std::int32_t voi_ = -1;
-    std::vector<std::int32_t> lastSeen_;  // per cell: the VOI that last held it
-    std::vector<std::uint32_t> counts_;   // per cell: VOIs holding it, then those listed so far
-    std::vector<std::uint32_t> starts_;   // per cell: where its VOIs are listed
-    std::vector<std::int32_t> holders_;
-    std::vector<std::int64_t> table_;  // dense: row of the later VOI, column of the earlier
-    std::map<std::pair<std::int32_t, std::int32_t>, std::int64_t> sparse_;
-};
-
-// All passes over VOIs held in memory.
+// Figures and overlaps together.
+VoiStatistics computeStatistics(const VoiRuns& runs,
+                                std::int64_t denseOverlapLimit = kDenseOverlapLimit);
 VoiStatistics computeStatistics(const glomera::VoiFileContents& contents,
                                 std::int64_t denseOverlapLimit = kDenseOverlapLimit);
 

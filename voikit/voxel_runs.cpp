@@ -1,0 +1,71 @@
+#include "voikit/voxel_runs.h"
+
+#include "voikit/error.h"
+
+namespace voikit {
+namespace {
+
+// Gathers each VOI's voxels into runs while the file is read.
+class RunCollector : public glomera::VoiFileVisitor {
+  public:
+    explicit RunCollector(VoiRuns& into) : into_(into) { into_.firstRun.push_back(0); }
+
+    void header(const glomera::VoiFileHeader& h) override { into_.skeleton.header = h; }
+    void beginVoi(const glomera::VoiInfo& info) override {
+        into_.skeleton.vois.push_back({info, {}});
+        open_ = false;
+    }
+    void voxels(const std::int32_t* xyz, std::size_t count) override { add(xyz, count); }
+    void endVoi() override { into_.firstRun.push_back(into_.runs.size()); }
+    void end(std::int32_t vtcCount) override { into_.skeleton.header.vtcCount = vtcCount; }
+
+    void add(const std::int32_t* xyz, std::size_t count) {
+        std::vector<VoxelRun>& runs = into_.runs;
+        for (const std::int32_t* end = xyz + 3 * count; xyz != end; xyz += 3) {
+            // A voxel extends the open run when it is the next one up its column.
+            if (open_) {
+                VoxelRun& last = runs.back();
+                if (xyz[0] == last.x && xyz[1] == last.y &&
+                    std::int64_t{xyz[2]} == std::int64_t{last.z} + last.length) {
+                    ++last.length;
+                    continue;
+                }
+            }
+            runs.push_back({xyz[0], xyz[1], xyz[2], 1});
+            open_ = true;
+        }
+    }
+
+  private:
+    VoiRuns& into_;
+    bool open_ = false;  // whether the last run belongs to the current VOI
+};
+
+}  // namespace
+
+VoiRuns readVoiRuns(const std::string& path) {
+    VoiRuns runs;
+    RunCollector collector(runs);
+    try {
+        glomera::readVoiFile(path, collector);
+    } catch (const glomera::VoiReadError& error) {
+        throw Error(path + ": " + error.what());
+    }
+    return runs;
+}
+
+VoiRuns runsOf(const glomera::VoiFileContents& contents) {
+    VoiRuns runs;
+    RunCollector collector(runs);
+    collector.header(contents.header);
+    for (const auto& voi : contents.vois) {
+        glomera::VoiInfo info = voi.info;
+        collector.beginVoi(info);
+        collector.add(voi.voxels.data(), voi.voxels.size() / 3);
+        collector.endVoi();
+    }
+    collector.end(contents.header.vtcCount);
+    return runs;
+}
+
+}  // namespace voikit

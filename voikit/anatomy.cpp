@@ -54,8 +54,7 @@ AnatomyPass::AnatomyPass(const VoiStatistics& figures, const AnatomySettings& se
     bool small = true;
     for (const auto& atlas : atlases_) small = small && atlas->maxLabel() < kUnknown;
     if (extent_.cells > 0 && extent_.cells <= kMostCachedCells && small) {
-        cache_.assign(atlases_.size() + 1, std::vector<std::uint16_t>(
-                                               static_cast<std::size_t>(extent_.cells), kUnknown));
+        cache_.assign(static_cast<std::size_t>(extent_.cells) * (atlases_.size() + 1), kUnknown);
     }
 }
 
@@ -83,23 +82,23 @@ void AnatomyPass::runs(const VoxelRun* runs, std::size_t count) {
             }
             continue;
         }
-        // z runs fastest in the cache: the run is one stretch of cells.
+        // z runs fastest in the cache: the run is one stretch of cells, each cell the labels of
+        // every atlas and then the brain side by side.
+        const std::size_t stride = atlases + 1;
         const std::size_t first = extent_.index(run->x, run->y, run->z);
-        for (std::size_t cell = first; cell != first + static_cast<std::size_t>(run->length);
-             ++cell) {
-            if (cache_[0][cell] == kUnknown) {
-                const Point mni =
-                    talToMni({static_cast<double>(run->x), static_cast<double>(run->y),
-                              static_cast<double>(std::int64_t{run->z} +
-                                                  static_cast<std::int64_t>(cell - first))},
-                             transform_);
+        std::uint16_t* cell = cache_.data() + first * stride;
+        for (std::int32_t k = 0; k < run->length; ++k, cell += stride) {
+            if (cell[0] == kUnknown) {
+                const Point mni = talToMni({static_cast<double>(run->x), static_cast<double>(run->y),
+                                            static_cast<double>(std::int64_t{run->z} + k)},
+                                           transform_);
                 for (std::size_t a = 0; a < atlases; ++a) {
-                    cache_[a][cell] = static_cast<std::uint16_t>(atlases_[a]->labelAtMni(mni));
+                    cell[a] = static_cast<std::uint16_t>(atlases_[a]->labelAtMni(mni));
                 }
-                cache_[atlases][cell] = brain_ && brain_->labelAtMni(mni) > 0 ? 1 : 0;
+                cell[atlases] = brain_ && brain_->labelAtMni(mni) > 0 ? 1 : 0;
             }
-            for (std::size_t a = 0; a < atlases; ++a) ++counts_[a][cache_[a][cell]];
-            inBrain_ += cache_[atlases][cell];
+            for (std::size_t a = 0; a < atlases; ++a) ++counts_[a][cell[a]];
+            inBrain_ += cell[atlases];
         }
     }
 }

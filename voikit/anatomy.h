@@ -75,7 +75,7 @@ class AnatomyPass : public RunVisitor {
     // once: overlapping VOIs share voxels. kUnknown until asked.
     static constexpr std::uint16_t kUnknown = 0xFFFF;
     VoxelExtent extent_;
-    std::vector<std::vector<std::uint16_t>> cache_;  // per atlas, then the brain (1 in, 0 out)
+    std::vector<std::uint16_t> cache_;  // per cell: each atlas, then the brain (1 in, 0 out)
     std::int64_t inBrain_ = 0;
     std::size_t voi_ = 0;
     Anatomy anatomy_;

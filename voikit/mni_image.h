@@ -19,7 +19,7 @@ class MniImage {
     float atMni(const Point& mni) const;
     float at(const Point& tal, MniToTal transform) const { return atMni(talToMni(tal, transform)); }
 
-    // Every voxel, i fastest.
+    // Every voxel, k fastest.
     const std::vector<float>& values() const { return values_; }
 
   private:

@@ -170,9 +170,52 @@ void paintRaster(cairo_t* cr, const Raster& raster, const Panel& panel, cairo_fi
     cairo_restore(cr);
 }
 
+// The brain summed along each axis over the panels' millimetres, all three in one sweep up
+// the columns along z, the order the image is held in.
+struct BrainSums {
+    int low[3] = {};
+    int size[3] = {};
+    std::vector<float> along[3];  // per axis: over the other two, the later running fastest
+
+    float at(int axis, const Point& tal) const {
+        const int a = axis == 0 ? 1 : 0, b = axis == 2 ? 1 : 2;
+        return along[axis][static_cast<std::size_t>(static_cast<int>(tal[a]) - low[a]) *
+                               static_cast<std::size_t>(size[b]) +
+                           static_cast<std::size_t>(static_cast<int>(tal[b]) - low[b])];
+    }
+};
+
+BrainSums sumBrain(const MniImage& brain, const Panel& panel, MniToTal transform) {
+    BrainSums sums;
+    for (int axis = 0; axis < 3; ++axis) {
+        sums.low[axis] = panel.low[axis];
+        sums.size[axis] = panel.cells(axis);
+    }
+    const auto nx = static_cast<std::size_t>(sums.size[0]);
+    const auto ny = static_cast<std::size_t>(sums.size[1]);
+    const auto nz = static_cast<std::size_t>(sums.size[2]);
+    sums.along[0].assign(ny * nz, 0.0f);
+    sums.along[1].assign(nx * nz, 0.0f);
+    sums.along[2].assign(nx * ny, 0.0f);
+    for (std::size_t x = 0; x < nx; ++x) {
+        for (std::size_t y = 0; y < ny; ++y) {
+            for (std::size_t z = 0; z < nz; ++z) {
+                const float value = brain.at({static_cast<double>(sums.low[0] + static_cast<int>(x)),
+                                              static_cast<double>(sums.low[1] + static_cast<int>(y)),
+                                              static_cast<double>(sums.low[2] + static_cast<int>(z))},
+                                             transform);
+                sums.along[0][y * nz + z] += value;
+                sums.along[1][x * nz + z] += value;
+                sums.along[2][x * ny + y] += value;
+            }
+        }
+    }
+    return sums;
+}
+
 // A faint projection of the brain with its outline, a glass brain: the mean along the line
 // of sight shows the inner structure that a maximum would flatten.
-void drawBrain(cairo_t* cr, const Panel& panel, const MniImage& brain, MniToTal transform) {
+void drawBrain(cairo_t* cr, const Panel& panel, const BrainSums& sums) {
     const View& v = panel.view;
     const int w = panel.cells(v.across), h = panel.cells(v.up);
     std::vector<float> mip(static_cast<std::size_t>(w) * h, 0.0f);
@@ -183,11 +226,7 @@ void drawBrain(cairo_t* cr, const Panel& panel, const MniImage& brain, MniToTal 
             tal[v.across] =
                 v.acrossFlip ? panel.high[v.across] - column : panel.low[v.across] + column;
             tal[v.up] = panel.high[v.up] - row;
-            float sum = 0;
-            for (int d = panel.low[v.depth]; d <= panel.high[v.depth]; ++d) {
-                tal[v.depth] = d;
-                sum += brain.at(tal, transform);
-            }
+            const float sum = sums.at(v.depth, tal);
             mip[static_cast<std::size_t>(row) * w + column] = sum;
             brightest = std::max(brightest, sum);
         }
@@ -510,8 +549,11 @@ void writeProjectionPicture(const PicturePass& pass, const glomera::VoiFileConte
     const int rows = legendRows(contents.vois.size(), layout.width - kLeft);
     const double legendTop = layout.panelsBottom + kBelowPanels + 16;
     const double height = legendTop + 14 + rows * kLegendRowHeight + 20;
-    std::optional<MniImage> brain;
-    if (!settings.brain.empty()) brain.emplace(settings.brain);
+    // Every panel shows the same millimetres, each along its own axis.
+    std::optional<BrainSums> brain;
+    if (!settings.brain.empty()) {
+        brain = sumBrain(MniImage(settings.brain), layout.panels.front(), settings.transform);
+    }
 
     glomera::AtomicFile out;
     if (!out.open(path)) throw Error("cannot create " + path + ": " + std::strerror(errno));
@@ -528,7 +570,7 @@ void writeProjectionPicture(const PicturePass& pass, const glomera::VoiFileConte
     cairo_paint(cr);
     for (const auto& projection : pass.views().projections) {
         const Panel& panel = projection.panel;
-        if (brain) drawBrain(cr, panel, *brain, settings.transform);
+        if (brain) drawBrain(cr, panel, *brain);
         drawVois(cr, projection);
         drawFrame(cr, panel);
         for (std::size_t i = 0; i < contents.vois.size(); ++i) {

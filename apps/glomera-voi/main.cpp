@@ -5,6 +5,7 @@
 #include <string>
 
 #include "apps/glomera-voi/import_command.h"
+#include "apps/output-options/output_options.h"
 #include "voikit/outputs.h"
 #include "voikit/text_output.h"
 #include "voikit/voi_info.h"
@@ -26,7 +27,8 @@ Examples:
   glomera-voi nifti spheres.voi spheres.nii.gz
   glomera-voi nifti spheres.voi on-t1.nii.gz --grid t1.nii.gz
   glomera-voi png spheres.voi spheres.png
-  glomera-voi report spheres.voi - --json)";
+  glomera-voi report spheres.voi - --json
+  glomera-voi outputs spheres.voi --nifti s.nii.gz --png s.png --report s.txt)";
 
 void say(std::FILE* stream, const std::string& line) {
     std::fprintf(stream, "%s: %s\n", kProgram, line.c_str());
@@ -111,12 +113,19 @@ int run(int argc, char** argv) {
                      "the four named")
         ->type_name("NAME|IMAGE[:LABELS]");
     report->add_flag("--no-atlas", a.noAtlas, "leave out where the VOIs lie");
-    for (CLI::App* command : {report, png}) {
+    CLI::App* outputs = addVoiCommand(
+        app, "outputs",
+        "every output asked for (label volume, picture, reports) from one reading of the file",
+        a);
+    const OutputOptions outputOptions(*outputs, "Outputs");
+    for (CLI::App* command : {report, png, outputs}) {
         command
             ->add_option("--mni-to-tal", a.transform,
-                         "the transform between TAL and the MNI atlases and template: "
-                         "Lancaster's spm (default), fsl or other, or brett")
+                         "the transform between TAL and MNI (for the atlases, the template and "
+                         "MNI grids): Lancaster's spm (default), fsl or other, or brett")
             ->check(CLI::IsMember({"spm", "fsl", "other", "brett"}));
+    }
+    for (CLI::App* command : {report, png}) {
         command
             ->add_option("--brain", a.request.brain,
                          "the brain-extracted MNI template to check against and draw "
@@ -129,7 +138,7 @@ int run(int argc, char** argv) {
     if (first[0] != '-' &&
         app.get_subcommands([&](CLI::App* c) { return c->check_name(first); }).empty()) {
         say(stderr, "no command \"" + first +
-                        "\"; the commands are import, info, nifti, png, report (see --help)");
+                        "\"; the commands are import, info, nifti, png, report, outputs (see --help)");
         return kExitUsage;
     }
     try {
@@ -149,6 +158,19 @@ int run(int argc, char** argv) {
     a.request.transform = *voikit::transformNamed(a.transform);
     if (!a.atlases.empty()) a.request.atlases = a.atlases;
     a.request.anatomy = !a.noAtlas;
+    if (outputs->parsed()) {
+        try {
+            a.request = outputOptions.request(*voikit::transformNamed(a.transform));
+        } catch (const CLI::ValidationError& error) {
+            say(stderr, error.what());
+            return kExitUsage;
+        }
+        if (!a.request.any()) {
+            say(stderr, "outputs: ask for at least one of --nifti, --png, --svg, --pdf, "
+                        "--report, --report-json");
+            return kExitUsage;
+        }
+    }
     voikit::Log log;
     if (!a.quiet) log.note = [](const std::string& text) { say(stderr, text); };
     log.warning = [](const std::string& text) { say(stderr, text); };

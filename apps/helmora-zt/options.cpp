@@ -162,58 +162,7 @@ CommandLine::CommandLine()
         ->group(host);
 
     const char* after = "Outputs of the file the jobs wrote";
-    app_.add_option("--nifti", outputs.nifti,
-                    "a NIfTI-1 label volume (.nii or .nii.gz), its label table beside it as "
-                    ".tsv")
-        ->type_name("PATH")
-        ->group(after);
-    app_.add_option("--grid", outputs.grid,
-                    "put the labels on this NIfTI image's grid instead of a 1 mm grid around "
-                    "the VOIs")
-        ->type_name("IMAGE")
-        ->group(after);
-    app_.add_option("--grid-space", gridSpace_,
-                    "the space of the --grid image's millimetres, where its header does not say "
-                    "(its code is scanner, aligned or unknown): tal or mni")
-        ->type_name("tal|mni")
-        ->check(CLI::IsMember({"tal", "mni"}))
-        ->group(after);
-    app_.add_option("--png", outputs.png,
-                    "a picture: sagittal, coronal and axial projections over a glass brain, "
-                    "each VOI numbered")
-        ->type_name("PATH")
-        ->group(after);
-    app_.add_option("--svg", outputs.svg, "the same picture as SVG")
-        ->type_name("PATH")
-        ->group(after);
-    app_.add_option("--pdf", outputs.pdf, "the same picture as PDF")
-        ->type_name("PATH")
-        ->group(after);
-    app_.add_flag("--radiological", outputs.radiological,
-                  "the subject's right on the left of the coronal and axial views (default: "
-                  "neurological)")
-        ->group(after);
-    app_.add_option("--report", outputs.report,
-                    "per VOI: name, colour, voxels, centre of mass, extent; then every pair "
-                    "of VOIs sharing voxels ('-': standard output)")
-        ->type_name("PATH")
-        ->group(after);
-    app_.add_option("--report-json", outputs.reportJson, "the same as JSON")
-        ->type_name("PATH")
-        ->group(after);
-    app_.add_option("--atlas", atlases_,
-                    "look the VOIs up in this atlas for the reports (repeatable): aal, "
-                    "brodmann, jhu, aicha, or an MNI label image IMAGE[:LABELS.txt]; default: "
-                    "the four named")
-        ->type_name("NAME|IMAGE[:LABELS]")
-        ->group(after);
-    app_.add_flag("--no-atlas", noAtlas_, "leave out of the reports where the VOIs lie")
-        ->group(after);
-    app_.add_option("--brain", outputs.brain,
-                    "the brain-extracted MNI template to check against and draw (default: "
-                    "ch2bet of mricron-data)")
-        ->type_name("IMAGE")
-        ->group(after);
+    outputOptions_.emplace(app_, after);
     // Outputs of an existing file are the toolbox's work now.
     app_.add_option("--voi", removedVoi_)->group("");
 
@@ -237,13 +186,11 @@ bool CommandLine::parse(int argc, char** argv) {
             "'glomera-voi nifti|png|report " +
             removedVoi_ + " ...'");
     }
-    if (!gridSpace_.empty()) outputs.gridSpace = voikit::spaceNamed(gridSpace_);
-    if (!atlases_.empty()) outputs.atlases = atlases_;
-    outputs.anatomy = !noAtlas_;
-    if (const auto transform = voikit::transformNamed(job.transform))
-        outputs.transform = *transform;
-    if (!outputs.grid.empty() && outputs.nifti.empty()) {
-        throw headless::UsageError("--grid goes with --nifti");
+    try {
+        const auto transform = voikit::transformNamed(job.transform);
+        outputs = outputOptions_->request(transform ? *transform : voikit::MniToTal::kSpm);
+    } catch (const CLI::ValidationError& error) {
+        throw headless::UsageError(error.what());
     }
     job.parameters = assignments("--set", "NAME=VALUE", setValues_);
     job.headerFields = assignments("--header", "FIELD=VALUE", headerValues_);

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "apps/output-options/output_options.h"
 #include "headless/job.h"
 #include "voikit/outputs.h"
 
@@ -28,7 +30,5 @@ class CommandLine {
     std::vector<std::string> spheres_, lists_, rawLists_, cleans_, saveLists_, commands_;
     std::vector<std::string> setValues_, headerValues_;
     std::string removedVoi_;
-    std::string gridSpace_;
-    std::vector<std::string> atlases_;
-    bool noAtlas_ = false;
+    std::optional<OutputOptions> outputOptions_;  // declared among the others, for the help
 };

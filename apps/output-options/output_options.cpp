@@ -1,0 +1,75 @@
+#include "apps/output-options/output_options.h"
+
+OutputOptions::OutputOptions(CLI::App& command, const std::string& group) {
+    command
+        .add_option("--nifti", request_.nifti,
+                    "a NIfTI-1 label volume (.nii or .nii.gz), its label tables beside it")
+        ->type_name("PATH")
+        ->group(group);
+    command
+        .add_option("--grid", request_.grid,
+                    "put the labels on this NIfTI image's grid instead of a 1 mm grid around "
+                    "the VOIs")
+        ->type_name("IMAGE")
+        ->group(group);
+    command
+        .add_option("--grid-space", gridSpace_,
+                    "the space of the --grid image's millimetres, where its header does not say "
+                    "(its code is scanner, aligned or unknown): tal or mni")
+        ->type_name("tal|mni")
+        ->check(CLI::IsMember({"tal", "mni"}))
+        ->group(group);
+    command
+        .add_option("--png", request_.png,
+                    "a picture: sagittal, coronal and axial projections over a glass brain, "
+                    "each VOI numbered")
+        ->type_name("PATH")
+        ->group(group);
+    command.add_option("--svg", request_.svg, "the same picture as SVG")
+        ->type_name("PATH")
+        ->group(group);
+    command.add_option("--pdf", request_.pdf, "the same picture as PDF")
+        ->type_name("PATH")
+        ->group(group);
+    command
+        .add_flag("--radiological", request_.radiological,
+                  "the subject's right on the left of the coronal and axial views (default: "
+                  "neurological)")
+        ->group(group);
+    command
+        .add_option("--report", request_.report,
+                    "per VOI: name, colour, voxels, centre of mass, extent, where it lies; then "
+                    "every pair of VOIs sharing voxels ('-': standard output)")
+        ->type_name("PATH")
+        ->group(group);
+    command.add_option("--report-json", request_.reportJson, "the same as JSON")
+        ->type_name("PATH")
+        ->group(group);
+    command
+        .add_option("--atlas", atlases_,
+                    "look the VOIs up in this atlas for the reports (repeatable): aal, "
+                    "brodmann, jhu, aicha, or an MNI label image IMAGE[:LABELS.txt]; default: "
+                    "the four named")
+        ->type_name("NAME|IMAGE[:LABELS]")
+        ->group(group);
+    command.add_flag("--no-atlas", noAtlas_, "leave out of the reports where the VOIs lie")
+        ->group(group);
+    command
+        .add_option("--brain", request_.brain,
+                    "the brain-extracted MNI template to check against and draw (default: "
+                    "ch2bet of mricron-data)")
+        ->type_name("IMAGE")
+        ->group(group);
+}
+
+voikit::OutputRequest OutputOptions::request(voikit::MniToTal transform) const {
+    if (!request_.grid.empty() && request_.nifti.empty()) {
+        throw CLI::ValidationError("--grid goes with --nifti");
+    }
+    voikit::OutputRequest request = request_;
+    if (!gridSpace_.empty()) request.gridSpace = voikit::spaceNamed(gridSpace_);
+    if (!atlases_.empty()) request.atlases = atlases_;
+    request.anatomy = !noAtlas_;
+    request.transform = transform;
+    return request;
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <string>
+#include <vector>
+
+#include "voikit/outputs.h"
+
+// The options that ask for outputs of a .voi file (label volume, picture, reports), declared
+// once for every program that makes them.
+class OutputOptions {
+  public:
+    // Declares --nifti, --grid, --grid-space, --png, --svg, --pdf, --radiological, --report,
+    // --report-json, --atlas, --no-atlas and --brain on `command`, under `group`.
+    OutputOptions(CLI::App& command, const std::string& group);
+
+    // What the parsed options ask for, with the transform between TAL and MNI. Throws
+    // CLI::ValidationError for options that do not go together.
+    voikit::OutputRequest request(voikit::MniToTal transform) const;
+
+  private:
+    voikit::OutputRequest request_;
+    std::string gridSpace_;
+    std::vector<std::string> atlases_;
+    bool noAtlas_ = false;
+};

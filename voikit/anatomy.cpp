@@ -8,7 +8,8 @@
 
 #include "voikit/atlas.h"
 #include "voikit/error.h"
-#include "voikit/voi_passes.h"
+#include "voikit/voxel_columns.h"
+#include "voikit/voxel_runs.h"
 
 namespace voikit {
 namespace {
@@ -39,72 +40,119 @@ std::string percent(double share) {
     return text;
 }
 
-AnatomyPass::AnatomyPass(const VoiStatistics& figures, const AnatomySettings& settings)
-    : figures_(figures), transform_(settings.transform), extent_(figures) {
+// Per VOI of the batch at hand and per atlas, the voxels on each label the atlas holds; and
+// per VOI the voxels inside the brain.
+struct AnatomyLookup::Counts {
+    std::size_t firstVoi = 0;
+    std::size_t vois = 0;
+    std::vector<std::vector<std::int32_t>> column;  // per atlas: label to its column, or -1
+    std::vector<std::vector<std::int64_t>> voxels;  // per atlas: a row per VOI
+    std::vector<std::int64_t> inBrain;
+
+    std::int64_t& at(std::size_t atlas, std::size_t voi, std::int32_t label) {
+        const std::size_t width = voxels[atlas].size() / vois;
+        return voxels[atlas]
+                     [(voi - firstVoi) * width +
+                      static_cast<std::size_t>(column[atlas][static_cast<std::size_t>(label)])];
+    }
+};
+
+AnatomyLookup::AnatomyLookup(const AnatomySettings& settings) : transform_(settings.transform) {
+    Anatomy notes;
     for (const std::string& choice : settings.atlases) {
-        if (auto atlas = openAtlas(choice, isDefault(choice), anatomy_)) {
-            counts_.emplace_back(static_cast<std::size_t>(atlas->maxLabel()) + 1, 0);
+        if (auto atlas = openAtlas(choice, isDefault(choice), notes))
             atlases_.push_back(std::move(atlas));
-        }
     }
     brain_ = openAtlas(settings.brain.empty() ? defaultBrain() : settings.brain,
-                       settings.brain.empty(), anatomy_);
-    // The cache pays where the VOIs' extent is of a sensible size and labels fit 16 bits.
-    constexpr std::int64_t kMostCachedCells = std::int64_t{1} << 24;
-    bool small = true;
-    for (const auto& atlas : atlases_) small = small && atlas->maxLabel() < kUnknown;
-    if (extent_.cells > 0 && extent_.cells <= kMostCachedCells && small) {
-        cache_.assign(static_cast<std::size_t>(extent_.cells) * (atlases_.size() + 1), kUnknown);
+                       settings.brain.empty(), notes);
+    notes_ = std::move(notes.notes);
+}
+
+AnatomyLookup::~AnatomyLookup() = default;
+
+namespace {
+
+// A stretch of a column in one region of an atlas, the end excluded.
+struct Segment {
+    std::int64_t from;
+    std::int64_t to;
+    std::int32_t label;
+};
+
+// Adds the position z with its label to the segments, extending the last where it can.
+void extend(std::vector<Segment>& segments, std::int64_t z, std::int32_t label) {
+    if (!segments.empty() && segments.back().to == z && segments.back().label == label) {
+        segments.back().to = z + 1;
+    } else {
+        segments.push_back({z, z + 1, label});
     }
 }
 
-AnatomyPass::~AnatomyPass() = default;
-
-void AnatomyPass::beginVoi(const glomera::VoiInfo&) {
-    for (auto& counts : counts_) std::fill(counts.begin(), counts.end(), 0);
-    inBrain_ = 0;
+// Calls add(label, voxels) for each region the stretch [from, to) crosses.
+template <typename Add>
+void crossSegments(const std::vector<Segment>& segments, std::int64_t from, std::int64_t to,
+                   Add add) {
+    auto segment = std::partition_point(segments.begin(), segments.end(),
+                                        [from](const Segment& s) { return s.to <= from; });
+    for (; segment != segments.end() && segment->from < to; ++segment) {
+        add(segment->label, std::min(segment->to, to) - std::max(segment->from, from));
+    }
 }
 
-void AnatomyPass::runs(const VoxelRun* runs, std::size_t count) {
+}  // namespace
+
+void AnatomyLookup::countColumn(std::int32_t x, std::int32_t y, const VoxelColumns::Stretch* begin,
+                                const VoxelColumns::Stretch* end, Counts& counts) const {
+    // The positions the batch's VOIs hold up this column, as stretches that neither meet nor
+    // touch.
+    std::vector<std::pair<std::int64_t, std::int64_t>> held;
+    const std::size_t lastVoi = counts.firstVoi + counts.vois;
+    for (const auto* s = begin; s != end; ++s) {
+        const auto voi = static_cast<std::size_t>(s->voi);
+        if (voi >= counts.firstVoi && voi < lastVoi) held.emplace_back(s->from, s->to);
+    }
+    if (held.empty()) return;
+    std::sort(held.begin(), held.end());
+    std::size_t kept = 0;
+    for (std::size_t i = 1; i < held.size(); ++i) {
+        if (held[i].first <= held[kept].second) {
+            held[kept].second = std::max(held[kept].second, held[i].second);
+        } else {
+            held[++kept] = held[i];
+        }
+    }
+    held.resize(kept + 1);
+
+    // Each position looked up once, in MNI, in every atlas and the brain.
     const std::size_t atlases = atlases_.size();
-    for (const VoxelRun* run = runs; run != runs + count; ++run) {
-        if (cache_.empty()) {
-            for (std::int32_t k = 0; k < run->length; ++k) {
-                // Once in MNI, every atlas and the brain are looked up from the same point.
-                const Point mni =
-                    talToMni({static_cast<double>(run->x), static_cast<double>(run->y),
-                              static_cast<double>(std::int64_t{run->z} + k)},
-                             transform_);
-                for (std::size_t a = 0; a < atlases; ++a) {
-                    ++counts_[a][static_cast<std::size_t>(atlases_[a]->labelAtMni(mni))];
-                }
-                if (brain_ && brain_->labelAtMni(mni) > 0) ++inBrain_;
+    std::vector<std::vector<Segment>> segments(atlases + 1);
+    for (const auto& [from, to] : held) {
+        for (std::int64_t z = from; z < to; ++z) {
+            const Point mni =
+                talToMni({static_cast<double>(x), static_cast<double>(y), static_cast<double>(z)},
+                         transform_);
+            for (std::size_t a = 0; a < atlases; ++a) {
+                extend(segments[a], z, atlases_[a]->labelAtMni(mni));
             }
-            continue;
+            if (brain_) extend(segments[atlases], z, brain_->labelAtMni(mni) > 0 ? 1 : 0);
         }
-        // z runs fastest in the cache: the run is one stretch of cells, each cell the labels of
-        // every atlas and then the brain side by side.
-        const std::size_t stride = atlases + 1;
-        const std::size_t first = extent_.index(run->x, run->y, run->z);
-        std::uint16_t* cell = cache_.data() + first * stride;
-        for (std::int32_t k = 0; k < run->length; ++k, cell += stride) {
-            if (cell[0] == kUnknown) {
-                const Point mni = talToMni({static_cast<double>(run->x), static_cast<double>(run->y),
-                                            static_cast<double>(std::int64_t{run->z} + k)},
-                                           transform_);
-                for (std::size_t a = 0; a < atlases; ++a) {
-                    cell[a] = static_cast<std::uint16_t>(atlases_[a]->labelAtMni(mni));
-                }
-                cell[atlases] = brain_ && brain_->labelAtMni(mni) > 0 ? 1 : 0;
-            }
-            for (std::size_t a = 0; a < atlases; ++a) ++counts_[a][cell[a]];
-            inBrain_ += cell[atlases];
+    }
+    for (const auto* s = begin; s != end; ++s) {
+        const auto voi = static_cast<std::size_t>(s->voi);
+        if (voi < counts.firstVoi || voi >= lastVoi) continue;
+        for (std::size_t a = 0; a < atlases; ++a) {
+            crossSegments(segments[a], s->from, s->to, [&](std::int32_t label, std::int64_t n) {
+                counts.at(a, voi, label) += n;
+            });
         }
+        crossSegments(segments[atlases], s->from, s->to, [&](std::int32_t inside, std::int64_t n) {
+            counts.inBrain[voi] += inside * n;
+        });
     }
 }
 
-void AnatomyPass::endVoi() {
-    const VoiStatistics::Voi& figures = figures_.vois.at(voi_++);
+VoiAnatomy AnatomyLookup::describeVoi(const VoiStatistics::Voi& figures, const Counts& counts,
+                                      std::size_t row) const {
     const Point centre = {figures.centre[0], figures.centre[1], figures.centre[2]};
     const auto count = static_cast<double>(figures.voxels);
     VoiAnatomy voi;
@@ -116,12 +164,12 @@ void AnatomyPass::endVoi() {
             const std::int32_t atCentre = atlas.labelAt(centre, transform_);
             regions.atCentre = atCentre != 0 ? atlas.regionName(atCentre) : "";
         }
-        const std::vector<std::int64_t>& voxels = counts_[a];
-        for (std::size_t label = 0; label < voxels.size(); ++label) {
-            if (voxels[label] == 0) continue;
-            const auto number = static_cast<std::int32_t>(label);
-            regions.regions.push_back({label != 0 ? atlas.regionName(number) : "", voxels[label],
-                                       static_cast<double>(voxels[label]) / count});
+        const std::vector<std::int32_t>& labels = atlas.labels();
+        const std::int64_t* voxels = counts.voxels[a].data() + row * labels.size();
+        for (std::size_t i = 0; i < labels.size(); ++i) {
+            if (voxels[i] == 0) continue;
+            regions.regions.push_back({labels[i] != 0 ? atlas.regionName(labels[i]) : "", voxels[i],
+                                       static_cast<double>(voxels[i]) / count});
         }
         std::stable_sort(
             regions.regions.begin(), regions.regions.end(),
@@ -131,7 +179,7 @@ void AnatomyPass::endVoi() {
     if (brain_ && figures.voxels > 0) {
         voi.brainKnown = true;
         voi.centreInBrain = brain_->labelAt(centre, transform_) > 0;
-        voi.shareInBrain = static_cast<double>(inBrain_) / count;
+        voi.shareInBrain = static_cast<double>(counts.inBrain[row + counts.firstVoi]) / count;
         if (!voi.centreInBrain) {
             voi.warning = "its centre lies outside the brain (" + percent(voi.shareInBrain) +
                           " of its voxels inside)";
@@ -140,14 +188,50 @@ void AnatomyPass::endVoi() {
                 "only " + percent(voi.shareInBrain) + " of its voxels lie inside the brain";
         }
     }
-    anatomy_.vois.push_back(std::move(voi));
+    return voi;
+}
+
+Anatomy AnatomyLookup::describe(const VoxelColumns& columns, const VoiStatistics& figures) const {
+    Anatomy anatomy;
+    anatomy.notes = notes_;
+    const std::size_t vois = figures.vois.size();
+    Counts counts;
+    std::size_t labels = 0;
+    for (const auto& atlas : atlases_) {
+        std::vector<std::int32_t> column(static_cast<std::size_t>(atlas->maxLabel()) + 1, -1);
+        for (std::size_t i = 0; i < atlas->labels().size(); ++i) {
+            column[static_cast<std::size_t>(atlas->labels()[i])] = static_cast<std::int32_t>(i);
+        }
+        counts.column.push_back(std::move(column));
+        labels += atlas->labels().size();
+    }
+    counts.inBrain.assign(vois, 0);
+    // VOIs in batches, so that the counts stay within bounds for atlases of many labels.
+    constexpr std::size_t kMostCounts = std::size_t{1} << 24;
+    const std::size_t batch =
+        std::max<std::size_t>(1, kMostCounts / std::max<std::size_t>(labels, 1));
+    for (std::size_t first = 0; first < vois; first += batch) {
+        counts.firstVoi = first;
+        counts.vois = std::min(batch, vois - first);
+        counts.voxels.clear();
+        for (const auto& atlas : atlases_) {
+            counts.voxels.emplace_back(counts.vois * atlas->labels().size(), 0);
+        }
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            countColumn(columns.columns[c].x, columns.columns[c].y, columns.begin(c),
+                        columns.end(c), counts);
+        }
+        for (std::size_t row = 0; row < counts.vois; ++row) {
+            anatomy.vois.push_back(describeVoi(figures.vois[first + row], counts, row));
+        }
+    }
+    return anatomy;
 }
 
 Anatomy describeAnatomy(const glomera::VoiFileContents& contents, const VoiStatistics& statistics,
                         const AnatomySettings& settings) {
-    AnatomyPass pass(statistics, settings);
-    replay(runsOf(contents), pass);
-    return pass.finish();
+    const VoiRuns runs = runsOf(contents);
+    return AnatomyLookup(settings).describe(groupByColumn(runs, statistics), statistics);
 }
 
 }  // namespace voikit

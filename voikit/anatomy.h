@@ -9,8 +9,8 @@
 #include "voikit/atlas.h"
 #include "voikit/coordinate_space.h"
 #include "voikit/log.h"
-#include "voikit/voi_passes.h"
 #include "voikit/voi_statistics.h"
+#include "voikit/voxel_columns.h"
 
 namespace voikit {
 
@@ -50,35 +50,32 @@ struct Anatomy {
 // A share as the reports and warnings write it: "62%", or "<1%" for a few voxels.
 std::string percent(double share);
 
-// Looks every VOI up in the atlases, in MNI, VOI by VOI, and checks it against the
-// brain: a warning when its centre (from the first pass's figures) lies outside the brain or
-// less than half of its voxels lie inside. The default atlases and brain are skipped with a
-// note when they are not installed; one named by the user that cannot be read throws Error.
-class AnatomyPass : public RunVisitor {
+// Looks every VOI up in the atlases, in MNI, and checks it against the brain: a warning when
+// its centre lies outside the brain or less than half of its voxels lie inside. Opens the
+// atlases and the brain first; the default ones are skipped with a note when they are not
+// installed, while one named by the user that cannot be read throws Error.
+class AnatomyLookup {
   public:
-    AnatomyPass(const VoiStatistics& figures, const AnatomySettings& settings);
-    ~AnatomyPass() override;
-    AnatomyPass(const AnatomyPass&) = delete;
-    AnatomyPass& operator=(const AnatomyPass&) = delete;
-    void beginVoi(const glomera::VoiInfo& info) override;
-    void runs(const VoxelRun* runs, std::size_t count) override;
-    void endVoi() override;
-    Anatomy finish() { return std::move(anatomy_); }
+    explicit AnatomyLookup(const AnatomySettings& settings);
+    ~AnatomyLookup();
+    AnatomyLookup(const AnatomyLookup&) = delete;
+    AnatomyLookup& operator=(const AnatomyLookup&) = delete;
+
+    // Column by column: each position up a column is looked up once for all the VOIs there,
+    // and a VOI's stretch of the column counts whole stretches of one region at a time.
+    Anatomy describe(const VoxelColumns& columns, const VoiStatistics& figures) const;
 
   private:
-    const VoiStatistics& figures_;
+    struct Counts;
+    void countColumn(std::int32_t x, std::int32_t y, const VoxelColumns::Stretch* begin,
+                     const VoxelColumns::Stretch* end, Counts& counts) const;
+    VoiAnatomy describeVoi(const VoiStatistics::Voi& figures, const Counts& counts,
+                           std::size_t row) const;
+
     MniToTal transform_;
     std::vector<std::unique_ptr<Atlas>> atlases_;
     std::unique_ptr<Atlas> brain_;
-    std::vector<std::vector<std::int64_t>> counts_;  // per atlas, per label, of this VOI
-    // What the atlases and the brain say at each lattice voxel in the VOIs' extent, found
-    // once: overlapping VOIs share voxels. kUnknown until asked.
-    static constexpr std::uint16_t kUnknown = 0xFFFF;
-    VoxelExtent extent_;
-    std::vector<std::uint16_t> cache_;  // per cell: each atlas, then the brain (1 in, 0 out)
-    std::int64_t inBrain_ = 0;
-    std::size_t voi_ = 0;
-    Anatomy anatomy_;
+    std::vector<std::string> notes_;
 };
 
 // The same for VOIs held in memory.

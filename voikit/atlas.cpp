@@ -82,14 +82,25 @@ Atlas::Atlas(const std::string& choice) : Atlas(Source(choice)) {}
 
 Atlas::Atlas(const Source& source)
     : name_(source.title), image_(source.image), brodmann_(source.brodmann) {
-    // Labels are small whole numbers; anything else is no label image.
+    // Labels are small whole numbers; anything else is no label image. They are held as
+    // whole numbers, rounded once.
     constexpr float kMostLabels = 1 << 20;
-    for (float value : image_.values()) {
+    const std::vector<float> values = image_.takeValues();
+    labelValues_.reserve(values.size());
+    for (float value : values) {
         if (!(value >= 0 && value <= kMostLabels)) {
             throw Error(source.image + " is no label image: it holds the value " +
                         std::to_string(value));
         }
-        maxLabel_ = std::max(maxLabel_, static_cast<std::int32_t>(std::lround(value)));
+        // Rounded to nearest, halves up; exact in double for values of this size.
+        labelValues_.push_back(static_cast<std::int32_t>(static_cast<double>(value) + 0.5));
+        maxLabel_ = std::max(maxLabel_, labelValues_.back());
+    }
+    std::vector<bool> held(static_cast<std::size_t>(maxLabel_) + 1, false);
+    held[0] = true;
+    for (std::int32_t label : labelValues_) held[static_cast<std::size_t>(label)] = true;
+    for (std::size_t label = 0; label < held.size(); ++label) {
+        if (held[label]) labels_.push_back(static_cast<std::int32_t>(label));
     }
     if (!source.labels.empty()) names_ = readLabelNames(source.labels);
 }
@@ -101,7 +112,8 @@ std::int32_t Atlas::labelAt(const Point& tal, MniToTal transform) const {
 }
 
 std::int32_t Atlas::labelAtMni(const Point& mni) const {
-    return static_cast<std::int32_t>(std::lround(image_.atMni(mni)));
+    const std::int64_t index = image_.indexAtMni(mni);
+    return index < 0 ? 0 : labelValues_[static_cast<std::size_t>(index)];
 }
 
 std::string Atlas::regionName(std::int32_t label) const {

@@ -34,6 +34,8 @@ class Atlas {
 
     // The largest label; labels run from 0 (no region) to it.
     std::int32_t maxLabel() const { return maxLabel_; }
+    // Every label the image holds, and 0, ascending.
+    const std::vector<std::int32_t>& labels() const { return labels_; }
 
     // "Amygdala_L", "BA 34", or "label 7" for a number the label text does not name.
     std::string regionName(std::int32_t label) const;
@@ -43,10 +45,12 @@ class Atlas {
     explicit Atlas(const Source& source);
 
     std::string name_;
-    MniImage image_;
+    MniImage image_;  // its grid; the values are labelValues_
+    std::vector<std::int32_t> labelValues_;
     std::map<std::int32_t, std::string> names_;
     bool brodmann_ = false;
     std::int32_t maxLabel_ = 0;
+    std::vector<std::int32_t> labels_;
 };
 
 // The atlases asked for by default: AAL, Brodmann, JHU white matter and AICHA.

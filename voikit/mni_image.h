@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,11 +17,19 @@ class MniImage {
     explicit MniImage(const std::string& path);
 
     // 0 off the image.
-    float atMni(const Point& mni) const;
+    float atMni(const Point& mni) const {
+        const std::int64_t index = indexAtMni(mni);
+        return index < 0 ? 0.0f : values_[static_cast<std::size_t>(index)];
+    }
+    // Where in values() the voxel nearest to the position is; -1 off the image.
+    std::int64_t indexAtMni(const Point& mni) const;
     float at(const Point& tal, MniToTal transform) const { return atMni(talToMni(tal, transform)); }
 
     // Every voxel, k fastest.
     const std::vector<float>& values() const { return values_; }
+    // The same, handed over by an owner who keeps the values in a form of its own; atMni()
+    // then no longer serves.
+    std::vector<float> takeValues() { return std::move(values_); }
 
   private:
     ImageGrid grid_;

@@ -36,9 +36,14 @@ NiftiImage readImageHeader(const std::string& path);
 // The grid of a checked header: its sform, else its qform, else its voxel sizes alone.
 ImageGrid gridOf(const nifti_image& image);
 
-// Reads a checked image's voxels, as numbers in file order (i fastest); the first volume only.
+// The order voxels are held in: as in the file, i running fastest, or k running fastest, for
+// lookups up columns along z.
+enum class VoxelOrder { kIFastest, kKFastest };
+
+// Reads a checked image's voxels, as numbers, in the order asked for; the first volume only.
 // Throws Error when they cannot be read whole.
-std::vector<float> readImageValues(const std::string& path, nifti_image& image);
+std::vector<float> readImageValues(const std::string& path, nifti_image& image,
+                                   VoxelOrder order = VoxelOrder::kIFastest);
 
 // The inverse of a grid's transform; false when it has none.
 bool invertAffine(const double affine[3][4], double inverse[3][4]);

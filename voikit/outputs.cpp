@@ -1,6 +1,8 @@
 #include "voikit/outputs.h"
 
 #include <fstream>
+#include <future>
+#include <memory>
 #include <numeric>
 #include <optional>
 
@@ -13,6 +15,7 @@
 #include "voikit/voi_passes.h"
 #include "voikit/voi_report.h"
 #include "voikit/voi_statistics.h"
+#include "voikit/voxel_columns.h"
 #include "voikit/voxel_runs.h"
 
 namespace voikit {
@@ -62,19 +65,62 @@ PictureSettings pictureSettings(const OutputRequest& request, const Log& log) {
     return picture;
 }
 
+AnatomySettings anatomySettings(const OutputRequest& request) {
+    AnatomySettings settings;
+    settings.atlases = request.atlases;
+    settings.brain = request.brain;
+    settings.transform = request.transform;
+    return settings;
+}
+
+// Warns of the notes and of the VOIs that lie outside the brain: each is in the report, and
+// standard error names the first few and counts the rest.
+void warnOfAnatomy(const Anatomy& anatomy, const VoiFileContents& skeleton, const Log& log) {
+    for (const std::string& note : anatomy.notes) log.warn(note);
+    constexpr std::size_t kWarningsShown = 20;
+    std::size_t warned = 0;
+    for (std::size_t i = 0; i < anatomy.vois.size(); ++i) {
+        if (anatomy.vois[i].warning.empty()) continue;
+        if (++warned <= kWarningsShown) {
+            log.warn("VOI " + std::to_string(i + 1) + " " + skeleton.vois[i].info.name + ": " +
+                     anatomy.vois[i].warning);
+        }
+    }
+    if (warned > kWarningsShown) {
+        log.warn("... and " + std::to_string(warned - kWarningsShown) +
+                 " more VOIs outside the brain: see the report");
+    }
+}
+
+// What the reports say beyond each VOI's figures.
+struct ReportFindings {
+    VoiStatistics statistics;  // with the overlaps
+    std::optional<Anatomy> anatomy;
+};
+
 }  // namespace
 
-// One reading of the file, held as runs of voxels along z; every output is then made VOI by
-// VOI from them in one sweep, after the figures that lay the outputs out.
+// One reading of the file, held as runs of voxels along z. The label volume and the picture
+// are made VOI by VOI in one sweep, after the figures that lay them out; the reports' overlaps
+// and anatomy go column by column. The slow parts that do not depend on each other run side
+// by side: the atlases load while the file is read, and the reports' findings and the
+// picture's brain are worked out while the sweep goes on and the volume is written. Messages
+// come in the same order whatever finishes first.
 void makeOutputs(const std::string& voiPath, const OutputRequest& request, const Log& log) {
+    const bool reports = !request.report.empty() || !request.reportJson.empty();
+    std::future<std::unique_ptr<AnatomyLookup>> atlases;
+    if (reports && request.anatomy) {
+        atlases = std::async(std::launch::async, [settings = anatomySettings(request)] {
+            return std::make_unique<AnatomyLookup>(settings);
+        });
+    }
     const VoiRuns runs = readVoiRuns(voiPath);
     FiguresPass figures;
     replay(runs, figures);
-    VoiStatistics& statistics = figures.statistics;
+    const VoiStatistics& statistics = figures.statistics;
     const VoiFileContents& skeleton = runs.skeleton;
 
     std::vector<RunVisitor*> passes;
-    const bool reports = !request.report.empty() || !request.reportJson.empty();
     std::optional<LabelPass> labels;
     if (!request.nifti.empty()) {
         const LabelGrid grid =
@@ -84,22 +130,30 @@ void makeOutputs(const std::string& voiPath, const OutputRequest& request, const
     }
     const PictureSettings picture = pictureSettings(request, log);
     std::optional<PicturePass> views;
-    if (request.picture()) passes.push_back(&views.emplace(statistics, picture));
-    std::optional<AnatomyPass> where;
-    if (reports && request.anatomy) {
-        AnatomySettings settings;
-        settings.atlases = request.atlases;
-        settings.brain = request.brain;
-        settings.transform = request.transform;
-        passes.push_back(&where.emplace(statistics, settings));
+    std::future<void> brain;
+    if (request.picture()) {
+        passes.push_back(&views.emplace(statistics, picture));
+        brain = std::async(std::launch::async, [&] { views->placeBrain(picture); });
+    }
+    // An atlas that cannot be read stops every output before any is written.
+    const std::unique_ptr<AnatomyLookup> where = atlases.valid() ? atlases.get() : nullptr;
+    std::future<ReportFindings> findings;
+    if (reports) {
+        findings = std::async(std::launch::async, [&] {
+            ReportFindings found{statistics, std::nullopt};
+            const VoxelColumns columns = groupByColumn(runs, statistics);
+            countOverlaps(columns, runs.vois(), found.statistics);
+            if (where) found.anatomy = where->describe(columns, statistics);
+            return found;
+        });
     }
     if (!passes.empty()) {
         FanOut all(passes);
         replay(runs, all);
     }
-
     if (labels) writeNifti(voiPath, skeleton, labels->finish(), request, log);
     if (views) {
+        brain.get();
         for (const std::string* path : {&request.png, &request.svg, &request.pdf}) {
             if (path->empty()) continue;
             writeProjectionPicture(*views, skeleton, picture, *path);
@@ -107,32 +161,14 @@ void makeOutputs(const std::string& voiPath, const OutputRequest& request, const
         }
     }
     if (!reports) return;
-    countOverlaps(runs, statistics);
-    std::optional<Anatomy> anatomy;
-    if (where) {
-        anatomy = where->finish();
-        for (const std::string& note : anatomy->notes) log.warn(note);
-        // Each warning is in the report; standard error names the first few and counts the rest.
-        constexpr std::size_t kWarningsShown = 20;
-        std::size_t warned = 0;
-        for (std::size_t i = 0; i < anatomy->vois.size(); ++i) {
-            if (anatomy->vois[i].warning.empty()) continue;
-            if (++warned <= kWarningsShown) {
-                log.warn("VOI " + std::to_string(i + 1) + " " + skeleton.vois[i].info.name + ": " +
-                         anatomy->vois[i].warning);
-            }
-        }
-        if (warned > kWarningsShown) {
-            log.warn("... and " + std::to_string(warned - kWarningsShown) +
-                     " more VOIs outside the brain: see the report");
-        }
-    }
-    const Anatomy* lies = anatomy ? &*anatomy : nullptr;
+    const ReportFindings found = findings.get();
+    if (found.anatomy) warnOfAnatomy(*found.anatomy, skeleton, log);
+    const Anatomy* lies = found.anatomy ? &*found.anatomy : nullptr;
     if (!request.report.empty()) {
-        writeTextOutput(request.report, reportText(voiPath, skeleton, statistics, lies));
+        writeTextOutput(request.report, reportText(voiPath, skeleton, found.statistics, lies));
     }
     if (!request.reportJson.empty()) {
-        writeTextOutput(request.reportJson, reportJson(voiPath, skeleton, statistics, lies));
+        writeTextOutput(request.reportJson, reportJson(voiPath, skeleton, found.statistics, lies));
     }
     if (!request.report.empty() && request.report != "-") log.tell("wrote " + request.report);
 }

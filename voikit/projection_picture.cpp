@@ -200,10 +200,11 @@ BrainSums sumBrain(const MniImage& brain, const Panel& panel, MniToTal transform
     for (std::size_t x = 0; x < nx; ++x) {
         for (std::size_t y = 0; y < ny; ++y) {
             for (std::size_t z = 0; z < nz; ++z) {
-                const float value = brain.at({static_cast<double>(sums.low[0] + static_cast<int>(x)),
-                                              static_cast<double>(sums.low[1] + static_cast<int>(y)),
-                                              static_cast<double>(sums.low[2] + static_cast<int>(z))},
-                                             transform);
+                const float value =
+                    brain.at({static_cast<double>(sums.low[0] + static_cast<int>(x)),
+                              static_cast<double>(sums.low[1] + static_cast<int>(y)),
+                              static_cast<double>(sums.low[2] + static_cast<int>(z))},
+                             transform);
                 sums.along[0][y * nz + z] += value;
                 sums.along[1][x * nz + z] += value;
                 sums.along[2][x * ny + y] += value;
@@ -269,12 +270,12 @@ struct PicturePass::Views {
     struct Projection {
         Panel panel;
         int width = 0, height = 0;
+        double depthRange = 1;  // mm from the VOIs' nearest to their farthest depth, or 1
         std::vector<float> nearest;
         std::vector<int> owner;
-        std::vector<Rgb> colour;
     };
     std::vector<Projection> projections;
-    std::int32_t colour[3] = {};
+    std::optional<BrainSums> brain;
 };
 
 PicturePass::PicturePass(const VoiStatistics& figures, const PictureSettings& settings)
@@ -285,28 +286,32 @@ PicturePass::PicturePass(const VoiStatistics& figures, const PictureSettings& se
         projection.width = panel.cells(panel.view.across);
         projection.height = panel.cells(panel.view.up);
         const auto cells = static_cast<std::size_t>(projection.width) * projection.height;
+        projection.depthRange =
+            std::max(1.0, static_cast<double>(figures.high[panel.view.depth]) -
+                              static_cast<double>(figures.low[panel.view.depth]));
         projection.nearest.assign(cells, std::numeric_limits<float>::infinity());
         projection.owner.assign(cells, -1);
-        projection.colour.assign(cells, kBackground);
         views_->projections.push_back(std::move(projection));
     }
 }
 
 PicturePass::~PicturePass() = default;
 
-void PicturePass::beginVoi(const glomera::VoiInfo& info) {
-    ++voi_;
-    std::copy(info.color, info.color + 3, views_->colour);
+void PicturePass::beginVoi(const glomera::VoiInfo&) { ++voi_; }
+
+void PicturePass::placeBrain(const PictureSettings& settings) {
+    if (settings.brain.empty() || views_->brain) return;
+    // Every panel shows the same millimetres, each along its own axis.
+    views_->brain =
+        sumBrain(MniImage(settings.brain), views_->projections.front().panel, settings.transform);
 }
 
-// Each VOI in its colour, nearer voxels brighter: the shading runs from full colour at the
-// VOIs' nearest depth to half at their farthest, and later VOIs win ties.
+// Per pixel, the nearest VOI and its distance; later VOIs win ties.
 void PicturePass::runs(const VoxelRun* runs, std::size_t count) {
     for (Views::Projection& projection : views_->projections) {
         const Panel& panel = projection.panel;
         const View& v = panel.view;
         const double depthLow = figures_.low[v.depth], depthHigh = figures_.high[v.depth];
-        const double depthRange = std::max(1.0, depthHigh - depthLow);
         const auto show = [&](const std::int32_t p[3]) {
             const auto distance =
                 static_cast<float>(v.nearIsHigh ? depthHigh - p[v.depth] : p[v.depth] - depthLow);
@@ -316,7 +321,6 @@ void PicturePass::runs(const VoxelRun* runs, std::size_t count) {
             if (distance > projection.nearest[cell]) return;
             projection.nearest[cell] = distance;
             projection.owner[cell] = voi_;
-            projection.colour[cell] = shaded(views_->colour, 1.0 - 0.5 * distance / depthRange);
         };
         for (const VoxelRun* run = runs; run != runs + count; ++run) {
             if (run->x < panel.low[0] || run->x > panel.high[0] || run->y < panel.low[1] ||
@@ -346,8 +350,10 @@ void PicturePass::runs(const VoxelRun* runs, std::size_t count) {
 
 namespace {
 
-// The VOIs of one view, with a light edge where VOIs meet.
-void drawVois(cairo_t* cr, const PicturePass::Views::Projection& projection) {
+// The VOIs of one view, each in its colour, nearer voxels brighter: the shading runs from full
+// colour at the VOIs' nearest depth to half at their farthest. A light edge where VOIs meet.
+void drawVois(cairo_t* cr, const PicturePass::Views::Projection& projection,
+              const glomera::VoiFileContents& contents) {
     const int w = projection.width, h = projection.height;
     Raster raster(w, h);
     for (int row = 0; row < h; ++row) {
@@ -362,7 +368,11 @@ void drawVois(cairo_t* cr, const PicturePass::Views::Projection& projection) {
             const int below =
                 row + 1 < h ? projection.owner[cell + static_cast<std::size_t>(w)] : -1;
             const bool edge = (right >= 0 && right != here) || (below >= 0 && below != here);
-            raster.set(column, row, edge ? Rgb{0.85, 0.86, 0.9} : projection.colour[cell], 1.0);
+            const Rgb colour =
+                edge ? Rgb{0.85, 0.86, 0.9}
+                     : shaded(contents.vois[static_cast<std::size_t>(here)].info.color,
+                              1.0 - 0.5 * projection.nearest[cell] / projection.depthRange);
+            raster.set(column, row, colour, 1.0);
         }
     }
     raster.done();
@@ -383,22 +393,102 @@ void text(cairo_t* cr, double x, double y, const std::string& s, double size, Rg
     cairo_show_text(cr, s.c_str());
 }
 
-// A VOI's number at its centre: white with a dark rim, readable on any colour.
-void number(cairo_t* cr, double x, double y, const std::string& s) {
-    cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
-    cairo_set_font_size(cr, 11);
-    cairo_text_extents_t extents;
-    cairo_text_extents(cr, s.c_str(), &extents);
-    cairo_move_to(cr, x - extents.width / 2 - extents.x_bearing,
-                  y - extents.height / 2 - extents.y_bearing);
-    cairo_text_path(cr, s.c_str());
-    cairo_set_line_width(cr, 3.0);
-    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
-    cairo_set_source_rgb(cr, 0.02, 0.02, 0.03);
-    cairo_stroke_preserve(cr);
-    cairo_set_source_rgb(cr, 1, 1, 1);
-    cairo_fill(cr);
-}
+// The VOIs' numbers at their centres: white with a dark rim, readable on any colour. Vector
+// pictures keep each as outlines; on a raster each digit is drawn once and then stamped, rim
+// first, then fill, for a picture of a thousand VOIs carries thousands of numbers.
+class Numbers {
+  public:
+    Numbers(cairo_t* cr, bool raster) : cr_(cr) {
+        useFont(cr_);
+        if (!raster) return;
+        cairo_font_extents_t font;
+        cairo_font_extents(cr_, &font);
+        ascent_ = font.ascent;
+        for (char digit = '0'; digit <= '9'; ++digit) {
+            const char text[2] = {digit, '\0'};
+            cairo_text_extents_t extents;
+            cairo_text_extents(cr_, text, &extents);
+            Digit& d = digits_[digit - '0'];
+            d.advance = extents.x_advance;
+            const int width = static_cast<int>(std::ceil(extents.x_advance)) + 2 * kPad;
+            const int height = static_cast<int>(std::ceil(font.ascent + font.descent)) + 2 * kPad;
+            for (int layer = 0; layer < 2; ++layer) {
+                cairo_surface_t* stamp =
+                    cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+                cairo_t* on = cairo_create(stamp);
+                useFont(on);
+                cairo_move_to(on, kPad, kPad + font.ascent);
+                cairo_text_path(on, text);
+                layer == 0 ? rim(on) : fill(on);
+                cairo_destroy(on);
+                d.stamps[layer] = stamp;
+            }
+        }
+    }
+    ~Numbers() {
+        for (Digit& d : digits_) {
+            for (cairo_surface_t* stamp : d.stamps) {
+                if (stamp != nullptr) cairo_surface_destroy(stamp);
+            }
+        }
+    }
+    Numbers(const Numbers&) = delete;
+    Numbers& operator=(const Numbers&) = delete;
+
+    void draw(double x, double y, const std::string& s) {
+        useFont(cr_);
+        cairo_text_extents_t extents;
+        cairo_text_extents(cr_, s.c_str(), &extents);
+        const double left = x - extents.width / 2 - extents.x_bearing;
+        const double baseline = y - extents.height / 2 - extents.y_bearing;
+        if (digits_[0].stamps[0] == nullptr) {
+            cairo_move_to(cr_, left, baseline);
+            cairo_text_path(cr_, s.c_str());
+            cairo_path_t* path = cairo_copy_path(cr_);
+            rim(cr_);
+            cairo_append_path(cr_, path);
+            cairo_path_destroy(path);
+            fill(cr_);
+            return;
+        }
+        for (int layer = 0; layer < 2; ++layer) {
+            double pen = left;
+            for (char c : s) {
+                const Digit& d = digits_[c - '0'];
+                cairo_set_source_surface(cr_, d.stamps[layer], std::round(pen) - kPad,
+                                         std::round(baseline - ascent_) - kPad);
+                cairo_paint(cr_);
+                pen += d.advance;
+            }
+        }
+    }
+
+  private:
+    static constexpr int kPad = 3;  // room for the rim around a digit
+    struct Digit {
+        double advance = 0;
+        cairo_surface_t* stamps[2] = {nullptr, nullptr};  // rim, fill
+    };
+
+    static void useFont(cairo_t* cr) {
+        cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
+        cairo_set_font_size(cr, 11);
+    }
+    static void rim(cairo_t* cr) {
+        cairo_set_line_width(cr, 3.0);
+        cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+        cairo_set_source_rgb(cr, 0.02, 0.02, 0.03);
+        cairo_stroke(cr);
+    }
+    static void fill(cairo_t* cr) {
+        cairo_set_source_rgb(cr, 1, 1, 1);
+        cairo_fill(cr);
+    }
+
+    cairo_t* cr_;
+    double ascent_ = 0;
+    Digit digits_[10];
+};
 
 void drawFrame(cairo_t* cr, const Panel& panel) {
     const View& v = panel.view;
@@ -537,6 +627,7 @@ void writeProjectionPicture(const glomera::VoiFileContents& contents,
     PicturePass pass(statistics, settings);
     const VoiRuns runs = runsOf(contents);
     replay(runs, pass);
+    pass.placeBrain(settings);
     writeProjectionPicture(pass, contents, settings, path);
 }
 
@@ -549,11 +640,7 @@ void writeProjectionPicture(const PicturePass& pass, const glomera::VoiFileConte
     const int rows = legendRows(contents.vois.size(), layout.width - kLeft);
     const double legendTop = layout.panelsBottom + kBelowPanels + 16;
     const double height = legendTop + 14 + rows * kLegendRowHeight + 20;
-    // Every panel shows the same millimetres, each along its own axis.
-    std::optional<BrainSums> brain;
-    if (!settings.brain.empty()) {
-        brain = sumBrain(MniImage(settings.brain), layout.panels.front(), settings.transform);
-    }
+    const std::optional<BrainSums>& brain = pass.views().brain;
 
     glomera::AtomicFile out;
     if (!out.open(path)) throw Error("cannot create " + path + ": " + std::strerror(errno));
@@ -568,16 +655,17 @@ void writeProjectionPicture(const PicturePass& pass, const glomera::VoiFileConte
     std::unique_ptr<cairo_t, decltype(&cairo_destroy)> context(cr, cairo_destroy);
     setColour(cr, kBackground);
     cairo_paint(cr);
+    Numbers numbers(cr, !svg && !pdf);
     for (const auto& projection : pass.views().projections) {
         const Panel& panel = projection.panel;
         if (brain) drawBrain(cr, panel, *brain);
-        drawVois(cr, projection);
+        drawVois(cr, projection, contents);
         drawFrame(cr, panel);
         for (std::size_t i = 0; i < contents.vois.size(); ++i) {
             const VoiStatistics::Voi& voi = statistics.vois[i];
             if (voi.voxels == 0) continue;
-            number(cr, panel.column(voi.centre[panel.view.across]),
-                   panel.row(voi.centre[panel.view.up]), std::to_string(i + 1));
+            numbers.draw(panel.column(voi.centre[panel.view.across]),
+                         panel.row(voi.centre[panel.view.up]), std::to_string(i + 1));
         }
     }
     text(cr, kLeft, 22,

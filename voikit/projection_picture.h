@@ -29,6 +29,9 @@ class PicturePass : public RunVisitor {
     PicturePass& operator=(const PicturePass&) = delete;
     void beginVoi(const glomera::VoiInfo& info) override;
     void runs(const VoxelRun* runs, std::size_t count) override;
+    // Sums the template's brain under the views, for the glass brain: the picture's slow part,
+    // which may go on beside the pass.
+    void placeBrain(const PictureSettings& settings);
 
     struct Views;
     const Views& views() const { return *views_; }
@@ -50,7 +53,7 @@ void writeProjectionPicture(const glomera::VoiFileContents& contents,
                             const VoiStatistics& statistics, const PictureSettings& settings,
                             const std::string& path);
 
-// The same from the views gathered; `skeleton` gives the VOIs' names and colours.
+// The same from the views gathered, the brain placed; `skeleton` gives the VOIs' names and colours.
 void writeProjectionPicture(const PicturePass& pass, const glomera::VoiFileContents& skeleton,
                             const PictureSettings& settings, const std::string& path);
 

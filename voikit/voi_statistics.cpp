@@ -6,6 +6,7 @@
 
 #include "voikit/error.h"
 #include "voikit/voi_passes.h"
+#include "voikit/voxel_columns.h"
 
 namespace voikit {
 namespace {
@@ -81,71 +82,7 @@ void VoxelExtent::checkFits() const {
 
 namespace {
 
-// A run as the overlap count sees it: its VOI and its stretch of z, the end excluded.
-struct Stretch {
-    std::int32_t voi;
-    std::int64_t from;
-    std::int64_t to;
-};
-
-// Every run's stretch, grouped by column (x, y) in VOI order, and where each column begins.
-// Columns are counted into place where the VOIs' extent is not much larger than the runs;
-// else sorted.
-void groupByColumn(const VoiRuns& all, const VoxelExtent& extent, std::vector<Stretch>& stretches,
-                   std::vector<std::size_t>& columnStarts) {
-    stretches.clear();
-    columnStarts.clear();
-    stretches.reserve(all.runs.size());
-    const std::int64_t columns = extent.size[0] * extent.size[1];
-    const auto count = static_cast<std::int64_t>(all.runs.size());
-    if (extent.cells <= kMaxGridCells && columns <= std::max<std::int64_t>(count * 4, 1 << 20)) {
-        const auto column = [&](const VoxelRun& run) {
-            return static_cast<std::size_t>((std::int64_t{run.x} - extent.low[0]) * extent.size[1] +
-                                            (std::int64_t{run.y} - extent.low[1]));
-        };
-        std::vector<std::size_t> starts(static_cast<std::size_t>(columns) + 1, 0);
-        for (const VoxelRun& run : all.runs) ++starts[column(run) + 1];
-        for (std::size_t c = 1; c < starts.size(); ++c) starts[c] += starts[c - 1];
-        std::vector<std::size_t> next(starts.begin(), starts.end() - 1);
-        stretches.resize(all.runs.size());
-        for (std::size_t voi = 0; voi < all.vois(); ++voi) {
-            for (const VoxelRun* run = all.begin(voi); run != all.begin(voi) + all.count(voi);
-                 ++run) {
-                stretches[next[column(*run)]++] = {static_cast<std::int32_t>(voi), run->z,
-                                                   std::int64_t{run->z} + run->length};
-            }
-        }
-        for (std::size_t c = 0; c < static_cast<std::size_t>(columns); ++c) {
-            if (starts[c] != starts[c + 1]) columnStarts.push_back(starts[c]);
-        }
-    } else {
-        struct Keyed {
-            std::int32_t x, y;
-            Stretch stretch;
-        };
-        std::vector<Keyed> keyed;
-        keyed.reserve(all.runs.size());
-        for (std::size_t voi = 0; voi < all.vois(); ++voi) {
-            for (const VoxelRun* run = all.begin(voi); run != all.begin(voi) + all.count(voi);
-                 ++run) {
-                keyed.push_back(
-                    {run->x,
-                     run->y,
-                     {static_cast<std::int32_t>(voi), run->z, std::int64_t{run->z} + run->length}});
-            }
-        }
-        std::stable_sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
-            return a.x != b.x ? a.x < b.x : a.y < b.y;
-        });
-        for (std::size_t i = 0; i < keyed.size(); ++i) {
-            if (i == 0 || keyed[i].x != keyed[i - 1].x || keyed[i].y != keyed[i - 1].y) {
-                columnStarts.push_back(i);
-            }
-            stretches.push_back(keyed[i].stretch);
-        }
-    }
-    columnStarts.push_back(stretches.size());
-}
+using Stretch = VoxelColumns::Stretch;
 
 // Sorts one column's stretches by VOI and z and merges each VOI's overlapping ones, so that
 // a voxel listed twice is counted once; returns the new end.
@@ -167,22 +104,19 @@ Stretch* mergeColumn(Stretch* begin, Stretch* end) {
 
 }  // namespace
 
-void countOverlaps(const VoiRuns& runs, VoiStatistics& statistics, std::int64_t denseOverlapLimit) {
+void countOverlaps(const VoxelColumns& columns, std::size_t voiCount, VoiStatistics& statistics,
+                   std::int64_t denseOverlapLimit) {
     statistics.overlaps.clear();
-    const VoxelExtent extent(statistics);
-    if (extent.cells == 0) return;
-    std::vector<Stretch> stretches;
-    std::vector<std::size_t> columnStarts;
-    groupByColumn(runs, extent, stretches, columnStarts);
-
-    const auto vois = static_cast<std::int64_t>(runs.vois());
+    const auto vois = static_cast<std::int64_t>(voiCount);
     const bool dense = vois <= denseOverlapLimit;
     // Dense: the row of the later VOI, the column of the earlier.
     std::vector<std::int64_t> table(dense ? static_cast<std::size_t>(vois * vois) : 0, 0);
     std::unordered_map<std::uint64_t, std::int64_t> sparse;
-    for (std::size_t c = 0; c + 1 < columnStarts.size(); ++c) {
-        Stretch* const begin = stretches.data() + columnStarts[c];
-        Stretch* const end = mergeColumn(begin, stretches.data() + columnStarts[c + 1]);
+    std::vector<Stretch> column;
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        column.assign(columns.begin(c), columns.end(c));
+        Stretch* const begin = column.data();
+        Stretch* const end = mergeColumn(begin, begin + column.size());
         for (Stretch* a = begin; a < end; ++a) {
             for (Stretch* b = a + 1; b < end; ++b) {
                 if (b->voi == a->voi) continue;
@@ -222,7 +156,8 @@ void countOverlaps(const VoiRuns& runs, VoiStatistics& statistics, std::int64_t 
 VoiStatistics computeStatistics(const VoiRuns& runs, std::int64_t denseOverlapLimit) {
     FiguresPass figures;
     replay(runs, figures);
-    countOverlaps(runs, figures.statistics, denseOverlapLimit);
+    countOverlaps(groupByColumn(runs, figures.statistics), runs.vois(), figures.statistics,
+                  denseOverlapLimit);
     return figures.statistics;
 }
 

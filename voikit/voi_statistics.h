@@ -73,10 +73,13 @@ class FiguresPass : public RunVisitor {
     double sum_[3] = {};
 };
 
-// Counts exactly, for every pair of VOIs, the voxels they share, column by column of the
-// runs: a voxel a VOI lists twice counts once. Up to `denseOverlapLimit` VOIs the counts
-// are kept in a table, beyond it by pair.
-void countOverlaps(const VoiRuns& runs, VoiStatistics& statistics,
+struct VoxelColumns;
+
+// Counts exactly, for every pair of `vois` VOIs, the voxels they share, column by column: a
+// pair's share of a column is where their stretches of z meet, and a voxel a VOI lists twice
+// counts once. Up to `denseOverlapLimit` VOIs the counts are kept in a table, beyond it by
+// pair.
+void countOverlaps(const VoxelColumns& columns, std::size_t vois, VoiStatistics& statistics,
                    std::int64_t denseOverlapLimit = kDenseOverlapLimit);
 
 // Figures and overlaps together.

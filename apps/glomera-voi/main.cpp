@@ -115,8 +115,7 @@ int run(int argc, char** argv) {
     report->add_flag("--no-atlas", a.noAtlas, "leave out where the VOIs lie");
     CLI::App* outputs = addVoiCommand(
         app, "outputs",
-        "every output asked for (label volume, picture, reports) from one reading of the file",
-        a);
+        "every output asked for (label volume, picture, reports) from one reading of the file", a);
     const OutputOptions outputOptions(*outputs, "Outputs");
     for (CLI::App* command : {report, png, outputs}) {
         command
@@ -137,8 +136,9 @@ int run(int argc, char** argv) {
     const std::string first = argc > 1 ? argv[1] : "-";
     if (first[0] != '-' &&
         app.get_subcommands([&](CLI::App* c) { return c->check_name(first); }).empty()) {
-        say(stderr, "no command \"" + first +
-                        "\"; the commands are import, info, nifti, png, report, outputs (see --help)");
+        say(stderr,
+            "no command \"" + first +
+                "\"; the commands are import, info, nifti, png, report, outputs (see --help)");
         return kExitUsage;
     }
     try {
@@ -166,8 +166,9 @@ int run(int argc, char** argv) {
             return kExitUsage;
         }
         if (!a.request.any()) {
-            say(stderr, "outputs: ask for at least one of --nifti, --png, --svg, --pdf, "
-                        "--report, --report-json");
+            say(stderr,
+                "outputs: ask for at least one of --nifti, --png, --svg, --pdf, "
+                "--report, --report-json");
             return kExitUsage;
         }
     }

@@ -66,6 +66,21 @@ AnatomyLookup::AnatomyLookup(const AnatomySettings& settings) : transform_(setti
     brain_ = openAtlas(settings.brain.empty() ? defaultBrain() : settings.brain,
                        settings.brain.empty(), notes);
     notes_ = std::move(notes.notes);
+    const std::size_t images = atlases_.size() + (brain_ ? 1 : 0);
+    for (std::size_t member = 0; member < images; ++member) {
+        const auto same = std::find_if(grids_.begin(), grids_.end(), [&](const auto& grid) {
+            return image(grid.front()).sameGrid(image(member));
+        });
+        if (same != grids_.end()) {
+            same->push_back(member);
+        } else {
+            grids_.push_back({member});
+        }
+    }
+}
+
+const MniImage& AnatomyLookup::image(std::size_t member) const {
+    return member < atlases_.size() ? atlases_[member]->image() : brain_->image();
 }
 
 AnatomyLookup::~AnatomyLookup() = default;
@@ -123,18 +138,31 @@ void AnatomyLookup::countColumn(std::int32_t x, std::int32_t y, const VoxelColum
     }
     held.resize(kept + 1);
 
-    // Each position looked up once, in MNI, in every atlas and the brain.
+    // Each position looked up once in every atlas and the brain, and once only in images that
+    // share a grid.
     const std::size_t atlases = atlases_.size();
     std::vector<std::vector<Segment>> segments(atlases + 1);
+    std::vector<std::int64_t> indices;
     for (const auto& [from, to] : held) {
-        for (std::int64_t z = from; z < to; ++z) {
-            const Point mni =
-                talToMni({static_cast<double>(x), static_cast<double>(y), static_cast<double>(z)},
-                         transform_);
-            for (std::size_t a = 0; a < atlases; ++a) {
-                extend(segments[a], z, atlases_[a]->labelAtMni(mni));
+        const auto count = static_cast<std::size_t>(to - from);
+        indices.resize(count);
+        for (const std::vector<std::size_t>& grid : grids_) {
+            image(grid.front()).indicesUpColumn(x, y, from, count, transform_, indices.data());
+            for (const std::size_t member : grid) {
+                std::vector<Segment>& found = segments[member];
+                if (member == atlases) {
+                    for (std::size_t k = 0; k < count; ++k) {
+                        const bool inside = brain_->labelAtIndex(indices[k]) > 0;
+                        extend(found, from + static_cast<std::int64_t>(k), inside ? 1 : 0);
+                    }
+                    continue;
+                }
+                const Atlas& atlas = *atlases_[member];
+                for (std::size_t k = 0; k < count; ++k) {
+                    extend(found, from + static_cast<std::int64_t>(k),
+                           atlas.labelAtIndex(indices[k]));
+                }
             }
-            if (brain_) extend(segments[atlases], z, brain_->labelAtMni(mni) > 0 ? 1 : 0);
         }
     }
     for (const auto* s = begin; s != end; ++s) {

@@ -72,9 +72,13 @@ class AnatomyLookup {
     VoiAnatomy describeVoi(const VoiStatistics::Voi& figures, const Counts& counts,
                            std::size_t row) const;
 
+    // An atlas by its place, or the brain after them.
+    const MniImage& image(std::size_t member) const;
+
     MniToTal transform_;
     std::vector<std::unique_ptr<Atlas>> atlases_;
     std::unique_ptr<Atlas> brain_;
+    std::vector<std::vector<std::size_t>> grids_;  // atlases and brain, by the grid they share
     std::vector<std::string> notes_;
 };
 

@@ -112,8 +112,7 @@ std::int32_t Atlas::labelAt(const Point& tal, MniToTal transform) const {
 }
 
 std::int32_t Atlas::labelAtMni(const Point& mni) const {
-    const std::int64_t index = image_.indexAtMni(mni);
-    return index < 0 ? 0 : labelValues_[static_cast<std::size_t>(index)];
+    return labelAtIndex(image_.indexAtMni(mni));
 }
 
 std::string Atlas::regionName(std::int32_t label) const {

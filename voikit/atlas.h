@@ -32,6 +32,12 @@ class Atlas {
     // The same at a position already in MNI.
     std::int32_t labelAtMni(const Point& mni) const;
 
+    // The label at an index of its image (-1: off it, label 0).
+    std::int32_t labelAtIndex(std::int64_t index) const {
+        return index < 0 ? 0 : labelValues_[static_cast<std::size_t>(index)];
+    }
+    const MniImage& image() const { return image_; }
+
     // The largest label; labels run from 0 (no region) to it.
     std::int32_t maxLabel() const { return maxLabel_; }
     // Every label the image holds, and 0, ascending.

@@ -13,16 +13,66 @@ MniImage::MniImage(const std::string& path) {
     values_ = readImageValues(path, *header, VoxelOrder::kKFastest);
 }
 
-std::int64_t MniImage::indexAtMni(const Point& mni) const {
-    std::int64_t ijk[3];
+namespace {
+
+// The index of the voxel nearest to voxel coordinates (i, j, k) on a grid; -1 off it.
+inline std::int64_t nearestIndex(const double ijk[3], const std::int64_t dims[3]) {
+    std::int64_t at[3];
     for (int r = 0; r < 3; ++r) {
-        const double index = inverse_[r][0] * mni[0] + inverse_[r][1] * mni[1] +
-                             inverse_[r][2] * mni[2] + inverse_[r][3];
-        const double nearest = std::floor(index + 0.5);
-        if (!(nearest >= 0 && nearest < static_cast<double>(grid_.dims[r]))) return -1;
-        ijk[r] = static_cast<std::int64_t>(nearest);
+        const double nearest = std::floor(ijk[r] + 0.5);
+        if (!(nearest >= 0 && nearest < static_cast<double>(dims[r]))) return -1;
+        at[r] = static_cast<std::int64_t>(nearest);
     }
-    return (ijk[0] * grid_.dims[1] + ijk[1]) * grid_.dims[2] + ijk[2];
+    return (at[0] * dims[1] + at[1]) * dims[2] + at[2];
+}
+
+}  // namespace
+
+std::int64_t MniImage::indexAtMni(const Point& mni) const {
+    double ijk[3];
+    for (int r = 0; r < 3; ++r) {
+        ijk[r] = inverse_[r][0] * mni[0] + inverse_[r][1] * mni[1] + inverse_[r][2] * mni[2] +
+                 inverse_[r][3];
+    }
+    return nearestIndex(ijk, grid_.dims);
+}
+
+void MniImage::indicesUpColumn(double x, double y, std::int64_t from, std::size_t count,
+                               MniToTal transform, std::int64_t* indices) const {
+    const auto tal = [&](std::size_t k) {
+        return Point{x, y, static_cast<double>(from + static_cast<std::int64_t>(k))};
+    };
+    if (transform == MniToTal::kBrett) {
+        for (std::size_t k = 0; k < count; ++k)
+            indices[k] = indexAtMni(talToMni(tal(k), transform));
+        return;
+    }
+    // Where the column starts in voxel coordinates, and one step up it.
+    const Point start = talToMni(tal(0), transform);
+    const Point next = talToMni(tal(1), transform);
+    double origin[3], step[3];
+    for (int r = 0; r < 3; ++r) {
+        origin[r] = inverse_[r][0] * start[0] + inverse_[r][1] * start[1] +
+                    inverse_[r][2] * start[2] + inverse_[r][3];
+        step[r] = inverse_[r][0] * (next[0] - start[0]) + inverse_[r][1] * (next[1] - start[1]) +
+                  inverse_[r][2] * (next[2] - start[2]);
+    }
+    for (std::size_t k = 0; k < count; ++k) {
+        const auto n = static_cast<double>(k);
+        const double ijk[3] = {origin[0] + n * step[0], origin[1] + n * step[1],
+                               origin[2] + n * step[2]};
+        indices[k] = nearestIndex(ijk, grid_.dims);
+    }
+}
+
+bool MniImage::sameGrid(const MniImage& other) const {
+    for (int r = 0; r < 3; ++r) {
+        if (grid_.dims[r] != other.grid_.dims[r]) return false;
+        for (int c = 0; c < 4; ++c) {
+            if (inverse_[r][c] != other.inverse_[r][c]) return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace voikit

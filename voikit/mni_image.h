@@ -25,6 +25,15 @@ class MniImage {
     std::int64_t indexAtMni(const Point& mni) const;
     float at(const Point& tal, MniToTal transform) const { return atMni(talToMni(tal, transform)); }
 
+    // The same indices for `count` TAL positions up a column: (x, y, from), (x, y, from + 1)
+    // and so on. Lancaster's transforms are affine, and so the column is a straight line of
+    // steps through the image; Brett's is taken point by point.
+    void indicesUpColumn(double x, double y, std::int64_t from, std::size_t count,
+                         MniToTal transform, std::int64_t* indices) const;
+
+    // Whether the other image has the same voxels at the same places.
+    bool sameGrid(const MniImage& other) const;
+
     // Every voxel, k fastest.
     const std::vector<float>& values() const { return values_; }
     // The same, handed over by an owner who keeps the values in a form of its own; atMni()

@@ -197,14 +197,16 @@ BrainSums sumBrain(const MniImage& brain, const Panel& panel, MniToTal transform
     sums.along[0].assign(ny * nz, 0.0f);
     sums.along[1].assign(nx * nz, 0.0f);
     sums.along[2].assign(nx * ny, 0.0f);
+    const std::vector<float>& values = brain.values();
+    std::vector<std::int64_t> column(nz);
     for (std::size_t x = 0; x < nx; ++x) {
         for (std::size_t y = 0; y < ny; ++y) {
+            brain.indicesUpColumn(sums.low[0] + static_cast<int>(x),
+                                  sums.low[1] + static_cast<int>(y), sums.low[2], nz, transform,
+                                  column.data());
             for (std::size_t z = 0; z < nz; ++z) {
                 const float value =
-                    brain.at({static_cast<double>(sums.low[0] + static_cast<int>(x)),
-                              static_cast<double>(sums.low[1] + static_cast<int>(y)),
-                              static_cast<double>(sums.low[2] + static_cast<int>(z))},
-                             transform);
+                    column[z] < 0 ? 0.0f : values[static_cast<std::size_t>(column[z])];
                 sums.along[0][y * nz + z] += value;
                 sums.along[1][x * nz + z] += value;
                 sums.along[2][x * ny + y] += value;

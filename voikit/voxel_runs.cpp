@@ -20,20 +20,27 @@ class RunCollector : public glomera::VoiFileVisitor {
     void end(std::int32_t vtcCount) override { into_.skeleton.header.vtcCount = vtcCount; }
 
     void add(const std::int32_t* xyz, std::size_t count) {
+        if (count == 0) return;
         std::vector<VoxelRun>& runs = into_.runs;
-        for (const std::int32_t* end = xyz + 3 * count; xyz != end; xyz += 3) {
-            // A voxel extends the open run when it is the next one up its column.
-            if (open_) {
-                VoxelRun& last = runs.back();
-                if (xyz[0] == last.x && xyz[1] == last.y &&
-                    std::int64_t{xyz[2]} == std::int64_t{last.z} + last.length) {
-                    ++last.length;
-                    continue;
-                }
-            }
+        const std::int32_t* const end = xyz + 3 * count;
+        if (!open_) {
             runs.push_back({xyz[0], xyz[1], xyz[2], 1});
             open_ = true;
+            xyz += 3;
         }
+        // The open run in registers: a voxel extends it when it is the next one up its column.
+        VoxelRun run = runs.back();
+        for (; xyz != end; xyz += 3) {
+            if (xyz[0] == run.x && xyz[1] == run.y &&
+                std::int64_t{xyz[2]} == std::int64_t{run.z} + run.length) {
+                ++run.length;
+                continue;
+            }
+            runs.back() = run;
+            run = {xyz[0], xyz[1], xyz[2], 1};
+            runs.push_back(run);
+        }
+        runs.back() = run;
     }
 
   private:

@@ -100,6 +100,40 @@ class ZLineEnds {
     std::vector<unsigned char> lengths_;
 };
 
+// Where the fast path puts voxels: as (x, y, z) triples, up to the count asked for.
+struct TripleSink {
+    std::int32_t* xyz;
+    std::size_t count = 0;
+
+    bool room() const { return true; }
+    void add(std::int32_t x, std::int32_t y, std::int32_t z) {
+        std::int32_t* out = xyz + 3 * count++;
+        out[0] = x;
+        out[1] = y;
+        out[2] = z;
+    }
+};
+
+// Or as runs up columns: a voxel extends the last run when it is the next one up its column.
+struct RunSink {
+    VoxelRun* runs;
+    std::size_t capacity;
+    std::size_t count = 0;
+
+    bool room() const { return count < capacity; }
+    void add(std::int32_t x, std::int32_t y, std::int32_t z) {
+        if (count > 0) {
+            VoxelRun& last = runs[count - 1];
+            if (x == last.x && y == last.y &&
+                std::int64_t{z} == std::int64_t{last.z} + last.length) {
+                ++last.length;
+                return;
+            }
+        }
+        runs[count++] = {x, y, z, 1};
+    }
+};
+
 // Hands out CR LF terminated lines from a source of bytes, holding at most one buffer.
 class LineSource {
   public:
@@ -137,12 +171,13 @@ class LineSource {
         }
     }
 
-    // Reads up to `wanted` voxel lines "X Y Z" CR LF straight from the buffer into xyz,
-    // stopping early at a line that is anything else (next() then tells what) or where the
-    // buffer runs short; returns how many. Consecutive voxels of a sphere share "X Y ": when a
-    // line begins with the very bytes of the last prefix read, its x and y are those, already
-    // checked, and only z is parsed.
-    std::size_t voxels(std::int32_t* xyz, std::size_t wanted) {
+    // Reads up to `wanted` voxel lines "X Y Z" CR LF straight from the buffer into the sink,
+    // stopping early at a line that is anything else (next() then tells what), where the
+    // buffer runs short or the sink is full; returns how many. Consecutive voxels of a sphere
+    // share "X Y ": when a line begins with the very bytes of the last prefix read, its x and
+    // y are those, already checked, and only z is parsed.
+    template <typename Sink>
+    std::size_t voxels(Sink& sink, std::size_t wanted) {
         if (end_ - begin_ < kLongestVoxelLine && !atEof_) refill();
         const char* p = data_ + begin_;
         const char* const end = data_ + end_;
@@ -151,8 +186,8 @@ class LineSource {
             return atEof_ ? at < end : end - at >= static_cast<std::ptrdiff_t>(kLongestVoxelLine);
         };
         std::size_t done = 0;
-        while (done < wanted && fits(p)) {
-            std::int32_t* const out = xyz + 3 * done;
+        std::int32_t out[3];
+        while (done < wanted && fits(p) && sink.room()) {
             const char* q = p;
             if (samePrefix(q, end)) {
                 out[0] = prefixX_;
@@ -179,6 +214,7 @@ class LineSource {
                 p = q + 2;
             }
             lastZ_ = out[2];
+            sink.add(out[0], out[1], out[2]);
             ++done;
         }
         begin_ = static_cast<std::size_t>(p - data_);
@@ -312,28 +348,58 @@ class Parser {
         empty();
         info.voxelCount = count(key::kVoxelCount, "NrOfVoxels");
         visitor_.beginVoi(info);
-        constexpr std::size_t kBatch = 4096;
-        std::int32_t batch[3 * kBatch];
-        std::size_t inBatch = 0;
-        for (std::int32_t left = info.voxelCount; left > 0;) {
-            const std::size_t room =
-                std::min<std::size_t>(kBatch - inBatch, static_cast<std::size_t>(left));
-            std::size_t got = lines_.voxels(batch + 3 * inBatch, room);
-            // A line the fast path did not take: a voxel after all, or the error.
-            if (got == 0) {
-                slowVoxel(info, batch + 3 * inBatch);
-                got = 1;
-            }
-            inBatch += got;
-            left -= static_cast<std::int32_t>(got);
-            if (inBatch == kBatch) {
-                visitor_.voxels(batch, inBatch);
-                inBatch = 0;
-            }
+        if (visitor_.takesRuns()) {
+            voxelRuns(info);
+        } else {
+            voxelTriples(info);
         }
-        if (inBatch > 0) visitor_.voxels(batch, inBatch);
         visitor_.endVoi();
         empty();
+    }
+
+    void voxelTriples(const VoiInfo& info) {
+        constexpr std::size_t kBatch = 4096;
+        std::int32_t batch[3 * kBatch];
+        TripleSink sink{batch};
+        for (std::int32_t left = info.voxelCount; left > 0;) {
+            const std::size_t room =
+                std::min<std::size_t>(kBatch - sink.count, static_cast<std::size_t>(left));
+            std::size_t got = lines_.voxels(sink, room);
+            // A line the fast path did not take: a voxel after all, or the error.
+            if (got == 0) {
+                std::int32_t xyz[3];
+                slowVoxel(info, xyz);
+                sink.add(xyz[0], xyz[1], xyz[2]);
+                got = 1;
+            }
+            left -= static_cast<std::int32_t>(got);
+            if (sink.count == kBatch) {
+                visitor_.voxels(batch, sink.count);
+                sink.count = 0;
+            }
+        }
+        if (sink.count > 0) visitor_.voxels(batch, sink.count);
+    }
+
+    void voxelRuns(const VoiInfo& info) {
+        constexpr std::size_t kBatch = 1024;
+        VoxelRun batch[kBatch];
+        RunSink sink{batch, kBatch};
+        for (std::int32_t left = info.voxelCount; left > 0;) {
+            if (!sink.room()) {
+                visitor_.runs(batch, sink.count);
+                sink.count = 0;
+            }
+            std::size_t got = lines_.voxels(sink, static_cast<std::size_t>(left));
+            if (got == 0) {
+                std::int32_t xyz[3];
+                slowVoxel(info, xyz);
+                sink.add(xyz[0], xyz[1], xyz[2]);
+                got = 1;
+            }
+            left -= static_cast<std::int32_t>(got);
+        }
+        if (sink.count > 0) visitor_.runs(batch, sink.count);
     }
 
     // A line the fast path did not take: it is either a voxel after all or the error that

@@ -33,14 +33,25 @@ struct VoiInfo {
     std::int32_t voxelCount = 0;
 };
 
+// Voxels (x, y, z) to (x, y, z + length - 1): a sphere's voxels come a column at a time.
+struct VoxelRun {
+    std::int32_t x;
+    std::int32_t y;
+    std::int32_t z;
+    std::int32_t length;
+};
+
 // Receives the parts of a .voi file in file order while it is read. Voxels arrive in
-// batches of consecutive (x, y, z) triples.
+// batches of consecutive (x, y, z) triples, or, for a visitor that takes runs, in batches of
+// runs up columns, each as long as the voxels allow; a run may go on in the next batch.
 class VoiFileVisitor {
   public:
     virtual ~VoiFileVisitor() = default;
     virtual void header(const VoiFileHeader&) {}
     virtual void beginVoi(const VoiInfo&) {}
     virtual void voxels(const std::int32_t* /*xyz*/, std::size_t /*count*/) {}
+    virtual bool takesRuns() const { return false; }
+    virtual void runs(const VoxelRun* /*runs*/, std::size_t /*count*/) {}
     virtual void endVoi() {}
     // The last line was read and the file is whole.
     virtual void end(std::int32_t /*vtcCount*/) {}

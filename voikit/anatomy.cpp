@@ -40,20 +40,19 @@ std::string percent(double share) {
     return text;
 }
 
-// Per VOI of the batch at hand and per atlas, the voxels on each label the atlas holds; and
-// per VOI the voxels inside the brain.
+// Per VOI of the batch at hand and per atlas, the voxels in each region the atlas holds (in
+// the order of its labels); and per VOI the voxels inside the brain.
 struct AnatomyLookup::Counts {
     std::size_t firstVoi = 0;
     std::size_t vois = 0;
-    std::vector<std::vector<std::int32_t>> column;  // per atlas: label to its column, or -1
-    std::vector<std::vector<std::int64_t>> voxels;  // per atlas: a row per VOI
+    // Per atlas: a row per VOI. A VOI lists at most 2^31 - 1 voxels, and 32 bits keep the
+    // rows of a thousand VOIs in the cache.
+    std::vector<std::vector<std::uint32_t>> voxels;
     std::vector<std::int64_t> inBrain;
 
-    std::int64_t& at(std::size_t atlas, std::size_t voi, std::int32_t label) {
+    std::uint32_t& at(std::size_t atlas, std::size_t voi, std::int32_t region) {
         const std::size_t width = voxels[atlas].size() / vois;
-        return voxels[atlas]
-                     [(voi - firstVoi) * width +
-                      static_cast<std::size_t>(column[atlas][static_cast<std::size_t>(label)])];
+        return voxels[atlas][(voi - firstVoi) * width + static_cast<std::size_t>(region)];
     }
 };
 
@@ -91,26 +90,26 @@ namespace {
 struct Segment {
     std::int64_t from;
     std::int64_t to;
-    std::int32_t label;
+    std::int32_t region;
 };
 
-// Adds the position z with its label to the segments, extending the last where it can.
-void extend(std::vector<Segment>& segments, std::int64_t z, std::int32_t label) {
-    if (!segments.empty() && segments.back().to == z && segments.back().label == label) {
+// Adds the position z in a region to the segments, extending the last where it can.
+void extend(std::vector<Segment>& segments, std::int64_t z, std::int32_t region) {
+    if (!segments.empty() && segments.back().to == z && segments.back().region == region) {
         segments.back().to = z + 1;
     } else {
-        segments.push_back({z, z + 1, label});
+        segments.push_back({z, z + 1, region});
     }
 }
 
-// Calls add(label, voxels) for each region the stretch [from, to) crosses.
+// Calls add(region, voxels) for each region the stretch [from, to) crosses.
 template <typename Add>
 void crossSegments(const std::vector<Segment>& segments, std::int64_t from, std::int64_t to,
                    Add add) {
     auto segment = std::partition_point(segments.begin(), segments.end(),
                                         [from](const Segment& s) { return s.to <= from; });
     for (; segment != segments.end() && segment->from < to; ++segment) {
-        add(segment->label, std::min(segment->to, to) - std::max(segment->from, from));
+        add(segment->region, std::min(segment->to, to) - std::max(segment->from, from));
     }
 }
 
@@ -152,7 +151,7 @@ void AnatomyLookup::countColumn(std::int32_t x, std::int32_t y, const VoxelColum
                 std::vector<Segment>& found = segments[member];
                 if (member == atlases) {
                     for (std::size_t k = 0; k < count; ++k) {
-                        const bool inside = brain_->labelAtIndex(indices[k]) > 0;
+                        const bool inside = brain_->regionAtIndex(indices[k]) > 0;
                         extend(found, from + static_cast<std::int64_t>(k), inside ? 1 : 0);
                     }
                     continue;
@@ -160,7 +159,7 @@ void AnatomyLookup::countColumn(std::int32_t x, std::int32_t y, const VoxelColum
                 const Atlas& atlas = *atlases_[member];
                 for (std::size_t k = 0; k < count; ++k) {
                     extend(found, from + static_cast<std::int64_t>(k),
-                           atlas.labelAtIndex(indices[k]));
+                           atlas.regionAtIndex(indices[k]));
                 }
             }
         }
@@ -169,8 +168,8 @@ void AnatomyLookup::countColumn(std::int32_t x, std::int32_t y, const VoxelColum
         const auto voi = static_cast<std::size_t>(s->voi);
         if (voi < counts.firstVoi || voi >= lastVoi) continue;
         for (std::size_t a = 0; a < atlases; ++a) {
-            crossSegments(segments[a], s->from, s->to, [&](std::int32_t label, std::int64_t n) {
-                counts.at(a, voi, label) += n;
+            crossSegments(segments[a], s->from, s->to, [&](std::int32_t region, std::int64_t n) {
+                counts.at(a, voi, region) += static_cast<std::uint32_t>(n);
             });
         }
         crossSegments(segments[atlases], s->from, s->to, [&](std::int32_t inside, std::int64_t n) {
@@ -193,7 +192,7 @@ VoiAnatomy AnatomyLookup::describeVoi(const VoiStatistics::Voi& figures, const C
             regions.atCentre = atCentre != 0 ? atlas.regionName(atCentre) : "";
         }
         const std::vector<std::int32_t>& labels = atlas.labels();
-        const std::int64_t* voxels = counts.voxels[a].data() + row * labels.size();
+        const std::uint32_t* voxels = counts.voxels[a].data() + row * labels.size();
         for (std::size_t i = 0; i < labels.size(); ++i) {
             if (voxels[i] == 0) continue;
             regions.regions.push_back({labels[i] != 0 ? atlas.regionName(labels[i]) : "", voxels[i],
@@ -225,14 +224,7 @@ Anatomy AnatomyLookup::describe(const VoxelColumns& columns, const VoiStatistics
     const std::size_t vois = figures.vois.size();
     Counts counts;
     std::size_t labels = 0;
-    for (const auto& atlas : atlases_) {
-        std::vector<std::int32_t> column(static_cast<std::size_t>(atlas->maxLabel()) + 1, -1);
-        for (std::size_t i = 0; i < atlas->labels().size(); ++i) {
-            column[static_cast<std::size_t>(atlas->labels()[i])] = static_cast<std::int32_t>(i);
-        }
-        counts.column.push_back(std::move(column));
-        labels += atlas->labels().size();
-    }
+    for (const auto& atlas : atlases_) labels += atlas->labels().size();
     counts.inBrain.assign(vois, 0);
     // VOIs in batches, so that the counts stay within bounds for atlases of many labels.
     constexpr std::size_t kMostCounts = std::size_t{1} << 24;

@@ -81,26 +81,28 @@ struct Atlas::Source {
 Atlas::Atlas(const std::string& choice) : Atlas(Source(choice)) {}
 
 Atlas::Atlas(const Source& source)
-    : name_(source.title), image_(source.image), brodmann_(source.brodmann) {
-    // Labels are small whole numbers; anything else is no label image. They are held as
-    // whole numbers, rounded once.
-    constexpr float kMostLabels = 1 << 20;
-    const std::vector<float> values = image_.takeValues();
-    labelValues_.reserve(values.size());
-    for (float value : values) {
-        if (!(value >= 0 && value <= kMostLabels)) {
-            throw Error(source.image + " is no label image: it holds the value " +
-                        std::to_string(value));
-        }
-        // Rounded to nearest, halves up; exact in double for values of this size.
-        labelValues_.push_back(static_cast<std::int32_t>(static_cast<double>(value) + 0.5));
-        maxLabel_ = std::max(maxLabel_, labelValues_.back());
+    : name_(source.title),
+      image_(source.image, MniImage::Holds::kLabels),
+      brodmann_(source.brodmann) {
+    // Each voxel is held as its label's place among the labels the image holds: 16 bits for
+    // any atlas of the field, a quarter of the memory the lookups go through.
+    const std::vector<std::int32_t> values = image_.takeLabels();
+    for (const std::int32_t label : values) maxLabel_ = std::max(maxLabel_, label);
+    std::vector<std::int32_t> place(static_cast<std::size_t>(maxLabel_) + 1, -1);
+    place[0] = 0;
+    for (const std::int32_t label : values) place[static_cast<std::size_t>(label)] = 0;
+    for (std::size_t label = 0; label < place.size(); ++label) {
+        if (place[label] < 0) continue;
+        place[label] = static_cast<std::int32_t>(labels_.size());
+        labels_.push_back(static_cast<std::int32_t>(label));
     }
-    std::vector<bool> held(static_cast<std::size_t>(maxLabel_) + 1, false);
-    held[0] = true;
-    for (std::int32_t label : labelValues_) held[static_cast<std::size_t>(label)] = true;
-    for (std::size_t label = 0; label < held.size(); ++label) {
-        if (held[label]) labels_.push_back(static_cast<std::int32_t>(label));
+    if (labels_.size() > kMostRegions) {
+        throw Error(source.image + " holds " + std::to_string(labels_.size()) +
+                    " different labels; an atlas may hold at most " + std::to_string(kMostRegions));
+    }
+    regions_.resize(values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        regions_[i] = static_cast<std::uint16_t>(place[static_cast<std::size_t>(values[i])]);
     }
     if (!source.labels.empty()) names_ = readLabelNames(source.labels);
 }
@@ -112,7 +114,7 @@ std::int32_t Atlas::labelAt(const Point& tal, MniToTal transform) const {
 }
 
 std::int32_t Atlas::labelAtMni(const Point& mni) const {
-    return labelAtIndex(image_.indexAtMni(mni));
+    return labels_[regionAtIndex(image_.indexAtMni(mni))];
 }
 
 std::string Atlas::regionName(std::int32_t label) const {

@@ -32,16 +32,17 @@ class Atlas {
     // The same at a position already in MNI.
     std::int32_t labelAtMni(const Point& mni) const;
 
-    // The label at an index of its image (-1: off it, label 0).
-    std::int32_t labelAtIndex(std::int64_t index) const {
-        return index < 0 ? 0 : labelValues_[static_cast<std::size_t>(index)];
+    // The region at an index of its image (-1: off it, no region): its place in labels().
+    std::uint16_t regionAtIndex(std::int64_t index) const {
+        return index < 0 ? 0 : regions_[static_cast<std::size_t>(index)];
     }
     const MniImage& image() const { return image_; }
 
     // The largest label; labels run from 0 (no region) to it.
     std::int32_t maxLabel() const { return maxLabel_; }
-    // Every label the image holds, and 0, ascending.
+    // Every label the image holds, and 0, ascending: at most kMostRegions.
     const std::vector<std::int32_t>& labels() const { return labels_; }
+    static constexpr std::size_t kMostRegions = 65536;
 
     // "Amygdala_L", "BA 34", or "label 7" for a number the label text does not name.
     std::string regionName(std::int32_t label) const;
@@ -51,8 +52,8 @@ class Atlas {
     explicit Atlas(const Source& source);
 
     std::string name_;
-    MniImage image_;  // its grid; the values are labelValues_
-    std::vector<std::int32_t> labelValues_;
+    MniImage image_;                      // the grid; the voxels are in regions_
+    std::vector<std::uint16_t> regions_;  // per voxel, k fastest: its label's place in labels_
     std::map<std::int32_t, std::string> names_;
     bool brodmann_ = false;
     std::int32_t maxLabel_ = 0;

@@ -4,13 +4,17 @@
 
 namespace voikit {
 
-MniImage::MniImage(const std::string& path) {
+MniImage::MniImage(const std::string& path, Holds holds) {
     NiftiImage header = readImageHeader(path);
     grid_ = gridOf(*header);
     invertAffine(grid_.affine, inverse_);
     // Held with k running fastest: lookups come up columns of VOI voxels, along z, and k is
     // the image's z in MNI templates and atlases.
-    values_ = readImageValues(path, *header, VoxelOrder::kKFastest);
+    if (holds == Holds::kLabels) {
+        labels_ = readImageLabels(path, *header, VoxelOrder::kKFastest);
+    } else {
+        values_ = readImageValues(path, *header, VoxelOrder::kKFastest);
+    }
 }
 
 namespace {

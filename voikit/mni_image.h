@@ -13,8 +13,12 @@ namespace voikit {
 // and looked up by position: the value of the voxel nearest to it.
 class MniImage {
   public:
-    // Throws Error when the image cannot be read.
-    explicit MniImage(const std::string& path);
+    // What the voxels are read as: numbers, or the whole-number labels of an atlas.
+    enum class Holds { kValues, kLabels };
+
+    // Throws Error when the image cannot be read, or, for labels, holds a value that is no
+    // label.
+    explicit MniImage(const std::string& path, Holds holds = Holds::kValues);
 
     // 0 off the image.
     float atMni(const Point& mni) const {
@@ -34,16 +38,17 @@ class MniImage {
     // Whether the other image has the same voxels at the same places.
     bool sameGrid(const MniImage& other) const;
 
-    // Every voxel, k fastest.
+    // Every voxel, k fastest: numbers, or labels (the other is empty).
     const std::vector<float>& values() const { return values_; }
-    // The same, handed over by an owner who keeps the values in a form of its own; atMni()
-    // then no longer serves.
-    std::vector<float> takeValues() { return std::move(values_); }
+    const std::vector<std::int32_t>& labels() const { return labels_; }
+    // The labels, handed over to an owner who keeps them in a form of its own.
+    std::vector<std::int32_t> takeLabels() { return std::move(labels_); }
 
   private:
     ImageGrid grid_;
     double inverse_[3][4] = {};
     std::vector<float> values_;
+    std::vector<std::int32_t> labels_;
 };
 
 }  // namespace voikit

@@ -146,16 +146,17 @@ float asFloat(T value) {
     return std::isfinite(v) ? static_cast<float>(v) : 0.0f;
 }
 
-// Converts the voxels of one datatype, in file order or with k running fastest. The latter
-// goes in blocks of i, so that both the rows read and the columns written stay in the cache.
-template <typename T>
-void convert(const void* data, const std::int64_t dims[3], VoxelOrder order, float* out) {
+// Converts the voxels of one datatype with `as`, in file order or with k running fastest.
+// The latter goes in blocks of i, so that both the rows read and the columns written stay in
+// the cache.
+template <typename T, typename Out, typename As>
+void convert(const void* data, const std::int64_t dims[3], VoxelOrder order, Out* out, As as) {
     const T* in = static_cast<const T*>(data);
     const auto nx = static_cast<std::size_t>(dims[0]);
     const auto ny = static_cast<std::size_t>(dims[1]);
     const auto nz = static_cast<std::size_t>(dims[2]);
     if (order == VoxelOrder::kIFastest) {
-        for (std::size_t i = 0; i < nx * ny * nz; ++i) out[i] = asFloat(in[i]);
+        for (std::size_t i = 0; i < nx * ny * nz; ++i) out[i] = as(in[i]);
         return;
     }
     constexpr std::size_t kBlock = 32;
@@ -164,15 +165,16 @@ void convert(const void* data, const std::int64_t dims[3], VoxelOrder order, flo
             const std::size_t i1 = std::min(nx, i0 + kBlock);
             for (std::size_t k = 0; k < nz; ++k) {
                 const T* row = in + (k * ny + j) * nx;
-                for (std::size_t i = i0; i < i1; ++i) out[(i * ny + j) * nz + k] = asFloat(row[i]);
+                for (std::size_t i = i0; i < i1; ++i) out[(i * ny + j) * nz + k] = as(row[i]);
             }
         }
     }
 }
 
-}  // namespace
-
-std::vector<float> readImageValues(const std::string& path, nifti_image& image, VoxelOrder order) {
+// Loads a checked image's voxels and converts them, whatever their datatype, with as(value).
+template <typename Out, typename As>
+std::vector<Out> readConverted(const std::string& path, nifti_image& image, VoxelOrder order,
+                               As as) {
     const std::int64_t dims[3] = {image.dim[1], image.ndim >= 2 ? image.dim[2] : 1,
                                   image.ndim >= 3 ? image.dim[3] : 1};
     const std::int64_t voxels = dims[0] * dims[1] * dims[2];
@@ -180,38 +182,68 @@ std::vector<float> readImageValues(const std::string& path, nifti_image& image, 
         static_cast<std::int64_t>(image.nvox) < voxels) {
         throw Error("cannot read the voxels of " + path);
     }
-    std::vector<float> values(static_cast<std::size_t>(voxels), 0.0f);
+    std::vector<Out> values(static_cast<std::size_t>(voxels), Out{});
     const void* data = image.data;
+    Out* out = values.data();
     switch (image.datatype) {
         case NIFTI_TYPE_UINT8:
-            convert<std::uint8_t>(data, dims, order, values.data());
+            convert<std::uint8_t>(data, dims, order, out, as);
             break;
         case NIFTI_TYPE_INT8:
-            convert<std::int8_t>(data, dims, order, values.data());
+            convert<std::int8_t>(data, dims, order, out, as);
             break;
         case NIFTI_TYPE_INT16:
-            convert<std::int16_t>(data, dims, order, values.data());
+            convert<std::int16_t>(data, dims, order, out, as);
             break;
         case NIFTI_TYPE_UINT16:
-            convert<std::uint16_t>(data, dims, order, values.data());
+            convert<std::uint16_t>(data, dims, order, out, as);
             break;
         case NIFTI_TYPE_INT32:
-            convert<std::int32_t>(data, dims, order, values.data());
+            convert<std::int32_t>(data, dims, order, out, as);
             break;
         case NIFTI_TYPE_UINT32:
-            convert<std::uint32_t>(data, dims, order, values.data());
+            convert<std::uint32_t>(data, dims, order, out, as);
             break;
         case NIFTI_TYPE_FLOAT32:
-            convert<float>(data, dims, order, values.data());
+            convert<float>(data, dims, order, out, as);
             break;
         case NIFTI_TYPE_FLOAT64:
-            convert<double>(data, dims, order, values.data());
+            convert<double>(data, dims, order, out, as);
             break;
         default:
             break;
     }
     nifti_image_unload(&image);
     return values;
+}
+
+}  // namespace
+
+std::vector<float> readImageValues(const std::string& path, nifti_image& image, VoxelOrder order) {
+    return readConverted<float>(path, image, order, [](auto value) { return asFloat(value); });
+}
+
+std::vector<std::int32_t> readImageLabels(const std::string& path, nifti_image& image,
+                                          VoxelOrder order) {
+    // The first value that is no label, if any; not-a-number and infinities count as 0.
+    double refused = 0;
+    bool clean = true;
+    std::vector<std::int32_t> labels =
+        readConverted<std::int32_t>(path, image, order, [&](auto value) {
+            const auto v = static_cast<double>(value);
+            if (!std::isfinite(v)) return std::int32_t{0};
+            if (!(v >= 0 && v <= kMostLabel) && clean) {
+                clean = false;
+                refused = v;
+            }
+            // Rounded to nearest, halves up: exact in double for values of this size.
+            return static_cast<std::int32_t>(std::clamp(v, 0.0, kMostLabel) + 0.5);
+        });
+    if (!clean) {
+        throw Error(path + " is no label image: it holds the value " +
+                    std::to_string(static_cast<float>(refused)));
+    }
+    return labels;
 }
 
 }  // namespace voikit

@@ -45,6 +45,14 @@ enum class VoxelOrder { kIFastest, kKFastest };
 std::vector<float> readImageValues(const std::string& path, nifti_image& image,
                                    VoxelOrder order = VoxelOrder::kIFastest);
 
+// The largest label a label image may hold.
+constexpr double kMostLabel = 1 << 20;
+
+// The same for a label image: whole numbers from 0 to kMostLabel, rounded to nearest.
+// Throws Error naming a value beyond them.
+std::vector<std::int32_t> readImageLabels(const std::string& path, nifti_image& image,
+                                          VoxelOrder order);
+
 // The inverse of a grid's transform; false when it has none.
 bool invertAffine(const double affine[3][4], double inverse[3][4]);
 

@@ -103,7 +103,7 @@ struct ReportFindings {
 // One reading of the file, held as runs of voxels along z. The label volume and the picture
 // are made VOI by VOI in one sweep, after the figures that lay them out; the reports' overlaps
 // and anatomy go column by column. The slow parts that do not depend on each other run side
-// by side: the atlases load while the file is read, and the reports' findings and the
+// by side: the atlases and the template load while the file is read, and the reports' findings and the
 // picture's brain are worked out while the sweep goes on and the volume is written. Messages
 // come in the same order whatever finishes first.
 void makeOutputs(const std::string& voiPath, const OutputRequest& request, const Log& log) {
@@ -113,6 +113,12 @@ void makeOutputs(const std::string& voiPath, const OutputRequest& request, const
         atlases = std::async(std::launch::async, [settings = anatomySettings(request)] {
             return std::make_unique<AnatomyLookup>(settings);
         });
+    }
+    const PictureSettings picture = pictureSettings(request, log);
+    std::future<std::unique_ptr<MniImage>> brainImage;
+    if (request.picture() && !picture.brain.empty()) {
+        brainImage = std::async(std::launch::async,
+                                [&picture] { return std::make_unique<MniImage>(picture.brain); });
     }
     const VoiRuns runs = readVoiRuns(voiPath);
     FiguresPass figures;
@@ -128,12 +134,14 @@ void makeOutputs(const std::string& voiPath, const OutputRequest& request, const
                                  : gridOfImage(request.grid, request.gridSpace, request.transform);
         passes.push_back(&labels.emplace(grid, statistics));
     }
-    const PictureSettings picture = pictureSettings(request, log);
     std::optional<PicturePass> views;
     std::future<void> brain;
     if (request.picture()) {
         passes.push_back(&views.emplace(statistics, picture));
-        brain = std::async(std::launch::async, [&] { views->placeBrain(picture); });
+        if (brainImage.valid()) {
+            brain = std::async(std::launch::async,
+                               [&] { views->placeBrain(*brainImage.get(), picture.transform); });
+        }
     }
     // An atlas that cannot be read stops every output before any is written.
     const std::unique_ptr<AnatomyLookup> where = atlases.valid() ? atlases.get() : nullptr;
@@ -153,7 +161,7 @@ void makeOutputs(const std::string& voiPath, const OutputRequest& request, const
     }
     if (labels) writeNifti(voiPath, skeleton, labels->finish(), request, log);
     if (views) {
-        brain.get();
+        if (brain.valid()) brain.get();
         for (const std::string* path : {&request.png, &request.svg, &request.pdf}) {
             if (path->empty()) continue;
             writeProjectionPicture(*views, skeleton, picture, *path);

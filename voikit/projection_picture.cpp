@@ -301,11 +301,9 @@ PicturePass::~PicturePass() = default;
 
 void PicturePass::beginVoi(const glomera::VoiInfo&) { ++voi_; }
 
-void PicturePass::placeBrain(const PictureSettings& settings) {
-    if (settings.brain.empty() || views_->brain) return;
+void PicturePass::placeBrain(const MniImage& brain, MniToTal transform) {
     // Every panel shows the same millimetres, each along its own axis.
-    views_->brain =
-        sumBrain(MniImage(settings.brain), views_->projections.front().panel, settings.transform);
+    views_->brain = sumBrain(brain, views_->projections.front().panel, transform);
 }
 
 // Per pixel, the nearest VOI and its distance; later VOIs win ties.
@@ -629,7 +627,7 @@ void writeProjectionPicture(const glomera::VoiFileContents& contents,
     PicturePass pass(statistics, settings);
     const VoiRuns runs = runsOf(contents);
     replay(runs, pass);
-    pass.placeBrain(settings);
+    if (!settings.brain.empty()) pass.placeBrain(MniImage(settings.brain), settings.transform);
     writeProjectionPicture(pass, contents, settings, path);
 }
 

@@ -7,6 +7,7 @@
 #include "voi/voi_reader.h"
 #include "voikit/coordinate_space.h"
 #include "voikit/log.h"
+#include "voikit/mni_image.h"
 #include "voikit/voi_passes.h"
 #include "voikit/voi_statistics.h"
 
@@ -30,8 +31,8 @@ class PicturePass : public RunVisitor {
     void beginVoi(const glomera::VoiInfo& info) override;
     void runs(const VoxelRun* runs, std::size_t count) override;
     // Sums the template's brain under the views, for the glass brain: the picture's slow part,
-    // which may go on beside the pass.
-    void placeBrain(const PictureSettings& settings);
+    // which may go on beside the pass. Without it the picture has no brain.
+    void placeBrain(const MniImage& brain, MniToTal transform);
 
     struct Views;
     const Views& views() const { return *views_; }

@@ -109,24 +109,33 @@ void countOverlaps(const VoxelColumns& columns, std::size_t voiCount, VoiStatist
     statistics.overlaps.clear();
     const auto vois = static_cast<std::int64_t>(voiCount);
     const bool dense = vois <= denseOverlapLimit;
-    // Dense: the row of the later VOI, the column of the earlier.
-    std::vector<std::int64_t> table(dense ? static_cast<std::size_t>(vois * vois) : 0, 0);
+    // Dense: a triangle, the row of the later VOI, the column of the earlier. A pair shares
+    // at most the voxels of one VOI, which its count of voxels bounds to 32 bits: the small
+    // table stays in the cache.
+    const auto row = [](std::int64_t later) {
+        return static_cast<std::size_t>(later * (later - 1) / 2);
+    };
+    std::vector<std::uint32_t> table(dense ? row(vois) : 0, 0);
     std::unordered_map<std::uint64_t, std::int64_t> sparse;
     std::vector<Stretch> column;
     for (std::size_t c = 0; c < columns.size(); ++c) {
         column.assign(columns.begin(c), columns.end(c));
         Stretch* const begin = column.data();
         Stretch* const end = mergeColumn(begin, begin + column.size());
+        // Bottom up: each stretch meets those that start below its top.
+        std::sort(begin, end, [](const Stretch& a, const Stretch& b) { return a.from < b.from; });
         for (Stretch* a = begin; a < end; ++a) {
-            for (Stretch* b = a + 1; b < end; ++b) {
+            for (Stretch* b = a + 1; b < end && b->from < a->to; ++b) {
                 if (b->voi == a->voi) continue;
-                const std::int64_t shared = std::min(a->to, b->to) - std::max(a->from, b->from);
-                if (shared <= 0) continue;
+                const std::int64_t shared = std::min(a->to, b->to) - b->from;
+                const std::int32_t earlier = std::min(a->voi, b->voi);
+                const std::int32_t later = std::max(a->voi, b->voi);
                 if (dense) {
-                    table[static_cast<std::size_t>(std::int64_t{b->voi} * vois + a->voi)] += shared;
+                    table[row(later) + static_cast<std::size_t>(earlier)] +=
+                        static_cast<std::uint32_t>(shared);
                 } else {
-                    sparse[(std::uint64_t{static_cast<std::uint32_t>(a->voi)} << 32) |
-                           static_cast<std::uint32_t>(b->voi)] += shared;
+                    sparse[(std::uint64_t{static_cast<std::uint32_t>(earlier)} << 32) |
+                           static_cast<std::uint32_t>(later)] += shared;
                 }
             }
         }
@@ -134,7 +143,7 @@ void countOverlaps(const VoxelColumns& columns, std::size_t voiCount, VoiStatist
     if (dense) {
         for (std::int64_t a = 0; a < vois; ++a) {
             for (std::int64_t b = a + 1; b < vois; ++b) {
-                const std::int64_t shared = table[static_cast<std::size_t>(b * vois + a)];
+                const std::int64_t shared = table[row(b) + static_cast<std::size_t>(a)];
                 if (shared > 0) {
                     statistics.overlaps.push_back(
                         {static_cast<int>(a), static_cast<int>(b), shared});

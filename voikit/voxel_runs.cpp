@@ -16,6 +16,23 @@ class RunCollector : public glomera::VoiFileVisitor {
         open_ = false;
     }
     void voxels(const std::int32_t* xyz, std::size_t count) override { add(xyz, count); }
+    bool takesRuns() const override { return true; }
+    void runs(const VoxelRun* runs, std::size_t count) override {
+        if (count == 0) return;
+        std::vector<VoxelRun>& all = into_.runs;
+        // A run the reader cut at the end of its last batch goes on here.
+        if (open_) {
+            VoxelRun& last = all.back();
+            if (runs->x == last.x && runs->y == last.y &&
+                std::int64_t{runs->z} == std::int64_t{last.z} + last.length) {
+                last.length += runs->length;
+                ++runs;
+                --count;
+            }
+        }
+        all.insert(all.end(), runs, runs + count);
+        open_ = true;
+    }
     void endVoi() override { into_.firstRun.push_back(into_.runs.size()); }
     void end(std::int32_t vtcCount) override { into_.skeleton.header.vtcCount = vtcCount; }
 

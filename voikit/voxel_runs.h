@@ -9,14 +9,9 @@
 
 namespace voikit {
 
-// Voxels (x, y, z) to (x, y, z + length - 1): a sphere's voxels come a column at a time, so a
-// file of spheres shrinks some thirty times held this way.
-struct VoxelRun {
-    std::int32_t x;
-    std::int32_t y;
-    std::int32_t z;
-    std::int32_t length;
-};
+// Voxels (x, y, z) to (x, y, z + length - 1): a file of spheres shrinks some thirty times
+// held this way.
+using glomera::VoxelRun;
 
 // A .voi file held in memory as runs along z: every VOI's info and voxels in file order,
 // duplicates and all, with the header.

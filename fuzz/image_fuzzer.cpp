@@ -12,6 +12,7 @@
 #include "voikit/atlas.h"
 #include "voikit/error.h"
 #include "voikit/label_volume.h"
+#include "voikit/mni_image.h"
 
 namespace {
 
@@ -61,9 +62,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (grid.dims[0] < 1 || grid.dims[1] < 1 || grid.dims[2] < 1) std::abort();
     } catch (const voikit::Error&) {
     }
+    // As a template and as an atlas, looked up point by point and up a column: every index
+    // within the voxels read.
+    try {
+        const voikit::MniImage image(path);
+        std::int64_t column[64];
+        image.indicesUpColumn(3, -4, -30, 64, voikit::MniToTal::kSpm, column);
+        for (const std::int64_t index : column) {
+            if (index >= static_cast<std::int64_t>(image.values().size())) std::abort();
+        }
+    } catch (const voikit::Error&) {
+    }
     try {
         const voikit::Atlas atlas(path);
         (void)atlas.labelAt({0, 0, 0}, voikit::MniToTal::kSpm);
+        std::int64_t column[64];
+        atlas.image().indicesUpColumn(3, -4, -30, 64, voikit::MniToTal::kBrett, column);
+        for (const std::int64_t index : column) {
+            if (atlas.regionAtIndex(index) >= atlas.labels().size()) std::abort();
+        }
     } catch (const voikit::Error&) {
     }
     std::remove(path.c_str());

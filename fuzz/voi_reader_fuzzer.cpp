@@ -1,7 +1,9 @@
-// Any bytes as a .voi file: a clear error or a VOI set whose counts agree with its contents.
+// Any bytes as a .voi file: a clear error or a VOI set whose counts agree with its contents;
+// taken as voxel triples or as runs up columns, the same voxels and the same verdict.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "voi/voi_reader.h"
 
@@ -9,13 +11,30 @@ namespace {
 
 class Counter : public glomera::VoiFileVisitor {
   public:
+    explicit Counter(bool runs) : runs_(runs) {}
+    bool takesRuns() const override { return runs_; }
     void header(const glomera::VoiFileHeader& h) override { declared = h.voiCount; }
     void beginVoi(const glomera::VoiInfo& info) override {
         ++vois;
         expected = info.voxelCount;
         voxelCount = 0;
     }
-    void voxels(const std::int32_t*, std::size_t count) override { voxelCount += count; }
+    void voxels(const std::int32_t* xyz, std::size_t count) override {
+        if (runs_) std::abort();
+        voxelCount += static_cast<std::int64_t>(count);
+        seen.insert(seen.end(), xyz, xyz + 3 * count);
+    }
+    void runs(const glomera::VoxelRun* runs, std::size_t count) override {
+        if (!runs_) std::abort();
+        for (std::size_t i = 0; i < count; ++i) {
+            if (runs[i].length < 1) std::abort();
+            voxelCount += runs[i].length;
+            for (std::int64_t k = 0; k < runs[i].length; ++k) {
+                seen.insert(seen.end(),
+                            {runs[i].x, runs[i].y, static_cast<std::int32_t>(runs[i].z + k)});
+            }
+        }
+    }
     void endVoi() override {
         if (voxelCount != expected) std::abort();
         voxelCount = 0;
@@ -23,18 +42,31 @@ class Counter : public glomera::VoiFileVisitor {
     void end(std::int32_t) override { ended = true; }
     std::int64_t declared = -1, vois = 0, expected = 0, voxelCount = 0;
     bool ended = false;
+    std::vector<std::int32_t> seen;
+
+  private:
+    bool runs_;
 };
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    Counter counter;
+// The parse's verdict: "" when the text is a whole file, else the error.
+std::string parse(const std::uint8_t* data, std::size_t size, Counter& counter) {
     try {
         glomera::parseVoiText(reinterpret_cast<const char*>(data), size, counter);
     } catch (const glomera::VoiReadError& error) {
         if (std::string(error.what()).empty() || counter.ended) std::abort();
-        return 0;
+        return error.what();
     }
     if (!counter.ended || counter.vois != counter.declared) std::abort();
+    return "";
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    Counter triples(false), runs(true);
+    const std::string verdict = parse(data, size, triples);
+    if (parse(data, size, runs) != verdict) std::abort();
+    // Up to an error each hands over what it has in its own batches.
+    if (verdict.empty() && triples.seen != runs.seen) std::abort();
     return 0;
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "plugin/sphere_voxels.h"
+#include "tests/test_files.h"
 #include "tests/test_vois.h"
 #include "voikit/atlas.h"
 #include "voikit/error.h"
@@ -24,6 +25,32 @@ using voikit::MniToTal;
 using voikit::Point;
 
 const std::string kAal = std::string(voikit::kTemplateFolder) + "/aal.nii.gz";
+
+TEST(MniImage, AColumnStepsThroughTheImageAsPointsOneByOneWould) {
+    // A 1 mm image and a 2 mm one flipped in x; every transform, columns all over the box.
+    for (const char* file : {"aal.nii.gz", "AICHAmc.nii.gz"}) {
+        const voikit::MniImage image(std::string(voikit::kTemplateFolder) + "/" + file);
+        std::mt19937 random(5);
+        std::vector<std::int64_t> column(240);
+        for (MniToTal transform :
+             {MniToTal::kSpm, MniToTal::kFsl, MniToTal::kOther, MniToTal::kBrett}) {
+            std::int64_t inside = 0;
+            for (int c = 0; c < 300; ++c) {
+                const double x = static_cast<int>(random() % 200) - 100;
+                const double y = static_cast<int>(random() % 240) - 130;
+                const std::int64_t from = static_cast<int>(random() % 100) - 160;
+                image.indicesUpColumn(x, y, from, column.size(), transform, column.data());
+                for (std::size_t k = 0; k < column.size(); ++k) {
+                    const Point tal{x, y, static_cast<double>(from + static_cast<std::int64_t>(k))};
+                    ASSERT_EQ(column[k], image.indexAtMni(voikit::talToMni(tal, transform)))
+                        << file << " at " << x << " " << y << " " << tal[2];
+                    inside += column[k] >= 0;
+                }
+            }
+            EXPECT_GT(inside, 10000) << file;
+        }
+    }
+}
 
 TEST(Atlas, KnownVoxelsOfTheAtlasFileAreFoundAtTheirTalPositions) {
     // Voxels taken from the atlas file itself, away from region borders: their MNI centres,
@@ -102,6 +129,61 @@ TEST(Anatomy, SpheresOutsideTheBrainAreWarnedOf) {
         EXPECT_EQ(half.vois[0].warning.rfind("only ", 0), 0u) << half.vois[0].warning;
     } else {
         EXPECT_FALSE(half.vois[0].warning.empty());
+    }
+}
+
+// A float MNI image of 1 mm voxels centred on the origin, each voxel given by `value`.
+template <typename Value>
+void writeFloatImage(const std::string& path, std::int64_t size, Value value) {
+    const std::int64_t dims[8] = {3, size, size, size, 1, 1, 1, 1};
+    nifti_image* image = nifti_make_new_nim(dims, NIFTI_TYPE_FLOAT32, 1);
+    auto* data = static_cast<float*>(image->data);
+    for (std::int64_t i = 0; i < size * size * size; ++i) data[i] = value(i);
+    image->sform_code = NIFTI_XFORM_MNI_152;
+    image->sto_xyz = nifti_dmat44{};
+    const std::int64_t half = size / 2;  // the origin at the voxel (half, half, half)
+    for (int r = 0; r < 3; ++r) {
+        image->sto_xyz.m[r][r] = 1;
+        image->sto_xyz.m[r][3] = -static_cast<double>(half);
+    }
+    image->sto_xyz.m[3][3] = 1;
+    image->nifti_type = NIFTI_FTYPE_NIFTI1_1;
+    nifti_set_filenames(image, path.c_str(), 0, 1);
+    nifti_image_write(image);
+    nifti_image_free(image);
+}
+
+TEST(Atlas, LabelsAreRoundedWholeNumbersAndAnythingElseIsRefused) {
+    TempFolder folder;
+    const std::string rounded = folder.file("rounded.nii");
+    // 2.4 and 2.5 one after the other up every column.
+    writeFloatImage(rounded, 8, [](std::int64_t i) { return i % 2 == 0 ? 2.4f : 2.5f; });
+    const voikit::Atlas atlas(rounded);
+    EXPECT_EQ(atlas.labels(), (std::vector<std::int32_t>{0, 2, 3}));
+    EXPECT_EQ(atlas.maxLabel(), 3);
+    EXPECT_EQ(atlas.labelAtMni({0, 0, 0}), 2);
+    EXPECT_EQ(atlas.labelAtMni({1, 0, 0}), 3);
+    EXPECT_EQ(atlas.labelAtMni({40, 0, 0}), 0);  // off the image
+
+    const std::string negative = folder.file("negative.nii");
+    writeFloatImage(negative, 8, [](std::int64_t i) { return i == 100 ? -3.0f : 1.0f; });
+    try {
+        voikit::Atlas refused(negative);
+        ADD_FAILURE() << "a negative label was taken";
+    } catch (const voikit::Error& error) {
+        EXPECT_NE(std::string(error.what()).find("is no label image: it holds the value -3"),
+                  std::string::npos)
+            << error.what();
+    }
+    // Every voxel its own label: more regions than an atlas holds.
+    const std::string many = folder.file("many.nii");
+    writeFloatImage(many, 42, [](std::int64_t i) { return static_cast<float>(i); });
+    try {
+        voikit::Atlas refused(many);
+        ADD_FAILURE() << "74088 regions were taken";
+    } catch (const voikit::Error& error) {
+        EXPECT_NE(std::string(error.what()).find("holds 74088 different labels"), std::string::npos)
+            << error.what();
     }
 }
 

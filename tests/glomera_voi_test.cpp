@@ -52,6 +52,40 @@ TEST_F(GlomeraVoiTest, EachOutputOfAnExistingFile) {
         "labels.nii.gz labels.tsv labels_ColorLUT.txt labels_wb_labels.txt p.png r.json s.voi");
 }
 
+TEST_F(GlomeraVoiTest, OneCommandMakesWhatTheSeparateCommandsMake) {
+    ASSERT_EQ(run("nifti s.voi a.nii.gz -q").status, 0);
+    ASSERT_EQ(run("png s.voi a.png -q").status, 0);
+    ASSERT_EQ(run("report s.voi a.txt -q").status, 0);
+    const ProgramResult r =
+        run("outputs s.voi --nifti b.nii.gz --png b.png --report b.txt --report-json b.json");
+    ASSERT_EQ(r.status, 0) << r.err;
+    // Said in the order of the separate commands, whatever finished first.
+    const std::size_t nifti = r.err.find("wrote b.nii.gz"), png = r.err.find("wrote b.png"),
+                      report = r.err.find("wrote b.txt");
+    ASSERT_NE(report, std::string::npos) << r.err;
+    EXPECT_LT(nifti, png);
+    EXPECT_LT(png, report);
+    EXPECT_EQ(readFile(folder.file("b.png")), readFile(folder.file("a.png")));
+    EXPECT_EQ(readFile(folder.file("b.tsv")), readFile(folder.file("a.tsv")));
+    EXPECT_EQ(readFile(folder.file("b.nii.gz")), readFile(folder.file("a.nii.gz")));
+    EXPECT_EQ(readFile(folder.file("b.txt")), readFile(folder.file("a.txt")));
+    EXPECT_TRUE(contains(readFile(folder.file("b.json")), "\"name\": \"mPFC\""));
+}
+
+TEST_F(GlomeraVoiTest, AnAtlasThatCannotBeReadStopsEveryOutput) {
+    writeFile(folder.file("atlas.nii"), "not an image");
+    const ProgramResult r =
+        run("outputs s.voi --nifti b.nii.gz --png b.png --report b.txt "
+            "--atlas atlas.nii");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "atlas.nii")) << r.err;
+    EXPECT_EQ(folder.listing(), "atlas.nii s.voi");
+    // Asking for nothing is a usage error.
+    const ProgramResult none = run("outputs s.voi");
+    EXPECT_EQ(none.status, 2);
+    EXPECT_TRUE(contains(none.err, "ask for at least one of --nifti")) << none.err;
+}
+
 TEST_F(GlomeraVoiTest, ImportExitStatusTellsWhetherLinesWereLost) {
     ProgramResult r = run(std::string("import ") + EXAMPLES_DIR + "/mni_table.txt --space mni");
     EXPECT_EQ(r.status, 3);
@@ -96,7 +130,7 @@ TEST_F(GlomeraVoiTest, ImportExitStatusTellsWhetherLinesWereLost) {
 TEST_F(GlomeraVoiTest, HelpAndRefusals) {
     ProgramResult r = run("--help");
     EXPECT_EQ(r.status, 0);
-    for (const char* command : {"import", "info", "nifti", "png", "report"}) {
+    for (const char* command : {"import", "info", "nifti", "png", "report", "outputs"}) {
         EXPECT_TRUE(contains(r.out, command)) << command;
         const ProgramResult help = run(std::string(command) + " --help");
         EXPECT_EQ(help.status, 0) << command;

@@ -98,7 +98,8 @@ TEST(VoiFileReader, ReadsBackWhatTheWriterWroteAcrossItsBuffers) {
             for (std::int32_t y = -30 + v; y <= 30; y += 3) {
                 for (std::int32_t z = -99998; z != -99998 + 30; ++z)
                     voxels.insert(voxels.end(), {x, y, z});
-                for (std::int32_t z : {-1, 0, 1, 9, 10, 99, 100, 99999, 100000, 2147483647}) {
+                for (std::int32_t z :
+                     {-1, 0, 1, 9, 10, 99, 100, 99999, 100000, 2147483647, 2147483647}) {
                     voxels.insert(voxels.end(), {x, y, z});
                 }
             }
@@ -121,6 +122,31 @@ TEST(VoiFileReader, ReadsBackWhatTheWriterWroteAcrossItsBuffers) {
     ASSERT_EQ(contents.vois.size(), 3u);
     for (int v = 0; v < 3; ++v) EXPECT_EQ(contents.vois[v].voxels, expected[v]) << v;
     EXPECT_GT(readFile(path).size(), std::size_t{2} << 20);
+
+    // Taken as runs, in batches, the same voxels in the same order: no run ever continues a
+    // voxel it does not follow (the repeated top of the 32-bit range), and runs cut at the
+    // end of a batch go on in the next.
+    class RunExpander : public glomera::VoiFileVisitor {
+      public:
+        bool takesRuns() const override { return true; }
+        void beginVoi(const glomera::VoiInfo&) override { vois.emplace_back(); }
+        void runs(const glomera::VoxelRun* runs, std::size_t count) override {
+            batches += 1;
+            for (std::size_t i = 0; i < count; ++i) {
+                for (std::int64_t k = 0; k < runs[i].length; ++k) {
+                    vois.back().insert(
+                        vois.back().end(),
+                        {runs[i].x, runs[i].y, static_cast<std::int32_t>(runs[i].z + k)});
+                }
+            }
+        }
+        std::vector<std::vector<std::int32_t>> vois;
+        int batches = 0;
+    } expander;
+    glomera::readVoiFile(path, expander);
+    ASSERT_EQ(expander.vois.size(), 3u);
+    for (int v = 0; v < 3; ++v) EXPECT_EQ(expander.vois[v], expected[v]) << v;
+    EXPECT_GT(expander.batches, 3 * 10);
 }
 
 TEST(VoiFileReader, UnreadableFileIsAnError) {

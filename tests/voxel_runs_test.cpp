@@ -11,6 +11,9 @@
 #include <tuple>
 #include <vector>
 
+#include "tests/test_files.h"
+#include "voi/voi_set.h"
+#include "voi/voi_writer.h"
 #include "voikit/voi_statistics.h"
 
 namespace {
@@ -78,6 +81,49 @@ TEST(VoxelRuns, StandForExactlyTheListedVoxelsInOrder) {
     EXPECT_LT(runs.runs.size(), voxels);
 }
 
+TEST(VoxelRuns, AFileReadAsRunsGivesTheRunsOfItsVoxels) {
+    // Thousands of short columns, more than the reader hands over in one batch, and random
+    // VOIs with shuffled and repeated voxels.
+    std::mt19937 random(3);
+    VoiFileContents contents = randomVois(random, 8);
+    VoiFileContents::Voi columns;
+    columns.info.name = "columns";
+    for (int x = 0; x < 60; ++x) {
+        for (int y = 0; y < 60; ++y) {
+            for (int z = 0; z < 5 + (x + y) % 3; ++z)
+                columns.voxels.insert(columns.voxels.end(), {x, y, z});
+        }
+    }
+    contents.vois.push_back(columns);
+    glomera::VoiSet set;
+    for (const auto& voi : contents.vois) {
+        glomera::VoiEntry entry;
+        std::snprintf(entry.name, sizeof entry.name, "%s", voi.info.name.c_str());
+        entry.voxelCount = static_cast<std::int32_t>(voi.voxels.size() / 3);
+        entry.voxels.reset(new std::int32_t[voi.voxels.size() + 1]);
+        std::copy(voi.voxels.begin(), voi.voxels.end(), entry.voxels.get());
+        set.vois.push_back(std::move(entry));
+    }
+    set.voiCount = static_cast<std::int32_t>(set.vois.size());
+    TempFolder folder;
+    const std::string path = folder.file("runs.voi");
+    set.fileName = path.c_str();
+    ASSERT_TRUE(glomera::writeVoiFile(set));
+
+    const voikit::VoiRuns read = voikit::readVoiRuns(path);
+    const voikit::VoiRuns made = voikit::runsOf(glomera::loadVoiFile(path));
+    ASSERT_EQ(read.firstRun, made.firstRun);
+    ASSERT_EQ(read.runs.size(), made.runs.size());
+    for (std::size_t i = 0; i < read.runs.size(); ++i) {
+        const voikit::VoxelRun& a = read.runs[i];
+        const voikit::VoxelRun& b = made.runs[i];
+        ASSERT_TRUE(a.x == b.x && a.y == b.y && a.z == b.z && a.length == b.length) << i;
+    }
+    EXPECT_EQ(read.count(read.vois() - 1), 3600u);
+    for (std::size_t v = 0; v < read.vois(); ++v)
+        EXPECT_EQ(expand(read, v), contents.vois[v].voxels);
+}
+
 TEST(VoxelRuns, FiguresAndPairCountsMatchACountVoxelByVoxel) {
     std::mt19937 random(11);
     for (int round = 0; round < 20; ++round) {
@@ -128,7 +174,7 @@ TEST(VoxelRuns, FiguresAndPairCountsMatchACountVoxelByVoxel) {
                     high = std::max(high, xyz[i]);
                 }
                 EXPECT_DOUBLE_EQ(statistics.vois[v].centre[axis],
-                                 sum / static_cast<double>(xyz.size() / 3));
+                                 sum * 3 / static_cast<double>(xyz.size()));
                 EXPECT_EQ(statistics.vois[v].low[axis], low);
                 EXPECT_EQ(statistics.vois[v].high[axis], high);
             }

@@ -103,8 +103,8 @@ struct ReportFindings {
 // One reading of the file, held as runs of voxels along z. The label volume and the picture
 // are made VOI by VOI in one sweep, after the figures that lay them out; the reports' overlaps
 // and anatomy go column by column. The slow parts that do not depend on each other run side
-// by side: the atlases and the template load while the file is read, and the reports' findings and the
-// picture's brain are worked out while the sweep goes on and the volume is written. Messages
+// by side: the atlases and the template load while the file is read, and the reports' findings and
+// the picture's brain are worked out while the sweep goes on and the volume is written. Messages
 // come in the same order whatever finishes first.
 void makeOutputs(const std::string& voiPath, const OutputRequest& request, const Log& log) {
     const bool reports = !request.report.empty() || !request.reportJson.empty();

@@ -5,6 +5,7 @@
 #include <cairo.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -175,7 +176,7 @@ void paintRaster(cairo_t* cr, const Raster& raster, const Panel& panel, cairo_fi
 struct BrainSums {
     int low[3] = {};
     int size[3] = {};
-    std::vector<float> along[3];  // per axis: over the other two, the later running fastest
+    std::array<std::vector<float>, 3> along;  // per axis: over the other two, the later fastest
 
     float at(int axis, const Point& tal) const {
         const int a = axis == 0 ? 1 : 0, b = axis == 2 ? 1 : 2;

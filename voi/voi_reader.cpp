@@ -68,7 +68,7 @@ class ZLineEnds {
   public:
     static constexpr std::int32_t kLimit = 99999;
 
-    ZLineEnds() : words_(2 * kLimit + 1), masks_(2 * kLimit + 1), lengths_(2 * kLimit + 1) {
+    ZLineEnds() : entries_(2 * kLimit + 1) {
         for (std::int32_t z = -kLimit; z <= kLimit; ++z) {
             char text[8] = {};
             char* end = std::to_chars(text, text + 6, z).ptr;
@@ -77,10 +77,10 @@ class ZLineEnds {
             const auto length = static_cast<std::size_t>(end - text);
             unsigned char mask[8] = {};
             std::memset(mask, 0xFF, length);
-            const auto at = static_cast<std::size_t>(std::int64_t{z} + kLimit);
-            std::memcpy(&words_[at], text, 8);
-            std::memcpy(&masks_[at], mask, 8);
-            lengths_[at] = static_cast<unsigned char>(length);
+            Entry& entry = entries_[static_cast<std::size_t>(std::int64_t{z} + kLimit)];
+            std::memcpy(&entry.word, text, 8);
+            std::memcpy(&entry.mask, mask, 8);
+            entry.length = length;
         }
     }
 
@@ -88,16 +88,19 @@ class ZLineEnds {
     // bytes are not it.
     std::size_t matchNext(const char* p, std::int32_t last) const {
         if (last < -kLimit - 1 || last >= kLimit) return 0;
-        const auto at = static_cast<std::size_t>(std::int64_t{last} + 1 + kLimit);
+        const Entry& entry = entries_[static_cast<std::size_t>(std::int64_t{last} + 1 + kLimit)];
         std::uint64_t word;
         std::memcpy(&word, p, sizeof word);
-        return ((word ^ words_[at]) & masks_[at]) == 0 ? lengths_[at] : 0;
+        return ((word ^ entry.word) & entry.mask) == 0 ? entry.length : 0;
     }
 
   private:
-    std::vector<std::uint64_t> words_;
-    std::vector<std::uint64_t> masks_;
-    std::vector<unsigned char> lengths_;
+    struct Entry {
+        std::uint64_t word = 0;
+        std::uint64_t mask = 0;
+        std::size_t length = 0;
+    };
+    std::vector<Entry> entries_;
 };
 
 // Where the fast path puts voxels: as (x, y, z) triples, up to the count asked for.
@@ -111,6 +114,11 @@ struct TripleSink {
         out[0] = x;
         out[1] = y;
         out[2] = z;
+    }
+    // The next voxel up the column of the last one added.
+    void up() {
+        const std::int32_t* last = xyz + 3 * (count - 1);
+        add(last[0], last[1], last[2] + 1);
     }
 };
 
@@ -132,6 +140,7 @@ struct RunSink {
         }
         runs[count++] = {x, y, z, 1};
     }
+    void up() { ++runs[count - 1].length; }
 };
 
 // Hands out CR LF terminated lines from a source of bytes, holding at most one buffer.
@@ -216,6 +225,18 @@ class LineSource {
             lastZ_ = out[2];
             sink.add(out[0], out[1], out[2]);
             ++done;
+            // Up the column: lines of the same "X Y " and the next z, bytes compared only.
+            std::int32_t z = lastZ_;
+            for (std::size_t next; done < wanted && fits(p) &&
+                                   end - p >= static_cast<std::ptrdiff_t>(prefixLength_ + 8) &&
+                                   samePrefix(p, end) &&
+                                   (next = zLineEnds().matchNext(p + prefixLength_, z)) > 0;) {
+                ++z;
+                p += prefixLength_ + next;
+                sink.up();
+                ++done;
+            }
+            lastZ_ = z;
         }
         begin_ = static_cast<std::size_t>(p - data_);
         number_ += static_cast<long>(done);

@@ -80,7 +80,8 @@ bool addVoi(const VoiLineValues& v, VoiSet& set, const char*& refusal) {
     entry.colorG = v.g;
     entry.colorB = v.b;
     SphereStatus status;
-    entry.voxels = makeSphereVoxels(v.x, v.y, v.z, v.radius, &entry.voxelCount, &status);
+    entry.voxels =
+        makeSphereVoxels(v.x, v.y, v.z, v.radius, &entry.voxelCount, &status, &set.arena);
     if (!entry.voxels) {
         refusal = sphereRefusal(status);
         return false;

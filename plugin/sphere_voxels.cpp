@@ -92,11 +92,11 @@ SphereStatus checkLimits(float cx, float cy, float cz, float radius) {
 
 }  // namespace
 
-std::unique_ptr<std::int32_t[]> makeSphereVoxels(float cx, float cy, float cz, float radius,
-                                                 std::int32_t* count, SphereStatus* status) {
+VoxelArray makeSphereVoxels(float cx, float cy, float cz, float radius, std::int32_t* count,
+                            SphereStatus* status, VoxelArena* arena) {
     *count = 0;
     SphereStatus outcome = checkLimits(cx, cy, cz, radius);
-    std::unique_ptr<std::int32_t[]> voxels;
+    VoxelArray voxels;
     if (outcome == SphereStatus::kOk) {
         Sphere sphere{cx, cy, cz, radius * radius, 0, -1, 0, -1, 0, -1};
         // A negative radius has no voxels, even where truncation toward zero would leave a
@@ -126,7 +126,12 @@ std::unique_ptr<std::int32_t[]> makeSphereVoxels(float cx, float cy, float cz, f
             outcome = SphereStatus::kTooManyVoxels;
         }
         if (outcome == SphereStatus::kOk) {
-            voxels.reset(new (std::nothrow) std::int32_t[static_cast<std::size_t>(3 * total)]);
+            const auto ints = static_cast<std::size_t>(3 * total);
+            if (arena != nullptr) {
+                voxels = VoxelArray(arena->allocate(ints), VoxelArrayRelease{false});
+            } else {
+                voxels.reset(new (std::nothrow) std::int32_t[ints]);
+            }
             if (!voxels) outcome = SphereStatus::kNoMemory;
         }
         if (voxels) {

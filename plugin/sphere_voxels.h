@@ -1,7 +1,8 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
+
+#include "voi/voxel_arena.h"
 
 namespace glomera {
 
@@ -21,9 +22,8 @@ constexpr std::int64_t kMaxSphereVoxels = 715827882;
 // step in 32-bit floats, is at most radius squared; sorted by x, then y, then z. A negative
 // radius gives no voxels. Returns the triples as 3 x count integers (a zero-length array
 // when there are none), or null with count 0 when the sphere cannot be made; `status`, if
-// given, tells why.
-std::unique_ptr<std::int32_t[]> makeSphereVoxels(float cx, float cy, float cz, float radius,
-                                                 std::int32_t* count,
-                                                 SphereStatus* status = nullptr);
+// given, tells why. The array is taken from `arena` when one is given, else from the heap.
+VoxelArray makeSphereVoxels(float cx, float cy, float cz, float radius, std::int32_t* count,
+                            SphereStatus* status = nullptr, VoxelArena* arena = nullptr);
 
 }  // namespace glomera

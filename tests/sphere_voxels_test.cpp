@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <random>
 #include <vector>
 
@@ -141,6 +143,40 @@ TEST(SphereVoxels, RefusesSpheresOutsideItsLimits) {
 
 TEST(SphereVoxels, FarCentreWithinRangeIsBuilt) {
     EXPECT_EQ(sphere(2e9f, 0, 0, 0), (Voxels{2000000000, 0, 0}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(VoxelArena, ArraysAreSeparateAlignedAndOutliveNothing) {
+    glomera::VoxelArena arena;
+    // Spheres of a run, from the arena and from the heap: the same voxels.
+    std::vector<glomera::VoxelArray> arrays;
+    std::vector<std::int32_t> counts;
+    for (int i = 0; i < 200; ++i) {
+        const float radius = static_cast<float>(i % 40);
+        std::int32_t count = 0, heapCount = 0;
+        arrays.push_back(makeSphereVoxels(i * 0.5f, -3.25f, 7, radius, &count, nullptr, &arena));
+        const auto heap = makeSphereVoxels(i * 0.5f, -3.25f, 7, radius, &heapCount);
+        ASSERT_TRUE(arrays.back());
+        ASSERT_EQ(count, heapCount);
+        ASSERT_TRUE(
+            std::equal(heap.get(), heap.get() + 3 * std::ptrdiff_t{count}, arrays.back().get()));
+        counts.push_back(count);
+    }
+    // Spread over several blocks, none written over by a later array.
+    EXPECT_GT(arena.mapped(), std::size_t{64} << 20);
+    for (std::size_t i = 0; i < arrays.size(); ++i) {
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(arrays[i].get()) % 64, 0u);
+        const Voxels again =
+            sphere(static_cast<float>(i) * 0.5f, -3.25f, 7, static_cast<float>(i % 40));
+        ASSERT_TRUE(std::equal(again.begin(), again.end(), arrays[i].get())) << i;
+    }
+    // Nothing to hold is still an array; more than memory holds is none.
+    EXPECT_NE(arena.allocate(0), nullptr);
+    EXPECT_EQ(arena.allocate(SIZE_MAX / 8), nullptr);
+    arrays.clear();  // the arena's arrays are not freed one by one
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <vector>
+
+#include "voi/voxel_arena.h"
 
 namespace glomera {
 
@@ -15,7 +16,7 @@ struct VoiEntry {
     std::int32_t colorG = 0;
     std::int32_t colorB = 0;
     std::int32_t voxelCount = 0;
-    std::unique_ptr<std::int32_t[]> voxels;
+    VoxelArray voxels;
 };
 
 // The contents of one .voi file. The three texts point at storage of whoever fills the set.
@@ -34,6 +35,7 @@ struct VoiSet {
     const char* namingConvention = "<SUBJ>_<VOI>";
     std::int32_t voiCount = 0;
     std::int32_t vtcCount = 0;
+    VoxelArena arena;  // where the VOIs' voxel arrays may live; outlives them
     std::vector<VoiEntry> vois;
 };
 

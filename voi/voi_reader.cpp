@@ -94,12 +94,21 @@ class ZLineEnds {
         return ((word ^ entry.word) & entry.mask) == 0 ? entry.length : 0;
     }
 
-  private:
+    // The text of one z with its CR LF: the bytes under the mask, and how many.
     struct Entry {
         std::uint64_t word = 0;
         std::uint64_t mask = 0;
         std::size_t length = 0;
     };
+    // The entry of z = last + 1 and, one after another, those of the z above it up to the
+    // end of the table; null when last + 1 is not in the table.
+    const Entry* after(std::int32_t last) const {
+        if (last < -kLimit - 1 || last >= kLimit) return nullptr;
+        return entries_.data() + (std::int64_t{last} + 1 + kLimit);
+    }
+    const Entry* end() const { return entries_.data() + entries_.size(); }
+
+  private:
     std::vector<Entry> entries_;
 };
 
@@ -225,18 +234,29 @@ class LineSource {
             lastZ_ = out[2];
             sink.add(out[0], out[1], out[2]);
             ++done;
-            // Up the column: lines of the same "X Y " and the next z, bytes compared only.
-            std::int32_t z = lastZ_;
-            for (std::size_t next; done < wanted && fits(p) &&
-                                   end - p >= static_cast<std::ptrdiff_t>(prefixLength_ + 8) &&
-                                   samePrefix(p, end) &&
-                                   (next = zLineEnds().matchNext(p + prefixLength_, z)) > 0;) {
-                ++z;
-                p += prefixLength_ + next;
-                sink.up();
-                ++done;
+            // Up the column: lines of the same "X Y " and the next z, taken by comparing
+            // words held in registers with the bytes, where all of them can be read.
+            if (prefixLength_ <= 16) {
+                const std::uint64_t w0 = prefixWords_[0], w1 = prefixWords_[1];
+                const std::uint64_t m0 = prefixMasks_[0], m1 = prefixMasks_[1];
+                const std::size_t length = prefixLength_;
+                const ZLineEnds::Entry* entry = zLineEnds().after(lastZ_);
+                const ZLineEnds::Entry* const last = zLineEnds().end();
+                std::int32_t z = lastZ_;
+                while (done < wanted && entry != nullptr && entry != last && end - p >= 24) {
+                    std::uint64_t head[2], tail;
+                    std::memcpy(head, p, sizeof head);
+                    if ((((head[0] ^ w0) & m0) | ((head[1] ^ w1) & m1)) != 0) break;
+                    std::memcpy(&tail, p + length, sizeof tail);
+                    if (((tail ^ entry->word) & entry->mask) != 0) break;
+                    p += length + entry->length;
+                    ++entry;
+                    ++z;
+                    sink.up();
+                    ++done;
+                }
+                lastZ_ = z;
             }
-            lastZ_ = z;
         }
         begin_ = static_cast<std::size_t>(p - data_);
         number_ += static_cast<long>(done);

@@ -398,6 +398,18 @@ class Parser {
         empty();
     }
 
+    // Up to `wanted` voxels into the sink, at least one: those the fast path takes, or else
+    // the line it did not take, which is a voxel after all or the error that explains it.
+    template <typename Sink>
+    std::size_t takeVoxels(Sink& sink, std::size_t wanted, const VoiInfo& info) {
+        const std::size_t got = lines_.voxels(sink, wanted);
+        if (got > 0) return got;
+        std::int32_t xyz[3];
+        slowVoxel(info, xyz);
+        sink.add(xyz[0], xyz[1], xyz[2]);
+        return 1;
+    }
+
     void voxelTriples(const VoiInfo& info) {
         constexpr std::size_t kBatch = 4096;
         std::int32_t batch[3 * kBatch];
@@ -405,15 +417,7 @@ class Parser {
         for (std::int32_t left = info.voxelCount; left > 0;) {
             const std::size_t room =
                 std::min<std::size_t>(kBatch - sink.count, static_cast<std::size_t>(left));
-            std::size_t got = lines_.voxels(sink, room);
-            // A line the fast path did not take: a voxel after all, or the error.
-            if (got == 0) {
-                std::int32_t xyz[3];
-                slowVoxel(info, xyz);
-                sink.add(xyz[0], xyz[1], xyz[2]);
-                got = 1;
-            }
-            left -= static_cast<std::int32_t>(got);
+            left -= static_cast<std::int32_t>(takeVoxels(sink, room, info));
             if (sink.count == kBatch) {
                 visitor_.voxels(batch, sink.count);
                 sink.count = 0;
@@ -431,14 +435,8 @@ class Parser {
                 visitor_.runs(batch, sink.count);
                 sink.count = 0;
             }
-            std::size_t got = lines_.voxels(sink, static_cast<std::size_t>(left));
-            if (got == 0) {
-                std::int32_t xyz[3];
-                slowVoxel(info, xyz);
-                sink.add(xyz[0], xyz[1], xyz[2]);
-                got = 1;
-            }
-            left -= static_cast<std::int32_t>(got);
+            left -=
+                static_cast<std::int32_t>(takeVoxels(sink, static_cast<std::size_t>(left), info));
         }
         if (sink.count > 0) visitor_.runs(batch, sink.count);
     }

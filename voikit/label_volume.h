@@ -52,10 +52,10 @@ struct LabelVolume {
 // The most VOIs 16-bit labels can tell apart.
 constexpr std::size_t kMaxLabels = 32767;
 
-// Labels VOI by VOI: each cell of the grid takes the label of the VOI
-// voxel nearest to the cell's centre (its position converted to TAL first), so a VOI keeps
-// its volume and its centre on grids finer or coarser than 1 mm. The first pass's figures
-// give the VOIs' extent. Throws Error for more than kMaxLabels VOIs or VOIs spread too far.
+// Labels VOI by VOI: each cell of the grid takes the label of the VOI voxel nearest to the
+// cell's centre (its position converted to TAL first), so a VOI keeps its volume and its
+// centre on grids finer or coarser than 1 mm. The VOIs' figures give their extent. Throws
+// Error for more than kMaxLabels VOIs or VOIs spread too far.
 class LabelPass : public RunVisitor {
   public:
     LabelPass(const LabelGrid& grid, const VoiStatistics& figures);

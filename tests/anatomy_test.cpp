@@ -187,6 +187,40 @@ TEST(Atlas, LabelsAreRoundedWholeNumbersAndAnythingElseIsRefused) {
     }
 }
 
+TEST(Anatomy, AnAtlasOfManyRegionsCountsItsVoisInBatchesAsOneByOne) {
+    // 59,319 regions, one a voxel: the counts of 300 VOIs do not fit one batch.
+    TempFolder folder;
+    const std::string atlas = folder.file("fine.nii");
+    writeFloatImage(atlas, 39, [](std::int64_t i) { return static_cast<float>(i + 1); });
+    voikit::AnatomySettings settings;
+    settings.atlases = {atlas};
+    glomera::VoiFileContents all;
+    std::mt19937 random(9);
+    std::uniform_real_distribution<float> place(-12.0f, 12.0f);
+    for (int i = 0; i < 300; ++i) {
+        all.vois.push_back(
+            sphereVoi("V", place(random), place(random), place(random), 2.5f, 0, 0, 0));
+    }
+    const voikit::Anatomy together =
+        voikit::describeAnatomy(all, voikit::computeStatistics(all), settings);
+    ASSERT_EQ(together.vois.size(), 300u);
+    for (const std::size_t i :
+         {std::size_t{0}, std::size_t{150}, std::size_t{280}, std::size_t{299}}) {
+        glomera::VoiFileContents one;
+        one.vois.push_back(all.vois[i]);
+        const voikit::Anatomy alone =
+            voikit::describeAnatomy(one, voikit::computeStatistics(one), settings);
+        const auto& a = together.vois[i].atlases.at(0).regions;
+        const auto& b = alone.vois[0].atlases.at(0).regions;
+        ASSERT_EQ(a.size(), b.size()) << i;
+        EXPECT_GT(a.size(), 40u) << i;  // a region per voxel, nearly
+        for (std::size_t r = 0; r < a.size(); ++r) {
+            EXPECT_EQ(a[r].region, b[r].region) << i;
+            EXPECT_EQ(a[r].voxels, b[r].voxels) << i;
+        }
+    }
+}
+
 TEST(Anatomy, AnAtlasOfTheUsersMustBeReadable) {
     voikit::AnatomySettings settings;
     settings.atlases = {"/nonexistent/atlas.nii.gz:labels.txt"};

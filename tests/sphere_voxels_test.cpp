@@ -174,7 +174,9 @@ TEST(VoxelArena, ArraysAreSeparateAlignedAndOutliveNothing) {
         ASSERT_TRUE(std::equal(again.begin(), again.end(), arrays[i].get())) << i;
     }
     // Nothing to hold is still an array; more than memory holds is none.
-    EXPECT_NE(arena.allocate(0), nullptr);
+    const std::int32_t* none = arena.allocate(0);
+    ASSERT_NE(none, nullptr);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(none) % 64, 0u);
     EXPECT_EQ(arena.allocate(SIZE_MAX / 8), nullptr);
     arrays.clear();  // the arena's arrays are not freed one by one
 }

@@ -44,7 +44,7 @@ void VoxelArena::release() noexcept {
 }
 
 std::int32_t* VoxelArena::allocate(std::size_t ints) noexcept {
-    static std::int32_t none[1];
+    alignas(kAlignment) static std::int32_t none[1];
     if (ints == 0) return none;
     if (ints > (SIZE_MAX - kBlockSize) / sizeof(std::int32_t)) return nullptr;
     const std::size_t bytes = roundUp(ints * sizeof(std::int32_t), kAlignment);

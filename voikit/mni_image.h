@@ -20,14 +20,8 @@ class MniImage {
     // label.
     explicit MniImage(const std::string& path, Holds holds = Holds::kValues);
 
-    // 0 off the image.
-    float atMni(const Point& mni) const {
-        const std::int64_t index = indexAtMni(mni);
-        return index < 0 ? 0.0f : values_[static_cast<std::size_t>(index)];
-    }
-    // Where in values() the voxel nearest to the position is; -1 off the image.
+    // Where in values() (or labels()) the voxel nearest to the position is; -1 off the image.
     std::int64_t indexAtMni(const Point& mni) const;
-    float at(const Point& tal, MniToTal transform) const { return atMni(talToMni(tal, transform)); }
 
     // The same indices for `count` TAL positions up a column: (x, y, from), (x, y, from + 1)
     // and so on. Lancaster's transforms are affine, and so the column is a straight line of

@@ -5,7 +5,8 @@
 namespace voikit {
 namespace {
 
-// Gathers each VOI's voxels into runs while the file is read.
+// Gathers each VOI's voxels into runs: the reader's runs while a file is read, or voxels
+// held in memory.
 class RunCollector : public glomera::VoiFileVisitor {
   public:
     explicit RunCollector(VoiRuns& into) : into_(into) { into_.firstRun.push_back(0); }
@@ -15,7 +16,6 @@ class RunCollector : public glomera::VoiFileVisitor {
         into_.skeleton.vois.push_back({info, {}});
         open_ = false;
     }
-    void voxels(const std::int32_t* xyz, std::size_t count) override { add(xyz, count); }
     bool takesRuns() const override { return true; }
     void runs(const VoxelRun* runs, std::size_t count) override {
         if (count == 0) return;
@@ -36,6 +36,7 @@ class RunCollector : public glomera::VoiFileVisitor {
     void endVoi() override { into_.firstRun.push_back(into_.runs.size()); }
     void end(std::int32_t vtcCount) override { into_.skeleton.header.vtcCount = vtcCount; }
 
+    // Voxels held in memory, as triples.
     void add(const std::int32_t* xyz, std::size_t count) {
         if (count == 0) return;
         std::vector<VoxelRun>& runs = into_.runs;

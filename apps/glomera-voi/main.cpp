@@ -83,11 +83,6 @@ int run(int argc, char** argv) {
                      "(its code is scanner, aligned or unknown): tal or mni")
         ->type_name("tal|mni")
         ->check(CLI::IsMember({"tal", "mni"}));
-    nifti
-        ->add_option("--mni-to-tal", a.transform,
-                     "the transform between TAL and MNI: Lancaster's spm (default), fsl or "
-                     "other, or brett")
-        ->check(CLI::IsMember({"spm", "fsl", "other", "brett"}));
     CLI::App* png = addVoiCommand(
         app, "png",
         "sagittal, coronal and axial projections over a glass brain, each VOI numbered, with "
@@ -117,7 +112,7 @@ int run(int argc, char** argv) {
         app, "outputs",
         "every output asked for (label volume, picture, reports) from one reading of the file", a);
     const OutputOptions outputOptions(*outputs, "Outputs");
-    for (CLI::App* command : {report, png, outputs}) {
+    for (CLI::App* command : {nifti, report, png, outputs}) {
         command
             ->add_option("--mni-to-tal", a.transform,
                          "the transform between TAL and MNI (for the atlases, the template and "

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "bench/workload.h"
+#include "common/atomic_file.h"
 #include "plugin/sphere_voxels.h"
 
 namespace {
@@ -74,15 +75,17 @@ void warm(const std::string& path) {
     ::close(in);
 }
 
-// A plain read/write loop into a new file on the same disk, from a file in the page cache:
-// the least any program writing that file could cost.
+// A plain read/write loop into a new file on the same disk, from a file in the page cache,
+// in the blocks the writer hands to the system: the least any program writing that file
+// could cost.
 double copyFile(const std::string& from, const std::string& to) {
     warm(from);
+    constexpr std::size_t kBlock = glomera::AtomicFile::kBufferSize;
     const auto start = Clock::now();
     const int in = ::open(from.c_str(), O_RDONLY);
     const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::unique_ptr<char[]> buffer(new char[1 << 20]);
-    for (ssize_t got; (got = ::read(in, buffer.get(), 1 << 20)) > 0;) {
+    std::unique_ptr<char[]> buffer(new char[kBlock]);
+    for (ssize_t got; (got = ::read(in, buffer.get(), kBlock)) > 0;) {
         if (::write(out, buffer.get(), static_cast<std::size_t>(got)) != got) break;
     }
     ::close(in);

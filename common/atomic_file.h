@@ -15,7 +15,7 @@ namespace glomera {
 // first failure is sticky: later appends do nothing and commit() reports false.
 class AtomicFile {
   public:
-    static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+    static constexpr std::size_t kBufferSize = std::size_t{1} << 18;
 
     AtomicFile() = default;
     ~AtomicFile();

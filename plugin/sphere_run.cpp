@@ -69,9 +69,9 @@ const char* sphereRefusal(SphereStatus status) {
     return nullptr;
 }
 
-// Builds one entry from the values of its definition and logs it. False when the sphere
-// cannot be made; `refusal` then holds the message for the user.
-bool addVoi(const VoiLineValues& v, VoiSet& set, const char*& refusal) {
+// Builds one entry from the values of its definition, hands it to the file and logs it.
+// False when the sphere cannot be made; `refusal` then holds the message for the user.
+bool addVoi(const VoiLineValues& v, VoiSet& set, VoiFileWriter& file, const char*& refusal) {
     VoiEntry entry;
     const std::size_t nameLength = std::min(v.name.size(), VoiLineValues::kNameLimit);
     std::memcpy(entry.name, v.name.data(), nameLength);
@@ -86,6 +86,7 @@ bool addVoi(const VoiLineValues& v, VoiSet& set, const char*& refusal) {
         refusal = sphereRefusal(status);
         return false;
     }
+    file.add(entry);
     set.vois.push_back(std::move(entry));
     ztLogText(formatLine("Plugin>  Added VOI at TAL (%3.1f, %3.1f, %3.1f) with %3.1f mm radius",
                          static_cast<double>(v.x), static_cast<double>(v.y),
@@ -96,19 +97,28 @@ bool addVoi(const VoiLineValues& v, VoiSet& set, const char*& refusal) {
 
 // One VOI per line of the cleaned list, walked once. A line that does not set a value
 // keeps the previous line's (the dialog's for the first line).
-bool addListVois(char* text, VoiLineValues values, VoiSet& set, const char*& refusal) {
+bool addListVois(char* text, VoiLineValues values, VoiSet& set, VoiFileWriter& file,
+                 const char*& refusal) {
     CleanUpOutcome cleaned;
     cleanUpText(text, &cleaned);
     if (cleaned.cut) logCleanedListCut(cleaned.lines);
     set.vois.reserve(static_cast<std::size_t>(cleaned.lines));
+    file.begin(set, cleaned.lines);
     TextLines lines(text);
     StreamFields fields;
     std::string_view line;
     for (std::int32_t i = 0; i < cleaned.lines && lines.next(line); ++i) {
         readVoiFields(fields, line, values);
-        if (!addVoi(values, set, refusal)) return false;
+        if (!addVoi(values, set, file, refusal)) return false;
     }
     return true;
+}
+
+// The dialog's one VOI.
+bool addDialogVoi(const VoiLineValues& values, VoiSet& set, VoiFileWriter& file,
+                  const char*& refusal) {
+    file.begin(set, 1);
+    return addVoi(values, set, file, refusal);
 }
 
 }  // namespace
@@ -163,16 +173,19 @@ bool runSphereVois() {
     VoiSet set;
     set.fileName = filePath.c_str();
     fillHeaderFields(header, set);
+    // The file is written while the VOIs are built, each as soon as it exists; it takes its
+    // place only when finished, and not at all when a sphere is refused.
+    VoiFileWriter file;
     const char* refusal = nullptr;
-    const bool built =
-        fromList ? addListVois(text.get(), dialog, set, refusal) : addVoi(dialog, set, refusal);
+    const bool built = fromList ? addListVois(text.get(), dialog, set, file, refusal)
+                                : addDialogVoi(dialog, set, file, refusal);
     if (!built) {
         ztMessageBox(refusal);
         return true;
     }
     set.voiCount = static_cast<std::int32_t>(set.vois.size());
 
-    if (writeVoiFile(set)) {
+    if (file.finish(set.vtcCount)) {
         ztLogText(formatLine("Plugin>  Saved: %s", filePath.c_str()).c_str());
         if (loadFlag == 1) ztLoadVOIs(filePath.c_str());
     }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <limits>
 #include <new>
 #include <vector>
 
@@ -79,6 +81,39 @@ struct RowSpan {
     std::int32_t x, y, low, high;
 };
 
+// Four whole numbers in one register, as GCC and Clang provide on every target.
+typedef std::int32_t Int32x4 __attribute__((vector_size(16)));
+
+// Writes the row's triples at out and returns the end. Four voxels at a time are twelve
+// whole numbers, stored as three blocks of four whose z values then step by four: wide
+// stores instead of three narrow ones per voxel, the cost that dominates a large sphere.
+std::int32_t* fillRow(const RowSpan& row, std::int32_t* out) {
+    const std::int32_t x = row.x, y = row.y;
+    std::int32_t z = row.low;
+    // Blocks only while z + 4 stays representable, so no step can overflow.
+    if (std::int64_t{row.high} - row.low >= 3 &&
+        row.high < std::numeric_limits<std::int32_t>::max() - 4) {
+        Int32x4 a = {x, y, z, x}, b = {y, z + 1, x, y}, c = {z + 2, x, y, z + 3};
+        const Int32x4 stepA = {0, 0, 4, 0}, stepB = {0, 4, 0, 0}, stepC = {4, 0, 0, 4};
+        for (; z + 3 <= row.high; z += 4) {
+            std::memcpy(out, &a, sizeof a);
+            std::memcpy(out + 4, &b, sizeof b);
+            std::memcpy(out + 8, &c, sizeof c);
+            out += 12;
+            a += stepA;
+            b += stepB;
+            c += stepC;
+        }
+    }
+    for (; z <= row.high; ++z) {
+        out[0] = x;
+        out[1] = y;
+        out[2] = z;
+        out += 3;
+    }
+    return out;
+}
+
 SphereStatus checkLimits(float cx, float cy, float cz, float radius) {
     if (!std::isfinite(cx) || !std::isfinite(cy) || !std::isfinite(cz) || !std::isfinite(radius)) {
         return SphereStatus::kNotFinite;
@@ -136,14 +171,7 @@ VoxelArray makeSphereVoxels(float cx, float cy, float cz, float radius, std::int
         }
         if (voxels) {
             std::int32_t* out = voxels.get();
-            for (const RowSpan& row : rows) {
-                for (std::int32_t z = row.low; z <= row.high; ++z) {
-                    out[0] = row.x;
-                    out[1] = row.y;
-                    out[2] = z;
-                    out += 3;
-                }
-            }
+            for (const RowSpan& row : rows) out = fillRow(row, out);
             *count = static_cast<std::int32_t>(total);
         }
     }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 #include <string>
@@ -185,6 +186,92 @@ TEST_F(VoiWriterTest, UnwritableFolderFails) {
     chmod(folder.path().c_str(), 0700);
     EXPECT_EQ(written, 0);
     EXPECT_EQ(folder.listing(), "");
+}
+
+}  // namespace
+
+namespace {
+
+using glomera::VoiFileWriter;
+
+class VoiFileWriterTest : public VoiWriterTest {
+  protected:
+    VoiSet set = twoVois();
+
+    VoiSet twoVois() {
+        VoiSet two = standardSet(path);
+        two.voiCount = 2;
+        two.vois.push_back(entry("First", 1, 2, 3, {1, 2, 3, 1, 2, 4, 1, 3, -3}));
+        two.vois.push_back(entry("Second", 4, 5, 6, {-7, 8, 9}));
+        return two;
+    }
+};
+
+TEST_F(VoiFileWriterTest, PieceByPieceWritesTheSameFile) {
+    ASSERT_TRUE(glomera::writeVoiFile(set));
+    const std::string whole = readFile(path);
+    std::remove(path.c_str());
+
+    VoiFileWriter writer;
+    writer.begin(set, 2);
+    // Nothing is visible at the target before the file is finished.
+    writer.add(set.vois[0]);
+    EXPECT_FALSE(fileExists(path));
+    writer.add(set.vois[1]);
+    ASSERT_TRUE(writer.finish(0));
+    EXPECT_EQ(readFile(path), whole);
+    EXPECT_EQ(folder.listing(), "out.voi");
+    EXPECT_EQ(log(), "");
+}
+
+TEST_F(VoiFileWriterTest, FewerOrMoreVoisThanAnnouncedFail) {
+    writeFile(path, "earlier contents");
+    for (int added : {1, 3}) {
+        VoiFileWriter writer;
+        writer.begin(set, 2);
+        for (int i = 0; i < added; ++i) writer.add(set.vois[static_cast<std::size_t>(i % 2)]);
+        EXPECT_FALSE(writer.finish(0)) << added << " VOIs added";
+    }
+    EXPECT_EQ(readFile(path), "earlier contents");
+    EXPECT_EQ(folder.listing(), "out.voi");
+    EXPECT_EQ(log(), "Error while writing VOI file\nError while writing VOI file\n");
+}
+
+TEST_F(VoiFileWriterTest, InconsistentEntriesSpoilTheFile) {
+    VoiSet broken = twoVois();
+    broken.vois[1].voxelCount = -1;
+    EXPECT_FALSE(glomera::writeVoiFile(broken));
+    broken = twoVois();
+    broken.vois[0].voxels.reset();
+    EXPECT_FALSE(glomera::writeVoiFile(broken));
+    broken = twoVois();
+    std::memset(broken.vois[1].name, 'n', sizeof broken.vois[1].name);
+    EXPECT_FALSE(glomera::writeVoiFile(broken));
+    EXPECT_FALSE(fileExists(path));
+    EXPECT_EQ(folder.listing(), "");
+}
+
+TEST_F(VoiFileWriterTest, AWriterDroppedUnfinishedLeavesNothing) {
+    {
+        VoiFileWriter writer;
+        writer.begin(set, 2);
+        writer.add(set.vois[0]);
+    }
+    EXPECT_EQ(folder.listing(), "");
+    EXPECT_EQ(log(), "");
+}
+
+TEST_F(VoiFileWriterTest, AFileThatCannotBeCreatedFailsAtTheEnd) {
+    VoiSet elsewhere = twoVois();
+    const std::string missing = folder.file("no/such/folder.voi");
+    elsewhere.fileName = missing.c_str();
+    VoiFileWriter writer;
+    writer.begin(elsewhere, 2);
+    writer.add(elsewhere.vois[0]);
+    writer.add(elsewhere.vois[1]);
+    EXPECT_EQ(log(), "");
+    EXPECT_FALSE(writer.finish(0));
+    EXPECT_EQ(log(), "Error while writing VOI file\n");
 }
 
 }  // namespace

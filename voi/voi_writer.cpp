@@ -122,50 +122,69 @@ void appendVoxelLines(const std::int32_t* voxels, std::int32_t count, AtomicFile
     }
 }
 
+bool validEntry(const VoiEntry& voi) {
+    return voi.voxelCount >= 0 && (voi.voxelCount == 0 || voi.voxels != nullptr) &&
+           std::memchr(voi.name, '\0', sizeof voi.name) != nullptr;
+}
+
 }  // namespace
 
-bool appendVoiText(const VoiSet& set, AtomicFile& out) {
-    if (set.voiCount > 0 && static_cast<std::size_t>(set.voiCount) > set.vois.size()) return false;
-    for (std::int32_t i = 0; i < set.voiCount; ++i) {
-        const VoiEntry& voi = set.vois[static_cast<std::size_t>(i)];
-        if (voi.voxelCount > 0 && voi.voxels == nullptr) return false;
-        if (std::memchr(voi.name, '\0', sizeof voi.name) == nullptr) return false;
-    }
+void VoiFileWriter::begin(const VoiSet& header, std::int32_t voiCount) {
+    expected_ = voiCount;
+    added_ = 0;
+    consistent_ = voiCount >= 0;
+    opened_ = header.fileName != nullptr && out_.open(header.fileName);
+    if (!opened_) return;
+    VoiText text(out_);
+    text.lineEnd();
+    text.headerLine(key::kFileVersion, header.fileVersion, 2);
+    text.text(key::kReferenceSpace).text(header.referenceSpace).lineEnd(2);
+    text.headerLine(key::kResolutionX, header.resolutionX, 1);
+    text.headerLine(key::kResolutionY, header.resolutionY, 1);
+    text.headerLine(key::kResolutionZ, header.resolutionZ, 1);
+    text.headerLine(key::kOffsetX, header.offsetX, 1);
+    text.headerLine(key::kOffsetY, header.offsetY, 1);
+    text.headerLine(key::kOffsetZ, header.offsetZ, 1);
+    text.headerLine(key::kFramingCubeDim, header.framingCubeDim, 2);
+    text.headerLine(key::kLeftRightConvention, header.leftRightConvention, 2);
+    text.text(key::kNamingConvention).text(header.namingConvention).lineEnd(3);
+    text.headerLine(key::kVoiCount, voiCount, 2);
+}
 
-    VoiText text(out);
-    text.lineEnd();
-    text.headerLine(key::kFileVersion, set.fileVersion, 2);
-    text.text(key::kReferenceSpace).text(set.referenceSpace).lineEnd(2);
-    text.headerLine(key::kResolutionX, set.resolutionX, 1);
-    text.headerLine(key::kResolutionY, set.resolutionY, 1);
-    text.headerLine(key::kResolutionZ, set.resolutionZ, 1);
-    text.headerLine(key::kOffsetX, set.offsetX, 1);
-    text.headerLine(key::kOffsetY, set.offsetY, 1);
-    text.headerLine(key::kOffsetZ, set.offsetZ, 1);
-    text.headerLine(key::kFramingCubeDim, set.framingCubeDim, 2);
-    text.headerLine(key::kLeftRightConvention, set.leftRightConvention, 2);
-    text.text(key::kNamingConvention).text(set.namingConvention).lineEnd(3);
-    text.headerLine(key::kVoiCount, set.voiCount, 2);
-    for (std::int32_t i = 0; i < set.voiCount; ++i) {
-        const VoiEntry& voi = set.vois[static_cast<std::size_t>(i)];
-        text.text(key::kVoiName).text(voi.name).lineEnd();
-        text.text(key::kVoiColor).number(voi.colorR).text(" ").number(voi.colorG).text(" ");
-        text.number(voi.colorB).lineEnd(2);
-        text.headerLine(key::kVoxelCount, voi.voxelCount, 1);
-        appendVoxelLines(voi.voxels.get(), voi.voxelCount, out);
-        text.lineEnd();
+void VoiFileWriter::add(const VoiEntry& voi) {
+    if (!consistent_ || added_ == expected_ || !validEntry(voi)) {
+        consistent_ = false;
+        return;
     }
+    ++added_;
+    if (!opened_ || out_.failed()) return;
+    VoiText text(out_);
+    text.text(key::kVoiName).text(voi.name).lineEnd();
+    text.text(key::kVoiColor).number(voi.colorR).text(" ").number(voi.colorG).text(" ");
+    text.number(voi.colorB).lineEnd(2);
+    text.headerLine(key::kVoxelCount, voi.voxelCount, 1);
+    appendVoxelLines(voi.voxels.get(), voi.voxelCount, out_);
     text.lineEnd();
-    text.headerLine(key::kVtcCount, set.vtcCount, 1);
-    return true;
+}
+
+bool VoiFileWriter::finish(std::int32_t vtcCount) {
+    bool written = false;
+    if (opened_ && consistent_ && added_ == expected_ && !out_.failed()) {
+        VoiText(out_).lineEnd().headerLine(key::kVtcCount, vtcCount, 1);
+        written = out_.commit();
+    }
+    if (!written) host::ztLogText("Error while writing VOI file");
+    return written;
 }
 
 bool writeVoiFile(const VoiSet& set) {
-    AtomicFile out;
-    const bool written = set.fileName != nullptr && out.open(set.fileName) &&
-                         appendVoiText(set, out) && out.commit();
-    if (!written) host::ztLogText("Error while writing VOI file");
-    return written;
+    VoiFileWriter writer;
+    writer.begin(set, set.voiCount);
+    const auto held = static_cast<std::int32_t>(set.vois.size());
+    for (std::int32_t i = 0; i < set.voiCount && i < held; ++i) {
+        writer.add(set.vois[static_cast<std::size_t>(i)]);
+    }
+    return writer.finish(set.vtcCount);
 }
 
 }  // namespace glomera

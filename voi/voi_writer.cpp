@@ -48,74 +48,92 @@ class VoiText {
     AtomicFile& out_;
 };
 
-// "z" CR LF for the small coordinates every sphere in Talairach space uses, ready to copy:
-// formatting is most of the cost of a large file.
-class ShortLineEnds {
+// The small numbers every sphere in Talairach space uses, each followed by CR LF, ready to
+// copy: formatting is most of the cost of a large file.
+class ShortNumbers {
   public:
     static constexpr std::int32_t kLimit = 9999;
     static constexpr std::size_t kSlot = 8;  // "-9999" CR LF fits
 
-    ShortLineEnds() {
-        for (std::int32_t z = -kLimit; z <= kLimit; ++z) {
-            char* slot = text_[z + kLimit];
-            char* end = writeInt(slot, z);
+    ShortNumbers() {
+        for (std::int32_t n = -kLimit; n <= kLimit; ++n) {
+            char* slot = text_[n + kLimit];
+            char* end = writeInt(slot, n);
+            digits_[n + kLimit] = static_cast<unsigned char>(end - slot);
             *end++ = '\r';
             *end++ = '\n';
-            length_[z + kLimit] = static_cast<unsigned char>(end - slot);
         }
     }
 
-    static bool covers(std::int32_t z) { return z >= -kLimit && z <= kLimit; }
-    const char* text(std::int32_t z) const { return text_[z + kLimit]; }
-    std::size_t length(std::int32_t z) const { return length_[z + kLimit]; }
+    static bool covers(std::int32_t n) { return n >= -kLimit && n <= kLimit; }
+    // kSlot bytes: the digits, CR LF, and whatever follows.
+    const char* text(std::int32_t n) const { return text_[n + kLimit]; }
+    std::size_t digits(std::int32_t n) const { return digits_[n + kLimit]; }
 
   private:
     char text_[2 * kLimit + 1][kSlot];
-    unsigned char length_[2 * kLimit + 1];
+    unsigned char digits_[2 * kLimit + 1];
 };
 
+constexpr std::size_t kPrefixSize = 2 * kLongestInt + 2;
+
+// "x y " for a row, into a buffer of kPrefixSize bytes; returns its length.
+std::size_t writePrefix(char* prefix, std::int32_t x, std::int32_t y, const ShortNumbers& numbers) {
+    char* q = prefix;
+    for (const std::int32_t n : {x, y}) {
+        if (ShortNumbers::covers(n)) {
+            std::memcpy(q, numbers.text(n), ShortNumbers::kSlot);
+            q += numbers.digits(n);
+        } else {
+            q = writeInt(q, n);
+        }
+        *q++ = ' ';
+    }
+    return static_cast<std::size_t>(q - prefix);
+}
+
 // Voxel lines "x y z" CR LF. Consecutive voxels of a sphere share x and y along each row,
-// so the "x y " prefix is formatted once per row and only z per voxel. Lines are formatted
-// in batches through a local pointer, which the compiler can keep in a register.
+// so the "x y " prefix is formatted once per row and only z per voxel; a row of short
+// numbers copies its prefix in one 16-byte move. Lines are formatted in batches through a
+// local pointer, which the compiler can keep in a register.
 void appendVoxelLines(const std::int32_t* voxels, std::int32_t count, AtomicFile& out) {
-    static const ShortLineEnds lineEnds;
-    constexpr std::size_t kPrefixSize = 2 * kLongestInt + 2;
+    static const ShortNumbers numbers;
+    constexpr std::size_t kShortPrefix = 16;
     // Fixed-size copies of the whole prefix and slot are cheaper than exact ones; the line
     // is then cut to its real length.
-    constexpr std::size_t kLongestLine = kPrefixSize + kLongestInt + 2 + ShortLineEnds::kSlot;
+    constexpr std::size_t kLongestLine = kPrefixSize + kLongestInt + 2 + ShortNumbers::kSlot;
     constexpr std::int32_t kBatchLines = 4096;
     static_assert(kBatchLines * kLongestLine <= AtomicFile::kBufferSize, "a batch fits the buffer");
 
     char prefix[kPrefixSize];
-    std::size_t prefixLength = 0;
-    std::int64_t prefixX = std::int64_t{1} << 40;  // no voxel's x: the first row sets it
-    std::int32_t prefixY = 0;
     for (std::int32_t done = 0; done < count;) {
         const std::int32_t batch = std::min(count - done, kBatchLines);
         char* const begin = out.reserve(static_cast<std::size_t>(batch) * kLongestLine);
         char* p = begin;
-        for (const std::int32_t* end = voxels + 3 * static_cast<std::ptrdiff_t>(batch);
-             voxels != end; voxels += 3) {
-            if (voxels[0] != prefixX || voxels[1] != prefixY) {
-                prefixX = voxels[0];
-                prefixY = voxels[1];
-                char* q = writeInt(prefix, voxels[0]);
-                *q++ = ' ';
-                q = writeInt(q, prefixY);
-                *q++ = ' ';
-                prefixLength = static_cast<std::size_t>(q - prefix);
-            }
-            std::memcpy(p, prefix, kPrefixSize);
-            p += prefixLength;
-            const std::int32_t z = voxels[2];
-            if (ShortLineEnds::covers(z)) {
-                std::memcpy(p, lineEnds.text(z), ShortLineEnds::kSlot);
-                p += lineEnds.length(z);
-            } else {
-                p = writeInt(p, z);
-                *p++ = '\r';
-                *p++ = '\n';
-            }
+        const std::int32_t* const end = voxels + 3 * static_cast<std::ptrdiff_t>(batch);
+        while (voxels != end) {
+            // One row: the voxels from here on that share this x and y.
+            const std::int32_t x = voxels[0], y = voxels[1];
+            const std::size_t prefixLength = writePrefix(prefix, x, y, numbers);
+            const std::size_t copied = prefixLength <= kShortPrefix ? kShortPrefix : kPrefixSize;
+            do {
+                std::memcpy(p, prefix, kShortPrefix);
+                if (copied > kShortPrefix) {
+                    std::memcpy(p + kShortPrefix, prefix + kShortPrefix,
+                                kPrefixSize - kShortPrefix);
+                }
+                p += prefixLength;
+                const std::int32_t z = voxels[2];
+                if (ShortNumbers::covers(z)) {
+                    std::memcpy(p, numbers.text(z), ShortNumbers::kSlot);
+                    p += numbers.digits(z) + 2;
+                } else {
+                    p = writeInt(p, z);
+                    *p++ = '\r';
+                    *p++ = '\n';
+                }
+                voxels += 3;
+            } while (voxels != end && voxels[0] == x && voxels[1] == y);
         }
         out.advance(static_cast<std::size_t>(p - begin));
         done += batch;

@@ -40,6 +40,17 @@ std::string percent(double share) {
     return text;
 }
 
+namespace {
+
+// A stretch of a column in one region of an atlas, the end excluded.
+struct Segment {
+    std::int64_t from;
+    std::int64_t to;
+    std::int32_t region;
+};
+
+}  // namespace
+
 // Per VOI of the batch at hand and per atlas, the voxels in each region the atlas holds (in
 // the order of its labels); and per VOI the voxels inside the brain.
 struct AnatomyLookup::Counts {
@@ -50,9 +61,17 @@ struct AnatomyLookup::Counts {
     std::vector<std::vector<std::uint32_t>> voxels;
     std::vector<std::int64_t> inBrain;
 
-    std::uint32_t& at(std::size_t atlas, std::size_t voi, std::int32_t region) {
-        const std::size_t width = voxels[atlas].size() / vois;
-        return voxels[atlas][(voi - firstVoi) * width + static_cast<std::size_t>(region)];
+    // A column's workings, kept from column to column so that a column allocates nothing:
+    // the stretches the VOIs hold, per image its segments, the image indices up a stretch.
+    std::vector<std::pair<std::int64_t, std::int64_t>> held;
+    std::vector<std::vector<Segment>> segments;
+    std::vector<std::int64_t> indices;
+
+    std::vector<std::size_t> regions;  // per atlas, the width of its rows
+
+    // The counts of a VOI in an atlas, indexed by region.
+    std::uint32_t* row(std::size_t atlas, std::size_t voi) {
+        return voxels[atlas].data() + (voi - firstVoi) * regions[atlas];
     }
 };
 
@@ -86,13 +105,6 @@ AnatomyLookup::~AnatomyLookup() = default;
 
 namespace {
 
-// A stretch of a column in one region of an atlas, the end excluded.
-struct Segment {
-    std::int64_t from;
-    std::int64_t to;
-    std::int32_t region;
-};
-
 // Adds the position z in a region to the segments, extending the last where it can.
 void extend(std::vector<Segment>& segments, std::int64_t z, std::int32_t region) {
     if (!segments.empty() && segments.back().to == z && segments.back().region == region) {
@@ -119,7 +131,8 @@ void AnatomyLookup::countColumn(std::int32_t x, std::int32_t y, const VoxelColum
                                 const VoxelColumns::Stretch* end, Counts& counts) const {
     // The positions the batch's VOIs hold up this column, as stretches that neither meet nor
     // touch.
-    std::vector<std::pair<std::int64_t, std::int64_t>> held;
+    auto& held = counts.held;
+    held.clear();
     const std::size_t lastVoi = counts.firstVoi + counts.vois;
     for (const auto* s = begin; s != end; ++s) {
         const auto voi = static_cast<std::size_t>(s->voi);
@@ -140,8 +153,10 @@ void AnatomyLookup::countColumn(std::int32_t x, std::int32_t y, const VoxelColum
     // Each position looked up once in every atlas and the brain, and once only in images that
     // share a grid.
     const std::size_t atlases = atlases_.size();
-    std::vector<std::vector<Segment>> segments(atlases + 1);
-    std::vector<std::int64_t> indices;
+    auto& segments = counts.segments;
+    segments.resize(atlases + 1);
+    for (std::vector<Segment>& found : segments) found.clear();
+    auto& indices = counts.indices;
     for (const auto& [from, to] : held) {
         const auto count = static_cast<std::size_t>(to - from);
         indices.resize(count);
@@ -168,8 +183,9 @@ void AnatomyLookup::countColumn(std::int32_t x, std::int32_t y, const VoxelColum
         const auto voi = static_cast<std::size_t>(s->voi);
         if (voi < counts.firstVoi || voi >= lastVoi) continue;
         for (std::size_t a = 0; a < atlases; ++a) {
-            crossSegments(segments[a], s->from, s->to, [&](std::int32_t region, std::int64_t n) {
-                counts.at(a, voi, region) += static_cast<std::uint32_t>(n);
+            std::uint32_t* const row = counts.row(a, voi);
+            crossSegments(segments[a], s->from, s->to, [row](std::int32_t region, std::int64_t n) {
+                row[region] += static_cast<std::uint32_t>(n);
             });
         }
         crossSegments(segments[atlases], s->from, s->to, [&](std::int32_t inside, std::int64_t n) {
@@ -234,8 +250,10 @@ Anatomy AnatomyLookup::describe(const VoxelColumns& columns, const VoiStatistics
         counts.firstVoi = first;
         counts.vois = std::min(batch, vois - first);
         counts.voxels.clear();
+        counts.regions.clear();
         for (const auto& atlas : atlases_) {
             counts.voxels.emplace_back(counts.vois * atlas->labels().size(), 0);
+            counts.regions.push_back(atlas->labels().size());
         }
         for (std::size_t c = 0; c < columns.size(); ++c) {
             countColumn(columns.columns[c].x, columns.columns[c].y, columns.begin(c),

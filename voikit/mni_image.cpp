@@ -23,9 +23,11 @@ namespace {
 inline std::int64_t nearestIndex(const double ijk[3], const std::int64_t dims[3]) {
     std::int64_t at[3];
     for (int r = 0; r < 3; ++r) {
-        const double nearest = std::floor(ijk[r] + 0.5);
-        if (!(nearest >= 0 && nearest < static_cast<double>(dims[r]))) return -1;
-        at[r] = static_cast<std::int64_t>(nearest);
+        // floor(v) lies on the grid exactly when v does, and for v >= 0 truncation is floor:
+        // no library call on this path, which every lookup takes.
+        const double v = ijk[r] + 0.5;
+        if (!(v >= 0 && v < static_cast<double>(dims[r]))) return -1;
+        at[r] = static_cast<std::int64_t>(v);
     }
     return (at[0] * dims[1] + at[1]) * dims[2] + at[2];
 }

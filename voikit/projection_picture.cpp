@@ -340,9 +340,19 @@ void PicturePass::runs(const VoxelRun* runs, std::size_t count) {
                 show(p);
                 continue;
             }
-            for (std::int32_t z = from;; ++z) {
-                const std::int32_t p[3] = {run->x, run->y, z};
-                show(p);
+            // Otherwise z goes up the picture: the run is a line of cells one row apart, all
+            // at the same depth.
+            const std::int32_t bottom[3] = {run->x, run->y, from};
+            const auto distance = static_cast<float>(v.nearIsHigh ? depthHigh - bottom[v.depth]
+                                                                  : bottom[v.depth] - depthLow);
+            const auto width = static_cast<std::size_t>(projection.width);
+            std::size_t cell = static_cast<std::size_t>(panel.cellRow(from)) * width +
+                               static_cast<std::size_t>(panel.cellColumn(bottom[v.across]));
+            for (std::int32_t z = from;; ++z, cell -= width) {
+                if (!(distance > projection.nearest[cell])) {
+                    projection.nearest[cell] = distance;
+                    projection.owner[cell] = voi_;
+                }
                 if (z == to) break;
             }
         }

@@ -236,8 +236,9 @@ std::vector<std::int32_t> readImageLabels(const std::string& path, nifti_image& 
                 clean = false;
                 refused = v;
             }
-            // Rounded to nearest, halves up: exact in double for values of this size.
-            return static_cast<std::int32_t>(std::floor(std::clamp(v, 0.0, kMostLabel) + 0.5));
+            // Rounded to nearest, halves up: exact in double for values of this size, and
+            // truncation is floor for the non-negative values left after clamping.
+            return static_cast<std::int32_t>(std::clamp(v, 0.0, kMostLabel) + 0.5);
         });
     if (!clean) {
         throw Error(path + " is no label image: it holds the value " +

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -147,6 +148,70 @@ TEST(VoiFileReader, ReadsBackWhatTheWriterWroteAcrossItsBuffers) {
     ASSERT_EQ(expander.vois.size(), 3u);
     for (int v = 0; v < 3; ++v) EXPECT_EQ(expander.vois[v], expected[v]) << v;
     EXPECT_GT(expander.batches, 3 * 10);
+}
+
+// A file of some megabytes is read ahead on a second thread: the same voxels as the text
+// parsed from memory, and the same refusals, with the same line numbers, as a small file.
+TEST(VoiFileReader, LargeFilesReadAheadGiveTheSameResults) {
+    const std::string head = replaced(kGood, "NrOfVoxels: 2\r\n10 -20 5\r\n10 -20 6\r\n", "");
+    std::string lines;
+    const std::int32_t count = 700000;
+    for (std::int32_t i = 0; i < count; ++i) {
+        lines += std::to_string(i % 97 - 48) + " " + std::to_string(i / 977) + " " +
+                 std::to_string(i % 977 - 400) + "\r\n";
+    }
+    const std::string text = replaced(
+        head, "ColorOfVOI: 255 0 0\r\n\r\n",
+        "ColorOfVOI: 255 0 0\r\n\r\nNrOfVoxels: " + std::to_string(count) + "\r\n" + lines);
+    ASSERT_GT(text.size(), std::size_t{8} << 20);
+    TempFolder folder;
+    const std::string path = folder.file("large.voi");
+    writeFile(path, text);
+    glomera::VoiFileContents fromMemory;
+    {
+        class Keep : public glomera::VoiFileVisitor {
+          public:
+            explicit Keep(glomera::VoiFileContents& c) : c_(c) {}
+            void beginVoi(const glomera::VoiInfo&) override { c_.vois.emplace_back(); }
+            void voxels(const std::int32_t* xyz, std::size_t n) override {
+                c_.vois.back().voxels.insert(c_.vois.back().voxels.end(), xyz, xyz + 3 * n);
+            }
+
+          private:
+            glomera::VoiFileContents& c_;
+        } keep(fromMemory);
+        glomera::parseVoiText(text.data(), text.size(), keep);
+    }
+    const glomera::VoiFileContents fromFile = glomera::loadVoiFile(path);
+    ASSERT_EQ(fromFile.vois.size(), 2u);
+    ASSERT_EQ(fromFile.vois[0].voxels.size(), std::size_t{3} * count);
+    EXPECT_EQ(fromFile.vois[0].voxels, fromMemory.vois[0].voxels);
+
+    const auto fileError = [&](const std::string& bytes) -> std::string {
+        writeFile(path, bytes);
+        try {
+            glomera::loadVoiFile(path);
+        } catch (const glomera::VoiReadError& error) {
+            return error.what();
+        }
+        return "";
+    };
+    // A damaged line deep in the file, and a file that ends in the middle of a line.
+    const std::size_t middle = text.find("\r\n", text.size() / 2) + 2;
+    std::string damaged = text;
+    damaged.insert(middle, "+");
+    const std::string damagedLine = std::to_string(
+        std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(middle), '\n') + 1);
+    EXPECT_EQ(fileError(damaged), parseError(damaged));
+    EXPECT_EQ(parseError(damaged).rfind("line " + damagedLine + " ", 0), 0u);
+    EXPECT_NE(fileError(text.substr(0, text.size() - 5)).find("does not end with CR LF"),
+              std::string::npos);
+    // A line of over a mebibyte is refused wherever it falls, as from a small file.
+    for (const std::size_t at : {middle, text.size() - 40}) {
+        std::string wide = text;
+        wide.insert(at, std::string((std::size_t{3} << 19), '7'));
+        EXPECT_NE(fileError(wide).find("is longer than 1 MiB"), std::string::npos) << at;
+    }
 }
 
 TEST(VoiFileReader, UnreadableFileIsAnError) {

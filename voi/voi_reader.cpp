@@ -1,6 +1,7 @@
 #include "voi/voi_reader.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,8 +11,10 @@
 #include <limits>
 #include <memory>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
+#include "voi/read_ahead.h"
 #include "voi/voi_format.h"
 
 namespace glomera {
@@ -157,7 +160,19 @@ class LineSource {
   public:
     static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
 
-    explicit LineSource(int fd) : fd_(fd), storage_(new char[kBufferSize]) {
+    explicit LineSource(int fd) : fd_(fd) {
+        // A large file is read ahead on a second thread while the lines before are parsed;
+        // where no thread can be had, it is read here as any other.
+        struct stat status {};
+        if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
+            status.st_size >= kReadAheadFrom) {
+            try {
+                readAhead_ = std::make_unique<ReadAhead>(fd, kBufferSize, kBufferSize);
+                return;
+            } catch (const std::system_error&) {
+            }
+        }
+        storage_.reset(new char[kBufferSize]);
         data_ = storage_.get();
     }
     LineSource(const char* data, std::size_t size) : data_(data), end_(size), atEof_(true) {}
@@ -166,7 +181,11 @@ class LineSource {
     bool next(std::string_view& line) {
         for (;;) {
             const char* start = data_ + begin_;
-            const void* lf = std::memchr(start, '\n', end_ - begin_);
+            // Read ahead, the bytes at hand may pass a whole buffer: a line still must fit one.
+            const std::size_t window =
+                readAhead_ ? std::min(end_ - begin_, kBufferSize) : end_ - begin_;
+            const void* lf = std::memchr(start, '\n', window);
+            if (lf == nullptr && window == kBufferSize) tooLong();
             if (lf != nullptr) {
                 const auto length = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
                 ++number_;
@@ -307,12 +326,25 @@ class LineSource {
         std::memcpy(prefixMasks_, mask, sizeof prefixMasks_);
     }
 
+    [[noreturn]] void tooLong() const {
+        throw VoiReadError("line " + std::to_string(number_ + 1) + " is longer than 1 MiB");
+    }
+
     void refill() {
-        char* buffer = storage_.get();
         const std::size_t kept = end_ - begin_;
-        if (kept == kBufferSize) {
-            throw VoiReadError("line " + std::to_string(number_ + 1) + " is longer than 1 MiB");
+        if (kept >= kBufferSize) tooLong();
+        if (readAhead_) {
+            const ReadAhead::Block block = readAhead_->next(data_ + begin_, kept);
+            if (block.error != 0) {
+                throw VoiReadError(std::string("read failed: ") + std::strerror(block.error));
+            }
+            data_ = block.data;
+            begin_ = 0;
+            end_ = block.size;
+            atEof_ = block.last;
+            return;
         }
+        char* buffer = storage_.get();
         std::memmove(buffer, buffer + begin_, kept);
         begin_ = 0;
         end_ = kept;
@@ -328,8 +360,12 @@ class LineSource {
         }
     }
 
+    // Files this large are read ahead.
+    static constexpr off_t kReadAheadFrom = off_t{4} << 20;
+
     int fd_ = -1;
     std::unique_ptr<char[]> storage_;
+    std::unique_ptr<ReadAhead> readAhead_;
     const char* data_ = nullptr;
     std::size_t begin_ = 0;
     std::size_t end_ = 0;

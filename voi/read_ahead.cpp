@@ -1,0 +1,83 @@
+#include "voi/read_ahead.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace glomera {
+
+ReadAhead::ReadAhead(int fd, std::size_t blockSize, std::size_t headroom)
+    : fd_(fd), blockSize_(blockSize), headroom_(headroom) {
+    for (Buffer& buffer : buffers_) buffer.bytes.reset(new char[headroom + blockSize]);
+    thread_ = std::thread([this] { fill(); });
+}
+
+ReadAhead::~ReadAhead() {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        stop_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+}
+
+// The thread: fills the two buffers in turn, each as soon as the caller has given it back,
+// until the end of the file or a failed read.
+void ReadAhead::fill() {
+    for (int turn = 0;; turn ^= 1) {
+        Buffer& buffer = buffers_[turn];
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            changed_.wait(lock, [&] { return stop_ || (!buffer.ready && !buffer.inUse); });
+            if (stop_) return;
+        }
+        // Without the lock: the caller keeps off a buffer until it is ready.
+        char* const to = buffer.bytes.get() + headroom_;
+        std::size_t filled = 0;
+        bool last = false;
+        int error = 0;
+        while (filled < blockSize_) {
+            const ssize_t got = ::read(fd_, to + filled, blockSize_ - filled);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) {
+                last = true;
+                error = got < 0 ? errno : 0;
+                break;
+            }
+            filled += static_cast<std::size_t>(got);
+        }
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            buffer.filled = filled;
+            buffer.last = last;
+            buffer.error = error;
+            buffer.ready = true;
+        }
+        changed_.notify_all();
+        if (last) return;
+    }
+}
+
+ReadAhead::Block ReadAhead::next(const char* kept, std::size_t keptSize) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (finished_ || keptSize > headroom_) return {kept, keptSize, true, finished_ ? 0 : EOVERFLOW};
+    Buffer& buffer = buffers_[nextOut_];
+    changed_.wait(lock, [&] { return buffer.ready; });
+    buffer.ready = false;
+    buffer.inUse = true;
+    // The kept bytes go in front of the new ones; they may lie in the buffer handed out
+    // before, which the thread refills only once it is given back below.
+    char* const start = buffer.bytes.get() + headroom_ - keptSize;
+    if (keptSize > 0) std::memcpy(start, kept, keptSize);
+    if (handedOut_ >= 0) buffers_[handedOut_].inUse = false;
+    handedOut_ = nextOut_;
+    nextOut_ ^= 1;
+    finished_ = buffer.last;
+    const Block block{start, keptSize + buffer.filled, buffer.last, buffer.error};
+    lock.unlock();
+    changed_.notify_all();
+    return block;
+}
+
+}  // namespace glomera

@@ -132,13 +132,14 @@ TEST(Anatomy, SpheresOutsideTheBrainAreWarnedOf) {
     }
 }
 
-// A float MNI image of 1 mm voxels centred on the origin, each voxel given by `value`.
-template <typename Value>
-void writeFloatImage(const std::string& path, std::int64_t size, Value value) {
+// An MNI image of 1 mm voxels centred on the origin, each voxel given by `value`, stored
+// as T (of NIfTI datatype `datatype`).
+template <typename T, typename Value>
+void writeImage(const std::string& path, int datatype, std::int64_t size, Value value) {
     const std::int64_t dims[8] = {3, size, size, size, 1, 1, 1, 1};
-    nifti_image* image = nifti_make_new_nim(dims, NIFTI_TYPE_FLOAT32, 1);
-    auto* data = static_cast<float*>(image->data);
-    for (std::int64_t i = 0; i < size * size * size; ++i) data[i] = value(i);
+    nifti_image* image = nifti_make_new_nim(dims, datatype, 1);
+    auto* data = static_cast<T*>(image->data);
+    for (std::int64_t i = 0; i < size * size * size; ++i) data[i] = static_cast<T>(value(i));
     image->sform_code = NIFTI_XFORM_MNI_152;
     image->sto_xyz = nifti_dmat44{};
     const std::int64_t half = size / 2;  // the origin at the voxel (half, half, half)
@@ -151,6 +152,11 @@ void writeFloatImage(const std::string& path, std::int64_t size, Value value) {
     nifti_set_filenames(image, path.c_str(), 0, 1);
     nifti_image_write(image);
     nifti_image_free(image);
+}
+
+template <typename Value>
+void writeFloatImage(const std::string& path, std::int64_t size, Value value) {
+    writeImage<float>(path, NIFTI_TYPE_FLOAT32, size, value);
 }
 
 TEST(Atlas, LabelsAreRoundedWholeNumbersAndAnythingElseIsRefused) {
@@ -172,6 +178,22 @@ TEST(Atlas, LabelsAreRoundedWholeNumbersAndAnythingElseIsRefused) {
         ADD_FAILURE() << "a negative label was taken";
     } catch (const voikit::Error& error) {
         EXPECT_NE(std::string(error.what()).find("is no label image: it holds the value -3"),
+                  std::string::npos)
+            << error.what();
+    }
+    // Whole-number images are taken as they are, and refused alike.
+    const std::string bytes = folder.file("bytes.nii");
+    writeImage<std::uint8_t>(bytes, NIFTI_TYPE_UINT8, 8,
+                             [](std::int64_t i) { return i % 3 * 100; });
+    EXPECT_EQ(voikit::Atlas(bytes).labels(), (std::vector<std::int32_t>{0, 100, 200}));
+    const std::string shorts = folder.file("shorts.nii");
+    writeImage<std::int16_t>(shorts, NIFTI_TYPE_INT16, 8,
+                             [](std::int64_t i) { return i == 300 ? -7 : 30000; });
+    try {
+        voikit::Atlas refused(shorts);
+        ADD_FAILURE() << "a negative whole-number label was taken";
+    } catch (const voikit::Error& error) {
+        EXPECT_NE(std::string(error.what()).find("is no label image: it holds the value -7"),
                   std::string::npos)
             << error.what();
     }

@@ -87,7 +87,9 @@ Atlas::Atlas(const Source& source)
     // Each voxel is held as its label's place among the labels the image holds: 16 bits for
     // any atlas of the field, a quarter of the memory the lookups go through.
     const std::vector<std::int32_t> values = image_.takeLabels();
-    for (const std::int32_t label : values) maxLabel_ = std::max(maxLabel_, label);
+    std::int32_t most = 0;  // a local, which the loop keeps in a register
+    for (const std::int32_t label : values) most = std::max(most, label);
+    maxLabel_ = most;
     std::vector<std::int32_t> place(static_cast<std::size_t>(maxLabel_) + 1, -1);
     place[0] = 0;
     for (const std::int32_t label : values) place[static_cast<std::size_t>(label)] = 0;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 #include "voikit/error.h"
 
@@ -230,6 +231,17 @@ std::vector<std::int32_t> readImageLabels(const std::string& path, nifti_image& 
     bool clean = true;
     std::vector<std::int32_t> labels =
         readConverted<std::int32_t>(path, image, order, [&](auto value) {
+            // Whole numbers of the image's own type are labels as they are, unless negative
+            // or too large: the usual atlases go through no floating point at all.
+            using Value = decltype(value);
+            if constexpr (std::is_integral_v<Value>) {
+                constexpr auto kMostWhole = static_cast<std::uint64_t>(kMostLabel);
+                bool nonNegative = true;
+                if constexpr (std::is_signed_v<Value>) nonNegative = value >= 0;
+                if (nonNegative && static_cast<std::uint64_t>(value) <= kMostWhole) {
+                    return static_cast<std::int32_t>(value);
+                }
+            }
             const auto v = static_cast<double>(value);
             if (!std::isfinite(v)) return std::int32_t{0};
             if (!(v >= 0 && v <= kMostLabel) && clean) {

@@ -36,16 +36,25 @@ struct Sphere {
     // a row are one unbroken span around the integer nearest the centre. An estimate from
     // the real square root is corrected with the exact float test at both ends.
     bool rowSpan(float dxy, std::int64_t& low, std::int64_t& high) const {
+        const double reach = std::sqrt(std::fmax(0.0, double{r2} - double{dxy}));
+        low = clampZ(floorToInt(cz - reach) + 1);
+        high = clampZ(floorToInt(cz + reach));
+        // Usually both ends of the estimate belong, and with them everything between: the
+        // span only has to be pushed outwards as far as the exact test allows.
+        if (low <= high && belongs(dxy, low) && belongs(dxy, high)) {
+            while (low > zLow && belongs(dxy, low - 1)) --low;
+            while (high < zHigh && belongs(dxy, high + 1)) ++high;
+            return true;
+        }
         std::int64_t anchor = clampZ(floorToInt(cz));
         if (!belongs(dxy, anchor)) {
             anchor = clampZ(floorToInt(cz) + 1);
             if (!belongs(dxy, anchor)) return false;
         }
-        const double reach = std::sqrt(std::fmax(0.0, double{r2} - double{dxy}));
-        low = std::min(anchor, clampZ(floorToInt(cz - reach) + 1));
+        low = std::min(anchor, low);
         while (low > zLow && belongs(dxy, low - 1)) --low;
         while (!belongs(dxy, low)) ++low;
-        high = std::max(anchor, clampZ(floorToInt(cz + reach)));
+        high = std::max(anchor, high);
         while (high < zHigh && belongs(dxy, high + 1)) ++high;
         while (!belongs(dxy, high)) --high;
         return true;

@@ -86,26 +86,10 @@ Atlas::Atlas(const Source& source)
       brodmann_(source.brodmann) {
     // Each voxel is held as its label's place among the labels the image holds: 16 bits for
     // any atlas of the field, a quarter of the memory the lookups go through.
-    const std::vector<std::int32_t> values = image_.takeLabels();
-    std::int32_t most = 0;  // a local, which the loop keeps in a register
-    for (const std::int32_t label : values) most = std::max(most, label);
-    maxLabel_ = most;
-    std::vector<std::int32_t> place(static_cast<std::size_t>(maxLabel_) + 1, -1);
-    place[0] = 0;
-    for (const std::int32_t label : values) place[static_cast<std::size_t>(label)] = 0;
-    for (std::size_t label = 0; label < place.size(); ++label) {
-        if (place[label] < 0) continue;
-        place[label] = static_cast<std::int32_t>(labels_.size());
-        labels_.push_back(static_cast<std::int32_t>(label));
-    }
-    if (labels_.size() > kMostRegions) {
-        throw Error(source.image + " holds " + std::to_string(labels_.size()) +
-                    " different labels; an atlas may hold at most " + std::to_string(kMostRegions));
-    }
-    regions_.resize(values.size());
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        regions_[i] = static_cast<std::uint16_t>(place[static_cast<std::size_t>(values[i])]);
-    }
+    LabelPlaces read = image_.takeLabels();
+    labels_ = std::move(read.labels);
+    regions_ = std::move(read.places);
+    maxLabel_ = labels_.back();
     if (!source.labels.empty()) names_ = readLabelNames(source.labels);
 }
 

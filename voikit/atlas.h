@@ -40,9 +40,8 @@ class Atlas {
 
     // The largest label; labels run from 0 (no region) to it.
     std::int32_t maxLabel() const { return maxLabel_; }
-    // Every label the image holds, and 0, ascending: at most kMostRegions.
+    // Every label the image holds, and 0, ascending: at most kMostLabelPlaces.
     const std::vector<std::int32_t>& labels() const { return labels_; }
-    static constexpr std::size_t kMostRegions = 65536;
 
     // "Amygdala_L", "BA 34", or "label 7" for a number the label text does not name.
     std::string regionName(std::int32_t label) const;

@@ -11,7 +11,7 @@ MniImage::MniImage(const std::string& path, Holds holds) {
     // Held with k running fastest: lookups come up columns of VOI voxels, along z, and k is
     // the image's z in MNI templates and atlases.
     if (holds == Holds::kLabels) {
-        labels_ = readImageLabels(path, *header, VoxelOrder::kKFastest);
+        labels_ = readImageLabelPlaces(path, *header, VoxelOrder::kKFastest);
     } else {
         values_ = readImageValues(path, *header, VoxelOrder::kKFastest);
     }

@@ -32,17 +32,17 @@ class MniImage {
     // Whether the other image has the same voxels at the same places.
     bool sameGrid(const MniImage& other) const;
 
-    // Every voxel, k fastest: numbers, or labels (the other is empty).
+    // Every voxel, k fastest, as a number; empty for labels.
     const std::vector<float>& values() const { return values_; }
-    const std::vector<std::int32_t>& labels() const { return labels_; }
-    // The labels, handed over to an owner who keeps them in a form of its own.
-    std::vector<std::int32_t> takeLabels() { return std::move(labels_); }
+    // For labels: the labels and every voxel's place among them, k fastest, handed over to
+    // an owner who keeps them.
+    LabelPlaces takeLabels() { return std::move(labels_); }
 
   private:
     ImageGrid grid_;
     double inverse_[3][4] = {};
     std::vector<float> values_;
-    std::vector<std::int32_t> labels_;
+    LabelPlaces labels_;
 };
 
 }  // namespace voikit

@@ -151,8 +151,7 @@ float asFloat(T value) {
 // The latter goes in blocks of i, so that both the rows read and the columns written stay in
 // the cache.
 template <typename T, typename Out, typename As>
-void convert(const void* data, const std::int64_t dims[3], VoxelOrder order, Out* out, As as) {
-    const T* in = static_cast<const T*>(data);
+void convert(const T* in, const std::int64_t dims[3], VoxelOrder order, Out* out, As as) {
     const auto nx = static_cast<std::size_t>(dims[0]);
     const auto ny = static_cast<std::size_t>(dims[1]);
     const auto nz = static_cast<std::size_t>(dims[2]);
@@ -172,10 +171,10 @@ void convert(const void* data, const std::int64_t dims[3], VoxelOrder order, Out
     }
 }
 
-// Loads a checked image's voxels and converts them, whatever their datatype, with as(value).
-template <typename Out, typename As>
-std::vector<Out> readConverted(const std::string& path, nifti_image& image, VoxelOrder order,
-                               As as) {
+// Loads a checked image's voxels and calls use(voxels, dims) with them as an array of their
+// own type; unloads them afterwards. Throws Error when they cannot be read whole.
+template <typename Use>
+void withVoxels(const std::string& path, nifti_image& image, Use use) {
     const std::int64_t dims[3] = {image.dim[1], image.ndim >= 2 ? image.dim[2] : 1,
                                   image.ndim >= 3 ? image.dim[3] : 1};
     const std::int64_t voxels = dims[0] * dims[1] * dims[2];
@@ -183,40 +182,83 @@ std::vector<Out> readConverted(const std::string& path, nifti_image& image, Voxe
         static_cast<std::int64_t>(image.nvox) < voxels) {
         throw Error("cannot read the voxels of " + path);
     }
-    std::vector<Out> values(static_cast<std::size_t>(voxels), Out{});
+    struct Unload {
+        nifti_image& image;
+        ~Unload() { nifti_image_unload(&image); }
+    } unload{image};
     const void* data = image.data;
-    Out* out = values.data();
     switch (image.datatype) {
         case NIFTI_TYPE_UINT8:
-            convert<std::uint8_t>(data, dims, order, out, as);
-            break;
+            return use(static_cast<const std::uint8_t*>(data), dims);
         case NIFTI_TYPE_INT8:
-            convert<std::int8_t>(data, dims, order, out, as);
-            break;
+            return use(static_cast<const std::int8_t*>(data), dims);
         case NIFTI_TYPE_INT16:
-            convert<std::int16_t>(data, dims, order, out, as);
-            break;
+            return use(static_cast<const std::int16_t*>(data), dims);
         case NIFTI_TYPE_UINT16:
-            convert<std::uint16_t>(data, dims, order, out, as);
-            break;
+            return use(static_cast<const std::uint16_t*>(data), dims);
         case NIFTI_TYPE_INT32:
-            convert<std::int32_t>(data, dims, order, out, as);
-            break;
+            return use(static_cast<const std::int32_t*>(data), dims);
         case NIFTI_TYPE_UINT32:
-            convert<std::uint32_t>(data, dims, order, out, as);
-            break;
+            return use(static_cast<const std::uint32_t*>(data), dims);
         case NIFTI_TYPE_FLOAT32:
-            convert<float>(data, dims, order, out, as);
-            break;
+            return use(static_cast<const float*>(data), dims);
         case NIFTI_TYPE_FLOAT64:
-            convert<double>(data, dims, order, out, as);
-            break;
+            return use(static_cast<const double*>(data), dims);
         default:
-            break;
+            // readImageHeader admits no other datatype.
+            return;
     }
-    nifti_image_unload(&image);
+}
+
+// Loads a checked image's voxels and converts them, whatever their datatype, with as(value).
+template <typename Out, typename As>
+std::vector<Out> readConverted(const std::string& path, nifti_image& image, VoxelOrder order,
+                               As as) {
+    std::vector<Out> values;
+    withVoxels(path, image, [&](const auto* voxels, const std::int64_t dims[3]) {
+        values.assign(static_cast<std::size_t>(dims[0] * dims[1] * dims[2]), Out{});
+        convert(voxels, dims, order, values.data(), as);
+    });
     return values;
 }
+
+// A voxel value as a label: a whole number from 0 to kMostLabel, rounded to nearest, halves
+// up; not-a-number and infinities count as 0. The first value that is no label is kept for
+// the refusal.
+struct LabelOf {
+    double refused = 0;
+    bool clean = true;
+
+    template <typename Value>
+    std::int32_t operator()(Value value) {
+        // Whole numbers of the image's own type are labels as they are, unless negative or
+        // too large: the usual atlases go through no floating point at all.
+        if constexpr (std::is_integral_v<Value>) {
+            constexpr auto kMostWhole = static_cast<std::uint64_t>(kMostLabel);
+            bool nonNegative = true;
+            if constexpr (std::is_signed_v<Value>) nonNegative = value >= 0;
+            if (nonNegative && static_cast<std::uint64_t>(value) <= kMostWhole) {
+                return static_cast<std::int32_t>(value);
+            }
+        }
+        const auto v = static_cast<double>(value);
+        if (!std::isfinite(v)) return 0;
+        if (!(v >= 0 && v <= kMostLabel) && clean) {
+            clean = false;
+            refused = v;
+        }
+        // Exact in double for values of this size, and truncation is floor for the
+        // non-negative values left after clamping.
+        return static_cast<std::int32_t>(std::clamp(v, 0.0, kMostLabel) + 0.5);
+    }
+
+    void check(const std::string& path) const {
+        if (!clean) {
+            throw Error(path + " is no label image: it holds the value " +
+                        std::to_string(static_cast<float>(refused)));
+        }
+    }
+};
 
 }  // namespace
 
@@ -224,39 +266,38 @@ std::vector<float> readImageValues(const std::string& path, nifti_image& image, 
     return readConverted<float>(path, image, order, [](auto value) { return asFloat(value); });
 }
 
-std::vector<std::int32_t> readImageLabels(const std::string& path, nifti_image& image,
-                                          VoxelOrder order) {
-    // The first value that is no label, if any; not-a-number and infinities count as 0.
-    double refused = 0;
-    bool clean = true;
-    std::vector<std::int32_t> labels =
-        readConverted<std::int32_t>(path, image, order, [&](auto value) {
-            // Whole numbers of the image's own type are labels as they are, unless negative
-            // or too large: the usual atlases go through no floating point at all.
-            using Value = decltype(value);
-            if constexpr (std::is_integral_v<Value>) {
-                constexpr auto kMostWhole = static_cast<std::uint64_t>(kMostLabel);
-                bool nonNegative = true;
-                if constexpr (std::is_signed_v<Value>) nonNegative = value >= 0;
-                if (nonNegative && static_cast<std::uint64_t>(value) <= kMostWhole) {
-                    return static_cast<std::int32_t>(value);
-                }
-            }
-            const auto v = static_cast<double>(value);
-            if (!std::isfinite(v)) return std::int32_t{0};
-            if (!(v >= 0 && v <= kMostLabel) && clean) {
-                clean = false;
-                refused = v;
-            }
-            // Rounded to nearest, halves up: exact in double for values of this size, and
-            // truncation is floor for the non-negative values left after clamping.
-            return static_cast<std::int32_t>(std::clamp(v, 0.0, kMostLabel) + 0.5);
+LabelPlaces readImageLabelPlaces(const std::string& path, nifti_image& image, VoxelOrder order) {
+    LabelPlaces read;
+    LabelOf labelOf;
+    withVoxels(path, image, [&](const auto* voxels, const std::int64_t dims[3]) {
+        const auto count = static_cast<std::size_t>(dims[0] * dims[1] * dims[2]);
+        // First the labels the image holds, then each voxel as its label's place among them.
+        std::vector<std::uint8_t> held(static_cast<std::size_t>(kMostLabel) + 1, 0);
+        held[0] = 1;
+        std::int32_t most = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::int32_t label = labelOf(voxels[i]);
+            held[static_cast<std::size_t>(label)] = 1;
+            most = std::max(most, label);
+        }
+        labelOf.check(path);
+        std::vector<std::int32_t> place(static_cast<std::size_t>(most) + 1, 0);
+        for (std::int32_t label = 0; label <= most; ++label) {
+            if (held[static_cast<std::size_t>(label)] == 0) continue;
+            place[static_cast<std::size_t>(label)] = static_cast<std::int32_t>(read.labels.size());
+            read.labels.push_back(label);
+        }
+        if (read.labels.size() > kMostLabelPlaces) {
+            throw Error(path + " holds " + std::to_string(read.labels.size()) +
+                        " different labels; an atlas may hold at most " +
+                        std::to_string(kMostLabelPlaces));
+        }
+        read.places.assign(count, 0);
+        convert(voxels, dims, order, read.places.data(), [&](auto value) {
+            return static_cast<std::uint16_t>(place[static_cast<std::size_t>(labelOf(value))]);
         });
-    if (!clean) {
-        throw Error(path + " is no label image: it holds the value " +
-                    std::to_string(static_cast<float>(refused)));
-    }
-    return labels;
+    });
+    return read;
 }
 
 }  // namespace voikit

@@ -48,10 +48,18 @@ std::vector<float> readImageValues(const std::string& path, nifti_image& image,
 // The largest label a label image may hold.
 constexpr double kMostLabel = 1 << 20;
 
-// The same for a label image: whole numbers from 0 to kMostLabel, rounded to nearest.
-// Throws Error naming a value beyond them.
-std::vector<std::int32_t> readImageLabels(const std::string& path, nifti_image& image,
-                                          VoxelOrder order);
+// The most different labels a label image may hold: their places fit 16 bits.
+constexpr std::size_t kMostLabelPlaces = 65536;
+
+// A label image as the labels it holds and, per voxel, its label's place among them.
+struct LabelPlaces {
+    std::vector<std::int32_t> labels;   // ascending, 0 always first
+    std::vector<std::uint16_t> places;  // per voxel, in the order asked for
+};
+
+// Reads a label image: whole numbers from 0 to kMostLabel, rounded to nearest. Throws Error
+// naming a value beyond them, or when it holds more than kMostLabelPlaces labels.
+LabelPlaces readImageLabelPlaces(const std::string& path, nifti_image& image, VoxelOrder order);
 
 // The inverse of a grid's transform; false when it has none.
 bool invertAffine(const double affine[3][4], double inverse[3][4]);

@@ -159,6 +159,16 @@ void writeFloatImage(const std::string& path, std::int64_t size, Value value) {
     writeImage<float>(path, NIFTI_TYPE_FLOAT32, size, value);
 }
 
+// Why the image at `path` is refused as an atlas; "" when it is taken.
+std::string atlasRefusal(const std::string& path) {
+    try {
+        const voikit::Atlas atlas(path);
+    } catch (const voikit::Error& error) {
+        return error.what();
+    }
+    return "";
+}
+
 TEST(Atlas, LabelsAreRoundedWholeNumbersAndAnythingElseIsRefused) {
     TempFolder folder;
     const std::string rounded = folder.file("rounded.nii");
@@ -173,14 +183,9 @@ TEST(Atlas, LabelsAreRoundedWholeNumbersAndAnythingElseIsRefused) {
 
     const std::string negative = folder.file("negative.nii");
     writeFloatImage(negative, 8, [](std::int64_t i) { return i == 100 ? -3.0f : 1.0f; });
-    try {
-        voikit::Atlas refused(negative);
-        ADD_FAILURE() << "a negative label was taken";
-    } catch (const voikit::Error& error) {
-        EXPECT_NE(std::string(error.what()).find("is no label image: it holds the value -3"),
-                  std::string::npos)
-            << error.what();
-    }
+    EXPECT_NE(atlasRefusal(negative).find("is no label image: it holds the value -3"),
+              std::string::npos)
+        << atlasRefusal(negative);
     // Whole-number images are taken as they are, and refused alike.
     const std::string bytes = folder.file("bytes.nii");
     writeImage<std::uint8_t>(bytes, NIFTI_TYPE_UINT8, 8,
@@ -189,24 +194,14 @@ TEST(Atlas, LabelsAreRoundedWholeNumbersAndAnythingElseIsRefused) {
     const std::string shorts = folder.file("shorts.nii");
     writeImage<std::int16_t>(shorts, NIFTI_TYPE_INT16, 8,
                              [](std::int64_t i) { return i == 300 ? -7 : 30000; });
-    try {
-        voikit::Atlas refused(shorts);
-        ADD_FAILURE() << "a negative whole-number label was taken";
-    } catch (const voikit::Error& error) {
-        EXPECT_NE(std::string(error.what()).find("is no label image: it holds the value -7"),
-                  std::string::npos)
-            << error.what();
-    }
+    EXPECT_NE(atlasRefusal(shorts).find("is no label image: it holds the value -7"),
+              std::string::npos)
+        << atlasRefusal(shorts);
     // Every voxel its own label: more regions than an atlas holds.
     const std::string many = folder.file("many.nii");
     writeFloatImage(many, 42, [](std::int64_t i) { return static_cast<float>(i); });
-    try {
-        voikit::Atlas refused(many);
-        ADD_FAILURE() << "74088 regions were taken";
-    } catch (const voikit::Error& error) {
-        EXPECT_NE(std::string(error.what()).find("holds 74088 different labels"), std::string::npos)
-            << error.what();
-    }
+    EXPECT_NE(atlasRefusal(many).find("holds 74088 different labels"), std::string::npos)
+        << atlasRefusal(many);
 }
 
 TEST(Anatomy, AnAtlasOfManyRegionsCountsItsVoisInBatchesAsOneByOne) {

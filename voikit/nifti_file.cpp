@@ -247,9 +247,8 @@ struct LabelOf {
             clean = false;
             refused = v;
         }
-        // Exact in double for values of this size, and truncation is floor for the
-        // non-negative values left after clamping.
-        return static_cast<std::int32_t>(std::clamp(v, 0.0, kMostLabel) + 0.5);
+        // Rounded to nearest, halves up: exact in double for values of this size.
+        return static_cast<std::int32_t>(std::floor(std::clamp(v, 0.0, kMostLabel) + 0.5));
     }
 
     void check(const std::string& path) const {

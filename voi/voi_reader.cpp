@@ -184,7 +184,8 @@ class LineSource {
             // Read ahead, the bytes at hand may pass a whole buffer: a line still must fit one.
             const std::size_t window =
                 readAhead_ ? std::min(end_ - begin_, kBufferSize) : end_ - begin_;
-            const void* lf = std::memchr(start, '\n', window);
+            // No bytes at all before the first block is read ahead: nothing to search.
+            const void* lf = window > 0 ? std::memchr(start, '\n', window) : nullptr;
             if (lf == nullptr && window == kBufferSize) tooLong();
             if (lf != nullptr) {
                 const auto length = static_cast<std::size_t>(static_cast<const char*>(lf) - start);

@@ -7,6 +7,21 @@
 
 namespace glomera {
 
+BlockRead readBlock(int fd, char* to, std::size_t size) {
+    BlockRead read;
+    while (read.filled < size) {
+        const ssize_t got = ::read(fd, to + read.filled, size - read.filled);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            read.last = true;
+            read.error = got < 0 ? errno : 0;
+            break;
+        }
+        read.filled += static_cast<std::size_t>(got);
+    }
+    return read;
+}
+
 ReadAhead::ReadAhead(int fd, std::size_t blockSize, std::size_t headroom)
     : fd_(fd), blockSize_(blockSize), headroom_(headroom) {
     for (Buffer& buffer : buffers_) buffer.bytes.reset(new char[headroom + blockSize]);
@@ -33,29 +48,16 @@ void ReadAhead::fill() {
             if (stop_) return;
         }
         // Without the lock: the caller keeps off a buffer until it is ready.
-        char* const to = buffer.bytes.get() + headroom_;
-        std::size_t filled = 0;
-        bool last = false;
-        int error = 0;
-        while (filled < blockSize_) {
-            const ssize_t got = ::read(fd_, to + filled, blockSize_ - filled);
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) {
-                last = true;
-                error = got < 0 ? errno : 0;
-                break;
-            }
-            filled += static_cast<std::size_t>(got);
-        }
+        const BlockRead read = readBlock(fd_, buffer.bytes.get() + headroom_, blockSize_);
         {
             const std::lock_guard<std::mutex> lock(mutex_);
-            buffer.filled = filled;
-            buffer.last = last;
-            buffer.error = error;
+            buffer.filled = read.filled;
+            buffer.last = read.last;
+            buffer.error = read.error;
             buffer.ready = true;
         }
         changed_.notify_all();
-        if (last) return;
+        if (read.last) return;
     }
 }
 

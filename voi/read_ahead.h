@@ -8,6 +8,18 @@
 
 namespace glomera {
 
+// What reading a block brought: the bytes read, whether the file ended (or a read failed),
+// and the failed read's errno, else 0.
+struct BlockRead {
+    std::size_t filled = 0;
+    bool last = false;
+    int error = 0;
+};
+
+// Reads up to `size` bytes at `to`, as many read() calls as it takes to fill them or to
+// reach the end of the file; interrupted calls are repeated.
+BlockRead readBlock(int fd, char* to, std::size_t size);
+
 // Reads a file ahead on a thread of its own, one block while the caller works through the
 // block before, so that copying the bytes out of the page cache costs the caller no time.
 // Two blocks take turns; each has room in front of it for the unfinished end of the block

@@ -349,16 +349,12 @@ class LineSource {
         std::memmove(buffer, buffer + begin_, kept);
         begin_ = 0;
         end_ = kept;
-        while (end_ < kBufferSize) {
-            const ssize_t got = ::read(fd_, buffer + end_, kBufferSize - end_);
-            if (got < 0 && errno == EINTR) continue;
-            if (got < 0) throw VoiReadError(std::string("read failed: ") + std::strerror(errno));
-            if (got == 0) {
-                atEof_ = true;
-                break;
-            }
-            end_ += static_cast<std::size_t>(got);
+        const BlockRead read = readBlock(fd_, buffer + end_, kBufferSize - end_);
+        if (read.error != 0) {
+            throw VoiReadError(std::string("read failed: ") + std::strerror(read.error));
         }
+        end_ += read.filled;
+        atEof_ = read.last;
     }
 
     // Files this large are read ahead.

@@ -115,10 +115,10 @@ void appendVoxelLines(const std::int32_t* voxels, std::int32_t count, AtomicFile
             // One row: the voxels from here on that share this x and y.
             const std::int32_t x = voxels[0], y = voxels[1];
             const std::size_t prefixLength = writePrefix(prefix, x, y, numbers);
-            const std::size_t copied = prefixLength <= kShortPrefix ? kShortPrefix : kPrefixSize;
+            const bool longPrefix = prefixLength > kShortPrefix;
             do {
                 std::memcpy(p, prefix, kShortPrefix);
-                if (copied > kShortPrefix) {
+                if (longPrefix) {
                     std::memcpy(p + kShortPrefix, prefix + kShortPrefix,
                                 kPrefixSize - kShortPrefix);
                 }

@@ -67,11 +67,9 @@ struct AnatomyLookup::Counts {
     std::vector<std::vector<Segment>> segments;
     std::vector<std::int64_t> indices;
 
-    std::vector<std::size_t> regions;  // per atlas, the width of its rows
-
-    // The counts of a VOI in an atlas, indexed by region.
-    std::uint32_t* row(std::size_t atlas, std::size_t voi) {
-        return voxels[atlas].data() + (voi - firstVoi) * regions[atlas];
+    // The counts of a VOI in an atlas of `regions` regions, indexed by region.
+    std::uint32_t* row(std::size_t atlas, std::size_t regions, std::size_t voi) {
+        return voxels[atlas].data() + (voi - firstVoi) * regions;
     }
 };
 
@@ -183,7 +181,7 @@ void AnatomyLookup::countColumn(std::int32_t x, std::int32_t y, const VoxelColum
         const auto voi = static_cast<std::size_t>(s->voi);
         if (voi < counts.firstVoi || voi >= lastVoi) continue;
         for (std::size_t a = 0; a < atlases; ++a) {
-            std::uint32_t* const row = counts.row(a, voi);
+            std::uint32_t* const row = counts.row(a, atlases_[a]->labels().size(), voi);
             crossSegments(segments[a], s->from, s->to, [row](std::int32_t region, std::int64_t n) {
                 row[region] += static_cast<std::uint32_t>(n);
             });
@@ -250,10 +248,8 @@ Anatomy AnatomyLookup::describe(const VoxelColumns& columns, const VoiStatistics
         counts.firstVoi = first;
         counts.vois = std::min(batch, vois - first);
         counts.voxels.clear();
-        counts.regions.clear();
         for (const auto& atlas : atlases_) {
             counts.voxels.emplace_back(counts.vois * atlas->labels().size(), 0);
-            counts.regions.push_back(atlas->labels().size());
         }
         for (std::size_t c = 0; c < columns.size(); ++c) {
             countColumn(columns.columns[c].x, columns.columns[c].y, columns.begin(c),

@@ -313,12 +313,16 @@ void PicturePass::runs(const VoxelRun* runs, std::size_t count) {
         const Panel& panel = projection.panel;
         const View& v = panel.view;
         const double depthLow = figures_.low[v.depth], depthHigh = figures_.high[v.depth];
-        const auto show = [&](const std::int32_t p[3]) {
-            const auto distance =
-                static_cast<float>(v.nearIsHigh ? depthHigh - p[v.depth] : p[v.depth] - depthLow);
-            const std::size_t cell = static_cast<std::size_t>(panel.cellRow(p[v.up])) *
-                                         static_cast<std::size_t>(projection.width) +
-                                     static_cast<std::size_t>(panel.cellColumn(p[v.across]));
+        const auto width = static_cast<std::size_t>(projection.width);
+        const auto distanceOf = [&](const std::int32_t p[3]) {
+            return static_cast<float>(v.nearIsHigh ? depthHigh - p[v.depth]
+                                                   : p[v.depth] - depthLow);
+        };
+        const auto cellOf = [&](const std::int32_t p[3]) {
+            return static_cast<std::size_t>(panel.cellRow(p[v.up])) * width +
+                   static_cast<std::size_t>(panel.cellColumn(p[v.across]));
+        };
+        const auto show = [&](std::size_t cell, float distance) {
             if (distance > projection.nearest[cell]) return;
             projection.nearest[cell] = distance;
             projection.owner[cell] = voi_;
@@ -337,22 +341,16 @@ void PicturePass::runs(const VoxelRun* runs, std::size_t count) {
             if (v.depth == 2) {
                 // Seen along z, the run is one pixel and its nearest voxel hides the rest.
                 const std::int32_t p[3] = {run->x, run->y, v.nearIsHigh ? to : from};
-                show(p);
+                show(cellOf(p), distanceOf(p));
                 continue;
             }
             // Otherwise z goes up the picture: the run is a line of cells one row apart, all
             // at the same depth.
             const std::int32_t bottom[3] = {run->x, run->y, from};
-            const auto distance = static_cast<float>(v.nearIsHigh ? depthHigh - bottom[v.depth]
-                                                                  : bottom[v.depth] - depthLow);
-            const auto width = static_cast<std::size_t>(projection.width);
-            std::size_t cell = static_cast<std::size_t>(panel.cellRow(from)) * width +
-                               static_cast<std::size_t>(panel.cellColumn(bottom[v.across]));
+            const float distance = distanceOf(bottom);
+            std::size_t cell = cellOf(bottom);
             for (std::int32_t z = from;; ++z, cell -= width) {
-                if (!(distance > projection.nearest[cell])) {
-                    projection.nearest[cell] = distance;
-                    projection.owner[cell] = voi_;
-                }
+                show(cell, distance);
                 if (z == to) break;
             }
         }

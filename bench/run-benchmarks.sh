@@ -35,5 +35,26 @@ echo
 for round in 1 2 3 4 5; do
     echo "Round $round"
     build-release/bin/workload_timer build-release/bin/HelmoraZT.exe "$work" 3 ratios
-done
+done | tee "$work/rounds.txt"
+# Each ratio's spread over the rounds, against its limit.
+python3 - "$work/rounds.txt" <<'PY'
+import sys
+limits = {"run with load-back / run with --no-load": 1.5,
+          "nifti + png + report of its file / the run": 2.0,
+          "run / copy of its file": 2.5}
+seen = {name: [] for name in limits}
+for line in open(sys.argv[1]):
+    name, _, rest = line.strip().partition(":")
+    if name in seen:
+        seen[name].append(float(rest.split()[0]))
+print("Spread over the rounds (limit; lowest, median, highest; rounds within the limit):")
+for name, values in seen.items():
+    if not values:
+        continue
+    values.sort()
+    within = sum(v <= limits[name] for v in values)
+    print(f"  {name + ':':44} <= {limits[name]:.1f}   {values[0]:.2f}  {values[len(values) // 2]:.2f}"
+          f"  {values[-1]:.2f}   {within} of {len(values)}")
+print()
+PY
 build-release/bin/workload_timer build-release/bin/HelmoraZT.exe "$work" "${1:-5}"

@@ -9,10 +9,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "voikit/atlas.h"
-#include "voikit/error.h"
-#include "voikit/label_volume.h"
-#include "voikit/mni_image.h"
+#include "voikit/io/error.h"
+#include "voikit/outputs/label_volume.h"
+#include "voikit/space/atlas.h"
+#include "voikit/space/mni_image.h"
 
 namespace {
 

@@ -13,10 +13,10 @@
 #include "coordlist/clean_up_account.h"
 #include "host/host_operations.h"
 #include "plugin/dialog_parameters.h"
-#include "voikit/coordinate_space.h"
-#include "voikit/error.h"
-#include "voikit/table_import.h"
-#include "voikit/text_input.h"
+#include "voikit/io/error.h"
+#include "voikit/io/text_input.h"
+#include "voikit/space/coordinate_space.h"
+#include "voikit/tables/table_import.h"
 
 namespace headless {
 namespace {

@@ -1,4 +1,4 @@
-#include "voikit/anatomy.h"
+#include "voikit/anatomy/anatomy.h"
 
 #include <gtest/gtest.h>
 #include <nifti2_io.h>
@@ -10,9 +10,9 @@
 #include "plugin/sphere_voxels.h"
 #include "tests/test_files.h"
 #include "tests/test_vois.h"
-#include "voikit/atlas.h"
-#include "voikit/error.h"
-#include "voikit/nifti_file.h"
+#include "voikit/io/error.h"
+#include "voikit/space/atlas.h"
+#include "voikit/space/nifti_file.h"
 
 namespace {
 

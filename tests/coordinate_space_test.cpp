@@ -1,4 +1,4 @@
-#include "voikit/coordinate_space.h"
+#include "voikit/space/coordinate_space.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 
 #include "plugin/sphere_voxels.h"
 #include "tests/test_vois.h"
-#include "voikit/label_volume.h"
+#include "voikit/outputs/label_volume.h"
 
 namespace {
 

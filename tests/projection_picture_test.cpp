@@ -1,4 +1,4 @@
-#include "voikit/projection_picture.h"
+#include "voikit/picture/projection_picture.h"
 
 #include <cairo.h>
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@
 #include "plugin/sphere_voxels.h"
 #include "tests/test_files.h"
 #include "tests/test_vois.h"
-#include "voikit/atlas.h"
+#include "voikit/space/atlas.h"
 
 namespace {
 

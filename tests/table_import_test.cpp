@@ -1,4 +1,4 @@
-#include "voikit/table_import.h"
+#include "voikit/tables/table_import.h"
 
 #include <gtest/gtest.h>
 

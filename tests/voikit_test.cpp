@@ -16,11 +16,11 @@
 #include "plugin/sphere_voxels.h"
 #include "tests/test_files.h"
 #include "tests/test_vois.h"
-#include "voikit/error.h"
-#include "voikit/label_volume.h"
-#include "voikit/outputs.h"
-#include "voikit/voi_report.h"
-#include "voikit/voi_statistics.h"
+#include "voikit/io/error.h"
+#include "voikit/outputs/label_volume.h"
+#include "voikit/outputs/outputs.h"
+#include "voikit/outputs/voi_report.h"
+#include "voikit/voxels/voi_statistics.h"
 
 namespace {
 

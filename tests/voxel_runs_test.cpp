@@ -1,6 +1,6 @@
 // Runs along z must stand for exactly the voxels a file lists, and every figure and pair
 // count made from them must match a voxel-by-voxel count, whatever the voxels' order.
-#include "voikit/voxel_runs.h"
+#include "voikit/voxels/voxel_runs.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 #include "tests/test_files.h"
 #include "voi/voi_set.h"
 #include "voi/voi_writer.h"
-#include "voikit/voi_statistics.h"
+#include "voikit/voxels/voi_statistics.h"
 
 namespace {
 

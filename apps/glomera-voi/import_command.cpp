@@ -4,10 +4,10 @@
 
 #include "common/strict_number.h"
 #include "host/host_operations.h"
-#include "voikit/error.h"
-#include "voikit/table_import.h"
-#include "voikit/text_input.h"
-#include "voikit/text_output.h"
+#include "voikit/io/error.h"
+#include "voikit/io/text_input.h"
+#include "voikit/io/text_output.h"
+#include "voikit/tables/table_import.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 
 #include "apps/glomera-voi/import_command.h"
 #include "apps/output-options/output_options.h"
-#include "voikit/outputs.h"
-#include "voikit/text_output.h"
-#include "voikit/voi_info.h"
+#include "voikit/io/text_output.h"
+#include "voikit/outputs/outputs.h"
+#include "voikit/outputs/voi_info.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include "headless/host_session.h"
 #include "headless/job.h"
 #include "headless/plugin_library.h"
-#include "voikit/error.h"
-#include "voikit/outputs.h"
+#include "voikit/io/error.h"
+#include "voikit/outputs/outputs.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "apps/output-options/output_options.h"
 #include "headless/job.h"
-#include "voikit/outputs.h"
+#include "voikit/outputs/outputs.h"
 
 // The command line of HelmoraZT.exe: every option declared once, with its help.
 class CommandLine {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "voikit/outputs.h"
+#include "voikit/outputs/outputs.h"
 
 // The options that ask for outputs of a .voi file (label volume, picture, reports), declared
 // once for every program that makes them.

@@ -1,0 +1,92 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "voi/voi_reader.h"
+#include "voikit/space/coordinate_space.h"
+#include "voikit/voxels/voi_passes.h"
+#include "voikit/voxels/voi_statistics.h"
+
+namespace voikit {
+
+// A voxel grid, its transform from voxel indices (i, j, k) to millimetres, and the space
+// those millimetres are in. VOIs are TAL; a grid in MNI takes them through the inverse of
+// the chosen MNI to TAL transform.
+struct LabelGrid {
+    std::int64_t dims[3] = {};
+    double affine[3][4] = {};  // x = affine[0] . (i, j, k, 1), likewise y and z
+    Space space = Space::kTal;
+    MniToTal transform = MniToTal::kSpm;  // for a grid in MNI
+
+    // The volume of one cell, mm^3 of the grid's space.
+    double cellVolume() const;
+};
+
+// The most cells an image's grid may have for labels (512 MB of 16-bit labels).
+constexpr std::int64_t kMaxImageGridCells = kMaxGridCells * 4;
+
+// The default grid: 1 mm TAL voxels covering every VOI with `margin` voxels to spare. Throws
+// Error when that grid would pass kMaxGridCells.
+LabelGrid defaultGrid(const VoiStatistics& statistics, int margin);
+
+// The grid of a NIfTI image: its sform, else its qform, else its voxel sizes alone. Its space
+// comes from the same form's code: Talairach or MNI_152; for any other code `declared` must
+// say it, else Error explains the choice. Throws Error too for a file that is no NIfTI image,
+// a grid beyond kMaxImageGridCells or a transform that cannot be inverted.
+LabelGrid gridOfImage(const std::string& path, std::optional<Space> declared, MniToTal transform);
+
+// Labels on a grid: 0 for background, i for the i-th VOI (from 1). Where VOIs overlap, the
+// later VOI wins.
+struct LabelVolume {
+    LabelGrid grid;
+    std::vector<std::int16_t> labels;    // i fastest, then j, then k
+    std::vector<std::int64_t> outside;   // per VOI: voxels whose nearest cell is off the grid
+    std::vector<std::int64_t> labelled;  // per VOI: grid cells that end up with its label
+    std::int64_t overwritten = 0;        // VOI voxels a later VOI took from an earlier one
+};
+
+// The most VOIs 16-bit labels can tell apart.
+constexpr std::size_t kMaxLabels = 32767;
+
+// Labels VOI by VOI: each cell of the grid takes the label of the VOI voxel nearest to the
+// cell's centre (its position converted to TAL first), so a VOI keeps its volume and its
+// centre on grids finer or coarser than 1 mm. The VOIs' figures give their extent. Throws
+// Error for more than kMaxLabels VOIs or VOIs spread too far.
+class LabelPass : public RunVisitor {
+  public:
+    LabelPass(const LabelGrid& grid, const VoiStatistics& figures);
+    ~LabelPass() override;
+    LabelPass(const LabelPass&) = delete;
+    LabelPass& operator=(const LabelPass&) = delete;
+    void beginVoi(const glomera::VoiInfo& info) override;
+    void runs(const VoxelRun* runs, std::size_t count) override;
+    LabelVolume finish();
+
+  private:
+    std::int64_t offTheGrid(const VoxelRun& run) const;
+
+    struct Work;
+    std::unique_ptr<Work> work_;
+    LabelVolume volume_;
+    std::int32_t voi_ = -1;
+};
+
+// The same for VOIs held in memory.
+LabelVolume fillLabels(const glomera::VoiFileContents& contents, const LabelGrid& grid);
+
+// Writes the labels as a NIfTI-1 volume (.nii or .nii.gz, 16-bit integers, the transform in
+// both qform and sform with the code of the grid's space) and, beside it, the label tables:
+// a .tsv of index, name, colour, counts and volumes, a FreeSurfer colour table
+// (_ColorLUT.txt) and a Connectome Workbench label list (_wb_labels.txt). Returns the
+// .tsv's path. All appear whole or not at all; throws Error on failure.
+std::string writeLabelVolume(const std::string& path, const glomera::VoiFileContents& contents,
+                             const LabelVolume& volume);
+
+// The label table's path for a volume's path: its name without .nii/.nii.gz, with .tsv.
+std::string labelTablePath(const std::string& volumePath);
+
+}  // namespace voikit

@@ -1,0 +1,184 @@
+#include "voikit/outputs/outputs.h"
+
+#include <fstream>
+#include <future>
+#include <memory>
+#include <numeric>
+#include <optional>
+
+#include "voi/voi_reader.h"
+#include "voikit/anatomy/anatomy.h"
+#include "voikit/io/error.h"
+#include "voikit/io/text_output.h"
+#include "voikit/outputs/label_volume.h"
+#include "voikit/outputs/voi_report.h"
+#include "voikit/picture/projection_picture.h"
+#include "voikit/voxels/voi_passes.h"
+#include "voikit/voxels/voi_statistics.h"
+#include "voikit/voxels/voxel_columns.h"
+#include "voikit/voxels/voxel_runs.h"
+
+namespace voikit {
+namespace {
+
+using glomera::VoiFileContents;
+
+constexpr int kGridMargin = 5;
+
+void writeNifti(const std::string& voiPath, const VoiFileContents& contents, LabelVolume volume,
+                const OutputRequest& request, const Log& log) {
+    const LabelGrid& grid = volume.grid;
+    const std::string table = writeLabelVolume(request.nifti, contents, volume);
+    log.tell("wrote " + request.nifti + " (" + std::to_string(grid.dims[0]) + " x " +
+             std::to_string(grid.dims[1]) + " x " + std::to_string(grid.dims[2]) + ", " +
+             (request.grid.empty() ? "1 mm" : request.grid) + " grid) and " + table + " from " +
+             voiPath);
+    const long long outside = std::accumulate(volume.outside.begin(), volume.outside.end(), 0LL);
+    if (outside > 0) {
+        std::string warning =
+            std::to_string(outside) + " VOI voxels fall outside the grid of " + request.grid + ":";
+        for (std::size_t i = 0; i < volume.outside.size(); ++i) {
+            if (volume.outside[i] > 0) {
+                warning += "\n  " + std::to_string(i + 1) + " " + contents.vois[i].info.name +
+                           ": " + std::to_string(volume.outside[i]) + " of " +
+                           std::to_string(contents.vois[i].info.voxelCount);
+            }
+        }
+        log.warn(warning);
+    }
+    if (volume.overwritten > 0) {
+        log.warn("VOIs overlap: " + std::to_string(volume.overwritten) +
+                 " shared voxels went to the later VOI (see the report for the pairs)");
+    }
+}
+
+PictureSettings pictureSettings(const OutputRequest& request, const Log& log) {
+    PictureSettings picture;
+    picture.radiological = request.radiological;
+    picture.transform = request.transform;
+    picture.brain = request.brain.empty() ? defaultBrain() : request.brain;
+    if (request.brain.empty() && !std::ifstream(picture.brain)) {
+        log.warn("no brain in the picture: " + picture.brain +
+                 " is missing (install mricron-data)");
+        picture.brain.clear();
+    }
+    return picture;
+}
+
+AnatomySettings anatomySettings(const OutputRequest& request) {
+    AnatomySettings settings;
+    settings.atlases = request.atlases;
+    settings.brain = request.brain;
+    settings.transform = request.transform;
+    return settings;
+}
+
+// Warns of the notes and of the VOIs that lie outside the brain: each is in the report, and
+// standard error names the first few and counts the rest.
+void warnOfAnatomy(const Anatomy& anatomy, const VoiFileContents& skeleton, const Log& log) {
+    for (const std::string& note : anatomy.notes) log.warn(note);
+    constexpr std::size_t kWarningsShown = 20;
+    std::size_t warned = 0;
+    for (std::size_t i = 0; i < anatomy.vois.size(); ++i) {
+        if (anatomy.vois[i].warning.empty()) continue;
+        if (++warned <= kWarningsShown) {
+            log.warn("VOI " + std::to_string(i + 1) + " " + skeleton.vois[i].info.name + ": " +
+                     anatomy.vois[i].warning);
+        }
+    }
+    if (warned > kWarningsShown) {
+        log.warn("... and " + std::to_string(warned - kWarningsShown) +
+                 " more VOIs outside the brain: see the report");
+    }
+}
+
+// What the reports say beyond each VOI's figures.
+struct ReportFindings {
+    VoiStatistics statistics;  // with the overlaps
+    std::optional<Anatomy> anatomy;
+};
+
+}  // namespace
+
+// One reading of the file, held as runs of voxels along z. The label volume and the picture
+// are made VOI by VOI in one sweep, after the figures that lay them out; the reports' overlaps
+// and anatomy go column by column. The slow parts that do not depend on each other run side
+// by side: the atlases and the template load while the file is read, and the reports' findings and
+// the picture's brain are worked out while the sweep goes on and the volume is written. Messages
+// come in the same order whatever finishes first.
+void makeOutputs(const std::string& voiPath, const OutputRequest& request, const Log& log) {
+    const bool reports = !request.report.empty() || !request.reportJson.empty();
+    std::future<std::unique_ptr<AnatomyLookup>> atlases;
+    if (reports && request.anatomy) {
+        atlases = std::async(std::launch::async, [settings = anatomySettings(request)] {
+            return std::make_unique<AnatomyLookup>(settings);
+        });
+    }
+    const PictureSettings picture = pictureSettings(request, log);
+    std::future<std::unique_ptr<MniImage>> brainImage;
+    if (request.picture() && !picture.brain.empty()) {
+        brainImage = std::async(std::launch::async,
+                                [&picture] { return std::make_unique<MniImage>(picture.brain); });
+    }
+    const VoiRuns runs = readVoiRuns(voiPath);
+    FiguresPass figures;
+    replay(runs, figures);
+    const VoiStatistics& statistics = figures.statistics;
+    const VoiFileContents& skeleton = runs.skeleton;
+
+    std::vector<RunVisitor*> passes;
+    std::optional<LabelPass> labels;
+    if (!request.nifti.empty()) {
+        const LabelGrid grid =
+            request.grid.empty() ? defaultGrid(statistics, kGridMargin)
+                                 : gridOfImage(request.grid, request.gridSpace, request.transform);
+        passes.push_back(&labels.emplace(grid, statistics));
+    }
+    std::optional<PicturePass> views;
+    std::future<void> brain;
+    if (request.picture()) {
+        passes.push_back(&views.emplace(statistics, picture));
+        if (brainImage.valid()) {
+            brain = std::async(std::launch::async,
+                               [&] { views->placeBrain(*brainImage.get(), picture.transform); });
+        }
+    }
+    // An atlas that cannot be read stops every output before any is written.
+    const std::unique_ptr<AnatomyLookup> where = atlases.valid() ? atlases.get() : nullptr;
+    std::future<ReportFindings> findings;
+    if (reports) {
+        findings = std::async(std::launch::async, [&] {
+            ReportFindings found{statistics, std::nullopt};
+            const VoxelColumns columns = groupByColumn(runs, statistics);
+            countOverlaps(columns, runs.vois(), found.statistics);
+            if (where) found.anatomy = where->describe(columns, statistics);
+            return found;
+        });
+    }
+    if (!passes.empty()) {
+        FanOut all(passes);
+        replay(runs, all);
+    }
+    if (labels) writeNifti(voiPath, skeleton, labels->finish(), request, log);
+    if (views) {
+        if (brain.valid()) brain.get();
+        for (const std::string* path : {&request.png, &request.svg, &request.pdf}) {
+            if (path->empty()) continue;
+            writeProjectionPicture(*views, skeleton, picture, *path);
+            log.tell("wrote " + *path);
+        }
+    }
+    if (!reports) return;
+    const ReportFindings found = findings.get();
+    if (found.anatomy) warnOfAnatomy(*found.anatomy, skeleton, log);
+    const Anatomy* lies = found.anatomy ? &*found.anatomy : nullptr;
+    if (!request.report.empty()) {
+        writeTextOutput(request.report, reportText(voiPath, skeleton, found.statistics, lies));
+    }
+    if (!request.reportJson.empty()) {
+        writeTextOutput(request.reportJson, reportJson(voiPath, skeleton, found.statistics, lies));
+    }
+    if (!request.report.empty() && request.report != "-") log.tell("wrote " + request.report);
+}
+
+}  // namespace voikit

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "voikit/io/log.h"
+#include "voikit/space/atlas.h"
+#include "voikit/space/coordinate_space.h"
+
+namespace voikit {
+
+// What to make of a .voi file.
+struct OutputRequest {
+    // A label volume (.nii or .nii.gz) with its label tables beside it, on a 1 mm TAL grid
+    // around the VOIs or on the grid of another image.
+    std::string nifti;
+    std::string grid;
+    std::optional<Space> gridSpace;  // the grid's space where its header does not say
+
+    // The picture: PNG, SVG and PDF, in the neurological convention unless radiological.
+    std::string png;
+    std::string svg;
+    std::string pdf;
+    bool radiological = false;
+
+    // Reports: plain text and JSON ("-" for standard output), with where each VOI lies in
+    // the atlases (NAME or IMAGE[:LABELS]) unless anatomy is off.
+    std::string report;
+    std::string reportJson;
+    std::vector<std::string> atlases = defaultAtlases();
+    bool anatomy = true;
+
+    // The brain-extracted template shown in the picture and checked against; empty: ch2bet.
+    std::string brain;
+    MniToTal transform = MniToTal::kSpm;  // between TAL and MNI, both ways
+
+    bool picture() const { return !png.empty() || !svg.empty() || !pdf.empty(); }
+    bool any() const {
+        return !nifti.empty() || picture() || !report.empty() || !reportJson.empty();
+    }
+};
+
+// Reads the .voi file and writes what the request asks for, telling `log` what was written
+// and warning of what was noticed (voxels outside the grid, overlaps, VOIs outside the
+// brain). Throws Error at the first failure; no output is left half written.
+void makeOutputs(const std::string& voiPath, const OutputRequest& request, const Log& log);
+
+}  // namespace voikit

@@ -1,0 +1,703 @@
+#include "voikit/picture/projection_picture.h"
+
+#include <cairo-pdf.h>
+#include <cairo-svg.h>
+#include <cairo.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <optional>
+
+#include "common/atomic_file.h"
+#include "common/ends_with.h"
+#include "coordlist/coordinate_box.h"
+#include "voikit/io/error.h"
+#include "voikit/space/mni_image.h"
+#include "voikit/voxels/voi_passes.h"
+
+namespace voikit {
+namespace {
+
+constexpr double kScale = 2.5;      // pixels per millimetre
+constexpr int kMarginMm = 8;        // around the box and the VOIs
+constexpr int kMaxPictureMm = 400;  // VOIs further out are clipped from the picture
+constexpr double kLeft = 64;        // room for the vertical axis' labels
+constexpr double kTop = 74;         // room for the caption and the titles
+constexpr double kPanelGap = 70;
+constexpr double kBelowPanels = 56;  // the horizontal axis' labels
+constexpr double kLegendRowHeight = 17;
+constexpr double kLegendColumnWidth = 232;
+constexpr int kLegendMinRows = 20;
+constexpr int kLegendMaxRows = 40;
+constexpr int kTick = 20;  // millimetres between axis labels
+constexpr const char* kFont = "DejaVu Sans";
+
+struct Rgb {
+    double r, g, b;
+};
+constexpr Rgb kBackground{0.07, 0.08, 0.10};
+constexpr Rgb kBoxColour{0.42, 0.45, 0.52};
+constexpr Rgb kAxisColour{0.65, 0.68, 0.74};
+constexpr Rgb kTextColour{0.88, 0.89, 0.92};
+
+using Box = glomera::CoordinateBox;
+constexpr int kBoxLow[3] = {static_cast<int>(Box::kXLow), static_cast<int>(Box::kYLow),
+                            static_cast<int>(Box::kZLow)};
+constexpr int kBoxHigh[3] = {static_cast<int>(Box::kXHigh), static_cast<int>(Box::kYHigh),
+                             static_cast<int>(Box::kZHigh)};
+
+// One view: which TAL axis runs across, which up, which is depth, and from where it is seen.
+struct View {
+    const char* title;
+    int across;
+    bool acrossFlip;  // the axis grows to the left
+    int up;
+    int depth;
+    bool nearIsHigh;  // larger depth values are nearer the viewer
+    bool leftRight;   // carries L and R letters
+    const char* acrossName;
+    const char* upName;
+};
+
+// Neurological: the subject's left on the left of the coronal and axial views, as seen from
+// behind and from above; radiological mirrors both.
+std::vector<View> views(bool radiological) {
+    return {
+        {"sagittal, seen from the left", 1, true, 2, 0, false, false,
+         "y (mm), anterior on the left", "z (mm)"},
+        {radiological ? "coronal, seen from the front" : "coronal, seen from behind", 0,
+         radiological, 2, 1, radiological, true, "x (mm)", "z (mm)"},
+        {radiological ? "axial, seen from below" : "axial, seen from above", 0, radiological, 1, 2,
+         !radiological, true, "x (mm)", "y (mm)"},
+    };
+}
+
+struct Panel {
+    View view;
+    int low[3], high[3];  // mm shown
+    double x, y;          // top-left of the drawing area
+    int cells(int axis) const { return high[axis] - low[axis] + 1; }
+    double width() const { return cells(view.across) * kScale; }
+    double height() const { return cells(view.up) * kScale; }
+    // The raster cell of a millimetre position, and the pixel at a position's centre.
+    int cellColumn(int mm) const {
+        return view.acrossFlip ? high[view.across] - mm : mm - low[view.across];
+    }
+    int cellRow(int mm) const { return high[view.up] - mm; }
+    double column(double mm) const {
+        return x +
+               ((view.acrossFlip ? high[view.across] - mm : mm - low[view.across]) + 0.5) * kScale;
+    }
+    double row(double mm) const { return y + (high[view.up] - mm + 0.5) * kScale; }
+};
+
+struct Layout {
+    std::vector<Panel> panels;
+    double width = 0;
+    double panelsBottom = 0;
+};
+
+Layout layOut(const VoiStatistics& statistics, bool radiological) {
+    int low[3], high[3];
+    const bool any = statistics.low[0] <= statistics.high[0];
+    for (int axis = 0; axis < 3; ++axis) {
+        low[axis] = kBoxLow[axis] - kMarginMm;
+        high[axis] = kBoxHigh[axis] + kMarginMm;
+        if (any) {
+            low[axis] =
+                std::max(std::min(low[axis], statistics.low[axis] - kMarginMm), -kMaxPictureMm);
+            high[axis] =
+                std::min(std::max(high[axis], statistics.high[axis] + kMarginMm), kMaxPictureMm);
+        }
+    }
+    Layout layout;
+    double x = kLeft, tallest = 0;
+    for (const View& view : views(radiological)) {
+        Panel panel{view, {low[0], low[1], low[2]}, {high[0], high[1], high[2]}, x, kTop};
+        layout.panels.push_back(panel);
+        x += panel.width() + kPanelGap;
+        tallest = std::max(tallest, panel.height());
+    }
+    layout.width = x - kPanelGap + 24;
+    layout.panelsBottom = kTop + tallest;
+    return layout;
+}
+
+// An ARGB raster of one panel, one pixel per millimetre.
+class Raster {
+  public:
+    Raster(int width, int height)
+        : surface_(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height)) {
+        if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS) {
+            throw Error("not enough memory for the picture");
+        }
+    }
+    ~Raster() { cairo_surface_destroy(surface_); }
+    Raster(const Raster&) = delete;
+    Raster& operator=(const Raster&) = delete;
+
+    void set(int column, int row, Rgb c, double alpha) {
+        auto* pixel = reinterpret_cast<std::uint32_t*>(
+            cairo_image_surface_get_data(surface_) +
+            std::ptrdiff_t{row} * cairo_image_surface_get_stride(surface_));
+        const auto channel = [alpha](double v) {
+            return static_cast<std::uint32_t>(std::lround(std::clamp(v, 0.0, 1.0) * alpha * 255));
+        };
+        // Cairo keeps premultiplied alpha.
+        pixel[column] = (static_cast<std::uint32_t>(std::lround(alpha * 255)) << 24) |
+                        (channel(c.r) << 16) | (channel(c.g) << 8) | channel(c.b);
+    }
+    void done() { cairo_surface_mark_dirty(surface_); }
+    cairo_surface_t* surface() const { return surface_; }
+
+  private:
+    cairo_surface_t* surface_;
+};
+
+// Paints a raster over a panel, scaled to the picture's pixels.
+void paintRaster(cairo_t* cr, const Raster& raster, const Panel& panel, cairo_filter_t filter) {
+    cairo_save(cr);
+    cairo_translate(cr, panel.x, panel.y);
+    cairo_scale(cr, kScale, kScale);
+    cairo_set_source_surface(cr, raster.surface(), 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), filter);
+    cairo_rectangle(cr, 0, 0, panel.cells(panel.view.across), panel.cells(panel.view.up));
+    cairo_fill(cr);
+    cairo_restore(cr);
+}
+
+// The brain summed along each axis over the panels' millimetres, all three in one sweep up
+// the columns along z, the order the image is held in.
+struct BrainSums {
+    int low[3] = {};
+    int size[3] = {};
+    std::array<std::vector<float>, 3> along;  // per axis: over the other two, the later fastest
+
+    float at(int axis, const Point& tal) const {
+        const int a = axis == 0 ? 1 : 0, b = axis == 2 ? 1 : 2;
+        return along[axis][static_cast<std::size_t>(static_cast<int>(tal[a]) - low[a]) *
+                               static_cast<std::size_t>(size[b]) +
+                           static_cast<std::size_t>(static_cast<int>(tal[b]) - low[b])];
+    }
+};
+
+BrainSums sumBrain(const MniImage& brain, const Panel& panel, MniToTal transform) {
+    BrainSums sums;
+    for (int axis = 0; axis < 3; ++axis) {
+        sums.low[axis] = panel.low[axis];
+        sums.size[axis] = panel.cells(axis);
+    }
+    const auto nx = static_cast<std::size_t>(sums.size[0]);
+    const auto ny = static_cast<std::size_t>(sums.size[1]);
+    const auto nz = static_cast<std::size_t>(sums.size[2]);
+    sums.along[0].assign(ny * nz, 0.0f);
+    sums.along[1].assign(nx * nz, 0.0f);
+    sums.along[2].assign(nx * ny, 0.0f);
+    const std::vector<float>& values = brain.values();
+    std::vector<std::int64_t> column(nz);
+    for (std::size_t x = 0; x < nx; ++x) {
+        for (std::size_t y = 0; y < ny; ++y) {
+            brain.indicesUpColumn(sums.low[0] + static_cast<int>(x),
+                                  sums.low[1] + static_cast<int>(y), sums.low[2], nz, transform,
+                                  column.data());
+            for (std::size_t z = 0; z < nz; ++z) {
+                const float value =
+                    column[z] < 0 ? 0.0f : values[static_cast<std::size_t>(column[z])];
+                sums.along[0][y * nz + z] += value;
+                sums.along[1][x * nz + z] += value;
+                sums.along[2][x * ny + y] += value;
+            }
+        }
+    }
+    return sums;
+}
+
+// A faint projection of the brain with its outline, a glass brain: the mean along the line
+// of sight shows the inner structure that a maximum would flatten.
+void drawBrain(cairo_t* cr, const Panel& panel, const BrainSums& sums) {
+    const View& v = panel.view;
+    const int w = panel.cells(v.across), h = panel.cells(v.up);
+    std::vector<float> mip(static_cast<std::size_t>(w) * h, 0.0f);
+    float brightest = 0;
+    for (int row = 0; row < h; ++row) {
+        for (int column = 0; column < w; ++column) {
+            Point tal{};
+            tal[v.across] =
+                v.acrossFlip ? panel.high[v.across] - column : panel.low[v.across] + column;
+            tal[v.up] = panel.high[v.up] - row;
+            const float sum = sums.at(v.depth, tal);
+            mip[static_cast<std::size_t>(row) * w + column] = sum;
+            brightest = std::max(brightest, sum);
+        }
+    }
+    if (brightest <= 0) return;
+    const float edge = 0.03f * brightest;
+    const auto inside = [&](int column, int row) {
+        return column >= 0 && row >= 0 && column < w && row < h &&
+               mip[static_cast<std::size_t>(row) * w + column] > edge;
+    };
+    Raster raster(w, h);
+    for (int row = 0; row < h; ++row) {
+        for (int column = 0; column < w; ++column) {
+            const double value = mip[static_cast<std::size_t>(row) * w + column] / brightest;
+            if (!inside(column, row)) {
+                raster.set(column, row, kBackground, 0.0);
+                continue;
+            }
+            const bool outline = !inside(column - 1, row) || !inside(column + 1, row) ||
+                                 !inside(column, row - 1) || !inside(column, row + 1);
+            const double grey = outline ? 0.58 : 0.13 + 0.32 * std::sqrt(value);
+            raster.set(column, row, {grey, grey, grey + 0.03}, 1.0);
+        }
+    }
+    raster.done();
+    paintRaster(cr, raster, panel, CAIRO_FILTER_BILINEAR);
+}
+
+Rgb shaded(const std::int32_t rgb[3], double brightness) {
+    const auto channel = [brightness](std::int32_t v) {
+        return std::clamp(static_cast<double>(v), 0.0, 255.0) / 255.0 * brightness;
+    };
+    return {channel(rgb[0]), channel(rgb[1]), channel(rgb[2])};
+}
+
+}  // namespace
+
+// What each panel shows of the VOIs: per pixel of its raster, the nearest VOI and its shade.
+struct PicturePass::Views {
+    struct Projection {
+        Panel panel;
+        int width = 0, height = 0;
+        double depthRange = 1;  // mm from the VOIs' nearest to their farthest depth, or 1
+        std::vector<float> nearest;
+        std::vector<int> owner;
+    };
+    std::vector<Projection> projections;
+    std::optional<BrainSums> brain;
+};
+
+PicturePass::PicturePass(const VoiStatistics& figures, const PictureSettings& settings)
+    : figures_(figures), views_(std::make_unique<Views>()) {
+    for (const Panel& panel : layOut(figures, settings.radiological).panels) {
+        Views::Projection projection;
+        projection.panel = panel;
+        projection.width = panel.cells(panel.view.across);
+        projection.height = panel.cells(panel.view.up);
+        const auto cells = static_cast<std::size_t>(projection.width) * projection.height;
+        projection.depthRange =
+            std::max(1.0, static_cast<double>(figures.high[panel.view.depth]) -
+                              static_cast<double>(figures.low[panel.view.depth]));
+        projection.nearest.assign(cells, std::numeric_limits<float>::infinity());
+        projection.owner.assign(cells, -1);
+        views_->projections.push_back(std::move(projection));
+    }
+}
+
+PicturePass::~PicturePass() = default;
+
+void PicturePass::beginVoi(const glomera::VoiInfo&) { ++voi_; }
+
+void PicturePass::placeBrain(const MniImage& brain, MniToTal transform) {
+    // Every panel shows the same millimetres, each along its own axis.
+    views_->brain = sumBrain(brain, views_->projections.front().panel, transform);
+}
+
+// Per pixel, the nearest VOI and its distance; later VOIs win ties.
+void PicturePass::runs(const VoxelRun* runs, std::size_t count) {
+    for (Views::Projection& projection : views_->projections) {
+        const Panel& panel = projection.panel;
+        const View& v = panel.view;
+        const double depthLow = figures_.low[v.depth], depthHigh = figures_.high[v.depth];
+        const auto width = static_cast<std::size_t>(projection.width);
+        const auto distanceOf = [&](const std::int32_t p[3]) {
+            return static_cast<float>(v.nearIsHigh ? depthHigh - p[v.depth]
+                                                   : p[v.depth] - depthLow);
+        };
+        const auto cellOf = [&](const std::int32_t p[3]) {
+            return static_cast<std::size_t>(panel.cellRow(p[v.up])) * width +
+                   static_cast<std::size_t>(panel.cellColumn(p[v.across]));
+        };
+        const auto show = [&](std::size_t cell, float distance) {
+            if (distance > projection.nearest[cell]) return;
+            projection.nearest[cell] = distance;
+            projection.owner[cell] = voi_;
+        };
+        for (const VoxelRun* run = runs; run != runs + count; ++run) {
+            if (run->x < panel.low[0] || run->x > panel.high[0] || run->y < panel.low[1] ||
+                run->y > panel.high[1]) {
+                continue;
+            }
+            // The part of the run inside the panel.
+            const std::int64_t top = std::int64_t{run->z} + run->length - 1;
+            const auto from =
+                static_cast<std::int32_t>(std::max<std::int64_t>(run->z, panel.low[2]));
+            const auto to = static_cast<std::int32_t>(std::min<std::int64_t>(top, panel.high[2]));
+            if (from > to) continue;
+            if (v.depth == 2) {
+                // Seen along z, the run is one pixel and its nearest voxel hides the rest.
+                const std::int32_t p[3] = {run->x, run->y, v.nearIsHigh ? to : from};
+                show(cellOf(p), distanceOf(p));
+                continue;
+            }
+            // Otherwise z goes up the picture: the run is a line of cells one row apart, all
+            // at the same depth.
+            const std::int32_t bottom[3] = {run->x, run->y, from};
+            const float distance = distanceOf(bottom);
+            std::size_t cell = cellOf(bottom);
+            for (std::int32_t z = from;; ++z, cell -= width) {
+                show(cell, distance);
+                if (z == to) break;
+            }
+        }
+    }
+}
+
+namespace {
+
+// The VOIs of one view, each in its colour, nearer voxels brighter: the shading runs from full
+// colour at the VOIs' nearest depth to half at their farthest. A light edge where VOIs meet.
+void drawVois(cairo_t* cr, const PicturePass::Views::Projection& projection,
+              const glomera::VoiFileContents& contents) {
+    const int w = projection.width, h = projection.height;
+    Raster raster(w, h);
+    for (int row = 0; row < h; ++row) {
+        for (int column = 0; column < w; ++column) {
+            const std::size_t cell = static_cast<std::size_t>(row) * w + column;
+            const int here = projection.owner[cell];
+            if (here < 0) {
+                raster.set(column, row, kBackground, 0.0);
+                continue;
+            }
+            const int right = column + 1 < w ? projection.owner[cell + 1] : -1;
+            const int below =
+                row + 1 < h ? projection.owner[cell + static_cast<std::size_t>(w)] : -1;
+            const bool edge = (right >= 0 && right != here) || (below >= 0 && below != here);
+            const Rgb colour =
+                edge ? Rgb{0.85, 0.86, 0.9}
+                     : shaded(contents.vois[static_cast<std::size_t>(here)].info.color,
+                              1.0 - 0.5 * projection.nearest[cell] / projection.depthRange);
+            raster.set(column, row, colour, 1.0);
+        }
+    }
+    raster.done();
+    paintRaster(cr, raster, projection.panel, CAIRO_FILTER_NEAREST);
+}
+
+void setColour(cairo_t* cr, Rgb c) { cairo_set_source_rgb(cr, c.r, c.g, c.b); }
+
+void text(cairo_t* cr, double x, double y, const std::string& s, double size, Rgb c,
+          double anchor = 0.0, bool bold = false) {
+    cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL,
+                           bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr, size);
+    cairo_text_extents_t extents;
+    cairo_text_extents(cr, s.c_str(), &extents);
+    cairo_move_to(cr, x - anchor * extents.x_advance, y);
+    setColour(cr, c);
+    cairo_show_text(cr, s.c_str());
+}
+
+// The VOIs' numbers at their centres: white with a dark rim, readable on any colour. Vector
+// pictures keep each as outlines; on a raster each digit is drawn once and then stamped, rim
+// first, then fill, for a picture of a thousand VOIs carries thousands of numbers.
+class Numbers {
+  public:
+    Numbers(cairo_t* cr, bool raster) : cr_(cr) {
+        useFont(cr_);
+        if (!raster) return;
+        cairo_font_extents_t font;
+        cairo_font_extents(cr_, &font);
+        ascent_ = font.ascent;
+        for (char digit = '0'; digit <= '9'; ++digit) {
+            const char text[2] = {digit, '\0'};
+            cairo_text_extents_t extents;
+            cairo_text_extents(cr_, text, &extents);
+            Digit& d = digits_[digit - '0'];
+            d.advance = extents.x_advance;
+            const int width = static_cast<int>(std::ceil(extents.x_advance)) + 2 * kPad;
+            const int height = static_cast<int>(std::ceil(font.ascent + font.descent)) + 2 * kPad;
+            for (int layer = 0; layer < 2; ++layer) {
+                cairo_surface_t* stamp =
+                    cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+                cairo_t* on = cairo_create(stamp);
+                useFont(on);
+                cairo_move_to(on, kPad, kPad + font.ascent);
+                cairo_text_path(on, text);
+                layer == 0 ? rim(on) : fill(on);
+                cairo_destroy(on);
+                d.stamps[layer] = stamp;
+            }
+        }
+    }
+    ~Numbers() {
+        for (Digit& d : digits_) {
+            for (cairo_surface_t* stamp : d.stamps) {
+                if (stamp != nullptr) cairo_surface_destroy(stamp);
+            }
+        }
+    }
+    Numbers(const Numbers&) = delete;
+    Numbers& operator=(const Numbers&) = delete;
+
+    void draw(double x, double y, const std::string& s) {
+        useFont(cr_);
+        cairo_text_extents_t extents;
+        cairo_text_extents(cr_, s.c_str(), &extents);
+        const double left = x - extents.width / 2 - extents.x_bearing;
+        const double baseline = y - extents.height / 2 - extents.y_bearing;
+        if (digits_[0].stamps[0] == nullptr) {
+            cairo_move_to(cr_, left, baseline);
+            cairo_text_path(cr_, s.c_str());
+            cairo_path_t* path = cairo_copy_path(cr_);
+            rim(cr_);
+            cairo_append_path(cr_, path);
+            cairo_path_destroy(path);
+            fill(cr_);
+            return;
+        }
+        for (int layer = 0; layer < 2; ++layer) {
+            double pen = left;
+            for (char c : s) {
+                const Digit& d = digits_[c - '0'];
+                cairo_set_source_surface(cr_, d.stamps[layer], std::round(pen) - kPad,
+                                         std::round(baseline - ascent_) - kPad);
+                cairo_paint(cr_);
+                pen += d.advance;
+            }
+        }
+    }
+
+  private:
+    static constexpr int kPad = 3;  // room for the rim around a digit
+    struct Digit {
+        double advance = 0;
+        cairo_surface_t* stamps[2] = {nullptr, nullptr};  // rim, fill
+    };
+
+    static void useFont(cairo_t* cr) {
+        cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
+        cairo_set_font_size(cr, 11);
+    }
+    static void rim(cairo_t* cr) {
+        cairo_set_line_width(cr, 3.0);
+        cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+        cairo_set_source_rgb(cr, 0.02, 0.02, 0.03);
+        cairo_stroke(cr);
+    }
+    static void fill(cairo_t* cr) {
+        cairo_set_source_rgb(cr, 1, 1, 1);
+        cairo_fill(cr);
+    }
+
+    cairo_t* cr_;
+    double ascent_ = 0;
+    Digit digits_[10];
+};
+
+void drawFrame(cairo_t* cr, const Panel& panel) {
+    const View& v = panel.view;
+    cairo_set_line_width(cr, 1.0);
+    // The accepted box.
+    const double left = std::min(panel.column(kBoxLow[v.across]), panel.column(kBoxHigh[v.across]));
+    const double right =
+        std::max(panel.column(kBoxLow[v.across]), panel.column(kBoxHigh[v.across]));
+    const double top = panel.row(kBoxHigh[v.up]), bottom = panel.row(kBoxLow[v.up]);
+    setColour(cr, kBoxColour);
+    const double dashes[] = {4.0, 3.0};
+    cairo_set_dash(cr, dashes, 2, 0);
+    cairo_rectangle(cr, left - kScale / 2, top - kScale / 2, right - left + kScale,
+                    bottom - top + kScale);
+    cairo_stroke(cr);
+    cairo_set_dash(cr, nullptr, 0, 0);
+    // Axes along the bottom and the left, labelled every kTick millimetres.
+    const double axisY = panel.y + panel.height() + 5, axisX = panel.x - 5;
+    setColour(cr, kAxisColour);
+    cairo_move_to(cr, panel.x, axisY + 0.5);
+    cairo_line_to(cr, panel.x + panel.width(), axisY + 0.5);
+    cairo_move_to(cr, axisX + 0.5, panel.y);
+    cairo_line_to(cr, axisX + 0.5, panel.y + panel.height());
+    cairo_stroke(cr);
+    for (int mm = (panel.low[v.across] / kTick) * kTick; mm <= panel.high[v.across]; mm += kTick) {
+        if (mm < panel.low[v.across]) continue;
+        const double cx = panel.column(mm);
+        setColour(cr, kAxisColour);
+        cairo_move_to(cr, cx, axisY);
+        cairo_line_to(cr, cx, axisY + 4);
+        cairo_stroke(cr);
+        text(cr, cx, axisY + 16, std::to_string(mm), 10, kTextColour, 0.5);
+    }
+    for (int mm = (panel.low[v.up] / kTick) * kTick; mm <= panel.high[v.up]; mm += kTick) {
+        if (mm < panel.low[v.up]) continue;
+        const double cy = panel.row(mm);
+        setColour(cr, kAxisColour);
+        cairo_move_to(cr, axisX - 4, cy);
+        cairo_line_to(cr, axisX, cy);
+        cairo_stroke(cr);
+        text(cr, axisX - 7, cy + 4, std::to_string(mm), 10, kTextColour, 1.0);
+    }
+    text(cr, panel.x, axisY + 34, v.acrossName, 11, kAxisColour);
+    text(cr, panel.x, panel.y - 26, v.title, 13, kTextColour, 0.0, true);
+    text(cr, panel.x, panel.y - 9, std::string(v.upName) + " up", 10, kAxisColour);
+    if (v.leftRight) {
+        // The subject's right is where x grows.
+        const bool rightOnRight = !v.acrossFlip;
+        const double middle = panel.y + panel.height() / 2;
+        text(cr, panel.x + 6, middle, rightOnRight ? "L" : "R", 18, kTextColour, 0.0, true);
+        text(cr, panel.x + panel.width() - 6, middle, rightOnRight ? "R" : "L", 18, kTextColour,
+             1.0, true);
+    }
+}
+
+std::size_t shownInLegend(std::size_t count, double width, int rows) {
+    const int columns = std::max(1, static_cast<int>(width / kLegendColumnWidth));
+    const std::size_t capacity = static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows);
+    return count <= capacity ? count : capacity - 1;
+}
+
+// The legend column of the entry, counted from 0.
+double columnOf(std::size_t entry, int rows) {
+    const std::size_t column = entry / static_cast<std::size_t>(rows);
+    return static_cast<double>(column);
+}
+
+void drawLegend(cairo_t* cr, double x, double y, double width,
+                const glomera::VoiFileContents& contents, int rows) {
+    const std::size_t count = contents.vois.size();
+    text(cr, x, y, std::to_string(count) + (count == 1 ? " VOI" : " VOIs"), 13, kTextColour, 0.0,
+         true);
+    const std::size_t shown = shownInLegend(count, width, rows);
+    for (std::size_t i = 0; i < shown; ++i) {
+        const auto& info = contents.vois[i].info;
+        const double left = x + columnOf(i, rows) * kLegendColumnWidth;
+        const double top =
+            y + 10 + static_cast<double>(i % static_cast<std::size_t>(rows)) * kLegendRowHeight;
+        const Rgb c = shaded(info.color, 1.0);
+        cairo_rectangle(cr, left, top, 11, 11);
+        setColour(cr, c);
+        cairo_fill_preserve(cr);
+        setColour(cr, kBoxColour);
+        cairo_set_line_width(cr, 1.0);
+        cairo_stroke(cr);
+        std::string name = info.name;
+        if (name.size() > 28) name = name.substr(0, 27) + "~";
+        text(cr, left + 17, top + 10, std::to_string(i + 1) + "  " + name, 11, kTextColour);
+    }
+    if (shown < count) {
+        const double left = x + columnOf(shown, rows) * kLegendColumnWidth;
+        const double top =
+            y + 10 + static_cast<double>(shown % static_cast<std::size_t>(rows)) * kLegendRowHeight;
+        text(cr, left, top + 10, "... and " + std::to_string(count - shown) + " more", 11,
+             kAxisColour);
+    }
+}
+
+// Rows per legend column: columns of kLegendMinRows while they suffice, then longer ones up
+// to kLegendMaxRows.
+int legendRows(std::size_t count, double width) {
+    const auto columns =
+        static_cast<std::size_t>(std::max(1, static_cast<int>(width / kLegendColumnWidth)));
+    const auto needed = static_cast<int>((count + columns - 1) / columns);
+    return std::clamp(std::max(needed, std::min(static_cast<int>(count), kLegendMinRows)), 1,
+                      kLegendMaxRows);
+}
+
+cairo_status_t appendTo(void* closure, const unsigned char* data, unsigned int length) {
+    auto* out = static_cast<glomera::AtomicFile*>(closure);
+    out->append(reinterpret_cast<const char*>(data), length);
+    return out->failed() ? CAIRO_STATUS_WRITE_ERROR : CAIRO_STATUS_SUCCESS;
+}
+
+}  // namespace
+
+std::size_t legendEntries(std::size_t vois, const VoiStatistics& statistics,
+                          const PictureSettings& settings) {
+    const Layout layout = layOut(statistics, settings.radiological);
+    const double width = layout.width - kLeft;
+    return shownInLegend(vois, width, legendRows(vois, width));
+}
+
+std::vector<PicturePoint> picturePoints(const VoiStatistics& statistics,
+                                        const PictureSettings& settings, const Point& mm) {
+    std::vector<PicturePoint> points;
+    for (const Panel& panel : layOut(statistics, settings.radiological).panels) {
+        points.push_back({panel.column(mm[panel.view.across]), panel.row(mm[panel.view.up])});
+    }
+    return points;
+}
+
+void writeProjectionPicture(const glomera::VoiFileContents& contents,
+                            const VoiStatistics& statistics, const PictureSettings& settings,
+                            const std::string& path) {
+    PicturePass pass(statistics, settings);
+    const VoiRuns runs = runsOf(contents);
+    replay(runs, pass);
+    if (!settings.brain.empty()) pass.placeBrain(MniImage(settings.brain), settings.transform);
+    writeProjectionPicture(pass, contents, settings, path);
+}
+
+void writeProjectionPicture(const PicturePass& pass, const glomera::VoiFileContents& skeleton,
+                            const PictureSettings& settings, const std::string& path) {
+    const glomera::VoiFileContents& contents = skeleton;
+    const VoiStatistics& statistics = pass.figures();
+    const bool svg = glomera::endsWith(path, ".svg"), pdf = glomera::endsWith(path, ".pdf");
+    const Layout layout = layOut(statistics, settings.radiological);
+    const int rows = legendRows(contents.vois.size(), layout.width - kLeft);
+    const double legendTop = layout.panelsBottom + kBelowPanels + 16;
+    const double height = legendTop + 14 + rows * kLegendRowHeight + 20;
+    const std::optional<BrainSums>& brain = pass.views().brain;
+
+    glomera::AtomicFile out;
+    if (!out.open(path)) throw Error("cannot create " + path + ": " + std::strerror(errno));
+    cairo_surface_t* surface =
+        svg   ? cairo_svg_surface_create_for_stream(appendTo, &out, layout.width, height)
+        : pdf ? cairo_pdf_surface_create_for_stream(appendTo, &out, layout.width, height)
+              : cairo_image_surface_create(CAIRO_FORMAT_RGB24, static_cast<int>(layout.width),
+                                           static_cast<int>(height));
+    std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> owned(surface,
+                                                                             cairo_surface_destroy);
+    cairo_t* cr = cairo_create(surface);
+    std::unique_ptr<cairo_t, decltype(&cairo_destroy)> context(cr, cairo_destroy);
+    setColour(cr, kBackground);
+    cairo_paint(cr);
+    Numbers numbers(cr, !svg && !pdf);
+    for (const auto& projection : pass.views().projections) {
+        const Panel& panel = projection.panel;
+        if (brain) drawBrain(cr, panel, *brain);
+        drawVois(cr, projection, contents);
+        drawFrame(cr, panel);
+        for (std::size_t i = 0; i < contents.vois.size(); ++i) {
+            const VoiStatistics::Voi& voi = statistics.vois[i];
+            if (voi.voxels == 0) continue;
+            numbers.draw(panel.column(voi.centre[panel.view.across]),
+                         panel.row(voi.centre[panel.view.up]), std::to_string(i + 1));
+        }
+    }
+    text(cr, kLeft, 22,
+         std::string("TAL millimetres") +
+             (brain ? ", brain: " + settings.brain.substr(settings.brain.rfind('/') + 1) +
+                          " placed from MNI (" + transformName(settings.transform) + ")"
+                    : ""),
+         11, kAxisColour);
+    drawLegend(cr, kLeft, legendTop, layout.width - kLeft, contents, rows);
+    context.reset();
+    if (!svg && !pdf) {
+        cairo_surface_flush(surface);
+        if (cairo_surface_write_to_png_stream(surface, appendTo, &out) != CAIRO_STATUS_SUCCESS) {
+            throw Error("cannot write " + path + ": " + std::strerror(errno));
+        }
+    }
+    cairo_surface_finish(surface);
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        throw Error("cannot draw " + path + ": " +
+                    cairo_status_to_string(cairo_surface_status(surface)));
+    }
+    owned.reset();
+    if (!out.commit()) throw Error("cannot write " + path + ": " + std::strerror(errno));
+}
+
+}  // namespace voikit

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "voi/voi_reader.h"
+#include "voikit/io/log.h"
+#include "voikit/space/coordinate_space.h"
+#include "voikit/space/mni_image.h"
+#include "voikit/voxels/voi_passes.h"
+#include "voikit/voxels/voi_statistics.h"
+
+namespace voikit {
+
+// How the picture is drawn.
+struct PictureSettings {
+    bool radiological = false;  // the subject's right on the left of the coronal and axial views
+    std::string brain;          // brain-extracted MNI template drawn under the VOIs; "" for none
+    MniToTal transform = MniToTal::kSpm;  // to place the MNI template in TAL millimetres
+};
+
+// The VOIs as each view shows them, gathered VOI by VOI; the VOIs' figures lay the views
+// out.
+class PicturePass : public RunVisitor {
+  public:
+    PicturePass(const VoiStatistics& figures, const PictureSettings& settings);
+    ~PicturePass() override;
+    PicturePass(const PicturePass&) = delete;
+    PicturePass& operator=(const PicturePass&) = delete;
+    void beginVoi(const glomera::VoiInfo& info) override;
+    void runs(const VoxelRun* runs, std::size_t count) override;
+    // Sums the template's brain under the views, for the glass brain: the picture's slow part,
+    // which may go on beside the pass. Without it the picture has no brain.
+    void placeBrain(const MniImage& brain, MniToTal transform);
+
+    struct Views;
+    const Views& views() const { return *views_; }
+    const VoiStatistics& figures() const { return figures_; }
+
+  private:
+    const VoiStatistics& figures_;
+    std::unique_ptr<Views> views_;
+    int voi_ = -1;
+};
+
+// Three views of the VOIs in TAL millimetres: sagittal (seen from the left), coronal and
+// axial, each over a faint projection of the template's brain with its outline (a glass
+// brain), with each VOI in its colour (nearer voxels brighter) and its number at its centre,
+// the accepted coordinate box, millimetre axes, L and R on the coronal and axial views, and
+// a legend in columns. Written as PNG, SVG or PDF by the path's ending, whole or not at all.
+// Throws Error on failure.
+void writeProjectionPicture(const glomera::VoiFileContents& contents,
+                            const VoiStatistics& statistics, const PictureSettings& settings,
+                            const std::string& path);
+
+// The same from the views gathered, the brain placed; `skeleton` gives the VOIs' names and colours.
+void writeProjectionPicture(const PicturePass& pass, const glomera::VoiFileContents& skeleton,
+                            const PictureSettings& settings, const std::string& path);
+
+// Where the picture shows the TAL position `mm`: a pixel (column, row) in each of the three
+// views, sagittal, coronal, axial.
+struct PicturePoint {
+    double column;
+    double row;
+};
+std::vector<PicturePoint> picturePoints(const VoiStatistics& statistics,
+                                        const PictureSettings& settings, const Point& mm);
+
+// How many VOIs the legend lists one by one (it fits at least 60, in columns); the rest it
+// sums up in one line.
+std::size_t legendEntries(std::size_t vois, const VoiStatistics& statistics,
+                          const PictureSettings& settings);
+
+}  // namespace voikit

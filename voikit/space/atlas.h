@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "voi/voi_reader.h"
+#include "voikit/space/coordinate_space.h"
+#include "voikit/space/mni_image.h"
+
+namespace voikit {
+
+// Where the field's templates and atlases are installed (Debian's mricron-data).
+constexpr const char kTemplateFolder[] = "/usr/share/mricron/templates";
+
+// A label image in MNI space and the names of its labels.
+class Atlas {
+  public:
+    // NAME (aal, brodmann, jhu, aicha) or IMAGE[:LABELS.txt], a label image with a text file
+    // of "number name" lines. The bundled atlases are MNI whatever their header codes say,
+    // and so is any image given here. Throws Error when it cannot be read.
+    explicit Atlas(const std::string& choice);
+    ~Atlas();
+    Atlas(const Atlas&) = delete;
+    Atlas& operator=(const Atlas&) = delete;
+
+    const std::string& name() const { return name_; }
+
+    // The label at a TAL position: the atlas voxel nearest to it once in MNI; 0 outside.
+    std::int32_t labelAt(const Point& tal, MniToTal transform) const;
+    // The same at a position already in MNI.
+    std::int32_t labelAtMni(const Point& mni) const;
+
+    // The region at an index of its image (-1: off it, no region): its place in labels().
+    std::uint16_t regionAtIndex(std::int64_t index) const {
+        return index < 0 ? 0 : regions_[static_cast<std::size_t>(index)];
+    }
+    const MniImage& image() const { return image_; }
+
+    // The largest label; labels run from 0 (no region) to it.
+    std::int32_t maxLabel() const { return maxLabel_; }
+    // Every label the image holds, and 0, ascending: at most kMostLabelPlaces.
+    const std::vector<std::int32_t>& labels() const { return labels_; }
+
+    // "Amygdala_L", "BA 34", or "label 7" for a number the label text does not name.
+    std::string regionName(std::int32_t label) const;
+
+  private:
+    struct Source;
+    explicit Atlas(const Source& source);
+
+    std::string name_;
+    MniImage image_;                      // the grid; the voxels are in regions_
+    std::vector<std::uint16_t> regions_;  // per voxel, k fastest: its label's place in labels_
+    std::map<std::int32_t, std::string> names_;
+    bool brodmann_ = false;
+    std::int32_t maxLabel_ = 0;
+    std::vector<std::int32_t> labels_;
+};
+
+// The atlases asked for by default: AAL, Brodmann, JHU white matter and AICHA.
+std::vector<std::string> defaultAtlases();
+
+// The brain-extracted template whose non-zero voxels are the brain (ch2bet).
+std::string defaultBrain();
+
+}  // namespace voikit

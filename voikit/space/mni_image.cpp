@@ -1,0 +1,84 @@
+#include "voikit/space/mni_image.h"
+
+#include <cmath>
+
+namespace voikit {
+
+MniImage::MniImage(const std::string& path, Holds holds) {
+    NiftiImage header = readImageHeader(path);
+    grid_ = gridOf(*header);
+    invertAffine(grid_.affine, inverse_);
+    // Held with k running fastest: lookups come up columns of VOI voxels, along z, and k is
+    // the image's z in MNI templates and atlases.
+    if (holds == Holds::kLabels) {
+        labels_ = readImageLabelPlaces(path, *header, VoxelOrder::kKFastest);
+    } else {
+        values_ = readImageValues(path, *header, VoxelOrder::kKFastest);
+    }
+}
+
+namespace {
+
+// The index of the voxel nearest to voxel coordinates (i, j, k) on a grid; -1 off it.
+inline std::int64_t nearestIndex(const double ijk[3], const std::int64_t dims[3]) {
+    std::int64_t at[3];
+    for (int r = 0; r < 3; ++r) {
+        // floor(v) lies on the grid exactly when v does, and for v >= 0 truncation is floor:
+        // no library call on this path, which every lookup takes.
+        const double v = ijk[r] + 0.5;
+        if (!(v >= 0 && v < static_cast<double>(dims[r]))) return -1;
+        at[r] = static_cast<std::int64_t>(v);
+    }
+    return (at[0] * dims[1] + at[1]) * dims[2] + at[2];
+}
+
+}  // namespace
+
+std::int64_t MniImage::indexAtMni(const Point& mni) const {
+    double ijk[3];
+    for (int r = 0; r < 3; ++r) {
+        ijk[r] = inverse_[r][0] * mni[0] + inverse_[r][1] * mni[1] + inverse_[r][2] * mni[2] +
+                 inverse_[r][3];
+    }
+    return nearestIndex(ijk, grid_.dims);
+}
+
+void MniImage::indicesUpColumn(double x, double y, std::int64_t from, std::size_t count,
+                               MniToTal transform, std::int64_t* indices) const {
+    const auto tal = [&](std::size_t k) {
+        return Point{x, y, static_cast<double>(from + static_cast<std::int64_t>(k))};
+    };
+    if (transform == MniToTal::kBrett) {
+        for (std::size_t k = 0; k < count; ++k)
+            indices[k] = indexAtMni(talToMni(tal(k), transform));
+        return;
+    }
+    // Where the column starts in voxel coordinates, and one step up it.
+    const Point start = talToMni(tal(0), transform);
+    const Point next = talToMni(tal(1), transform);
+    double origin[3], step[3];
+    for (int r = 0; r < 3; ++r) {
+        origin[r] = inverse_[r][0] * start[0] + inverse_[r][1] * start[1] +
+                    inverse_[r][2] * start[2] + inverse_[r][3];
+        step[r] = inverse_[r][0] * (next[0] - start[0]) + inverse_[r][1] * (next[1] - start[1]) +
+                  inverse_[r][2] * (next[2] - start[2]);
+    }
+    for (std::size_t k = 0; k < count; ++k) {
+        const auto n = static_cast<double>(k);
+        const double ijk[3] = {origin[0] + n * step[0], origin[1] + n * step[1],
+                               origin[2] + n * step[2]};
+        indices[k] = nearestIndex(ijk, grid_.dims);
+    }
+}
+
+bool MniImage::sameGrid(const MniImage& other) const {
+    for (int r = 0; r < 3; ++r) {
+        if (grid_.dims[r] != other.grid_.dims[r]) return false;
+        for (int c = 0; c < 4; ++c) {
+            if (inverse_[r][c] != other.inverse_[r][c]) return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace voikit

@@ -1,0 +1,302 @@
+#include "voikit/space/nifti_file.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <type_traits>
+
+#include "voikit/io/error.h"
+
+namespace voikit {
+namespace {
+
+bool knownDatatype(int datatype) {
+    switch (datatype) {
+        case NIFTI_TYPE_UINT8:
+        case NIFTI_TYPE_INT8:
+        case NIFTI_TYPE_INT16:
+        case NIFTI_TYPE_UINT16:
+        case NIFTI_TYPE_INT32:
+        case NIFTI_TYPE_UINT32:
+        case NIFTI_TYPE_FLOAT32:
+        case NIFTI_TYPE_FLOAT64:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool finiteTransform(const nifti_dmat44& m) {
+    for (const auto& row : m.m) {
+        for (double value : row) {
+            if (!std::isfinite(value)) return false;
+        }
+    }
+    return true;
+}
+
+// A file that libnifti would read as a single .nii file; the data's size can be checked
+// against it. Compressed files are checked as they are read.
+bool isSingleUncompressedFile(const std::string& path) {
+    return path.size() >= 4 && path.compare(path.size() - 4, 4, ".nii") == 0;
+}
+
+}  // namespace
+
+bool invertAffine(const double a[3][4], double inverse[3][4]) {
+    nifti_dmat33 linear{};
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) linear.m[r][c] = a[r][c];
+    }
+    const double determinant = nifti_dmat33_determ(linear);
+    if (!std::isfinite(determinant) || std::fabs(determinant) < 1e-12) return false;
+    nifti_dmat44 full{};
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 4; ++c) full.m[r][c] = a[r][c];
+    }
+    full.m[3][3] = 1.0;
+    const nifti_dmat44 inv = nifti_dmat44_inverse(full);
+    if (!finiteTransform(inv)) return false;
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 4; ++c) inverse[r][c] = inv.m[r][c];
+    }
+    return true;
+}
+
+NiftiImage readImageHeader(const std::string& path) {
+    if (is_nifti_file(path.c_str()) <= 0) throw Error(path + " is not a readable NIfTI image");
+    NiftiImage image(nifti_image_read(path.c_str(), 0));
+    if (!image) throw Error("cannot read the NIfTI header of " + path);
+    const nifti_image& nim = *image;
+    const auto refuse = [&](const std::string& why) { throw Error(path + ": " + why); };
+    if (nim.ndim < 1 || nim.ndim > 7)
+        refuse("its dimension count " + std::to_string(nim.ndim) + " is not 1 to 7");
+    std::int64_t voxels = 1;
+    for (int axis = 1; axis <= 3; ++axis) {
+        const std::int64_t size = axis <= nim.ndim ? nim.dim[axis] : 1;
+        if (size < 1 || size > kMaxImageVoxels) {
+            refuse("axis " + std::to_string(axis) + " has " + std::to_string(size) + " voxels");
+        }
+        voxels *= size;
+        if (voxels > kMaxImageVoxels) refuse("it has more than 2^27 voxels");
+    }
+    if (static_cast<std::int64_t>(nim.nvox) > kMaxImageVoxels) {
+        refuse("it has more than 2^27 voxels in all its volumes");
+    }
+    if (!knownDatatype(nim.datatype)) {
+        refuse("its datatype " + std::to_string(nim.datatype) + " is no integer or real type");
+    }
+    const double sizes[3] = {nim.dx, nim.dy, nim.dz};
+    for (double size : sizes) {
+        if (!std::isfinite(size) || std::fabs(size) > 1000.0) {
+            refuse("its voxel sizes are not sane millimetres");
+        }
+    }
+    const std::int64_t headerSize = nim.nifti_type == NIFTI_FTYPE_NIFTI1_1   ? 348
+                                    : nim.nifti_type == NIFTI_FTYPE_NIFTI2_1 ? 540
+                                                                             : 0;
+    if (nim.iname_offset < headerSize) {
+        refuse("its voxel offset " + std::to_string(nim.iname_offset) + " lies inside the header");
+    }
+    // libnifti allocates all volumes at once before it reads them.
+    if (static_cast<std::int64_t>(nim.nvox) * nim.nbyper > kMaxImageBytes) {
+        refuse("its voxels would take more than 512 MB");
+    }
+    const std::int64_t bytes = voxels * nim.nbyper;
+    if (isSingleUncompressedFile(path)) {
+        struct stat status {};
+        if (::stat(path.c_str(), &status) != 0 ||
+            static_cast<std::int64_t>(status.st_size) < nim.iname_offset + bytes) {
+            refuse("the file is shorter than its header says (" +
+                   std::to_string(nim.iname_offset + bytes) + " bytes)");
+        }
+    }
+    const ImageGrid grid = gridOf(nim);
+    double unused[3][4];
+    if (!invertAffine(grid.affine, unused)) refuse("its transform is not finite and invertible");
+    return image;
+}
+
+ImageGrid gridOf(const nifti_image& nim) {
+    ImageGrid grid;
+    for (int axis = 0; axis < 3; ++axis) grid.dims[axis] = axis < nim.ndim ? nim.dim[axis + 1] : 1;
+    const nifti_dmat44* transform = nim.sform_code > 0   ? &nim.sto_xyz
+                                    : nim.qform_code > 0 ? &nim.qto_xyz
+                                                         : nullptr;
+    if (transform) {
+        for (int r = 0; r < 3; ++r) {
+            for (int c = 0; c < 4; ++c) grid.affine[r][c] = transform->m[r][c];
+        }
+        grid.spaceCode = nim.sform_code > 0 ? nim.sform_code : nim.qform_code;
+    } else {
+        const double sizes[3] = {nim.dx, nim.dy, nim.dz};
+        for (int axis = 0; axis < 3; ++axis)
+            grid.affine[axis][axis] = sizes[axis] > 0 ? sizes[axis] : 1.0;
+    }
+    return grid;
+}
+
+namespace {
+
+// One voxel as a float; not-a-number and infinities as 0.
+template <typename T>
+float asFloat(T value) {
+    const auto v = static_cast<double>(value);
+    return std::isfinite(v) ? static_cast<float>(v) : 0.0f;
+}
+
+// Converts the voxels of one datatype with `as`, in file order or with k running fastest.
+// The latter goes in blocks of i, so that both the rows read and the columns written stay in
+// the cache.
+template <typename T, typename Out, typename As>
+void convert(const T* in, const std::int64_t dims[3], VoxelOrder order, Out* out, As as) {
+    const auto nx = static_cast<std::size_t>(dims[0]);
+    const auto ny = static_cast<std::size_t>(dims[1]);
+    const auto nz = static_cast<std::size_t>(dims[2]);
+    if (order == VoxelOrder::kIFastest) {
+        for (std::size_t i = 0; i < nx * ny * nz; ++i) out[i] = as(in[i]);
+        return;
+    }
+    constexpr std::size_t kBlock = 32;
+    for (std::size_t j = 0; j < ny; ++j) {
+        for (std::size_t i0 = 0; i0 < nx; i0 += kBlock) {
+            const std::size_t i1 = std::min(nx, i0 + kBlock);
+            for (std::size_t k = 0; k < nz; ++k) {
+                const T* row = in + (k * ny + j) * nx;
+                for (std::size_t i = i0; i < i1; ++i) out[(i * ny + j) * nz + k] = as(row[i]);
+            }
+        }
+    }
+}
+
+// Loads a checked image's voxels and calls use(voxels, dims) with them as an array of their
+// own type; unloads them afterwards. Throws Error when they cannot be read whole.
+template <typename Use>
+void withVoxels(const std::string& path, nifti_image& image, Use use) {
+    const std::int64_t dims[3] = {image.dim[1], image.ndim >= 2 ? image.dim[2] : 1,
+                                  image.ndim >= 3 ? image.dim[3] : 1};
+    const std::int64_t voxels = dims[0] * dims[1] * dims[2];
+    if (nifti_image_load(&image) != 0 || image.data == nullptr ||
+        static_cast<std::int64_t>(image.nvox) < voxels) {
+        throw Error("cannot read the voxels of " + path);
+    }
+    struct Unload {
+        nifti_image& image;
+        ~Unload() { nifti_image_unload(&image); }
+    } unload{image};
+    const void* data = image.data;
+    switch (image.datatype) {
+        case NIFTI_TYPE_UINT8:
+            return use(static_cast<const std::uint8_t*>(data), dims);
+        case NIFTI_TYPE_INT8:
+            return use(static_cast<const std::int8_t*>(data), dims);
+        case NIFTI_TYPE_INT16:
+            return use(static_cast<const std::int16_t*>(data), dims);
+        case NIFTI_TYPE_UINT16:
+            return use(static_cast<const std::uint16_t*>(data), dims);
+        case NIFTI_TYPE_INT32:
+            return use(static_cast<const std::int32_t*>(data), dims);
+        case NIFTI_TYPE_UINT32:
+            return use(static_cast<const std::uint32_t*>(data), dims);
+        case NIFTI_TYPE_FLOAT32:
+            return use(static_cast<const float*>(data), dims);
+        case NIFTI_TYPE_FLOAT64:
+            return use(static_cast<const double*>(data), dims);
+        default:
+            // readImageHeader admits no other datatype.
+            return;
+    }
+}
+
+// Loads a checked image's voxels and converts them, whatever their datatype, with as(value).
+template <typename Out, typename As>
+std::vector<Out> readConverted(const std::string& path, nifti_image& image, VoxelOrder order,
+                               As as) {
+    std::vector<Out> values;
+    withVoxels(path, image, [&](const auto* voxels, const std::int64_t dims[3]) {
+        values.assign(static_cast<std::size_t>(dims[0] * dims[1] * dims[2]), Out{});
+        convert(voxels, dims, order, values.data(), as);
+    });
+    return values;
+}
+
+// A voxel value as a label: a whole number from 0 to kMostLabel, rounded to nearest, halves
+// up; not-a-number and infinities count as 0. The first value that is no label is kept for
+// the refusal.
+struct LabelOf {
+    double refused = 0;
+    bool clean = true;
+
+    template <typename Value>
+    std::int32_t operator()(Value value) {
+        // Whole numbers of the image's own type are labels as they are, unless negative or
+        // too large: the usual atlases go through no floating point at all.
+        if constexpr (std::is_integral_v<Value>) {
+            constexpr auto kMostWhole = static_cast<std::uint64_t>(kMostLabel);
+            bool nonNegative = true;
+            if constexpr (std::is_signed_v<Value>) nonNegative = value >= 0;
+            if (nonNegative && static_cast<std::uint64_t>(value) <= kMostWhole) {
+                return static_cast<std::int32_t>(value);
+            }
+        }
+        const auto v = static_cast<double>(value);
+        if (!std::isfinite(v)) return 0;
+        if (!(v >= 0 && v <= kMostLabel) && clean) {
+            clean = false;
+            refused = v;
+        }
+        // Rounded to nearest, halves up: exact in double for values of this size.
+        return static_cast<std::int32_t>(std::floor(std::clamp(v, 0.0, kMostLabel) + 0.5));
+    }
+
+    void check(const std::string& path) const {
+        if (!clean) {
+            throw Error(path + " is no label image: it holds the value " +
+                        std::to_string(static_cast<float>(refused)));
+        }
+    }
+};
+
+}  // namespace
+
+std::vector<float> readImageValues(const std::string& path, nifti_image& image, VoxelOrder order) {
+    return readConverted<float>(path, image, order, [](auto value) { return asFloat(value); });
+}
+
+LabelPlaces readImageLabelPlaces(const std::string& path, nifti_image& image, VoxelOrder order) {
+    LabelPlaces read;
+    LabelOf labelOf;
+    withVoxels(path, image, [&](const auto* voxels, const std::int64_t dims[3]) {
+        const auto count = static_cast<std::size_t>(dims[0] * dims[1] * dims[2]);
+        // First the labels the image holds, then each voxel as its label's place among them.
+        std::vector<std::uint8_t> held(static_cast<std::size_t>(kMostLabel) + 1, 0);
+        held[0] = 1;
+        std::int32_t most = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::int32_t label = labelOf(voxels[i]);
+            held[static_cast<std::size_t>(label)] = 1;
+            most = std::max(most, label);
+        }
+        labelOf.check(path);
+        std::vector<std::int32_t> place(static_cast<std::size_t>(most) + 1, 0);
+        for (std::int32_t label = 0; label <= most; ++label) {
+            if (held[static_cast<std::size_t>(label)] == 0) continue;
+            place[static_cast<std::size_t>(label)] = static_cast<std::int32_t>(read.labels.size());
+            read.labels.push_back(label);
+        }
+        if (read.labels.size() > kMostLabelPlaces) {
+            throw Error(path + " holds " + std::to_string(read.labels.size()) +
+                        " different labels; an atlas may hold at most " +
+                        std::to_string(kMostLabelPlaces));
+        }
+        read.places.assign(count, 0);
+        convert(voxels, dims, order, read.places.data(), [&](auto value) {
+            return static_cast<std::uint16_t>(place[static_cast<std::size_t>(labelOf(value))]);
+        });
+    });
+    return read;
+}
+
+}  // namespace voikit

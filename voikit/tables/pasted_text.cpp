@@ -1,0 +1,113 @@
+#include "voikit/tables/pasted_text.h"
+
+#include "voikit/io/utf8.h"
+
+namespace voikit {
+namespace {
+
+std::string decodeUtf16(std::string_view bytes, bool bigEndian) {
+    std::string out;
+    const auto unit = [&](std::size_t at) {
+        const auto a = static_cast<unsigned char>(bytes[at]);
+        const auto b = static_cast<unsigned char>(bytes[at + 1]);
+        return static_cast<char32_t>(bigEndian ? (a << 8) | b : (b << 8) | a);
+    };
+    for (std::size_t at = 0; at + 1 < bytes.size(); at += 2) {
+        char32_t code = unit(at);
+        if (code >= 0xD800 && code <= 0xDBFF && at + 3 < bytes.size()) {
+            const char32_t low = unit(at + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+                at += 2;
+            }
+        }
+        // A lone surrogate is no character: the replacement character marks it.
+        if (code >= 0xD800 && code <= 0xDFFF) code = 0xFFFD;
+        appendUtf8(out, code);
+    }
+    return out;
+}
+
+// UTF-16 without a byte-order mark shows as text whose every other byte is zero.
+int unmarkedUtf16(std::string_view bytes) {
+    if (bytes.size() < 4) return 0;
+    std::size_t zeroEven = 0, zeroOdd = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\0') ++(i % 2 == 0 ? zeroEven : zeroOdd);
+    }
+    const std::size_t half = bytes.size() / 2;
+    if (zeroOdd * 10 >= half * 9 && zeroEven == 0) return 1;  // little-endian
+    if (zeroEven * 10 >= half * 9 && zeroOdd == 0) return 2;  // big-endian
+    return 0;
+}
+
+bool isDash(char32_t c) {
+    return (c >= 0x2010 && c <= 0x2015) || c == 0x2212 || c == 0xFE58 || c == 0xFE63 || c == 0xFF0D;
+}
+
+bool isSpace(char32_t c) {
+    return c == '\v' || c == '\f' || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) ||
+           c == 0x202F || c == 0x205F || c == 0x3000;
+}
+
+bool isInvisible(char32_t c) {
+    return c == 0x200B || c == 0x200C || c == 0x200D || c == 0x2060 || c == 0xFEFF;
+}
+
+bool isQuote(char32_t c) { return (c >= 0x2018 && c <= 0x201F) || c == 0x2032 || c == 0x2033; }
+
+}  // namespace
+
+PastedText readPastedText(std::string_view bytes) {
+    PastedText result;
+    std::string text;
+    const auto startsWith = [&](std::string_view mark) {
+        return bytes.substr(0, mark.size()) == mark;
+    };
+    if (startsWith("\xEF\xBB\xBF")) {
+        result.encoding = "UTF-8 with byte-order mark";
+        text = asUtf8(bytes.substr(3));
+    } else if (startsWith("\xFF\xFE")) {
+        result.encoding = "UTF-16 LE";
+        text = decodeUtf16(bytes.substr(2), false);
+    } else if (startsWith("\xFE\xFF")) {
+        result.encoding = "UTF-16 BE";
+        text = decodeUtf16(bytes.substr(2), true);
+    } else if (const int unmarked = unmarkedUtf16(bytes)) {
+        result.encoding = unmarked == 1 ? "UTF-16 LE without byte-order mark"
+                                        : "UTF-16 BE without byte-order mark";
+        text = decodeUtf16(bytes, unmarked == 2);
+    } else {
+        result.encoding = isValidUtf8(bytes) ? "UTF-8" : "Windows-1252";
+        text = asUtf8(bytes);
+    }
+    std::size_t start = 0;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (text[at] != '\n' && text[at] != '\r') continue;
+        result.lines.push_back(text.substr(start, at - start));
+        if (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') ++at;
+        start = at + 1;
+    }
+    if (start < text.size()) result.lines.push_back(text.substr(start));
+    return result;
+}
+
+std::string plainLine(std::string_view line) {
+    std::string out;
+    out.reserve(line.size());
+    for (std::size_t at = 0; at < line.size();) {
+        const char32_t c = nextCodePoint(line, at);
+        if (isSpace(c)) {
+            out += ' ';
+        } else if (isDash(c)) {
+            out += '-';
+        } else if (isQuote(c)) {
+            out += '"';
+        } else if (!isInvisible(c) && c != '\0') {
+            appendUtf8(out, c);
+        }
+    }
+    return out;
+}
+
+}  // namespace voikit

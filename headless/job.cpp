@@ -6,10 +6,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <limits>
+#include <string>
 
 #include "common/ends_with.h"
-#include "common/strict_number.h"
 #include "coordlist/clean_up_account.h"
 #include "host/host_operations.h"
 #include "plugin/dialog_parameters.h"
@@ -22,79 +21,6 @@ namespace headless {
 namespace {
 
 namespace param = glomera::param;
-
-constexpr std::int64_t kInt32Low = std::numeric_limits<std::int32_t>::min();
-constexpr std::int64_t kInt32High = std::numeric_limits<std::int32_t>::max();
-
-[[noreturn]] void refuse(const std::string& option, const std::string& wants,
-                         const std::string& text) {
-    throw UsageError(option + " wants " + wants + ", not \"" + text + "\"");
-}
-
-std::int32_t wholeNumber(const std::string& option, const std::string& text,
-                         std::int64_t low = kInt32Low, std::int64_t high = kInt32High) {
-    const auto value = glomera::parseWholeNumber(text, low, high);
-    if (!value) {
-        refuse(option, "a whole number from " + std::to_string(low) + " to " + std::to_string(high),
-               text);
-    }
-    return static_cast<std::int32_t>(*value);
-}
-
-// Numbers separated by `separator`, each checked; refused as a whole with what the option
-// wants.
-std::vector<std::string> numberList(const std::string& option, const std::string& text,
-                                    char separator, std::size_t count, const std::string& wants,
-                                    bool whole = false, std::int64_t low = 0,
-                                    std::int64_t high = 0) {
-    std::string commas = text;
-    if (separator != ',') {
-        for (char& c : commas) c = c == separator ? ',' : c == ',' ? separator : c;
-    }
-    std::vector<std::string> parts = glomera::splitAtCommas(commas);
-    bool ok = parts.size() == count;
-    for (std::size_t i = 0; ok && i < parts.size(); ++i) {
-        ok = whole ? glomera::parseWholeNumber(parts[i], low, high).has_value()
-                   : glomera::parseFiniteNumber(parts[i], true).has_value();
-    }
-    if (!ok) refuse(option, wants, text);
-    return parts;
-}
-
-void applyHeaderField(const std::string& field, const std::string& value,
-                      HostSession::VmrHeader& header) {
-    const std::string option = "--header " + field;
-    const std::string axes = "xyz";
-    auto resolution = [&]() {
-        const auto number = glomera::parseFiniteNumber(value, true);
-        if (!number) refuse(option, "a number", value);
-        return static_cast<float>(*number);
-    };
-    if (field == "reference-space") {
-        header.referenceSpace = wholeNumber(option, value);
-    } else if (field == "framing-cube") {
-        header.framingCubeDim = wholeNumber(option, value);
-    } else if (field == "lr-convention") {
-        header.leftRightConvention = wholeNumber(option, value);
-    } else if (field == "resolution") {
-        const float number = resolution();
-        for (float& r : header.resolution) r = number;
-    } else if (field == "offset") {
-        const std::int32_t number = wholeNumber(option, value);
-        for (std::int32_t& o : header.offset) o = number;
-    } else if (field.size() > 2 && field[field.size() - 2] == '-' &&
-               axes.find(field.back()) != std::string::npos &&
-               (field.rfind("resolution-", 0) == 0 || field.rfind("offset-", 0) == 0)) {
-        const std::size_t axis = axes.find(field.back());
-        if (field[0] == 'r') {
-            header.resolution[axis] = resolution();
-        } else {
-            header.offset[axis] = wholeNumber(option, value);
-        }
-    } else {
-        throw UsageError("unknown --header field \"" + field + "\"");
-    }
-}
 
 // Which file a path names at a moment, to tell a newly written file from an old one.
 struct FileIdentity {
@@ -121,12 +47,7 @@ std::string withoutExtension(const std::string& path) {
     return path.substr(0, dot);
 }
 
-constexpr const char* kSphereWants = "X,Y,Z,R: four numbers";
-constexpr const char* kColourWants = "R,G,B: three whole numbers from 0 to 255";
-constexpr const char* kDefaultSphereColour = "255,0,0";
-
-voikit::Space space(const Job& job) { return *voikit::spaceNamed(job.space); }
-voikit::MniToTal transform(const Job& job) { return *voikit::transformNamed(job.transform); }
+constexpr std::array<int, 3> kDefaultSphereColour = {255, 0, 0};
 
 std::string preciseNumber(double value) {
     char text[32];
@@ -141,14 +62,10 @@ std::string fileNameFor(const std::string& output) {
 }
 
 void configureSession(const Job& job, HostSession& session) {
-    const std::vector<std::string> version = numberList(
-        "--host-version", job.hostVersion, '.', 3, "MAJOR.MINOR.REVISION", true, 0, kInt32High);
-    for (int i = 0; i < 3; ++i) {
-        session.version[i] =
-            static_cast<int>(*glomera::parseWholeNumber(version[i], 0, kInt32High));
-    }
-    session.documentId = wholeNumber("--document-id", job.documentId);
-    session.documentType = wholeNumber("--document-type", job.documentType);
+    for (int i = 0; i < 3; ++i) session.version[i] = job.hostVersion[i];
+    session.documentId = job.documentId;
+    session.documentType = job.documentType;
+    session.header = job.header;
     session.yesNoAnswer = job.yes ? 1 : 0;
     session.openFileAnswers.assign(job.openFileAnswers.begin(), job.openFileAnswers.end());
     session.saveFileAnswers.assign(job.saveFileAnswers.begin(), job.saveFileAnswers.end());
@@ -156,30 +73,12 @@ void configureSession(const Job& job, HostSession& session) {
         session.log = nullptr;
         session.dialogs = nullptr;
     }
-    for (const auto& [field, value] : job.headerFields) {
-        applyHeaderField(field, value, session.header);
-    }
-    for (const Action& action : job.actions) {
-        if (action.kind == Action::kSphere) {
-            numberList("--sphere", action.argument, ',', 4, kSphereWants);
-        }
-    }
-    if (!voikit::spaceNamed(job.space)) refuse("--space", "tal or mni", job.space);
-    if (!voikit::transformNamed(job.transform)) {
-        refuse("--mni-to-tal", "spm, fsl, other or brett", job.transform);
-    }
-    if (!job.radius.empty()) {
-        const auto radius = glomera::parseFiniteNumber(job.radius);
-        if (!radius || *radius <= 0) refuse("--radius", "a radius in mm above 0", job.radius);
-    }
-    const std::vector<std::string> rgb =
-        numberList("--color", job.color.empty() ? kDefaultSphereColour : job.color, ',', 3,
-                   kColourWants, true, 0, 255);
+    const std::array<int, 3> rgb = job.colour.value_or(kDefaultSphereColour);
     auto& p = session.parameters;
     p[param::kVoiName] = job.name;
-    p[param::kRed] = rgb[0];
-    p[param::kGreen] = rgb[1];
-    p[param::kBlue] = rgb[2];
+    p[param::kRed] = std::to_string(rgb[0]);
+    p[param::kGreen] = std::to_string(rgb[1]);
+    p[param::kBlue] = std::to_string(rgb[2]);
     p[param::kLoadInHost] = job.load ? "1" : "0";
     p[param::kListSource] = "0";
     if (!job.output.empty()) p[param::kFileName] = fileNameFor(job.output);
@@ -243,10 +142,10 @@ bool JobRunner::importTable(const std::string& path) {
         return false;
     }
     voikit::ImportSettings settings;
-    settings.space = space(job_);
-    settings.transform = transform(job_);
-    if (!job_.radius.empty()) settings.radius = glomera::parseFiniteNumber(job_.radius);
-    if (!job_.color.empty()) settings.colour = glomera::parseRgb(job_.color);
+    settings.space = job_.space;
+    settings.transform = job_.transform;
+    settings.radius = job_.radius;
+    settings.colour = job_.colour;
     settings.listLimit = glomera::host::kTextCapacity - 1;
     const voikit::ImportResult result = voikit::importTable(bytes, settings);
     for (const voikit::ImportedLine& line : result.lines) account(path, line.number, line.account);
@@ -279,22 +178,22 @@ bool JobRunner::start(bool fromList, const std::string& defaultOutput) {
 bool JobRunner::run(const Action& action) {
     switch (action.kind) {
         case Action::kSphere: {
-            std::vector<std::string> parts = glomera::splitAtCommas(action.argument);
-            if (space(job_) == voikit::Space::kMni) {
-                const voikit::Point mni = {*glomera::parseFiniteNumber(parts.at(0)),
-                                           *glomera::parseFiniteNumber(parts.at(1)),
-                                           *glomera::parseFiniteNumber(parts.at(2))};
-                const voikit::Point tal = voikit::mniToTal(mni, transform(job_));
+            // The dialog holds the fields as typed; MNI ones are turned into TAL first.
+            std::array<std::string, 4> fields = action.sphere.text;
+            if (job_.space == voikit::Space::kMni) {
+                const std::array<double, 4>& mni = action.sphere.value;
+                const voikit::Point tal =
+                    voikit::mniToTal({mni[0], mni[1], mni[2]}, job_.transform);
                 if (session_.log) {
                     std::fprintf(session_.log, "%s: MNI %s %s %s is TAL %.1f %.1f %.1f (%s)\n",
-                                 kHostName, parts[0].c_str(), parts[1].c_str(), parts[2].c_str(),
-                                 tal[0], tal[1], tal[2], voikit::transformName(transform(job_)));
+                                 kHostName, fields[0].c_str(), fields[1].c_str(), fields[2].c_str(),
+                                 tal[0], tal[1], tal[2], voikit::transformName(job_.transform));
                 }
-                for (int i = 0; i < 3; ++i) parts[i] = preciseNumber(tal[i]);
+                for (int i = 0; i < 3; ++i) fields[i] = preciseNumber(tal[i]);
             }
             const char* names[] = {param::kCentreX, param::kCentreY, param::kCentreZ,
                                    param::kRadius};
-            for (int i = 0; i < 4; ++i) session_.parameters[names[i]] = parts.at(i);
+            for (int i = 0; i < 4; ++i) session_.parameters[names[i]] = fields[i];
             return start(false, job_.name + ".voi");
         }
         case Action::kList:

@@ -1,13 +1,24 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "headless/host_session.h"
 #include "headless/plugin_library.h"
+#include "voikit/space/coordinate_space.h"
 
 namespace headless {
+
+// A sphere as given on the command line: its four fields as typed, which the dialog holds,
+// and what they are.
+struct SphereFields {
+    std::array<std::string, 4> text;  // X, Y, Z, R
+    std::array<double, 4> value;
+};
 
 // One step of the work asked for, run in the order given.
 struct Action {
@@ -20,7 +31,8 @@ struct Action {
         kCommand,   // any command, as given
     };
     Kind kind;
-    std::string argument;
+    std::string argument;  // the file or the command; empty for a sphere
+    SphereFields sphere;   // for kSphere
 };
 
 // Everything a host stand-in run is asked to do: the plug-in's work and the host's part.
@@ -32,22 +44,21 @@ struct Job {
     std::vector<std::string> printParameters;
     std::string output;  // empty: named after the sphere or the list
     std::string name = "VOI_1";
-    std::string color;              // empty: 255,0,0 for a sphere, a palette for a table
-    std::string radius;             // for table rows without one; empty: the importer's default
-    std::string space = "tal";      // of --sphere and table coordinates: "tal" or "mni"
-    std::string transform = "spm";  // MNI to TAL: "spm", "fsl", "other" or "brett"
-    bool allowDropped = false;      // dropped list lines do not make the run incomplete
+    std::optional<std::array<int, 3>> colour;  // none: 255,0,0 for a sphere, a palette for a table
+    std::optional<double> radius;  // for table rows without one; none: the importer's default
+    voikit::Space space = voikit::Space::kTal;  // of --sphere and table coordinates
+    voikit::MniToTal transform = voikit::MniToTal::kSpm;
+    bool allowDropped = false;  // dropped list lines do not make the run incomplete
     bool load = true;
     bool yes = false;
     bool quiet = false;
-    std::string hostVersion = "2.2.0";
-    std::string documentId = "1";
-    std::string documentType = "3";
-    std::vector<std::pair<std::string, std::string>> headerFields;  // FIELD=VALUE, in order
+    std::array<int, 3> hostVersion = {2, 2, 0};
+    std::int32_t documentId = 1;
+    std::int32_t documentType = 3;  // a VMR
+    HostSession::VmrHeader header;
 };
 
 // Sets up the session from the job: the document, the answers and the dialog parameters.
-// Throws UsageError for a value that is not what its option takes, naming both.
 void configureSession(const Job& job, HostSession& session);
 
 // Runs a job's actions in one plug-in lifetime.

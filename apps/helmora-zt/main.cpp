@@ -5,6 +5,7 @@
 #include <new>
 #include <string>
 
+#include "apps/exit-codes/exit_codes.h"
 #include "apps/helmora-zt/options.h"
 #include "common/program_path.h"
 #include "headless/host_session.h"
@@ -14,10 +15,6 @@
 #include "voikit/outputs/outputs.h"
 
 namespace {
-
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
-constexpr int kExitIncomplete = 3;
 
 std::string defaultPluginPath() {
     char path[PATH_MAX];
@@ -47,7 +44,7 @@ bool makeOutputs(const CommandLine& line, const std::string& voiFile) {
 
 int run(int argc, char** argv) {
     CommandLine line;
-    if (!line.parse(argc, argv)) return 0;
+    if (!line.parse(argc, argv)) return kExitSuccess;
     headless::HostSession& session = headless::session();
     headless::configureSession(line.job, session);
 
@@ -73,7 +70,7 @@ int run(int argc, char** argv) {
     plugin.reset();
     ok = makeOutputs(line, runner.lastVoiFile()) && ok;
     if (!ok) return kExitFailure;
-    return runner.incomplete() ? kExitIncomplete : 0;
+    return runner.incomplete() ? kExitIncomplete : kExitSuccess;
 }
 
 }  // namespace
@@ -95,6 +92,9 @@ int main(int argc, char** argv) {
         say(stderr, error.what());
         return kExitFailure;
     } catch (...) {
+        say(stderr,
+            "an unexpected error of no known kind stopped the work; nothing was left half "
+            "written");
         return kExitFailure;
     }
 }

@@ -2,16 +2,30 @@
 
 #include <map>
 
+#include "apps/exit-codes/exit_codes.h"
+#include "apps/helmora-zt/host_values.h"
+#include "apps/option-values/option_values.h"
+
 namespace {
 
-constexpr const char* kFooter = R"(
+std::string footer() {
+    return R"(
 The plug-in's log goes to standard output; message boxes, questions and file dialogs are
 shown on standard error, marked [message box], [yes/no], [file dialog].
 
-Exit status: 0 on success; 1 when the plug-in does not start, a command returns false, the
-plug-in shows a message box, a job writes no VOI file, a written file fails to load, or an
-output cannot be made; 2 on a usage error or when the plug-in cannot be loaded; 3 when a list
-or table lost lines with coordinates or made no VOI (not with --allow-dropped).
+)" +
+           exitStatusHelp({
+               {kExitSuccess, "on success"},
+               {kExitFailure,
+                "when the plug-in does not start, a command returns false, the plug-in shows a "
+                "message box, a job writes no VOI file, a written file fails to load, or an output "
+                "cannot be made"},
+               {kExitUsage, "on a usage error or when the plug-in cannot be loaded"},
+               {kExitIncomplete,
+                "when a list or table lost lines with coordinates or made no VOI (not with "
+                "--allow-dropped)"},
+           }) +
+           R"(
 
 Examples:
   HelmoraZT.exe --sphere 12,-20.5,5,8 --name Amygdala_L --color 255,0,128 -o amygdala.voi
@@ -22,24 +36,6 @@ Examples:
   HelmoraZT.exe --list examples/coordinates.txt -o s.voi --nifti s.nii.gz --png s.png --report -
 
 Any existing .voi file: glomera-voi info|nifti|png|report FILE.voi (see glomera-voi --help).)";
-
-headless::UsageError refusal(const std::string& option, const std::string& form,
-                             const std::string& text) {
-    return headless::UsageError(option + " wants " + form + ", not \"" + text + "\"");
-}
-
-// "NAME=VALUE" texts as pairs, in order.
-std::vector<std::pair<std::string, std::string>> assignments(
-    const std::string& option, const std::string& form, const std::vector<std::string>& texts) {
-    std::vector<std::pair<std::string, std::string>> pairs;
-    for (const std::string& text : texts) {
-        const std::size_t equals = text.find('=');
-        if (equals == std::string::npos || equals == 0) {
-            throw refusal(option, form, text);
-        }
-        pairs.emplace_back(text.substr(0, equals), text.substr(equals + 1));
-    }
-    return pairs;
 }
 
 }  // namespace
@@ -51,14 +47,15 @@ CommandLine::CommandLine()
           "runs the plug-in's commands. Every .voi file the plug-in asks the host to load is\n"
           "read back and checked strictly against the file format.",
           "HelmoraZT.exe") {
-    app_.footer(kFooter);
+    app_.footer(footer());
     app_.get_formatter()->column_width(30);
     headless::Job& j = job;
+    using options::addValue;
+    using options::Wording;
 
     const char* jobs = "Main jobs (run in the order given, all in one plug-in lifetime)";
-    app_.add_option("-s,--sphere", spheres_,
-                    "one sphere VOI centred at TAL X,Y,Z with radius R mm (\"Start\" in dialog "
-                    "mode)")
+    addValue(app_, "-s,--sphere", spheres_, sphereKind(), Wording::kWants,
+             "one sphere VOI centred at TAL X,Y,Z with radius R mm (\"Start\" in dialog mode)")
         ->type_name("X,Y,Z,R")
         ->group(jobs);
     app_.add_option("-l,--list", lists_,
@@ -93,21 +90,22 @@ CommandLine::CommandLine()
     app_.add_option("-n,--name", j.name, "VOI name for --sphere (default VOI_1)")
         ->type_name("NAME")
         ->group(voi);
-    app_.add_option("--color,--colour", j.color,
-                    "VOI colour for --sphere (default 255,0,0) and for table rows without one "
-                    "(default: a palette)")
+    addValue(app_, "--color,--colour", j.colour, options::colourKind(), Wording::kWants,
+             "VOI colour for --sphere (default 255,0,0) and for table rows without one "
+             "(default: a palette)")
         ->type_name("R,G,B")
         ->group(voi);
-    app_.add_option("--radius", j.radius, "radius for table rows without one (default 6 mm)")
+    addValue(app_, "--radius", j.radius, options::radiusKind(), Wording::kWants,
+             "radius for table rows without one (default 6 mm)")
         ->type_name("R")
         ->group(voi);
-    app_.add_option("--space", j.space,
-                    "space of the coordinates of --sphere and --list: tal (default) or mni; "
-                    "MNI coordinates are converted to TAL before the plug-in sees them")
+    addValue(app_, "--space", j.space, options::spaceKind(), Wording::kWants,
+             "space of the coordinates of --sphere and --list: tal (default) or mni; MNI "
+             "coordinates are converted to TAL before the plug-in sees them")
         ->type_name("tal|mni")
         ->group(voi);
-    app_.add_option("--mni-to-tal", j.transform,
-                    "the MNI to TAL transform: Lancaster's spm (default), fsl or other, or brett")
+    addValue(app_, "--mni-to-tal", j.transform, options::transformKind(), Wording::kWants,
+             "the MNI to TAL transform: Lancaster's spm (default), fsl or other, or brett")
         ->type_name("NAME")
         ->group(voi);
     app_.add_flag("--allow-dropped", j.allowDropped,
@@ -119,8 +117,8 @@ CommandLine::CommandLine()
         ->group(voi);
 
     const char* dialog = "Dialog and user";
-    app_.add_option("--set", setValues_,
-                    "set a dialog parameter (after the options above, so it wins)")
+    addValue(app_, "--set", j.parameters, assignmentKind("NAME=VALUE"), Wording::kWants,
+             "set a dialog parameter (after the options above, so it wins)")
         ->type_name("NAME=VALUE")
         ->group(dialog);
     app_.add_option("--open-file", j.openFileAnswers,
@@ -144,21 +142,31 @@ CommandLine::CommandLine()
                     "plug-in to load (default: Glomera.so beside this program)")
         ->type_name("PATH")
         ->group(host);
-    app_.add_option("--host-version", j.hostVersion,
-                    "host version reported to the plug-in (default 2.2.0)")
+    addValue(app_, "--host-version", j.hostVersion, versionKind(), Wording::kWants,
+             "host version reported to the plug-in (default 2.2.0)")
         ->type_name("M.m.r")
         ->group(host);
-    app_.add_option("--document-id", j.documentId, "current document (default 1; negative: none)")
+    addValue(app_, "--document-id", j.documentId, wholeNumberKind(), Wording::kWants,
+             "current document (default 1; negative: none)")
         ->type_name("N")
         ->group(host);
-    app_.add_option("--document-type", j.documentType, "its type (default 3, a VMR)")
+    addValue(app_, "--document-type", j.documentType, wholeNumberKind(), Wording::kWants,
+             "its type (default 3, a VMR)")
         ->type_name("N")
         ->group(host);
-    app_.add_option("--header", headerValues_,
-                    "VMR header field: reference-space (1 = TAL, default), resolution, "
-                    "resolution-x|y|z (default 1), offset, offset-x|y|z (default 0), "
-                    "framing-cube (default 256), lr-convention (default 1)")
+    app_.add_option(
+            "--header",
+            [&j](const CLI::results_t& assignments) {
+                for (const std::string& assignment : assignments) {
+                    setHeaderField(assignment, j.header);
+                }
+                return true;
+            },
+            "VMR header field: reference-space (1 = TAL, default), resolution, "
+            "resolution-x|y|z (default 1), offset, offset-x|y|z (default 0), framing-cube "
+            "(default 256), lr-convention (default 1)")
         ->type_name("FIELD=VALUE")
+        ->expected(CLI::detail::expected_max_vector_size)
         ->group(host);
 
     const char* after = "Outputs of the file the jobs wrote";
@@ -187,21 +195,18 @@ bool CommandLine::parse(int argc, char** argv) {
             removedVoi_ + " ...'");
     }
     try {
-        const auto transform = voikit::transformNamed(job.transform);
-        outputs = outputOptions_->request(transform ? *transform : voikit::MniToTal::kSpm);
+        outputs = outputOptions_->request(job.transform);
     } catch (const CLI::ValidationError& error) {
         throw headless::UsageError(error.what());
     }
-    job.parameters = assignments("--set", "NAME=VALUE", setValues_);
-    job.headerFields = assignments("--header", "FIELD=VALUE", headerValues_);
     collectActions();
     return true;
 }
 
 void CommandLine::collectActions() {
     using headless::Action;
+    const CLI::Option* sphere = app_.get_option("--sphere");
     const std::map<const CLI::Option*, std::pair<Action::Kind, std::vector<std::string>*>> kinds = {
-        {app_.get_option("--sphere"), {Action::kSphere, &spheres_}},
         {app_.get_option("--list"), {Action::kList, &lists_}},
         {app_.get_option("--raw-list"), {Action::kRawList, &rawLists_}},
         {app_.get_option("--clean"), {Action::kClean, &cleans_}},
@@ -210,9 +215,13 @@ void CommandLine::collectActions() {
     };
     std::map<const CLI::Option*, std::size_t> used;
     for (const CLI::Option* option : app_.parse_order()) {
+        if (option == sphere) {
+            job.actions.push_back({Action::kSphere, "", spheres_.at(used[option]++)});
+            continue;
+        }
         const auto found = kinds.find(option);
         if (found == kinds.end()) continue;
         const auto& [kind, values] = found->second;
-        job.actions.push_back({kind, values->at(used[option]++)});
+        job.actions.push_back({kind, values->at(used[option]++), {}});
     }
 }

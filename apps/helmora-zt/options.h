@@ -14,8 +14,8 @@ class CommandLine {
   public:
     CommandLine();
 
-    // Parses the arguments. False when help was asked for and printed; throws
-    // headless::UsageError for anything it cannot take.
+    // Parses the arguments, each value typed as it is read. False when help was asked for and
+    // printed; throws headless::UsageError for anything it cannot take.
     bool parse(int argc, char** argv);
 
     headless::Job job;
@@ -27,8 +27,8 @@ class CommandLine {
     void collectActions();
 
     CLI::App app_;
-    std::vector<std::string> spheres_, lists_, rawLists_, cleans_, saveLists_, commands_;
-    std::vector<std::string> setValues_, headerValues_;
+    std::vector<headless::SphereFields> spheres_;
+    std::vector<std::string> lists_, rawLists_, cleans_, saveLists_, commands_;
     std::string removedVoi_;
     std::optional<OutputOptions> outputOptions_;  // declared among the others, for the help
 };

@@ -1,5 +1,7 @@
 #include "apps/output-options/output_options.h"
 
+#include "apps/option-values/option_values.h"
+
 OutputOptions::OutputOptions(CLI::App& command, const std::string& group) {
     command
         .add_option("--nifti", request_.nifti,
@@ -12,12 +14,11 @@ OutputOptions::OutputOptions(CLI::App& command, const std::string& group) {
                     "the VOIs")
         ->type_name("IMAGE")
         ->group(group);
-    command
-        .add_option("--grid-space", gridSpace_,
-                    "the space of the --grid image's millimetres, where its header does not say "
-                    "(its code is scanner, aligned or unknown): tal or mni")
+    options::addValue(command, "--grid-space", request_.gridSpace, options::spaceKind(),
+                      options::Wording::kCli11,
+                      "the space of the --grid image's millimetres, where its header does not "
+                      "say (its code is scanner, aligned or unknown): tal or mni")
         ->type_name("tal|mni")
-        ->check(CLI::IsMember({"tal", "mni"}))
         ->group(group);
     command
         .add_option("--png", request_.png,
@@ -67,7 +68,6 @@ voikit::OutputRequest OutputOptions::request(voikit::MniToTal transform) const {
         throw CLI::ValidationError("--grid goes with --nifti");
     }
     voikit::OutputRequest request = request_;
-    if (!gridSpace_.empty()) request.gridSpace = voikit::spaceNamed(gridSpace_);
     if (!atlases_.empty()) request.atlases = atlases_;
     request.anatomy = !noAtlas_;
     request.transform = transform;

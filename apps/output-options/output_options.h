@@ -20,7 +20,6 @@ class OutputOptions {
 
   private:
     voikit::OutputRequest request_;
-    std::string gridSpace_;
     std::vector<std::string> atlases_;
     bool noAtlas_ = false;
 };

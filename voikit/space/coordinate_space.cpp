@@ -57,36 +57,27 @@ const Affine& lancaster(MniToTal transform) {
     }
 }
 
-}  // namespace
-
-std::optional<Space> spaceNamed(std::string_view name) {
-    if (name == "tal") return Space::kTal;
-    if (name == "mni") return Space::kMni;
+// The enum value whose name is `name` in a table indexed by the enum.
+template <typename Enum, std::size_t kCount>
+std::optional<Enum> named(const std::array<const char*, kCount>& names, std::string_view name) {
+    for (std::size_t i = 0; i < kCount; ++i) {
+        if (name == names[i]) return static_cast<Enum>(i);
+    }
     return std::nullopt;
 }
 
+}  // namespace
+
+std::optional<Space> spaceNamed(std::string_view name) { return named<Space>(kSpaceNames, name); }
+
 std::optional<MniToTal> transformNamed(std::string_view name) {
-    if (name == "spm") return MniToTal::kSpm;
-    if (name == "fsl") return MniToTal::kFsl;
-    if (name == "other") return MniToTal::kOther;
-    if (name == "brett") return MniToTal::kBrett;
-    return std::nullopt;
+    return named<MniToTal>(kTransformNames, name);
 }
 
 const char* spaceName(Space space) { return space == Space::kMni ? "MNI" : "TAL"; }
 
 const char* transformName(MniToTal transform) {
-    switch (transform) {
-        case MniToTal::kSpm:
-            return "spm";
-        case MniToTal::kFsl:
-            return "fsl";
-        case MniToTal::kOther:
-            return "other";
-        case MniToTal::kBrett:
-            return "brett";
-    }
-    return "spm";
+    return kTransformNames.at(static_cast<std::size_t>(transform));
 }
 
 Point mniToTal(const Point& mni, MniToTal transform) {

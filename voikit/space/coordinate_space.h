@@ -21,10 +21,14 @@ enum class MniToTal {
     kBrett,  // Brett's piecewise linear transform, one matrix above and one below z = 0
 };
 
-// The names the command lines use: "tal", "mni"; "spm", "fsl", "other", "brett".
+// The names the command lines use, indexed by the enums above: one table for reading a name,
+// naming a value and telling the user the choices.
+constexpr std::array<const char*, 2> kSpaceNames = {"tal", "mni"};
+constexpr std::array<const char*, 4> kTransformNames = {"spm", "fsl", "other", "brett"};
+
 std::optional<Space> spaceNamed(std::string_view name);
 std::optional<MniToTal> transformNamed(std::string_view name);
-const char* spaceName(Space space);
+const char* spaceName(Space space);  // "TAL" or "MNI", as reports write it
 const char* transformName(MniToTal transform);
 
 // MNI to TAL with the chosen transform, and its exact inverse. For Brett's transform the

@@ -1,0 +1,36 @@
+#include "apps/glomera-voi/cmd/voi_file.h"
+
+#include "apps/exit-codes/exit_codes.h"
+#include "apps/glomera-voi/cmd/command.h"
+#include "apps/option-values/option_values.h"
+
+void addVoiFileArguments(CLI::App& command, VoiFileArguments& arguments) {
+    command.add_option("FILE.voi", arguments.voi, "the .voi file")
+        ->required()
+        ->check(CLI::ExistingFile);
+    command.add_flag("-q,--quiet", arguments.quiet, "do not say what was written");
+}
+
+void addTransformOption(CLI::App& command, voikit::MniToTal& transform) {
+    options::addValue(command, "--mni-to-tal", transform, options::transformKind(),
+                      options::Wording::kCli11,
+                      "the transform between TAL and MNI (for the atlases, the template and MNI "
+                      "grids): Lancaster's spm (default), fsl or other, or brett");
+}
+
+void addBrainOption(CLI::App& command, std::string& brain) {
+    command
+        .add_option("--brain", brain,
+                    "the brain-extracted MNI template to check against and draw (default: "
+                    "ch2bet of mricron-data)")
+        ->type_name("IMAGE")
+        ->check(CLI::ExistingFile);
+}
+
+int makeOutputs(const VoiFileArguments& arguments, const voikit::OutputRequest& request) {
+    voikit::Log log;
+    if (!arguments.quiet) log.note = [](const std::string& text) { say(stderr, text); };
+    log.warning = [](const std::string& text) { say(stderr, text); };
+    voikit::makeOutputs(arguments.voi, request, log);
+    return kExitSuccess;
+}

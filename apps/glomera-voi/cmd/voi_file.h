@@ -1,0 +1,25 @@
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <string>
+
+#include "voikit/outputs/outputs.h"
+
+// What the subcommands that read a .voi file share.
+struct VoiFileArguments {
+    std::string voi;
+    bool quiet = false;
+};
+
+// Declares the .voi file argument and --quiet.
+void addVoiFileArguments(CLI::App& command, VoiFileArguments& arguments);
+
+// Declares --mni-to-tal, the transform between TAL and MNI the outputs use.
+void addTransformOption(CLI::App& command, voikit::MniToTal& transform);
+
+// Declares --brain, the template the picture and the report check against.
+void addBrainOption(CLI::App& command, std::string& brain);
+
+// Makes what `request` asks for of the file, saying what was written unless quiet and what
+// the user should look at always. Returns the exit status.
+int makeOutputs(const VoiFileArguments& arguments, const voikit::OutputRequest& request);

@@ -31,7 +31,10 @@ HOST_EXPORT bool ztGetVersionOfHelmoraZT(int* major, int* minor, int* revision) 
     return true;
 }
 
-HOST_EXPORT bool ztShowLogTab() { return true; }
+HOST_EXPORT bool ztShowLogTab() {
+    ++headless::session().logTabShows;
+    return true;
+}
 
 HOST_EXPORT bool ztLogText(const char* text) {
     headless::session().logLine(text);

@@ -51,6 +51,7 @@ struct HostSession {
     std::FILE* dialogs = stderr;  // the file dialogs' answers
 
     // What the plug-in did, for the caller to check.
+    int logTabShows = 0;
     int messageBoxes = 0;
     int loads = 0;
     int failedLoads = 0;

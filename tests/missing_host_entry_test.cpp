@@ -2,35 +2,44 @@
 // the missing entry, does without it, and finishes every command.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "host/host_api.h"
 #include "plugin/glomera.h"
 #include "tests/in_process_host.h"
 #include "tests/test_files.h"
 
 namespace {
 
-using Lines = std::vector<std::string>;
+using glomera::host::HostEntry;
+using Facts = std::set<std::string>;
+using Situation = std::function<void(headless::HostSession&)>;
 
-// What one plug-in lifetime did in a host: start-up, a sphere from the dialog, a clean-up,
-// reading and saving a list, destruction.
+// What a plug-in lifetime can do, as facts; log lines, message boxes and the dialog's two
+// texts are facts too ("log: ...", "box: ...", "VOItext: ...", "AllText: ...").
+const std::string kStarted = "started";
+const std::string kRan = "Start returned true";
+const std::string kWritten = "VOI file written";
+const std::string kLoaded = "VOI file loaded";
+const std::string kSaved = "list saved";
+const std::string kLogTabShown = "log tab shown";
+const std::string kCleaned =
+    "VOItext:    12.0   -20.0     5.0     8.0                         V       1    2    3";
+const std::string kRead = "AllText: a\nb";
+
 struct Lifetime {
-    bool started = false;
-    bool startResult = false;
-    bool voiWritten = false;
-    int loads = 0;
-    Lines log;
-    Lines boxes;
-    std::string cleanedText;
-    std::string allText;
-    bool listSaved = false;
+    Facts facts;
+    std::vector<std::string> unbound;  // the used entries the plug-in found no host function for
 };
 
-Lifetime live(const std::string& hostFolder) {
+// One plug-in lifetime in the host of `hostFolder`: start-up, a sphere from the dialog, a
+// clean-up, reading and saving a list, destruction; `situation` changes the host first.
+Lifetime live(const std::string& hostFolder, const Situation& situation) {
     TempFolder folder;
     writeFile(folder.file("list.txt"), "a\r\nb\r\n");
-    Lifetime result;
     InProcessHost host(hostFolder);
     EXPECT_TRUE(host.loaded()) << hostFolder;
     headless::HostSession& s = *host.session();
@@ -48,48 +57,52 @@ Lifetime live(const std::string& hostFolder) {
                     {"VOItext", "12,-20,5,8,V,1,2,3"}};
     s.openFileAnswers = {folder.file("list.txt")};
     s.saveFileAnswers = {folder.file("saved.txt")};
+    if (situation) situation(s);
+    Lifetime result;
+    Facts& facts = result.facts;
     {
         Glomera plugin;
-        result.started = plugin.initPlugin();
-        if (result.started) {
+        if (plugin.initPlugin()) facts.insert(kStarted);
+        for (const HostEntry entry : glomera::host::kUsedHostEntries) {
+            if (!glomera::host::isBound(entry))
+                result.unbound.push_back(glomera::host::kHostEntryNames[entry]);
+        }
+        if (facts.count(kStarted)) {
             s.parameters["Command"] = "Start";
-            result.startResult = plugin.execute();
-            s.parameters["Command"] = "CleanUpText";
-            plugin.execute();
-            s.parameters["Command"] = "ReadTextFile";
-            plugin.execute();
-            s.parameters["Command"] = "SaveTextFile";
-            plugin.execute();
+            if (plugin.execute()) facts.insert(kRan);
+            for (const char* command : {"CleanUpText", "ReadTextFile", "SaveTextFile"}) {
+                s.parameters["Command"] = command;
+                plugin.execute();
+            }
         }
     }
-    result.voiWritten = fileExists(folder.file("out.voi"));
-    result.listSaved = fileExists(folder.file("saved.txt"));
-    result.loads = s.loads;
-    result.log.assign(s.logLines.begin(), s.logLines.end());
-    result.boxes.assign(s.messageBoxTexts.begin(), s.messageBoxTexts.end());
-    result.cleanedText = s.parameters["VOItext"];
-    result.allText = s.parameters["AllText"];
+    if (fileExists(folder.file("out.voi"))) facts.insert(kWritten);
+    if (fileExists(folder.file("saved.txt"))) facts.insert(kSaved);
+    if (s.loads > 0) facts.insert(kLoaded);
+    if (s.logTabShows > 0) facts.insert(kLogTabShown);
+    for (const std::string& line : s.logLines) facts.insert("log: " + line);
+    for (const std::string& text : s.messageBoxTexts) facts.insert("box: " + text);
+    facts.insert("VOItext: " + s.parameters["VOItext"]);
+    facts.insert("AllText: " + s.parameters["AllText"]);
     return result;
 }
 
-bool has(const Lines& lines, const std::string& line) {
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
+void notInTalAnsweredYes(headless::HostSession& s) {
+    s.header.referenceSpace = 0;
+    s.yesNoAnswer = 1;
 }
 
-const std::string kCleaned =
-    "   12.0   -20.0     5.0     8.0                         V       1    2    3";
+void saveCancelled(headless::HostSession& s) { s.saveFileAnswers.clear(); }
 
 TEST(MissingHostEntry, CompleteHostRunsEveryCommand) {
-    const Lifetime l = live("zt");
-    EXPECT_TRUE(l.started);
-    EXPECT_TRUE(l.startResult);
-    EXPECT_TRUE(l.voiWritten);
-    EXPECT_EQ(l.loads, 1);
-    EXPECT_EQ(l.cleanedText, kCleaned);
-    EXPECT_EQ(l.allText, "a\nb");
-    EXPECT_TRUE(l.listSaved);
-    EXPECT_TRUE(l.boxes.empty());
-    EXPECT_EQ(l.log.back(), " ");
+    const Lifetime l = live("zt", nullptr);
+    EXPECT_TRUE(l.unbound.empty());
+    for (const std::string& fact :
+         {kStarted, kRan, kWritten, kLoaded, kSaved, kLogTabShown, kCleaned, kRead,
+          std::string("log: Plugin>  Glomera Plugin finished!")}) {
+        EXPECT_EQ(l.facts.count(fact), 1u) << fact;
+    }
+    for (const std::string& fact : l.facts) EXPECT_NE(fact.rfind("box: ", 0), 0u) << fact;
 }
 
 TEST(MissingHostEntry, HostWithOnlyTheVersionCannotStartThePlugin) {
@@ -102,104 +115,90 @@ TEST(MissingHostEntry, HostWithOnlyTheVersionCannotStartThePlugin) {
     EXPECT_FALSE(plugin.execute());
 }
 
-TEST(MissingHostEntry, ShowLogTab) {
-    const Lifetime l = live("without-ztShowLogTab");
-    EXPECT_TRUE(l.started);
-    EXPECT_TRUE(l.voiWritten);
-    EXPECT_EQ(l.log.front(), " ");
-}
-
-TEST(MissingHostEntry, LogTextWorksSilently) {
-    const Lifetime l = live("without-ztLogText");
-    EXPECT_TRUE(l.started);
-    EXPECT_TRUE(l.voiWritten);
-    EXPECT_EQ(l.loads, 1);
-    EXPECT_TRUE(l.log.empty());
-    EXPECT_TRUE(l.listSaved);
-}
-
-TEST(MissingHostEntry, MessageBoxIsSkipped) {
-    const Lifetime l = live("without-ztMessageBox");
-    EXPECT_TRUE(l.started);
-    EXPECT_TRUE(l.voiWritten);
-    EXPECT_TRUE(l.boxes.empty());
-}
-
-TEST(MissingHostEntry, YesNoCountsAsNo) {
-    // The default header is in TAL space, so no question is asked and all goes on.
-    const Lifetime l = live("without-ztYesNoMessageBox");
-    EXPECT_TRUE(l.startResult);
-    EXPECT_TRUE(l.voiWritten);
-}
-
-TEST(MissingHostEntry, OpenDialogCountsAsCancelled) {
-    const Lifetime l = live("without-ztGetOpenFileName");
-    EXPECT_TRUE(has(l.log, "Plugin>  Read 0 lines in "));
-    EXPECT_EQ(l.allText, "");
-}
-
-TEST(MissingHostEntry, SaveDialogCountsAsCancelled) {
-    const Lifetime l = live("without-ztGetSaveFileName");
-    EXPECT_FALSE(l.listSaved);
-    EXPECT_TRUE(has(l.log, "Plugin>  Error while writing *.txt file."));
-    EXPECT_EQ(l.boxes, Lines{"Error saving file"});
-}
-
-TEST(MissingHostEntry, DocumentTypeMeansNoVmr) {
-    const Lifetime l = live("without-ztGetDocumentType");
-    EXPECT_FALSE(l.started);
-    EXPECT_EQ(l.boxes, Lines{"The currently active document is not a VMR document."});
-}
-
-TEST(MissingHostEntry, DocumentIdMeansNoDocument) {
-    const Lifetime l = live("without-ztGetIDOfCurrentDocument");
-    EXPECT_FALSE(l.started);
-    EXPECT_EQ(l.boxes, Lines{"No current document available."});
-}
-
-TEST(MissingHostEntry, MainHeaderRefusesTheRun) {
-    const Lifetime l = live("without-ztGetMainHeaderOfCurrentVMR");
-    EXPECT_TRUE(l.startResult);
-    EXPECT_FALSE(l.voiWritten);
-    EXPECT_EQ(l.boxes, Lines{"The host cannot provide the header of the current VMR document. "
-                             "No VOI file was written."});
-    // The other commands do not need the header.
-    EXPECT_EQ(l.cleanedText, kCleaned);
-}
-
-TEST(MissingHostEntry, LoadVoisIsSkipped) {
-    const Lifetime l = live("without-ztLoadVOIs");
-    EXPECT_TRUE(l.voiWritten);
-    EXPECT_EQ(l.loads, 0);
-}
-
-TEST(MissingHostEntry, StringParametersReadAsEmpty) {
-    const Lifetime l = live("without-ztGetStringParameter");
-    EXPECT_TRUE(l.started);
-    // Every command arrives as the empty command.
-    EXPECT_EQ(std::count(l.log.begin(), l.log.end(), "Plugin>  Received unknown command: \"\"."),
-              4);
-    EXPECT_FALSE(l.voiWritten);
-}
-
-TEST(MissingHostEntry, IntParametersReadAsZero) {
-    // Dialog mode, no load; colours 0.
-    const Lifetime l = live("without-ztGetIntParameter");
-    EXPECT_TRUE(l.voiWritten);
-    EXPECT_EQ(l.loads, 0);
-}
-
-TEST(MissingHostEntry, FloatParametersReadAsZero) {
-    const Lifetime l = live("without-ztGetFloatParameter");
-    EXPECT_TRUE(has(l.log, "Plugin>  Added VOI at TAL (0.0, 0.0, 0.0) with 0.0 mm radius"));
-    EXPECT_TRUE(l.voiWritten);
-}
-
-TEST(MissingHostEntry, SetStringParameterLeavesTheDialogAlone) {
-    const Lifetime l = live("without-ztSetStringParameter");
-    EXPECT_EQ(l.cleanedText, "12,-20,5,8,V,1,2,3");
-    EXPECT_EQ(l.allText, "");
-    EXPECT_TRUE(has(l.log, "Plugin>  1 valid lines left after cleaning"));
+// Each row: the missing entry, the situation that makes the plug-in call it, what must still
+// happen, and what must not. Every "must not" is first seen to happen with the complete host
+// in the same situation, so that the row shows the plug-in doing without, not a lifetime
+// that never needed the entry.
+TEST(MissingHostEntry, EachMissingEntryIsDoneWithout) {
+    using namespace glomera::host;
+    const struct {
+        HostEntry entry;
+        Situation situation;
+        Facts must;
+        Facts mustNot;
+    } rows[] = {
+        {kShowLogTab,
+         nullptr,
+         {kStarted, kWritten, "log: Plugin>  Running Glomera Plugin..."},
+         {kLogTabShown}},
+        {kLogText,
+         nullptr,
+         {kStarted, kWritten, kLoaded, kSaved, kCleaned, kRead},
+         {"log: Plugin>  Running Glomera Plugin...", "log: Plugin>  Glomera Plugin finished!"}},
+        {kMessageBox,
+         saveCancelled,
+         {kStarted, kWritten, "log: Plugin>  Error while writing *.txt file."},
+         {"box: Error saving file"}},
+        // The question counts as No: the run ends without a file; the other commands go on.
+        {kYesNoMessageBox,
+         notInTalAnsweredYes,
+         {kStarted, kCleaned, kRead, kSaved},
+         {kRan, kWritten,
+          "box: VMR properties don't indicate TAL space. Do you want to continue?"}},
+        {kGetOpenFileName,
+         nullptr,
+         {kWritten, "log: Plugin>  Read 0 lines in ", "AllText: "},
+         {kRead}},
+        {kGetSaveFileName,
+         nullptr,
+         {kWritten, "log: Plugin>  Error while writing *.txt file.", "box: Error saving file"},
+         {kSaved}},
+        {kGetDocumentType,
+         nullptr,
+         {"box: The currently active document is not a VMR document."},
+         {kStarted, kWritten}},
+        {kGetIdOfCurrentDocument,
+         nullptr,
+         {"box: No current document available."},
+         {kStarted, kWritten}},
+        // The other commands do not need the header.
+        {kGetMainHeaderOfCurrentVmr,
+         nullptr,
+         {kRan, kCleaned, kSaved,
+          "box: The host cannot provide the header of the current VMR document. No VOI file "
+          "was written."},
+         {kWritten}},
+        {kLoadVois, nullptr, {kRan, kWritten, kSaved}, {kLoaded}},
+        // Every command arrives as the empty command.
+        {kGetStringParameter,
+         nullptr,
+         {kStarted, "log: Plugin>  Received unknown command: \"\"."},
+         {kWritten, kCleaned, kRead, kSaved}},
+        // Dialog mode and no load.
+        {kGetIntParameter, nullptr, {kRan, kWritten, kCleaned}, {kLoaded}},
+        {kGetFloatParameter,
+         nullptr,
+         {kWritten, "log: Plugin>  Added VOI at TAL (0.0, 0.0, 0.0) with 0.0 mm radius"},
+         {"log: Plugin>  Added VOI at TAL (1.0, 2.0, 3.0) with 1.0 mm radius"}},
+        {kSetStringParameter,
+         nullptr,
+         {"log: Plugin>  1 valid lines left after cleaning", "VOItext: 12,-20,5,8,V,1,2,3",
+          "AllText: "},
+         {kCleaned, kRead}},
+    };
+    ASSERT_EQ(std::size(rows), std::size(kUsedHostEntries) - 1);  // all but the version
+    for (const auto& row : rows) {
+        const std::string name = kHostEntryNames[row.entry];
+        const Lifetime complete = live("zt", row.situation);
+        const Lifetime without = live("without-" + name, row.situation);
+        EXPECT_EQ(without.unbound, std::vector<std::string>{name});
+        for (const std::string& fact : row.must)
+            EXPECT_EQ(without.facts.count(fact), 1u) << "without " << name << ", still: " << fact;
+        for (const std::string& fact : row.mustNot) {
+            EXPECT_EQ(complete.facts.count(fact), 1u) << "with " << name << ": " << fact;
+            EXPECT_EQ(without.facts.count(fact), 0u) << "without " << name << ", not: " << fact;
+        }
+    }
 }
 
 }  // namespace

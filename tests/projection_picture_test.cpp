@@ -14,9 +14,44 @@
 
 namespace {
 
-using voikit::PicturePoint;
 using voikit::PictureSettings;
 using voikit::Point;
+
+// A pixel of the picture, (column, row).
+struct Pixel {
+    double column;
+    double row;
+};
+
+// Where a reader finds a TAL position in a picture of VOIs that lie within the accepted box,
+// measured from what the picture states (docs/outputs.md), not from the code that draws it:
+// 2.5 pixels a millimetre; the sagittal, coronal and axial views side by side, the first from
+// 64 px, 70 px apart, their drawing areas from 74 px down; each spans the box with 8 mm to
+// spare (x -76..76, y -111..77, z -50..84), millimetre m drawn from m - 0.5 to m + 0.5.
+// Sagittal: y across with anterior on the left, z up; coronal: x across, z up; axial: x
+// across, y up. Neurological puts the subject's right (x > 0) on the right.
+Pixel expectedPixel(int view, const Point& mm, bool radiological) {
+    constexpr double kPixelsPerMm = 2.5, kTop = 74;
+    // Per view: its left edge, and for each of its axes the TAL axis, the millimetre of its
+    // first cell and whether millimetres grow with the pixels.
+    struct Axis {
+        int tal;
+        double firstMm;
+        int direction;
+    };
+    const int mirrored = radiological ? -1 : 1;
+    const struct {
+        double left;
+        Axis across, up;
+    } views[] = {
+        {64, {1, 77, -1}, {2, 84, -1}},
+        {606.5, {0, -76.0 * mirrored, mirrored}, {2, 84, -1}},
+        {1059, {0, -76.0 * mirrored, mirrored}, {1, 77, -1}},
+    };
+    const auto& v = views[view];
+    const auto cells = [&](const Axis& a) { return a.direction * (mm[a.tal] - a.firstMm) + 0.5; };
+    return {v.left + cells(v.across) * kPixelsPerMm, kTop + cells(v.up) * kPixelsPerMm};
+}
 
 // A decoded PNG.
 struct Picture {
@@ -38,28 +73,21 @@ struct Picture {
         }
         cairo_surface_destroy(surface);
     }
-    std::uint32_t at(double x, double y) const {
-        const auto column = static_cast<std::size_t>(x), line = static_cast<std::size_t>(y);
+    std::uint32_t at(const Pixel& p) const {
+        const auto column = static_cast<std::size_t>(p.column);
+        const auto line = static_cast<std::size_t>(p.row);
         return pixels[line * static_cast<std::size_t>(width) + column];
     }
-    // Pixels in a square around a point that are of a pure shade of one channel.
-    int hueNear(const PicturePoint& p, int shift, int radius = 6) const {
-        int found = 0;
-        for (int dy = -radius; dy <= radius; ++dy) {
-            for (int dx = -radius; dx <= radius; ++dx) {
-                const std::uint32_t c = at(p.column + dx, p.row + dy);
-                const std::uint32_t mine = (c >> shift) & 0xFF;
-                const std::uint32_t others = c & ~(0xFFu << shift);
-                found += mine > 90 && others == 0;
-            }
-        }
-        return found;
+    // Whether the pixel is a shade of pure red (shift 16) or pure blue (shift 0).
+    bool isHue(const Pixel& p, int shift) const {
+        const std::uint32_t c = at(p);
+        return ((c >> shift) & 0xFF) > 90 && (c & ~(0xFFu << shift)) == 0;
     }
-    int whiteNear(const PicturePoint& p, int radius = 5) const {
+    int whiteNear(const Pixel& p, int radius = 5) const {
         int found = 0;
         for (int dy = -radius; dy <= radius; ++dy) {
             for (int dx = -radius; dx <= radius; ++dx)
-                found += at(p.column + dx, p.row + dy) == 0xFFFFFF;
+                found += at({p.column + dx, p.row + dy}) == 0xFFFFFF;
         }
         return found;
     }
@@ -68,9 +96,9 @@ struct Picture {
 class PictureTest : public testing::Test {
   protected:
     void SetUp() override {
-        // Red on the subject's right (x = +40), blue on the left.
+        // Apart in every view: red on the subject's right, blue on the left, lower and behind.
         contents.vois.push_back(sphereVoi("Right", 40, -20, 10, 7, 255, 0, 0));
-        contents.vois.push_back(sphereVoi("Left", -40, -20, 10, 7, 0, 0, 255));
+        contents.vois.push_back(sphereVoi("Left", -30, -60, 40, 7, 0, 0, 255));
         statistics = voikit::computeStatistics(contents);
     }
     TempFolder folder;
@@ -78,7 +106,11 @@ class PictureTest : public testing::Test {
     voikit::VoiStatistics statistics;
 };
 
-TEST_F(PictureTest, RightIsOnTheRightInBothViewsUnlessRadiological) {
+TEST_F(PictureTest, EachSphereIsDrawnWhereItsMillimetresAreInEveryView) {
+    const struct {
+        Point centre;
+        int hueShift;
+    } spheres[] = {{{40, -20, 10}, 16}, {{-30, -60, 40}, 0}};
     for (const bool radiological : {false, true}) {
         PictureSettings settings;
         settings.radiological = radiological;
@@ -86,18 +118,28 @@ TEST_F(PictureTest, RightIsOnTheRightInBothViewsUnlessRadiological) {
         const std::string path = folder.file(radiological ? "radio.png" : "neuro.png");
         voikit::writeProjectionPicture(contents, statistics, settings, path);
         const Picture picture(path);
-        ASSERT_GT(picture.width, 900);
-        const auto right = voikit::picturePoints(statistics, settings, {40, -20, 10});
-        const auto left = voikit::picturePoints(statistics, settings, {-40, -20, 10});
-        for (int view : {1, 2}) {  // coronal, axial
-            // Neurological: the subject's right (x = +40) further right than the left.
-            EXPECT_EQ(right[view].column > left[view].column, !radiological) << view;
-            // Each sphere shows its own colour where its centre projects, around its number.
-            EXPECT_GT(picture.hueNear(right[view], 16), 10)
-                << view << " radiological " << radiological;
-            EXPECT_GT(picture.hueNear(left[view], 0), 10) << view;
-            EXPECT_EQ(picture.hueNear(right[view], 0), 0) << view;
-            EXPECT_GT(picture.whiteNear(right[view]), 0) << "no number on the sphere " << view;
+        ASSERT_GT(picture.width, 1442);  // all three views
+        for (int view = 0; view < 3; ++view) {
+            for (const auto& sphere : spheres) {
+                const auto where = [&](int axis, double mm) {
+                    Point p = sphere.centre;
+                    p[axis] += mm;
+                    return expectedPixel(view, p, radiological);
+                };
+                // A sphere of radius 7 reaches 7 mm from its centre along each axis, not 8;
+                // view n looks along TAL axis n.
+                for (int axis = 0; axis < 3; ++axis) {
+                    for (const double side : {-1.0, 1.0}) {
+                        if (axis == view) continue;
+                        EXPECT_TRUE(picture.isHue(where(axis, 7 * side), sphere.hueShift))
+                            << "view " << view << " axis " << axis << " radiological "
+                            << radiological;
+                        EXPECT_FALSE(picture.isHue(where(axis, 8 * side), sphere.hueShift))
+                            << "view " << view << " axis " << axis;
+                    }
+                }
+                EXPECT_GT(picture.whiteNear(where(0, 0)), 0) << "no number, view " << view;
+            }
         }
     }
 }
@@ -111,13 +153,12 @@ TEST_F(PictureTest, TheBrainIsDrawnUnderTheVoisWhereItIs) {
     voikit::writeProjectionPicture(contents, statistics, settings, folder.file("n.png"));
     const Picture without(folder.file("n.png"));
     // Amid the brain (TAL 0, -20, 20 in the coronal view) the glass brain is grey, lighter
-    // than the background of the picture without it; far outside the brain both are alike.
-    const auto inside = voikit::picturePoints(statistics, settings, {0, -20, 20})[1];
-    const auto outside = voikit::picturePoints(statistics, settings, {0, -20, -70})[1];
+    // than the background of the picture without it; beside and above it both are alike.
+    const Pixel inside = expectedPixel(1, {0, -20, 20}, false);
+    const Pixel outside = expectedPixel(1, {75, -20, 82}, false);
     const auto grey = [](std::uint32_t c) { return (c >> 8) & 0xFF; };
-    EXPECT_GT(grey(withBrain.at(inside.column, inside.row)),
-              grey(without.at(inside.column, inside.row)) + 15);
-    EXPECT_EQ(withBrain.at(outside.column, outside.row), without.at(outside.column, outside.row));
+    EXPECT_GT(grey(withBrain.at(inside)), grey(without.at(inside)) + 15);
+    EXPECT_EQ(withBrain.at(outside), without.at(outside));
 }
 
 TEST_F(PictureTest, LegendTakesSixtyVoisAndSvgAndPdfAreWritten) {

@@ -12,6 +12,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "common/atomic_file.h"
 #include "common/ends_with.h"
@@ -619,15 +620,6 @@ std::size_t legendEntries(std::size_t vois, const VoiStatistics& statistics,
     const Layout layout = layOut(statistics, settings.radiological);
     const double width = layout.width - kLeft;
     return shownInLegend(vois, width, legendRows(vois, width));
-}
-
-std::vector<PicturePoint> picturePoints(const VoiStatistics& statistics,
-                                        const PictureSettings& settings, const Point& mm) {
-    std::vector<PicturePoint> points;
-    for (const Panel& panel : layOut(statistics, settings.radiological).panels) {
-        points.push_back({panel.column(mm[panel.view.across]), panel.row(mm[panel.view.up])});
-    }
-    return points;
 }
 
 void writeProjectionPicture(const glomera::VoiFileContents& contents,

@@ -2,7 +2,6 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "voi/voi_reader.h"
 #include "voikit/io/log.h"
@@ -57,15 +56,6 @@ void writeProjectionPicture(const glomera::VoiFileContents& contents,
 // The same from the views gathered, the brain placed; `skeleton` gives the VOIs' names and colours.
 void writeProjectionPicture(const PicturePass& pass, const glomera::VoiFileContents& skeleton,
                             const PictureSettings& settings, const std::string& path);
-
-// Where the picture shows the TAL position `mm`: a pixel (column, row) in each of the three
-// views, sagittal, coronal, axial.
-struct PicturePoint {
-    double column;
-    double row;
-};
-std::vector<PicturePoint> picturePoints(const VoiStatistics& statistics,
-                                        const PictureSettings& settings, const Point& mm);
 
 // How many VOIs the legend lists one by one (it fits at least 60, in columns); the rest it
 // sums up in one line.

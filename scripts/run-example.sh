@@ -1,15 +1,13 @@
 #!/usr/bin/env bash
-# Builds the plug-in, the host stand-in and the toolbox, then imports the bundled table of
-# MNI peaks as pasted from a paper (every line accounted for on standard error) and makes one
-# sphere VOI per peak inside the accepted box: out/spheres.voi, loaded back and checked by the
-# host, with its NIfTI label volume and label table, a picture and a report.
+# Builds what the main job needs (the plug-in, the host stand-in and the toolbox; no tests,
+# no benchmarks), then runs it on the bundled example (scripts/example-job.sh): out/spheres.voi
+# with its label volume, label tables, picture and report.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+echo "[1/3] Debian packages the build needs"
 scripts/install-deps.sh
+echo "[2/3] Building Glomera.so, HelmoraZT.exe and glomera-voi in build/"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)" >/dev/null
-mkdir -p out
-# The table has one peak outside the box: it is reported, and the job goes on without it.
-build/bin/HelmoraZT.exe --list examples/mni_table.txt --space mni --allow-dropped \
-    --output out/spheres.voi --nifti out/spheres.nii.gz --png out/spheres.png \
-    --report out/spheres.txt --report-json out/spheres.json
+cmake --build build -j"$(nproc)" --target Glomera HelmoraZT glomera-voi
+echo "[3/3] The main job on examples/mni_table.txt, into out/"
+scripts/example-job.sh build/bin

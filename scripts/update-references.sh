@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Reference outputs of the bundled example, kept in tests/reference/ so that a change that
+# moves any output is seen: the main job's log and account, its report (text and JSON), its
+# label tables, a summary of the label volume's voxels and of the .voi file
+# (tests/reference_outputs.cpp), and its picture, compared within a pixel budget.
+#
+#   scripts/update-references.sh
+#       builds what it needs in build/, runs the job and stores its outputs as the new
+#       references; for a change of output that is meant (git then shows what moved);
+#   scripts/update-references.sh --check BIN OUT
+#       the ReferenceOutputs test: runs the job with the programs in BIN into OUT and
+#       compares every output with its reference, naming each file that differs and how.
+set -euo pipefail
+repo=$(cd "$(dirname "$0")/.." && pwd)
+references=$repo/tests/reference
+
+# Runs the job with the programs in $1 and leaves the outputs a reference keeps in $2.
+regenerate() {
+    local bin=$1 into=$2
+    if [ -e "$into" ] && [ ! -d "$into/job" ] && [ -n "$(ls -A "$into")" ]; then
+        echo "$into holds something other than earlier outputs of this script" >&2
+        exit 2
+    fi
+    rm -rf "$into"
+    mkdir -p "$into/job"
+    ln -s "$repo/examples" "$into/job/examples"
+    (cd "$into/job" && "$repo/scripts/example-job.sh" "$bin" >"$into/log.txt" 2>"$into/account.txt")
+    local out=$into/job/out
+    cp "$out"/spheres.{txt,json,tsv,png} "$out"/spheres_{ColorLUT,wb_labels}.txt "$into/"
+    "$bin/reference-outputs" summary "$out/spheres.voi" >"$into/spheres.voi-summary.txt"
+    "$bin/reference-outputs" summary "$out/spheres.nii.gz" >"$into/spheres.nii.gz-summary.txt"
+}
+
+# Compares the outputs in $2 (made with the programs in $1) with the references.
+compare() {
+    local bin=$1 fresh=$2 differ=0 name
+    for reference in "$references"/*; do
+        name=$(basename "$reference")
+        [ "$name" = README.md ] && continue
+        if [ ! -f "$fresh/$name" ]; then
+            echo "$name: no longer made"
+            differ=1
+        elif [[ $name == *.png ]]; then
+            "$bin/reference-outputs" compare-png "$reference" "$fresh/$name" \
+                "$fresh/${name%.png}-difference.png" || differ=1
+        elif ! cmp -s "$reference" "$fresh/$name"; then
+            echo "$name differs from its reference:"
+            diff -u --label "reference/$name" --label "now/$name" "$reference" "$fresh/$name" |
+                head -n 60 || true
+            differ=1
+        fi
+    done
+    for output in "$fresh"/*; do
+        name=$(basename "$output")
+        if [ -f "$output" ] && [[ $name != *-difference.png ]] && [ ! -e "$references/$name" ]; then
+            echo "$name: a new output without a reference"
+            differ=1
+        fi
+    done
+    if ((differ)); then
+        echo "The outputs in $fresh differ from tests/reference/; if the change is meant, run"
+        echo "scripts/update-references.sh and commit what it changes."
+        return 1
+    fi
+    echo "every output matches tests/reference/"
+}
+
+if [ "${1:-}" = "--check" ]; then
+    [ $# -eq 3 ] || { echo "usage: $0 --check BIN OUT" >&2; exit 2; }
+    regenerate "$2" "$3"
+    compare "$2" "$3"
+    exit
+fi
+cd "$repo"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$(nproc)" --target Glomera HelmoraZT reference-outputs
+fresh=$(mktemp -d)
+trap 'rm -rf "$fresh"' EXIT
+regenerate "$repo/build/bin" "$fresh/outputs"
+find "$references" -maxdepth 1 -type f ! -name README.md -delete
+find "$fresh/outputs" -maxdepth 1 -type f -exec cp {} "$references/" \;
+git status --short -- tests/reference

@@ -84,33 +84,19 @@ TEST_F(HeadlessHostTest, BundledExampleCleansAndBecomesOneVoiPerValidLine) {
     EXPECT_EQ(contents.vois[4].info.color[1], 200);
 }
 
-TEST_F(HeadlessHostTest, MainJobLeavesVoiNiftiPictureAndReport) {
-    const ProgramResult r = run(std::string("--list ") + EXAMPLES_DIR +
-                                "/mni_table.txt --space mni -o s.voi --nifti s.nii.gz --png s.png "
-                                "--report s.txt --report-json s.json");
-    // One peak of the table lies outside the box once in TAL: it is named, and the status
-    // tells that the table lost a line.
+// What the main job makes of the bundled example is compared with tests/reference/ by the
+// ReferenceOutputs test; here, how it ends without --allow-dropped.
+TEST_F(HeadlessHostTest, MainJobSaysTheTableLostALine) {
+    const ProgramResult r =
+        run(std::string("--list ") + EXAMPLES_DIR +
+            "/mni_table.txt --space mni -o s.voi --nifti s.nii.gz --report s.txt");
+    // One peak of the table lies outside the box once in TAL: it is named, the outputs are
+    // made without it, and the status tells that the table lost a line.
     EXPECT_EQ(r.status, 3) << r.err;
     EXPECT_TRUE(contains(r.err,
                          "mni_table.txt line 12: dropped: outside the accepted box: "
                          "z = -50.0 is not within -42..76 (TAL, from MNI 30 -92 -52)\n"));
-    EXPECT_TRUE(contains(r.err, "HelmoraZT: " + std::string(EXAMPLES_DIR) +
-                                    "/mni_table.txt: 9 VOIs from 15 lines; 1 of 10 coordinate "
-                                    "lines dropped (UTF-8)\n"));
-    EXPECT_EQ(folder.listing(),
-              "s.json s.nii.gz s.png s.tsv s.txt s.voi s_ColorLUT.txt s_wb_labels.txt");
-    EXPECT_TRUE(contains(r.out, "HelmoraZT: loaded s.voi: 9 VOIs"));
-    EXPECT_TRUE(contains(r.out, "HelmoraZT: wrote s.nii.gz ("));
-    // The left amygdala at MNI (-22, -6, -18) is a sphere around TAL (-21.2, -5.7, -12.8).
-    EXPECT_TRUE(
-        contains(r.out, "Plugin>  Added VOI at TAL (-21.2, -5.7, -12.8) with 6.0 mm radius"));
-    EXPECT_TRUE(contains(readFile(folder.file("s.txt")), "    1  Amygdala_L "));
-    EXPECT_TRUE(contains(readFile(folder.file("s.txt")), "Overlaps: none\n"));
-    // With drops allowed the same run succeeds.
-    EXPECT_EQ(run(std::string("--quiet --allow-dropped --list ") + EXAMPLES_DIR +
-                  "/mni_table.txt --space mni -o s.voi")
-                  .status,
-              0);
+    EXPECT_EQ(folder.listing(), "s.nii.gz s.tsv s.txt s.voi s_ColorLUT.txt s_wb_labels.txt");
 
     // Outputs of an existing file are the toolbox's; the host names it.
     const ProgramResult again = run("--voi s.voi --report - --nifti t.nii");

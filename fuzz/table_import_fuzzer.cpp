@@ -8,8 +8,8 @@
 
 #include "coordlist/clean_up_text.h"
 #include "coordlist/text_lines.h"
-#include "voikit/tables/pasted_text.h"
 #include "voikit/tables/table_import.h"
+#include "voikit/tables/text/pasted_text.h"
 
 namespace {
 

@@ -91,8 +91,8 @@ TEST_F(GlomeraVoiTest, ImportExitStatusTellsWhetherLinesWereLost) {
     EXPECT_EQ(r.status, 3);
     EXPECT_TRUE(contains(r.err, "line 12: dropped: outside the accepted box"));
     EXPECT_TRUE(contains(r.err,
-                         "glomera-voi: 9 VOIs from 15 lines; 1 of 10 coordinate lines "
-                         "dropped (UTF-8)"));
+                         "glomera-voi: 9 VOIs from 15 lines; 1 of 10 peaks dropped "
+                         "(table, UTF-8)"));
     EXPECT_TRUE(contains(r.out, "  -21.2    -5.7   -12.8     6.0                Amygdala_L"));
     r = run(std::string("import ") + EXAMPLES_DIR +
             "/mni_table.txt --space mni --allow-dropped -o list.txt");

@@ -95,8 +95,8 @@ TEST_F(HeadlessHostTest, MainJobLeavesVoiNiftiPictureAndReport) {
                          "mni_table.txt line 12: dropped: outside the accepted box: "
                          "z = -50.0 is not within -42..76 (TAL, from MNI 30 -92 -52)\n"));
     EXPECT_TRUE(contains(r.err, "HelmoraZT: " + std::string(EXAMPLES_DIR) +
-                                    "/mni_table.txt: 9 VOIs from 15 lines; 1 of 10 coordinate "
-                                    "lines dropped (UTF-8)\n"));
+                                    "/mni_table.txt: 9 VOIs from 15 lines; 1 of 10 peaks "
+                                    "dropped (table, UTF-8)\n"));
     EXPECT_EQ(folder.listing(),
               "s.json s.nii.gz s.png s.tsv s.txt s.voi s_ColorLUT.txt s_wb_labels.txt");
     EXPECT_TRUE(contains(r.out, "HelmoraZT: loaded s.voi: 9 VOIs"));
@@ -282,7 +282,7 @@ TEST_F(HeadlessHostTest, TablesThatMakeNoVoiOrLoseLinesSaySo) {
     writeFile(folder.file("words.txt"), "Table 1\nno peaks here\n");
     ProgramResult r = run("--quiet --list words.txt");
     EXPECT_EQ(r.status, 3);
-    EXPECT_TRUE(contains(r.err, "words.txt: 0 VOIs from 2 lines; 0 of 0 coordinate lines dropped"));
+    EXPECT_TRUE(contains(r.err, "words.txt: 0 VOIs from 2 lines; 0 of 0 peaks dropped"));
     EXPECT_EQ(folder.listing(), "words.txt");
     // A table whose every line is fine exits 0 and names nothing dropped.
     writeFile(folder.file("fine.txt"), "x y z\r\n10 10 10\r\n");

@@ -10,11 +10,15 @@ namespace voikit {
 struct PastedText {
     std::string encoding;  // "UTF-8", "UTF-8 with byte-order mark", "UTF-16 LE", ...
     std::vector<std::string> lines;
+    // Why the bytes are no text, in one line (then `lines` is empty); empty for text.
+    std::string notText;
 };
 
 // Decodes UTF-8 with or without a byte-order mark, UTF-16 LE or BE with a byte-order mark
 // (or without one, when every other byte is zero), and anything else as Windows-1252; cuts
 // the text at LF, CR LF and lone CR line ends. A line end at the very end starts no line.
+// Bytes whose decoded characters are more than 1 in 100 control characters (as binary files
+// are, while text has none but tabs and line ends) are judged no text.
 PastedText readPastedText(std::string_view bytes);
 
 // One line with the typography of documents made plain ASCII where it matters: Unicode

@@ -1,0 +1,177 @@
+#include "voikit/tables/layouts/free_line.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <set>
+
+#include "voikit/tables/layouts/header_rows.h"
+#include "voikit/tables/layouts/space_words.h"
+
+namespace voikit {
+namespace {
+
+// Words that stand between the name of a region and the rest of a sentence.
+const std::set<std::string> kStopWords = {
+    "a",        "an",    "the",        "in",          "on",      "at",        "and",
+    "or",       "of",    "with",       "within",      "was",     "were",      "is",
+    "are",      "found", "observed",   "located",     "showed",  "including", "as",
+    "also",     "both",  "to",         "from",        "for",     "by",        "than",
+    "peak",     "peaks", "activation", "activations", "further", "whereas",   "while",
+    "but",      "into",  "along",      "near",        "between", "extending", "cluster",
+    "clusters", "see",   "table",      "maximum",     "maxima",  "that",      "which",
+    "where",    "there", "this",       "these",       "its",     "their"};
+constexpr std::size_t kNameWords = 6;
+
+bool isWhole(const Token& token) {
+    return token.number && std::floor(*token.number) == *token.number &&
+           token.text.find_first_of(".eE") == std::string::npos;
+}
+
+// The plug-in's own list line: x y z radius name r g b.
+std::optional<Peak> listLine(const std::vector<Token>& t) {
+    if (t.size() != 8 || !t[0].number || !t[1].number || !t[2].number || !t[3].number ||
+        !isWhole(t[5]) || !isWhole(t[6]) || !isWhole(t[7])) {
+        return std::nullopt;
+    }
+    Peak peak;
+    peak.writings.push_back(writingOf(t[0], t[1], t[2], std::nullopt));
+    peak.radius = *t[3].number;
+    peak.name = t[4].text;
+    peak.colour = std::array<double, 3>{*t[5].number, *t[6].number, *t[7].number};
+    return peak;
+}
+
+// A name from the words of a sentence before a peak: the words after the last that is not
+// part of a region's name ("... peaks in the left inferior frontal gyrus").
+std::string regionName(const std::vector<Token>& tokens, std::size_t from, std::size_t to) {
+    std::size_t start = to;
+    while (start > from && to - start < kNameWords) {
+        const Token& token = tokens[start - 1];
+        if (token.number || !isWord(token.text) || kStopWords.count(lowered(token.text)) != 0)
+            break;
+        --start;
+    }
+    return joinedName(tokens.begin() + static_cast<std::ptrdiff_t>(start),
+                      tokens.begin() + static_cast<std::ptrdiff_t>(to));
+}
+
+bool isAxisLabel(const Token& token, char axis) {
+    return token.text.size() == 1 &&
+           std::tolower(static_cast<unsigned char>(token.text[0])) == axis;
+}
+
+// Three numbers from `at` on, each perhaps named by its axis ("x = -48, y = 28, z = 4"); all
+// within one bracket group, or all named when outside brackets. Moves `at` past them.
+std::optional<std::array<std::size_t, 3>> tripleAt(const std::vector<Token>& t, std::size_t& at) {
+    std::array<std::size_t, 3> found{};
+    std::size_t i = at;
+    int labels = 0;
+    const int bracket = t[at].bracket;
+    for (int axis = 0; axis < 3; ++axis) {
+        if (i < t.size() && isAxisLabel(t[i], "xyz"[axis])) {
+            ++labels;
+            ++i;
+        }
+        if (i >= t.size() || !t[i].number || t[i].bracket != bracket) return std::nullopt;
+        found[static_cast<std::size_t>(axis)] = i++;
+    }
+    if (bracket == 0 && labels < 3) return std::nullopt;
+    at = i;
+    return found;
+}
+
+// Peaks written in brackets or with axis names; none when the line writes none so.
+std::vector<Peak> sentencePeaks(const std::vector<Token>& tokens) {
+    std::vector<Peak> peaks;
+    std::size_t nameFrom = 0;
+    std::set<int> seenBrackets;
+    for (std::size_t i = 0; i < tokens.size();) {
+        const Token& token = tokens[i];
+        // Only the start of a bracket group, or an axis name outside brackets, starts a peak.
+        const bool startsGroup = token.bracket != 0 && seenBrackets.insert(token.bracket).second;
+        const bool named = token.bracket == 0 && isAxisLabel(token, 'x');
+        std::size_t at = i;
+        const auto triple = (startsGroup || named) ? tripleAt(tokens, at) : std::nullopt;
+        if (!triple) {
+            ++i;
+            continue;
+        }
+        Peak peak;
+        peak.name = regionName(tokens, nameFrom, i);
+        peak.writings.push_back(writingOf(tokens[(*triple)[0]], tokens[(*triple)[1]],
+                                          tokens[(*triple)[2]], std::nullopt));
+        peaks.push_back(peak);
+        // The rest of the bracket group (a statistic) belongs to this peak.
+        while (at < tokens.size() && token.bracket != 0 && tokens[at].bracket == token.bracket)
+            ++at;
+        nameFrom = i = at;
+    }
+    return peaks;
+}
+
+// Runs of numbers: the peaks of a table row without a header.
+ReadLine runPeaks(const std::string& line, const std::vector<Token>& tokens) {
+    std::vector<NumberRun> runs;
+    for (std::size_t from = 0; from < tokens.size();) {
+        const std::vector<Token> rest(tokens.begin() + static_cast<std::ptrdiff_t>(from),
+                                      tokens.end());
+        const auto run = coordinateRun(rest);
+        if (!run) break;
+        runs.push_back({from + run->start, run->length});
+        from += run->start + run->length;
+    }
+    const auto numbers = std::count_if(tokens.begin(), tokens.end(),
+                                       [](const Token& t) { return t.number.has_value(); });
+    if (runs.empty()) {
+        return numbers < 3 ? noCoordinates(line) : refusedLine("no three numbers in a row");
+    }
+    const bool allThree =
+        std::all_of(runs.begin(), runs.end(), [](const NumberRun& r) { return r.length == 3; });
+    if (runs.size() > 1 && !allThree) {
+        return refusedLine(std::to_string(runs.size()) +
+                           " groups of numbers on one line, not all of three: which are x, y "
+                           "and z cannot be told");
+    }
+    ReadLine read;
+    read.kind = ReadLine::kCoordinates;
+    std::size_t nameFrom = 0;
+    for (const NumberRun& run : runs) {
+        Peak peak;
+        const auto begin = tokens.begin();
+        peak.name = joinedName(begin + static_cast<std::ptrdiff_t>(nameFrom),
+                               begin + static_cast<std::ptrdiff_t>(run.start));
+        const std::size_t end = run.start + run.length;
+        // A row that names itself after its numbers, as the plug-in's own lists do.
+        for (std::size_t i = end; peak.name.empty() && runs.size() == 1 && i < tokens.size(); ++i) {
+            if (!tokens[i].number && isWord(tokens[i].text)) peak.name = tokens[i].text;
+        }
+        peak.writings.push_back(writingOf(tokens[run.start], tokens[run.start + 1],
+                                          tokens[run.start + 2], std::nullopt));
+        read.peaks.push_back(peak);
+        nameFrom = end;
+    }
+    return read;
+}
+
+}  // namespace
+
+ReadLine readFreeLine(const std::string& line) {
+    const Tokens tokens = tokenize(line);
+    if (!tokens.ambiguity.empty()) return refusedLine(tokens.ambiguity);
+    ReadLine read;
+    if (const auto peak = listLine(tokens.tokens)) {
+        read.kind = ReadLine::kCoordinates;
+        read.peaks.push_back(*peak);
+    } else if (std::vector<Peak> peaks = sentencePeaks(tokens.tokens); !peaks.empty()) {
+        read.kind = ReadLine::kCoordinates;
+        read.peaks = std::move(peaks);
+    } else {
+        read = runPeaks(line, tokens.tokens);
+    }
+    read.note = marksNote(tokens.tokens);
+    read.mentioned = mentionedSpace(line);
+    return read;
+}
+
+}  // namespace voikit

@@ -41,18 +41,20 @@ class Importer {
     }
 
     void line(int number, const ReadLine& read) {
+        std::string note = read.note;
+        if (read.mentioned) {
+            note += std::string(note.empty() ? "" : "; ") + "mentions " +
+                    spaceName(*read.mentioned) +
+                    ", but only --space, a \"// Reference=\" line or a column heading sets the "
+                    "space: here " +
+                    spaceName(space_) + " " + spaceSource_;
+        }
         if (read.kind != ReadLine::kCoordinates || read.peaks.empty()) {
             static const ImportedLine::Kind kKinds[] = {
                 ImportedLine::kEmpty,         ImportedLine::kComment, ImportedLine::kHeader,
                 ImportedLine::kNoCoordinates, ImportedLine::kIgnored, ImportedLine::kNoCoordinates};
             std::string account = read.account.empty() ? "no coordinates" : read.account;
-            if (read.mentioned) {
-                account += std::string("; mentions ") + spaceName(*read.mentioned) +
-                           ", but only --space, a \"// Reference=\" line or a column heading "
-                           "sets the space: here " +
-                           spaceName(space_) + " " + spaceSource_;
-            }
-            if (!read.note.empty()) account += "; " + read.note;
+            if (!note.empty()) account += "; " + note;
             result_.lines.push_back({number, kKinds[read.kind], account});
             return;
         }
@@ -60,10 +62,11 @@ class Importer {
             ImportedLine out{number, ImportedLine::kDropped, std::string()};
             if (!peak.refused.empty()) {
                 out.account = "dropped: " + peak.refused;
+                if (!peak.name.empty()) out.account += " (" + peak.name + ")";
             } else {
                 makeVoi(peak, out);
             }
-            if (!read.note.empty()) out.account += "; " + read.note;
+            if (!note.empty()) out.account += "; " + note;
             if (out.kind == ImportedLine::kDropped) ++result_.dropped;
             result_.lines.push_back(out);
         }

@@ -21,6 +21,10 @@ const std::set<std::string> kTextWords = {
 const std::set<std::string> kFillerWords = {
     "coordinates", "coordinate", "coords", "coord",       "peak",         "peaks", "mm",
     "of",          "in",         "space",  "stereotaxic", "stereotactic", "(mm)",  "locations"};
+// Words that may stand beside a space in a heading over columns ("MNI coordinates (mm)").
+const std::set<std::string> kHeadingFiller = {"coordinates", "coordinate",   "coords",
+                                              "coord",       "mm",           "(mm)",
+                                              "stereotaxic", "stereotactic", "peak"};
 // Words that head a group of columns without naming its space.
 const std::set<std::string> kGroupWords = {"left", "right", "l", "r", "lh", "rh", "bilateral"};
 // Words that name statistics and other columns: what a heading line may hold besides.
@@ -250,16 +254,32 @@ void wordColumns(const Tokens& tokens, Builder& builder) {
     }
     std::vector<std::string> words;
     std::vector<bool> annotation;
-    for (const Token& token : tokens.tokens) {
+    std::vector<std::size_t> tokenOf;
+    for (std::size_t t = 0; t < tokens.tokens.size(); ++t) {
+        const Token& token = tokens.tokens[t];
         for (const std::string& word : wordsOf({token})) {
             words.push_back(word);
             annotation.push_back(token.bracket != 0 && coordinateGroups.count(token.bracket) == 0);
+            tokenOf.push_back(t);
         }
     }
     for (std::size_t i = 0; i < words.size(); ++i) {
         const std::string& w = words[i];
         if (const auto space = spaceWord(w)) {
-            builder.marker(*space, w);
+            // "x_MNI", "MNI_x": the space of that axis alone.
+            const auto sameToken = [&](std::size_t k) {
+                return k < words.size() && tokenOf[k] == tokenOf[i] &&
+                       axisOf({words[k]}) != Axis::kNone;
+            };
+            if (i > 0 && sameToken(i - 1)) {
+                builder.spaceOfLast(*space, tokens.tokens[tokenOf[i]].text);
+            } else if (sameToken(i + 1)) {
+                builder.add(words[i + 1], Column::kOther, axisOf({words[i + 1]}));
+                builder.spaceOfLast(*space, tokens.tokens[tokenOf[i]].text);
+                ++i;
+            } else {
+                builder.marker(*space, w);
+            }
             continue;
         }
         if (annotation[i] || kFillerWords.count(w) != 0) continue;
@@ -281,7 +301,7 @@ void wordColumns(const Tokens& tokens, Builder& builder) {
 // Whether every word of a line is one that heads columns, and at least one is.
 bool onlyHeadings(const std::vector<std::string>& words) {
     return !words.empty() && std::all_of(words.begin(), words.end(), [](const std::string& w) {
-        return spaceWord(w) || kTextWords.count(w) != 0 || kFillerWords.count(w) != 0 ||
+        return spaceWord(w) || kTextWords.count(w) != 0 || kHeadingFiller.count(w) != 0 ||
                kGroupWords.count(w) != 0 || kHeadingWords.count(w) != 0;
     });
 }

@@ -70,6 +70,8 @@ TableReading readFociFile(const std::vector<std::string>& lines) {
             }
         } else if (const auto subjects = setting(line, "subjects")) {
             read.kind = ReadLine::kComment;
+            // After foci, a new experiment begins even without a blank line.
+            if (inExperiment && fociOf.back() > 0) inExperiment = false;
             const auto number = glomera::parseWholeNumber(*subjects, 1, 1000000);
             if (number) {
                 experiment().subjects = static_cast<int>(*number);
@@ -81,7 +83,11 @@ TableReading readFociFile(const std::vector<std::string>& lines) {
             read = *plain;
             if (read.kind == ReadLine::kEmpty) {
                 inExperiment = false;
-            } else if (experiment().name.empty() && !commentText(line).empty()) {
+            } else if (inExperiment && fociOf.back() > 0 && !commentText(line).empty()) {
+                inExperiment = false;
+            }
+            if (read.kind == ReadLine::kComment && experiment().name.empty() &&
+                !commentText(line).empty()) {
                 experiment().name = commentText(line);
                 read.account = "experiment " + std::to_string(reading.experiments.size()) + ": " +
                                experiment().name;

@@ -61,51 +61,67 @@ bool isAxisLabel(const Token& token, char axis) {
            std::tolower(static_cast<unsigned char>(token.text[0])) == axis;
 }
 
-// Three numbers from `at` on, each perhaps named by its axis ("x = -48, y = 28, z = 4"); all
-// within one bracket group, or all named when outside brackets. Moves `at` past them.
-std::optional<std::array<std::size_t, 3>> tripleAt(const std::vector<Token>& t, std::size_t& at) {
-    std::array<std::size_t, 3> found{};
-    std::size_t i = at;
-    int labels = 0;
-    const int bracket = t[at].bracket;
-    for (int axis = 0; axis < 3; ++axis) {
-        if (i < t.size() && isAxisLabel(t[i], "xyz"[axis])) {
-            ++labels;
-            ++i;
-        }
-        if (i >= t.size() || !t[i].number || t[i].bracket != bracket) return std::nullopt;
-        found[static_cast<std::size_t>(axis)] = i++;
+// Three numbers named by their axes from `i` on, before `end`: "x = -48, y = 28, z = 4"
+// or "x, y, z = -48, 28, 4".
+std::optional<std::array<std::size_t, 3>> namedTriple(const std::vector<Token>& t, std::size_t i,
+                                                      std::size_t end) {
+    const auto label = [&](std::size_t k, int axis) {
+        return k < end && isAxisLabel(t[k], "xyz"[axis]);
+    };
+    const auto number = [&](std::size_t k) { return k < end && t[k].number.has_value(); };
+    if (label(i, 0) && label(i + 1, 1) && label(i + 2, 2) && number(i + 3) && number(i + 4) &&
+        number(i + 5)) {
+        return std::array<std::size_t, 3>{i + 3, i + 4, i + 5};
     }
-    if (bracket == 0 && labels < 3) return std::nullopt;
-    at = i;
-    return found;
+    if (label(i, 0) && number(i + 1) && label(i + 2, 1) && number(i + 3) && label(i + 4, 2) &&
+        number(i + 5)) {
+        return std::array<std::size_t, 3>{i + 1, i + 3, i + 5};
+    }
+    return std::nullopt;
 }
 
-// Peaks written in brackets or with axis names; none when the line writes none so.
+// What a bracket group from `i` to `end` writes: a peak named by its axes, or a run of three
+// numbers after any words ("(-48, 28, 4; Z = 5.1)", "(MNI: -48, 28, 4)"); a longer run
+// cannot be told apart and is refused.
+void bracketPeak(const std::vector<Token>& t, std::size_t i, std::size_t end, Peak& peak) {
+    std::optional<std::array<std::size_t, 3>> at = namedTriple(t, i, end);
+    if (!at) {
+        std::size_t first = i;
+        while (first < end && !t[first].number) ++first;
+        std::size_t run = first;
+        while (run < end && t[run].number) ++run;
+        if (run - first > 3) {
+            peak.refused = std::to_string(run - first) +
+                           " numbers in one bracket: which three are x, y and z cannot be told";
+            return;
+        }
+        if (run - first == 3) at = std::array<std::size_t, 3>{first, first + 1, first + 2};
+    }
+    if (at) peak.writings.push_back(writingOf(t[(*at)[0]], t[(*at)[1]], t[(*at)[2]], std::nullopt));
+}
+
+// Peaks written in brackets or with axis names, each named by the words before it; none
+// when the line writes none so.
 std::vector<Peak> sentencePeaks(const std::vector<Token>& tokens) {
     std::vector<Peak> peaks;
     std::size_t nameFrom = 0;
-    std::set<int> seenBrackets;
     for (std::size_t i = 0; i < tokens.size();) {
-        const Token& token = tokens[i];
-        // Only the start of a bracket group, or an axis name outside brackets, starts a peak.
-        const bool startsGroup = token.bracket != 0 && seenBrackets.insert(token.bracket).second;
-        const bool named = token.bracket == 0 && isAxisLabel(token, 'x');
-        std::size_t at = i;
-        const auto triple = (startsGroup || named) ? tripleAt(tokens, at) : std::nullopt;
-        if (!triple) {
-            ++i;
-            continue;
-        }
+        std::size_t end = i + 1;
         Peak peak;
-        peak.name = regionName(tokens, nameFrom, i);
-        peak.writings.push_back(writingOf(tokens[(*triple)[0]], tokens[(*triple)[1]],
-                                          tokens[(*triple)[2]], std::nullopt));
-        peaks.push_back(peak);
-        // The rest of the bracket group (a statistic) belongs to this peak.
-        while (at < tokens.size() && token.bracket != 0 && tokens[at].bracket == token.bracket)
-            ++at;
-        nameFrom = i = at;
+        if (tokens[i].bracket != 0) {
+            while (end < tokens.size() && tokens[end].bracket == tokens[i].bracket) ++end;
+            bracketPeak(tokens, i, end, peak);
+        } else if (const auto at = namedTriple(tokens, i, tokens.size())) {
+            end = (*at)[2] + 1;
+            peak.writings.push_back(
+                writingOf(tokens[(*at)[0]], tokens[(*at)[1]], tokens[(*at)[2]], std::nullopt));
+        }
+        if (!peak.writings.empty() || !peak.refused.empty()) {
+            peak.name = regionName(tokens, nameFrom, i);
+            peaks.push_back(peak);
+            nameFrom = end;
+        }
+        i = end;
     }
     return peaks;
 }
@@ -121,10 +137,9 @@ ReadLine runPeaks(const std::string& line, const std::vector<Token>& tokens) {
         runs.push_back({from + run->start, run->length});
         from += run->start + run->length;
     }
-    const auto numbers = std::count_if(tokens.begin(), tokens.end(),
-                                       [](const Token& t) { return t.number.has_value(); });
     if (runs.empty()) {
-        return numbers < 3 ? noCoordinates(line) : refusedLine("no three numbers in a row");
+        return coordinateCandidates(tokens) < 3 ? noCoordinates(line)
+                                                : refusedLine("no three numbers in a row");
     }
     const bool allThree =
         std::all_of(runs.begin(), runs.end(), [](const NumberRun& r) { return r.length == 3; });
@@ -139,8 +154,11 @@ ReadLine runPeaks(const std::string& line, const std::vector<Token>& tokens) {
     for (const NumberRun& run : runs) {
         Peak peak;
         const auto begin = tokens.begin();
-        peak.name = joinedName(begin + static_cast<std::ptrdiff_t>(nameFrom),
-                               begin + static_cast<std::ptrdiff_t>(run.start));
+        // A table row's words name its peak; a sentence's last words before it do.
+        peak.name = run.start - nameFrom > kNameWords
+                        ? regionName(tokens, nameFrom, run.start)
+                        : joinedName(begin + static_cast<std::ptrdiff_t>(nameFrom),
+                                     begin + static_cast<std::ptrdiff_t>(run.start));
         const std::size_t end = run.start + run.length;
         // A row that names itself after its numbers, as the plug-in's own lists do.
         for (std::size_t i = end; peak.name.empty() && runs.size() == 1 && i < tokens.size(); ++i) {

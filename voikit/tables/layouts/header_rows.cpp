@@ -220,11 +220,9 @@ ReadLine HeaderRows::readWords(const std::string& text) const {
     const Tokens line = tokenize(text);
     if (!line.ambiguity.empty()) return refusedLine(line.ambiguity);
     const std::vector<Token>& tokens = line.tokens;
-    const auto numbers = std::count_if(tokens.begin(), tokens.end(),
-                                       [](const Token& t) { return t.number.has_value(); });
     const std::optional<NumberRun> run = coordinateRun(tokens);
     if (!run) {
-        if (numbers < 3) return noCoordinates(text);
+        if (coordinateCandidates(tokens) < 3) return noCoordinates(text);
         return refusedLine("no three numbers in a row");
     }
     Peak shared;
@@ -244,24 +242,43 @@ ReadLine HeaderRows::readWords(const std::string& text) const {
     const std::string names =
         std::to_string(slots) + " (" + labelsFrom(header_, segment_.first) + ")";
     int base = 0;  // where the header's first number column stands in the run
+    // Numbers before x that a name or a count column could hold: unsigned whole numbers.
+    const auto countsUpTo = [&](int end) {
+        for (int i = 0; i < end; ++i) {
+            const Token& t = tokens[run->start + static_cast<std::size_t>(i)];
+            const std::string digits = t.text.substr(0, t.text.size() - t.mark.size());
+            if (digits.find_first_not_of("0123456789") != std::string::npos) return false;
+        }
+        return true;
+    };
+    std::string unlabelledNote;
     if (length > slots && unlabelled_ != length - slots) {
-        return refusedLine(count(run->length, "number") + " where the header names " + names +
-                           ": the first may belong to the name, or the last stand in a column "
-                           "the header does not label; refused rather than shifted");
+        // Extra numbers first could belong to the name ("Area 44"), unless no name holds them.
+        if (countsUpTo(length - slots)) {
+            return refusedLine(count(run->length, "number") + " where the header names " + names +
+                               ": the first may belong to the name, or the last stand in a "
+                               "column the header does not label; refused rather than shifted");
+        }
+        unlabelledNote = "the last " +
+                         count(run->length - static_cast<std::size_t>(slots), "number") +
+                         " read as a column the header does not label";
     }
     if (length < slots) {
-        const bool trailingMissing = length >= slots - segment_.after;
-        const bool leadingMissing = slots - length <= segment_.before;
-        if (trailingMissing && leadingMissing) {
+        // Empty cells at the end (read from the left) or before x (read from the right).
+        bool fromLeft = length >= slots - segment_.after;
+        const bool fromRight = slots - length <= segment_.before;
+        // From the left, the row's first numbers fill the columns before x, which hold counts.
+        if (fromLeft && fromRight && !countsUpTo(segment_.before)) fromLeft = false;
+        if (fromLeft && fromRight) {
             return refusedLine(count(run->length, "number") + " where the header names " + names +
                                ": a cell before x or after z is empty, and which one cannot be "
                                "told; refused rather than shifted");
         }
-        if (!trailingMissing && !leadingMissing) {
+        if (!fromLeft && !fromRight) {
             return refusedLine("only " + count(run->length, "number") + " where the header names " +
                                names);
         }
-        if (leadingMissing) base = length - slots;
+        if (fromRight) base = length - slots;
     }
     const auto at = [&](int index) { return tokens[run->start + static_cast<std::size_t>(index)]; };
     for (std::size_t i = static_cast<std::size_t>(segment_.first); i < header_.columns.size();
@@ -290,6 +307,7 @@ ReadLine HeaderRows::readWords(const std::string& text) const {
     }
     ReadLine read;
     read.note = marksNote(tokens);
+    if (!unlabelledNote.empty()) read.note += (read.note.empty() ? "" : "; ") + unlabelledNote;
     addPeaks(text, shared, groups, refused, read);
     return read;
 }

@@ -1,5 +1,7 @@
 #include "voikit/tables/layouts/table_reading.h"
 
+#include <cctype>
+
 #include "voikit/tables/layouts/space_words.h"
 
 namespace voikit {
@@ -55,6 +57,32 @@ std::string marksNote(const std::vector<Token>& tokens) {
         marked += (marked.empty() ? "" : ", ") + token.text;
     }
     return marked.empty() ? marked : "footnote marks stripped: " + marked;
+}
+
+namespace {
+
+// A word that names a statistic or compares one: its value follows.
+bool namesStatistic(const Token& token) {
+    if (token.number) return false;
+    const std::string& t = token.text;
+    return (t.size() == 1 && std::isalpha(static_cast<unsigned char>(t[0]))) || t == "df" ||
+           t == "<" || t == ">" || t == "\u2264" || t == "\u2265";
+}
+
+}  // namespace
+
+int coordinateCandidates(const std::vector<Token>& tokens) {
+    int count = 0;
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+        if (!tokens[i].number || tokens[i].bracket != 0) continue;
+        // The word before, past the degrees of freedom in brackets: "F(1, 23) = 3.41".
+        std::size_t before = i;
+        while (before > 0 && tokens[before - 1].bracket != 0) --before;
+        const bool statistic = (before > 0 && namesStatistic(tokens[before - 1])) ||
+                               (before == i && i > 0 && namesStatistic(tokens[i - 1]));
+        count += statistic ? 0 : 1;
+    }
+    return count;
 }
 
 std::string joinedName(std::vector<Token>::const_iterator begin,

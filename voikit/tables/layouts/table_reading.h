@@ -75,6 +75,11 @@ Writing writingOf(const Token& x, const Token& y, const Token& z, std::optional<
 // 4ᵃ, 20ᵇ"); empty when there were none.
 std::string marksNote(const std::vector<Token>& tokens);
 
+// How many numbers of a line could be coordinates: those outside brackets that are no
+// statistic's value ("p = 0.002", "k > 30", "F(1, 23) = 3.41"). A line with fewer than
+// three holds no coordinates; with three or more it does, even when they do not line up.
+int coordinateCandidates(const std::vector<Token>& tokens);
+
 // Words joined into a name, blanks as underscores; marks and dashes standing alone go.
 std::string joinedName(std::vector<Token>::const_iterator begin,
                        std::vector<Token>::const_iterator end);

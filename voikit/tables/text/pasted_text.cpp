@@ -72,13 +72,16 @@ std::string grouped(std::size_t number) {
     return digits;
 }
 
+// Control characters that a text may hold by accident (a stray byte pasted along).
+constexpr std::size_t kFewControls = 10;
+
 // Why decoded text is no text; empty when it is.
 std::string judgeText(std::string_view text) {
     std::size_t characters = 0, controls = 0;
     for (std::size_t at = 0; at < text.size(); ++characters) {
         controls += isControl(nextCodePoint(text, at)) ? 1 : 0;
     }
-    if (controls * 100 <= characters) return std::string();
+    if (controls * 100 <= characters || controls < kFewControls) return std::string();
     return "not text: " + grouped(controls) + " of its " + grouped(characters) +
            " characters are control characters, as in binary files; a table is text (UTF-8, "
            "UTF-16 or Windows-1252)";
@@ -127,7 +130,7 @@ std::string plainLine(std::string_view line) {
     out.reserve(line.size());
     for (std::size_t at = 0; at < line.size();) {
         const char32_t c = nextCodePoint(line, at);
-        if (isSpace(c)) {
+        if (isSpace(c) || (c < 0x20 && c != '\t' && c != '\0')) {
             out += ' ';
         } else if (isDash(c)) {
             out += '-';

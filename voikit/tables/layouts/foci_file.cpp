@@ -81,13 +81,12 @@ TableReading readFociFile(const std::vector<std::string>& lines) {
             }
         } else if (auto plain = emptyOrComment(line)) {
             read = *plain;
-            if (read.kind == ReadLine::kEmpty) {
-                inExperiment = false;
-            } else if (inExperiment && fociOf.back() > 0 && !commentText(line).empty()) {
+            const bool named = read.kind == ReadLine::kComment && !commentText(line).empty();
+            // A blank line ends an experiment; so does a name after its foci.
+            if (read.kind == ReadLine::kEmpty || (named && inExperiment && fociOf.back() > 0)) {
                 inExperiment = false;
             }
-            if (read.kind == ReadLine::kComment && experiment().name.empty() &&
-                !commentText(line).empty()) {
+            if (named && experiment().name.empty()) {
                 experiment().name = commentText(line);
                 read.account = "experiment " + std::to_string(reading.experiments.size()) + ": " +
                                experiment().name;

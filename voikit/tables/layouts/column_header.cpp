@@ -109,6 +109,12 @@ class Builder {
     void spaceOfLast(Space space, const std::string& text) {
         spaces_.back() = std::make_pair(space, text);
     }
+    // The space of the last group of x, y and z added.
+    void spaceOfLastGroup(Space space, const std::string& text) {
+        for (std::size_t i = spaces_.size() - 3; i < spaces_.size(); ++i) {
+            spaces_[i] = std::make_pair(space, text);
+        }
+    }
     void marker(Space space, const std::string& text) {
         markers_.push_back({space, kinds_.size(), text});
     }
@@ -376,6 +382,56 @@ bool applyGroupLine(const std::string& above, const std::vector<std::string>& he
     return true;
 }
 
+// A header of two lines split at blanks, as PDF copies give them: the line above names the
+// columns, and where it says "MNI coordinates" (or "coordinates", "Talairach") the groups
+// of x, y, z of the line below stand. Nothing when the line below holds more than those
+// groups or the line above does not place each of them.
+std::optional<ColumnHeader> mergedHeader(const std::string& above, const ColumnHeader& axes) {
+    for (Column c : axes.columns) {
+        if (c != Column::kX && c != Column::kY && c != Column::kZ) return std::nullopt;
+    }
+    const Tokens tokens = tokenize(above);
+    if (holdsNumbers(tokens) || !onlyHeadings(wordsOf(tokens.tokens))) return std::nullopt;
+    static const std::set<std::string> kCoordinateWords = {"coordinates", "coordinate", "coords",
+                                                           "coord"};
+    const std::vector<std::string> words = wordsOf(tokens.tokens);
+    Builder builder;
+    std::size_t group = 0;
+    bool inSlot = false, slotHasSpace = false;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string& w = words[i];
+        const std::optional<Space> space = spaceWord(w);
+        if (space || kCoordinateWords.count(w) != 0) {
+            if (!inSlot || (space && slotHasSpace)) {
+                if (group >= axes.triples.size()) return std::nullopt;
+                for (const char* axis : {"x", "y", "z"}) {
+                    builder.add(axis, Column::kOther, axisOf({axis}));
+                }
+                ++group;
+                inSlot = true;
+                slotHasSpace = false;
+            }
+            if (space) {
+                builder.spaceOfLastGroup(*space, w);
+                slotHasSpace = true;
+            }
+            continue;
+        }
+        inSlot = false;
+        if (kHeadingFiller.count(w) != 0) continue;
+        if (i + 1 < words.size() && kPhrases.count({w, words[i + 1]}) != 0) {
+            builder.add(w + " " + words[i + 1], Column::kOther);
+            ++i;
+            continue;
+        }
+        builder.add(w, kindOf({w}));
+    }
+    if (group != axes.triples.size()) return std::nullopt;
+    ColumnHeader merged = builder.finish(Delimiter::kBlanks);
+    merged.groupLine = true;
+    return merged;
+}
+
 }  // namespace
 
 std::optional<ColumnHeader> readColumnHeader(const std::string& line, const std::string* above) {
@@ -392,6 +448,9 @@ std::optional<ColumnHeader> readColumnHeader(const std::string& line, const std:
     }
     ColumnHeader header = builder.finish(delimiter);
     if (header.triples.empty()) return std::nullopt;
+    if (above && delimiter == Delimiter::kBlanks) {
+        if (auto merged = mergedHeader(*above, header)) return merged;
+    }
     if (above) header.groupLine = applyGroupLine(*above, cells, header);
     return header;
 }

@@ -42,18 +42,38 @@ std::optional<Peak> listLine(const std::vector<Token>& t) {
     return peak;
 }
 
+bool isNameWord(const Token& token) {
+    return !token.number && token.bracket == 0 && isWord(token.text) &&
+           kStopWords.count(lowered(token.text)) == 0;
+}
+
+// A sentence's words as a name, without the full stop or comma that ends the clause.
+std::string clauseName(const std::vector<Token>& tokens, std::size_t from, std::size_t to) {
+    std::string name = joinedName(tokens.begin() + static_cast<std::ptrdiff_t>(from),
+                                  tokens.begin() + static_cast<std::ptrdiff_t>(to));
+    while (!name.empty() && (name.back() == '.' || name.back() == ',')) name.pop_back();
+    return name;
+}
+
 // A name from the words of a sentence before a peak: the words after the last that is not
 // part of a region's name ("... peaks in the left inferior frontal gyrus").
 std::string regionName(const std::vector<Token>& tokens, std::size_t from, std::size_t to) {
     std::size_t start = to;
-    while (start > from && to - start < kNameWords) {
-        const Token& token = tokens[start - 1];
-        if (token.number || !isWord(token.text) || kStopWords.count(lowered(token.text)) != 0)
-            break;
-        --start;
+    while (start > from && to - start < kNameWords && isNameWord(tokens[start - 1])) --start;
+    return clauseName(tokens, start, to);
+}
+
+// A name from the words after a peak, when none stand before it ("at x = 50, y = 30, z = 2
+// in the right IFG").
+std::string nameAfter(const std::vector<Token>& tokens, std::size_t from) {
+    std::size_t start = from;
+    while (start < tokens.size() && !tokens[start].number && tokens[start].bracket == 0 &&
+           !isNameWord(tokens[start])) {
+        ++start;
     }
-    return joinedName(tokens.begin() + static_cast<std::ptrdiff_t>(start),
-                      tokens.begin() + static_cast<std::ptrdiff_t>(to));
+    std::size_t end = start;
+    while (end < tokens.size() && end - start < kNameWords && isNameWord(tokens[end])) ++end;
+    return clauseName(tokens, start, end);
 }
 
 bool isAxisLabel(const Token& token, char axis) {
@@ -118,6 +138,7 @@ std::vector<Peak> sentencePeaks(const std::vector<Token>& tokens) {
         }
         if (!peak.writings.empty() || !peak.refused.empty()) {
             peak.name = regionName(tokens, nameFrom, i);
+            if (peak.name.empty()) peak.name = nameAfter(tokens, end);
             peaks.push_back(peak);
             nameFrom = end;
         }

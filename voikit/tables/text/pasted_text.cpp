@@ -134,6 +134,12 @@ std::string plainLine(std::string_view line) {
             out += ' ';
         } else if (isDash(c)) {
             out += '-';
+            // A minus sign set apart from its digits, as PDF copies leave it: "− 48".
+            std::size_t next = at;
+            while (c == 0x2212 && next < line.size() && line[next] == ' ') ++next;
+            if (next > at && next < line.size() && line[next] >= '0' && line[next] <= '9') {
+                at = next;
+            }
         } else if (isQuote(c)) {
             out += '"';
         } else if (!isInvisible(c) && c != '\0') {

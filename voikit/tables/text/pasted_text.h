@@ -23,7 +23,8 @@ PastedText readPastedText(std::string_view bytes);
 
 // One line with the typography of documents made plain ASCII where it matters: Unicode
 // spaces and stray control characters become blanks (tabs stay, since they separate
-// columns), minus signs and dashes become '-', typographic quotes become '"', and invisible
+// columns), minus signs and dashes become '-' (a minus sign U+2212 joined to the digits a
+// blank sets it apart from), typographic quotes become '"', and invisible
 // characters (zero-width spaces, byte-order marks, NUL) go.
 std::string plainLine(std::string_view line);
 

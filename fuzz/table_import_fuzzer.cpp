@@ -1,5 +1,7 @@
-// Any bytes as a pasted table: the import never fails, accounts for every line exactly once,
-// and every list line it makes is one the plug-in's clean-up keeps with the same values.
+// Any bytes as a pasted table, in any layout the importer knows: the import never fails,
+// accounts for every line, every list line it makes is one the plug-in's clean-up keeps
+// with the same values, and the foci file of what it accepted holds each VOI once.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -8,8 +10,9 @@
 
 #include "coordlist/clean_up_text.h"
 #include "coordlist/text_lines.h"
-#include "voikit/tables/pasted_text.h"
+#include "voikit/tables/foci_output.h"
 #include "voikit/tables/table_import.h"
+#include "voikit/tables/text/pasted_text.h"
 
 namespace {
 
@@ -17,28 +20,59 @@ void check(bool condition) {
     if (!condition) std::abort();
 }
 
+// The settings the first byte picks, so that spaces, transforms and limits are tried too.
+voikit::ImportSettings settingsFrom(std::uint8_t first) {
+    voikit::ImportSettings settings;
+    if (first & 1) settings.space = first & 2 ? voikit::Space::kMni : voikit::Space::kTal;
+    settings.transform = static_cast<voikit::MniToTal>((first >> 2) & 3);
+    if (first & 16) settings.listLimit = 300;
+    return settings;
+}
+
+void checkFoci(const voikit::ImportResult& result, voikit::Space space,
+               voikit::MniToTal transform) {
+    const voikit::FociOutput foci = voikit::fociFile(result, space, transform, 12, "table");
+    check(foci.refusal.empty());
+    glomera::TextLines lines(foci.text);
+    std::string_view line;
+    int focusLines = 0;
+    while (lines.next(line)) {
+        if (line.empty() || line.substr(0, 2) == "//") continue;
+        ++focusLines;
+        check(std::count(line.begin(), line.end(), '\t') == 2);
+    }
+    check(focusLines == result.vois);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    // The first byte picks the settings, so that MNI tables and limits are tried too.
-    voikit::ImportSettings settings;
-    if (size > 0) {
-        settings.space = data[0] & 1 ? voikit::Space::kMni : voikit::Space::kTal;
-        settings.transform = static_cast<voikit::MniToTal>((data[0] >> 1) & 3);
-        if (data[0] & 8) settings.listLimit = 300;
-    }
+    const voikit::ImportSettings settings = settingsFrom(size > 0 ? data[0] : 0);
     const voikit::ImportResult result = voikit::importTable(bytes, settings);
-    const std::size_t lines = voikit::readPastedText(bytes).lines.size();
-    check(result.lines.size() == lines);
-    int vois = 0, dropped = 0;
-    for (std::size_t i = 0; i < lines; ++i) {
-        check(result.lines[i].number == static_cast<int>(i + 1));
-        check(!result.lines[i].account.empty());
-        vois += result.lines[i].kind == voikit::ImportedLine::kVoi;
-        dropped += result.lines[i].kind == voikit::ImportedLine::kDropped;
+    const voikit::PastedText text = voikit::readPastedText(bytes);
+    check(result.notText == text.notText);
+    if (!result.notText.empty() || !result.spaceConflict.empty()) {
+        // Refused as a whole, in one line: nothing else is done.
+        check(result.notText.find('\n') == std::string::npos);
+        check(result.lines.empty() && result.list.empty() && result.vois == 0);
+        check(settings.space.has_value() || result.spaceConflict.empty());
+        return 0;
     }
+    // Every input line accounted for, in order; a line with several peaks once per peak.
+    check(result.inputLines == static_cast<int>(text.lines.size()));
+    int expected = 1, vois = 0, dropped = 0;
+    for (const voikit::ImportedLine& line : result.lines) {
+        check(line.number == expected || line.number == expected - 1);
+        check(line.number >= 1 && !line.account.empty());
+        check(line.account.find('\n') == std::string::npos);
+        if (line.number == expected) ++expected;
+        vois += line.kind == voikit::ImportedLine::kVoi;
+        dropped += line.kind == voikit::ImportedLine::kDropped;
+    }
+    check(expected == result.inputLines + 1);
     check(vois == result.vois && dropped == result.dropped);
+    check(static_cast<int>(result.peaks.size()) == result.vois);
     // Each list line is already in the clean-up's own form: kept, and unchanged.
     glomera::TextLines listLines(result.list);
     std::string_view line;
@@ -51,5 +85,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     check(listed == result.vois);
     check(settings.listLimit == 0 || result.list.size() <= settings.listLimit);
+    for (const voikit::AcceptedPeak& peak : result.peaks) {
+        check(peak.experiment >= 0 &&
+              static_cast<std::size_t>(peak.experiment) < result.experiments.size());
+    }
+    checkFoci(result, voikit::Space::kMni, settings.transform);
+    checkFoci(result, voikit::Space::kTal, settings.transform);
     return 0;
 }

@@ -148,8 +148,16 @@ bool JobRunner::importTable(const std::string& path) {
     settings.colour = job_.colour;
     settings.listLimit = glomera::host::kTextCapacity - 1;
     const voikit::ImportResult result = voikit::importTable(bytes, settings);
+    if (!result.notText.empty()) {
+        complain(path + ": " + result.notText);
+        return false;
+    }
+    if (!result.spaceConflict.empty()) throw UsageError(path + ": " + result.spaceConflict);
     for (const voikit::ImportedLine& line : result.lines) account(path, line.number, line.account);
-    settle(path, result.summary() + " (" + result.encoding + ")", result.complete());
+    for (const std::string& note : result.notes) complain(path + ": note: " += note);
+    for (const std::string& warning : result.warnings) complain(path + ": warning: " += warning);
+    settle(path, result.summary() + " (" + result.layout + ", " + result.encoding + ")",
+           result.complete());
     if (result.vois == 0) {
         incomplete_ = true;
         return true;

@@ -46,7 +46,8 @@ struct Job {
     std::string name = "VOI_1";
     std::optional<std::array<int, 3>> colour;  // none: 255,0,0 for a sphere, a palette for a table
     std::optional<double> radius;  // for table rows without one; none: the importer's default
-    voikit::Space space = voikit::Space::kTal;  // of --sphere and table coordinates
+    // Of --sphere and table coordinates; none: TAL for --sphere, the table's own for --list.
+    std::optional<voikit::Space> space;
     voikit::MniToTal transform = voikit::MniToTal::kSpm;
     bool allowDropped = false;  // dropped list lines do not make the run incomplete
     bool load = true;

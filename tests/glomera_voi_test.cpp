@@ -91,8 +91,8 @@ TEST_F(GlomeraVoiTest, ImportExitStatusTellsWhetherLinesWereLost) {
     EXPECT_EQ(r.status, 3);
     EXPECT_TRUE(contains(r.err, "line 12: dropped: outside the accepted box"));
     EXPECT_TRUE(contains(r.err,
-                         "glomera-voi: 9 VOIs from 15 lines; 1 of 10 coordinate lines "
-                         "dropped (UTF-8)"));
+                         "glomera-voi: 9 VOIs from 15 lines; 1 of 10 peaks dropped "
+                         "(table, UTF-8)"));
     EXPECT_TRUE(contains(r.out, "  -21.2    -5.7   -12.8     6.0                Amygdala_L"));
     r = run(std::string("import ") + EXAMPLES_DIR +
             "/mni_table.txt --space mni --allow-dropped -o list.txt");
@@ -125,6 +125,50 @@ TEST_F(GlomeraVoiTest, ImportExitStatusTellsWhetherLinesWereLost) {
                                                        : "--space"))
             << r.err;
     }
+}
+
+TEST_F(GlomeraVoiTest, ImportTakesTheTablesSpaceWritesFociAndRefusesWhatIsNoTable) {
+    const std::string foci = std::string(TABLES_DIR) + "/gingerale_mni.txt";
+    // --space against the file's "// Reference=MNI": a usage error naming both, nothing written.
+    ProgramResult r = run("import " + foci + " --space tal -o list.txt");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(contains(r.err,
+                         "--space tal, but the table gives MNI coordinates (line 1: // "
+                         "Reference=MNI)"))
+        << r.err;
+    EXPECT_FALSE(fileExists(folder.file("list.txt")));
+    // Without --space the file's space; the foci go back out in Talairach on request.
+    r = run("import " + foci + " -o list.txt --foci out.txt --foci-space tal");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.err,
+                         "line 4: VOI 1 Meyer_et_al._2014_fearful_neutral_faces_1 at TAL "
+                         "-21.2 -5.7 -12.8, radius 6.0 mm, colour 230 25 75; as written: "
+                         "MNI -22 -6 -18\n"))
+        << r.err;
+    EXPECT_TRUE(contains(r.err,
+                         "glomera-voi: warning: VOI 1 Meyer_et_al._2014_fearful_neutral_"
+                         "faces_1 and VOI 5 Okafor_and_Lind_2016_angry_neutral_faces_1 "
+                         "overlap: centres 3.2 mm apart, radii 6.0 + 6.0 mm\n"));
+    EXPECT_TRUE(contains(readFile(folder.file("out.txt")),
+                         "\n// Okafor and Lind, 2016: angry > neutral faces\n// Subjects=18\n"
+                         "-19.3\t-3.66\t-14.41\n"));
+    // A table without subjects cannot make a foci file: refused before anything is written.
+    r = run(std::string("import ") + TABLES_DIR + "/short_header.txt -o short.txt --foci f.txt");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(contains(r.err,
+                         "--foci f.txt: GingerALE weighs each experiment by its number of "
+                         "subjects, and \"short_header\" gives none: say --subjects N"))
+        << r.err;
+    EXPECT_FALSE(fileExists(folder.file("short.txt")));
+    EXPECT_FALSE(fileExists(folder.file("f.txt")));
+    // A binary file is refused in one line.
+    std::string binary(300000, '\0');
+    for (std::size_t i = 0; i < binary.size(); ++i) binary[i] = static_cast<char>(i * 7919 % 251);
+    writeFile(folder.file("image.bin"), binary);
+    r = run("import image.bin");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+    EXPECT_TRUE(contains(r.err, "glomera-voi: image.bin: not text: ")) << r.err;
 }
 
 TEST_F(GlomeraVoiTest, HelpAndRefusals) {

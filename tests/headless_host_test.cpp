@@ -264,11 +264,35 @@ TEST_F(HeadlessHostTest, UsageErrorsAndHelp) {
     EXPECT_FALSE(contains(r.err, "--help"));
 }
 
+TEST_F(HeadlessHostTest, ListReadsAnSpmTableWithoutInventingSpheres) {
+    const std::string spm = std::string(TABLES_DIR) + "/spm_results_window.txt";
+    ProgramResult r = run("--quiet --list " + spm + " --space mni -o spm.voi");
+    EXPECT_EQ(r.status, 0) << r.err;
+    const glomera::VoiFileContents contents = glomera::loadVoiFile(folder.file("spm.voi"));
+    ASSERT_EQ(contents.vois.size(), 7u);
+    EXPECT_EQ(contents.vois[0].info.name, "cluster1_peak1");
+    EXPECT_EQ(contents.vois[6].info.name, "cluster4_peak1");
+    // The footer ("FWHM = 9.3 9.6 9.1 {mm}", "Voxel size: 2.0 2.0 2.0 ...") makes none.
+    EXPECT_TRUE(contains(r.err,
+                         "7 VOIs from 23 lines; 0 of 7 peaks dropped (SPM results table, "
+                         "UTF-8)"))
+        << r.err;
+    // A space that contradicts the table's own is a usage error; so a binary is no table.
+    r = run("--quiet --list " + std::string(TABLES_DIR) + "/gingerale_tal.txt --space mni");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(contains(r.err, "--space mni, but the table gives TAL coordinates")) << r.err;
+    writeFile(folder.file("noise.txt"), std::string(5000, '\x01'));
+    r = run("--quiet --list noise.txt");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "noise.txt: not text: 5,000 of its 5,000 characters")) << r.err;
+    EXPECT_EQ(folder.listing(), "noise.txt spm.voi");
+}
+
 TEST_F(HeadlessHostTest, TablesThatMakeNoVoiOrLoseLinesSaySo) {
     writeFile(folder.file("words.txt"), "Table 1\nno peaks here\n");
     ProgramResult r = run("--quiet --list words.txt");
     EXPECT_EQ(r.status, 3);
-    EXPECT_TRUE(contains(r.err, "words.txt: 0 VOIs from 2 lines; 0 of 0 coordinate lines dropped"));
+    EXPECT_TRUE(contains(r.err, "words.txt: 0 VOIs from 2 lines; 0 of 0 peaks dropped"));
     EXPECT_EQ(folder.listing(), "words.txt");
     // A table whose every line is fine exits 0 and names nothing dropped.
     writeFile(folder.file("fine.txt"), "x y z\r\n10 10 10\r\n");

@@ -85,8 +85,10 @@ TEST(TableImport, PastedForms) {
         {"header with a column before x",
          "Region BA x y z t\nMiddle frontal gyrus 46 -44 36 20 5.1",
          line("-44.0", "36.0", "20.0", "6.0", "Middle_frontal_gyrus", kPalette1)},
-        {"number in the name", "Region x y z\nArea 44 -50 10 8",
-         line("-50.0", "10.0", "8.0", "6.0", "Area_44", kPalette1)},
+        {"a number in the name where the header has its column",
+         "Region BA x y z\nArea 44 -50 10 8\nArea 45 -52 30 4",
+         line("-50.0", "10.0", "8.0", "6.0", "Area", kPalette1) +
+             line("-52.0", "30.0", "4.0", "6.0", "Area", "     60  180   75")},
         {"tab-separated header with radius and colour",
          "label\tx\ty\tz\tradius\tcolour\nHippocampus L\t-28\t-20\t-14\t4\t0 200 100",
          line("-28.0", "-20.0", "-14.0", "4.0", "Hippocampus_L", "      0  200  100")},
@@ -131,7 +133,7 @@ TEST(TableImport, EveryLineIsAccountedFor) {
     EXPECT_EQ(result.vois, 2);
     EXPECT_EQ(result.dropped, 3);
     EXPECT_FALSE(result.complete());
-    EXPECT_EQ(result.summary(), "2 VOIs from 10 lines; 3 of 5 coordinate lines dropped");
+    EXPECT_EQ(result.summary(), "2 VOIs from 10 lines; 3 of 5 peaks dropped");
 }
 
 TEST(TableImport, MniCoordinatesBecomeTalBeforeTheBoxIsChecked) {
@@ -145,7 +147,7 @@ TEST(TableImport, MniCoordinatesBecomeTalBeforeTheBoxIsChecked) {
     mni.transform = voikit::MniToTal::kSpm;
     const auto result = voikit::importTable("Cerebellum 20 -60 -46\nDeep 0 0 -52", mni);
     EXPECT_EQ(result.vois, 1);
-    EXPECT_NE(result.lines[0].account.find("; MNI 20 -60 -46"), std::string::npos);
+    EXPECT_NE(result.lines[0].account.find("; as written: MNI 20 -60 -46"), std::string::npos);
     EXPECT_NE(
         result.lines[1].account.find("z = -42.3 is not within -42..76 (TAL, from MNI 0 0 -52)"),
         std::string::npos)

@@ -100,8 +100,9 @@ CommandLine::CommandLine()
         ->type_name("R")
         ->group(voi);
     addValue(app_, "--space", j.space, options::spaceKind(), Wording::kWants,
-             "space of the coordinates of --sphere and --list: tal (default) or mni; MNI "
-             "coordinates are converted to TAL before the plug-in sees them")
+             "space of the coordinates of --sphere (default tal) and --list (default: the "
+             "table's own, else tal): tal or mni; MNI coordinates are converted to TAL before "
+             "the plug-in sees them")
         ->type_name("tal|mni")
         ->group(voi);
     addValue(app_, "--mni-to-tal", j.transform, options::transformKind(), Wording::kWants,

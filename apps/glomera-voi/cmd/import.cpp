@@ -1,4 +1,5 @@
-// glomera-voi import: a coordinate table as pasted from a paper, made into the plug-in's list.
+// glomera-voi import: a coordinate table as pasted from a paper or written by an analysis
+// program, made into the plug-in's list (and, if asked, a GingerALE/Sleuth foci file).
 #include <array>
 #include <cstdio>
 #include <memory>
@@ -9,8 +10,10 @@
 #include "apps/glomera-voi/cmd/command.h"
 #include "apps/option-values/option_values.h"
 #include "host/host_operations.h"
+#include "voikit/io/error.h"
 #include "voikit/io/text_input.h"
 #include "voikit/io/text_output.h"
+#include "voikit/tables/foci_output.h"
 #include "voikit/tables/table_import.h"
 
 namespace {
@@ -19,23 +22,65 @@ struct ImportArguments {
     std::string table;
     std::string output;
     voikit::ImportSettings settings;
+    std::string foci;
+    std::optional<voikit::Space> fociSpace;
+    std::optional<int> subjects;
     bool allowDropped = false;
 };
 
-// Prints the account of every line on standard error and writes the list; exits 3 when lines
-// were dropped (unless allowed) or no VOI was made.
+// The space the foci go in: the one asked for, else the one all peaks were written in,
+// else TAL.
+voikit::Space fociSpace(const std::optional<voikit::Space>& asked,
+                        const voikit::ImportResult& result) {
+    if (asked) return *asked;
+    for (const voikit::AcceptedPeak& peak : result.peaks) {
+        if (peak.written != result.peaks[0].written) return voikit::Space::kTal;
+    }
+    return result.peaks.empty() ? voikit::Space::kTal : result.peaks[0].written;
+}
+
+// The table's file name without folders and extension, to name an experiment it leaves
+// unnamed.
+std::string stem(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) name.resize(dot);
+    return name == "-" || name.empty() ? "table" : name;
+}
+
+// Prints the account of every line, the notes and the warnings on standard error and writes
+// the list and the foci file; exits 2 when --space contradicts the table or the foci file
+// lacks a number of subjects (nothing written), 3 when peaks were dropped (unless allowed)
+// or no VOI was made.
 int importTable(const ImportArguments& a) {
     voikit::ImportSettings settings = a.settings;
     // A list that the plug-in reads into its text box must fit there.
     settings.listLimit = glomera::host::kTextCapacity - 1;
     const voikit::ImportResult result =
         voikit::importTable(voikit::readTextInput(a.table), settings);
+    if (!result.notText.empty()) throw voikit::Error(a.table + ": " + result.notText);
+    if (!result.spaceConflict.empty()) {
+        say(stderr, a.table + ": " + result.spaceConflict);
+        return kExitUsage;
+    }
     for (const voikit::ImportedLine& line : result.lines) {
         std::fprintf(stderr, "line %d: %s\n", line.number, line.account.c_str());
     }
-    std::fprintf(stderr, "%s: %s (%s)\n", kProgram, result.summary().c_str(),
-                 result.encoding.c_str());
+    for (const std::string& note : result.notes) say(stderr, "note: " + note);
+    for (const std::string& warning : result.warnings) say(stderr, "warning: " + warning);
+    say(stderr, result.summary() + " (" + result.layout + ", " + result.encoding + ")");
+    voikit::FociOutput foci;
+    if (!a.foci.empty() && result.vois > 0) {
+        foci = voikit::fociFile(result, fociSpace(a.fociSpace, result), settings.transform,
+                                a.subjects, stem(a.table));
+        if (!foci.refusal.empty()) {
+            say(stderr, "--foci " + a.foci + ": " + foci.refusal);
+            return kExitUsage;
+        }
+    }
     voikit::writeTextOutput(a.output.empty() ? "-" : a.output, result.list);
+    if (!foci.text.empty()) voikit::writeTextOutput(a.foci, foci.text);
     if (result.vois == 0 || (!result.complete() && !a.allowDropped)) return kExitIncomplete;
     return kExitSuccess;
 }
@@ -44,15 +89,18 @@ int importTable(const ImportArguments& a) {
 
 CommandRun cmd::declareImport(CLI::App& command) {
     command.description(
-        "a coordinate table as pasted from a paper made into the plug-in's list: one line "
-        "\"x y z radius name r g b\" per VOI, in TAL; every input line accounted for");
+        "a coordinate table as pasted from a paper or written by SPM, FSL, AFNI or GingerALE, "
+        "made into the plug-in's list: one line \"x y z radius name r g b\" per peak, in TAL; "
+        "every input line accounted for");
     const auto a = std::make_shared<ImportArguments>();
     using options::Wording;
     command.add_option("TABLE", a->table, "the table; '-' for standard input")->required();
     command.add_option("-o,--output", a->output, "the list file; default: standard output")
         ->type_name("LIST");
     options::addValue(command, "--space", a->settings.space, options::spaceKind(), Wording::kCli11,
-                      "the space of the table's coordinates (default tal)");
+                      "the space of the table's coordinates (default: the table's own, from a "
+                      "\"// Reference=\" line or MNI/Talairach column headings, else tal); one "
+                      "that contradicts the table's is a usage error");
     options::addValue(command, "--mni-to-tal", a->settings.transform, options::transformKind(),
                       Wording::kCli11,
                       "the transform for MNI coordinates: Lancaster's spm (default), fsl or "
@@ -64,7 +112,19 @@ CommandRun cmd::declareImport(CLI::App& command) {
                       Wording::kCli11,
                       "colour for rows without one (default: a palette, one per VOI)")
         ->type_name("R,G,B");
-    command.add_flag("--allow-dropped", a->allowDropped,
-                     "exit 0 even when coordinate lines were dropped");
+    command
+        .add_option("--foci", a->foci,
+                    "also write the peaks that became VOIs as a GingerALE/Sleuth foci file")
+        ->type_name("FOCI");
+    options::addValue(command, "--foci-space", a->fociSpace, options::spaceKind(), Wording::kCli11,
+                      "the space of the foci file (default: the space the peaks were written "
+                      "in, when they share one; else tal)");
+    command
+        .add_option("--subjects", a->subjects,
+                    "the number of subjects of each experiment the table does not give "
+                    "(GingerALE needs it)")
+        ->type_name("N")
+        ->check(CLI::Range(1, 1000000));
+    command.add_flag("--allow-dropped", a->allowDropped, "exit 0 even when peaks were dropped");
     return [a] { return importTable(*a); };
 }

@@ -1,4 +1,4 @@
-#include "voikit/tables/pasted_text.h"
+#include "voikit/tables/text/pasted_text.h"
 
 #include "voikit/io/utf8.h"
 
@@ -56,6 +56,37 @@ bool isInvisible(char32_t c) {
 
 bool isQuote(char32_t c) { return (c >= 0x2018 && c <= 0x201F) || c == 0x2032 || c == 0x2033; }
 
+// Characters that text does not hold: C0 and C1 controls but for tabs, line and page ends,
+// and the replacement character that marks what could not be decoded.
+bool isControl(char32_t c) {
+    if (c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v') return false;
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0xFFFD;
+}
+
+// "1,234,567"
+std::string grouped(std::size_t number) {
+    std::string digits = std::to_string(number);
+    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) {
+        digits.insert(static_cast<std::size_t>(at), ",");
+    }
+    return digits;
+}
+
+// Control characters that a text may hold by accident (a stray byte pasted along).
+constexpr std::size_t kFewControls = 10;
+
+// Why decoded text is no text; empty when it is.
+std::string judgeText(std::string_view text) {
+    std::size_t characters = 0, controls = 0;
+    for (std::size_t at = 0; at < text.size(); ++characters) {
+        controls += isControl(nextCodePoint(text, at)) ? 1 : 0;
+    }
+    if (controls * 100 <= characters || controls < kFewControls) return std::string();
+    return "not text: " + grouped(controls) + " of its " + grouped(characters) +
+           " characters are control characters, as in binary files; a table is text (UTF-8, "
+           "UTF-16 or Windows-1252)";
+}
+
 }  // namespace
 
 PastedText readPastedText(std::string_view bytes) {
@@ -81,6 +112,8 @@ PastedText readPastedText(std::string_view bytes) {
         result.encoding = isValidUtf8(bytes) ? "UTF-8" : "Windows-1252";
         text = asUtf8(bytes);
     }
+    result.notText = judgeText(text);
+    if (!result.notText.empty()) return result;
     std::size_t start = 0;
     for (std::size_t at = 0; at < text.size(); ++at) {
         if (text[at] != '\n' && text[at] != '\r') continue;
@@ -97,10 +130,16 @@ std::string plainLine(std::string_view line) {
     out.reserve(line.size());
     for (std::size_t at = 0; at < line.size();) {
         const char32_t c = nextCodePoint(line, at);
-        if (isSpace(c)) {
+        if (isSpace(c) || (c < 0x20 && c != '\t' && c != '\0')) {
             out += ' ';
         } else if (isDash(c)) {
             out += '-';
+            // A minus sign set apart from its digits, as PDF copies leave it: "− 48".
+            std::size_t next = at;
+            while (c == 0x2212 && next < line.size() && line[next] == ' ') ++next;
+            if (next > at && next < line.size() && line[next] >= '0' && line[next] <= '9') {
+                at = next;
+            }
         } else if (isQuote(c)) {
             out += '"';
         } else if (!isInvisible(c) && c != '\0') {

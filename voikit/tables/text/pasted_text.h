@@ -10,17 +10,22 @@ namespace voikit {
 struct PastedText {
     std::string encoding;  // "UTF-8", "UTF-8 with byte-order mark", "UTF-16 LE", ...
     std::vector<std::string> lines;
+    // Why the bytes are no text, in one line (then `lines` is empty); empty for text.
+    std::string notText;
 };
 
 // Decodes UTF-8 with or without a byte-order mark, UTF-16 LE or BE with a byte-order mark
 // (or without one, when every other byte is zero), and anything else as Windows-1252; cuts
 // the text at LF, CR LF and lone CR line ends. A line end at the very end starts no line.
+// Bytes whose decoded characters are more than 1 in 100 (and more than a few) control
+// characters, as in binary files, while text has none but tabs and line ends, are no text.
 PastedText readPastedText(std::string_view bytes);
 
 // One line with the typography of documents made plain ASCII where it matters: Unicode
-// spaces become blanks (tabs stay, since they separate columns), minus signs and dashes become '-',
-// typographic quotes become
-// '"', and invisible characters (zero-width spaces, byte-order marks) go.
+// spaces and stray control characters become blanks (tabs stay, since they separate
+// columns), minus signs and dashes become '-' (a minus sign U+2212 joined to the digits a
+// blank sets it apart from), typographic quotes become '"', and invisible
+// characters (zero-width spaces, byte-order marks, NUL) go.
 std::string plainLine(std::string_view line);
 
 }  // namespace voikit

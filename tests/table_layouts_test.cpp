@@ -1,0 +1,257 @@
+// The importer's reading rules, case by case: what it takes, and what it refuses and why.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "voikit/tables/table_import.h"
+
+namespace {
+
+using voikit::ImportedLine;
+using voikit::ImportSettings;
+using voikit::Space;
+
+// "name x y z" of each VOI, x y z the TAL centre with one decimal.
+std::string vois(const voikit::ImportResult& result) {
+    std::string text;
+    for (const voikit::AcceptedPeak& peak : result.peaks) {
+        char line[400];
+        std::snprintf(line, sizeof line, "%s %.1f %.1f %.1f\n", peak.name.c_str(),
+                      static_cast<double>(peak.values.x), static_cast<double>(peak.values.y),
+                      static_cast<double>(peak.values.z));
+        text += line;
+    }
+    return text;
+}
+
+// Every account of the import, one per line.
+std::string accounts(const voikit::ImportResult& result) {
+    std::string text;
+    for (const ImportedLine& line : result.lines) {
+        text += std::to_string(line.number) + ": " + line.account + "\n";
+    }
+    return text;
+}
+
+ImportSettings inSpace(Space space) {
+    ImportSettings settings;
+    settings.space = space;
+    return settings;
+}
+
+TEST(TableLayouts, RowsAreReadByTheHeaderOrRefusedNeverShifted) {
+    const struct {
+        const char* what;
+        const char* table;
+        const char* vois;     // what is taken
+        const char* refusal;  // part of the account of a refused row; "" for none
+    } cases[] = {
+        {"a signed extra number is no part of a name: an unlabelled last column",
+         "Region x y z\nLeft IFG -48 28 4 5.21", "Left_IFG -48.0 28.0 4.0\n", ""},
+        {"an unsigned extra number may be the name's or a column's",
+         "Region x y z\nArea 44 -50 10 8", "",
+         "dropped: 4 numbers where the header names 3 (x, y, z): the first may belong to the "
+         "name, or the last stand in a column the header does not label; refused rather than "
+         "shifted"},
+        {"every row with one number more: the header leaves its last column unlabelled",
+         "Region x y z\nIFG 50 10 8 5.1\nIPS 30 -60 50 4.2",
+         "IFG 50.0 10.0 8.0\nIPS 30.0 -60.0 50.0\n", ""},
+        {"a blank count before x, read from the right",
+         "Region BA x y z\nIFG 45 -48 28 4\nIFG -52 12 18",
+         "IFG -48.0 28.0 4.0\nIFG -52.0 12.0 18.0\n", ""},
+        {"a blank cell before x or after z that cannot be told apart",
+         "Region k x y z Z\nIFG 312 -48 28 4", "",
+         "dropped: 4 numbers where the header names 5 (k, x, y, z, z): a cell before x or after "
+         "z is empty, and which one cannot be told; refused rather than shifted"},
+        {"a signed first number fills no count column: the count is the blank one",
+         "Region k x y z Z\nIFG -48 28 4 5.1", "IFG -48.0 28.0 4.0\n", ""},
+        {"a tab-separated row matched cell by cell, empty cells in place",
+         "Region\tHemisphere\tBA\tx\ty\tz\nIFG\t\t\t-48\t28\t4", "IFG -48.0 28.0 4.0\n", ""},
+        {"text where the header has x", "Region\tx\ty\tz\nL\tIFG\t-48\t28", "",
+         "dropped: column 2 (x) holds \"IFG\", not a number"},
+        {"an empty y", "Region\tx\ty\tz\nIFG\t-48\t\t4", "", "dropped: column 3 (y) is empty"},
+        {"cells beyond the header", "Region\tx\ty\tz\nIFG\t-48\t28\t4\t5.21\t312",
+         "IFG -48.0 28.0 4.0\n", "2 cells beyond the header's columns ignored"},
+        {"quoted CSV cells", "Region,x,y,z\n\"Gyrus, left\",-48,28,4\n",
+         "Gyrus_left -48.0 28.0 4.0\n", ""},
+        {"x, y and z in one cell", "Region\tMNI (x, y, z)\tZ\nIFG\t-48, 28, 4\t5.2",
+         "IFG -45.4 24.2 9.4\n", ""},
+        {"groups of columns that are no spaces are peaks of their own",
+         "Region\tLeft\t\t\tRight\n\tx\ty\tz\tx\ty\tz\nAmygdala\t-22\t-6\t-18\t24\t-4\t-18",
+         "Amygdala_Left -22.0 -6.0 -18.0\nAmygdala_Right 24.0 -4.0 -18.0\n", ""},
+        {"a header naming the space beside its axes", "Region x_MNI y_MNI z_MNI\nIFG -48 28 4",
+         "IFG -45.4 24.2 9.4\n", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const voikit::ImportResult result = voikit::importTable(c.table, ImportSettings{});
+        EXPECT_EQ(vois(result), c.vois) << accounts(result);
+        if (*c.refusal) {
+            EXPECT_NE(accounts(result).find(c.refusal), std::string::npos) << accounts(result);
+        } else {
+            EXPECT_EQ(result.dropped, 0) << accounts(result);
+        }
+    }
+}
+
+TEST(TableLayouts, FootnoteMarksAreStrippedAndNamed) {
+    const struct {
+        const char* row;
+        const char* vois;
+        const char* stripped;
+    } cases[] = {
+        {"IFG −2ᵃ 20ᵇ 34", "IFG -2.0 20.0 34.0\n", "footnote marks stripped: -2ᵃ, 20ᵇ"},
+        {"IFG 34* 12† -8‡", "IFG 34.0 12.0 -8.0\n", "footnote marks stripped: 34*, 12†, -8‡"},
+        {"IFG -48¹ 28 4", "IFG -48.0 28.0 4.0\n", "footnote marks stripped: -48¹"},
+        // Letters after the digits, as a PDF copy leaves superscripts, where no name holds them.
+        {"IFG -48a 28b 4", "IFG -48.0 28.0 4.0\n", "footnote marks stripped: -48a, 28b"},
+        {"Area 4a -30 -20 60", "Area_4a -30.0 -20.0 60.0\n", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.row);
+        const voikit::ImportResult result = voikit::importTable(c.row, ImportSettings{});
+        EXPECT_EQ(vois(result), c.vois);
+        ASSERT_EQ(result.lines.size(), 1u);
+        if (*c.stripped) {
+            EXPECT_NE(result.lines[0].account.find(c.stripped), std::string::npos)
+                << result.lines[0].account;
+        } else {
+            EXPECT_EQ(result.lines[0].account.find("footnote"), std::string::npos);
+        }
+    }
+}
+
+TEST(TableLayouts, PeaksOfAResultsParagraph) {
+    const voikit::ImportResult result = voikit::importTable(
+        "Peaks lay in the left IFG (BA 45; -48, 28, 4), the right IFG (x, y, z = 50, 30, 2) and "
+        "the precuneus (x = -8, y = -66, z = 44; Z = 4.3), F(1, 23) = 3.41.\n"
+        "The effect was reliable, F(1, 23) = 3.41, p = 0.002.\n",
+        inSpace(Space::kTal));
+    EXPECT_EQ(vois(result), "right_IFG 50.0 30.0 2.0\nprecuneus -8.0 -66.0 44.0\n");
+    ASSERT_EQ(result.lines.size(), 4u);
+    EXPECT_EQ(result.lines[0].account,
+              "dropped: 4 numbers in one bracket: which three are x, y and z cannot be told "
+              "(left_IFG)");
+    EXPECT_EQ(result.lines[1].number, 1);
+    EXPECT_EQ(result.lines[2].number, 1);
+    // A statistic in brackets is no peak.
+    EXPECT_EQ(result.lines[3].kind, ImportedLine::kNoCoordinates);
+    EXPECT_EQ(result.summary(), "2 VOIs from 2 lines; 1 of 3 peaks dropped");
+}
+
+TEST(TableLayouts, OnlyAReferenceLineOrAColumnHeadingGivesTheSpace) {
+    // A title that mentions MNI: a note, and the coordinates stay TAL.
+    voikit::ImportResult r =
+        voikit::importTable("Peaks in MNI space\nRegion x y z\nIFG -48 28 4", ImportSettings{});
+    EXPECT_EQ(vois(r), "IFG -48.0 28.0 4.0\n");
+    EXPECT_EQ(r.lines[0].account,
+              "no coordinates; mentions MNI, but only --space, a \"// Reference=\" line or a "
+              "column heading sets the space: here TAL by default");
+    ASSERT_EQ(r.notes.size(), 1u);
+    EXPECT_NE(r.notes[0].find("taken as TAL"), std::string::npos);
+    // A column heading gives it ...
+    r = voikit::importTable("Region\tMNI x\tMNI y\tMNI z\nIFG\t-48\t28\t4", ImportSettings{});
+    EXPECT_EQ(vois(r), "IFG -45.4 24.2 9.4\n");
+    EXPECT_TRUE(r.notes.empty());
+    // ... and --space may not contradict it.
+    r = voikit::importTable("Region\tMNI x\tMNI y\tMNI z\nIFG\t-48\t28\t4", inSpace(Space::kTal));
+    EXPECT_EQ(r.spaceConflict,
+              "--space tal, but the table gives MNI coordinates (line 1: the column heading "
+              "\"MNI x\"); leave --space out to take the table's, or correct the table");
+    EXPECT_TRUE(r.lines.empty());
+    EXPECT_TRUE(r.list.empty());
+    r = voikit::importTable("// Reference=Talairach\n// Study\n// Subjects=9\n1 2 3\n",
+                            inSpace(Space::kMni));
+    EXPECT_EQ(r.spaceConflict,
+              "--space mni, but the table gives TAL coordinates (line 1: // "
+              "Reference=Talairach); leave --space out to take the table's, or correct the table");
+    // Column groups in both spaces: --space picks one, and contradicts nothing.
+    const char* dual = "Region MNI x y z Talairach x y z\nIFG -48 28 4 -45 24 9";
+    EXPECT_EQ(vois(voikit::importTable(dual, inSpace(Space::kMni))), "IFG -45.4 24.2 9.4\n");
+    EXPECT_EQ(vois(voikit::importTable(dual, inSpace(Space::kTal))), "IFG -45.0 24.0 9.0\n");
+    EXPECT_EQ(vois(voikit::importTable(dual, ImportSettings{})), "IFG -45.0 24.0 9.0\n");
+}
+
+TEST(TableLayouts, ProgramOutputsByTheirOwnRules) {
+    const struct {
+        const char* what;
+        const char* table;
+        const char* layout;
+        const char* vois;
+        int dropped;
+    } cases[] = {
+        {"FSL's local maxima in mm",
+         "Cluster Index\tValue\tx\ty\tz\t\n2\t5.6\t-30\t40\t20\t\n2\t4.1\t-26\t46\t12\t\n",
+         "FSL cluster table", "cluster2_max1 -30.0 40.0 20.0\ncluster2_max2 -26.0 46.0 12.0\n", 0},
+        // Without a unit and without a negative coordinate these are voxel indices.
+        {"FSL's local maxima in voxels", "Cluster Index\tValue\tx\ty\tz\t\n2\t5.6\t30\t40\t20\t\n",
+         "FSL cluster table", "", 1},
+        {"3dclust without an order line: its column names say RL, AP, IS",
+         "#Volume  CM RL  CM AP  CM IS  MI RL  MI AP  MI IS\n  40  10.0  20.0  5.0  12.0  22.0  "
+         "6.0\n",
+         "AFNI 3dclust report", "cluster1 -12.0 -22.0 6.0\n", 0},
+        {"3dclust with centres of mass only",
+         "#[Coordinates Order   = LPI ]\n#Volume  CM RL  CM AP  CM IS\n  40  10.0  20.0  5.0\n",
+         "AFNI 3dclust report", "cluster1 10.0 20.0 5.0\n", 0},
+        {"3dclust rows that do not fill the heading",
+         "#Volume  CM RL  CM AP  CM IS  MI RL  MI AP  MI IS\n  40  10.0  20.0  5.0\n",
+         "AFNI 3dclust report", "", 1},
+        {"SPM prints Inf for a statistic it cannot compute",
+         "set-level\tcluster-level\tpeak-level\n0.000\t2\t0.000\t0.000\t900\t0.000\t0.000\t0."
+         "000\tInf\tInf\t0.000\t-4 -52 28\n",
+         "SPM results table", "cluster1_peak1 -4.0 -52.0 28.0\n", 0},
+        {"a foci file with experiments one after the other",
+         "// Reference=Talairach\n// A\n// Subjects=10\n1 2 3\n// B\n// Subjects=12\n4 5 6 7\n",
+         "GingerALE foci file", "A_1 1.0 2.0 3.0\n", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const voikit::ImportResult result = voikit::importTable(c.table, ImportSettings{});
+        EXPECT_EQ(result.layout, c.layout);
+        EXPECT_EQ(vois(result), c.vois) << accounts(result);
+        EXPECT_EQ(result.dropped, c.dropped) << accounts(result);
+    }
+    const voikit::ImportResult cm = voikit::importTable(cases[3].table, ImportSettings{});
+    ASSERT_FALSE(cm.notes.empty());
+    EXPECT_EQ(cm.notes[0],
+              "3dclust's report has no MI (peak) columns: the centres of mass (CM) are taken");
+    const voikit::ImportResult foci = voikit::importTable(cases[6].table, ImportSettings{});
+    ASSERT_EQ(foci.experiments.size(), 2u);
+    EXPECT_EQ(foci.experiments[1].name, "B");
+    EXPECT_EQ(foci.experiments[1].subjects, 12);
+}
+
+TEST(TableLayouts, WhatIsNoTextIsRefusedInOneLine) {
+    std::mt19937 random(20);
+    std::string bytes(1 << 20, '\0');
+    for (char& c : bytes) c = static_cast<char>(random());
+    const voikit::ImportResult binary = voikit::importTable(bytes, ImportSettings{});
+    EXPECT_EQ(binary.notText.rfind("not text: ", 0), 0u) << binary.notText;
+    EXPECT_EQ(binary.notText.find('\n'), std::string::npos);
+    EXPECT_TRUE(binary.lines.empty());
+    EXPECT_TRUE(binary.list.empty());
+    // UTF-16 without a byte-order mark is judged after decoding: text.
+    std::string utf16;
+    for (char c : std::string("IFG -48 28 4\n")) utf16 += std::string{c, '\0'};
+    const voikit::ImportResult text = voikit::importTable(utf16, ImportSettings{});
+    EXPECT_TRUE(text.notText.empty());
+    EXPECT_EQ(text.encoding, "UTF-16 LE without byte-order mark");
+    EXPECT_EQ(vois(text), "IFG -48.0 28.0 4.0\n");
+    // A stray control character does not make a table binary.
+    EXPECT_EQ(vois(voikit::importTable("IFG -48 28 4\x01\nIPS -30 -60 50\nSMA 0 0 60\n", {})),
+              "IFG -48.0 28.0 4.0\nIPS -30.0 -60.0 50.0\nSMA 0.0 0.0 60.0\n");
+}
+
+TEST(TableLayouts, OverlappingSpheresAreNamed) {
+    ImportSettings settings;
+    settings.radius = 5;
+    const voikit::ImportResult r = voikit::importTable("A 0 0 0\nB 0 0 9.9\nC 0 0 20\n", settings);
+    // A and B lie 9.9 mm apart, closer than 5 + 5; B and C 10.1 mm apart.
+    ASSERT_EQ(r.warnings.size(), 1u);
+    EXPECT_EQ(r.warnings[0],
+              "VOI 1 A and VOI 2 B overlap: centres 9.9 mm apart, radii 5.0 + 5.0 mm");
+}
+
+}  // namespace

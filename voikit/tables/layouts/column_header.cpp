@@ -1,0 +1,481 @@
+#include "voikit/tables/layouts/column_header.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <utility>
+
+#include "voikit/tables/layouts/space_words.h"
+#include "voikit/tables/text/tokens.h"
+
+namespace voikit {
+namespace {
+
+const std::set<std::string> kTextWords = {
+    "name",    "label",      "labels",       "region",       "regions",
+    "area",    "areas",      "structure",    "location",     "roi",
+    "anatomy", "anatomical", "description",  "hemisphere",   "hemi",
+    "side",    "h",          "l/r",          "lobe",         "gyrus",
+    "brain",   "laterality", "localization", "localisation", "site",
+    "lat",     "lat."};
+const std::set<std::string> kFillerWords = {
+    "coordinates", "coordinate", "coords", "coord",       "peak",         "peaks", "mm",
+    "of",          "in",         "space",  "stereotaxic", "stereotactic", "(mm)",  "locations"};
+// Words that may stand beside a space in a heading over columns ("MNI coordinates (mm)").
+const std::set<std::string> kHeadingFiller = {"coordinates", "coordinate",   "coords",
+                                              "coord",       "mm",           "(mm)",
+                                              "stereotaxic", "stereotactic", "peak"};
+// Words that head a group of columns without naming its space.
+const std::set<std::string> kGroupWords = {"left", "right", "l", "r", "lh", "rh", "bilateral"};
+// Words that name statistics and other columns: what a heading line may hold besides.
+const std::set<std::string> kHeadingWords = {
+    "t",      "z",     "k",     "ke",        "p",     "ba",       "voxels", "cluster",  "size",
+    "extent", "score", "value", "statistic", "stat",  "df",       "f",      "brodmann", "volume",
+    "mm3",    "-",     "/",     "and",       "group", "contrast", "maxima", "local"};
+// Two words that name one column.
+const std::set<std::pair<std::string, std::string>> kPhrases = {
+    {"cluster", "size"}, {"cluster", "extent"}, {"cluster", "index"}, {"t", "value"},
+    {"z", "value"},      {"z", "score"},        {"p", "value"},       {"brodmann", "area"},
+    {"no.", "voxels"},   {"number", "voxels"},  {"peak", "z"},        {"peak", "t"}};
+
+enum class Axis { kNone, kX, kY, kZ, kXyz };
+
+// The words of a cell or line, lower-cased and cut at underscores too ("x_mni").
+std::vector<std::string> wordsOf(const std::vector<Token>& tokens) {
+    std::vector<std::string> words;
+    for (const Token& token : tokens) {
+        std::string word;
+        for (char c : lowered(token.text) + '_') {
+            if (c != '_') {
+                word += c;
+            } else if (!word.empty()) {
+                words.push_back(word);
+                word.clear();
+            }
+        }
+    }
+    return words;
+}
+
+bool has(const std::vector<std::string>& words, const char* word) {
+    return std::find(words.begin(), words.end(), word) != words.end();
+}
+
+Axis axisOf(const std::vector<std::string>& words) {
+    const bool x = has(words, "x"), y = has(words, "y"), z = has(words, "z");
+    if (x && y && z) return Axis::kXyz;
+    if (x + y + z != 1) return Axis::kNone;
+    return x ? Axis::kX : y ? Axis::kY : Axis::kZ;
+}
+
+// What a column holds, from the words that name it.
+Column kindOf(const std::vector<std::string>& words) {
+    for (const std::string& w : words) {
+        if (kTextWords.count(w) != 0) return Column::kText;
+    }
+    for (const std::string& w : words) {
+        if (w == "radius" || w == "rad" || w == "r") return Column::kRadius;
+        if (w == "colour" || w == "color" || w == "rgb") return Column::kColour;
+    }
+    return Column::kOther;
+}
+
+std::optional<Space> spaceOf(const std::vector<std::string>& words, std::string& heading) {
+    for (const std::string& w : words) {
+        if (const auto space = spaceWord(w)) {
+            heading = w;
+            return space;
+        }
+    }
+    return std::nullopt;
+}
+
+// A space named beside the columns, before the column at `position`.
+struct Marker {
+    Space space;
+    std::size_t position;
+    std::string text;
+};
+
+// Columns being collected, with the axes each may be.
+class Builder {
+  public:
+    void add(const std::string& label, Column kind, Axis axis = Axis::kNone) {
+        labels_.push_back(label);
+        kinds_.push_back(kind);
+        axes_.push_back(axis);
+        spaces_.emplace_back();
+    }
+    void spaceOfLast(Space space, const std::string& text) {
+        spaces_.back() = std::make_pair(space, text);
+    }
+    // The space of the last group of x, y and z added.
+    void spaceOfLastGroup(Space space, const std::string& text) {
+        for (std::size_t i = spaces_.size() - 3; i < spaces_.size(); ++i) {
+            spaces_[i] = std::make_pair(space, text);
+        }
+    }
+    void marker(Space space, const std::string& text) {
+        markers_.push_back({space, kinds_.size(), text});
+    }
+    std::size_t size() const { return kinds_.size(); }
+
+    // Settles the axes into groups of x, y, z and the spaces onto the groups.
+    ColumnHeader finish(Delimiter delimiter) {
+        ColumnHeader header;
+        header.delimiter = delimiter;
+        header.columns = kinds_;
+        header.labels = labels_;
+        int openX = -1, openY = -1;
+        for (std::size_t i = 0; i < kinds_.size(); ++i) {
+            const int at = static_cast<int>(i);
+            switch (axes_[i]) {
+                case Axis::kXyz:
+                    header.columns[i] = Column::kXyz;
+                    header.triples.push_back(tripleAt(at, at, at));
+                    break;
+                case Axis::kX:
+                    if (openX < 0) openX = at;
+                    break;
+                case Axis::kY:
+                    if (openX >= 0 && openY < 0) openY = at;
+                    break;
+                case Axis::kZ:
+                    if (openY < 0) break;
+                    header.columns[static_cast<std::size_t>(openX)] = Column::kX;
+                    header.columns[static_cast<std::size_t>(openY)] = Column::kY;
+                    header.columns[i] = Column::kZ;
+                    header.triples.push_back(tripleAt(openX, openY, at));
+                    openX = openY = -1;
+                    break;
+                case Axis::kNone:
+                    break;
+            }
+        }
+        placeMarkers(header);
+        return header;
+    }
+
+  private:
+    Triple tripleAt(int x, int y, int z) const {
+        Triple triple;
+        triple.x = x;
+        triple.y = y;
+        triple.z = z;
+        for (int at : {x, y, z}) {
+            const auto& named = spaces_[static_cast<std::size_t>(at)];
+            if (named && !triple.space) {
+                triple.space = named->first;
+                triple.spaceHeading = named->second;
+            }
+        }
+        return triple;
+    }
+
+    // Spaces named beside the groups: one for each group in order, or one for all.
+    void placeMarkers(ColumnHeader& header) const {
+        std::vector<Triple*> open;
+        for (Triple& triple : header.triples) {
+            if (!triple.space) open.push_back(&triple);
+        }
+        if (markers_.empty() || open.empty()) return;
+        const bool oneSpace = std::all_of(markers_.begin(), markers_.end(), [&](const Marker& m) {
+            return m.space == markers_[0].space;
+        });
+        for (std::size_t i = 0; i < open.size(); ++i) {
+            if (markers_.size() == open.size()) {
+                open[i]->space = markers_[i].space;
+                open[i]->spaceHeading = markers_[i].text;
+            } else if (oneSpace) {
+                open[i]->space = markers_[0].space;
+                open[i]->spaceHeading = markers_[0].text;
+            }
+        }
+    }
+
+    std::vector<std::string> labels_;
+    std::vector<Column> kinds_;
+    std::vector<Axis> axes_;
+    std::vector<std::optional<std::pair<Space, std::string>>> spaces_;
+    std::vector<Marker> markers_;
+};
+
+// Numbers that a heading does not hold: any outside brackets, or more than two within
+// them ("T (df = 23)" heads a column; "(x = -30, y = -60, z = 50)" writes a peak).
+bool holdsNumbers(const Tokens& tokens) {
+    int bracketed = 0;
+    for (const Token& t : tokens.tokens) {
+        if (t.number && t.bracket == 0) return true;
+        bracketed += t.number ? 1 : 0;
+    }
+    return bracketed > 2;
+}
+
+// Red, green and blue in three columns one after the other.
+bool rgbAt(const std::vector<std::string>& w, std::size_t i) {
+    const auto at = [&](std::size_t k) { return i + k < w.size() ? w[i + k] : std::string(); };
+    return (at(0) == "r" && at(1) == "g" && at(2) == "b") ||
+           (at(0) == "red" && at(1) == "green" && at(2) == "blue");
+}
+
+void addRgb(Builder& builder) {
+    builder.add("r", Column::kRed);
+    builder.add("g", Column::kGreen);
+    builder.add("b", Column::kBlue);
+}
+
+// A header whose cells are split at a delimiter: one column per cell.
+void cellColumns(const std::vector<std::string>& cells, Builder& builder) {
+    std::vector<std::vector<std::string>> words;
+    std::vector<std::string> single;
+    for (const std::string& cell : cells) {
+        words.push_back(wordsOf(tokenize(cell).tokens));
+        single.push_back(words.back().size() == 1 ? words.back()[0] : std::string());
+    }
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        if (rgbAt(single, i)) {
+            addRgb(builder);
+            i += 2;
+            continue;
+        }
+        std::string heading;
+        const std::optional<Space> space = spaceOf(words[i], heading);
+        const Axis axis = axisOf(words[i]);
+        builder.add(cells[i], axis == Axis::kNone ? kindOf(words[i]) : Column::kOther, axis);
+        if (space && axis != Axis::kNone) builder.spaceOfLast(*space, cells[i]);
+        if (space && axis == Axis::kNone) builder.marker(*space, cells[i]);
+    }
+}
+
+// A header of words separated by blanks: one column per word or known phrase; words in
+// brackets describe the column before them, unless they name x, y and z.
+void wordColumns(const Tokens& tokens, Builder& builder) {
+    std::set<int> coordinateGroups;
+    std::map<int, std::vector<std::string>> grouped;
+    for (const Token& token : tokens.tokens) {
+        if (token.bracket != 0) grouped[token.bracket].push_back(lowered(token.text));
+    }
+    for (const auto& [group, words] : grouped) {
+        if (axisOf(words) == Axis::kXyz) coordinateGroups.insert(group);
+    }
+    std::vector<std::string> words;
+    std::vector<bool> annotation;
+    std::vector<std::size_t> tokenOf;
+    for (std::size_t t = 0; t < tokens.tokens.size(); ++t) {
+        const Token& token = tokens.tokens[t];
+        for (const std::string& word : wordsOf({token})) {
+            words.push_back(word);
+            annotation.push_back(token.bracket != 0 && coordinateGroups.count(token.bracket) == 0);
+            tokenOf.push_back(t);
+        }
+    }
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string& w = words[i];
+        if (const auto space = spaceWord(w)) {
+            // "x_MNI", "MNI_x": the space of that axis alone.
+            const auto sameToken = [&](std::size_t k) {
+                return k < words.size() && tokenOf[k] == tokenOf[i] &&
+                       axisOf({words[k]}) != Axis::kNone;
+            };
+            if (i > 0 && sameToken(i - 1)) {
+                builder.spaceOfLast(*space, tokens.tokens[tokenOf[i]].text);
+            } else if (sameToken(i + 1)) {
+                builder.add(words[i + 1], Column::kOther, axisOf({words[i + 1]}));
+                builder.spaceOfLast(*space, tokens.tokens[tokenOf[i]].text);
+                ++i;
+            } else {
+                builder.marker(*space, w);
+            }
+            continue;
+        }
+        if (annotation[i] || kFillerWords.count(w) != 0) continue;
+        if (rgbAt(words, i)) {
+            addRgb(builder);
+            i += 2;
+            continue;
+        }
+        if (i + 1 < words.size() && kPhrases.count({w, words[i + 1]}) != 0) {
+            builder.add(w + " " + words[i + 1], Column::kOther);
+            ++i;
+            continue;
+        }
+        const Axis axis = axisOf({w});
+        builder.add(w, axis == Axis::kNone ? kindOf({w}) : Column::kOther, axis);
+    }
+}
+
+// Whether every word of a line is one that heads columns, and at least one is.
+bool onlyHeadings(const std::vector<std::string>& words) {
+    return !words.empty() && std::all_of(words.begin(), words.end(), [](const std::string& w) {
+        return spaceWord(w) || kTextWords.count(w) != 0 || kHeadingFiller.count(w) != 0 ||
+               kGroupWords.count(w) != 0 || kHeadingWords.count(w) != 0;
+    });
+}
+
+// The headings of the line above, placed over the header's columns: names for columns the
+// header leaves empty, and spaces and labels for the groups they stand over.
+bool applyGroupLine(const std::string& above, const std::vector<std::string>& headerCells,
+                    ColumnHeader& header) {
+    const Tokens aboveTokens = tokenize(above);
+    if (holdsNumbers(aboveTokens) || !onlyHeadings(wordsOf(aboveTokens.tokens))) {
+        return false;
+    }
+    struct Heading {
+        std::size_t at;
+        std::vector<std::string> words;
+        std::string text;
+    };
+    std::vector<Heading> headings;
+    if (header.delimiter == Delimiter::kBlanks) {
+        for (const Token& token : aboveTokens.tokens) {
+            headings.push_back({0, wordsOf({token}), token.text});
+        }
+    } else {
+        const std::vector<std::string> cells = splitCells(above, header.delimiter);
+        for (std::size_t j = 0; j < cells.size(); ++j) {
+            if (cells[j].empty()) continue;
+            headings.push_back({j, wordsOf(tokenize(cells[j]).tokens), cells[j]});
+        }
+    }
+    // Headings over groups, in order; the others name the empty column below them.
+    std::vector<Heading> overGroups;
+    for (const Heading& h : headings) {
+        if (h.words.empty()) continue;
+        std::string ignored;
+        const bool space = spaceOf(h.words, ignored).has_value();
+        const bool emptyBelow = header.delimiter != Delimiter::kBlanks &&
+                                h.at < headerCells.size() && headerCells[h.at].empty();
+        if (emptyBelow && !space) {
+            header.columns[h.at] = kindOf(h.words);
+            header.labels[h.at] = h.text;
+        } else if (space || kGroupWords.count(h.words[0]) != 0) {
+            overGroups.push_back(h);
+        }
+    }
+    if (overGroups.empty()) return true;
+    const auto place = [](const Heading& h, Triple& triple) {
+        std::string text;
+        if (const auto space = spaceOf(h.words, text)) {
+            triple.space = space;
+            triple.spaceHeading = h.text;
+        } else {
+            triple.label = h.text;
+        }
+    };
+    if (header.delimiter == Delimiter::kBlanks) {
+        if (overGroups.size() != header.triples.size()) return true;
+        for (std::size_t i = 0; i < overGroups.size(); ++i) place(overGroups[i], header.triples[i]);
+        return true;
+    }
+    // Over a delimited header a heading stands over the group it spans, or the next one.
+    for (const Heading& h : overGroups) {
+        const int at = static_cast<int>(h.at);
+        Triple* chosen = nullptr;
+        for (Triple& triple : header.triples) {
+            const bool spans =
+                at >= std::min(triple.x, triple.z) && at <= std::max(triple.x, triple.z);
+            if (spans || (!chosen && triple.x >= at)) chosen = &triple;
+            if (spans) break;
+        }
+        if (chosen) place(h, *chosen);
+    }
+    return true;
+}
+
+// A header of two lines split at blanks, as PDF copies give them: the line above names the
+// columns, and where it says "MNI coordinates" (or "coordinates", "Talairach") the groups
+// of x, y, z of the line below stand. Nothing when the line below holds more than those
+// groups or the line above does not place each of them.
+std::optional<ColumnHeader> mergedHeader(const std::string& above, const ColumnHeader& axes) {
+    for (Column c : axes.columns) {
+        if (c != Column::kX && c != Column::kY && c != Column::kZ) return std::nullopt;
+    }
+    const Tokens tokens = tokenize(above);
+    if (holdsNumbers(tokens) || !onlyHeadings(wordsOf(tokens.tokens))) return std::nullopt;
+    static const std::set<std::string> kCoordinateWords = {"coordinates", "coordinate", "coords",
+                                                           "coord"};
+    const std::vector<std::string> words = wordsOf(tokens.tokens);
+    Builder builder;
+    std::size_t group = 0;
+    bool inSlot = false, slotHasSpace = false;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string& w = words[i];
+        const std::optional<Space> space = spaceWord(w);
+        if (space || kCoordinateWords.count(w) != 0) {
+            if (!inSlot || (space && slotHasSpace)) {
+                if (group >= axes.triples.size()) return std::nullopt;
+                for (const char* axis : {"x", "y", "z"}) {
+                    builder.add(axis, Column::kOther, axisOf({axis}));
+                }
+                ++group;
+                inSlot = true;
+                slotHasSpace = false;
+            }
+            if (space) {
+                builder.spaceOfLastGroup(*space, w);
+                slotHasSpace = true;
+            }
+            continue;
+        }
+        inSlot = false;
+        if (kHeadingFiller.count(w) != 0) continue;
+        if (i + 1 < words.size() && kPhrases.count({w, words[i + 1]}) != 0) {
+            builder.add(w + " " + words[i + 1], Column::kOther);
+            ++i;
+            continue;
+        }
+        builder.add(w, kindOf({w}));
+    }
+    if (group != axes.triples.size()) return std::nullopt;
+    ColumnHeader merged = builder.finish(Delimiter::kBlanks);
+    merged.groupLine = true;
+    return merged;
+}
+
+}  // namespace
+
+std::optional<ColumnHeader> readColumnHeader(const std::string& line, const std::string* above) {
+    const Tokens tokens = tokenize(line);
+    if (tokens.tokens.empty() || holdsNumbers(tokens)) return std::nullopt;
+    Builder builder;
+    const Delimiter delimiter = delimiterOf(line);
+    std::vector<std::string> cells;
+    if (delimiter == Delimiter::kBlanks) {
+        wordColumns(tokens, builder);
+    } else {
+        cells = splitCells(line, delimiter);
+        cellColumns(cells, builder);
+    }
+    ColumnHeader header = builder.finish(delimiter);
+    if (header.triples.empty()) return std::nullopt;
+    if (above && delimiter == Delimiter::kBlanks) {
+        if (auto merged = mergedHeader(*above, header)) return merged;
+    }
+    if (above) header.groupLine = applyGroupLine(*above, cells, header);
+    return header;
+}
+
+std::string describeHeader(const ColumnHeader& header) {
+    static const char* const kNames[] = {"name", "x",     "y",    "z",      "x y z",  "radius",
+                                         "red",  "green", "blue", "colour", "ignored"};
+    std::vector<std::string> names;
+    for (Column kind : header.columns) names.push_back(kNames[static_cast<int>(kind)]);
+    for (const Triple& triple : header.triples) {
+        const std::string qualifier = triple.space
+                                          ? std::string(" (") + spaceName(*triple.space) + ")"
+                                      : !triple.label.empty() ? " (" + triple.label + ")"
+                                                              : std::string();
+        for (int at : {triple.x, triple.y, triple.z}) {
+            std::string& name = names[static_cast<std::size_t>(at)];
+            if (name.find('(') == std::string::npos) name += qualifier;
+        }
+    }
+    std::string text = "columns";
+    for (std::size_t i = 0; i < names.size(); ++i) text += (i == 0 ? ": " : ", ") + names[i];
+    if (header.delimiter != Delimiter::kBlanks) {
+        text += std::string(" (") + delimiterName(header.delimiter) + "-separated)";
+    }
+    return text;
+}
+
+}  // namespace voikit

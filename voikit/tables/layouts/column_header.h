@@ -1,0 +1,46 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "voikit/space/coordinate_space.h"
+#include "voikit/tables/text/cells.h"
+
+namespace voikit {
+
+// What a column of a table holds. kXyz: a cell that holds x, y and z together.
+enum class Column { kText, kX, kY, kZ, kXyz, kRadius, kRed, kGreen, kBlue, kColour, kOther };
+
+// The columns that hold one peak's x, y and z (the same column for kXyz).
+struct Triple {
+    int x = -1, y = -1, z = -1;
+    std::optional<Space> space;  // named by a heading over the group or in its cells
+    std::string spaceHeading;    // that heading as written
+    std::string label;           // another heading over the group ("Left", "Study 2")
+};
+
+// A header row: the columns it names, in order, and its groups of x, y and z.
+struct ColumnHeader {
+    Delimiter delimiter = Delimiter::kBlanks;
+    std::vector<Column> columns;
+    std::vector<std::string> labels;  // each column's heading as written
+    std::vector<Triple> triples;
+    bool groupLine = false;  // the line above headed its groups
+
+    // How many numbers a column takes in a row.
+    static int width(Column column) {
+        return column == Column::kColour || column == Column::kXyz ? 3 : 1;
+    }
+};
+
+// The header that `line` is, if it names the columns x, y and z (in this order, perhaps more
+// than one group of them) and holds no numbers but one or two in brackets ("T (df = 23)"). `above`,
+// the line right above it if any, heads groups of its columns when it holds nothing but such
+// headings (spaces, sides, "coordinates", names of columns the header leaves empty).
+std::optional<ColumnHeader> readColumnHeader(const std::string& line, const std::string* above);
+
+// "columns: name, name, x, y, z, ignored (tab-separated)"
+std::string describeHeader(const ColumnHeader& header);
+
+}  // namespace voikit

@@ -1,0 +1,358 @@
+#include "voikit/tables/layouts/header_rows.h"
+
+#include <algorithm>
+#include <set>
+
+#include "voikit/tables/text/cell_number.h"
+
+namespace voikit {
+namespace {
+
+// Whether a row is split at the header's delimiter as the header is.
+bool delimitedLike(const ColumnHeader& header, const std::string& line) {
+    switch (header.delimiter) {
+        case Delimiter::kTab:
+            return line.find('\t') != std::string::npos;
+        case Delimiter::kSemicolon:
+            return line.find(';') != std::string::npos;
+        case Delimiter::kComma:
+            return line.find(',') != std::string::npos;
+        case Delimiter::kBlanks:
+            break;
+    }
+    return false;
+}
+
+// "BA, x, y, z, Z"
+std::string labelsFrom(const ColumnHeader& header, int first) {
+    std::string text;
+    for (std::size_t i = static_cast<std::size_t>(first); i < header.labels.size(); ++i) {
+        if (header.columns[i] == Column::kText) break;
+        text += (text.empty() ? "" : ", ") + header.labels[i];
+    }
+    return text;
+}
+
+std::string count(std::size_t n, const char* what) {
+    return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+}
+
+}  // namespace
+
+std::optional<NumberRun> coordinateRun(const std::vector<Token>& tokens) {
+    for (std::size_t start = 0; start < tokens.size(); ++start) {
+        std::size_t end = start;
+        while (end < tokens.size() && tokens[end].number &&
+               tokens[end].bracket == tokens[start].bracket) {
+            ++end;
+        }
+        if (end - start >= 3) return NumberRun{start, end - start};
+        start = std::max(start, end == start ? start : end - 1);
+    }
+    return std::nullopt;
+}
+
+HeaderRows::HeaderRows(ColumnHeader header, const std::vector<std::string>& rows)
+    : header_(std::move(header)) {
+    // The numbers start after the last name column before the first x.
+    const int firstX = std::min({header_.triples[0].x, header_.triples[0].y, header_.triples[0].z});
+    for (int i = 0; i < firstX; ++i) {
+        if (header_.columns[static_cast<std::size_t>(i)] == Column::kText) segment_.first = i + 1;
+    }
+    int lastCoordinate = 0;
+    for (const Triple& t : header_.triples)
+        lastCoordinate = std::max({lastCoordinate, t.x, t.y, t.z});
+    int slot = 0;
+    for (std::size_t i = static_cast<std::size_t>(segment_.first); i < header_.columns.size();
+         ++i) {
+        const Column kind = header_.columns[i];
+        if (kind == Column::kText && static_cast<int>(i) > lastCoordinate) break;
+        const int width = ColumnHeader::width(kind);
+        if (static_cast<int>(i) < firstX) segment_.before += width;
+        if (static_cast<int>(i) > lastCoordinate) segment_.after += width;
+        slot += width;
+    }
+    segment_.slots = slot;
+    // Rows split at blanks that all hold more numbers than the header names: the header
+    // leaves its last columns unlabelled.
+    std::set<std::size_t> lengths;
+    int counted = 0;
+    for (const std::string& row : rows) {
+        if (delimitedLike(header_, row)) continue;
+        const Tokens tokens = tokenize(row);
+        if (!tokens.ambiguity.empty()) continue;
+        if (const auto run = coordinateRun(tokens.tokens)) {
+            lengths.insert(run->length);
+            ++counted;
+        }
+    }
+    if (counted >= 2 && lengths.size() == 1 &&
+        static_cast<int>(*lengths.begin()) > segment_.slots) {
+        unlabelled_ = static_cast<int>(*lengths.begin()) - segment_.slots;
+        note_ = "every row holds " + count(*lengths.begin(), "number") +
+                " where the header names " + std::to_string(segment_.slots) + " (" +
+                labelsFrom(header_, segment_.first) + "): the last " +
+                (*unlabelled_ == 1 ? "is read as a column"
+                                   : std::to_string(*unlabelled_) + " are read as columns") +
+                " the header leaves unlabelled";
+    }
+}
+
+ReadLine HeaderRows::read(const std::string& line) const {
+    return delimitedLike(header_, line) ? readCells(line) : readWords(line);
+}
+
+ReadLine HeaderRows::readCells(const std::string& line) const {
+    const std::vector<std::string> cells = splitCells(line, header_.delimiter);
+    const bool decimalComma = header_.delimiter != Delimiter::kComma;
+    const auto cellAt = [&](int i) {
+        return static_cast<std::size_t>(i) < cells.size() ? cells[static_cast<std::size_t>(i)]
+                                                          : std::string();
+    };
+    std::vector<Token> marked;
+    // The number in column i, or why there is none.
+    const auto numberAt = [&](int i, std::string& why) -> std::optional<Token> {
+        const std::string cell = cellAt(i);
+        const std::string column = "column " + std::to_string(i + 1) + " (" +
+                                   header_.labels[static_cast<std::size_t>(i)] + ")";
+        if (cell.empty()) {
+            why = column + " is empty";
+            return std::nullopt;
+        }
+        const auto number = cellNumber(cell, decimalComma, true);
+        if (!number) {
+            why = column + " holds \"" + cell + "\", not a number";
+            return std::nullopt;
+        }
+        Token token{cell, number->value, number->mark, i, 0};
+        if (!token.mark.empty()) marked.push_back(token);
+        return token;
+    };
+    ReadLine read;
+    std::string name, why;
+    Peak shared;
+    std::array<double, 3> colour{};
+    int colourParts = 0;
+    for (std::size_t i = 0; i < header_.columns.size(); ++i) {
+        const int at = static_cast<int>(i);
+        const Column kind = header_.columns[i];
+        const std::string cell = cellAt(at);
+        if (kind == Column::kText) {
+            const std::vector<Token> words = tokenize(cell).tokens;
+            const std::string part = joinedName(words.begin(), words.end());
+            if (!part.empty()) name += (name.empty() ? "" : "_") + part;
+        } else if (kind == Column::kRadius && !cell.empty()) {
+            if (const auto value = numberAt(at, why)) shared.radius = value->number;
+        } else if ((kind == Column::kRed || kind == Column::kGreen || kind == Column::kBlue) &&
+                   !cell.empty()) {
+            if (const auto value = numberAt(at, why)) {
+                colour[static_cast<int>(kind) - static_cast<int>(Column::kRed)] = *value->number;
+                ++colourParts;
+            }
+        } else if (kind == Column::kColour && !cell.empty()) {
+            const std::vector<Token> parts = tokenize(cell).tokens;
+            if (parts.size() == 3 && parts[0].number && parts[1].number && parts[2].number) {
+                colour = {*parts[0].number, *parts[1].number, *parts[2].number};
+                colourParts = 3;
+            } else {
+                why = "column " + std::to_string(at + 1) + " (" + header_.labels[i] +
+                      ") should hold three numbers";
+            }
+        }
+        if (!why.empty()) return refusedLine(why);
+    }
+    if (colourParts == 3) shared.colour = colour;
+    std::vector<std::optional<Writing>> groups;
+    std::vector<std::string> refused;
+    for (const Triple& triple : header_.triples) {
+        std::string groupWhy;
+        std::optional<Writing> writing;
+        if (triple.x == triple.y) {
+            const std::string cell = cellAt(triple.x);
+            const Tokens parts = tokenize(cell);
+            const bool three = parts.tokens.size() == 3 &&
+                               std::all_of(parts.tokens.begin(), parts.tokens.end(),
+                                           [](const Token& t) { return t.number.has_value(); });
+            if (three) {
+                writing =
+                    writingOf(parts.tokens[0], parts.tokens[1], parts.tokens[2], triple.space);
+                for (const Token& t : parts.tokens) {
+                    if (!t.mark.empty()) marked.push_back(t);
+                }
+            } else if (!cell.empty()) {
+                groupWhy = "column " + std::to_string(triple.x + 1) + " (" +
+                           header_.labels[static_cast<std::size_t>(triple.x)] + ") holds \"" +
+                           cell + "\", not x, y and z";
+            }
+        } else if (!cellAt(triple.x).empty() || !cellAt(triple.y).empty() ||
+                   !cellAt(triple.z).empty()) {
+            const auto x = numberAt(triple.x, groupWhy);
+            const auto y = x ? numberAt(triple.y, groupWhy) : std::nullopt;
+            const auto z = y ? numberAt(triple.z, groupWhy) : std::nullopt;
+            if (z) writing = writingOf(*x, *y, *z, triple.space);
+        }
+        groups.push_back(writing);
+        refused.push_back(groupWhy);
+    }
+    std::size_t beyond = 0;
+    for (std::size_t i = header_.columns.size(); i < cells.size(); ++i)
+        beyond += cells[i].empty() ? 0 : 1;
+    read.note = marksNote(marked);
+    if (beyond > 0) {
+        read.note += (read.note.empty() ? "" : "; ") + count(beyond, "cell") +
+                     " beyond the header's columns ignored";
+    }
+    shared.name = name;
+    addPeaks(line, shared, groups, refused, read);
+    return read;
+}
+
+int HeaderRows::runIndex(int column, int base, int length) const {
+    int slot = 0;
+    for (int i = segment_.first; i < column; ++i) {
+        slot += ColumnHeader::width(header_.columns[static_cast<std::size_t>(i)]);
+    }
+    const int index = slot + base;
+    return index >= 0 && index < length ? index : -1;
+}
+
+ReadLine HeaderRows::readWords(const std::string& text) const {
+    const Tokens line = tokenize(text);
+    if (!line.ambiguity.empty()) return refusedLine(line.ambiguity);
+    const std::vector<Token>& tokens = line.tokens;
+    const std::optional<NumberRun> run = coordinateRun(tokens);
+    if (!run) {
+        if (coordinateCandidates(tokens) < 3) return noCoordinates(text);
+        return refusedLine("no three numbers in a row");
+    }
+    Peak shared;
+    // Numbers before the names stand in columns before the name columns (a cluster number).
+    std::size_t nameFrom = 0;
+    if (!header_.columns.empty() && header_.columns[0] != Column::kText) {
+        while (nameFrom < run->start && tokens[nameFrom].number) ++nameFrom;
+    }
+    shared.name = joinedName(tokens.begin() + static_cast<std::ptrdiff_t>(nameFrom),
+                             tokens.begin() + static_cast<std::ptrdiff_t>(run->start));
+    // A row that names itself after its numbers, as the plug-in's own lists do.
+    for (std::size_t i = run->start + run->length; shared.name.empty() && i < tokens.size(); ++i) {
+        if (!tokens[i].number && isWord(tokens[i].text)) shared.name = tokens[i].text;
+    }
+    const int length = static_cast<int>(run->length);
+    const int slots = segment_.slots;
+    const std::string names =
+        std::to_string(slots) + " (" + labelsFrom(header_, segment_.first) + ")";
+    int base = 0;  // where the header's first number column stands in the run
+    // Numbers before x that a name or a count column could hold: unsigned whole numbers.
+    const auto countsUpTo = [&](int end) {
+        for (int i = 0; i < end; ++i) {
+            const Token& t = tokens[run->start + static_cast<std::size_t>(i)];
+            const std::string digits = t.text.substr(0, t.text.size() - t.mark.size());
+            if (digits.find_first_not_of("0123456789") != std::string::npos) return false;
+        }
+        return true;
+    };
+    std::string unlabelledNote;
+    if (length > slots && unlabelled_ != length - slots) {
+        // Extra numbers first could belong to the name ("Area 44"), unless no name holds them.
+        if (countsUpTo(length - slots)) {
+            return refusedLine(count(run->length, "number") + " where the header names " + names +
+                               ": the first may belong to the name, or the last stand in a "
+                               "column the header does not label; refused rather than shifted");
+        }
+        unlabelledNote = "the last " +
+                         count(run->length - static_cast<std::size_t>(slots), "number") +
+                         " read as a column the header does not label";
+    }
+    if (length < slots) {
+        // Empty cells at the end (read from the left) or before x (read from the right).
+        bool fromLeft = length >= slots - segment_.after;
+        const bool fromRight = slots - length <= segment_.before;
+        // From the left, the row's first numbers fill the columns before x, which hold counts.
+        if (fromLeft && fromRight && !countsUpTo(segment_.before)) fromLeft = false;
+        if (fromLeft && fromRight) {
+            return refusedLine(count(run->length, "number") + " where the header names " + names +
+                               ": a cell before x or after z is empty, and which one cannot be "
+                               "told; refused rather than shifted");
+        }
+        if (!fromLeft && !fromRight) {
+            return refusedLine("only " + count(run->length, "number") + " where the header names " +
+                               names);
+        }
+        if (fromRight) base = length - slots;
+    }
+    const auto at = [&](int index) { return tokens[run->start + static_cast<std::size_t>(index)]; };
+    for (std::size_t i = static_cast<std::size_t>(segment_.first); i < header_.columns.size();
+         ++i) {
+        const int index = runIndex(static_cast<int>(i), base, length);
+        if (index < 0) continue;
+        if (header_.columns[i] == Column::kRadius) shared.radius = *at(index).number;
+        if (header_.columns[i] == Column::kColour && index + 2 < length) {
+            shared.colour = std::array<double, 3>{*at(index).number, *at(index + 1).number,
+                                                  *at(index + 2).number};
+        }
+    }
+    std::vector<std::optional<Writing>> groups;
+    std::vector<std::string> refused;
+    for (const Triple& triple : header_.triples) {
+        const int x = runIndex(triple.x, base, length);
+        const int y = triple.x == triple.y ? x + 1 : runIndex(triple.y, base, length);
+        const int z = triple.x == triple.z ? x + 2 : runIndex(triple.z, base, length);
+        if (x >= 0 && y >= 0 && z >= 0 && y < length && z < length) {
+            groups.push_back(writingOf(at(x), at(y), at(z), triple.space));
+            refused.emplace_back();
+        } else {
+            groups.emplace_back();
+            refused.push_back("the row's numbers end before this group's x, y and z");
+        }
+    }
+    ReadLine read;
+    read.note = marksNote(tokens);
+    if (!unlabelledNote.empty()) read.note += (read.note.empty() ? "" : "; ") + unlabelledNote;
+    addPeaks(text, shared, groups, refused, read);
+    return read;
+}
+
+void HeaderRows::addPeaks(const std::string& line, const Peak& shared,
+                          const std::vector<std::optional<Writing>>& groups,
+                          const std::vector<std::string>& refused, ReadLine& read) const {
+    // Groups in different spaces write one peak twice; other groups are peaks of their own.
+    std::set<Space> spaces;
+    for (const Triple& triple : header_.triples) {
+        if (triple.space) spaces.insert(*triple.space);
+    }
+    const bool oneInSeveralSpaces =
+        header_.triples.size() > 1 && spaces.size() == header_.triples.size();
+    read.kind = ReadLine::kCoordinates;
+    if (oneInSeveralSpaces) {
+        Peak peak = shared;
+        for (std::size_t g = 0; g < groups.size(); ++g) {
+            if (!refused[g].empty() && peak.refused.empty()) peak.refused = refused[g];
+            if (groups[g]) peak.writings.push_back(*groups[g]);
+        }
+        if (!peak.refused.empty()) peak.writings.clear();
+        if (!peak.writings.empty() || !peak.refused.empty()) read.peaks.push_back(peak);
+    } else {
+        for (std::size_t g = 0; g < groups.size(); ++g) {
+            if (!groups[g] && refused[g].empty()) continue;
+            Peak peak = shared;
+            if (header_.triples.size() > 1) {
+                const std::string& label = header_.triples[g].label;
+                peak.name += (peak.name.empty() ? "" : "_") +
+                             (label.empty() ? std::to_string(g + 1) : label);
+            }
+            if (groups[g]) {
+                peak.writings.push_back(*groups[g]);
+            } else {
+                peak.refused = refused[g];
+            }
+            read.peaks.push_back(peak);
+        }
+    }
+    if (read.peaks.empty()) {
+        const std::string note = read.note;
+        read = noCoordinates(line);
+        read.note = note;
+    }
+}
+
+}  // namespace voikit

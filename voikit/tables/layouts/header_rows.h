@@ -1,0 +1,60 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "voikit/tables/layouts/column_header.h"
+#include "voikit/tables/layouts/table_reading.h"
+
+namespace voikit {
+
+// Reads the rows under a header by its columns, never by guesswork: a row whose cells do not
+// say which number stands in which column is refused with the reason.
+class HeaderRows {
+  public:
+    // `rows`: the lines under the header, so that a column the header leaves unlabelled at the
+    // end of every row is seen as one.
+    HeaderRows(ColumnHeader header, const std::vector<std::string>& rows);
+
+    const ColumnHeader& header() const { return header_; }
+    // A note for the header's account: how the rows' numbers stand against its columns.
+    const std::string& note() const { return note_; }
+
+    ReadLine read(const std::string& line) const;
+
+  private:
+    // The numbers after the names, for rows split at blanks.
+    struct Segment {
+        int first = 0;   // the column where the numbers start
+        int slots = 0;   // how many numbers the columns from `first` take
+        int before = 0;  // how many of them stand before the first x
+        int after = 0;   // how many stand after the last z
+    };
+
+    ReadLine readCells(const std::string& line) const;
+    ReadLine readWords(const std::string& line) const;
+    // The row's number for a column, as an index into its run of numbers; -1 when the row
+    // has none there.
+    int runIndex(int column, int base, int length) const;
+    // The peaks of a row from what each group of x, y, z gave, or why it gave none.
+    void addPeaks(const std::string& line, const Peak& shared,
+                  const std::vector<std::optional<Writing>>& groups,
+                  const std::vector<std::string>& refused, ReadLine& read) const;
+
+    ColumnHeader header_;
+    Segment segment_;
+    std::optional<int>
+        unlabelled_;  // numbers at the end of every row that the header leaves unlabelled
+    std::string note_;
+};
+
+// The run of numbers that holds a row's coordinates when its cells are split at blanks: the
+// first run of at least three numbers within one bracket group; nothing when there is none.
+struct NumberRun {
+    std::size_t start = 0;
+    std::size_t length = 0;
+};
+std::optional<NumberRun> coordinateRun(const std::vector<Token>& tokens);
+
+}  // namespace voikit

@@ -1,0 +1,168 @@
+#include "voikit/tables/text/tokens.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "voikit/io/utf8.h"
+#include "voikit/tables/text/cell_number.h"
+
+namespace voikit {
+namespace {
+
+bool isSeparator(char c) {
+    return c == ' ' || c == ';' || c == '|' || c == '"' || c == '\'' || c == '=' || c == ':';
+}
+
+bool opens(char c) { return c == '(' || c == '[' || c == '{'; }
+bool closes(char c) { return c == ')' || c == ']' || c == '}'; }
+
+struct Piece {
+    std::string text;
+    int field = 0;
+    int bracket = 0;
+};
+
+// The pieces between separators, each with its field and bracket group.
+std::vector<Piece> pieces(const std::vector<std::string>& fields) {
+    std::vector<Piece> out;
+    std::vector<int> open;
+    int groups = 0;
+    for (std::size_t f = 0; f < fields.size(); ++f) {
+        Piece piece;
+        const auto flush = [&]() {
+            if (!piece.text.empty()) out.push_back(piece);
+            piece.text.clear();
+        };
+        for (char c : fields[f]) {
+            if (isSeparator(c) || opens(c) || closes(c)) {
+                flush();
+                if (opens(c)) open.push_back(++groups);
+                if (closes(c) && !open.empty()) open.pop_back();
+                continue;
+            }
+            if (piece.text.empty()) {
+                piece.field = static_cast<int>(f);
+                piece.bracket = open.empty() ? 0 : open.back();
+            }
+            piece.text += c;
+        }
+        flush();
+    }
+    return out;
+}
+
+// "22,5": digits, one comma, digits; a decimal comma if nothing else in the line says the
+// comma separates fields.
+bool looksLikeDecimalComma(const std::string& token) {
+    const std::size_t comma = token.find(',');
+    if (comma == std::string::npos || token.find(',', comma + 1) != std::string::npos) return false;
+    const std::size_t digitsFrom = token[0] == '-' || token[0] == '+' ? 1 : 0;
+    const auto allDigits = [](const std::string& s) {
+        return !s.empty() &&
+               std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    return allDigits(token.substr(digitsFrom, comma - digitsFrom)) &&
+           allDigits(token.substr(comma + 1));
+}
+
+std::vector<std::string> splitAtCommas(const std::string& text) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (std::size_t comma; (comma = text.find(',', start)) != std::string::npos;
+         start = comma + 1) {
+        if (comma > start) parts.push_back(text.substr(start, comma - start));
+    }
+    if (start < text.size()) parts.push_back(text.substr(start));
+    return parts;
+}
+
+}  // namespace
+
+std::string lowered(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+bool isWord(const std::string& text) {
+    for (std::size_t at = 0; at < text.size();) {
+        const char32_t c = nextCodePoint(text, at);
+        if (c < 0x80 ? std::isalnum(static_cast<int>(c)) != 0 : !isFootnoteMark(c)) return true;
+    }
+    return false;
+}
+
+std::vector<std::string> tabFields(const std::string& line) {
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1) {
+        fields.push_back(line.substr(start, tab - start));
+    }
+    fields.push_back(line.substr(start));
+    while (fields.size() > 1 && fields.back().find_first_not_of(' ') == std::string::npos) {
+        fields.pop_back();
+    }
+    return fields;
+}
+
+Tokens tokenize(const std::string& line) {
+    Tokens out;
+    const std::vector<std::string> fields = tabFields(line);
+    out.fields = static_cast<int>(fields.size());
+    std::vector<Piece> cores;
+    bool separatorComma = false;
+    for (const Piece& piece : pieces(fields)) {
+        // A comma at either end of a piece separates it from the next.
+        const std::size_t first = piece.text.find_first_not_of(',');
+        if (first == std::string::npos) {
+            separatorComma = true;
+            continue;
+        }
+        const std::size_t last = piece.text.find_last_not_of(',');
+        separatorComma = separatorComma || first > 0 || last + 1 < piece.text.size();
+        cores.push_back({piece.text.substr(first, last + 1 - first), piece.field, piece.bracket});
+    }
+    std::string decimalExample;
+    bool fullStopNumber = false;
+    for (const Piece& core : cores) {
+        if (looksLikeDecimalComma(core.text)) {
+            if (decimalExample.empty()) decimalExample = core.text;
+        } else if (core.text.find(',') != std::string::npos) {
+            separatorComma = true;
+        } else if (core.text.find('.') != std::string::npos && cellNumber(core.text, false)) {
+            fullStopNumber = true;
+        }
+    }
+    const bool decimalCommas = !decimalExample.empty() && !separatorComma && !fullStopNumber;
+    if (!decimalExample.empty() && !decimalCommas) {
+        out.ambiguity = "ambiguous decimal comma: \"" + decimalExample +
+                        "\" may be one number or two, " +
+                        (separatorComma ? "since commas also separate fields on this line"
+                                        : "since full stops are decimal points on this line");
+        return out;
+    }
+    for (const Piece& core : cores) {
+        const std::vector<std::string> parts =
+            decimalCommas ? std::vector<std::string>{core.text} : splitAtCommas(core.text);
+        for (const std::string& part : parts) {
+            Token token{part, std::nullopt, std::string(), core.field, core.bracket};
+            if (const auto number = cellNumber(part, decimalCommas)) {
+                token.number = number->value;
+                token.mark = number->mark;
+            }
+            out.tokens.push_back(std::move(token));
+        }
+    }
+    // A plain letter after the digits is a footnote mark where no name can hold the number.
+    for (std::size_t i = 0; i < out.tokens.size(); ++i) {
+        Token& token = out.tokens[i];
+        const bool signedNumber = token.text[0] == '-' || token.text[0] == '+';
+        if (token.number || !(signedNumber || (i > 0 && out.tokens[i - 1].number))) continue;
+        if (const auto number = cellNumber(token.text, decimalCommas, true)) {
+            token.number = number->value;
+            token.mark = number->mark;
+        }
+    }
+    return out;
+}
+
+}  // namespace voikit

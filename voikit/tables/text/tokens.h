@@ -1,0 +1,41 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace voikit {
+
+// One word or number of a line.
+struct Token {
+    std::string text;              // as written, footnote marks included
+    std::optional<double> number;  // its value, when it is a number
+    std::string mark;              // the footnote mark stripped from the number
+    int field = 0;                 // the tab-separated field it stands in, from 0
+    int bracket = 0;               // the bracket group ( ) [ ] { } it stands in, from 1; 0: none
+};
+
+// A line cut into its tokens.
+struct Tokens {
+    std::vector<Token> tokens;
+    int fields = 1;         // tab-separated fields, without empty ones at the end
+    std::string ambiguity;  // why the line's numbers cannot be read, if they cannot
+};
+
+// The tokens of a plain line (see plainLine). Tabs, blanks, brackets, quotes and ; | = : separate
+// them; commas too, except that in a line whose fields are otherwise separated, "22,5" is 22.5.
+// A line whose numbers could be read either way gets an `ambiguity`. A number keeps its place
+// when a footnote mark follows it (see cellNumber); a letter a..h counts as a mark only after
+// a sign or another number ("-2a", "28 4b"), so that "Area 4a" stays a name.
+Tokens tokenize(const std::string& line);
+
+// Whether a token can be part of a name: it holds a letter or digit, not only marks and dashes.
+bool isWord(const std::string& text);
+
+// The tab-separated fields of a line, empty ones included but for those at the end.
+std::vector<std::string> tabFields(const std::string& line);
+
+// Lower-case ASCII letters, for matching words.
+std::string lowered(std::string text);
+
+}  // namespace voikit

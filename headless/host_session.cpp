@@ -1,12 +1,16 @@
 #include "headless/host_session.h"
 
+#include <fmt/format.h>
+
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 
 #include "host/host_operations.h"
 #include "plugin/dialog_parameters.h"
 #include "voi/voi_reader.h"
+#include "voikit/io/print.h"
 
 namespace headless {
 namespace {
@@ -18,9 +22,8 @@ class LoadSummary : public glomera::VoiFileVisitor {
         ++vois;
         voxels += info.voxelCount;
         if (vois <= kListed) {
-            listed += "  " + info.name + ": " + std::to_string(info.voxelCount) +
-                      " voxels, colour " + std::to_string(info.color[0]) + " " +
-                      std::to_string(info.color[1]) + " " + std::to_string(info.color[2]) + "\n";
+            fmt::format_to(std::back_inserter(listed), "  {}: {} voxels, colour {} {} {}\n",
+                           info.name, info.voxelCount, info.color[0], info.color[1], info.color[2]);
         }
     }
     // Runs are the reader's cheapest way to hand voxels over.
@@ -76,10 +79,9 @@ std::string HostSession::parameter(const std::string& name) const {
     const std::size_t limit = parameterCapacity(name) - 1;
     if (value.size() > limit) {
         if (messages) {
-            std::fprintf(messages,
-                         "%s: parameter \"%s\" cut to %zu characters to fit the "
-                         "plug-in's buffer\n",
-                         kHostName, name.c_str(), limit);
+            voikit::print(messages,
+                          "{}: parameter \"{}\" cut to {} characters to fit the plug-in's buffer\n",
+                          kHostName, name, limit);
         }
         value.resize(limit);
     }
@@ -113,13 +115,13 @@ void HostSession::logLine(const char* text) {
 void HostSession::messageBox(const char* text) {
     ++messageBoxes;
     if (keepLog) messageBoxTexts.emplace_back(text);
-    if (messages) std::fprintf(messages, "[message box] %s\n", text);
+    if (messages) voikit::print(messages, "[message box] {}\n", text);
 }
 
 int HostSession::askYesNo(const char* question) {
     if (keepLog) messageBoxTexts.emplace_back(question);
     if (messages) {
-        std::fprintf(messages, "[yes/no] %s -> %s\n", question, yesNoAnswer ? "Yes" : "No");
+        voikit::print(messages, "[yes/no] {} -> {}\n", question, yesNoAnswer ? "Yes" : "No");
     }
     return yesNoAnswer;
 }
@@ -131,8 +133,8 @@ std::string HostSession::nextAnswer(std::deque<std::string>& answers, const char
         answers.pop_front();
     }
     if (dialogs) {
-        std::fprintf(dialogs, "[file dialog] %s -> %s\n", title,
-                     answer.empty() ? "(cancelled)" : answer.c_str());
+        voikit::print(dialogs, "[file dialog] {} -> {}\n", title,
+                      answer.empty() ? "(cancelled)" : answer);
     }
     return answer;
 }
@@ -147,14 +149,14 @@ void HostSession::loadVois(const char* path) {
         ++failedLoads;
         lastLoadError = error.what();
         if (messages)
-            std::fprintf(messages, "%s: cannot load %s: %s\n", kHostName, path, error.what());
+            voikit::print(messages, "{}: cannot load {}: {}\n", kHostName, path, error.what());
         return;
     }
     if (log) {
-        std::fprintf(log, "%s: loaded %s: %ld VOIs, %lld voxels\n%s", kHostName, path, summary.vois,
-                     summary.voxels, summary.listed.c_str());
+        voikit::print(log, "{}: loaded {}: {} VOIs, {} voxels\n{}", kHostName, path, summary.vois,
+                      summary.voxels, summary.listed);
         if (summary.vois > LoadSummary::kListed) {
-            std::fprintf(log, "  ... and %ld more\n", summary.vois - LoadSummary::kListed);
+            voikit::print(log, "  ... and {} more\n", summary.vois - LoadSummary::kListed);
         }
         std::fflush(log);
     }

@@ -1,10 +1,10 @@
 #include "headless/job.h"
 
+#include <fmt/format.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -13,6 +13,7 @@
 #include "host/host_operations.h"
 #include "plugin/dialog_parameters.h"
 #include "voikit/io/error.h"
+#include "voikit/io/print.h"
 #include "voikit/io/text_input.h"
 #include "voikit/space/coordinate_space.h"
 #include "voikit/tables/table_import.h"
@@ -49,12 +50,6 @@ std::string withoutExtension(const std::string& path) {
 
 constexpr std::array<int, 3> kDefaultSphereColour = {255, 0, 0};
 
-std::string preciseNumber(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.9g", value);
-    return text;
-}
-
 }  // namespace
 
 std::string fileNameFor(const std::string& output) {
@@ -89,13 +84,13 @@ bool JobRunner::runAll() {
     bool ok = true;
     for (const Action& action : job_.actions) ok = run(action) && ok;
     for (const std::string& name : job_.printParameters) {
-        std::printf("%s\n", session_.parameters[name].c_str());
+        voikit::print(stdout, "{}\n", session_.parameters[name]);
     }
     return ok && session_.messageBoxes == 0 && session_.failedLoads == 0;
 }
 
 void JobRunner::complain(const std::string& message) const {
-    if (session_.messages) std::fprintf(session_.messages, "%s: %s\n", kHostName, message.c_str());
+    if (session_.messages) voikit::print(session_.messages, "{}: {}\n", kHostName, message);
 }
 
 bool JobRunner::command(const std::string& name) {
@@ -122,7 +117,7 @@ bool JobRunner::readList(const std::string& path) {
 void JobRunner::account(const std::string& path, int number, const std::string& text) const {
     if (job_.quiet && text.rfind("dropped", 0) != 0) return;
     if (session_.messages) {
-        std::fprintf(session_.messages, "%s line %d: %s\n", path.c_str(), number, text.c_str());
+        voikit::print(session_.messages, "{} line {}: {}\n", path, number, text);
     }
 }
 
@@ -193,11 +188,13 @@ bool JobRunner::run(const Action& action) {
                 const voikit::Point tal =
                     voikit::mniToTal({mni[0], mni[1], mni[2]}, job_.transform);
                 if (session_.log) {
-                    std::fprintf(session_.log, "%s: MNI %s %s %s is TAL %.1f %.1f %.1f (%s)\n",
-                                 kHostName, fields[0].c_str(), fields[1].c_str(), fields[2].c_str(),
-                                 tal[0], tal[1], tal[2], voikit::transformName(job_.transform));
+                    voikit::print(session_.log,
+                                  "{}: MNI {} {} {} is TAL {:.1f} {:.1f} {:.1f} ({})\n", kHostName,
+                                  fields[0], fields[1], fields[2], tal[0], tal[1], tal[2],
+                                  voikit::transformName(job_.transform));
                 }
-                for (int i = 0; i < 3; ++i) fields[i] = preciseNumber(tal[i]);
+                // Nine digits: as near as the plug-in's 32-bit fields hold.
+                for (int i = 0; i < 3; ++i) fields[i] = fmt::format("{:.9g}", tal[i]);
             }
             const char* names[] = {param::kCentreX, param::kCentreY, param::kCentreZ,
                                    param::kRadius};
@@ -215,17 +212,16 @@ bool JobRunner::run(const Action& action) {
                 account(action.argument, line.number, line.account);
             }
             settle(action.argument,
-                   std::to_string(cleanUp.kept) + " VOIs from " +
-                       std::to_string(cleanUp.lines.size()) + " lines; " +
-                       std::to_string(cleanUp.dropped) + " of " +
-                       std::to_string(cleanUp.kept + cleanUp.dropped) + " coordinate lines dropped",
+                   fmt::format("{} VOIs from {} lines; {} of {} coordinate lines dropped",
+                               cleanUp.kept, cleanUp.lines.size(), cleanUp.dropped,
+                               cleanUp.kept + cleanUp.dropped),
                    cleanUp.dropped == 0 && cleanUp.kept > 0);
             if (cleanUp.kept == 0) incomplete_ = true;
             return start(true, withoutExtension(action.argument) + ".voi");
         }
         case Action::kClean:
             if (!readList(action.argument) || !command("CleanUpText")) return false;
-            std::printf("%s\n", session_.parameters[param::kVoiText].c_str());
+            voikit::print(stdout, "{}\n", session_.parameters[param::kVoiText]);
             return true;
         case Action::kSaveList:
             session_.saveFileAnswers.push_front(action.argument);

@@ -33,6 +33,21 @@ TEST_F(GlomeraVoiTest, InfoSummarisesHeaderAndVois) {
     EXPECT_TRUE(contains(r.out, "    5  mPFC                      255 200 0   "));
 }
 
+TEST_F(GlomeraVoiTest, InfoShowsANamingConventionLongerThanALineBufferWhole) {
+    std::string text = readFile(folder.file("s.voi"));
+    const std::string convention = "<SUBJ>_<VOI>";
+    const std::string longer = convention + "_" + std::string(1500, 'x') + "_end";
+    text.replace(text.find(convention), convention.size(), longer);
+    writeFile(folder.file("long.voi"), text);
+    const ProgramResult r = run("info long.voi");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, ", naming convention " + longer +
+                                    "\nVMR resolution 1 1 1, offset 0 0 0, framing cube 256, "
+                                    "left-right convention 1\n\n    #  name"))
+        << r.out;
+    EXPECT_TRUE(contains(r.out, "    5  mPFC                      255 200 0   "));
+}
+
 TEST_F(GlomeraVoiTest, EachOutputOfAnExistingFile) {
     ProgramResult r = run("nifti s.voi labels.nii.gz");
     EXPECT_EQ(r.status, 0) << r.err;

@@ -1,5 +1,8 @@
 #include "apps/exit-codes/exit_codes.h"
 
+#include <fmt/format.h>
+
+#include <iterator>
 #include <sstream>
 
 namespace {
@@ -24,7 +27,8 @@ std::string exitStatusHelp(std::initializer_list<ExitStatusMeaning> meanings, st
     std::string text = "Exit status:";
     const char* separator = " ";
     for (const ExitStatusMeaning& meaning : meanings) {
-        text += separator + std::to_string(meaning.status) + ' ' + meaning.when;
+        fmt::format_to(std::back_inserter(text), "{}{} {}", separator, meaning.status,
+                       meaning.when);
         separator = "; ";
     }
     return wrapped(text + '.', width);

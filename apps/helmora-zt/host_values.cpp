@@ -1,5 +1,7 @@
 #include "apps/helmora-zt/host_values.h"
 
+#include <fmt/format.h>
+
 #include <limits>
 
 #include "common/strict_number.h"
@@ -71,9 +73,7 @@ const options::ValueKind<float>& resolutionKind() {
 
 const options::ValueKind<std::int32_t>& wholeNumberKind() {
     static const options::ValueKind<std::int32_t> kind{
-        readWholeNumber,
-        "a whole number from " + std::to_string(kInt32Low) + " to " + std::to_string(kInt32High),
-        ""};
+        readWholeNumber, fmt::format("a whole number from {} to {}", kInt32Low, kInt32High), ""};
     return kind;
 }
 

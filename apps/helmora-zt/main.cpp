@@ -12,6 +12,7 @@
 #include "headless/job.h"
 #include "headless/plugin_library.h"
 #include "voikit/io/error.h"
+#include "voikit/io/print.h"
 #include "voikit/outputs/outputs.h"
 
 namespace {
@@ -51,10 +52,9 @@ int run(int argc, char** argv) {
     const headless::PluginLibrary library(line.pluginPath.empty() ? defaultPluginPath()
                                                                   : line.pluginPath);
     if (!line.job.quiet) {
-        std::printf("%s: plug-in %s %s, \"%s\", by %s (script %s, help %s)\n", headless::kHostName,
-                    library.name().c_str(), library.version().c_str(),
-                    library.description().c_str(), library.author().c_str(),
-                    library.guiScript().c_str(), library.helpFile().c_str());
+        voikit::print(stdout, "{}: plug-in {} {}, \"{}\", by {} (script {}, help {})\n",
+                      headless::kHostName, library.name(), library.version(), library.description(),
+                      library.author(), library.guiScript(), library.helpFile());
     }
     std::unique_ptr<HLZTPluginInterface> plugin(library.create());
     if (!plugin) {

@@ -1,8 +1,9 @@
 #include "voikit/anatomy/anatomy.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <map>
 #include <memory>
 
@@ -35,9 +36,7 @@ std::unique_ptr<Atlas> openAtlas(const std::string& choice, bool optional, Anato
 
 std::string percent(double share) {
     if (share > 0 && share < 0.005) return "<1%";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.0f%%", 100.0 * share);
-    return text;
+    return fmt::format("{:.0f}%", 100.0 * share);
 }
 
 namespace {

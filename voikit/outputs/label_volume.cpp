@@ -1,10 +1,13 @@
 #include "voikit/outputs/label_volume.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <memory>
 
@@ -12,6 +15,7 @@
 #include "common/ends_with.h"
 #include "voikit/io/error.h"
 #include "voikit/io/text_output.h"
+#include "voikit/io/width_in_bytes.h"
 #include "voikit/space/nifti_file.h"
 #include "voikit/voxels/voi_passes.h"
 
@@ -147,22 +151,15 @@ void writeTables(const std::string& path, const VoiFileContents& contents,
     std::string workbench;
     for (std::size_t i = 0; i < contents.vois.size(); ++i) {
         const auto& info = contents.vois[i].info;
-        const std::string rgb = std::to_string(info.color[0]) + "\t" +
-                                std::to_string(info.color[1]) + "\t" +
-                                std::to_string(info.color[2]);
-        char volumes[64];
-        std::snprintf(volumes, sizeof volumes, "%d\t%.1f", info.voxelCount,
-                      static_cast<double>(volume.labelled[i]) * cell);
-        table += std::to_string(i + 1) + "\t" + info.name + "\t" + rgb + "\t" +
-                 std::to_string(info.voxelCount) + "\t" + std::to_string(volume.labelled[i]) +
-                 "\t" + std::to_string(volume.outside[i]) + "\t" + volumes + "\n";
-        char line[400];
-        std::snprintf(line, sizeof line, "%-3zu %-42s %3d %3d %3d   0\n", i + 1, info.name.c_str(),
-                      info.color[0], info.color[1], info.color[2]);
-        lut += line;
-        workbench += info.name + "\n" + std::to_string(i + 1) + " " +
-                     std::to_string(info.color[0]) + " " + std::to_string(info.color[1]) + " " +
-                     std::to_string(info.color[2]) + " 255\n";
+        const auto [r, g, b] = info.color;
+        fmt::format_to(std::back_inserter(table), "{}\t{}\t{}\t{}\t{}\t{}\t{}\t{}\t{}\t{:.1f}\n",
+                       i + 1, info.name, r, g, b, info.voxelCount, volume.labelled[i],
+                       volume.outside[i], info.voxelCount,
+                       static_cast<double>(volume.labelled[i]) * cell);
+        fmt::format_to(std::back_inserter(lut), "{:<3} {:<42} {:>3} {:>3} {:>3}   0\n", i + 1,
+                       InBytes{info.name}, r, g, b);
+        fmt::format_to(std::back_inserter(workbench), "{}\n{} {} {} {} 255\n", info.name, i + 1, r,
+                       g, b);
     }
     const std::string base = labelTablePath(path).substr(0, labelTablePath(path).size() - 4);
     const std::pair<std::string, const std::string*> files[] = {
@@ -232,13 +229,11 @@ LabelGrid gridOfImage(const std::string& path, std::optional<Space> declared, Mn
                     ", not what --grid-space says (" + spaceName(*declared) + ")");
     }
     if (!coded && !declared) {
-        throw Error(path +
-                    " does not say which space its millimetres are in (its transform's "
-                    "code is " +
-                    std::to_string(found.spaceCode) + ", " + spaceCodeName(found.spaceCode) +
-                    "): give --grid-space mni for an image in MNI space (registered to an MNI "
-                    "template such as ch2, SPM's or FSL's), or --grid-space tal for an image "
-                    "in Talairach space");
+        throw Error(fmt::format(
+            "{} does not say which space its millimetres are in (its transform's code is {}, "
+            "{}): give --grid-space mni for an image in MNI space (registered to an MNI template "
+            "such as ch2, SPM's or FSL's), or --grid-space tal for an image in Talairach space",
+            path, found.spaceCode, spaceCodeName(found.spaceCode)));
     }
     grid.space = coded ? *coded : *declared;
     return grid;
@@ -253,7 +248,7 @@ struct LabelPass::Work {
 LabelPass::LabelPass(const LabelGrid& grid, const VoiStatistics& figures)
     : work_(std::make_unique<Work>()) {
     if (figures.vois.size() > kMaxLabels) {
-        throw Error("more than " + std::to_string(kMaxLabels) + " VOIs do not fit 16-bit labels");
+        throw Error(fmt::format("more than {} VOIs do not fit 16-bit labels", kMaxLabels));
     }
     if (!invertAffine(grid.affine, work_->inverse)) {
         throw Error("the grid's transform cannot be inverted");

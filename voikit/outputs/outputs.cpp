@@ -1,7 +1,10 @@
 #include "voikit/outputs/outputs.h"
 
+#include <fmt/format.h>
+
 #include <fstream>
 #include <future>
+#include <iterator>
 #include <memory>
 #include <numeric>
 #include <optional>
@@ -29,26 +32,26 @@ void writeNifti(const std::string& voiPath, const VoiFileContents& contents, Lab
                 const OutputRequest& request, const Log& log) {
     const LabelGrid& grid = volume.grid;
     const std::string table = writeLabelVolume(request.nifti, contents, volume);
-    log.tell("wrote " + request.nifti + " (" + std::to_string(grid.dims[0]) + " x " +
-             std::to_string(grid.dims[1]) + " x " + std::to_string(grid.dims[2]) + ", " +
-             (request.grid.empty() ? "1 mm" : request.grid) + " grid) and " + table + " from " +
-             voiPath);
+    log.tell(fmt::format("wrote {} ({} x {} x {}, {} grid) and {} from {}", request.nifti,
+                         grid.dims[0], grid.dims[1], grid.dims[2],
+                         request.grid.empty() ? "1 mm" : request.grid, table, voiPath));
     const long long outside = std::accumulate(volume.outside.begin(), volume.outside.end(), 0LL);
     if (outside > 0) {
         std::string warning =
-            std::to_string(outside) + " VOI voxels fall outside the grid of " + request.grid + ":";
+            fmt::format("{} VOI voxels fall outside the grid of {}:", outside, request.grid);
         for (std::size_t i = 0; i < volume.outside.size(); ++i) {
             if (volume.outside[i] > 0) {
-                warning += "\n  " + std::to_string(i + 1) + " " + contents.vois[i].info.name +
-                           ": " + std::to_string(volume.outside[i]) + " of " +
-                           std::to_string(contents.vois[i].info.voxelCount);
+                fmt::format_to(std::back_inserter(warning), "\n  {} {}: {} of {}", i + 1,
+                               contents.vois[i].info.name, volume.outside[i],
+                               contents.vois[i].info.voxelCount);
             }
         }
         log.warn(warning);
     }
     if (volume.overwritten > 0) {
-        log.warn("VOIs overlap: " + std::to_string(volume.overwritten) +
-                 " shared voxels went to the later VOI (see the report for the pairs)");
+        log.warn(fmt::format(
+            "VOIs overlap: {} shared voxels went to the later VOI (see the report for the pairs)",
+            volume.overwritten));
     }
 }
 
@@ -82,13 +85,13 @@ void warnOfAnatomy(const Anatomy& anatomy, const VoiFileContents& skeleton, cons
     for (std::size_t i = 0; i < anatomy.vois.size(); ++i) {
         if (anatomy.vois[i].warning.empty()) continue;
         if (++warned <= kWarningsShown) {
-            log.warn("VOI " + std::to_string(i + 1) + " " + skeleton.vois[i].info.name + ": " +
-                     anatomy.vois[i].warning);
+            log.warn(fmt::format("VOI {} {}: {}", i + 1, skeleton.vois[i].info.name,
+                                 anatomy.vois[i].warning));
         }
     }
     if (warned > kWarningsShown) {
-        log.warn("... and " + std::to_string(warned - kWarningsShown) +
-                 " more VOIs outside the brain: see the report");
+        log.warn(fmt::format("... and {} more VOIs outside the brain: see the report",
+                             warned - kWarningsShown));
     }
 }
 

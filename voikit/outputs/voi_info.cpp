@@ -1,9 +1,12 @@
 #include "voikit/outputs/voi_info.h"
 
-#include <cstdio>
+#include <fmt/format.h>
+
+#include <iterator>
 
 #include "voi/voi_reader.h"
 #include "voikit/io/error.h"
+#include "voikit/outputs/voi_columns.h"
 
 namespace voikit {
 namespace {
@@ -11,33 +14,23 @@ namespace {
 class InfoText : public glomera::VoiFileVisitor {
   public:
     void header(const glomera::VoiFileHeader& h) override {
-        char line[512];
-        std::snprintf(line, sizeof line,
-                      "format version %d, reference space %s, naming convention %s\n"
-                      "VMR resolution %d %d %d, offset %d %d %d, framing cube %d, "
-                      "left-right convention %d\n\n",
-                      h.fileVersion, h.referenceSpace.c_str(), h.namingConvention.c_str(),
-                      h.resolution[0], h.resolution[1], h.resolution[2], h.offset[0], h.offset[1],
-                      h.offset[2], h.framingCubeDim, h.leftRightConvention);
-        text += line;
-        std::snprintf(line, sizeof line, "%5s  %-25s %-11s %9s\n", "#", "name", "colour", "voxels");
-        text += line;
+        fmt::format_to(std::back_inserter(text),
+                       "format version {}, reference space {}, naming convention {}\n"
+                       "VMR resolution {} {} {}, offset {} {} {}, framing cube {}, "
+                       "left-right convention {}\n\n{}\n",
+                       h.fileVersion, h.referenceSpace, h.namingConvention, h.resolution[0],
+                       h.resolution[1], h.resolution[2], h.offset[0], h.offset[1], h.offset[2],
+                       h.framingCubeDim, h.leftRightConvention, voiColumnsHeading());
     }
     void beginVoi(const glomera::VoiInfo& info) override {
         ++vois;
         voxels += info.voxelCount;
-        const std::string colour = std::to_string(info.color[0]) + " " +
-                                   std::to_string(info.color[1]) + " " +
-                                   std::to_string(info.color[2]);
-        char line[512];
-        std::snprintf(line, sizeof line, "%5ld  %-25s %-11s %9d\n", vois, info.name.c_str(),
-                      colour.c_str(), info.voxelCount);
-        text += line;
+        text += voiColumns(vois, info.name, info.color, info.voxelCount) + "\n";
     }
     void end(std::int32_t vtcCount) override { vtcs = vtcCount; }
 
     std::string text;
-    long vois = 0;
+    std::size_t vois = 0;
     long long voxels = 0;
     std::int32_t vtcs = 0;
 };
@@ -51,8 +44,8 @@ std::string voiInfo(const std::string& path) {
     } catch (const glomera::VoiReadError& error) {
         throw Error(path + ": " + error.what());
     }
-    return path + ": " + std::to_string(info.vois) + " VOIs, " + std::to_string(info.voxels) +
-           " voxels, " + std::to_string(info.vtcs) + " VTCs\n" + info.text;
+    return fmt::format("{}: {} VOIs, {} voxels, {} VTCs\n{}", path, info.vois, info.voxels,
+                       info.vtcs, info.text);
 }
 
 }  // namespace voikit

@@ -1,28 +1,26 @@
 #include "voikit/outputs/voi_report.h"
 
+#include <fmt/format.h>
+
 #include <cmath>
-#include <cstdio>
+#include <iterator>
 #include <nlohmann/json.hpp>
 
 #include "voikit/io/utf8.h"
+#include "voikit/outputs/voi_columns.h"
 
 namespace voikit {
 namespace {
 
-std::string format(const char* pattern, double a, double b, double c) {
-    char text[128];
-    std::snprintf(text, sizeof text, pattern, a, b, c);
-    return text;
+std::string centre(const VoiStatistics::Voi& voi) {
+    if (voi.voxels == 0) return "-";
+    return fmt::format("{:.1f} {:.1f} {:.1f}", voi.centre[0], voi.centre[1], voi.centre[2]);
 }
 
 std::string extent(const VoiStatistics::Voi& voi) {
     if (voi.voxels == 0) return "-";
-    std::string text;
-    for (int axis = 0; axis < 3; ++axis) {
-        text += (axis ? " " : "") + std::to_string(voi.low[axis]) + ".." +
-                std::to_string(voi.high[axis]);
-    }
-    return text;
+    return fmt::format("{}..{} {}..{} {}..{}", voi.low[0], voi.high[0], voi.low[1], voi.high[1],
+                       voi.low[2], voi.high[2]);
 }
 
 // Millimetres to three decimals, as the text report's precision allows.
@@ -38,7 +36,7 @@ std::string anatomyText(const glomera::VoiFileContents& contents, const Anatomy*
     for (const std::string& note : anatomy->notes) text += "  note: " + note + "\n";
     for (std::size_t i = 0; i < contents.vois.size(); ++i) {
         const VoiAnatomy& voi = anatomy->vois[i];
-        text += "  " + std::to_string(i + 1) + " " + contents.vois[i].info.name + "\n";
+        fmt::format_to(std::back_inserter(text), "  {} {}\n", i + 1, contents.vois[i].info.name);
         for (const AtlasRegions& atlas : voi.atlases) {
             text += "      " + atlas.atlas + ": centre in " + regionName(atlas.atCentre) + ";";
             double rest = 0;
@@ -89,33 +87,24 @@ Json anatomyJson(const VoiAnatomy& voi) {
 
 std::string reportText(const std::string& source, const glomera::VoiFileContents& contents,
                        const VoiStatistics& statistics, const Anatomy* anatomy) {
-    std::string text = "VOIs of " + source + ": " + std::to_string(contents.vois.size()) + "\n\n";
-    char line[512];
-    std::snprintf(line, sizeof line, "%5s  %-25s %-11s %9s  %-22s  %s\n", "#", "name", "colour",
-                  "voxels", "centre of mass (mm)", "extent x y z (mm)");
-    text += line;
+    std::string text =
+        fmt::format("VOIs of {}: {}\n\n{}  {:<22}  {}\n", source, contents.vois.size(),
+                    voiColumnsHeading(), "centre of mass (mm)", "extent x y z (mm)");
+    auto out = std::back_inserter(text);
     for (std::size_t i = 0; i < contents.vois.size(); ++i) {
         const auto& info = contents.vois[i].info;
         const auto& voi = statistics.vois[i];
-        const std::string colour = std::to_string(info.color[0]) + " " +
-                                   std::to_string(info.color[1]) + " " +
-                                   std::to_string(info.color[2]);
-        const std::string centre =
-            voi.voxels ? format("%.1f %.1f %.1f", voi.centre[0], voi.centre[1], voi.centre[2])
-                       : "-";
-        std::snprintf(line, sizeof line, "%5zu  %-25s %-11s %9lld  %-22s  %s\n", i + 1,
-                      info.name.c_str(), colour.c_str(), static_cast<long long>(voi.voxels),
-                      centre.c_str(), extent(voi).c_str());
-        text += line;
+        fmt::format_to(out, "{}  {:<22}  {}\n",
+                       voiColumns(i + 1, info.name, info.color, voi.voxels), centre(voi),
+                       extent(voi));
     }
     text += "\nOverlaps: ";
     if (statistics.overlaps.empty()) return text + "none\n" + anatomyText(contents, anatomy);
-    text += std::to_string(statistics.overlaps.size()) + " pairs of VOIs share voxels\n";
+    fmt::format_to(out, "{} pairs of VOIs share voxels\n", statistics.overlaps.size());
     for (const auto& overlap : statistics.overlaps) {
-        text += "  " + std::to_string(overlap.first + 1) + " " +
-                contents.vois[overlap.first].info.name + " and " +
-                std::to_string(overlap.second + 1) + " " + contents.vois[overlap.second].info.name +
-                ": " + std::to_string(overlap.sharedVoxels) + " voxels\n";
+        fmt::format_to(out, "  {} {} and {} {}: {} voxels\n", overlap.first + 1,
+                       contents.vois[overlap.first].info.name, overlap.second + 1,
+                       contents.vois[overlap.second].info.name, overlap.sharedVoxels);
     }
     return text + anatomyText(contents, anatomy);
 }

@@ -3,6 +3,7 @@
 #include <cairo-pdf.h>
 #include <cairo-svg.h>
 #include <cairo.h>
+#include <fmt/format.h>
 
 #include <algorithm>
 #include <array>
@@ -569,7 +570,7 @@ double columnOf(std::size_t entry, int rows) {
 void drawLegend(cairo_t* cr, double x, double y, double width,
                 const glomera::VoiFileContents& contents, int rows) {
     const std::size_t count = contents.vois.size();
-    text(cr, x, y, std::to_string(count) + (count == 1 ? " VOI" : " VOIs"), 13, kTextColour, 0.0,
+    text(cr, x, y, fmt::format("{} {}", count, count == 1 ? "VOI" : "VOIs"), 13, kTextColour, 0.0,
          true);
     const std::size_t shown = shownInLegend(count, width, rows);
     for (std::size_t i = 0; i < shown; ++i) {
@@ -586,14 +587,13 @@ void drawLegend(cairo_t* cr, double x, double y, double width,
         cairo_stroke(cr);
         std::string name = info.name;
         if (name.size() > 28) name = name.substr(0, 27) + "~";
-        text(cr, left + 17, top + 10, std::to_string(i + 1) + "  " + name, 11, kTextColour);
+        text(cr, left + 17, top + 10, fmt::format("{}  {}", i + 1, name), 11, kTextColour);
     }
     if (shown < count) {
         const double left = x + columnOf(shown, rows) * kLegendColumnWidth;
         const double top =
             y + 10 + static_cast<double>(shown % static_cast<std::size_t>(rows)) * kLegendRowHeight;
-        text(cr, left, top + 10, "... and " + std::to_string(count - shown) + " more", 11,
-             kAxisColour);
+        text(cr, left, top + 10, fmt::format("... and {} more", count - shown), 11, kAxisColour);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "voikit/space/atlas.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cmath>
 #include <fstream>
@@ -104,9 +106,9 @@ std::int32_t Atlas::labelAtMni(const Point& mni) const {
 }
 
 std::string Atlas::regionName(std::int32_t label) const {
-    if (brodmann_) return "BA " + std::to_string(label);
+    if (brodmann_) return fmt::format("BA {}", label);
     const auto found = names_.find(label);
-    return found != names_.end() ? found->second : "label " + std::to_string(label);
+    return found != names_.end() ? found->second : fmt::format("label {}", label);
 }
 
 }  // namespace voikit

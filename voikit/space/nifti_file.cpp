@@ -1,5 +1,6 @@
 #include "voikit/space/nifti_file.h"
 
+#include <fmt/format.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -72,12 +73,12 @@ NiftiImage readImageHeader(const std::string& path) {
     const nifti_image& nim = *image;
     const auto refuse = [&](const std::string& why) { throw Error(path + ": " + why); };
     if (nim.ndim < 1 || nim.ndim > 7)
-        refuse("its dimension count " + std::to_string(nim.ndim) + " is not 1 to 7");
+        refuse(fmt::format("its dimension count {} is not 1 to 7", nim.ndim));
     std::int64_t voxels = 1;
     for (int axis = 1; axis <= 3; ++axis) {
         const std::int64_t size = axis <= nim.ndim ? nim.dim[axis] : 1;
         if (size < 1 || size > kMaxImageVoxels) {
-            refuse("axis " + std::to_string(axis) + " has " + std::to_string(size) + " voxels");
+            refuse(fmt::format("axis {} has {} voxels", axis, size));
         }
         voxels *= size;
         if (voxels > kMaxImageVoxels) refuse("it has more than 2^27 voxels");
@@ -86,7 +87,7 @@ NiftiImage readImageHeader(const std::string& path) {
         refuse("it has more than 2^27 voxels in all its volumes");
     }
     if (!knownDatatype(nim.datatype)) {
-        refuse("its datatype " + std::to_string(nim.datatype) + " is no integer or real type");
+        refuse(fmt::format("its datatype {} is no integer or real type", nim.datatype));
     }
     const double sizes[3] = {nim.dx, nim.dy, nim.dz};
     for (double size : sizes) {
@@ -98,7 +99,7 @@ NiftiImage readImageHeader(const std::string& path) {
                                     : nim.nifti_type == NIFTI_FTYPE_NIFTI2_1 ? 540
                                                                              : 0;
     if (nim.iname_offset < headerSize) {
-        refuse("its voxel offset " + std::to_string(nim.iname_offset) + " lies inside the header");
+        refuse(fmt::format("its voxel offset {} lies inside the header", nim.iname_offset));
     }
     // libnifti allocates all volumes at once before it reads them.
     if (static_cast<std::int64_t>(nim.nvox) * nim.nbyper > kMaxImageBytes) {
@@ -109,8 +110,8 @@ NiftiImage readImageHeader(const std::string& path) {
         struct stat status {};
         if (::stat(path.c_str(), &status) != 0 ||
             static_cast<std::int64_t>(status.st_size) < nim.iname_offset + bytes) {
-            refuse("the file is shorter than its header says (" +
-                   std::to_string(nim.iname_offset + bytes) + " bytes)");
+            refuse(fmt::format("the file is shorter than its header says ({} bytes)",
+                               nim.iname_offset + bytes));
         }
     }
     const ImageGrid grid = gridOf(nim);
@@ -253,8 +254,9 @@ struct LabelOf {
 
     void check(const std::string& path) const {
         if (!clean) {
-            throw Error(path + " is no label image: it holds the value " +
-                        std::to_string(static_cast<float>(refused)));
+            // Shown as a float, six decimals.
+            throw Error(fmt::format("{} is no label image: it holds the value {:f}", path,
+                                    static_cast<double>(static_cast<float>(refused))));
         }
     }
 };
@@ -287,9 +289,8 @@ LabelPlaces readImageLabelPlaces(const std::string& path, nifti_image& image, Vo
             read.labels.push_back(label);
         }
         if (read.labels.size() > kMostLabelPlaces) {
-            throw Error(path + " holds " + std::to_string(read.labels.size()) +
-                        " different labels; an atlas may hold at most " +
-                        std::to_string(kMostLabelPlaces));
+            throw Error(fmt::format("{} holds {} different labels; an atlas may hold at most {}",
+                                    path, read.labels.size(), kMostLabelPlaces));
         }
         read.places.assign(count, 0);
         convert(voxels, dims, order, read.places.data(), [&](auto value) {

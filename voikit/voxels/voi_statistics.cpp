@@ -1,5 +1,7 @@
 #include "voikit/voxels/voi_statistics.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <limits>
 #include <unordered_map>
@@ -75,8 +77,7 @@ VoxelExtent::VoxelExtent(const VoiStatistics& figures) {
 
 void VoxelExtent::checkFits() const {
     if (cells > kMaxGridCells) {
-        throw Error("the VOIs spread over more than " + std::to_string(kMaxGridCells) +
-                    " cells of 1 mm");
+        throw Error(fmt::format("the VOIs spread over more than {} cells of 1 mm", kMaxGridCells));
     }
 }
 

@@ -8,10 +8,9 @@
 
 namespace voikit {
 
-// Writes text formatted by {fmt} to a C stream and, as printf, lets a failed write go (a
-// closed or full standard output): these are messages, printed also where the host's entry
-// points run and nothing may unwind into the plug-in, and in the handlers of main. fmt::print
-// would throw instead.
+// Writes text formatted by {fmt} to a C stream and, as printf did, lets a failed write go (a
+// closed or full standard output): these are messages, and the host stand-in prints them
+// where its entry points run and nothing may unwind into the plug-in. fmt::print would throw.
 template <typename... Args>
 void print(std::FILE* stream, fmt::format_string<Args...> format, Args&&... args) {
     fmt::memory_buffer text;

@@ -1,16 +1,15 @@
 #include "voikit/tables/foci_output.h"
 
+#include <fmt/format.h>
+
 #include <cmath>
-#include <cstdio>
 
 namespace voikit {
 namespace {
 
 // Millimetres as GingerALE reads them: at most two decimals, no trailing zeros.
 std::string millimetres(double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.2f", value);
-    std::string out = text;
+    std::string out = fmt::format("{:.2f}", value);
     while (out.back() == '0') out.pop_back();
     if (out.back() == '.') out.pop_back();
     return out == "-0" ? "0" : out;
@@ -49,7 +48,7 @@ FociOutput fociFile(const ImportResult& result, Space space, MniToTal transform,
             return out;
         }
         if (!first) out.text += '\n';
-        out.text += "// " + title + "\n// Subjects=" + std::to_string(*count) + "\n";
+        out.text += fmt::format("// {}\n// Subjects={}\n", title, *count);
         out.text += foci;
         first = false;
     }

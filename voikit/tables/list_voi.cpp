@@ -1,8 +1,9 @@
 #include "voikit/tables/list_voi.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "coordlist/clean_up_text.h"
 
@@ -34,12 +35,6 @@ std::string listName(std::string name) {
     return name;
 }
 
-std::string formatted(const char* format, double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
-
 }  // namespace
 
 ListVoi makeListVoi(int index, const std::string& name, const Point& tal, const VoiLooks& looks) {
@@ -51,8 +46,7 @@ ListVoi makeListVoi(int index, const std::string& name, const Point& tal, const 
     double radius = looks.radius.value_or(looks.defaultRadius.value_or(kDefaultRadius));
     if (!(radius >= 0.5 && radius <= 20.0)) {
         const double clamped = std::min(std::max(radius, 0.5), 20.0);
-        voi.notes +=
-            "; radius " + formatted("%g", radius) + " mm taken as " + formatted("%.1f", clamped);
+        voi.notes += fmt::format("; radius {:g} mm taken as {:.1f}", radius, clamped);
         radius = clamped;
     }
     values.radius = static_cast<float>(radius);
@@ -70,12 +64,11 @@ ListVoi makeListVoi(int index, const std::string& name, const Point& tal, const 
     for (int k = 0; k < 3; ++k) {
         const double clamped = std::min(std::max(std::round(colour[k]), 0.0), 255.0);
         if (clamped != colour[k]) {
-            voi.notes +=
-                "; colour " + formatted("%g", colour[k]) + " taken as " + formatted("%g", clamped);
+            voi.notes += fmt::format("; colour {:g} taken as {:g}", colour[k], clamped);
         }
         *channels[k] = static_cast<std::int32_t>(clamped);
     }
-    values.name = listName(name.empty() ? "VOI_" + std::to_string(index) : name);
+    values.name = listName(name.empty() ? fmt::format("VOI_{}", index) : name);
     voi.line = glomera::formatCleanedLine(values);
     // The plug-in's own rules decide; what it keeps it reads as written here.
     const glomera::ListLineJudgement judgement = glomera::judgeListLine(voi.line);

@@ -1,7 +1,8 @@
 #include "voikit/tables/table_import.h"
 
+#include <fmt/format.h>
+
 #include <cmath>
-#include <cstdio>
 
 #include "coordlist/clean_up_account.h"
 #include "voikit/tables/layouts/read_table.h"
@@ -13,11 +14,7 @@ namespace {
 // Where two column groups of one peak may differ once both are in TAL.
 constexpr double kGroupsAgreeWithin = 2.0;
 
-std::string triple(const Point& p) {
-    char text[96];
-    std::snprintf(text, sizeof text, "%.1f %.1f %.1f", p[0], p[1], p[2]);
-    return text;
-}
+std::string triple(const Point& p) { return fmt::format("{:.1f}", fmt::join(p, " ")); }
 
 double distance(const Point& a, const Point& b) {
     return std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) +
@@ -108,11 +105,9 @@ class Importer {
             const Point fromMni = mniToTal(mni->point, settings_.transform);
             const double apart = distance(fromMni, tal->point);
             if (apart > kGroupsAgreeWithin) {
-                char text[64];
-                std::snprintf(text, sizeof text, "%.1f", apart);
-                notes += "; the MNI columns give TAL " + triple(fromMni) + " by " +
-                         transformName(settings_.transform) + ", " + text +
-                         " mm from the Talairach columns' " + triple(tal->point);
+                notes += fmt::format(
+                    "; the MNI columns give TAL {} by {}, {:.1f} mm from the Talairach columns' {}",
+                    triple(fromMni), transformName(settings_.transform), apart, triple(tal->point));
             }
         }
         if (wanted) return *wanted;
@@ -146,8 +141,9 @@ class Importer {
         }
         if (settings_.listLimit > 0 &&
             result_.list.size() + voi.line.size() + 1 > settings_.listLimit) {
-            out.account = "dropped: the list would not fit the plug-in's text box of " +
-                          std::to_string(settings_.listLimit) + " bytes";
+            out.account =
+                fmt::format("dropped: the list would not fit the plug-in's text box of {} bytes",
+                            settings_.listLimit);
             return;
         }
         result_.list += voi.line + "\n";
@@ -173,12 +169,11 @@ class Importer {
                 const glomera::VoiLineValues& b = peaks[j].values;
                 const double apart = distance({a.x, a.y, a.z}, {b.x, b.y, b.z});
                 if (apart >= static_cast<double>(a.radius) + b.radius) continue;
-                char text[160];
-                std::snprintf(text, sizeof text, ": centres %.1f mm apart, radii %.1f + %.1f mm",
-                              apart, static_cast<double>(a.radius), static_cast<double>(b.radius));
-                result_.warnings.push_back("VOI " + std::to_string(peaks[i].voi) + " " + a.name +
-                                           " and VOI " + std::to_string(peaks[j].voi) + " " +
-                                           b.name + " overlap" + text);
+                result_.warnings.push_back(fmt::format(
+                    "VOI {} {} and VOI {} {} overlap: centres {:.1f} mm apart, radii {:.1f} + "
+                    "{:.1f} mm",
+                    peaks[i].voi, a.name, peaks[j].voi, b.name, apart,
+                    static_cast<double>(a.radius), static_cast<double>(b.radius)));
             }
         }
     }
@@ -197,9 +192,10 @@ std::string spaceConflict(const ImportSettings& settings, const TableReading& re
     if (!settings.space) return std::string();
     for (const SpaceStatement& stated : reading.spaces) {
         if (stated.space == *settings.space) continue;
-        return "--space " + lowerName(*settings.space) + ", but the table gives " +
-               spaceName(stated.space) + " coordinates (line " + std::to_string(stated.line) +
-               ": " + stated.how + "); leave --space out to take the table's, or correct the table";
+        return fmt::format(
+            "--space {}, but the table gives {} coordinates (line {}: {}); leave --space out to "
+            "take the table's, or correct the table",
+            lowerName(*settings.space), spaceName(stated.space), stated.line, stated.how);
     }
     return std::string();
 }
@@ -208,10 +204,9 @@ std::string spaceConflict(const ImportSettings& settings, const TableReading& re
 
 std::string ImportResult::summary() const {
     const int peaksSeen = vois + dropped;
-    return std::to_string(vois) + (vois == 1 ? " VOI" : " VOIs") + " from " +
-           std::to_string(inputLines) + (inputLines == 1 ? " line" : " lines") + "; " +
-           std::to_string(dropped) + " of " + std::to_string(peaksSeen) +
-           (peaksSeen == 1 ? " peak" : " peaks") + " dropped";
+    return fmt::format("{} {} from {} {}; {} of {} {} dropped", vois, vois == 1 ? "VOI" : "VOIs",
+                       inputLines, inputLines == 1 ? "line" : "lines", dropped, peaksSeen,
+                       peaksSeen == 1 ? "peak" : "peaks");
 }
 
 ImportResult importTable(std::string_view bytes, const ImportSettings& settings) {

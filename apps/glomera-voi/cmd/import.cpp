@@ -11,6 +11,7 @@
 #include "apps/option-values/option_values.h"
 #include "host/host_operations.h"
 #include "voikit/io/error.h"
+#include "voikit/io/print.h"
 #include "voikit/io/text_input.h"
 #include "voikit/io/text_output.h"
 #include "voikit/tables/foci_output.h"
@@ -65,7 +66,7 @@ int importTable(const ImportArguments& a) {
         return kExitUsage;
     }
     for (const voikit::ImportedLine& line : result.lines) {
-        std::fprintf(stderr, "line %d: %s\n", line.number, line.account.c_str());
+        voikit::print(stderr, "line {}: {}\n", line.number, line.account);
     }
     for (const std::string& note : result.notes) say(stderr, "note: " + note);
     for (const std::string& warning : result.warnings) say(stderr, "warning: " + warning);

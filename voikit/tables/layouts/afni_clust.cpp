@@ -1,5 +1,7 @@
 #include "voikit/tables/layouts/afni_clust.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <array>
 
@@ -174,11 +176,11 @@ TableReading readAfniClustTable(const std::vector<std::string>& lines) {
         ReadLine read;
         read.kind = ReadLine::kCoordinates;
         Peak peak;
-        peak.name = "cluster" + std::to_string(++cluster);
+        peak.name = fmt::format("cluster{}", ++cluster);
         if (tokens.size() != names.size()) {
-            peak.refused = std::to_string(tokens.size()) +
-                           " numbers where 3dclust's heading names " +
-                           std::to_string(names.size()) + " columns; refused rather than shifted";
+            peak.refused = fmt::format(
+                "{} numbers where 3dclust's heading names {} columns; refused rather than shifted",
+                tokens.size(), names.size());
         } else {
             const auto value = [&](int i) {
                 return *tokens[static_cast<std::size_t>(columns->at[static_cast<std::size_t>(i)])]

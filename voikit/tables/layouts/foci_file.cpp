@@ -1,5 +1,7 @@
 #include "voikit/tables/layouts/foci_file.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 
 #include "common/strict_number.h"
@@ -88,8 +90,8 @@ TableReading readFociFile(const std::vector<std::string>& lines) {
             }
             if (named && experiment().name.empty()) {
                 experiment().name = commentText(line);
-                read.account = "experiment " + std::to_string(reading.experiments.size()) + ": " +
-                               experiment().name;
+                read.account =
+                    fmt::format("experiment {}: {}", reading.experiments.size(), experiment().name);
                 read.mentioned.reset();
             }
         } else {
@@ -102,9 +104,8 @@ TableReading readFociFile(const std::vector<std::string>& lines) {
             const int focus = ++fociOf.back();
             const std::vector<Token> words = tokenize(current.name).tokens;
             const std::string title = joinedName(words.begin(), words.end());
-            peak.name =
-                (title.empty() ? "experiment" + std::to_string(peak.experiment + 1) : title) + "_" +
-                std::to_string(focus);
+            peak.name = title.empty() ? fmt::format("experiment{}_{}", peak.experiment + 1, focus)
+                                      : fmt::format("{}_{}", title, focus);
             const bool three = t.size() == 3 && t[0].number && t[1].number && t[2].number;
             if (!tokens.ambiguity.empty()) {
                 peak.refused = tokens.ambiguity;

@@ -1,5 +1,7 @@
 #include "voikit/tables/layouts/free_line.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -111,8 +113,9 @@ void bracketPeak(const std::vector<Token>& t, std::size_t i, std::size_t end, Pe
         std::size_t run = first;
         while (run < end && t[run].number) ++run;
         if (run - first > 3) {
-            peak.refused = std::to_string(run - first) +
-                           " numbers in one bracket: which three are x, y and z cannot be told";
+            peak.refused =
+                fmt::format("{} numbers in one bracket: which three are x, y and z cannot be told",
+                            run - first);
             return;
         }
         if (run - first == 3) at = std::array<std::size_t, 3>{first, first + 1, first + 2};
@@ -165,9 +168,10 @@ ReadLine runPeaks(const std::string& line, const std::vector<Token>& tokens) {
     const bool allThree =
         std::all_of(runs.begin(), runs.end(), [](const NumberRun& r) { return r.length == 3; });
     if (runs.size() > 1 && !allThree) {
-        return refusedLine(std::to_string(runs.size()) +
-                           " groups of numbers on one line, not all of three: which are x, y "
-                           "and z cannot be told");
+        return refusedLine(fmt::format(
+            "{} groups of numbers on one line, not all of three: which are x, y and z cannot be "
+            "told",
+            runs.size()));
     }
     ReadLine read;
     read.kind = ReadLine::kCoordinates;

@@ -1,5 +1,7 @@
 #include "voikit/tables/layouts/fsl_cluster.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <map>
 
@@ -161,11 +163,12 @@ TableReading readFslClusterTable(const std::vector<std::string>& lines) {
             columns.index >= 0 && static_cast<std::size_t>(columns.index) < values.size()
                 ? static_cast<long>(*values[static_cast<std::size_t>(columns.index)].number)
                 : static_cast<long>(reading.lines.size());
-        peak.name = "cluster" + std::to_string(cluster);
-        if (columns.maxima) peak.name += "_max" + std::to_string(++maximaOf[cluster]);
+        peak.name = fmt::format("cluster{}", cluster);
+        if (columns.maxima) peak.name += fmt::format("_max{}", ++maximaOf[cluster]);
         if (values.size() != width) {
-            peak.refused = std::to_string(values.size()) + " cells where FSL's header has " +
-                           std::to_string(width) + "; refused rather than shifted";
+            peak.refused =
+                fmt::format("{} cells where FSL's header has {}; refused rather than shifted",
+                            values.size(), width);
         } else if (columns.unit == "vox" || (columns.unit.empty() && !negative)) {
             peak.refused = columns.unit == "vox"
                                ? "voxel indices, not millimetres: FSL's cluster writes \"" +

@@ -1,5 +1,7 @@
 #include "voikit/tables/layouts/header_rows.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <set>
 
@@ -34,7 +36,7 @@ std::string labelsFrom(const ColumnHeader& header, int first) {
 }
 
 std::string count(std::size_t n, const char* what) {
-    return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+    return fmt::format("{} {}{}", n, what, n == 1 ? "" : "s");
 }
 
 }  // namespace
@@ -89,12 +91,12 @@ HeaderRows::HeaderRows(ColumnHeader header, const std::vector<std::string>& rows
     if (counted >= 2 && lengths.size() == 1 &&
         static_cast<int>(*lengths.begin()) > segment_.slots) {
         unlabelled_ = static_cast<int>(*lengths.begin()) - segment_.slots;
-        note_ = "every row holds " + count(*lengths.begin(), "number") +
-                " where the header names " + std::to_string(segment_.slots) + " (" +
-                labelsFrom(header_, segment_.first) + "): the last " +
-                (*unlabelled_ == 1 ? "is read as a column"
-                                   : std::to_string(*unlabelled_) + " are read as columns") +
-                " the header leaves unlabelled";
+        note_ = fmt::format(
+            "every row holds {} where the header names {} ({}): the last {} the header leaves "
+            "unlabelled",
+            count(*lengths.begin(), "number"), segment_.slots, labelsFrom(header_, segment_.first),
+            *unlabelled_ == 1 ? "is read as a column"
+                              : fmt::format("{} are read as columns", *unlabelled_));
     }
 }
 
@@ -113,8 +115,8 @@ ReadLine HeaderRows::readCells(const std::string& line) const {
     // The number in column i, or why there is none.
     const auto numberAt = [&](int i, std::string& why) -> std::optional<Token> {
         const std::string cell = cellAt(i);
-        const std::string column = "column " + std::to_string(i + 1) + " (" +
-                                   header_.labels[static_cast<std::size_t>(i)] + ")";
+        const std::string column =
+            fmt::format("column {} ({})", i + 1, header_.labels[static_cast<std::size_t>(i)]);
         if (cell.empty()) {
             why = column + " is empty";
             return std::nullopt;
@@ -155,8 +157,8 @@ ReadLine HeaderRows::readCells(const std::string& line) const {
                 colour = {*parts[0].number, *parts[1].number, *parts[2].number};
                 colourParts = 3;
             } else {
-                why = "column " + std::to_string(at + 1) + " (" + header_.labels[i] +
-                      ") should hold three numbers";
+                why = fmt::format("column {} ({}) should hold three numbers", at + 1,
+                                  header_.labels[i]);
             }
         }
         if (!why.empty()) return refusedLine(why);
@@ -180,9 +182,8 @@ ReadLine HeaderRows::readCells(const std::string& line) const {
                     if (!t.mark.empty()) marked.push_back(t);
                 }
             } else if (!cell.empty()) {
-                groupWhy = "column " + std::to_string(triple.x + 1) + " (" +
-                           header_.labels[static_cast<std::size_t>(triple.x)] + ") holds \"" +
-                           cell + "\", not x, y and z";
+                groupWhy = fmt::format("column {} ({}) holds \"{}\", not x, y and z", triple.x + 1,
+                                       header_.labels[static_cast<std::size_t>(triple.x)], cell);
             }
         } else if (!cellAt(triple.x).empty() || !cellAt(triple.y).empty() ||
                    !cellAt(triple.z).empty()) {
@@ -239,8 +240,7 @@ ReadLine HeaderRows::readWords(const std::string& text) const {
     }
     const int length = static_cast<int>(run->length);
     const int slots = segment_.slots;
-    const std::string names =
-        std::to_string(slots) + " (" + labelsFrom(header_, segment_.first) + ")";
+    const std::string names = fmt::format("{} ({})", slots, labelsFrom(header_, segment_.first));
     int base = 0;  // where the header's first number column stands in the run
     // Numbers before x that a name or a count column could hold: unsigned whole numbers.
     const auto countsUpTo = [&](int end) {

@@ -1,5 +1,7 @@
 #include "voikit/tables/layouts/spm_table.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 
 #include "voikit/tables/text/tokens.h"
@@ -73,7 +75,7 @@ TableReading readSpmTable(const std::vector<std::string>& lines) {
             ++peak;
             read.kind = ReadLine::kCoordinates;
             Peak found;
-            found.name = "cluster" + std::to_string(cluster) + "_peak" + std::to_string(peak);
+            found.name = fmt::format("cluster{}_peak{}", cluster, peak);
             if (x.number && y.number && z.number) {
                 found.writings.push_back(writingOf(x, y, z, std::nullopt));
             } else {

@@ -34,45 +34,6 @@ nifti_dmat44 toMatrix(const double affine[3][4]) {
     return matrix;
 }
 
-Point transformed(const double m[3][4], const Point& p) {
-    Point out{};
-    for (int r = 0; r < 3; ++r) out[r] = m[r][0] * p[0] + m[r][1] * p[1] + m[r][2] * p[2] + m[r][3];
-    return out;
-}
-
-// A TAL position in the grid's space, and back.
-Point talToGrid(const LabelGrid& grid, const Point& tal) {
-    return grid.space == Space::kMni ? talToMni(tal, grid.transform) : tal;
-}
-Point gridToTal(const LabelGrid& grid, const Point& p) {
-    return grid.space == Space::kMni ? mniToTal(p, grid.transform) : p;
-}
-
-const char* spaceCodeName(int code) {
-    switch (code) {
-        case NIFTI_XFORM_SCANNER_ANAT:
-            return "scanner coordinates";
-        case NIFTI_XFORM_ALIGNED_ANAT:
-            return "aligned to another image";
-        case NIFTI_XFORM_TEMPLATE_OTHER:
-            return "some other template";
-        default:
-            return "unknown";
-    }
-}
-
-// A TAL grid of 1 mm cells on the integer positions: every VOI voxel is one cell's centre.
-bool onTheVoiLattice(const LabelGrid& grid) {
-    if (grid.space != Space::kTal) return false;
-    for (int r = 0; r < 3; ++r) {
-        for (int c = 0; c < 3; ++c) {
-            if (grid.affine[r][c] != (r == c ? 1.0 : 0.0)) return false;
-        }
-        if (grid.affine[r][3] != std::floor(grid.affine[r][3])) return false;
-    }
-    return true;
-}
-
 // The VOI voxels on their 1 mm TAL lattice, the later VOI winning shared voxels.
 struct Lattice {
     VoxelExtent extent;
@@ -113,34 +74,6 @@ void copyFromLattice(const Lattice& lattice, const LabelGrid& grid,
     }
 }
 
-// The range of cells, per axis, that can hold a lattice voxel: the lattice's corners taken
-// to the grid (both halves of Brett's transform), with a cell to spare.
-void cellRange(const Lattice& lattice, const LabelGrid& grid, const double inverse[3][4],
-               std::int64_t from[3], std::int64_t to[3]) {
-    for (int a = 0; a < 3; ++a) {
-        from[a] = grid.dims[a];
-        to[a] = -1;
-    }
-    const VoxelExtent& e = lattice.extent;
-    std::vector<double> zs = {e.low[2] - 0.5, e.low[2] + e.size[2] - 0.5};
-    if (zs[0] < 0 && zs[1] > 0) zs.push_back(0.0);
-    for (int corner = 0; corner < 4; ++corner) {
-        for (double z : zs) {
-            const Point tal = {corner & 1 ? e.low[0] + e.size[0] - 0.5 : e.low[0] - 0.5,
-                               corner & 2 ? e.low[1] + e.size[1] - 0.5 : e.low[1] - 0.5, z};
-            const Point ijk = transformed(inverse, talToGrid(grid, tal));
-            for (int a = 0; a < 3; ++a) {
-                from[a] = std::min(from[a], static_cast<std::int64_t>(std::floor(ijk[a])) - 1);
-                to[a] = std::max(to[a], static_cast<std::int64_t>(std::ceil(ijk[a])) + 1);
-            }
-        }
-    }
-    for (int a = 0; a < 3; ++a) {
-        from[a] = std::max<std::int64_t>(from[a], 0);
-        to[a] = std::min<std::int64_t>(to[a], grid.dims[a] - 1);
-    }
-}
-
 void writeTables(const std::string& path, const VoiFileContents& contents,
                  const LabelVolume& volume, std::vector<std::string>& written) {
     const double cell = volume.grid.cellVolume();
@@ -174,13 +107,6 @@ void writeTables(const std::string& path, const VoiFileContents& contents,
 
 }  // namespace
 
-double LabelGrid::cellVolume() const {
-    const double(&a)[3][4] = affine;
-    return std::fabs(a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1]) -
-                     a[0][1] * (a[1][0] * a[2][2] - a[1][2] * a[2][0]) +
-                     a[0][2] * (a[1][0] * a[2][1] - a[1][1] * a[2][0]));
-}
-
 std::string labelTablePath(const std::string& volumePath) {
     for (const char* extension : {".nii.gz", ".nii"}) {
         if (endsWith(volumePath, extension)) {
@@ -190,73 +116,20 @@ std::string labelTablePath(const std::string& volumePath) {
     return volumePath + ".tsv";
 }
 
-LabelGrid defaultGrid(const VoiStatistics& statistics, int margin) {
-    LabelGrid grid;
-    const bool empty = statistics.low[0] > statistics.high[0];
-    std::int64_t cells = 1;
-    for (int axis = 0; axis < 3; ++axis) {
-        const std::int64_t low = empty ? -margin : std::int64_t{statistics.low[axis]} - margin;
-        const std::int64_t high = empty ? margin : std::int64_t{statistics.high[axis]} + margin;
-        grid.dims[axis] = high - low + 1;
-        grid.affine[axis][axis] = 1.0;
-        grid.affine[axis][3] = static_cast<double>(low);
-        cells *= grid.dims[axis];
-        if (cells > kMaxGridCells) throw Error("the VOIs spread too far for a 1 mm grid");
-    }
-    grid.space = Space::kTal;
-    return grid;
-}
-
-LabelGrid gridOfImage(const std::string& path, std::optional<Space> declared, MniToTal transform) {
-    const NiftiImage image = readImageHeader(path);
-    const ImageGrid found = gridOf(*image);
-    LabelGrid grid;
-    for (int axis = 0; axis < 3; ++axis) grid.dims[axis] = found.dims[axis];
-    std::memcpy(grid.affine, found.affine, sizeof grid.affine);
-    grid.transform = transform;
-    // Checked axis by axis first, so that the product cannot overflow.
-    if (grid.dims[0] > kMaxImageGridCells || grid.dims[1] > kMaxImageGridCells ||
-        grid.dims[2] > kMaxImageGridCells || grid.dims[0] * grid.dims[1] > kMaxImageGridCells ||
-        grid.dims[0] * grid.dims[1] * grid.dims[2] > kMaxImageGridCells) {
-        throw Error("the grid of " + path + " is too large");
-    }
-    const std::optional<Space> coded =
-        found.spaceCode == NIFTI_XFORM_TALAIRACH ? std::optional<Space>(Space::kTal)
-        : found.spaceCode == NIFTI_XFORM_MNI_152 ? std::optional<Space>(Space::kMni)
-                                                 : std::nullopt;
-    if (coded && declared && *coded != *declared) {
-        throw Error(path + " says its millimetres are " + spaceName(*coded) +
-                    ", not what --grid-space says (" + spaceName(*declared) + ")");
-    }
-    if (!coded && !declared) {
-        throw Error(fmt::format(
-            "{} does not say which space its millimetres are in (its transform's code is {}, "
-            "{}): give --grid-space mni for an image in MNI space (registered to an MNI template "
-            "such as ch2, SPM's or FSL's), or --grid-space tal for an image in Talairach space",
-            path, found.spaceCode, spaceCodeName(found.spaceCode)));
-    }
-    grid.space = coded ? *coded : *declared;
-    return grid;
-}
-
 struct LabelPass::Work {
+    explicit Work(const LabelGrid& grid) : pull(grid) {}
+    GridPull pull;
     Lattice lattice;
-    double inverse[3][4] = {};
-    bool onLattice = false;
 };
 
 LabelPass::LabelPass(const LabelGrid& grid, const VoiStatistics& figures)
-    : work_(std::make_unique<Work>()) {
+    : work_(std::make_unique<Work>(grid)) {
     if (figures.vois.size() > kMaxLabels) {
         throw Error(fmt::format("more than {} VOIs do not fit 16-bit labels", kMaxLabels));
-    }
-    if (!invertAffine(grid.affine, work_->inverse)) {
-        throw Error("the grid's transform cannot be inverted");
     }
     volume_.grid = grid;
     volume_.outside.assign(figures.vois.size(), 0);
     volume_.labelled.assign(figures.vois.size(), 0);
-    work_->onLattice = onTheVoiLattice(grid);
     Lattice& lattice = work_->lattice;
     lattice.extent = VoxelExtent(figures);
     lattice.extent.checkFits();
@@ -278,40 +151,8 @@ void LabelPass::runs(const VoxelRun* runs, std::size_t count) {
             if (*cell != 0 && *cell != label) ++volume_.overwritten;
             *cell = label;
         }
-        outside += offTheGrid(*run);
+        outside += work_->pull.offTheGrid(*run);
     }
-}
-
-// How many voxels of the run have their nearest cell off the grid.
-std::int64_t LabelPass::offTheGrid(const VoxelRun& run) const {
-    const LabelGrid& grid = volume_.grid;
-    if (work_->onLattice) {
-        // The grid's cells are the lattice's voxels, shifted: a run is cut by the z range.
-        const auto inRange = [&](int r, double from) {
-            return from >= 0 && from < static_cast<double>(grid.dims[r]);
-        };
-        if (!inRange(0, run.x - grid.affine[0][3]) || !inRange(1, run.y - grid.affine[1][3])) {
-            return run.length;
-        }
-        const double low = run.z - grid.affine[2][3];
-        const double first = std::max(low, 0.0);
-        const double last = std::min(low + run.length, static_cast<double>(grid.dims[2]));
-        return run.length - static_cast<std::int64_t>(std::max(0.0, last - first));
-    }
-    std::int64_t off = 0;
-    for (std::int32_t k = 0; k < run.length; ++k) {
-        const Point at = transformed(
-            work_->inverse, talToGrid(grid, {static_cast<double>(run.x), static_cast<double>(run.y),
-                                             static_cast<double>(std::int64_t{run.z} + k)}));
-        for (int r = 0; r < 3; ++r) {
-            const double nearest = std::floor(at[r] + 0.5);
-            if (!(nearest >= 0 && nearest < static_cast<double>(grid.dims[r]))) {
-                ++off;
-                break;
-            }
-        }
-    }
-    return off;
 }
 
 LabelVolume LabelPass::finish() {
@@ -320,24 +161,18 @@ LabelVolume LabelPass::finish() {
     const Lattice& lattice = work_->lattice;
     const std::int64_t nx = grid.dims[0], ny = grid.dims[1];
     volume.labels.assign(static_cast<std::size_t>(nx * ny * grid.dims[2]), 0);
-    if (!lattice.labels.empty() && work_->onLattice) {
+    std::int64_t from[3], to[3];
+    if (!lattice.labels.empty() && work_->pull.onLattice()) {
         copyFromLattice(lattice, grid, volume.labels);
-    } else if (!lattice.labels.empty()) {
-        std::int64_t from[3], to[3];
-        cellRange(lattice, grid, work_->inverse, from, to);
+    } else if (!lattice.labels.empty() &&
+               work_->pull.cellRange(lattice.extent.low, lattice.extent.size, from, to)) {
         for (std::int64_t k = from[2]; k <= to[2]; ++k) {
             for (std::int64_t j = from[1]; j <= to[1]; ++j) {
                 for (std::int64_t i = from[0]; i <= to[0]; ++i) {
                     // Each cell takes the label of the lattice voxel nearest to its centre; on
                     // the lattice itself that is the voxel at the cell's centre.
-                    const Point tal = gridToTal(
-                        grid,
-                        transformed(grid.affine, {static_cast<double>(i), static_cast<double>(j),
-                                                  static_cast<double>(k)}));
-                    const std::int64_t nearest[3] = {
-                        static_cast<std::int64_t>(std::floor(tal[0] + 0.5)),
-                        static_cast<std::int64_t>(std::floor(tal[1] + 0.5)),
-                        static_cast<std::int64_t>(std::floor(tal[2] + 0.5))};
+                    std::int64_t nearest[3];
+                    work_->pull.latticeVoxel(i, j, k, nearest);
                     volume.labels[static_cast<std::size_t>((k * ny + j) * nx + i)] =
                         lattice.at(nearest);
                 }

@@ -7,37 +7,11 @@
 #include <vector>
 
 #include "voi/voi_reader.h"
-#include "voikit/space/coordinate_space.h"
+#include "voikit/outputs/label_grid.h"
 #include "voikit/voxels/voi_passes.h"
 #include "voikit/voxels/voi_statistics.h"
 
 namespace voikit {
-
-// A voxel grid, its transform from voxel indices (i, j, k) to millimetres, and the space
-// those millimetres are in. VOIs are TAL; a grid in MNI takes them through the inverse of
-// the chosen MNI to TAL transform.
-struct LabelGrid {
-    std::int64_t dims[3] = {};
-    double affine[3][4] = {};  // x = affine[0] . (i, j, k, 1), likewise y and z
-    Space space = Space::kTal;
-    MniToTal transform = MniToTal::kSpm;  // for a grid in MNI
-
-    // The volume of one cell, mm^3 of the grid's space.
-    double cellVolume() const;
-};
-
-// The most cells an image's grid may have for labels (512 MB of 16-bit labels).
-constexpr std::int64_t kMaxImageGridCells = kMaxGridCells * 4;
-
-// The default grid: 1 mm TAL voxels covering every VOI with `margin` voxels to spare. Throws
-// Error when that grid would pass kMaxGridCells.
-LabelGrid defaultGrid(const VoiStatistics& statistics, int margin);
-
-// The grid of a NIfTI image: its sform, else its qform, else its voxel sizes alone. Its space
-// comes from the same form's code: Talairach or MNI_152; for any other code `declared` must
-// say it, else Error explains the choice. Throws Error too for a file that is no NIfTI image,
-// a grid beyond kMaxImageGridCells or a transform that cannot be inverted.
-LabelGrid gridOfImage(const std::string& path, std::optional<Space> declared, MniToTal transform);
 
 // Labels on a grid: 0 for background, i for the i-th VOI (from 1). Where VOIs overlap, the
 // later VOI wins.
@@ -67,8 +41,6 @@ class LabelPass : public RunVisitor {
     LabelVolume finish();
 
   private:
-    std::int64_t offTheGrid(const VoxelRun& run) const;
-
     struct Work;
     std::unique_ptr<Work> work_;
     LabelVolume volume_;

@@ -13,7 +13,8 @@
 namespace voikit {
 namespace {
 
-bool knownDatatype(int datatype) {
+// Why a datatype is refused; empty for the real types read here.
+std::string datatypeRefusal(int datatype) {
     switch (datatype) {
         case NIFTI_TYPE_UINT8:
         case NIFTI_TYPE_INT8:
@@ -21,11 +22,25 @@ bool knownDatatype(int datatype) {
         case NIFTI_TYPE_UINT16:
         case NIFTI_TYPE_INT32:
         case NIFTI_TYPE_UINT32:
+        case NIFTI_TYPE_INT64:
+        case NIFTI_TYPE_UINT64:
         case NIFTI_TYPE_FLOAT32:
         case NIFTI_TYPE_FLOAT64:
-            return true;
+            return "";
+        case NIFTI_TYPE_COMPLEX64:
+        case NIFTI_TYPE_COMPLEX128:
+        case NIFTI_TYPE_COMPLEX256:
+            return "its voxels are complex numbers (datatype " + std::to_string(datatype) +
+                   "), not one real value each: save the magnitude or the real part first";
+        case NIFTI_TYPE_RGB24:
+        case NIFTI_TYPE_RGBA32:
+            return "its voxels are colours (datatype " + std::to_string(datatype) +
+                   "), not one real value each";
+        case NIFTI_TYPE_FLOAT128:
+            return "its voxels are 128-bit floats (datatype 1536), whose layout differs from "
+                   "system to system: save them as 64-bit floats first";
         default:
-            return false;
+            return "its datatype " + std::to_string(datatype) + " is no integer or real type";
     }
 }
 
@@ -66,7 +81,13 @@ bool invertAffine(const double a[3][4], double inverse[3][4]) {
     return true;
 }
 
-NiftiImage readImageHeader(const std::string& path) {
+std::int64_t volumesOf(const nifti_image& nim) {
+    std::int64_t volumes = 1;
+    for (int axis = 4; axis <= nim.ndim && axis <= 7; ++axis) volumes *= nim.dim[axis];
+    return volumes;
+}
+
+NiftiImage readImageHeader(const std::string& path, VoxelLimit limit) {
     if (is_nifti_file(path.c_str()) <= 0) throw Error(path + " is not a readable NIfTI image");
     NiftiImage image(nifti_image_read(path.c_str(), 0));
     if (!image) throw Error("cannot read the NIfTI header of " + path);
@@ -81,14 +102,22 @@ NiftiImage readImageHeader(const std::string& path) {
             refuse(fmt::format("axis {} has {} voxels", axis, size));
         }
         voxels *= size;
-        if (voxels > kMaxImageVoxels) refuse("it has more than 2^27 voxels");
+        if (voxels > kMaxImageVoxels) refuse("it has more than 2^27 voxels in a volume");
     }
-    if (static_cast<std::int64_t>(nim.nvox) > kMaxImageVoxels) {
+    std::int64_t volumes = 1;
+    for (int axis = 4; axis <= nim.ndim; ++axis) {
+        if (nim.dim[axis] < 1 || nim.dim[axis] > kMaxImageVolumes) {
+            refuse("axis " + std::to_string(axis) + " has " + std::to_string(nim.dim[axis]) +
+                   " volumes");
+        }
+        volumes *= nim.dim[axis];
+        if (volumes > kMaxImageVolumes) refuse("it has more than 2^20 volumes");
+    }
+    if (limit == VoxelLimit::kWholeImage && voxels * volumes > kMaxImageVoxels) {
         refuse("it has more than 2^27 voxels in all its volumes");
     }
-    if (!knownDatatype(nim.datatype)) {
-        refuse(fmt::format("its datatype {} is no integer or real type", nim.datatype));
-    }
+    const std::string datatype = datatypeRefusal(nim.datatype);
+    if (!datatype.empty()) refuse(datatype);
     const double sizes[3] = {nim.dx, nim.dy, nim.dz};
     for (double size : sizes) {
         if (!std::isfinite(size) || std::fabs(size) > 1000.0) {
@@ -101,17 +130,19 @@ NiftiImage readImageHeader(const std::string& path) {
     if (nim.iname_offset < headerSize) {
         refuse(fmt::format("its voxel offset {} lies inside the header", nim.iname_offset));
     }
-    // libnifti allocates all volumes at once before it reads them.
-    if (static_cast<std::int64_t>(nim.nvox) * nim.nbyper > kMaxImageBytes) {
-        refuse("its voxels would take more than 512 MB");
-    }
+    // libnifti allocates all volumes at once before it reads them; a series read volume by
+    // volume holds one at a time.
     const std::int64_t bytes = voxels * nim.nbyper;
+    if ((limit == VoxelLimit::kWholeImage ? bytes * volumes : bytes) > kMaxImageBytes) {
+        refuse(limit == VoxelLimit::kWholeImage ? "its voxels would take more than 512 MB"
+                                                : "one volume's voxels would take more than 512 MB");
+    }
     if (isSingleUncompressedFile(path)) {
         struct stat status {};
         if (::stat(path.c_str(), &status) != 0 ||
-            static_cast<std::int64_t>(status.st_size) < nim.iname_offset + bytes) {
-            refuse(fmt::format("the file is shorter than its header says ({} bytes)",
-                               nim.iname_offset + bytes));
+            static_cast<std::int64_t>(status.st_size) < nim.iname_offset + bytes * volumes) {
+            refuse("the file is shorter than its header says (" +
+                   std::to_string(nim.iname_offset + bytes * volumes) + " bytes)");
         }
     }
     const ImageGrid grid = gridOf(nim);
@@ -201,6 +232,10 @@ void withVoxels(const std::string& path, nifti_image& image, Use use) {
             return use(static_cast<const std::int32_t*>(data), dims);
         case NIFTI_TYPE_UINT32:
             return use(static_cast<const std::uint32_t*>(data), dims);
+        case NIFTI_TYPE_INT64:
+            return use(static_cast<const std::int64_t*>(data), dims);
+        case NIFTI_TYPE_UINT64:
+            return use(static_cast<const std::uint64_t*>(data), dims);
         case NIFTI_TYPE_FLOAT32:
             return use(static_cast<const float*>(data), dims);
         case NIFTI_TYPE_FLOAT64:

@@ -27,11 +27,21 @@ struct ImageGrid {
     int spaceCode = 0;         // sform code, else qform code; 0 when neither is set
 };
 
-// Reads a NIfTI image's header and checks it before any voxel is read: a 3-D (or 4-D with
-// one volume) image of a known datatype, sane sizes and voxel sizes, a voxel offset and, for
-// an uncompressed file, a file size that hold its data, and a finite, invertible transform.
-// Throws Error naming the file and what is wrong.
-NiftiImage readImageHeader(const std::string& path);
+// The most volumes a series may have: far beyond any scan (a two-hour series at 0.1 s).
+constexpr std::int64_t kMaxImageVolumes = std::int64_t{1} << 20;
+
+// What the header checks bound: all the image's voxels, which are read at once, or each
+// volume's, for images read volume by volume (and grids, for which no voxel is read).
+enum class VoxelLimit { kWholeImage, kPerVolume };
+
+// Reads a NIfTI image's header and checks it before any voxel is read: an image of a known
+// real datatype, sane sizes and voxel sizes, a voxel offset and, for an uncompressed file, a
+// file size that hold its data, and a finite, invertible
+// transform. Throws Error naming the file and what is wrong.
+NiftiImage readImageHeader(const std::string& path, VoxelLimit limit = VoxelLimit::kWholeImage);
+
+// The volumes of a checked header: the product of its sizes beyond the third axis.
+std::int64_t volumesOf(const nifti_image& image);
 
 // The grid of a checked header: its sform, else its qform, else its voxel sizes alone.
 ImageGrid gridOf(const nifti_image& image);

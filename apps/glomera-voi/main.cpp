@@ -16,9 +16,10 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-    {"import", cmd::declareImport}, {"info", cmd::declareInfo},
-    {"nifti", cmd::declareNifti},   {"png", cmd::declarePng},
-    {"report", cmd::declareReport}, {"outputs", cmd::declareOutputs},
+    {"import", cmd::declareImport},   {"info", cmd::declareInfo},
+    {"nifti", cmd::declareNifti},     {"png", cmd::declarePng},
+    {"report", cmd::declareReport},   {"outputs", cmd::declareOutputs},
+    {"extract", cmd::declareExtract},
 };
 
 constexpr const char* kExamples = R"(
@@ -30,7 +31,8 @@ Examples:
   glomera-voi nifti spheres.voi on-t1.nii.gz --grid t1.nii.gz
   glomera-voi png spheres.voi spheres.png
   glomera-voi report spheres.voi - --json
-  glomera-voi outputs spheres.voi --nifti s.nii.gz --png s.png --report s.txt)";
+  glomera-voi outputs spheres.voi --nifti s.nii.gz --png s.png --report s.txt
+  glomera-voi extract spheres.voi bold.nii.gz -o means.tsv)";
 
 std::string footer() {
     return "\n" +

@@ -144,9 +144,9 @@ GridPull::GridPull(const LabelGrid& grid) : grid_(grid), onLattice_(onTheVoiLatt
 
 void GridPull::latticeVoxel(std::int64_t i, std::int64_t j, std::int64_t k,
                             std::int64_t out[3]) const {
-    const Point tal = gridToTal(grid_, transformed(grid_.affine, {static_cast<double>(i),
-                                                                  static_cast<double>(j),
-                                                                  static_cast<double>(k)}));
+    const Point tal =
+        gridToTal(grid_, transformed(grid_.affine, {static_cast<double>(i), static_cast<double>(j),
+                                                    static_cast<double>(k)}));
     for (int a = 0; a < 3; ++a) out[a] = static_cast<std::int64_t>(std::floor(tal[a] + 0.5));
 }
 

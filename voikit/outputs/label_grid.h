@@ -1,10 +1,10 @@
 #pragma once
 
+#include <nifti2_io.h>
+
 #include <cstdint>
 #include <optional>
 #include <string>
-
-#include <nifti2_io.h>
 
 #include "voikit/space/coordinate_space.h"
 #include "voikit/voxels/voi_statistics.h"

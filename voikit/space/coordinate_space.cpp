@@ -15,12 +15,18 @@ struct Affine {
         return out;
     }
 
+    double determinant() const {
+        return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+               m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+               m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+    }
+
     // The exact inverse, from the adjugate of the 3 x 3 part.
     Affine inverse() const {
         const double a = m[0][0], b = m[0][1], c = m[0][2];
         const double d = m[1][0], e = m[1][1], f = m[1][2];
         const double g = m[2][0], h = m[2][1], i = m[2][2];
-        const double det = a * (e * i - f * h) - b * (d * i - f * g) + c * (d * h - e * g);
+        const double det = determinant();
         const double inv[3][3] = {
             {(e * i - f * h) / det, (c * h - b * i) / det, (b * f - c * e) / det},
             {(f * g - d * i) / det, (a * i - c * g) / det, (c * d - a * f) / det},
@@ -103,6 +109,13 @@ Point talToMni(const Point& tal, MniToTal transform) {
     if (lowerFits && (tal[2] < 0 || !upperFits)) return fromLower;
     if (upperFits) return fromUpper;
     return tal[2] < 0 ? fromLower : fromUpper;
+}
+
+double mniToTalDeterminant(MniToTal transform, bool belowZero) {
+    if (transform == MniToTal::kBrett) {
+        return (belowZero ? kBrettLower : kBrettUpper).determinant();
+    }
+    return lancaster(transform).determinant();
 }
 
 Point toTal(const Point& point, Space space, MniToTal transform) {

@@ -38,6 +38,11 @@ const char* transformName(MniToTal transform);
 Point mniToTal(const Point& mni, MniToTal transform);
 Point talToMni(const Point& tal, MniToTal transform);
 
+// The determinant of the transform's linear part: how it scales volume from MNI to TAL. A
+// region of V mm^3 in TAL covers V / determinant mm^3 in MNI. Brett's transform has one
+// above MNI z = 0 and one below.
+double mniToTalDeterminant(MniToTal transform, bool belowZero = false);
+
 // A point given in `space`, in TAL.
 Point toTal(const Point& point, Space space, MniToTal transform);
 

@@ -134,8 +134,9 @@ NiftiImage readImageHeader(const std::string& path, VoxelLimit limit) {
     // volume holds one at a time.
     const std::int64_t bytes = voxels * nim.nbyper;
     if ((limit == VoxelLimit::kWholeImage ? bytes * volumes : bytes) > kMaxImageBytes) {
-        refuse(limit == VoxelLimit::kWholeImage ? "its voxels would take more than 512 MB"
-                                                : "one volume's voxels would take more than 512 MB");
+        refuse(limit == VoxelLimit::kWholeImage
+                   ? "its voxels would take more than 512 MB"
+                   : "one volume's voxels would take more than 512 MB");
     }
     if (isSingleUncompressedFile(path)) {
         struct stat status {};

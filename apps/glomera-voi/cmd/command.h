@@ -19,6 +19,7 @@ CommandRun declareNifti(CLI::App& command);
 CommandRun declarePng(CLI::App& command);
 CommandRun declareReport(CLI::App& command);
 CommandRun declareOutputs(CLI::App& command);
+CommandRun declareExtract(CLI::App& command);
 }  // namespace cmd
 
 constexpr const char kProgram[] = "glomera-voi";

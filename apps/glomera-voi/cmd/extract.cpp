@@ -1,0 +1,205 @@
+// glomera-voi extract: the values inside each VOI, from any number of NIfTI images: the mean
+// time series, or per-VOI statistics of every volume.
+#include <unistd.h>
+
+#include <cmath>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "apps/exit-codes/exit_codes.h"
+#include "apps/glomera-voi/cmd/command.h"
+#include "apps/option-values/option_values.h"
+#include "voikit/extract/batch.h"
+#include "voikit/extract/voi_file_regions.h"
+#include "voikit/io/log.h"
+#include "voikit/io/text_input.h"
+#include "voikit/space/coordinate_space.h"
+
+namespace {
+
+struct ExtractArguments {
+    std::vector<std::string> inputs;  // the .voi file, then the images
+    std::string imageList;
+    std::string output;
+    std::string outDir;
+    bool stats = false;
+    bool json = false;
+    std::optional<voikit::Space> gridSpace;
+    voikit::MniToTal transform = voikit::MniToTal::kSpm;
+    unsigned jobs = 0;
+    bool skipExisting = false;
+    bool quiet = false;
+};
+
+void tell(const std::string& line) { say(stderr, line); }
+
+// How much more MNI volume a TAL region covers under each transform, from its determinant.
+std::string volumeFigures() {
+    const auto more = [](double determinant) {
+        return std::to_string(static_cast<int>(std::lround((1.0 / determinant - 1.0) * 100))) +
+               " %";
+    };
+    using voikit::MniToTal;
+    return more(voikit::mniToTalDeterminant(MniToTal::kSpm)) + " more under spm, " +
+           more(voikit::mniToTalDeterminant(MniToTal::kFsl)) + " under fsl, " +
+           more(voikit::mniToTalDeterminant(MniToTal::kOther)) + " under other, " +
+           more(voikit::mniToTalDeterminant(MniToTal::kBrett)) + " above z = 0 and " +
+           more(voikit::mniToTalDeterminant(MniToTal::kBrett, true)) + " below under brett";
+}
+
+std::string footer() {
+    return "\nWhich cells: each cell of the image's grid whose centre, taken to TAL through the "
+           "image's space, is nearest to one of a VOI's voxels on the 1 mm lattice, as for the "
+           "label volume on that grid; but every VOI keeps its own cells, so a cell where VOIs "
+           "overlap counts for each. The VOIs of a .voi file are TAL spheres: on an MNI image "
+           "each covers the MNI region its TAL voxels come from, which is " +
+           volumeFigures() +
+           " than an MNI sphere of the same radius.\n\n"
+           "What is written: by default the mean time series, one column per VOI headed by "
+           "its name (a name borne by several VOIs gets the VOI's index: NAME_INDEX), one row "
+           "per volume (a 3D image is one row). --stats writes one long table for all "
+           "images: image, volume, index, name, mean, median, std, min, max, count, "
+           "nonfinite. Volumes count from 0, VOI indices from 1. std is the sample standard "
+           "deviation (n - 1); the median of an even count is the mean of the two middle "
+           "values. NaN and infinite cells are left out and counted in nonfinite, never "
+           "averaged as 0; a VOI without a finite cell in a volume (off the field of view, or "
+           "masked) is n/a there, and a warning names it. Values are scl_slope and scl_inter "
+           "applied; numbers are written in full (the shortest text that reads back as the "
+           "same double). Each file appears whole or not at all.\n\n"
+           "Many images: they are worked on side by side (-j), each read volume by volume "
+           "(memory near one volume per image plus the VOIs' cells); an image that fails is "
+           "named and the others are written, and the run exits 1. --out-dir writes "
+           "NAME_voi_timeseries.tsv (or _voi_stats.tsv, _voi_stats.json) per image, named "
+           "from the image; --skip-existing leaves out those already written, so that an "
+           "interrupted batch can go on where it stopped.\n\n"
+           "Examples:\n"
+           "  glomera-voi extract spheres.voi sub-01_bold.nii.gz -o sub-01_means.tsv\n"
+           "  glomera-voi extract spheres.voi --images list.txt --out-dir means -j 4\n"
+           "  glomera-voi extract spheres.voi con_*.nii --stats -o contrasts.tsv";
+}
+
+// The image paths of a list file: one a line; empty lines and lines starting with # left out.
+std::vector<std::string> listedImages(const std::string& list) {
+    std::vector<std::string> images;
+    const std::string text = voikit::readTextInput(list);
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        while (!line.empty() &&
+               (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) {
+            line.pop_back();
+        }
+        const std::size_t first = line.find_first_not_of(" \t");
+        if (first == std::string::npos || line[first] == '#') continue;
+        images.push_back(line.substr(first));
+    }
+    return images;
+}
+
+int extract(const ExtractArguments& a) {
+    const std::string& voi = a.inputs.front();
+    voikit::BatchSettings settings;
+    settings.images.assign(a.inputs.begin() + 1, a.inputs.end());
+    if (!a.imageList.empty()) {
+        for (std::string& image : listedImages(a.imageList)) settings.images.push_back(image);
+    }
+    settings.table = a.stats  ? voikit::ExtractTable::kStatistics
+                     : a.json ? voikit::ExtractTable::kJson
+                              : voikit::ExtractTable::kTimeSeries;
+    const auto usage = [](const std::string& why) {
+        tell("extract: " + why);
+        return kExitUsage;
+    };
+    if (settings.images.empty()) return usage("give at least one image (or --images LIST.txt)");
+    if (!a.output.empty() && !a.outDir.empty()) {
+        return usage("-o writes one table, --out-dir one file per image: give one of them");
+    }
+    if (settings.table == voikit::ExtractTable::kTimeSeries && settings.images.size() > 1 &&
+        a.outDir.empty()) {
+        return usage(std::to_string(settings.images.size()) +
+                     " images have a time series each: give --out-dir DIR for one file per "
+                     "image, or --stats or --json for one table of them all");
+    }
+    if (a.skipExisting && a.outDir.empty() && (a.output.empty() || a.output == "-")) {
+        return usage("--skip-existing needs files to look for: give --out-dir or -o PATH");
+    }
+    settings.output = a.output.empty() ? "-" : a.output;
+    settings.outDir = a.outDir;
+    settings.skipExisting = a.skipExisting;
+    settings.jobs = a.jobs > 0 ? a.jobs : voikit::processorsAvailable();
+    settings.progress = !a.quiet && isatty(fileno(stderr)) != 0;
+    settings.extraction.gridSpace = a.gridSpace;
+    settings.extraction.transform = a.transform;
+
+    voikit::Log log;
+    if (!a.quiet) log.note = tell;
+    log.warning = tell;
+    const voikit::VoiFileRegions regions(voi);
+    const voikit::BatchOutcome outcome = voikit::extractImages(regions, settings, log);
+    const std::size_t images = settings.images.size();
+    if (outcome.skipped > 0) {
+        tell(std::to_string(outcome.skipped) + " of " + std::to_string(images) +
+             " images left out: written already (--skip-existing)");
+    }
+    if (outcome.failures.empty()) return kExitSuccess;
+    std::string failed = images == 1 ? std::string("the image failed:")
+                                     : std::to_string(outcome.failures.size()) + " of " +
+                                           std::to_string(images) +
+                                           " images failed; the others were written:";
+    for (const auto& [image, why] : outcome.failures) failed += "\n  " + why;
+    tell(failed);
+    return kExitFailure;
+}
+
+}  // namespace
+
+CommandRun cmd::declareExtract(CLI::App& command) {
+    command.description(
+        "the values inside each VOI from NIfTI images (3D or 4D, .nii or .nii.gz): the mean "
+        "time series, or per-VOI statistics of every volume");
+    command.footer(footer());
+    const auto a = std::make_shared<ExtractArguments>();
+    using options::Wording;
+    command.add_option("FILE.voi IMAGE", a->inputs, "the .voi file, then the images")->required();
+    command
+        .add_option("--images", a->imageList,
+                    "more images, one path a line (# starts a comment); '-' reads standard input")
+        ->type_name("LIST.txt");
+    command
+        .add_option("-o,--output", a->output,
+                    "the table: for the time series of one image, or --stats/--json for all "
+                    "images; '-' (default) for standard output")
+        ->type_name("PATH");
+    command.add_option("--out-dir", a->outDir, "one file per image in this folder")
+        ->type_name("DIR")
+        ->check(CLI::ExistingDirectory);
+    CLI::Option* stats = command.add_flag(
+        "--stats", a->stats,
+        "per VOI and volume: mean median std min max count nonfinite, one long table");
+    command.add_flag("--json", a->json, "the same statistics as JSON")->excludes(stats);
+    options::addValue(command, "--grid-space", a->gridSpace, options::spaceKind(), Wording::kCli11,
+                      "the space of the images' millimetres where their header does not say "
+                      "(scanner, aligned or unknown code): tal or mni. An image in a subject's "
+                      "own space has to be normalised first")
+        ->type_name("tal|mni");
+    options::addValue(command, "--mni-to-tal", a->transform, options::transformKind(),
+                      Wording::kCli11,
+                      "the transform between TAL and MNI for MNI images: Lancaster's spm "
+                      "(default), fsl or other, or brett");
+    command
+        .add_option("-j,--jobs", a->jobs,
+                    "images worked on side by side (default: the processors this process may "
+                    "use)")
+        ->type_name("N")
+        ->check(CLI::Range(1u, 1024u));
+    command.add_flag("--skip-existing", a->skipExisting,
+                     "leave out images whose file is already written (with -o: the run, when "
+                     "the table is there)");
+    command.add_flag("-q,--quiet", a->quiet, "do not say what was written");
+    return [a] { return extract(*a); };
+}

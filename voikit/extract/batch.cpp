@@ -1,0 +1,287 @@
+#include "voikit/extract/batch.h"
+
+#include <sched.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "common/atomic_file.h"
+#include "common/ends_with.h"
+#include "voikit/extract/extraction_tables.h"
+#include "voikit/io/error.h"
+#include "voikit/io/text_output.h"
+
+namespace voikit {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+bool exists(const std::string& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0;
+}
+
+// Messages from every worker, one at a time, and the progress line under them.
+class Reporter {
+  public:
+    Reporter(const Log& log, bool progress, std::size_t images)
+        : log_(log), progress_(progress), images_(images) {}
+
+    void warn(const std::string& line) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        clear();
+        log_.warn(line);
+        draw();
+    }
+    void tell(const std::string& line) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        clear();
+        log_.tell(line);
+        draw();
+    }
+    void volumeRead() {
+        ++volumes_;
+        if (!progress_) return;
+        const std::lock_guard<std::mutex> lock(mutex_);
+        // Redrawn a few times a second at most.
+        if (Clock::now() - drawn_ > std::chrono::milliseconds(200)) draw();
+    }
+    void imageDone(bool failed) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        ++done_;
+        failed_ += failed ? 1 : 0;
+        draw();
+    }
+    void finish() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        clear();
+    }
+
+  private:
+    void clear() {
+        if (progress_ && shown_) std::fputs("\r\033[K", stderr);
+        shown_ = false;
+    }
+    void draw() {
+        if (!progress_) return;
+        std::fprintf(stderr, "\r\033[Kextract: %zu of %zu images done%s, %lld volumes read", done_,
+                     images_,
+                     failed_ > 0 ? (", " + std::to_string(failed_) + " failed").c_str() : "",
+                     static_cast<long long>(volumes_.load()));
+        std::fflush(stderr);
+        shown_ = true;
+        drawn_ = Clock::now();
+    }
+
+    const Log& log_;
+    const bool progress_;
+    const std::size_t images_;
+    std::mutex mutex_;
+    std::size_t done_ = 0;
+    std::size_t failed_ = 0;
+    std::atomic<long long> volumes_{0};
+    bool shown_ = false;
+    Clock::time_point drawn_{};
+};
+
+// One table for all images, written in the order the images were given whatever order they
+// finish in: each image's text waits until those before it are in. A file appears whole at
+// the end, or not at all when no image made it.
+class OrderedTable {
+  public:
+    OrderedTable(const std::string& path, std::size_t images, std::string opening)
+        : path_(path), pending_(images), done_(images, false) {
+        if (path_ != "-" && !file_.open(path_)) {
+            throw Error("cannot create " + path_ + ": " + std::strerror(errno));
+        }
+        write(opening);
+    }
+
+    // The image's text, or nothing for an image that failed.
+    void put(std::size_t image, std::optional<std::string> text) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        pending_[image] = std::move(text);
+        done_[image] = true;
+        while (next_ < pending_.size() && done_[next_]) {
+            if (pending_[next_]) {
+                if (written_ > 0) write(separator_);
+                write(*pending_[next_]);
+                ++written_;
+                pending_[next_].reset();
+            }
+            ++next_;
+        }
+    }
+    void separator(std::string text) { separator_ = std::move(text); }
+
+    // Writes the closing text and makes the file appear; false when no image made it, and
+    // then there is no file.
+    bool commit(const std::string& closing) {
+        if (written_ == 0 && path_ != "-") return false;
+        write(closing);
+        if (path_ == "-") {
+            std::fflush(stdout);
+            return true;
+        }
+        if (!file_.commit()) throw Error("cannot write " + path_ + ": " + std::strerror(errno));
+        return true;
+    }
+
+  private:
+    void write(const std::string& text) {
+        if (path_ == "-") {
+            std::fwrite(text.data(), 1, text.size(), stdout);
+        } else {
+            file_.append(text.data(), text.size());
+        }
+    }
+
+    const std::string path_;
+    glomera::AtomicFile file_;
+    std::mutex mutex_;
+    std::vector<std::optional<std::string>> pending_;
+    std::vector<bool> done_;
+    std::string separator_;
+    std::size_t next_ = 0;
+    std::size_t written_ = 0;
+};
+
+}  // namespace
+
+std::string outputFileFor(const std::string& image, const std::string& outDir, ExtractTable table) {
+    std::string name = image.substr(image.find_last_of('/') + 1);
+    for (const char* extension : {".nii.gz", ".nii", ".hdr.gz", ".hdr"}) {
+        if (glomera::endsWith(name, extension) && name.size() > std::strlen(extension)) {
+            name.resize(name.size() - std::strlen(extension));
+            break;
+        }
+    }
+    const char* suffix = table == ExtractTable::kTimeSeries   ? "_voi_timeseries.tsv"
+                         : table == ExtractTable::kStatistics ? "_voi_stats.tsv"
+                                                              : "_voi_stats.json";
+    return (outDir.empty() || glomera::endsWith(outDir, "/") ? outDir : outDir + "/") + name +
+           suffix;
+}
+
+unsigned processorsAvailable() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) {
+        return static_cast<unsigned>(CPU_COUNT(&set));
+    }
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+BatchOutcome extractImages(const Regions& regions, const BatchSettings& settings, const Log& log) {
+    const std::size_t images = settings.images.size();
+    const bool perImage = !settings.outDir.empty();
+    std::vector<std::string> outputs;
+    if (perImage) {
+        std::map<std::string, std::size_t> seen;
+        for (std::size_t n = 0; n < images; ++n) {
+            outputs.push_back(outputFileFor(settings.images[n], settings.outDir, settings.table));
+            const auto [at, fresh] = seen.emplace(outputs.back(), n);
+            if (!fresh) {
+                throw Error(settings.images[at->second] + " and " + settings.images[n] +
+                            " would both be written to " + outputs.back() +
+                            ": give images of different names, or extract them in two runs");
+            }
+        }
+    }
+    BatchOutcome outcome;
+    if (!perImage && settings.skipExisting && settings.output != "-" && exists(settings.output)) {
+        log.tell(settings.output + " is there already: nothing to do (--skip-existing)");
+        outcome.skipped = images;
+        return outcome;
+    }
+    const std::vector<std::string> columns = columnNames(regions.names());
+    const auto opening = [&] {
+        return settings.table == ExtractTable::kStatistics ? statisticsHeader()
+               : settings.table == ExtractTable::kJson     ? jsonOpening()
+                                                           : std::string();
+    };
+    const auto body = [&](const ImageExtraction& extraction) {
+        return settings.table == ExtractTable::kStatistics
+                   ? statisticsRows(extraction, regions.names())
+               : settings.table == ExtractTable::kJson ? statisticsJson(extraction, regions.names())
+                                                       : timeSeriesTable(extraction, columns);
+    };
+    std::optional<OrderedTable> table;
+    if (!perImage) {
+        table.emplace(settings.output, images, opening());
+        if (settings.table == ExtractTable::kJson) table->separator(jsonSeparator());
+    }
+
+    CellCache cache(regions);
+    Reporter reporter(log, settings.progress, images);
+    std::mutex outcomeMutex;
+    std::vector<std::optional<std::string>> failures(images);
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        for (std::size_t n; (n = next++) < images;) {
+            const std::string& image = settings.images[n];
+            if (perImage && settings.skipExisting && exists(outputs[n])) {
+                reporter.imageDone(false);
+                const std::lock_guard<std::mutex> lock(outcomeMutex);
+                ++outcome.skipped;
+                continue;
+            }
+            std::optional<std::string> text;
+            try {
+                const ImageExtraction extraction =
+                    extractImage(image, cache, settings.extraction, [&] { reporter.volumeRead(); });
+                for (const std::string& warning : extractionWarnings(extraction, regions)) {
+                    reporter.warn(warning);
+                }
+                text = body(extraction);
+                if (perImage) {
+                    const std::string closing =
+                        settings.table == ExtractTable::kJson ? jsonClosing({}) : "";
+                    writeTextOutput(outputs[n], opening() + *text + closing);
+                    reporter.tell("wrote " + outputs[n] + " from " + image);
+                }
+            } catch (const std::bad_alloc&) {
+                failures[n] = image + ": not enough memory to extract its values";
+            } catch (const std::exception& error) {
+                failures[n] = error.what();
+            }
+            if (failures[n]) {
+                text.reset();
+                reporter.warn("failed: " + *failures[n]);
+            }
+            if (table) table->put(n, std::move(text));
+            reporter.imageDone(failures[n].has_value());
+            const std::lock_guard<std::mutex> lock(outcomeMutex);
+            outcome.written += failures[n] ? 0 : 1;
+        }
+    };
+    const unsigned jobs = std::max(1u, std::min<unsigned>(settings.jobs, images));
+    std::vector<std::thread> workers;
+    for (unsigned j = 1; j < jobs; ++j) workers.emplace_back(work);
+    work();
+    for (std::thread& worker : workers) worker.join();
+    reporter.finish();
+
+    for (std::size_t n = 0; n < images; ++n) {
+        if (failures[n]) outcome.failures.emplace_back(settings.images[n], *failures[n]);
+    }
+    if (table) {
+        const std::string closing =
+            settings.table == ExtractTable::kJson ? jsonClosing(outcome.failures) : "";
+        if (table->commit(closing) && settings.output != "-") {
+            log.tell("wrote " + settings.output + " from " + std::to_string(outcome.written) +
+                     (outcome.written == 1 ? " image" : " images"));
+        }
+    }
+    return outcome;
+}
+
+}  // namespace voikit

@@ -1,0 +1,136 @@
+#include "voikit/extract/extraction.h"
+
+#include <cstring>
+
+#include "voikit/extract/image_series.h"
+
+namespace voikit {
+namespace {
+
+bool sameGrid(const LabelGrid& a, const LabelGrid& b) {
+    return std::memcmp(a.dims, b.dims, sizeof a.dims) == 0 &&
+           std::memcmp(a.affine, b.affine, sizeof a.affine) == 0 && a.space == b.space &&
+           a.transform == b.transform;
+}
+
+// "3 Amygdala_L, 5 Insula_R" for the VOIs listed, the first few of them and a count.
+std::string listed(const std::vector<std::size_t>& vois, const Regions& regions) {
+    constexpr std::size_t kShown = 10;
+    std::string text;
+    for (std::size_t n = 0; n < vois.size() && n < kShown; ++n) {
+        text += (n > 0 ? ", " : "") + std::to_string(vois[n] + 1) + " " + regions.names()[vois[n]];
+    }
+    if (vois.size() > kShown) text += " and " + std::to_string(vois.size() - kShown) + " more";
+    return text;
+}
+
+}  // namespace
+
+std::shared_ptr<const VoiCells> CellCache::cellsOn(const LabelGrid& grid) {
+    std::promise<std::shared_ptr<const VoiCells>> promise;
+    Cells cells;
+    bool first = false;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        for (const auto& [known, found] : grids_) {
+            if (sameGrid(known, grid)) cells = found;
+        }
+        if (!cells.valid()) {
+            first = true;
+            cells = promise.get_future().share();
+            grids_.emplace_back(grid, cells);
+        }
+    }
+    // The first to ask works them out; others asking for the same grid wait for it.
+    if (first) {
+        try {
+            promise.set_value(std::make_shared<const VoiCells>(regions_.cellsOn(grid)));
+        } catch (...) {
+            promise.set_exception(std::current_exception());
+        }
+    }
+    return cells.get();
+}
+
+ImageExtraction extractImage(const std::string& path, CellCache& cache,
+                             const ExtractionSettings& settings,
+                             const std::function<void()>& volumeRead) {
+    ImageSeries series(path);
+    ImageExtraction out;
+    out.image = path;
+    out.grid = gridOfHeader(path, series.header(), settings.gridSpace, settings.transform);
+    out.cells = cache.cellsOn(out.grid);
+    out.volumes = series.volumes();
+    const std::vector<std::vector<std::int64_t>>& cells = out.cells->cells;
+    std::size_t most = 0;
+    for (const auto& voi : cells) most = std::max(most, voi.size());
+    std::vector<double> values(most);
+    out.statistics.reserve(static_cast<std::size_t>(out.volumes) * cells.size());
+    for (std::int64_t volume = 0; volume < out.volumes; ++volume) {
+        series.readVolume();
+        for (const auto& voi : cells) {
+            series.values(voi.data(), voi.size(), values.data());
+            out.statistics.push_back(statisticsOf(values.data(), voi.size()));
+        }
+        if (volumeRead) volumeRead();
+    }
+    return out;
+}
+
+std::vector<std::string> extractionWarnings(const ImageExtraction& extraction,
+                                            const Regions& regions) {
+    std::vector<std::string> warnings;
+    const VoiCells& cells = *extraction.cells;
+    std::vector<std::size_t> off, partly, unfinite;
+    for (std::size_t v = 0; v < cells.cells.size(); ++v) {
+        if (cells.cells[v].empty()) {
+            off.push_back(v);
+            continue;
+        }
+        if (cells.outside[v] > 0) partly.push_back(v);
+        for (std::int64_t volume = 0; volume < extraction.volumes; ++volume) {
+            if (extraction.at(volume, v).count == 0) {
+                unfinite.push_back(v);
+                break;
+            }
+        }
+    }
+    const std::string& image = extraction.image;
+    if (!off.empty()) {
+        warnings.push_back(image + ": " +
+                           (off.size() == cells.cells.size()
+                                ? std::string("the image's grid misses every VOI")
+                                : std::to_string(off.size()) + " of " +
+                                      std::to_string(cells.cells.size()) +
+                                      " VOIs have no cell in the image's field of view") +
+                           " (values n/a): " + listed(off, regions));
+    }
+    if (!partly.empty()) {
+        std::string text = image + ": " + std::to_string(partly.size()) +
+                           " VOIs lie partly outside the image's field of view; their values "
+                           "come from the cells inside:";
+        for (std::size_t v : partly) {
+            text += "\n  " + std::to_string(v + 1) + " " + regions.names()[v] + ": " +
+                    std::to_string(cells.outside[v]) + " " + regions.outsideUnit() + " outside";
+        }
+        warnings.push_back(text);
+    }
+    if (!unfinite.empty()) {
+        std::string text = image +
+                           ": no finite value (NaN or infinite in every cell) in some "
+                           "volumes, values n/a there:";
+        for (std::size_t v : unfinite) {
+            std::int64_t volumes = 0;
+            for (std::int64_t volume = 0; volume < extraction.volumes; ++volume) {
+                volumes += extraction.at(volume, v).count == 0 ? 1 : 0;
+            }
+            text += "\n  " + std::to_string(v + 1) + " " + regions.names()[v] + ": " +
+                    std::to_string(volumes) + " of " + std::to_string(extraction.volumes) +
+                    " volumes";
+        }
+        warnings.push_back(text);
+    }
+    return warnings;
+}
+
+}  // namespace voikit

@@ -255,7 +255,8 @@ BatchOutcome extractImages(const Regions& regions, const BatchSettings& settings
             }
             if (failures[n]) {
                 text.reset();
-                reporter.warn("failed: " + *failures[n]);
+                // Named at once among many; the summary at the end names them all again.
+                if (images > 1) reporter.warn("failed: " + *failures[n]);
             }
             if (table) table->put(n, std::move(text));
             reporter.imageDone(failures[n].has_value());

@@ -1,9 +1,7 @@
 #include "voikit/extract/image_series.h"
 
 #include <cerrno>
-#include <cmath>
 #include <cstring>
-#include <limits>
 
 #include "voikit/io/error.h"
 
@@ -39,14 +37,11 @@ ImageSeries::ImageSeries(const std::string& path)
     : path_(path), header_(readImageHeader(path, VoxelLimit::kPerVolume)) {
     const nifti_image& nim = *header_;
     volumes_ = volumesOf(nim);
-    const double slope = nim.scl_slope;
-    scaled_ = slope != 0 && std::isfinite(slope);
+    // As the standard says: a slope of 0 means the values are stored as they are. (libnifti
+    // reads a slope or intercept that is not finite as 0.)
+    scaled_ = nim.scl_slope != 0;
     if (scaled_) {
-        if (!std::isfinite(nim.scl_inter)) {
-            throw Error(path + ": its scaling has a slope (scl_slope " + std::to_string(slope) +
-                        ") but no finite intercept (scl_inter)");
-        }
-        slope_ = slope;
+        slope_ = nim.scl_slope;
         inter_ = nim.scl_inter;
     }
     swap_ = nim.byteorder != nifti_short_order() && nim.nbyper > 1;

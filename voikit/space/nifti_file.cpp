@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <type_traits>
@@ -88,9 +89,19 @@ std::int64_t volumesOf(const nifti_image& nim) {
 }
 
 NiftiImage readImageHeader(const std::string& path, VoxelLimit limit) {
-    if (is_nifti_file(path.c_str()) <= 0) throw Error(path + " is not a readable NIfTI image");
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        throw Error("cannot read " + path + ": " + std::strerror(errno));
+    }
+    // The library's own complaints would only repeat what the refusal says.
+    static const bool quiet = (nifti_set_debug_level(0), true);
+    (void)quiet;
+    // NIfTI-1 or NIfTI-2 (which is_nifti_file does not know); no ANALYZE header, which
+    // says nothing of its space.
     NiftiImage image(nifti_image_read(path.c_str(), 0));
-    if (!image) throw Error("cannot read the NIfTI header of " + path);
+    if (!image || image->nifti_type == NIFTI_FTYPE_ANALYZE) {
+        throw Error(path + " is not a readable NIfTI image");
+    }
     const nifti_image& nim = *image;
     const auto refuse = [&](const std::string& why) { throw Error(path + ": " + why); };
     if (nim.ndim < 1 || nim.ndim > 7)
@@ -139,9 +150,7 @@ NiftiImage readImageHeader(const std::string& path, VoxelLimit limit) {
                    : "one volume's voxels would take more than 512 MB");
     }
     if (isSingleUncompressedFile(path)) {
-        struct stat status {};
-        if (::stat(path.c_str(), &status) != 0 ||
-            static_cast<std::int64_t>(status.st_size) < nim.iname_offset + bytes * volumes) {
+        if (static_cast<std::int64_t>(status.st_size) < nim.iname_offset + bytes * volumes) {
             refuse("the file is shorter than its header says (" +
                    std::to_string(nim.iname_offset + bytes * volumes) + " bytes)");
         }

@@ -1,6 +1,8 @@
-// Any bytes as a NIfTI image given to --grid or --atlas: as a .nii file, as a .nii.gz file
-// of those very bytes, or gzip-compressed into a .nii.gz. Every image is refused with an
-// Error or read whole; nothing crashes, leaks or reads past what the file holds.
+// Any bytes as a NIfTI image given to --grid or --atlas, or to extract values from volume by
+// volume (3D or 4D): as a .nii file, as a .nii.gz file of those very bytes, or
+// gzip-compressed into a .nii.gz. Every image is refused with an Error or read whole;
+// nothing crashes, leaks or reads past what the file holds, and every VOI's count of finite
+// and non-finite values adds up to its cells in every volume.
 #include <unistd.h>
 #include <zlib.h>
 
@@ -9,6 +11,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "voikit/extract/extraction.h"
+#include "voikit/extract/voi_file_regions.h"
 #include "voikit/io/error.h"
 #include "voikit/outputs/label_volume.h"
 #include "voikit/space/atlas.h"
@@ -37,6 +41,48 @@ void writeCompressed(const std::string& path, const std::uint8_t* data, std::siz
     if (file == nullptr) std::abort();
     if (size > 0) gzwrite(file, data, static_cast<unsigned>(size));
     gzclose(file);
+}
+
+// Two small VOIs: a cube at the origin and one a few centimetres away, overlapping nothing.
+const voikit::VoiFileRegions& regions() {
+    static const voikit::VoiFileRegions cubes = [] {
+        glomera::VoiFileContents contents;
+        for (const std::int32_t at : {0, 20}) {
+            glomera::VoiFileContents::Voi voi;
+            voi.info.name = "cube" + std::to_string(at);
+            for (std::int32_t x = -1; x <= 1; ++x) {
+                for (std::int32_t y = -1; y <= 1; ++y) {
+                    for (std::int32_t z = -1; z <= 1; ++z) {
+                        voi.voxels.insert(voi.voxels.end(), {x + at, y - at, z + at});
+                    }
+                }
+            }
+            voi.info.voxelCount = static_cast<std::int32_t>(voi.voxels.size() / 3);
+            contents.vois.push_back(voi);
+        }
+        return voikit::VoiFileRegions(voikit::runsOf(contents));
+    }();
+    return cubes;
+}
+
+void extractFrom(const std::string& path) {
+    try {
+        voikit::CellCache cache(regions());
+        const voikit::ImageExtraction extraction =
+            voikit::extractImage(path, cache, {voikit::Space::kMni, voikit::MniToTal::kSpm});
+        const std::int64_t cellsPerVolume = extraction.grid.cells();
+        for (std::size_t v = 0; v < extraction.vois(); ++v) {
+            const auto& cells = extraction.cells->cells[v];
+            for (const std::int64_t cell : cells) {
+                if (cell < 0 || cell >= cellsPerVolume) std::abort();
+            }
+            for (std::int64_t volume = 0; volume < extraction.volumes; ++volume) {
+                const voikit::CellStatistics& s = extraction.at(volume, v);
+                if (s.count + s.nonfinite != static_cast<std::int64_t>(cells.size())) std::abort();
+            }
+        }
+    } catch (const voikit::Error&) {
+    }
 }
 
 }  // namespace
@@ -83,6 +129,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     } catch (const voikit::Error&) {
     }
+    extractFrom(path);
     std::remove(path.c_str());
     return 0;
 }

@@ -50,6 +50,12 @@ bool onTheVoiLattice(const LabelGrid& grid) {
     return true;
 }
 
+// A position bounded for conversion to a whole number: far off the grid or the lattice is as
+// good as just off it (NaN, from a transform at the edge of what doubles hold, too).
+double bounded(double value, double low, double high) {
+    return std::isnan(value) ? high : std::clamp(value, low, high);
+}
+
 }  // namespace
 
 double LabelGrid::cellVolume() const {
@@ -147,7 +153,11 @@ void GridPull::latticeVoxel(std::int64_t i, std::int64_t j, std::int64_t k,
     const Point tal =
         gridToTal(grid_, transformed(grid_.affine, {static_cast<double>(i), static_cast<double>(j),
                                                     static_cast<double>(k)}));
-    for (int a = 0; a < 3; ++a) out[a] = static_cast<std::int64_t>(std::floor(tal[a] + 0.5));
+    // Beyond any lattice a .voi file can hold, a position stays whole and far.
+    constexpr double kFar = 1e15;
+    for (int a = 0; a < 3; ++a) {
+        out[a] = static_cast<std::int64_t>(std::floor(bounded(tal[a], -kFar, kFar) + 0.5));
+    }
 }
 
 bool GridPull::cellRange(const std::int32_t low[3], const std::int64_t size[3],
@@ -165,8 +175,9 @@ bool GridPull::cellRange(const std::int32_t low[3], const std::int64_t size[3],
                                corner & 2 ? low[1] + size[1] - 0.5 : low[1] - 0.5, z};
             const Point ijk = transformed(inverse_, talToGrid(grid_, tal));
             for (int a = 0; a < 3; ++a) {
-                from[a] = std::min(from[a], static_cast<std::int64_t>(std::floor(ijk[a])) - 1);
-                to[a] = std::max(to[a], static_cast<std::int64_t>(std::ceil(ijk[a])) + 1);
+                const double at = bounded(ijk[a], -2.0, static_cast<double>(grid_.dims[a]) + 1);
+                from[a] = std::min(from[a], static_cast<std::int64_t>(std::floor(at)) - 1);
+                to[a] = std::max(to[a], static_cast<std::int64_t>(std::ceil(at)) + 1);
             }
         }
     }

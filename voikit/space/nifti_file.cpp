@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 #include <sys/stat.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -60,6 +61,37 @@ bool isSingleUncompressedFile(const std::string& path) {
     return path.size() >= 4 && path.compare(path.size() - 4, 4, ".nii") == 0;
 }
 
+template <typename T>
+T byteSwapped(T value) {
+    unsigned char bytes[sizeof(T)];
+    std::memcpy(bytes, &value, sizeof(T));
+    std::reverse(bytes, bytes + sizeof(T));
+    std::memcpy(&value, bytes, sizeof(T));
+    return value;
+}
+
+// libnifti takes a NIfTI-2 header's dimension count before it checks it, and a count far
+// beyond 7 overruns its stack: the count is checked here first. (NIfTI-1 counts are checked
+// by the library.)
+void checkNifti2DimensionCount(const std::string& path) {
+    gzFile file = gzopen(path.c_str(), "rb");
+    if (file == nullptr) return;  // the library says why
+    unsigned char head[24];
+    const int got = gzread(file, head, sizeof head);
+    gzclose(file);
+    if (got != static_cast<int>(sizeof head)) return;
+    std::int32_t size;
+    std::int64_t count;
+    std::memcpy(&size, head, sizeof size);
+    std::memcpy(&count, head + 16, sizeof count);
+    const bool swapped = byteSwapped(size) == 540;
+    if (size != 540 && !swapped) return;
+    if (swapped) count = byteSwapped(count);
+    if (count < 1 || count > 7) {
+        throw Error(path + ": its dimension count " + std::to_string(count) + " is not 1 to 7");
+    }
+}
+
 }  // namespace
 
 bool invertAffine(const double a[3][4], double inverse[3][4]) {
@@ -98,6 +130,7 @@ NiftiImage readImageHeader(const std::string& path, VoxelLimit limit) {
     (void)quiet;
     // NIfTI-1 or NIfTI-2 (which is_nifti_file does not know); no ANALYZE header, which
     // says nothing of its space.
+    checkNifti2DimensionCount(path);
     NiftiImage image(nifti_image_read(path.c_str(), 0));
     if (!image || image->nifti_type == NIFTI_FTYPE_ANALYZE) {
         throw Error(path + " is not a readable NIfTI image");

@@ -116,6 +116,32 @@ def expected_rows(path, vois, mni):
     return rows, cells
 
 
+def sphere_rows(path, peaks, mni_peaks):
+    """The statistics of spheres made in the image's own (MNI) millimetres: cells whose centre
+    lies within the radius of the peak, taken into MNI when it is given in TAL."""
+    image = nib.load(path)
+    data = np.asarray(image.get_fdata(dtype=np.float64))
+    if data.ndim == 3:
+        data = data[..., np.newaxis]
+    shape = image.shape[:3]
+    i, j, k = np.meshgrid(*[np.arange(s) for s in shape], indexing="ij")
+    ijk1 = np.stack([i.ravel(order="F"), j.ravel(order="F"), k.ravel(order="F"),
+                     np.ones(i.size)])
+    mm = (image.affine @ ijk1)[:3].T
+    rows = []
+    for volume in range(data.shape[3]):
+        flat = data[..., volume].ravel(order="F")
+        for index, (name, centre, radius) in enumerate(peaks):
+            centre = np.array(centre, dtype=float)
+            if not mni_peaks:
+                centre = np.linalg.solve(LANCASTER_SPM[:, :3], centre - LANCASTER_SPM[:, 3])
+            inside = np.nonzero(((mm - centre) ** 2).sum(axis=1) <= radius * radius)[0]
+            row = statistics(flat[inside])
+            row.update(volume=volume, index=index + 1, name=name)
+            rows.append(row)
+    return rows
+
+
 def number(text):
     return math.nan if text == "n/a" else float(text)
 
@@ -302,6 +328,25 @@ def main():
             if not np.array_equal(cells, all_cells[path][index]):
                 fail(f"label volume and extraction differ for VOI {index + 1}: "
                      f"{cells.size} against {all_cells[path][index].size} cells")
+        # Spheres made in each image's own MNI millimetres from a table of peaks.
+        peaks = [("Amygdala_L", (-22, -6, -18), 6.0), ("IPS_R", (42.3, -58.7, 44.1), 8.0),
+                 ("mPFC", (-4, 50, 18), 10.0)]
+        table_path = os.path.join(folder, "peaks.txt")
+        with open(table_path, "w") as handle:
+            handle.write("region\tx\ty\tz\tradius\n")
+            for name, (x, y, z), radius in peaks:
+                handle.write(f"{name}\t{x}\t{y}\t{z}\t{radius}\n")
+        for space in ("mni", "tal"):
+            for path in (images[0][0], images[1][0]):
+                out = os.path.join(folder, f"peaks_{space}.tsv")
+                run = subprocess.run([arguments.glomera_voi, "extract", "--peaks", table_path,
+                                      "--space", space, path, "--stats", "-o", out, "-q"],
+                                     capture_output=True, text=True)
+                if run.returncode != 0:
+                    fail(f"extract --peaks --space {space} exited {run.returncode}: {run.stderr}")
+                    continue
+                compare(f"{path} (peaks in {space})", read_table(out)[1],
+                        sphere_rows(path, peaks, space == "mni"))
     checked = "every number agreed" if not failures else f"{len(failures)} disagreements"
     print(f"extract_check: {len(images)} images, {len(vois)} VOIs: {checked}")
     return 1 if failures else 0

@@ -16,8 +16,10 @@
 #include "voikit/extract/cell_statistics.h"
 #include "voikit/extract/extraction_tables.h"
 #include "voikit/extract/image_series.h"
+#include "voikit/extract/sphere_regions.h"
 #include "voikit/extract/voi_file_regions.h"
 #include "voikit/io/error.h"
+#include "voikit/tables/table_import.h"
 
 namespace {
 
@@ -418,6 +420,54 @@ TEST_F(ExtractCommand, ABrokenVoiFileOrListIsAClearError) {
                          "missing.nii: No such file or directory"))
         << r.err;
     EXPECT_TRUE(contains(readFile(folder.file("t.tsv")), "scanner.nii.gz\t1\t2\tCentre\tn/a"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SphereRegions, SpheresInTheImagesOwnMillimetres) {
+    // Peaks as a table gives them, in MNI, through the importer.
+    voikit::ImportSettings settings;
+    settings.space = voikit::Space::kMni;
+    const voikit::ImportResult table = voikit::importTable(
+        "name x y z radius\nA -22 -6 -18 6\nB 0.3 0.2 0.1 0.5\nC 0 0 0 7\n", settings);
+    ASSERT_EQ(table.peaks.size(), 3u);
+    EXPECT_EQ(table.peaks[0].writings.front().second, (voikit::Point{-22, -6, -18}));
+    EXPECT_EQ(table.peaks[0].written, voikit::Space::kMni);
+    EXPECT_EQ(table.peaks[1].values.radius, 0.5f);
+    EXPECT_EQ(table.peaks[2].name, "C");
+    std::vector<voikit::Sphere> spheres;
+    for (const auto& peak : table.peaks) {
+        spheres.push_back(
+            {peak.writings.front().second, peak.written, peak.values.radius, peak.name});
+    }
+    const voikit::SphereRegions regions(spheres);
+    voikit::LabelGrid grid = *voikit::namedGrid("mni2mm", voikit::MniToTal::kSpm);
+    const voikit::VoiCells cells = regions.cellsOn(grid);
+    // A 6 mm sphere on 2 mm cells centred on one: the 123 cells within 3 cells; a 7 mm one
+    // the 179 within 3.5.
+    EXPECT_EQ(cells.cells[0].size(), 123u);
+    EXPECT_EQ(cells.cells[2].size(), 179u);
+    EXPECT_EQ(cells.outside[0], 0);
+    // MNI (-22, -6, -18) is cell (56, 60, 27) of the 2 mm grid; it is among them.
+    EXPECT_TRUE(std::binary_search(cells.cells[0].begin(), cells.cells[0].end(),
+                                   (27 * 109 + 60) * 91 + 56));
+    // No cell centre within 0.5 mm of (0.3, 0.2, 0.1): the nearest cell, (45, 63, 36).
+    EXPECT_EQ(cells.cells[1], (std::vector<std::int64_t>{(36 * 109 + 63) * 91 + 45}));
+    // The same peak given in TAL lands where the transform takes it, with the same radius.
+    const voikit::Point tal = voikit::mniToTal({0, 0, 0}, voikit::MniToTal::kSpm);
+    const voikit::SphereRegions inTal({{tal, voikit::Space::kTal, 7.0, "C"}});
+    EXPECT_EQ(inTal.cellsOn(grid).cells[0], cells.cells[2]);
+    // A grid that ends at x = 0 (x runs from +90 down): the half of C beyond it is counted.
+    grid.dims[0] = 46;
+    const voikit::VoiCells cut = regions.cellsOn(grid);
+    EXPECT_EQ(cut.cells[2].size() + static_cast<std::size_t>(cut.outside[2]), 179u);
+    EXPECT_GT(cut.outside[2], 50);
+    // Far off the grid: no cell, and said so.
+    const voikit::SphereRegions far({{{1e30, 0, 0}, voikit::Space::kMni, 6.0, "far"}});
+    EXPECT_TRUE(far.cellsOn(grid).cells[0].empty());
+    EXPECT_EQ(far.cellsOn(grid).outside[0], 1);
 }
 
 }  // namespace

@@ -10,17 +10,22 @@
 
 #include "apps/exit-codes/exit_codes.h"
 #include "apps/glomera-voi/cmd/command.h"
+#include "apps/glomera-voi/cmd/peak_table.h"
 #include "apps/option-values/option_values.h"
 #include "voikit/extract/batch.h"
+#include "voikit/extract/sphere_regions.h"
 #include "voikit/extract/voi_file_regions.h"
 #include "voikit/io/log.h"
 #include "voikit/io/text_input.h"
 #include "voikit/space/coordinate_space.h"
+#include "voikit/tables/table_import.h"
 
 namespace {
 
 struct ExtractArguments {
-    std::vector<std::string> inputs;  // the .voi file, then the images
+    std::vector<std::string> inputs;  // the .voi file (unless peaks), then the images
+    std::string peaks;                // a table of peaks, for spheres in each image's space
+    voikit::ImportSettings peakSettings;
     std::string imageList;
     std::string output;
     std::string outDir;
@@ -49,35 +54,72 @@ std::string volumeFigures() {
            more(voikit::mniToTalDeterminant(MniToTal::kBrett, true)) + " below under brett";
 }
 
+// The text in lines of at most `width` characters, paragraphs and example lines kept.
+std::string wrapped(const std::string& text, std::size_t width = 92) {
+    std::string out, line;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string paragraph = text.substr(start, end - start);
+        start = end + 1;
+        if (paragraph.rfind("  ", 0) == 0) {  // an example, as it is
+            out += paragraph + "\n";
+            continue;
+        }
+        line.clear();
+        std::size_t at = 0;
+        while (at < paragraph.size()) {
+            std::size_t next = paragraph.find(' ', at);
+            if (next == std::string::npos) next = paragraph.size();
+            const std::string word = paragraph.substr(at, next - at);
+            if (!line.empty() && line.size() + 1 + word.size() > width) {
+                out += line + "\n";
+                line.clear();
+            }
+            line += (line.empty() ? "" : " ") + word;
+            at = next + 1;
+        }
+        out += line + "\n";
+    }
+    return out.substr(0, out.size() - 1);
+}
+
 std::string footer() {
-    return "\nWhich cells: each cell of the image's grid whose centre, taken to TAL through the "
-           "image's space, is nearest to one of a VOI's voxels on the 1 mm lattice, as for the "
-           "label volume on that grid; but every VOI keeps its own cells, so a cell where VOIs "
-           "overlap counts for each. The VOIs of a .voi file are TAL spheres: on an MNI image "
-           "each covers the MNI region its TAL voxels come from, which is " +
-           volumeFigures() +
-           " than an MNI sphere of the same radius.\n\n"
-           "What is written: by default the mean time series, one column per VOI headed by "
-           "its name (a name borne by several VOIs gets the VOI's index: NAME_INDEX), one row "
-           "per volume (a 3D image is one row). --stats writes one long table for all "
-           "images: image, volume, index, name, mean, median, std, min, max, count, "
-           "nonfinite. Volumes count from 0, VOI indices from 1. std is the sample standard "
-           "deviation (n - 1); the median of an even count is the mean of the two middle "
-           "values. NaN and infinite cells are left out and counted in nonfinite, never "
-           "averaged as 0; a VOI without a finite cell in a volume (off the field of view, or "
-           "masked) is n/a there, and a warning names it. Values are scl_slope and scl_inter "
-           "applied; numbers are written in full (the shortest text that reads back as the "
-           "same double). Each file appears whole or not at all.\n\n"
-           "Many images: they are worked on side by side (-j), each read volume by volume "
-           "(memory near one volume per image plus the VOIs' cells); an image that fails is "
-           "named and the others are written, and the run exits 1. --out-dir writes "
-           "NAME_voi_timeseries.tsv (or _voi_stats.tsv, _voi_stats.json) per image, named "
-           "from the image; --skip-existing leaves out those already written, so that an "
-           "interrupted batch can go on where it stopped.\n\n"
-           "Examples:\n"
-           "  glomera-voi extract spheres.voi sub-01_bold.nii.gz -o sub-01_means.tsv\n"
-           "  glomera-voi extract spheres.voi --images list.txt --out-dir means -j 4\n"
-           "  glomera-voi extract spheres.voi con_*.nii --stats -o contrasts.tsv";
+    return wrapped(
+        "\nWhich cells: each cell of the image's grid whose centre, taken to TAL through the "
+        "image's space, is nearest to one of a VOI's voxels on the 1 mm lattice, as for the "
+        "label volume on that grid; but every VOI keeps its own cells, so a cell where VOIs "
+        "overlap counts for each. The VOIs of a .voi file are TAL spheres: on an MNI image "
+        "each covers the MNI region its TAL voxels come from, which is " +
+        volumeFigures() +
+        " than an MNI sphere of the same radius. With --peaks TABLE instead, each sphere is "
+        "made in the image's own millimetres (the peak converted into its space): the cells "
+        "whose centre lies within the radius of the peak, or the one cell nearest to it when "
+        "none does; an MNI peak on an MNI image is then a sphere of that radius in MNI, as "
+        "the field's sphere maskers make it.\n\n"
+        "What is written: by default the mean time series, one column per VOI headed by "
+        "its name (a name borne by several VOIs gets the VOI's index: NAME_INDEX), one row "
+        "per volume (a 3D image is one row). --stats writes one long table for all "
+        "images: image, volume, index, name, mean, median, std, min, max, count, "
+        "nonfinite. Volumes count from 0, VOI indices from 1. std is the sample standard "
+        "deviation (n - 1); the median of an even count is the mean of the two middle "
+        "values. NaN and infinite cells are left out and counted in nonfinite, never "
+        "averaged as 0; a VOI without a finite cell in a volume (off the field of view, or "
+        "masked) is n/a there, and a warning names it. Values are scl_slope and scl_inter "
+        "applied; numbers are written in full (the shortest text that reads back as the "
+        "same double). Each file appears whole or not at all.\n\n"
+        "Many images: they are worked on side by side (-j), each read volume by volume "
+        "(memory near one volume per image plus the VOIs' cells); an image that fails is "
+        "named and the others are written, and the run exits 1. --out-dir writes "
+        "NAME_voi_timeseries.tsv (or _voi_stats.tsv, _voi_stats.json) per image, named "
+        "from the image; --skip-existing leaves out those already written, so that an "
+        "interrupted batch can go on where it stopped.\n\n"
+        "Examples:\n"
+        "  glomera-voi extract spheres.voi sub-01_bold.nii.gz -o sub-01_means.tsv\n"
+        "  glomera-voi extract spheres.voi --images list.txt --out-dir means -j 4\n"
+        "  glomera-voi extract spheres.voi con_*.nii --stats -o contrasts.tsv\n"
+        "  glomera-voi extract --peaks table.txt --space mni --radius 8 bold.nii.gz");
 }
 
 // The image paths of a list file: one a line; empty lines and lines starting with # left out.
@@ -102,9 +144,9 @@ std::vector<std::string> listedImages(const std::string& list) {
 }
 
 int extract(const ExtractArguments& a) {
-    const std::string& voi = a.inputs.front();
+    const bool fromPeaks = !a.peaks.empty();
     voikit::BatchSettings settings;
-    settings.images.assign(a.inputs.begin() + 1, a.inputs.end());
+    settings.images.assign(a.inputs.begin() + (fromPeaks ? 0 : 1), a.inputs.end());
     if (!a.imageList.empty()) {
         for (std::string& image : listedImages(a.imageList)) settings.images.push_back(image);
     }
@@ -139,8 +181,18 @@ int extract(const ExtractArguments& a) {
     voikit::Log log;
     if (!a.quiet) log.note = tell;
     log.warning = tell;
-    const voikit::VoiFileRegions regions(voi);
-    const voikit::BatchOutcome outcome = voikit::extractImages(regions, settings, log);
+    std::unique_ptr<voikit::Regions> regions;
+    if (fromPeaks) {
+        std::vector<voikit::Sphere> spheres = readPeakTable(a.peaks, a.peakSettings, log).spheres;
+        if (spheres.empty()) {
+            tell("extract: " + a.peaks + " made no sphere: nothing to extract");
+            return kExitIncomplete;
+        }
+        regions = std::make_unique<voikit::SphereRegions>(std::move(spheres));
+    } else {
+        regions = std::make_unique<voikit::VoiFileRegions>(a.inputs.front());
+    }
+    const voikit::BatchOutcome outcome = voikit::extractImages(*regions, settings, log);
     const std::size_t images = settings.images.size();
     if (outcome.skipped > 0) {
         tell(std::to_string(outcome.skipped) + " of " + std::to_string(images) +
@@ -165,7 +217,25 @@ CommandRun cmd::declareExtract(CLI::App& command) {
     command.footer(footer());
     const auto a = std::make_shared<ExtractArguments>();
     using options::Wording;
-    command.add_option("FILE.voi IMAGE", a->inputs, "the .voi file, then the images")->required();
+    command
+        .add_option("FILE.voi IMAGE", a->inputs,
+                    "the .voi file, then the images (with --peaks: the images alone)")
+        ->required();
+    CLI::Option* peaks =
+        command
+            .add_option("--peaks", a->peaks,
+                        "instead of a .voi file, a table of peaks as pasted from a paper (as "
+                        "import reads it): one sphere per peak, made in each image's own space")
+            ->type_name("TABLE");
+    options::addValue(command, "--space", a->peakSettings.space, options::spaceKind(),
+                      Wording::kCli11,
+                      "the space of the peaks' coordinates (default: the table's own, else tal)")
+        ->needs(peaks);
+    options::addValue(command, "--radius", a->peakSettings.radius, options::radiusKind(),
+                      Wording::kCli11,
+                      "the spheres' radius in mm, for rows without one (default 6)")
+        ->type_name("R")
+        ->needs(peaks);
     command
         .add_option("--images", a->imageList,
                     "more images, one path a line (# starts a comment); '-' reads standard input")
@@ -189,8 +259,8 @@ CommandRun cmd::declareExtract(CLI::App& command) {
         ->type_name("tal|mni");
     options::addValue(command, "--mni-to-tal", a->transform, options::transformKind(),
                       Wording::kCli11,
-                      "the transform between TAL and MNI for MNI images: Lancaster's spm "
-                      "(default), fsl or other, or brett");
+                      "the transform between TAL and MNI, for MNI images and peaks in the "
+                      "other space: Lancaster's spm (default), fsl or other, or brett");
     command
         .add_option("-j,--jobs", a->jobs,
                     "images worked on side by side (default: the processors this process may "
@@ -201,5 +271,8 @@ CommandRun cmd::declareExtract(CLI::App& command) {
                      "leave out images whose file is already written (with -o: the run, when "
                      "the table is there)");
     command.add_flag("-q,--quiet", a->quiet, "do not say what was written");
-    return [a] { return extract(*a); };
+    return [a] {
+        a->peakSettings.transform = a->transform;
+        return extract(*a);
+    };
 }

@@ -1,0 +1,36 @@
+#include "apps/glomera-voi/cmd/peak_table.h"
+
+#include <cmath>
+
+#include "voikit/io/error.h"
+#include "voikit/io/text_input.h"
+
+PeakTable readPeakTable(const std::string& path, const voikit::ImportSettings& settings,
+                        const voikit::Log& log) {
+    const voikit::ImportResult result = voikit::importTable(voikit::readTextInput(path), settings);
+    if (!result.notText.empty()) throw voikit::Error(path + ": " + result.notText);
+    if (!result.spaceConflict.empty()) throw voikit::Error(path + ": " + result.spaceConflict);
+    for (const voikit::ImportedLine& line : result.lines) {
+        const std::string text =
+            path + " line " + std::to_string(line.number) + ": " + line.account;
+        line.kind == voikit::ImportedLine::kDropped ? log.warn(text) : log.tell(text);
+    }
+    for (const std::string& note : result.notes) log.warn(path + ": " + note);
+    for (const std::string& warning : result.warnings) log.warn(path + ": " + warning);
+    log.tell(path + ": " + result.summary() + " (" + result.encoding + ")");
+    PeakTable table;
+    for (const voikit::AcceptedPeak& peak : result.peaks) {
+        const double radius = peak.values.radius;
+        table.spheres.push_back({peak.writings.front().second, peak.written, radius, peak.name});
+        glomera::VoiInfo info;
+        info.name = peak.name;
+        info.color[0] = peak.values.r;
+        info.color[1] = peak.values.g;
+        info.color[2] = peak.values.b;
+        // The sphere's volume in mm^3, as many voxels as a 1 mm lattice of it would hold.
+        info.voxelCount =
+            static_cast<std::int32_t>(std::lround(4.18879020478639 * radius * radius * radius));
+        table.vois.push_back(info);
+    }
+    return table;
+}

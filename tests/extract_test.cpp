@@ -471,3 +471,53 @@ TEST(SphereRegions, SpheresInTheImagesOwnMillimetres) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ExtractCommand, MasksOnePerVoiAndSpheresFromPeaksOnNamedGrids) {
+    ProgramResult r = runProgram(folder.path(), GLOMERA_VOI,
+                                 "nifti s.voi masks.nii --one-per-voi --grid-space tal "
+                                 "--grid scanner.nii.gz");
+    ASSERT_EQ(r.status, 0) << r.err;
+    // Two overlapping VOIs: each mask keeps every cell of its VOI, shared ones too.
+    const std::string masks = readFile(folder.file("masks.nii"));
+    const std::size_t cells = 9 * 9 * 9;
+    ASSERT_EQ(masks.size(), 352 + 2 * cells);
+    std::size_t inFirst = 0, inSecond = 0, inBoth = 0;
+    for (std::size_t c = 0; c < cells; ++c) {
+        inFirst += masks[352 + c] == 1;
+        inSecond += masks[352 + cells + c] == 1;
+        inBoth += masks[352 + c] == 1 && masks[352 + cells + c] == 1;
+    }
+    EXPECT_EQ(inFirst, 123u);   // a 3 mm sphere on 1 mm cells
+    EXPECT_EQ(inSecond, 122u);  // one voxel of it beyond the grid's x = 4
+    EXPECT_GT(inBoth, 40u);
+    EXPECT_EQ(readFile(folder.file("masks.tsv")),
+              "volume\tindex\tname\tr\tg\tb\tcells\toutside\n"
+              "0\t1\tCentre\t255\t0\t0\t123\t0\n1\t2\tCentre\t0\t255\t0\t122\t1\n");
+
+    writeFile(folder.file("peaks.txt"), "region x y z\nA -22 -6 -18\nB -20 -6 -18\n");
+    r = runProgram(folder.path(), GLOMERA_VOI,
+                   "nifti --peaks peaks.txt --space mni --grid mni2mm spheres.nii.gz");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.err, "wrote spheres.nii.gz (91 x 109 x 91) and spheres.tsv")) << r.err;
+    EXPECT_TRUE(contains(r.err, "spheres overlap")) << r.err;
+    const std::string labels = readFile(folder.file("spheres.tsv"));
+    EXPECT_TRUE(contains(labels, "1\tA\t")) << labels;
+    const struct {
+        const char* arguments;
+        const char* why;
+    } refused[] = {
+        {"nifti --peaks peaks.txt spheres.nii", "give --grid IMAGE, or --grid mni1mm"},
+        {"nifti --peaks peaks.txt s.voi x.nii --grid mni2mm", "give only OUT"},
+        {"nifti s.voi x.nii --grid mni3mm", "wants mni1mm, mni2mm or an image"},
+        {"nifti s.voi x.nii --radius 3", "--radius requires --peaks"},
+    };
+    for (const auto& c : refused) {
+        r = runProgram(folder.path(), GLOMERA_VOI, c.arguments);
+        EXPECT_EQ(r.status, 2) << c.arguments;
+        EXPECT_TRUE(contains(r.err, c.why)) << c.arguments << ": " << r.err;
+    }
+}
+
+}  // namespace

@@ -142,6 +142,17 @@ std::optional<LabelGrid> namedGrid(const std::string& name, MniToTal transform) 
     return grid;
 }
 
+LabelGrid gridNamedOrOfImage(const std::string& grid, std::optional<Space> declared,
+                             MniToTal transform) {
+    if (const std::optional<LabelGrid> named = namedGrid(grid, transform)) {
+        if (declared && *declared != Space::kMni) {
+            throw Error(grid + " is an MNI grid, not what --grid-space says (TAL)");
+        }
+        return *named;
+    }
+    return gridOfImage(grid, declared, transform);
+}
+
 GridPull::GridPull(const LabelGrid& grid) : grid_(grid), onLattice_(onTheVoiLattice(grid)) {
     if (!invertAffine(grid.affine, inverse_)) {
         throw Error("the grid's transform cannot be inverted");

@@ -48,6 +48,10 @@ LabelGrid gridOfHeader(const std::string& path, const nifti_image& header,
 // (91 x 109 x 91, 2 mm), with the MNI152 templates' transforms; nullopt for other names.
 std::optional<LabelGrid> namedGrid(const std::string& name, MniToTal transform);
 
+// The grid `grid` names: one of namedGrid's names, else a NIfTI image as gridOfImage reads it.
+LabelGrid gridNamedOrOfImage(const std::string& grid, std::optional<Space> declared,
+                             MniToTal transform);
+
 // The rule that puts VOIs on a grid: each cell's centre is taken to TAL through the grid's
 // space and belongs to the 1 mm lattice voxel nearest to it. Throws Error for a grid whose
 // transform cannot be inverted.

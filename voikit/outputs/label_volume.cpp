@@ -194,23 +194,27 @@ LabelVolume fillLabels(const VoiFileContents& contents, const LabelGrid& grid) {
     return labels.finish();
 }
 
-std::string writeLabelVolume(const std::string& path, const VoiFileContents& contents,
-                             const LabelVolume& volume) {
+GridVolumeFile::GridVolumeFile(const std::string& path, const LabelGrid& grid, int datatype,
+                               std::int64_t volumes, const void* data, int intent, double calMax,
+                               const std::string& description)
+    : path_(path) {
     const bool compressed = endsWith(path, ".nii.gz");
     if (!compressed && !endsWith(path, ".nii")) {
         throw Error("a NIfTI volume's name ends with .nii or .nii.gz, not like " + path);
     }
-    const LabelGrid& grid = volume.grid;
-    const std::int64_t dims[8] = {3, grid.dims[0], grid.dims[1], grid.dims[2], 1, 1, 1, 1};
-    NiftiImage image(nifti_make_new_nim(dims, NIFTI_TYPE_INT16, 0));
+    const std::int64_t dims[8] = {
+        volumes > 1 ? 4 : 3, grid.dims[0], grid.dims[1], grid.dims[2], volumes, 1, 1, 1};
+    NiftiImage image(nifti_make_new_nim(dims, datatype, 0));
     if (!image) throw Error("cannot make a NIfTI image");
     nifti_image& nim = *image;
-    nim.data = std::malloc(volume.labels.size() * sizeof(std::int16_t));
-    if (nim.data == nullptr) throw Error("not enough memory for the label volume");
-    std::memcpy(nim.data, volume.labels.data(), volume.labels.size() * sizeof(std::int16_t));
+    const std::size_t bytes =
+        static_cast<std::size_t>(nim.nvox) * static_cast<std::size_t>(nim.nbyper);
+    nim.data = std::malloc(bytes);
+    if (nim.data == nullptr) throw Error("not enough memory for the volume " + path);
+    std::memcpy(nim.data, data, bytes);
     const nifti_dmat44 matrix = toMatrix(grid.affine);
     nim.sto_xyz = matrix;
-    // The codes say the truth: the space the labels were put in.
+    // The codes say the truth: the space the voxels were put in.
     nim.sform_code = grid.space == Space::kMni ? NIFTI_XFORM_MNI_152 : NIFTI_XFORM_TALAIRACH;
     nifti_dmat44_to_quatern(matrix, &nim.quatern_b, &nim.quatern_c, &nim.quatern_d, &nim.qoffset_x,
                             &nim.qoffset_y, &nim.qoffset_z, &nim.dx, &nim.dy, &nim.dz, &nim.qfac);
@@ -222,42 +226,55 @@ std::string writeLabelVolume(const std::string& path, const VoiFileContents& con
         nifti_quatern_to_dmat44(nim.quatern_b, nim.quatern_c, nim.quatern_d, nim.qoffset_x,
                                 nim.qoffset_y, nim.qoffset_z, nim.dx, nim.dy, nim.dz, nim.qfac);
     nim.xyz_units = NIFTI_UNITS_MM;
-    nim.intent_code = NIFTI_INTENT_LABEL;
+    nim.intent_code = intent;
     nim.cal_min = 0;
-    nim.cal_max = static_cast<double>(contents.vois.size());
-    std::snprintf(nim.descrip, sizeof nim.descrip, "Glomera VOIs, %zu labels",
-                  contents.vois.size());
+    nim.cal_max = calMax;
+    std::snprintf(nim.descrip, sizeof nim.descrip, "%s", description.c_str());
     nim.nifti_type = NIFTI_FTYPE_NIFTI1_1;
 
-    const std::string temporary =
+    temporary_ =
         glomera::AtomicFile::temporaryPathFor(path, compressed ? ".tmp.nii.gz" : ".tmp.nii");
-    if (nifti_set_filenames(image.get(), temporary.c_str(), 0, 1) != 0) {
+    if (nifti_set_filenames(image.get(), temporary_.c_str(), 0, 1) != 0) {
         throw Error("cannot name the NIfTI file " + path);
     }
-    // Fast compression: label volumes shrink well at any level, and the best takes half as
-    // long again for a file a third smaller.
+    // Fast compression: label volumes and masks shrink well at any level, and the best takes
+    // half as long again for a file a third smaller.
     znzFile left = nifti_image_write_hdr_img(image.get(), 1, "wb1");
     if (left != nullptr) znzclose(left);
-    // The library reports no failure; a header that reads back is the proof of a write.
-    const NiftiImage written(nifti_image_read(temporary.c_str(), 1));
-    if (!written || written->nvox != nim.nvox ||
-        std::memcmp(written->data, nim.data, volume.labels.size() * sizeof(std::int16_t)) != 0) {
-        std::remove(temporary.c_str());
+    // The library reports no failure; a volume that reads back is the proof of a write.
+    const NiftiImage written(nifti_image_read(temporary_.c_str(), 1));
+    if (!written || written->nvox != nim.nvox || std::memcmp(written->data, nim.data, bytes) != 0) {
+        std::remove(temporary_.c_str());
         throw Error("cannot write " + path);
     }
+}
+
+GridVolumeFile::~GridVolumeFile() {
+    if (!temporary_.empty()) std::remove(temporary_.c_str());
+}
+
+void GridVolumeFile::commit() {
+    if (std::rename(temporary_.c_str(), path_.c_str()) != 0) {
+        const std::string reason = std::strerror(errno);
+        throw Error("cannot write " + path_ + ": " + reason);
+    }
+    temporary_.clear();
+}
+
+std::string writeLabelVolume(const std::string& path, const VoiFileContents& contents,
+                             const LabelVolume& volume) {
+    char description[80];
+    std::snprintf(description, sizeof description, "Glomera VOIs, %zu labels",
+                  contents.vois.size());
+    GridVolumeFile file(path, volume.grid, NIFTI_TYPE_INT16, 1, volume.labels.data(),
+                        NIFTI_INTENT_LABEL, static_cast<double>(contents.vois.size()), description);
     std::vector<std::string> tables;
     try {
         writeTables(path, contents, volume, tables);
+        file.commit();
     } catch (const Error&) {
-        std::remove(temporary.c_str());
         for (const std::string& table : tables) std::remove(table.c_str());
         throw;
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        const std::string reason = std::strerror(errno);
-        std::remove(temporary.c_str());
-        for (const std::string& table : tables) std::remove(table.c_str());
-        throw Error("cannot write " + path + ": " + reason);
     }
     return tables.front();
 }

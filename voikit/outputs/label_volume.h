@@ -50,6 +50,26 @@ class LabelPass : public RunVisitor {
 // The same for VOIs held in memory.
 LabelVolume fillLabels(const glomera::VoiFileContents& contents, const LabelGrid& grid);
 
+// A NIfTI-1 file of voxels on a grid (.nii or .nii.gz, the transform in both qform and sform
+// with the code of the grid's space), written into a temporary file beside its path and
+// checked by reading it back; it appears under its path on commit(), after whatever is to go
+// beside it, and is removed if never committed. Throws Error on failure.
+class GridVolumeFile {
+  public:
+    // `data` holds `volumes` volumes of the grid's cells in `datatype`, i fastest.
+    GridVolumeFile(const std::string& path, const LabelGrid& grid, int datatype,
+                   std::int64_t volumes, const void* data, int intent, double calMax,
+                   const std::string& description);
+    ~GridVolumeFile();
+    GridVolumeFile(const GridVolumeFile&) = delete;
+    GridVolumeFile& operator=(const GridVolumeFile&) = delete;
+    void commit();
+
+  private:
+    std::string path_;
+    std::string temporary_;
+};
+
 // Writes the labels as a NIfTI-1 volume (.nii or .nii.gz, 16-bit integers, the transform in
 // both qform and sform with the code of the grid's space) and, beside it, the label tables:
 // a .tsv of index, name, colour, counts and volumes, a FreeSurfer colour table

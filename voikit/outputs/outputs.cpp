@@ -133,8 +133,9 @@ void makeOutputs(const std::string& voiPath, const OutputRequest& request, const
     std::optional<LabelPass> labels;
     if (!request.nifti.empty()) {
         const LabelGrid grid =
-            request.grid.empty() ? defaultGrid(statistics, kGridMargin)
-                                 : gridOfImage(request.grid, request.gridSpace, request.transform);
+            request.grid.empty()
+                ? defaultGrid(statistics, kGridMargin)
+                : gridNamedOrOfImage(request.grid, request.gridSpace, request.transform);
         passes.push_back(&labels.emplace(grid, statistics));
     }
     std::optional<PicturePass> views;

@@ -1,37 +1,169 @@
-// glomera-voi nifti: a .voi file as a NIfTI label volume with its label table.
+// glomera-voi nifti: a .voi file, or the spheres of a table of peaks, as a NIfTI label volume
+// with its label table, or as one mask per VOI.
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
+#include "apps/exit-codes/exit_codes.h"
 #include "apps/glomera-voi/cmd/command.h"
+#include "apps/glomera-voi/cmd/peak_table.h"
 #include "apps/glomera-voi/cmd/voi_file.h"
 #include "apps/option-values/option_values.h"
+#include "voikit/extract/cell_volumes.h"
+#include "voikit/extract/sphere_regions.h"
+#include "voikit/extract/voi_file_regions.h"
+#include "voikit/outputs/label_grid.h"
 
 namespace {
 
+constexpr int kGridMargin = 5;
+
 struct NiftiArguments {
-    VoiFileArguments file;
+    std::vector<std::string> files;  // [FILE.voi] OUT
+    bool quiet = false;
     voikit::OutputRequest request;
+    std::string peaks;
+    voikit::ImportSettings peakSettings;
+    bool onePerVoi = false;
 };
+
+// A grid given by name or as an image, for CLI11's check: empty when it is one.
+std::string gridCheck(const std::string& grid) {
+    if (voikit::namedGrid(grid, voikit::MniToTal::kSpm)) return "";
+    return CLI::ExistingFile(grid).empty()
+               ? ""
+               : "wants mni1mm, mni2mm or an image, not \"" + grid + "\", which is no file";
+}
+
+// Spheres from peaks, or masks one per VOI: the cells on the grid, written as labels or
+// masks.
+int writeCells(const NiftiArguments& a, const std::string& out) {
+    voikit::Log log;
+    if (!a.quiet) log.note = [](const std::string& text) { say(stderr, text); };
+    log.warning = [](const std::string& text) { say(stderr, text); };
+    const voikit::OutputRequest& request = a.request;
+    std::unique_ptr<voikit::Regions> regions;
+    std::vector<glomera::VoiInfo> infos;
+    std::optional<voikit::LabelGrid> grid;
+    if (!a.peaks.empty()) {
+        PeakTable table = readPeakTable(a.peaks, a.peakSettings, log);
+        std::vector<voikit::Sphere>& spheres = table.spheres;
+        infos = std::move(table.vois);
+        if (spheres.empty()) {
+            say(stderr, "nifti: " + a.peaks + " made no sphere: nothing to write");
+            return kExitIncomplete;
+        }
+        regions = std::make_unique<voikit::SphereRegions>(std::move(spheres));
+    } else {
+        auto file = std::make_unique<voikit::VoiFileRegions>(a.files.front());
+        for (const auto& voi : file->runs().skeleton.vois) infos.push_back(voi.info);
+        if (request.grid.empty()) {
+            grid = voikit::defaultGrid(voikit::computeStatistics(file->runs()), kGridMargin);
+        }
+        regions = std::move(file);
+    }
+    if (!grid) {
+        grid = voikit::gridNamedOrOfImage(request.grid, request.gridSpace, request.transform);
+    }
+    const voikit::VoiCells cells = regions->cellsOn(*grid);
+    std::string written = out + " (" + std::to_string(grid->dims[0]) + " x " +
+                          std::to_string(grid->dims[1]) + " x " + std::to_string(grid->dims[2]);
+    if (a.onePerVoi) {
+        voikit::writeVoiMasks(out, infos, cells, *grid);
+        written += " x " + std::to_string(infos.size()) + ", one mask per VOI) and " +
+                   voikit::labelTablePath(out);
+    } else {
+        glomera::VoiFileContents contents;
+        for (const glomera::VoiInfo& info : infos) contents.vois.push_back({info, {}});
+        const voikit::LabelVolume volume = voikit::labelsOfCells(cells, *grid);
+        written += ") and " + voikit::writeLabelVolume(out, contents, volume);
+        if (volume.overwritten > 0) {
+            log.warn("spheres overlap: " + std::to_string(volume.overwritten) +
+                     " shared cells went to the later one (--one-per-voi keeps every cell)");
+        }
+    }
+    log.tell("wrote " + written);
+    for (std::size_t v = 0; v < infos.size(); ++v) {
+        if (cells.outside[v] > 0) {
+            log.warn(std::to_string(v + 1) + " " + infos[v].name + ": " +
+                     std::to_string(cells.outside[v]) + " " + regions->outsideUnit() +
+                     " off the grid");
+        }
+    }
+    return kExitSuccess;
+}
+
+int nifti(NiftiArguments& a) {
+    const std::size_t wanted = a.peaks.empty() ? 2 : 1;
+    if (a.files.size() != wanted) {
+        say(stderr, a.peaks.empty() ? "nifti: give FILE.voi and OUT, the volume to write"
+                                    : "nifti: with --peaks, give only OUT, the volume to write");
+        return kExitUsage;
+    }
+    if (!a.peaks.empty() && a.request.grid.empty()) {
+        say(stderr,
+            "nifti: spheres from --peaks are made on a grid: give --grid IMAGE, or --grid "
+            "mni1mm or mni2mm");
+        return kExitUsage;
+    }
+    const std::string& out = a.files.back();
+    if (!a.peaks.empty() || a.onePerVoi) return writeCells(a, out);
+    a.request.nifti = out;
+    return makeOutputs({a.files.front(), a.quiet}, a.request);
+}
 
 }  // namespace
 
 CommandRun cmd::declareNifti(CLI::App& command) {
     command.description(
         "a NIfTI-1 label volume (16-bit, 0 background, i for the i-th VOI) and its label table "
-        "(.tsv) beside it");
+        "(.tsv) beside it; or one mask per VOI");
     const auto a = std::make_shared<NiftiArguments>();
-    addVoiFileArguments(command, a->file);
-    command.add_option("OUT", a->request.nifti, "the volume, .nii or .nii.gz")->required();
+    using options::Wording;
+    command
+        .add_option("FILE.voi OUT", a->files,
+                    "the .voi file (none with --peaks), then the volume to write, .nii or "
+                    ".nii.gz")
+        ->required()
+        ->expected(1, 2);
+    command.add_flag("-q,--quiet", a->quiet, "do not say what was written");
     command
         .add_option("--grid", a->request.grid,
-                    "put the labels on this NIfTI image's grid instead of a 1 mm grid around "
-                    "the VOIs")
-        ->type_name("IMAGE")
-        ->check(CLI::ExistingFile);
+                    "put the labels on this NIfTI image's grid, or on the usual MNI grid "
+                    "mni1mm (182 x 218 x 182) or mni2mm (91 x 109 x 91), instead of a 1 mm grid "
+                    "around the VOIs")
+        ->type_name("IMAGE|mni1mm|mni2mm")
+        ->check(gridCheck);
     options::addValue(command, "--grid-space", a->request.gridSpace, options::spaceKind(),
-                      options::Wording::kCli11,
+                      Wording::kCli11,
                       "the space of the grid image's millimetres, where its header does not say "
                       "(its code is scanner, aligned or unknown): tal or mni")
         ->type_name("tal|mni");
     addTransformOption(command, a->request.transform);
-    return [a] { return makeOutputs(a->file, a->request); };
+    CLI::Option* peaks =
+        command
+            .add_option("--peaks", a->peaks,
+                        "instead of a .voi file, a table of peaks as pasted from a paper (as "
+                        "import reads it): one sphere per peak made in the grid's own "
+                        "millimetres (the cells within the radius of the peak converted into "
+                        "its space), on --grid")
+            ->type_name("TABLE");
+    options::addValue(command, "--space", a->peakSettings.space, options::spaceKind(),
+                      Wording::kCli11,
+                      "the space of the peaks' coordinates (default: the table's own, else tal)")
+        ->needs(peaks);
+    options::addValue(command, "--radius", a->peakSettings.radius, options::radiusKind(),
+                      Wording::kCli11,
+                      "the spheres' radius in mm, for rows without one (default 6)")
+        ->type_name("R")
+        ->needs(peaks);
+    command.add_flag("--one-per-voi", a->onePerVoi,
+                     "write the VOIs as the volumes of one 4D file, one 8-bit mask each, so "
+                     "that where VOIs overlap every VOI keeps its cells (a label volume gives "
+                     "a shared cell to the later VOI); OUT.tsv lists them");
+    return [a] {
+        a->peakSettings.transform = a->request.transform;
+        return nifti(*a);
+    };
 }

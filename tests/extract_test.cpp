@@ -130,7 +130,8 @@ TEST(ImageSeries, EveryRealDatatypeByteOrderAndVersion) {
                 double values[3];
                 series.values(cells, 3, values);
                 for (int c = 0; c < 3; ++c) {
-                    const double raw = (volume * 12 + cells[c]) * 3 + 1;
+                    const double raw =
+                        static_cast<double>((std::int64_t{volume} * 12 + cells[c]) * 3 + 1);
                     EXPECT_EQ(values[c], scaled ? raw * 0.25 - 3 : raw) << what;
                 }
             }
@@ -279,11 +280,11 @@ class ExtractBatch : public testing::Test {
         TestImage image;
         image.dims = {9, 9, 9, volumes};
         for (int a = 0; a < 3; ++a) image.affine[a][3] = -4;
-        image.values.assign(static_cast<std::size_t>(729 * volumes), value);
+        image.values.assign(std::size_t{729} * static_cast<std::size_t>(volumes), value);
         image.write(folder.file(name));
         return folder.file(name);
     }
-    voikit::BatchOutcome extract(voikit::BatchSettings settings) {
+    voikit::BatchOutcome extract(const voikit::BatchSettings& settings) {
         const voikit::VoiFileRegions regions(voikit::runsOf(contents));
         voikit::Log log;
         log.warning = [this](const std::string& line) { warnings += line + "\n"; };
@@ -313,8 +314,16 @@ TEST_F(ExtractBatch, OneTableInTheOrderGivenWhateverFailsOrFinishesFirst) {
     for (int n : {0, 1, 2, 4, 5, 6, 7}) {
         const std::string image = folder.file(std::to_string(n) + ".nii");
         const std::string v = std::to_string(n);
-        wanted += image + "\t0\t1\tA\t" + v + "\t" + v + "\t0\t" + v + "\t" + v + "\t" + count +
-                  "\t0\n" + image + "\t0\t2\tB\tn/a\tn/a\tn/a\tn/a\tn/a\t0\t0\n";
+        const std::vector<std::vector<std::string>> rows = {
+            {image, "0", "1", "A", v, v, "0", v, v, count, "0"},
+            {image, "0", "2", "B", "n/a", "n/a", "n/a", "n/a", "n/a", "0", "0"}};
+        for (const auto& row : rows) {
+            for (std::size_t f = 0; f < row.size(); ++f) {
+                wanted += f > 0 ? "\t" : "";
+                wanted += row[f];
+            }
+            wanted += "\n";
+        }
     }
     EXPECT_EQ(table, wanted);
     EXPECT_TRUE(contains(warnings, "have no cell in the image's field of view (values n/a): 2 B"))
@@ -481,7 +490,7 @@ TEST_F(ExtractCommand, MasksOnePerVoiAndSpheresFromPeaksOnNamedGrids) {
     ASSERT_EQ(r.status, 0) << r.err;
     // Two overlapping VOIs: each mask keeps every cell of its VOI, shared ones too.
     const std::string masks = readFile(folder.file("masks.nii"));
-    const std::size_t cells = 9 * 9 * 9;
+    const std::size_t cells = std::size_t{9} * 9 * 9;
     ASSERT_EQ(masks.size(), 352 + 2 * cells);
     std::size_t inFirst = 0, inSecond = 0, inBoth = 0;
     for (std::size_t c = 0; c < cells; ++c) {

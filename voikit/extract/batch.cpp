@@ -97,7 +97,7 @@ class Reporter {
 // the end, or not at all when no image made it.
 class OrderedTable {
   public:
-    OrderedTable(const std::string& path, std::size_t images, std::string opening)
+    OrderedTable(const std::string& path, std::size_t images, const std::string& opening)
         : path_(path), pending_(images), done_(images, false) {
         if (path_ != "-" && !file_.open(path_)) {
             throw Error("cannot create " + path_ + ": " + std::strerror(errno));

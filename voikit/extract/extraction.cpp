@@ -1,16 +1,18 @@
 #include "voikit/extract/extraction.h"
 
-#include <cstring>
-
 #include "voikit/extract/image_series.h"
 
 namespace voikit {
 namespace {
 
 bool sameGrid(const LabelGrid& a, const LabelGrid& b) {
-    return std::memcmp(a.dims, b.dims, sizeof a.dims) == 0 &&
-           std::memcmp(a.affine, b.affine, sizeof a.affine) == 0 && a.space == b.space &&
-           a.transform == b.transform;
+    for (int r = 0; r < 3; ++r) {
+        if (a.dims[r] != b.dims[r]) return false;
+        for (int c = 0; c < 4; ++c) {
+            if (a.affine[r][c] != b.affine[r][c]) return false;
+        }
+    }
+    return a.space == b.space && a.transform == b.transform;
 }
 
 // "3 Amygdala_L, 5 Insula_R" for the VOIs listed, the first few of them and a count.

@@ -352,6 +352,8 @@ LabelVolume LabelPass::finish() {
     for (const std::int16_t label : volume.labels) {
         if (label > 0) ++volume.labelled[static_cast<std::size_t>(label - 1)];
     }
+    // The lattice is done with; it need not be held while the volume is written.
+    work_->lattice.labels = std::vector<std::int16_t>();
     return volume;
 }
 
@@ -408,10 +410,13 @@ std::string writeLabelVolume(const std::string& path, const VoiFileContents& con
     // long again for a file a third smaller.
     znzFile left = nifti_image_write_hdr_img(image.get(), 1, "wb1");
     if (left != nullptr) znzclose(left);
-    // The library reports no failure; a header that reads back is the proof of a write.
+    // The library reports no failure; an image that reads back is the proof of a write. The
+    // copy written goes first, so that the labels are held twice at most.
+    nifti_image_unload(image.get());
     const NiftiImage written(nifti_image_read(temporary.c_str(), 1));
     if (!written || written->nvox != nim.nvox ||
-        std::memcmp(written->data, nim.data, volume.labels.size() * sizeof(std::int16_t)) != 0) {
+        std::memcmp(written->data, volume.labels.data(),
+                    volume.labels.size() * sizeof(std::int16_t)) != 0) {
         std::remove(temporary.c_str());
         throw Error("cannot write " + path);
     }

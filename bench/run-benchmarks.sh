@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds an optimised tree and measures: the kernels with Google Benchmark (ratios against
-# their limits printed at the end), the three ratios of the largest run five times over
-# (load-back, the toolbox's outputs, a copy of the file), then workload 1 end to end
-# through the headless host.
+# their limits printed at the end), then five times over the largest run, the strict reader
+# and the toolbox's outputs of its file, each against a copy of the file, with their peak
+# resident sizes; then the run's time and peak size as the list and the radius grow.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -31,17 +31,17 @@ print(f"  reading a full cleaned list once: {runs['ReadListOnce'] / 1000:.2f} ms
       f"   (reread for every line: {runs['ReadListLineByIndex']:.1f} ms)")
 PY
 echo
-# The ratios of the largest run, five times over, for their spread; then the whole workload.
+# The ratios of the largest run against a copy of its file, five times over, for their
+# spread; then the whole workload.
 for round in 1 2 3 4 5; do
     echo "Round $round"
     build-release/bin/workload_timer build-release/bin/HelmoraZT.exe "$work" 3 ratios
 done | tee "$work/rounds.txt"
-# Each ratio's spread over the rounds, against its limit.
+# Each figure's spread over the rounds, against its limit (none for the load-back).
 python3 - "$work/rounds.txt" <<'PY'
 import sys
-limits = {"run with load-back / run with --no-load": 1.5,
-          "nifti + png + report of its file / the run": 2.0,
-          "run / copy of its file": 2.5}
+limits = {"run / copy": 2.0, "info / copy": 1.2, "outputs / copy": 3.0,
+          "run with load-back / copy": None, "peak run": 64, "peak outputs": 200}
 seen = {name: [] for name in limits}
 for line in open(sys.argv[1]):
     name, _, rest = line.strip().partition(":")
@@ -52,9 +52,12 @@ for name, values in seen.items():
     if not values:
         continue
     values.sort()
-    within = sum(v <= limits[name] for v in values)
-    print(f"  {name + ':':44} <= {limits[name]:.1f}   {values[0]:.2f}  {values[len(values) // 2]:.2f}"
-          f"  {values[-1]:.2f}   {within} of {len(values)}")
+    limit = limits[name]
+    unit = " MB" if name.startswith("peak") else ""
+    bound = f"<= {limit:g}{unit}" if limit else "no limit"
+    within = f"{sum(v <= limit for v in values)} of {len(values)}" if limit else ""
+    print(f"  {name + ':':28} {bound:>12}   {values[0]:6.2f}  {values[len(values) // 2]:6.2f}"
+          f"  {values[-1]:6.2f}   {within}")
 print()
 PY
 build-release/bin/workload_timer build-release/bin/HelmoraZT.exe "$work" "${1:-5}"

@@ -1,7 +1,8 @@
-// Times the whole run of the largest list through the headless host against copying the
-// file it produces, and prints the ratio, the peak resident size and how the time grows
-// with the list length and the radius. Runs are interleaved with their copies and the
-// median of several is reported, so the ratios hold on a busy machine.
+// Times the largest run, the strict reader and the toolbox's outputs of the run's file, each
+// against copying that file (the floor any writer of these bytes pays), side by side in one
+// loop; then the run's time and peak resident size as the list grows and the radius grows.
+// Each step is a median of several, interleaved with the others, so the ratios hold on a
+// busy machine.
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
@@ -19,7 +20,6 @@
 
 #include "bench/workload.h"
 #include "common/atomic_file.h"
-#include "plugin/sphere_voxels.h"
 
 namespace {
 
@@ -27,10 +27,10 @@ using Clock = std::chrono::steady_clock;
 
 struct Measured {
     double seconds = 0;
-    long peakKilobytes = 0;
+    double peakMb = 0;
 };
 
-// Runs a program with its arguments, its standard error silenced, and waits for it.
+// Runs a program with its arguments, its output silenced, and waits for it.
 Measured runProgram(const std::vector<std::string>& arguments) {
     std::vector<char*> argv;
     argv.reserve(arguments.size() + 1);
@@ -41,6 +41,7 @@ Measured runProgram(const std::vector<std::string>& arguments) {
     const pid_t child = fork();
     if (child == 0) {
         const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
         ::dup2(null, 2);
         execv(argv[0], argv.data());
         _exit(127);
@@ -50,7 +51,7 @@ Measured runProgram(const std::vector<std::string>& arguments) {
     wait4(child, &status, 0, &usage);
     Measured m;
     m.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    m.peakKilobytes = usage.ru_maxrss;
+    m.peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         std::fprintf(stderr, "workload_timer: %s failed\n", arguments[0].c_str());
         std::exit(1);
@@ -91,7 +92,9 @@ double copyFile(const std::string& from, const std::string& to) {
     }
     ::close(in);
     ::close(out);
-    return std::chrono::duration<double>(Clock::now() - start).count();
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    std::remove(to.c_str());
+    return seconds;
 }
 
 // Untimed, before each measured step, so that every step starts from the same state:
@@ -115,120 +118,79 @@ double median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-long long fileSize(const std::string& path) {
+double fileMb(const std::string& path) {
     struct stat s {};
-    return ::stat(path.c_str(), &s) == 0 ? s.st_size : -1;
+    return ::stat(path.c_str(), &s) == 0 ? static_cast<double>(s.st_size) / 1048576.0 : -1;
 }
 
-long long voxelCount(int lines, float radius) {
-    long long total = 0;
-    const glomera::VoiSet set = bench::makeVoiSet(lines, radius, "");
-    for (const auto& voi : set.vois) total += voi.voxelCount;
-    return total;
+std::string writeList(const std::string& folder, int lines, float radius) {
+    std::string list = folder + "/list-" + std::to_string(lines) + "-" +
+                       std::to_string(static_cast<int>(radius)) + ".txt";
+    std::FILE* f = std::fopen(list.c_str(), "w");
+    const std::string text = bench::makeCoordinateList(lines, radius);
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+    return list;
 }
 
-struct Row {
-    int lines;
-    float radius;
-    double run;
-    double copy;
-    long peakKilobytes;
-    long long bytes;
+// Medians and peaks of one step measured several times.
+struct Step {
+    std::vector<double> seconds;
+    double peakMb = 0;
+
+    void add(const Measured& m) {
+        seconds.push_back(m.seconds);
+        peakMb = std::max(peakMb, m.peakMb);
+    }
+    double median() const { return ::median(seconds); }
 };
 
-Row measure(const std::string& host, const std::string& folder, int lines, float radius,
-            int repeats) {
-    const std::string list = folder + "/list-" + std::to_string(lines) + "-" +
-                             std::to_string(static_cast<int>(radius)) + ".txt";
-    {
-        std::FILE* f = std::fopen(list.c_str(), "w");
-        const std::string text = bench::makeCoordinateList(lines, radius);
-        std::fwrite(text.data(), 1, text.size(), f);
-        std::fclose(f);
-    }
-    const std::string output = folder + "/run.voi";
-    const std::string copy = folder + "/copy.voi";
-    std::vector<double> runs, copies;
-    long peak = 0;
-    for (int i = 0; i < repeats; ++i) {
-        // Both the run and the copy make a new file: neither pays for deleting an old one.
-        std::remove(output.c_str());
-        settle();
-        const Measured m = runHost(host, list, output);
-        runs.push_back(m.seconds);
-        peak = std::max(peak, m.peakKilobytes);
-        settle();
-        copies.push_back(copyFile(output, copy));
-        std::remove(copy.c_str());
-    }
-    Row row{lines, radius, median(runs), median(copies), peak, fileSize(output)};
-    std::remove(output.c_str());
-    std::remove(list.c_str());
-    return row;
-}
-
-}  // namespace
-
-// The three ratios of a run on the largest list, each measured side by side in one loop:
-// the run with its load-back against the run without, the toolbox's three outputs of its
-// file (one command) against the run that wrote it, and the run against copying its file.
+// The ratios of the largest run against a copy of its file, each step measured side by
+// side with the copy in one loop. The lines "NAME: RATIO ..." and "peak NAME: MB" are read
+// by bench/run-benchmarks.sh.
 void largestRatios(const std::string& host, const std::string& folder, int repeats) {
     const std::string toolbox = host.substr(0, host.rfind('/')) + "/glomera-voi";
-    const std::string list = folder + "/largest.txt";
-    {
-        std::FILE* f = std::fopen(list.c_str(), "w");
-        const std::string text =
-            bench::makeCoordinateList(bench::kLargestListLines, bench::kLargestRadius);
-        std::fwrite(text.data(), 1, text.size(), f);
-        std::fclose(f);
-    }
+    const std::string list = writeList(folder, bench::kLargestListLines, bench::kLargestRadius);
     const std::string output = folder + "/largest.voi";
-    std::vector<double> run, load, copy, outputs, noAtlas, separate;
-    long runPeak = 0, outputsPeak = 0;
     const std::vector<std::string> allThree = {
         toolbox, "outputs",         output,     "--nifti",         folder + "/o.nii.gz",
         "--png", folder + "/o.png", "--report", folder + "/o.txt", "-q"};
+    Step run, copy, info, outputs, load;
+    double megabytes = 0;
     for (int i = 0; i < repeats; ++i) {
+        // Every run makes a new file, as the copy does: none pays for deleting an old one.
         std::remove(output.c_str());
         settle();
-        const Measured plain = runHost(host, list, output);
-        run.push_back(plain.seconds);
-        runPeak = std::max(runPeak, plain.peakKilobytes);
+        run.add(runHost(host, list, output));
+        megabytes = fileMb(output);
         settle();
-        copy.push_back(copyFile(output, folder + "/copy.voi"));
-        std::remove((folder + "/copy.voi").c_str());
+        copy.seconds.push_back(copyFile(output, folder + "/copy.voi"));
+        settle();
+        info.add(runProgram({toolbox, "info", output}));
+        settle();
+        outputs.add(runProgram(allThree));
         std::remove(output.c_str());
         settle();
-        load.push_back(runHost(host, list, output, true).seconds);
-        settle();
-        // The three outputs from one command, as a user asks for them together.
-        const Measured together = runProgram(allThree);
-        outputs.push_back(together.seconds);
-        outputsPeak = std::max(outputsPeak, together.peakKilobytes);
-        std::vector<std::string> bare = allThree;
-        bare.push_back("--no-atlas");
-        noAtlas.push_back(runProgram(bare).seconds);
-        // And from three commands, each reading the file anew.
-        separate.push_back(
-            runProgram({toolbox, "nifti", output, folder + "/o.nii.gz", "-q"}).seconds +
-            runProgram({toolbox, "png", output, folder + "/o.png", "-q"}).seconds +
-            runProgram({toolbox, "report", output, folder + "/o.txt", "-q"}).seconds);
+        load.add(runHost(host, list, output, true));
     }
+    const double floor = copy.median();
     std::printf(
-        "Ratios on the largest list (%d lines of radius %.0f), medians of %d side by side:\n",
-        bench::kLargestListLines, bench::kLargestRadius, repeats);
-    std::printf("  run with load-back / run with --no-load:      %5.2f  (%.3f s / %.3f s)\n",
-                median(load) / median(run), median(load), median(run));
-    std::printf(
-        "  nifti + png + report of its file / the run:   %5.2f  (%.3f s; peak %.0f MB "
-        "against the run's %.0f MB)\n",
-        median(outputs) / median(run), median(outputs), outputsPeak / 1024.0, runPeak / 1024.0);
-    std::printf("    the same with the report's atlases off:     %5.2f  (%.3f s)\n",
-                median(noAtlas) / median(run), median(noAtlas));
-    std::printf("    the same as three commands:                 %5.2f  (%.3f s)\n",
-                median(separate) / median(run), median(separate));
-    std::printf("  run / copy of its file:                       %5.2f  (%.3f s / %.3f s)\n\n",
-                median(run) / median(copy), median(run), median(copy));
+        "Against a copy of the file (%d lines of radius %.0f, %.0f MB; copy %.3f s), medians "
+        "of %d side by side:\n",
+        bench::kLargestListLines, bench::kLargestRadius, megabytes, floor, repeats);
+    const struct {
+        const char* name;
+        const Step& step;
+    } ratios[] = {{"run / copy", run},
+                  {"info / copy", info},
+                  {"outputs / copy", outputs},
+                  {"run with load-back / copy", load}};
+    for (const auto& r : ratios) {
+        std::printf("  %-26s %5.2f  (%.3f s)\n", (std::string(r.name) + ":").c_str(),
+                    r.step.median() / floor, r.step.median());
+    }
+    std::printf("  peak run:                  %5.1f MB\n", run.peakMb);
+    std::printf("  peak outputs:              %5.1f MB\n\n", outputs.peakMb);
     std::remove(output.c_str());
     std::remove(list.c_str());
     for (const char* name :
@@ -236,6 +198,49 @@ void largestRatios(const std::string& host, const std::string& folder, int repea
         std::remove((folder + name).c_str());
     }
 }
+
+struct Row {
+    double run = 0;
+    double copy = 0;
+    double peakMb = 0;
+    double fileMb = 0;
+};
+
+// One list through the host, without the load-back, against a copy of its file.
+Row measureList(const std::string& host, const std::string& folder, int lines, float radius,
+                int repeats) {
+    const std::string list = writeList(folder, lines, radius);
+    const std::string output = folder + "/run.voi";
+    Step run;
+    std::vector<double> copies;
+    Row row;
+    for (int i = 0; i < repeats; ++i) {
+        std::remove(output.c_str());
+        settle();
+        run.add(runHost(host, list, output));
+        row.fileMb = fileMb(output);
+        settle();
+        copies.push_back(copyFile(output, folder + "/copy.voi"));
+    }
+    std::remove(output.c_str());
+    std::remove(list.c_str());
+    row.run = run.median();
+    row.copy = median(copies);
+    row.peakMb = run.peakMb;
+    return row;
+}
+
+// The peak resident size of one dialog sphere, which holds all of its voxels at once.
+double dialogSpherePeak(const std::string& host, const std::string& folder, int radius) {
+    const std::string output = folder + "/dialog.voi";
+    settle();
+    const Measured m = runProgram({host, "--quiet", "--no-load", "--sphere",
+                                   "0,0,0," + std::to_string(radius), "--output", output});
+    std::remove(output.c_str());
+    return m.peakMb;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     const std::string host = argc > 1 ? argv[1] : "build/bin/HelmoraZT.exe";
@@ -245,37 +250,20 @@ int main(int argc, char** argv) {
     // "ratios" stops here, for the spread of the ratios over several runs.
     if (argc > 4 && std::string(argv[4]) == "ratios") return 0;
 
-    std::printf(
-        "Workload 1: text-box \"Start\" on %d lines of radius %.0f through the headless "
-        "host (median of %d)\n",
-        bench::kLargestListLines, bench::kLargestRadius, repeats);
-    const Row big = measure(host, folder, bench::kLargestListLines, bench::kLargestRadius, repeats);
-    const long long voxels = voxelCount(bench::kLargestListLines, bench::kLargestRadius);
-    const double arraysMb = voxels * 12.0 / (1 << 20);
-    std::printf("  file:            %.1f MB, %lld voxels\n", big.bytes / 1048576.0, voxels);
-    std::printf("  run:             %.3f s\n", big.run);
-    std::printf("  copy of file:    %.3f s\n", big.copy);
-    std::printf("  run / copy:      %.2f\n", big.run / big.copy);
-    std::printf("  peak resident:   %.1f MB (voxel arrays %.1f MB + %.1f MB)\n",
-                big.peakKilobytes / 1024.0, arraysMb, big.peakKilobytes / 1024.0 - arraysMb);
-
-    std::printf("\nGrowth with the list length (radius 20):\n");
-    std::printf("  %6s %10s %12s %10s\n", "lines", "run s", "ms per line", "run/copy");
-    for (int lines : {10, 100, bench::kLargestListLines}) {
-        const Row r = lines == bench::kLargestListLines
-                          ? big
-                          : measure(host, folder, lines, bench::kLargestRadius, repeats);
-        std::printf("  %6d %10.3f %12.3f %10.2f\n", lines, r.run, 1000 * r.run / lines,
-                    r.run / r.copy);
+    std::printf("The run through the headless host, --no-load, medians of %d:\n", repeats);
+    std::printf("  %6s %6s %9s %9s %11s %9s %10s\n", "lines", "radius", "file MB", "run s",
+                "ms per line", "run/copy", "peak MB");
+    for (const int lines : {10, 100, bench::kLargestListLines}) {
+        for (const float radius : {5.0f, 10.0f, bench::kLargestRadius}) {
+            const Row r = measureList(host, folder, lines, radius, repeats);
+            std::printf("  %6d %6.0f %9.1f %9.3f %11.3f %9.2f %10.1f\n", lines, radius, r.fileMb,
+                        r.run, 1000 * r.run / lines, r.run / r.copy, r.peakMb);
+        }
     }
-    std::printf("\nGrowth with the radius (%d lines):\n", bench::kLargestListLines);
-    std::printf("  %6s %10s %10s %10s\n", "radius", "file MB", "run s", "run/copy");
-    for (float radius : {5.0f, 10.0f, 20.0f}) {
-        const Row r = radius == bench::kLargestRadius
-                          ? big
-                          : measure(host, folder, bench::kLargestListLines, radius, repeats);
-        std::printf("  %6.0f %10.1f %10.3f %10.2f\n", radius, r.bytes / 1048576.0, r.run,
-                    r.run / r.copy);
+    std::printf("\nOne sphere from the dialog, which holds all of its voxels at once:\n");
+    std::printf("  %6s %10s\n", "radius", "peak MB");
+    for (const int radius : {20, 50, 100}) {
+        std::printf("  %6d %10.1f\n", radius, dialogSpherePeak(host, folder, radius));
     }
     return 0;
 }

@@ -69,9 +69,12 @@ const char* sphereRefusal(SphereStatus status) {
     return nullptr;
 }
 
-// Builds one entry from the values of its definition, hands it to the file and logs it.
-// False when the sphere cannot be made; `refusal` then holds the message for the user.
-bool addVoi(const VoiLineValues& v, VoiSet& set, VoiFileWriter& file, const char*& refusal) {
+// Builds one VOI from the values of its definition, hands it to the file and logs it. Its
+// voxels are given up as soon as the file holds them: `voxels` takes the next sphere's, so
+// the run holds one sphere's voxels at a time however long its list. False when the sphere
+// cannot be made; `refusal` then holds the message for the user.
+bool addVoi(const VoiLineValues& v, VoxelBuffer& voxels, VoiFileWriter& file,
+            const char*& refusal) {
     VoiEntry entry;
     const std::size_t nameLength = std::min(v.name.size(), VoiLineValues::kNameLimit);
     std::memcpy(entry.name, v.name.data(), nameLength);
@@ -80,14 +83,12 @@ bool addVoi(const VoiLineValues& v, VoiSet& set, VoiFileWriter& file, const char
     entry.colorG = v.g;
     entry.colorB = v.b;
     SphereStatus status;
-    entry.voxels =
-        makeSphereVoxels(v.x, v.y, v.z, v.radius, &entry.voxelCount, &status, &set.arena);
+    entry.voxels = makeSphereVoxels(v.x, v.y, v.z, v.radius, &entry.voxelCount, &status, &voxels);
     if (!entry.voxels) {
         refusal = sphereRefusal(status);
         return false;
     }
     file.add(entry);
-    set.vois.push_back(std::move(entry));
     ztLogText(formatLine("Plugin>  Added VOI at TAL (%3.1f, %3.1f, %3.1f) with %3.1f mm radius",
                          static_cast<double>(v.x), static_cast<double>(v.y),
                          static_cast<double>(v.z), static_cast<double>(v.radius))
@@ -97,28 +98,29 @@ bool addVoi(const VoiLineValues& v, VoiSet& set, VoiFileWriter& file, const char
 
 // One VOI per line of the cleaned list, walked once. A line that does not set a value
 // keeps the previous line's (the dialog's for the first line).
-bool addListVois(char* text, VoiLineValues values, VoiSet& set, VoiFileWriter& file,
+bool addListVois(char* text, VoiLineValues values, const VoiSet& header, VoiFileWriter& file,
                  const char*& refusal) {
     CleanUpOutcome cleaned;
     cleanUpText(text, &cleaned);
     if (cleaned.cut) logCleanedListCut(cleaned.lines);
-    set.vois.reserve(static_cast<std::size_t>(cleaned.lines));
-    file.begin(set, cleaned.lines);
+    file.begin(header, cleaned.lines);
     TextLines lines(text);
     StreamFields fields;
     std::string_view line;
+    VoxelBuffer voxels;
     for (std::int32_t i = 0; i < cleaned.lines && lines.next(line); ++i) {
         readVoiFields(fields, line, values);
-        if (!addVoi(values, set, file, refusal)) return false;
+        if (!addVoi(values, voxels, file, refusal)) return false;
     }
     return true;
 }
 
 // The dialog's one VOI.
-bool addDialogVoi(const VoiLineValues& values, VoiSet& set, VoiFileWriter& file,
+bool addDialogVoi(const VoiLineValues& values, const VoiSet& header, VoiFileWriter& file,
                   const char*& refusal) {
-    file.begin(set, 1);
-    return addVoi(values, set, file, refusal);
+    file.begin(header, 1);
+    VoxelBuffer voxels;
+    return addVoi(values, voxels, file, refusal);
 }
 
 }  // namespace
@@ -170,11 +172,11 @@ bool runSphereVois() {
         return false;
     }
 
+    // The file's header; its VOIs go into the file one by one as they are built, and the
+    // file takes its place only when finished, not at all when a sphere is refused.
     VoiSet set;
     set.fileName = filePath.c_str();
     fillHeaderFields(header, set);
-    // The file is written while the VOIs are built, each as soon as it exists; it takes its
-    // place only when finished, and not at all when a sphere is refused.
     VoiFileWriter file;
     const char* refusal = nullptr;
     const bool built = fromList ? addListVois(text.get(), dialog, set, file, refusal)
@@ -183,7 +185,6 @@ bool runSphereVois() {
         ztMessageBox(refusal);
         return true;
     }
-    set.voiCount = static_cast<std::int32_t>(set.vois.size());
 
     if (file.finish(set.vtcCount)) {
         ztLogText(formatLine("Plugin>  Saved: %s", filePath.c_str()).c_str());

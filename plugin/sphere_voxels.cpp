@@ -137,7 +137,7 @@ SphereStatus checkLimits(float cx, float cy, float cz, float radius) {
 }  // namespace
 
 VoxelArray makeSphereVoxels(float cx, float cy, float cz, float radius, std::int32_t* count,
-                            SphereStatus* status, VoxelArena* arena) {
+                            SphereStatus* status, VoxelBuffer* buffer) {
     *count = 0;
     SphereStatus outcome = checkLimits(cx, cy, cz, radius);
     VoxelArray voxels;
@@ -171,8 +171,8 @@ VoxelArray makeSphereVoxels(float cx, float cy, float cz, float radius, std::int
         }
         if (outcome == SphereStatus::kOk) {
             const auto ints = static_cast<std::size_t>(3 * total);
-            if (arena != nullptr) {
-                voxels = VoxelArray(arena->allocate(ints), VoxelArrayRelease{false});
+            if (buffer != nullptr) {
+                voxels = VoxelArray(buffer->take(ints), VoxelArrayRelease{false});
             } else {
                 voxels.reset(new (std::nothrow) std::int32_t[ints]);
             }

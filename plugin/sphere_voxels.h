@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "voi/voxel_arena.h"
+#include "voi/voxel_buffer.h"
 
 namespace glomera {
 
@@ -22,8 +22,9 @@ constexpr std::int64_t kMaxSphereVoxels = 715827882;
 // step in 32-bit floats, is at most radius squared; sorted by x, then y, then z. A negative
 // radius gives no voxels. Returns the triples as 3 x count integers (a zero-length array
 // when there are none), or null with count 0 when the sphere cannot be made; `status`, if
-// given, tells why. The array is taken from `arena` when one is given, else from the heap.
+// given, tells why. The array is taken from `buffer` when one is given, in place of the
+// voxels it held, else from the heap.
 VoxelArray makeSphereVoxels(float cx, float cy, float cz, float radius, std::int32_t* count,
-                            SphereStatus* status = nullptr, VoxelArena* arena = nullptr);
+                            SphereStatus* status = nullptr, VoxelBuffer* buffer = nullptr);
 
 }  // namespace glomera

@@ -271,13 +271,23 @@ TEST(Soak, TenThousandLifetimesKeepMemoryAndDescriptorsFlat) {
         kLifetimes, residentAfterWarmUp, residentKilobytes(), kLifetimes, openDescriptors());
 }
 
-TEST(MemoryLimit, TooLittleMemoryIsRefusedCleanly) {
+TEST(MemoryLimit, ListsRunInLittleMemoryAndASphereTooLargeIsRefusedCleanly) {
     if (kSanitized) GTEST_SKIP() << "the sanitizers reserve more address space than any limit";
     TempFolder folder;
-    // About 400 MB of voxel arrays, under a limit of 300 MB of address space.
-    writeFile(folder.file("big.txt"), sphereList(1000, 20, 0));
+    const rlim_t limit = rlim_t{64} << 20;
+    // 200 spheres of radius 20 hold 80 MB of voxels. The run holds one sphere's at a time,
+    // so under a 64 MB limit of its address space it writes the same file as without.
+    writeFile(folder.file("list.txt"), sphereList(200, 20, 0));
+    ASSERT_EQ(WEXITSTATUS(waitFor(startHost(folder.path(), "list.txt", "free.voi"))), 0);
+    const int limited = waitFor(startHost(folder.path(), "list.txt", "limited.voi", limit));
+    ASSERT_TRUE(WIFEXITED(limited)) << "the host died of a signal";
+    EXPECT_EQ(WEXITSTATUS(limited), 0);
+    const std::string written = readFile(folder.file("free.voi"));
+    EXPECT_GT(written.size(), limit);  // the file alone would not fit
+    EXPECT_TRUE(readFile(folder.file("limited.voi")) == written) << "the files differ";
+
+    // One sphere of radius 500 from the dialog needs its 6 GB of voxels at once.
     writeFile(folder.file("big.voi"), "an earlier file");
-    const rlim_t limit = rlim_t{300} << 20;
     const pid_t child = fork();
     if (child == 0) {
         const rlimit cap{limit, limit};
@@ -286,9 +296,8 @@ TEST(MemoryLimit, TooLittleMemoryIsRefusedCleanly) {
         const int file = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         ::dup2(file, 2);
         ::dup2(file, 1);
-        execl(HEADLESS_HOST, HEADLESS_HOST, "--quiet", "--no-load", "--raw-list",
-              folder.file("big.txt").c_str(), "-o", folder.file("big.voi").c_str(),
-              static_cast<char*>(nullptr));
+        execl(HEADLESS_HOST, HEADLESS_HOST, "--quiet", "--no-load", "--sphere", "0,0,0,500", "-o",
+              folder.file("big.voi").c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
     const int status = waitFor(child);

@@ -1,14 +1,18 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "plugin/glomera.h"
+#include "plugin/sphere_voxels.h"
+#include "tests/allocation_failure.h"
 #include "tests/in_process_host.h"
 #include "tests/test_files.h"
 #include "voi/voi_reader.h"
+#include "voi/voi_writer.h"
 
 namespace {
 
@@ -173,6 +177,90 @@ TEST_F(SphereRunTest, TextBoxAndDialogGiveTheSameFileForTheSameSphere) {
     session.parameters["VOItext"] = "12 -20.5 5 8 Amygdala_L 255 0 128";
     EXPECT_TRUE(start());
     EXPECT_EQ(readFile(base + "-list.voi"), readFile(base + "-dialog.voi"));
+}
+
+TEST_F(SphereRunTest, ListRunWritesWhatTheWholeSetWriterWrites) {
+    // Spheres growing and shrinking, each enumerated where the one before lay and given up
+    // once written: the file is byte for byte the writer's file of the same spheres held
+    // all at once.
+    const struct {
+        float x, y, z, radius;
+    } spheres[] = {{12, -20.5f, 5, 3},        {-40.5f, -60, 70, 20},  {0.5f, 0.5f, 0.5f, 1},
+                   {33.3f, 10, -4.2f, 19.5f}, {10, -20, 30, 0.5f},    {-67.5f, 68.9f, 75.9f, 20},
+                   {1, 2, 3, 7.5f},           {-0.1f, 0.1f, 0, 12.3f}};
+    glomera::VoiSet whole;
+    const std::string wholePath = base + "-whole.voi";
+    whole.fileName = wholePath.c_str();
+    whole.resolutionX = whole.resolutionY = whole.resolutionZ = 1;
+    whole.framingCubeDim = 256;
+    whole.leftRightConvention = 1;
+    std::string list;
+    for (std::size_t i = 0; i < std::size(spheres); ++i) {
+        const auto& s = spheres[i];
+        const int r = static_cast<int>(i * 30), g = 255 - r, b = static_cast<int>(i);
+        char line[128];
+        std::snprintf(line, sizeof line, "%.1f %.1f %.1f %.1f S%zu %d %d %d\n", s.x, s.y, s.z,
+                      s.radius, i, r, g, b);
+        list += line;
+        glomera::VoiEntry voi;
+        std::snprintf(voi.name, sizeof voi.name, "S%zu", i);
+        voi.colorR = r;
+        voi.colorG = g;
+        voi.colorB = b;
+        voi.voxels = glomera::makeSphereVoxels(s.x, s.y, s.z, s.radius, &voi.voxelCount);
+        whole.vois.push_back(std::move(voi));
+    }
+    whole.voiCount = static_cast<std::int32_t>(whole.vois.size());
+    ASSERT_TRUE(glomera::writeVoiFile(whole));
+    session.parameters["listVOIinfoFrom"] = "1";
+    session.parameters["VOItext"] = list;
+    EXPECT_TRUE(start());
+    EXPECT_EQ(boxes(), Lines{});
+    EXPECT_EQ(readFile(base + ".voi"), readFile(wholePath));
+}
+
+TEST_F(SphereRunTest, SphereShortOfMemoryStopsTheRunAndKeepsTheEarlierFile) {
+    const std::string noMemory =
+        "Not enough memory for the voxels of a sphere. No VOI file was written.";
+    // In the dialog, the one sphere; in a list, a sphere after one already in the file.
+    const struct {
+        const char* source;
+        const char* text;
+        Lines log;
+    } cases[] = {
+        {"0", "", {"Plugin>  Reading Parameters from GUI dialog"}},
+        {"1",
+         "0 0 0 5 Small 255 0 0\n10 10 10 20 Large 0 255 0\n",
+         {"Plugin>  Reading Parameters from Text Box",
+          "Plugin>  Added VOI at TAL (0.0, 0.0, 0.0) with 5.0 mm radius"}},
+    };
+    for (const auto& c : cases) {
+        askForUnitSphere();
+        writeFile(base + ".voi", "an earlier file");
+        session.parameters["Radius"] = "20";
+        session.parameters["listVOIinfoFrom"] = c.source;
+        session.parameters["VOItext"] = c.text;
+        const int loadsBefore = session.loads;
+        {
+            // A sphere of radius 20 needs 400 kB; the file's own buffer is 256 kB.
+            const FailLargeAllocations shortOfMemory(300 << 10);
+            EXPECT_TRUE(start());
+            EXPECT_EQ(shortOfMemory.refused(), 1);
+        }
+        EXPECT_EQ(boxes(), Lines{noMemory});
+        EXPECT_EQ(log(), c.log);
+        EXPECT_EQ(session.loads, loadsBefore);
+        EXPECT_EQ(readFile(base + ".voi"), "an earlier file");
+        EXPECT_EQ(folder.listing(), "out.voi");  // no temporary file left
+        // With memory to spare again, the same run is written whole.
+        askForUnitSphere();
+        session.parameters["Radius"] = "20";
+        session.parameters["listVOIinfoFrom"] = c.source;
+        session.parameters["VOItext"] = c.text;
+        EXPECT_TRUE(start());
+        EXPECT_EQ(boxes(), Lines{});
+        EXPECT_EQ(load(base + ".voi").vois.back().info.voxelCount, 33401);
+    }
 }
 
 TEST_F(SphereRunTest, EmptyListWritesAFileWithoutVois) {

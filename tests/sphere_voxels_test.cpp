@@ -5,8 +5,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <random>
 #include <vector>
+
+#include "tests/allocation_failure.h"
 
 namespace {
 
@@ -149,36 +152,48 @@ TEST(SphereVoxels, FarCentreWithinRangeIsBuilt) {
 
 namespace {
 
-TEST(VoxelArena, ArraysAreSeparateAlignedAndOutliveNothing) {
-    glomera::VoxelArena arena;
-    // Spheres of a run, from the arena and from the heap: the same voxels.
-    std::vector<glomera::VoxelArray> arrays;
-    std::vector<std::int32_t> counts;
-    for (int i = 0; i < 200; ++i) {
-        const float radius = static_cast<float>(i % 40);
-        std::int32_t count = 0, heapCount = 0;
-        arrays.push_back(makeSphereVoxels(i * 0.5f, -3.25f, 7, radius, &count, nullptr, &arena));
-        const auto heap = makeSphereVoxels(i * 0.5f, -3.25f, 7, radius, &heapCount);
-        ASSERT_TRUE(arrays.back());
-        ASSERT_EQ(count, heapCount);
-        ASSERT_TRUE(
-            std::equal(heap.get(), heap.get() + 3 * std::ptrdiff_t{count}, arrays.back().get()));
-        counts.push_back(count);
+TEST(VoxelBuffer, SpheresOneAfterAnotherEachWhole) {
+    glomera::VoxelBuffer buffer;
+    // Spheres growing and shrinking, as a list gives them, each enumerated into the memory
+    // of the one before: the same voxels as a fresh array, none left of the sphere before.
+    const float radii[] = {3, 20, 19.5f, 20, 0.5f, 0, 12, 40, 2, -1, 20};
+    for (std::size_t i = 0; i < std::size(radii); ++i) {
+        const float cx = static_cast<float>(i) * 0.7f, radius = radii[i];
+        std::int32_t count = -1;
+        const glomera::VoxelArray voxels =
+            makeSphereVoxels(cx, -3.25f, 7, radius, &count, nullptr, &buffer);
+        ASSERT_TRUE(voxels) << i;
+        const Voxels fresh = sphere(cx, -3.25f, 7, radius);
+        ASSERT_EQ(3 * std::size_t(count), fresh.size()) << i;
+        EXPECT_TRUE(std::equal(fresh.begin(), fresh.end(), voxels.get())) << i;
     }
-    // Spread over several blocks, none written over by a later array.
-    EXPECT_GT(arena.mapped(), std::size_t{64} << 20);
-    for (std::size_t i = 0; i < arrays.size(); ++i) {
-        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(arrays[i].get()) % 64, 0u);
-        const Voxels again =
-            sphere(static_cast<float>(i) * 0.5f, -3.25f, 7, static_cast<float>(i % 40));
-        ASSERT_TRUE(std::equal(again.begin(), again.end(), arrays[i].get())) << i;
+}
+
+TEST(VoxelBuffer, ReusesItsMemoryUntilALargerArrayIsAskedFor) {
+    glomera::VoxelBuffer buffer;
+    std::int32_t* const first = buffer.take(1000);
+    ASSERT_NE(first, nullptr);
+    first[999] = 7;  // all of it may be written
+    // The same memory for as much again or less, and for a few more of the same size.
+    EXPECT_EQ(buffer.take(1000), first);
+    EXPECT_EQ(buffer.take(10), first);
+    EXPECT_EQ(buffer.take(1200), first);
+    // Nothing to hold is still an array.
+    EXPECT_NE(buffer.take(0), nullptr);
+    // More than fits is a larger array, wholly writable.
+    std::int32_t* const larger = buffer.take(100000);
+    ASSERT_NE(larger, nullptr);
+    larger[99999] = 7;
+    // An array memory cannot hold is none, and the buffer still serves afterwards.
+    {
+        const FailLargeAllocations shortOfMemory(std::size_t{1} << 20);
+        EXPECT_EQ(buffer.take(1000000), nullptr);
+        EXPECT_EQ(shortOfMemory.refused(), 1);
     }
-    // Nothing to hold is still an array; more than memory holds is none.
-    const std::int32_t* none = arena.allocate(0);
-    ASSERT_NE(none, nullptr);
-    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(none) % 64, 0u);
-    EXPECT_EQ(arena.allocate(SIZE_MAX / 8), nullptr);
-    arrays.clear();  // the arena's arrays are not freed one by one
+    EXPECT_EQ(buffer.take(SIZE_MAX), nullptr);
+    std::int32_t* const again = buffer.take(50);
+    ASSERT_NE(again, nullptr);
+    again[49] = 7;
 }
 
 }  // namespace

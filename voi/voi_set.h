@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "voi/voxel_arena.h"
+#include "voi/voxel_buffer.h"
 
 namespace glomera {
 
@@ -35,7 +35,6 @@ struct VoiSet {
     const char* namingConvention = "<SUBJ>_<VOI>";
     std::int32_t voiCount = 0;
     std::int32_t vtcCount = 0;
-    VoxelArena arena;  // where the VOIs' voxel arrays may live; outlives them
     std::vector<VoiEntry> vois;
 };
 

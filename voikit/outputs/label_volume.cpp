@@ -182,6 +182,8 @@ LabelVolume LabelPass::finish() {
     for (const std::int16_t label : volume.labels) {
         if (label > 0) ++volume.labelled[static_cast<std::size_t>(label - 1)];
     }
+    // The lattice is done with; it need not be held while the volume is written.
+    work_->lattice.labels = std::vector<std::int16_t>();
     return volume;
 }
 
@@ -241,9 +243,12 @@ GridVolumeFile::GridVolumeFile(const std::string& path, const LabelGrid& grid, i
     // half as long again for a file a third smaller.
     znzFile left = nifti_image_write_hdr_img(image.get(), 1, "wb1");
     if (left != nullptr) znzclose(left);
-    // The library reports no failure; a volume that reads back is the proof of a write.
+    // The library reports no failure; an image that reads back is the proof of a write. The
+    // copy written goes first, so that the voxels are held twice at most.
+    nifti_image_unload(image.get());
     const NiftiImage written(nifti_image_read(temporary_.c_str(), 1));
-    if (!written || written->nvox != nim.nvox || std::memcmp(written->data, nim.data, bytes) != 0) {
+    if (!written || static_cast<std::size_t>(written->nvox) * written->nbyper != bytes ||
+        std::memcmp(written->data, data, bytes) != 0) {
         std::remove(temporary_.c_str());
         throw Error("cannot write " + path);
     }

@@ -22,6 +22,7 @@ OUTSIDE = {
     "cairo": "PkgConfig::CAIRO",
     "nifti2_io.h": "${NIFTI2_LIBRARY}",
     "fmt/": "fmt::fmt",
+    "nettle/": "PkgConfig::NETTLE",
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]', re.M)
 

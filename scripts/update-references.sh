@@ -14,6 +14,20 @@ set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 references=$repo/tests/reference
 
+# What varies from build to build in the record of what made the outputs: the commit the
+# programs come from and the folder they are run from ($1). Written as COMMIT and BIN in the
+# files that follow ($2...), so that everything else in the record is compared.
+normalize() {
+    local bin
+    bin=$(printf '%s' "$1" | sed 's/[][\/.*^$]/\\&/g')
+    shift
+    sed -E -i \
+        -e 's/\(Glomera ([0-9.]+)(, commit [0-9a-f]+( with changes not yet committed)?)?\)/(Glomera \1, commit COMMIT)/' \
+        -e 's/"commit": ("[0-9a-f]+"|null)/"commit": "COMMIT"/' \
+        -e 's/"uncommitted_changes": (true|false)/"uncommitted_changes": false/' \
+        -e "s/$bin\//BIN\//g" "$@"
+}
+
 # Runs the job with the programs in $1 and leaves the outputs a reference keeps in $2.
 regenerate() {
     local bin=$1 into=$2
@@ -27,6 +41,7 @@ regenerate() {
     (cd "$into/job" && "$repo/scripts/example-job.sh" "$bin" >"$into/log.txt" 2>"$into/account.txt")
     local out=$into/job/out
     cp "$out"/spheres.{txt,json,tsv,png} "$out"/spheres_{ColorLUT,wb_labels}.txt "$into/"
+    normalize "$bin" "$into"/spheres.{txt,json} "$into/spheres_ColorLUT.txt"
     "$bin/reference-outputs" summary "$out/spheres.voi" >"$into/spheres.voi-summary.txt"
     "$bin/reference-outputs" summary "$out/spheres.nii.gz" >"$into/spheres.nii.gz-summary.txt"
 }

@@ -1,11 +1,29 @@
 // End to end: the toolbox program on files the host stand-in wrote.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "tests/test_files.h"
+#include "voikit/provenance/sha256.h"
+#include "voikit/space/atlas.h"
+#include "voikit/space/nifti_file.h"
 
 namespace {
+
+// A NIfTI volume's sizes and voxel bytes, whatever its header extensions say.
+std::string voxelsOf(const std::string& path) {
+    const voikit::NiftiImage image(nifti_image_read(path.c_str(), 1));
+    if (!image) return "unreadable " + path;
+    return std::to_string(image->nx) + "x" + std::to_string(image->ny) + "x" +
+           std::to_string(image->nz) + ":" +
+           std::string(static_cast<const char*>(image->data), image->nvox * image->nbyper);
+}
+
+// The text before `mark`, or all of it.
+std::string before(const std::string& text, const std::string& mark) {
+    return text.substr(0, text.find(mark));
+}
 
 class GlomeraVoiTest : public testing::Test {
   protected:
@@ -82,9 +100,16 @@ TEST_F(GlomeraVoiTest, OneCommandMakesWhatTheSeparateCommandsMake) {
     EXPECT_LT(png, report);
     EXPECT_EQ(readFile(folder.file("b.png")), readFile(folder.file("a.png")));
     EXPECT_EQ(readFile(folder.file("b.tsv")), readFile(folder.file("a.tsv")));
-    EXPECT_EQ(readFile(folder.file("b.nii.gz")), readFile(folder.file("a.nii.gz")));
-    EXPECT_EQ(readFile(folder.file("b.txt")), readFile(folder.file("a.txt")));
+    EXPECT_EQ(voxelsOf(folder.file("b.nii.gz")), voxelsOf(folder.file("a.nii.gz")));
+    const std::string one = readFile(folder.file("b.txt")), apart = readFile(folder.file("a.txt"));
+    EXPECT_EQ(before(one, "\nMade by:\n"), before(apart, "\nMade by:\n"));
     EXPECT_TRUE(contains(readFile(folder.file("b.json")), "\"name\": \"mPFC\""));
+    // Each says which command made it.
+    EXPECT_TRUE(contains(one, std::string("  command: ") + GLOMERA_VOI + " outputs s.voi --nifti"))
+        << one;
+    EXPECT_TRUE(
+        contains(apart, std::string("  command: ") + GLOMERA_VOI + " report s.voi a.txt -q"))
+        << apart;
 }
 
 TEST_F(GlomeraVoiTest, AnAtlasThatCannotBeReadStopsEveryOutput) {
@@ -218,6 +243,88 @@ TEST_F(GlomeraVoiTest, HelpAndRefusals) {
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(contains(r.err, "glomera-voi: bad.voi: line 2 does not end with CR LF"));
     EXPECT_EQ(folder.listing(), "bad.voi s.voi");
+}
+
+TEST_F(GlomeraVoiTest, EveryReportAndLabelTableSaysWhatMadeIt) {
+    ASSERT_EQ(run("outputs s.voi --nifti v.nii.gz --report r.txt --report-json r.json "
+                  "--mni-to-tal fsl --atlas aal -q")
+                  .status,
+              0);
+    const std::string aal = std::string(voikit::kTemplateFolder) + "/aal.nii.gz";
+    const voikit::FileChecksum atlas = voikit::sha256OfFile(aal);
+    const std::string atlasLine = "atlas AAL image: " + aal + ", " + std::to_string(atlas.bytes) +
+                                  " bytes, SHA-256 " + atlas.sha256;
+    const std::string command = std::string("command: ") + GLOMERA_VOI +
+                                " outputs s.voi --nifti v.nii.gz --report r.txt --report-json "
+                                "r.json --mni-to-tal fsl --atlas aal -q";
+    const std::string voiLine =
+        "VOI file: s.voi, " + std::to_string(readFile(folder.file("s.voi")).size()) + " bytes";
+    // The text report ends with it; the colour table opens with it as comments.
+    const std::string text = readFile(folder.file("r.txt"));
+    const std::string made = text.substr(text.find("\nMade by:\n"));
+    for (const std::string& line :
+         {std::string("  glomera-voi (Glomera "), "  " + command,
+          std::string("  transform between TAL and MNI: fsl"), "  " + voiLine, "  " + atlasLine,
+          std::string("  brain template: ")}) {
+        EXPECT_TRUE(contains(made, line)) << line << "\n" << made;
+    }
+    EXPECT_FALSE(contains(made, "Brodmann")) << "only the atlas asked for";
+    const std::string lut = readFile(folder.file("v_ColorLUT.txt"));
+    EXPECT_EQ(lut.rfind("# glomera-voi (Glomera ", 0), 0u) << lut;
+    EXPECT_TRUE(contains(
+        lut, "\n# " + command + "\n# transform between TAL and MNI: fsl\n# " + voiLine + "\n"))
+        << lut;
+    EXPECT_TRUE(contains(lut, "\n#No. Label Name"));
+    EXPECT_EQ(readFile(folder.file("v.tsv")).rfind("index\tname\t", 0), 0u);
+    // The JSON report and the volume's comment extension carry the same, for scripts.
+    const nlohmann::json report = nlohmann::json::parse(readFile(folder.file("r.json")));
+    const nlohmann::json& provenance = report.at("provenance");
+    EXPECT_EQ(provenance.at("program"), "glomera-voi");
+    EXPECT_EQ(provenance.at("transform"), "fsl");
+    EXPECT_EQ(provenance.at("inputs").at(1).at("path"), aal);
+    EXPECT_EQ(provenance.at("inputs").at(1).at("sha256"), atlas.sha256);
+    const voikit::NiftiImage volume(nifti_image_read(folder.file("v.nii.gz").c_str(), 0));
+    ASSERT_TRUE(volume);
+    ASSERT_EQ(volume->num_ext, 1);
+    EXPECT_EQ(volume->ext_list[0].ecode, NIFTI_ECODE_COMMENT);
+    const std::string extension(volume->ext_list[0].edata,
+                                static_cast<std::size_t>(volume->ext_list[0].esize - 8));
+    const nlohmann::json inVolume = nlohmann::json::parse(extension.c_str());
+    EXPECT_EQ(inVolume, provenance);
+}
+
+TEST_F(GlomeraVoiTest, MethodsParagraphWithOrWithoutAReport) {
+    ProgramResult r = run("report --methods --mni-to-tal brett --atlas aicha");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("Methods\n\nVolumes of interest (VOIs) were described with Glomera ", 0),
+              0u)
+        << r.out;
+    EXPECT_TRUE(contains(r.out, "(mni2tal; Brett et al., 2002)"));
+    EXPECT_TRUE(contains(r.out, "AICHA atlas (Joliot et al., 2015)"));
+    EXPECT_TRUE(contains(r.out, "\nJoliot M, Jobard G, "));
+    r = run("report s.voi --methods --no-atlas");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("VOIs of s.voi: 6\n", 0), 0u);
+    EXPECT_LT(r.out.find("\nMade by:\n"), r.out.find("\nMethods\n\n"));
+    r = run("report s.voi --methods --json --no-atlas");
+    EXPECT_EQ(r.status, 0) << r.err;
+    const nlohmann::json json = nlohmann::json::parse(r.out);
+    EXPECT_TRUE(contains(json.at("methods").at("paragraph"), "icbm_spm2tal"));
+    EXPECT_EQ(json.at("methods").at("references").size(), 2u);
+    r = run("report --methods --json");
+    EXPECT_EQ(nlohmann::json::parse(r.out).at("references").size(), 10u);
+    // A report needs its file.
+    r = run("report");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(contains(r.err, "report: FILE.voi is required (or --methods alone")) << r.err;
+}
+
+TEST_F(GlomeraVoiTest, VersionNamesTheRelease) {
+    const ProgramResult r = run("--version");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(
+        r.out.rfind(std::string("glomera-voi (Glomera) ") + GLOMERA_PROJECT_VERSION + "\n", 0), 0u)
+        << r.out;
 }
 
 }  // namespace

@@ -97,6 +97,12 @@ TEST_F(HeadlessHostTest, MainJobSaysTheTableLostALine) {
                          "mni_table.txt line 12: dropped: outside the accepted box: "
                          "z = -50.0 is not within -42..76 (TAL, from MNI 30 -92 -52)\n"));
     EXPECT_EQ(folder.listing(), "s.nii.gz s.tsv s.txt s.voi s_ColorLUT.txt s_wb_labels.txt");
+    // The report says what made it: this host's command, which names the table.
+    const std::string report = readFile(folder.file("s.txt"));
+    EXPECT_TRUE(contains(report, "\nMade by:\n  HelmoraZT.exe (Glomera ")) << report;
+    EXPECT_TRUE(contains(report, std::string("  command: ") + HEADLESS_HOST + " --list " +
+                                     EXAMPLES_DIR + "/mni_table.txt"))
+        << report;
 
     // Outputs of an existing file are the toolbox's; the host names it.
     const ProgramResult again = run("--voi s.voi --report - --nifti t.nii");
@@ -155,6 +161,40 @@ TEST_F(HeadlessHostTest, WorksUnderTheOtherHostName) {
                    std::string("--plugin ") + PLUGIN_LIBRARY + " --sphere 1,2,3,1 -o a.voi");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(contains(r.out, "loaded a.voi: 1 VOIs, 7 voxels"));
+}
+
+TEST_F(HeadlessHostTest, FindsThePluginBesideItselfOrInItsPrefixsPluginFolder) {
+    // An installed prefix: the host in bin/, the plug-in in lib/glomera/.
+    namespace fs = std::filesystem;
+    const std::string bin = folder.file("prefix/bin"), plugins = folder.file("prefix/lib/glomera");
+    fs::create_directories(bin);
+    fs::create_directories(plugins);
+    fs::copy_file(HEADLESS_HOST, bin + "/HelmoraZT.exe");
+    fs::copy_file(PLUGIN_LIBRARY, plugins + "/Glomera.so");
+    ProgramResult r =
+        runProgram(folder.path(), bin + "/HelmoraZT.exe", "--sphere 1,2,3,1 -o a.voi");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "loaded a.voi: 1 VOIs, 7 voxels")) << r.out;
+    // One beside the host comes first, as in a build tree.
+    fs::copy_file(HEADLESS_HOST, folder.file("HelmoraZT.exe"));
+    fs::create_symlink(PLUGIN_LIBRARY, folder.file("Glomera.so"));
+    r = runProgram(folder.path(), folder.file("HelmoraZT.exe"), "--sphere 1,2,3,1 -o b.voi");
+    EXPECT_EQ(r.status, 0) << r.err;
+    // Nowhere: a usage error that names both places and the way out.
+    fs::remove(plugins + "/Glomera.so");
+    r = runProgram(folder.path(), bin + "/HelmoraZT.exe", "--sphere 1,2,3,1 -o c.voi");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(contains(r.err, "HelmoraZT: no plug-in: there is no " + bin + "/Glomera.so nor " +
+                                    plugins + "/Glomera.so; name the plug-in with --plugin PATH"))
+        << r.err;
+    EXPECT_FALSE(fileExists(folder.file("c.voi")));
+    // The version needs no plug-in.
+    r = runProgram(folder.path(), bin + "/HelmoraZT.exe", "--version");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(
+        r.out.rfind(std::string("HelmoraZT.exe (Glomera) ") + GLOMERA_PROJECT_VERSION + "\n", 0),
+        0u)
+        << r.out;
 }
 
 TEST_F(HeadlessHostTest, AnyOtherProgramNameIsNoHost) {

@@ -1,27 +1,34 @@
 // HelmoraZT.exe: a headless host that loads the Glomera plug-in and runs its commands.
-#include <climits>
 #include <cstdio>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "apps/exit-codes/exit_codes.h"
 #include "apps/helmora-zt/options.h"
-#include "common/program_path.h"
+#include "common/installed_files.h"
 #include "headless/host_session.h"
 #include "headless/job.h"
 #include "headless/plugin_library.h"
 #include "voikit/io/error.h"
 #include "voikit/io/print.h"
 #include "voikit/outputs/outputs.h"
+#include "voikit/provenance/provenance.h"
 
 namespace {
 
+constexpr const char kPluginFile[] = "Glomera.so";
+
+// The plug-in beside this program (a build tree), else in its prefix's plug-in folder.
 std::string defaultPluginPath() {
-    char path[PATH_MAX];
-    if (!glomera::programPath(path, sizeof path)) return "Glomera.so";
-    std::string folder(path);
-    return folder.substr(0, folder.rfind('/')) + "/Glomera.so";
+    const std::vector<std::string> places = glomera::pluginPlaces(kPluginFile);
+    if (const std::optional<std::string> found = glomera::firstExisting(places)) return *found;
+    std::string looked;
+    for (const std::string& place : places) looked += (looked.empty() ? "" : " nor ") + place;
+    throw headless::PluginLoadError("no plug-in: there is no " + looked +
+                                    "; name the plug-in with --plugin PATH");
 }
 
 void say(std::FILE* stream, const std::string& line) {
@@ -46,6 +53,7 @@ bool makeOutputs(const CommandLine& line, const std::string& voiFile) {
 int run(int argc, char** argv) {
     CommandLine line;
     if (!line.parse(argc, argv)) return kExitSuccess;
+    line.outputs.invocation = {kProgramFile, voikit::commandLineOf(argc, argv)};
     headless::HostSession& session = headless::session();
     headless::configureSession(line.job, session);
 

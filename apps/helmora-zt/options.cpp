@@ -5,6 +5,8 @@
 #include "apps/exit-codes/exit_codes.h"
 #include "apps/helmora-zt/host_values.h"
 #include "apps/option-values/option_values.h"
+#include "common/installed_files.h"
+#include "voikit/provenance/version.h"
 
 namespace {
 
@@ -28,12 +30,12 @@ shown on standard error, marked [message box], [yes/no], [file dialog].
            R"(
 
 Examples:
-  HelmoraZT.exe --sphere 12,-20.5,5,8 --name Amygdala_L --color 255,0,128 -o amygdala.voi
-  HelmoraZT.exe --list examples/mni_table.txt --space mni -o spheres.voi
-  HelmoraZT.exe --raw-list examples/coordinates.txt -o spheres.voi
-  HelmoraZT.exe --quiet --clean examples/coordinates.txt --save-list cleaned.txt
-  HelmoraZT.exe --set VOItext='10 10 10 5 A 255 0 0' --run CleanUpText --print VOItext
-  HelmoraZT.exe --list examples/coordinates.txt -o s.voi --nifti s.nii.gz --png s.png --report -
+  $ HelmoraZT.exe --sphere 12,-20.5,5,8 --name Amygdala_L --color 255,0,128 -o amygdala.voi
+  $ HelmoraZT.exe --list examples/mni_table.txt --space mni -o spheres.voi
+  $ HelmoraZT.exe --raw-list examples/coordinates.txt -o spheres.voi
+  $ HelmoraZT.exe --quiet --clean examples/coordinates.txt --save-list cleaned.txt
+  $ HelmoraZT.exe --set VOItext='10 10 10 5 A 255 0 0' --run CleanUpText --print VOItext
+  $ HelmoraZT.exe --list examples/coordinates.txt -o s.voi --nifti s.nii.gz --png s.png --report -
 
 Any existing .voi file: glomera-voi info|nifti|png|report FILE.voi (see glomera-voi --help).)";
 }
@@ -46,7 +48,7 @@ CommandLine::CommandLine()
           "(dialog parameters, current VMR document, log, message boxes, file dialogs) and\n"
           "runs the plug-in's commands. Every .voi file the plug-in asks the host to load is\n"
           "read back and checked strictly against the file format.",
-          "HelmoraZT.exe") {
+          kProgramFile) {
     app_.footer(footer());
     app_.get_formatter()->column_width(30);
     headless::Job& j = job;
@@ -140,7 +142,9 @@ CommandLine::CommandLine()
 
     const char* host = "Host and document";
     app_.add_option("--plugin", pluginPath,
-                    "plug-in to load (default: Glomera.so beside this program)")
+                    "plug-in to load (default: Glomera.so beside this program, else in " +
+                        std::string(glomera::pluginFolderFromPrograms()) +
+                        " from it, the plug-in folder of an installed prefix)")
         ->type_name("PATH")
         ->group(host);
     addValue(app_, "--host-version", j.hostVersion, versionKind(), Wording::kWants,
@@ -178,6 +182,7 @@ CommandLine::CommandLine()
     app_.add_flag("-q,--quiet", j.quiet,
                   "do not print the plug-in's log, the metadata or the file dialogs' answers")
         ->group("Output");
+    app_.add_flag("--version", "print the version and the commit, then exit")->group("Output");
 }
 
 bool CommandLine::parse(int argc, char** argv) {
@@ -188,6 +193,10 @@ bool CommandLine::parse(int argc, char** argv) {
         return false;
     } catch (const CLI::ParseError& error) {
         throw headless::UsageError(error.what());
+    }
+    if (app_.count("--version") > 0) {
+        std::fputs(voikit::versionText(kProgramFile).c_str(), stdout);
+        return false;
     }
     if (!removedVoi_.empty()) {
         throw headless::UsageError(

@@ -75,11 +75,16 @@ void copyFromLattice(const Lattice& lattice, const LabelGrid& grid,
 }
 
 void writeTables(const std::string& path, const VoiFileContents& contents,
-                 const LabelVolume& volume, std::vector<std::string>& written) {
+                 const LabelVolume& volume, const Provenance* provenance,
+                 std::vector<std::string>& written) {
     const double cell = volume.grid.cellVolume();
     std::string table =
         "index\tname\tr\tg\tb\tvoxels\tlabelled\toutside\tvolume_voi_mm3\tvolume_grid_mm3\n";
-    std::string lut = "#No. Label Name                                 R   G   B   A\n";
+    std::string lut;
+    if (provenance) {
+        for (const std::string& line : provenanceLines(*provenance)) lut += "# " + line + "\n";
+    }
+    lut += "#No. Label Name                                 R   G   B   A\n";
     lut += "0   Unknown                                    0   0   0   0\n";
     std::string workbench;
     for (std::size_t i = 0; i < contents.vois.size(); ++i) {
@@ -198,7 +203,7 @@ LabelVolume fillLabels(const VoiFileContents& contents, const LabelGrid& grid) {
 
 GridVolumeFile::GridVolumeFile(const std::string& path, const LabelGrid& grid, int datatype,
                                std::int64_t volumes, const void* data, int intent, double calMax,
-                               const std::string& description)
+                               const std::string& description, const Provenance* provenance)
     : path_(path) {
     const bool compressed = endsWith(path, ".nii.gz");
     if (!compressed && !endsWith(path, ".nii")) {
@@ -233,6 +238,14 @@ GridVolumeFile::GridVolumeFile(const std::string& path, const LabelGrid& grid, i
     nim.cal_max = calMax;
     std::snprintf(nim.descrip, sizeof nim.descrip, "%s", description.c_str());
     nim.nifti_type = NIFTI_FTYPE_NIFTI1_1;
+    if (provenance) {
+        // A comment extension holds ASCII: the JSON escapes everything else.
+        const std::string made = provenanceJson(*provenance).dump(-1, ' ', true);
+        if (nifti_add_extension(image.get(), made.c_str(), static_cast<int>(made.size()),
+                                NIFTI_ECODE_COMMENT) != 0) {
+            throw Error("cannot note in " + path + " what made it");
+        }
+    }
 
     temporary_ =
         glomera::AtomicFile::temporaryPathFor(path, compressed ? ".tmp.nii.gz" : ".tmp.nii");
@@ -267,15 +280,16 @@ void GridVolumeFile::commit() {
 }
 
 std::string writeLabelVolume(const std::string& path, const VoiFileContents& contents,
-                             const LabelVolume& volume) {
+                             const LabelVolume& volume, const Provenance* provenance) {
     char description[80];
     std::snprintf(description, sizeof description, "Glomera VOIs, %zu labels",
                   contents.vois.size());
     GridVolumeFile file(path, volume.grid, NIFTI_TYPE_INT16, 1, volume.labels.data(),
-                        NIFTI_INTENT_LABEL, static_cast<double>(contents.vois.size()), description);
+                        NIFTI_INTENT_LABEL, static_cast<double>(contents.vois.size()), description,
+                        provenance);
     std::vector<std::string> tables;
     try {
-        writeTables(path, contents, volume, tables);
+        writeTables(path, contents, volume, provenance, tables);
         file.commit();
     } catch (const Error&) {
         for (const std::string& table : tables) std::remove(table.c_str());

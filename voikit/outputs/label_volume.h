@@ -8,6 +8,7 @@
 
 #include "voi/voi_reader.h"
 #include "voikit/outputs/label_grid.h"
+#include "voikit/provenance/provenance.h"
 #include "voikit/voxels/voi_passes.h"
 #include "voikit/voxels/voi_statistics.h"
 
@@ -53,13 +54,14 @@ LabelVolume fillLabels(const glomera::VoiFileContents& contents, const LabelGrid
 // A NIfTI-1 file of voxels on a grid (.nii or .nii.gz, the transform in both qform and sform
 // with the code of the grid's space), written into a temporary file beside its path and
 // checked by reading it back; it appears under its path on commit(), after whatever is to go
-// beside it, and is removed if never committed. Throws Error on failure.
+// beside it, and is removed if never committed. What made it, when given, goes into a NIfTI
+// comment extension (its JSON, in ASCII). Throws Error on failure.
 class GridVolumeFile {
   public:
     // `data` holds `volumes` volumes of the grid's cells in `datatype`, i fastest.
     GridVolumeFile(const std::string& path, const LabelGrid& grid, int datatype,
                    std::int64_t volumes, const void* data, int intent, double calMax,
-                   const std::string& description);
+                   const std::string& description, const Provenance* provenance = nullptr);
     ~GridVolumeFile();
     GridVolumeFile(const GridVolumeFile&) = delete;
     GridVolumeFile& operator=(const GridVolumeFile&) = delete;
@@ -73,10 +75,13 @@ class GridVolumeFile {
 // Writes the labels as a NIfTI-1 volume (.nii or .nii.gz, 16-bit integers, the transform in
 // both qform and sform with the code of the grid's space) and, beside it, the label tables:
 // a .tsv of index, name, colour, counts and volumes, a FreeSurfer colour table
-// (_ColorLUT.txt) and a Connectome Workbench label list (_wb_labels.txt). Returns the
-// .tsv's path. All appear whole or not at all; throws Error on failure.
+// (_ColorLUT.txt) and a Connectome Workbench label list (_wb_labels.txt). What made them,
+// when given, goes into the volume as a NIfTI comment extension (its JSON, in ASCII) and
+// into the colour table's comment lines; the .tsv and the Workbench list stay bare, since
+// their readers take no comments. Returns the .tsv's path. All appear whole or not at all;
+// throws Error on failure.
 std::string writeLabelVolume(const std::string& path, const glomera::VoiFileContents& contents,
-                             const LabelVolume& volume);
+                             const LabelVolume& volume, const Provenance* provenance = nullptr);
 
 // The label table's path for a volume's path: its name without .nii/.nii.gz, with .tsv.
 std::string labelTablePath(const std::string& volumePath);

@@ -2,12 +2,14 @@
 
 #include <fmt/format.h>
 
+#include <filesystem>
 #include <fstream>
 #include <future>
 #include <iterator>
 #include <memory>
 #include <numeric>
 #include <optional>
+#include <system_error>
 
 #include "voi/voi_reader.h"
 #include "voikit/anatomy/anatomy.h"
@@ -29,9 +31,9 @@ using glomera::VoiFileContents;
 constexpr int kGridMargin = 5;
 
 void writeNifti(const std::string& voiPath, const VoiFileContents& contents, LabelVolume volume,
-                const OutputRequest& request, const Log& log) {
+                const OutputRequest& request, const Provenance& provenance, const Log& log) {
     const LabelGrid& grid = volume.grid;
-    const std::string table = writeLabelVolume(request.nifti, contents, volume);
+    const std::string table = writeLabelVolume(request.nifti, contents, volume, &provenance);
     log.tell(fmt::format("wrote {} ({} x {} x {}, {} grid) and {} from {}", request.nifti,
                          grid.dims[0], grid.dims[1], grid.dims[2],
                          request.grid.empty() ? "1 mm" : request.grid, table, voiPath));
@@ -95,6 +97,39 @@ void warnOfAnatomy(const Anatomy& anatomy, const VoiFileContents& skeleton, cons
     }
 }
 
+void addIfThere(std::vector<InputFile>& inputs, const std::string& role, const std::string& path) {
+    std::error_code error;
+    if (std::filesystem::is_regular_file(path, error))
+        inputs.push_back(checksummedFile(role, path));
+}
+
+// What the outputs say made them: the command, the transform and the files it reads, each
+// image and label text with its checksum. Default atlases and a template that are not
+// installed are left out, as the outputs leave them out; the .voi file, which may be
+// hundreds of MB, is named with its size.
+Provenance provenanceOf(const std::string& voiPath, const OutputRequest& request) {
+    const bool reports = !request.report.empty() || !request.reportJson.empty();
+    Provenance provenance{request.invocation, request.transform, {}};
+    provenance.inputs.push_back(sizedFile("VOI file", voiPath));
+    if (!request.nifti.empty() && !request.grid.empty()) {
+        provenance.inputs.push_back(checksummedFile("grid image", request.grid));
+    }
+    if (reports && request.anatomy) {
+        for (const std::string& choice : request.atlases) {
+            const AtlasFiles files = Atlas::files(choice);
+            addIfThere(provenance.inputs, "atlas " + files.title + " image", files.image);
+            if (!files.labels.empty()) {
+                addIfThere(provenance.inputs, "atlas " + files.title + " labels", files.labels);
+            }
+        }
+    }
+    if ((reports && request.anatomy) || request.picture()) {
+        addIfThere(provenance.inputs, "brain template",
+                   request.brain.empty() ? defaultBrain() : request.brain);
+    }
+    return provenance;
+}
+
 // What the reports say beyond each VOI's figures.
 struct ReportFindings {
     VoiStatistics statistics;  // with the overlaps
@@ -109,8 +144,17 @@ struct ReportFindings {
 // by side: the atlases and the template load while the file is read, and the reports' findings and
 // the picture's brain are worked out while the sweep goes on and the volume is written. Messages
 // come in the same order whatever finishes first.
+Methods methodsOf(const OutputRequest& request) {
+    return methodsFor({request.transform, request.atlases, request.anatomy, request.brain});
+}
+
 void makeOutputs(const std::string& voiPath, const OutputRequest& request, const Log& log) {
     const bool reports = !request.report.empty() || !request.reportJson.empty();
+    // The checksums are taken while the file is read.
+    std::future<Provenance> provenance;
+    if (reports || !request.nifti.empty()) {
+        provenance = std::async(std::launch::async, provenanceOf, voiPath, request);
+    }
     std::future<std::unique_ptr<AnatomyLookup>> atlases;
     if (reports && request.anatomy) {
         atlases = std::async(std::launch::async, [settings = anatomySettings(request)] {
@@ -163,7 +207,8 @@ void makeOutputs(const std::string& voiPath, const OutputRequest& request, const
         FanOut all(passes);
         replay(runs, all);
     }
-    if (labels) writeNifti(voiPath, skeleton, labels->finish(), request, log);
+    const Provenance made = provenance.valid() ? provenance.get() : Provenance{};
+    if (labels) writeNifti(voiPath, skeleton, labels->finish(), request, made, log);
     if (views) {
         if (brain.valid()) brain.get();
         for (const std::string* path : {&request.png, &request.svg, &request.pdf}) {
@@ -176,11 +221,16 @@ void makeOutputs(const std::string& voiPath, const OutputRequest& request, const
     const ReportFindings found = findings.get();
     if (found.anatomy) warnOfAnatomy(*found.anatomy, skeleton, log);
     const Anatomy* lies = found.anatomy ? &*found.anatomy : nullptr;
+    const std::optional<Methods> methods =
+        request.methods ? std::optional<Methods>(methodsOf(request)) : std::nullopt;
+    const Methods* paragraph = methods ? &*methods : nullptr;
     if (!request.report.empty()) {
-        writeTextOutput(request.report, reportText(voiPath, skeleton, found.statistics, lies));
+        writeTextOutput(request.report,
+                        reportText(voiPath, skeleton, found.statistics, lies, &made, paragraph));
     }
     if (!request.reportJson.empty()) {
-        writeTextOutput(request.reportJson, reportJson(voiPath, skeleton, found.statistics, lies));
+        writeTextOutput(request.reportJson,
+                        reportJson(voiPath, skeleton, found.statistics, lies, &made, paragraph));
     }
     if (!request.report.empty() && request.report != "-") log.tell("wrote " + request.report);
 }

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "voikit/io/log.h"
+#include "voikit/provenance/methods.h"
+#include "voikit/provenance/provenance.h"
 #include "voikit/space/atlas.h"
 #include "voikit/space/coordinate_space.h"
 
@@ -30,10 +32,15 @@ struct OutputRequest {
     std::string reportJson;
     std::vector<std::string> atlases = defaultAtlases();
     bool anatomy = true;
+    bool methods = false;  // the reports end with a methods paragraph and its references
 
     // The brain-extracted template shown in the picture and checked against; empty: ch2bet.
     std::string brain;
     MniToTal transform = MniToTal::kSpm;  // between TAL and MNI, both ways
+
+    // The program and command line that asked, for the provenance every report and label
+    // table carries.
+    Invocation invocation;
 
     bool picture() const { return !png.empty() || !svg.empty() || !pdf.empty(); }
     bool any() const {
@@ -43,7 +50,12 @@ struct OutputRequest {
 
 // Reads the .voi file and writes what the request asks for, telling `log` what was written
 // and warning of what was noticed (voxels outside the grid, overlaps, VOIs outside the
-// brain). Throws Error at the first failure; no output is left half written.
+// brain). The reports and the label tables say what made them: the invocation, the transform
+// and the files read, the atlases and templates with their checksums. Throws Error at the
+// first failure; no output is left half written.
 void makeOutputs(const std::string& voiPath, const OutputRequest& request, const Log& log);
+
+// The methods paragraph for what the request asks of the reports.
+Methods methodsOf(const OutputRequest& request);
 
 }  // namespace voikit

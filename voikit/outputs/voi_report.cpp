@@ -83,10 +83,22 @@ Json anatomyJson(const VoiAnatomy& voi) {
     return result;
 }
 
+// What made the report, and the methods paragraph when asked for.
+std::string closingText(const Provenance* provenance, const Methods* methods) {
+    std::string text;
+    if (provenance) {
+        text += "\nMade by:\n";
+        for (const std::string& line : provenanceLines(*provenance)) text += "  " + line + "\n";
+    }
+    if (methods) text += "\n" + methodsText(*methods);
+    return text;
+}
+
 }  // namespace
 
 std::string reportText(const std::string& source, const glomera::VoiFileContents& contents,
-                       const VoiStatistics& statistics, const Anatomy* anatomy) {
+                       const VoiStatistics& statistics, const Anatomy* anatomy,
+                       const Provenance* provenance, const Methods* methods) {
     std::string text =
         fmt::format("VOIs of {}: {}\n\n{}  {:<22}  {}\n", source, contents.vois.size(),
                     voiColumnsHeading(), "centre of mass (mm)", "extent x y z (mm)");
@@ -99,18 +111,20 @@ std::string reportText(const std::string& source, const glomera::VoiFileContents
                        extent(voi));
     }
     text += "\nOverlaps: ";
-    if (statistics.overlaps.empty()) return text + "none\n" + anatomyText(contents, anatomy);
+    const std::string closing = anatomyText(contents, anatomy) + closingText(provenance, methods);
+    if (statistics.overlaps.empty()) return text + "none\n" + closing;
     fmt::format_to(out, "{} pairs of VOIs share voxels\n", statistics.overlaps.size());
     for (const auto& overlap : statistics.overlaps) {
         fmt::format_to(out, "  {} {} and {} {}: {} voxels\n", overlap.first + 1,
                        contents.vois[overlap.first].info.name, overlap.second + 1,
                        contents.vois[overlap.second].info.name, overlap.sharedVoxels);
     }
-    return text + anatomyText(contents, anatomy);
+    return text + closing;
 }
 
 std::string reportJson(const std::string& source, const glomera::VoiFileContents& contents,
-                       const VoiStatistics& statistics, const Anatomy* anatomy) {
+                       const VoiStatistics& statistics, const Anatomy* anatomy,
+                       const Provenance* provenance, const Methods* methods) {
     using json = nlohmann::ordered_json;
     json vois = json::array();
     for (std::size_t i = 0; i < contents.vois.size(); ++i) {
@@ -137,6 +151,8 @@ std::string reportJson(const std::string& source, const glomera::VoiFileContents
     }
     json report = {{"file", asUtf8(source)}, {"vois", vois}, {"overlaps", overlaps}};
     if (anatomy) report["anatomy_notes"] = anatomy->notes;
+    if (provenance) report["provenance"] = provenanceJson(*provenance);
+    if (methods) report["methods"] = methodsJson(*methods);
     return report.dump(2) + "\n";
 }
 

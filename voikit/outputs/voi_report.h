@@ -4,6 +4,8 @@
 
 #include "voi/voi_reader.h"
 #include "voikit/anatomy/anatomy.h"
+#include "voikit/provenance/methods.h"
+#include "voikit/provenance/provenance.h"
 #include "voikit/voxels/voi_statistics.h"
 
 namespace voikit {
@@ -11,12 +13,15 @@ namespace voikit {
 // One row per VOI (name, colour, voxels, centre of mass, extent), then every pair of VOIs
 // that share voxels with the number shared, then, when `anatomy` is given, where each VOI
 // lies: the atlas regions at its centre and those its voxels fall in, and whether it sits
-// in the brain. Plain text for people...
+// in the brain; then, when given, what made the report and the methods paragraph with its
+// references. Plain text for people...
 std::string reportText(const std::string& source, const glomera::VoiFileContents& contents,
-                       const VoiStatistics& statistics, const Anatomy* anatomy = nullptr);
+                       const VoiStatistics& statistics, const Anatomy* anatomy = nullptr,
+                       const Provenance* provenance = nullptr, const Methods* methods = nullptr);
 
 // ... and the same as JSON for scripts. Names that are not UTF-8 are read as Windows-1252.
 std::string reportJson(const std::string& source, const glomera::VoiFileContents& contents,
-                       const VoiStatistics& statistics, const Anatomy* anatomy = nullptr);
+                       const VoiStatistics& statistics, const Anatomy* anatomy = nullptr,
+                       const Provenance* provenance = nullptr, const Methods* methods = nullptr);
 
 }  // namespace voikit

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/installed_files.h"
 #include "voikit/io/error.h"
 
 namespace voikit {
@@ -28,7 +29,7 @@ const KnownAtlas kKnownAtlases[] = {
     {"aicha", "AICHA", "AICHAmc.nii.gz", "AICHAmc.nii.txt"},
 };
 
-std::string templatePath(const char* file) { return std::string(kTemplateFolder) + "/" + file; }
+std::string templatePath(const char* file) { return templateFolder() + "/" + file; }
 
 // "1 Precentral_L 2001" or "0<tab>Unclassified": a number, then the name.
 std::map<std::int32_t, std::string> readLabelNames(const std::string& path) {
@@ -48,6 +49,10 @@ std::map<std::int32_t, std::string> readLabelNames(const std::string& path) {
 }
 
 }  // namespace
+
+std::string templateFolder() {
+    return glomera::firstExisting({glomera::dataPath("templates")}).value_or(kTemplateFolder);
+}
 
 std::vector<std::string> defaultAtlases() {
     std::vector<std::string> names;
@@ -81,6 +86,11 @@ struct Atlas::Source {
 };
 
 Atlas::Atlas(const std::string& choice) : Atlas(Source(choice)) {}
+
+AtlasFiles Atlas::files(const std::string& choice) {
+    const Source source(choice);
+    return {source.title, source.image, source.labels};
+}
 
 Atlas::Atlas(const Source& source)
     : name_(source.title),

@@ -14,6 +14,18 @@ namespace voikit {
 // Where the field's templates and atlases are installed (Debian's mricron-data).
 constexpr const char kTemplateFolder[] = "/usr/share/mricron/templates";
 
+// The folder the default templates and atlases are taken from: templates/ in the programs'
+// data folder when it exists (so that a prefix on a machine without mricron-data can hold
+// copies), else kTemplateFolder.
+std::string templateFolder();
+
+// The files of an atlas choice, and the title reports give it.
+struct AtlasFiles {
+    std::string title;   // "AAL", or the image's file name
+    std::string image;   // the label image
+    std::string labels;  // its label text; empty for none, or for Brodmann areas
+};
+
 // A label image in MNI space and the names of its labels.
 class Atlas {
   public:
@@ -22,6 +34,9 @@ class Atlas {
     // and so is any image given here. Throws Error when it cannot be read.
     explicit Atlas(const std::string& choice);
     ~Atlas();
+
+    // The files a choice names, without reading them.
+    static AtlasFiles files(const std::string& choice);
     Atlas(const Atlas&) = delete;
     Atlas& operator=(const Atlas&) = delete;
 

@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "voikit/provenance/provenance.h"
+
 // The subcommands of glomera-voi, one file each in this folder. Each declare function gives
 // the CLI11 subcommand its description, arguments and options (typed and checked while
 // parsing) and returns the work to run once the command line is taken: the work returns the
@@ -26,3 +28,8 @@ constexpr const char kProgram[] = "glomera-voi";
 
 // Tells the user a line on `stream`, as "glomera-voi: line".
 void say(std::FILE* stream, const std::string& line);
+
+// How this process was run, for the provenance of what it writes: noted once by main, read by
+// the commands that write files.
+void noteInvocation(int argc, const char* const* argv);
+const voikit::Invocation& invocation();

@@ -2,8 +2,11 @@
 #include <memory>
 #include <string>
 
+#include "apps/exit-codes/exit_codes.h"
 #include "apps/glomera-voi/cmd/command.h"
 #include "apps/glomera-voi/cmd/voi_file.h"
+#include "voikit/io/text_output.h"
+#include "voikit/provenance/methods.h"
 
 namespace {
 
@@ -13,6 +16,7 @@ struct ReportArguments {
     std::string output;
     bool json = false;
     bool noAtlas = false;
+    bool methods = false;
 };
 
 }  // namespace
@@ -20,9 +24,11 @@ struct ReportArguments {
 CommandRun cmd::declareReport(CLI::App& command) {
     command.description(
         "per VOI: name, colour, voxels, centre of mass, extent; then every pair of VOIs that "
-        "share voxels");
+        "share voxels, where they lie, and what made the report; with --methods alone, a "
+        "paragraph for a paper's methods section with its references");
     const auto a = std::make_shared<ReportArguments>();
     addVoiFileArguments(command, a->file);
+    command.get_option("FILE.voi")->required(false);
     command.add_option("OUT", a->output, "where to write it; '-' (default) for standard output");
     command.add_flag("--json", a->json, "JSON for scripts instead of text");
     command
@@ -32,12 +38,28 @@ CommandRun cmd::declareReport(CLI::App& command) {
                     "four named")
         ->type_name("NAME|IMAGE[:LABELS]");
     command.add_flag("--no-atlas", a->noAtlas, "leave out where the VOIs lie");
+    command.add_flag("--methods", a->methods,
+                     "end with a paragraph for a paper's methods section saying how the report "
+                     "was made, with the references to cite; without FILE.voi, print just that");
     addTransformOption(command, a->request.transform);
     addBrainOption(command, a->request.brain);
-    return [a] {
+    return [a]() -> int {
         voikit::OutputRequest request = a->request;
-        (a->json ? request.reportJson : request.report) = a->output.empty() ? "-" : a->output;
         request.anatomy = !a->noAtlas;
+        request.methods = a->methods;
+        if (a->file.voi.empty()) {
+            if (!a->methods) {
+                say(stderr,
+                    "report: FILE.voi is required (or --methods alone, for the methods "
+                    "paragraph)");
+                return kExitUsage;
+            }
+            const voikit::Methods methods = voikit::methodsOf(request);
+            voikit::writeTextOutput("-", a->json ? voikit::methodsJson(methods).dump(2) + "\n"
+                                                 : voikit::methodsText(methods));
+            return kExitSuccess;
+        }
+        (a->json ? request.reportJson : request.report) = a->output.empty() ? "-" : a->output;
         return makeOutputs(a->file, request);
     };
 }

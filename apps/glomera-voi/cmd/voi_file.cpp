@@ -27,7 +27,8 @@ void addBrainOption(CLI::App& command, std::string& brain) {
         ->check(CLI::ExistingFile);
 }
 
-int makeOutputs(const VoiFileArguments& arguments, const voikit::OutputRequest& request) {
+int makeOutputs(const VoiFileArguments& arguments, voikit::OutputRequest request) {
+    request.invocation = invocation();
     voikit::Log log;
     if (!arguments.quiet) log.note = [](const std::string& text) { say(stderr, text); };
     log.warning = [](const std::string& text) { say(stderr, text); };

@@ -21,5 +21,6 @@ void addTransformOption(CLI::App& command, voikit::MniToTal& transform);
 void addBrainOption(CLI::App& command, std::string& brain);
 
 // Makes what `request` asks for of the file, saying what was written unless quiet and what
-// the user should look at always. Returns the exit status.
-int makeOutputs(const VoiFileArguments& arguments, const voikit::OutputRequest& request);
+// the user should look at always, each output noting this command as what made it. Returns
+// the exit status.
+int makeOutputs(const VoiFileArguments& arguments, voikit::OutputRequest request);

@@ -20,6 +20,15 @@ std::string voxelsOf(const std::string& path) {
            std::string(static_cast<const char*>(image->data), image->nvox * image->nbyper);
 }
 
+// The provenance JSON in a NIfTI volume's comment extension.
+nlohmann::json provenanceIn(const std::string& path) {
+    const voikit::NiftiImage volume(nifti_image_read(path.c_str(), 0));
+    if (!volume || volume->num_ext != 1) return nullptr;
+    const nifti1_extension& extension = volume->ext_list[0];
+    return nlohmann::json::parse(
+        std::string(extension.edata, static_cast<std::size_t>(extension.esize - 8)).c_str());
+}
+
 // The text before `mark`, or all of it.
 std::string before(const std::string& text, const std::string& mark) {
     return text.substr(0, text.find(mark));
@@ -287,10 +296,25 @@ TEST_F(GlomeraVoiTest, EveryReportAndLabelTableSaysWhatMadeIt) {
     ASSERT_TRUE(volume);
     ASSERT_EQ(volume->num_ext, 1);
     EXPECT_EQ(volume->ext_list[0].ecode, NIFTI_ECODE_COMMENT);
-    const std::string extension(volume->ext_list[0].edata,
-                                static_cast<std::size_t>(volume->ext_list[0].esize - 8));
-    const nlohmann::json inVolume = nlohmann::json::parse(extension.c_str());
-    EXPECT_EQ(inVolume, provenance);
+    EXPECT_EQ(provenanceIn(folder.file("v.nii.gz")), provenance);
+}
+
+TEST_F(GlomeraVoiTest, VolumesFromPeaksAndMasksSayWhatMadeThem) {
+    const std::string table = std::string(EXAMPLES_DIR) + "/mni_table.txt";
+    ASSERT_EQ(run("nifti --peaks " + table + " --space mni --grid mni2mm p.nii.gz -q").status, 0);
+    ASSERT_EQ(run("nifti s.voi m.nii.gz --one-per-voi --grid mni2mm --mni-to-tal brett -q").status,
+              0);
+    const nlohmann::json peaks = provenanceIn(folder.file("p.nii.gz"));
+    ASSERT_FALSE(peaks.is_null());
+    EXPECT_EQ(peaks.at("inputs").size(), 1u) << "a named grid is no file";
+    EXPECT_EQ(peaks.at("inputs").at(0).at("role"), "table of peaks");
+    EXPECT_EQ(peaks.at("inputs").at(0).at("sha256"), voikit::sha256OfFile(table).sha256);
+    EXPECT_TRUE(contains(readFile(folder.file("p_ColorLUT.txt")), "\n# table of peaks: " + table));
+    const nlohmann::json masks = provenanceIn(folder.file("m.nii.gz"));
+    ASSERT_FALSE(masks.is_null());
+    EXPECT_EQ(masks.at("transform"), "brett");
+    EXPECT_EQ(masks.at("inputs").at(0).at("path"), "s.voi");
+    EXPECT_TRUE(contains(masks.at("command_line"), " nifti s.voi m.nii.gz --one-per-voi"));
 }
 
 TEST_F(GlomeraVoiTest, MethodsParagraphWithOrWithoutAReport) {

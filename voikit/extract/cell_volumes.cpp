@@ -31,7 +31,7 @@ LabelVolume labelsOfCells(const VoiCells& cells, const LabelGrid& grid) {
 }
 
 void writeVoiMasks(const std::string& path, const std::vector<glomera::VoiInfo>& vois,
-                   const VoiCells& cells, const LabelGrid& grid) {
+                   const VoiCells& cells, const LabelGrid& grid, const Provenance* provenance) {
     constexpr std::int64_t kMostBytes = std::int64_t{1} << 31;
     const std::int64_t volumes = static_cast<std::int64_t>(vois.size());
     if (volumes == 0) throw Error("no VOI to write into " + path);
@@ -54,7 +54,7 @@ void writeVoiMasks(const std::string& path, const std::vector<glomera::VoiInfo>&
     std::snprintf(description, sizeof description, "Glomera VOIs, one mask per volume, %zu",
                   vois.size());
     GridVolumeFile file(path, grid, NIFTI_TYPE_UINT8, volumes, masks.data(), NIFTI_INTENT_NONE, 1,
-                        description);
+                        description, provenance);
     const std::string tablePath = labelTablePath(path);
     writeTextOutput(tablePath, table);
     try {

@@ -14,6 +14,7 @@
 #include "voikit/extract/sphere_regions.h"
 #include "voikit/extract/voi_file_regions.h"
 #include "voikit/outputs/label_grid.h"
+#include "voikit/provenance/provenance.h"
 
 namespace {
 
@@ -34,6 +35,21 @@ std::string gridCheck(const std::string& grid) {
     return CLI::ExistingFile(grid).empty()
                ? ""
                : "wants mni1mm, mni2mm or an image, not \"" + grid + "\", which is no file";
+}
+
+// What the volume says made it: this command, the transform, the table or .voi file and the
+// grid image it read.
+voikit::Provenance provenanceOf(const NiftiArguments& a) {
+    voikit::Provenance provenance{invocation(), a.request.transform, {}};
+    if (!a.peaks.empty()) {
+        provenance.inputs.push_back(voikit::checksummedFile("table of peaks", a.peaks));
+    } else {
+        provenance.inputs.push_back(voikit::sizedFile("VOI file", a.files.front()));
+    }
+    if (!a.request.grid.empty() && !voikit::namedGrid(a.request.grid, a.request.transform)) {
+        provenance.inputs.push_back(voikit::checksummedFile("grid image", a.request.grid));
+    }
+    return provenance;
 }
 
 // Spheres from peaks, or masks one per VOI: the cells on the grid, written as labels or
@@ -70,14 +86,16 @@ int writeCells(const NiftiArguments& a, const std::string& out) {
     std::string written = out + " (" + std::to_string(grid->dims[0]) + " x " +
                           std::to_string(grid->dims[1]) + " x " + std::to_string(grid->dims[2]);
     if (a.onePerVoi) {
-        voikit::writeVoiMasks(out, infos, cells, *grid);
+        const voikit::Provenance provenance = provenanceOf(a);
+        voikit::writeVoiMasks(out, infos, cells, *grid, &provenance);
         written += " x " + std::to_string(infos.size()) + ", one mask per VOI) and " +
                    voikit::labelTablePath(out);
     } else {
         glomera::VoiFileContents contents;
         for (const glomera::VoiInfo& info : infos) contents.vois.push_back({info, {}});
         const voikit::LabelVolume volume = voikit::labelsOfCells(cells, *grid);
-        written += ") and " + voikit::writeLabelVolume(out, contents, volume);
+        const voikit::Provenance provenance = provenanceOf(a);
+        written += ") and " + voikit::writeLabelVolume(out, contents, volume, &provenance);
         if (volume.overwritten > 0) {
             log.warn("spheres overlap: " + std::to_string(volume.overwritten) +
                      " shared cells went to the later one (--one-per-voi keeps every cell)");

@@ -25,10 +25,21 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// Wall-clock time, which the ratios use, and processor time (user and system, all
+// threads), which tells how much of a slow step was waiting for a busy machine.
 struct Measured {
     double seconds = 0;
+    double processorSeconds = 0;
     double peakMb = 0;
 };
+
+double secondsOf(const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+}
+
+double processorSecondsOf(const rusage& usage) {
+    return secondsOf(usage.ru_utime) + secondsOf(usage.ru_stime);
+}
 
 // Runs a program with its arguments, its output silenced, and waits for it.
 Measured runProgram(const std::vector<std::string>& arguments) {
@@ -51,6 +62,7 @@ Measured runProgram(const std::vector<std::string>& arguments) {
     wait4(child, &status, 0, &usage);
     Measured m;
     m.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    m.processorSeconds = processorSecondsOf(usage);
     m.peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         std::fprintf(stderr, "workload_timer: %s failed\n", arguments[0].c_str());
@@ -80,9 +92,11 @@ void warm(const std::string& path) {
 // A plain read/write loop into a new file on the same disk, from a file in the page cache,
 // in the blocks the writer hands to the system: the least any program writing that file
 // could cost.
-double copyFile(const std::string& from, const std::string& to) {
+Measured copyFile(const std::string& from, const std::string& to) {
     warm(from);
     constexpr std::size_t kBlock = glomera::AtomicFile::kBufferSize;
+    rusage before{};
+    ::getrusage(RUSAGE_SELF, &before);
     const auto start = Clock::now();
     const int in = ::open(from.c_str(), O_RDONLY);
     const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -92,9 +106,13 @@ double copyFile(const std::string& from, const std::string& to) {
     }
     ::close(in);
     ::close(out);
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    Measured m;
+    m.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    rusage after{};
+    ::getrusage(RUSAGE_SELF, &after);
+    m.processorSeconds = processorSecondsOf(after) - processorSecondsOf(before);
     std::remove(to.c_str());
-    return seconds;
+    return m;
 }
 
 // Untimed, before each measured step, so that every step starts from the same state:
@@ -136,13 +154,16 @@ std::string writeList(const std::string& folder, int lines, float radius) {
 // Medians and peaks of one step measured several times.
 struct Step {
     std::vector<double> seconds;
+    std::vector<double> processorSeconds;
     double peakMb = 0;
 
     void add(const Measured& m) {
         seconds.push_back(m.seconds);
+        processorSeconds.push_back(m.processorSeconds);
         peakMb = std::max(peakMb, m.peakMb);
     }
     double median() const { return ::median(seconds); }
+    double processorMedian() const { return ::median(processorSeconds); }
 };
 
 // The ratios of the largest run against a copy of its file, each step measured side by
@@ -164,7 +185,7 @@ void largestRatios(const std::string& host, const std::string& folder, int repea
         run.add(runHost(host, list, output));
         megabytes = fileMb(output);
         settle();
-        copy.seconds.push_back(copyFile(output, folder + "/copy.voi"));
+        copy.add(copyFile(output, folder + "/copy.voi"));
         settle();
         info.add(runProgram({toolbox, "info", output}));
         settle();
@@ -174,10 +195,11 @@ void largestRatios(const std::string& host, const std::string& folder, int repea
         load.add(runHost(host, list, output, true));
     }
     const double floor = copy.median();
+    const double processorFloor = copy.processorMedian();
     std::printf(
-        "Against a copy of the file (%d lines of radius %.0f, %.0f MB; copy %.3f s), medians "
-        "of %d side by side:\n",
-        bench::kLargestListLines, bench::kLargestRadius, megabytes, floor, repeats);
+        "Against a copy of the file (%d lines of radius %.0f, %.0f MB; copy %.3f s, processor "
+        "%.3f s), medians of %d side by side:\n",
+        bench::kLargestListLines, bench::kLargestRadius, megabytes, floor, processorFloor, repeats);
     const struct {
         const char* name;
         const Step& step;
@@ -186,8 +208,9 @@ void largestRatios(const std::string& host, const std::string& folder, int repea
                   {"outputs / copy", outputs},
                   {"run with load-back / copy", load}};
     for (const auto& r : ratios) {
-        std::printf("  %-26s %5.2f  (%.3f s)\n", (std::string(r.name) + ":").c_str(),
-                    r.step.median() / floor, r.step.median());
+        std::printf("  %-26s %5.2f  (%.3f s; processor %.3f s, %.2f times the copy's)\n",
+                    (std::string(r.name) + ":").c_str(), r.step.median() / floor, r.step.median(),
+                    r.step.processorMedian(), r.step.processorMedian() / processorFloor);
     }
     std::printf("  peak run:                  %5.1f MB\n", run.peakMb);
     std::printf("  peak outputs:              %5.1f MB\n\n", outputs.peakMb);
@@ -220,7 +243,7 @@ Row measureList(const std::string& host, const std::string& folder, int lines, f
         run.add(runHost(host, list, output));
         row.fileMb = fileMb(output);
         settle();
-        copies.push_back(copyFile(output, folder + "/copy.voi"));
+        copies.push_back(copyFile(output, folder + "/copy.voi").seconds);
     }
     std::remove(output.c_str());
     std::remove(list.c_str());

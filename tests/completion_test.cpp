@@ -80,8 +80,8 @@ std::set<std::string> helpOptions(const std::string& help) {
     for (std::string line; std::getline(lines, line);) {
         const std::size_t start = line.find_first_not_of(' ');
         if (start == std::string::npos || line[start] != '-') continue;
-        std::istringstream spec(line.substr(start, line.find(' ', start) - start));
-        for (std::string name; std::getline(spec, name, ',');) names.insert(name);
+        std::istringstream flags(line.substr(start, line.find(' ', start) - start));
+        for (std::string name; std::getline(flags, name, ',');) names.insert(name);
     }
     return names;
 }

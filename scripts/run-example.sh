@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds what the main job needs (the plug-in, the host stand-in and the toolbox; no tests,
 # no benchmarks), then runs it on the bundled example (scripts/example-job.sh): out/spheres.voi
-# with its label volume, label tables, picture and report; then the values inside the spheres
-# from ch2 of mricron-data.
+# with its label volume, label tables, picture, report and interactive page; then the values
+# inside the spheres from ch2 of mricron-data.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 echo "[1/4] Debian packages the build needs"

@@ -49,7 +49,7 @@ TEST(BashCompletion, OffersCommandsOptionsChoicesAndFiles) {
         const char* line;
         const char* offered;
     } cases[] = {
-        {"glomera-voi ", "--help --version -h extract import info nifti outputs png report "},
+        {"glomera-voi ", "--help --version -h extract import info nifti outputs png report view "},
         {"glomera-voi re", "report "},
         {"glomera-voi report --m", "--methods --mni-to-tal "},
         {"glomera-voi report s.voi --mni-to-tal ", "brett fsl other spm "},

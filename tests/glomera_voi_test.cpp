@@ -135,6 +135,37 @@ TEST_F(GlomeraVoiTest, AnAtlasThatCannotBeReadStopsEveryOutput) {
     EXPECT_TRUE(contains(none.err, "ask for at least one of --nifti")) << none.err;
 }
 
+TEST_F(GlomeraVoiTest, ViewWritesOnePageBesideTheFileOrWhereAsked) {
+    ProgramResult r = run("view s.voi");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.err, "glomera-voi: wrote s.html (")) << r.err;
+    const std::string page = readFile(folder.file("s.html"));
+    EXPECT_EQ(page.rfind("<!DOCTYPE html>", 0), 0u);
+    EXPECT_TRUE(contains(page, "<title>VOIs of s.voi</title>"));
+    EXPECT_TRUE(contains(page, "\"name\":\"AAL\""));
+    r = run("view s.voi -o p.html --no-atlas --radiological -q");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const std::string plain = readFile(folder.file("p.html"));
+    EXPECT_TRUE(contains(plain, "\"radiological\":true"));
+    EXPECT_TRUE(contains(plain, "\"atlases\":[]"));
+    r = run("outputs s.voi --html o.html --png o.png");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.err, "wrote o.html (")) << r.err;
+    EXPECT_EQ(folder.listing(), "o.html o.png p.html s.html s.voi");
+
+    // A template or an atlas that cannot be read leaves no page.
+    writeFile(folder.file("atlas.nii"), "not an image");
+    r = run("view s.voi -o bad.html --atlas atlas.nii");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "atlas.nii")) << r.err;
+    r = run("outputs s.voi --html bad.html --brain missing.nii.gz");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "the MNI template missing.nii.gz, which is missing")) << r.err;
+    EXPECT_EQ(run("view s.voi --brain missing.nii.gz").status, 2);
+    EXPECT_FALSE(fileExists(folder.file("bad.html")));
+}
+
 TEST_F(GlomeraVoiTest, ImportExitStatusTellsWhetherLinesWereLost) {
     ProgramResult r = run(std::string("import ") + EXAMPLES_DIR + "/mni_table.txt --space mni");
     EXPECT_EQ(r.status, 3);
@@ -223,7 +254,7 @@ TEST_F(GlomeraVoiTest, ImportTakesTheTablesSpaceWritesFociAndRefusesWhatIsNoTabl
 TEST_F(GlomeraVoiTest, HelpAndRefusals) {
     ProgramResult r = run("--help");
     EXPECT_EQ(r.status, 0);
-    for (const char* command : {"import", "info", "nifti", "png", "report", "outputs"}) {
+    for (const char* command : {"import", "info", "nifti", "png", "report", "view", "outputs"}) {
         EXPECT_TRUE(contains(r.out, command)) << command;
         const ProgramResult help = run(std::string(command) + " --help");
         EXPECT_EQ(help.status, 0) << command;

@@ -263,11 +263,11 @@ TEST_F(HeadlessHostTest, UsageErrorsAndHelp) {
     ProgramResult r = run("--help");
     EXPECT_EQ(r.status, 0);
     for (const char* option :
-         {"--sphere",   "--list",         "--clean",       "--save-list",     "--run",
-          "--set",      "--open-file",    "--save-file",   "--yes",           "--plugin",
-          "--header",   "--host-version", "--document-id", "--document-type", "--print",
-          "--nifti",    "--grid",         "--png",         "--report",        "--report-json",
-          "Exit status"}) {
+         {"--sphere", "--list",         "--clean",       "--save-list",     "--run",
+          "--set",    "--open-file",    "--save-file",   "--yes",           "--plugin",
+          "--header", "--host-version", "--document-id", "--document-type", "--print",
+          "--nifti",  "--grid",         "--png",         "--report",        "--report-json",
+          "--html",   "Exit status"}) {
         EXPECT_TRUE(contains(r.out, option)) << option;
     }
     EXPECT_FALSE(contains(r.out, "--voi"));

@@ -14,8 +14,8 @@ struct Command {
 constexpr Command kCommands[] = {
     {"import", cmd::declareImport},   {"info", cmd::declareInfo},
     {"nifti", cmd::declareNifti},     {"png", cmd::declarePng},
-    {"report", cmd::declareReport},   {"outputs", cmd::declareOutputs},
-    {"extract", cmd::declareExtract},
+    {"report", cmd::declareReport},   {"view", cmd::declareView},
+    {"outputs", cmd::declareOutputs}, {"extract", cmd::declareExtract},
 };
 
 constexpr const char* kExamples = R"(
@@ -28,6 +28,7 @@ Examples:
   $ glomera-voi png spheres.voi spheres.png
   $ glomera-voi report spheres.voi - --json
   $ glomera-voi report --methods
+  $ glomera-voi view spheres.voi -o spheres.html
   $ glomera-voi outputs spheres.voi --nifti s.nii.gz --png s.png --report s.txt
   $ glomera-voi extract spheres.voi bold.nii.gz -o means.tsv)";
 
@@ -52,7 +53,7 @@ std::map<const CLI::App*, CommandRun> declareProgram(CLI::App& app) {
     app.name(kProgram);
     app.description(
         "Makes of .voi files what the rest of the field reads: summaries, NIfTI label volumes, "
-        "pictures and reports; and makes coordinate lists of pasted tables.");
+        "pictures, reports and interactive pages; and makes coordinate lists of pasted tables.");
     app.footer(footer());
     std::string version = voikit::versionText(kProgram);
     version.pop_back();  // CLI11 ends it with its own newline

@@ -34,8 +34,8 @@ OutputOptions::OutputOptions(CLI::App& command, const std::string& group) {
         ->group(group);
     command
         .add_flag("--radiological", request_.radiological,
-                  "the subject's right on the left of the coronal and axial views (default: "
-                  "neurological)")
+                  "the subject's right on the left of the coronal and axial views, and in the "
+                  "page until switched (default: neurological)")
         ->group(group);
     command
         .add_option("--report", request_.report,
@@ -47,18 +47,28 @@ OutputOptions::OutputOptions(CLI::App& command, const std::string& group) {
         ->type_name("PATH")
         ->group(group);
     command
-        .add_option("--atlas", atlases_,
-                    "look the VOIs up in this atlas for the reports (repeatable): aal, "
-                    "brodmann, jhu, aicha, or an MNI label image IMAGE[:LABELS.txt]; default: "
-                    "the four named")
+        .add_option("--html", request_.html,
+                    "an interactive page that opens in any browser with no server or network: "
+                    "the VOIs over the MNI template in a viewer, beside them their list with "
+                    "centres in TAL and MNI and regions")
+        ->type_name("PATH")
+        ->group(group);
+    command
+        .add_option(
+            "--atlas", atlases_,
+            "look the VOIs up in this atlas for the reports and the page (repeatable): aal, "
+            "brodmann, jhu, aicha, or an MNI label image IMAGE[:LABELS.txt]; default: "
+            "the four named")
         ->type_name("NAME|IMAGE[:LABELS]")
         ->group(group);
-    command.add_flag("--no-atlas", noAtlas_, "leave out of the reports where the VOIs lie")
+    command
+        .add_flag("--no-atlas", noAtlas_,
+                  "leave out of the reports and the page where the VOIs lie")
         ->group(group);
     command
         .add_option("--brain", request_.brain,
-                    "the brain-extracted MNI template to check against and draw (default: "
-                    "ch2bet of mricron-data)")
+                    "the brain-extracted MNI template to check against, draw and show in the "
+                    "page (default: ch2bet of mricron-data)")
         ->type_name("IMAGE")
         ->group(group);
 }

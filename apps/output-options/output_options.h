@@ -6,12 +6,12 @@
 
 #include "voikit/outputs/outputs.h"
 
-// The options that ask for outputs of a .voi file (label volume, picture, reports), declared
-// once for every program that makes them.
+// The options that ask for outputs of a .voi file (label volume, picture, reports, page),
+// declared once for every program that makes them.
 class OutputOptions {
   public:
     // Declares --nifti, --grid, --grid-space, --png, --svg, --pdf, --radiological, --report,
-    // --report-json, --atlas, --no-atlas and --brain on `command`, under `group`.
+    // --report-json, --html, --atlas, --no-atlas and --brain on `command`, under `group`.
     OutputOptions(CLI::App& command, const std::string& group);
 
     // What the parsed options ask for, with the transform between TAL and MNI. Throws

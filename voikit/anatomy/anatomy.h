@@ -65,6 +65,9 @@ class AnatomyLookup {
     // and a VOI's stretch of the column counts whole stretches of one region at a time.
     Anatomy describe(const VoxelColumns& columns, const VoiStatistics& figures) const;
 
+    // The atlases that could be opened, in the order asked for.
+    const std::vector<std::unique_ptr<Atlas>>& atlases() const { return atlases_; }
+
   private:
     struct Counts;
     void countColumn(std::int32_t x, std::int32_t y, const VoxelColumns::Stretch* begin,

@@ -122,6 +122,16 @@ LabelGrid gridOfHeader(const std::string& path, const nifti_image& header,
     return grid;
 }
 
+LabelGrid mniTemplateGrid(const std::string& path, MniToTal transform) {
+    const ImageGrid found = gridOf(*readImageHeader(path));
+    LabelGrid grid;
+    for (int axis = 0; axis < 3; ++axis) grid.dims[axis] = found.dims[axis];
+    std::memcpy(grid.affine, found.affine, sizeof grid.affine);
+    grid.space = Space::kMni;
+    grid.transform = transform;
+    return grid;
+}
+
 std::optional<LabelGrid> namedGrid(const std::string& name, MniToTal transform) {
     // The MNI152 templates' grids: x runs from the right (+90 mm) to the left, y from -126 mm,
     // z from -72 mm.

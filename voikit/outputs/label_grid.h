@@ -44,6 +44,11 @@ LabelGrid gridOfImage(const std::string& path, std::optional<Space> declared, Mn
 LabelGrid gridOfHeader(const std::string& path, const nifti_image& header,
                        std::optional<Space> declared, MniToTal transform);
 
+// The grid of an MNI template, whose millimetres are MNI whatever its header's codes say (as
+// the templates and atlases of mricron-data are taken). Throws Error for a file that is no
+// NIfTI image.
+LabelGrid mniTemplateGrid(const std::string& path, MniToTal transform);
+
 // The usual MNI grids named without an image: "mni1mm" (182 x 218 x 182, 1 mm) and "mni2mm"
 // (91 x 109 x 91, 2 mm), with the MNI152 templates' transforms; nullopt for other names.
 std::optional<LabelGrid> namedGrid(const std::string& name, MniToTal transform);

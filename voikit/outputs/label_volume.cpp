@@ -201,14 +201,13 @@ LabelVolume fillLabels(const VoiFileContents& contents, const LabelGrid& grid) {
     return labels.finish();
 }
 
-GridVolumeFile::GridVolumeFile(const std::string& path, const LabelGrid& grid, int datatype,
-                               std::int64_t volumes, const void* data, int intent, double calMax,
-                               const std::string& description, const Provenance* provenance)
-    : path_(path) {
-    const bool compressed = endsWith(path, ".nii.gz");
-    if (!compressed && !endsWith(path, ".nii")) {
-        throw Error("a NIfTI volume's name ends with .nii or .nii.gz, not like " + path);
-    }
+namespace {
+
+// A NIfTI-1 image of voxels on a grid, the transform in both qform and sform with the code of
+// the grid's space; `name` names it where memory runs out.
+NiftiImage gridImage(const std::string& name, const LabelGrid& grid, int datatype,
+                     std::int64_t volumes, const void* data, int intent, double calMax,
+                     const std::string& description) {
     const std::int64_t dims[8] = {
         volumes > 1 ? 4 : 3, grid.dims[0], grid.dims[1], grid.dims[2], volumes, 1, 1, 1};
     NiftiImage image(nifti_make_new_nim(dims, datatype, 0));
@@ -217,7 +216,7 @@ GridVolumeFile::GridVolumeFile(const std::string& path, const LabelGrid& grid, i
     const std::size_t bytes =
         static_cast<std::size_t>(nim.nvox) * static_cast<std::size_t>(nim.nbyper);
     nim.data = std::malloc(bytes);
-    if (nim.data == nullptr) throw Error("not enough memory for the volume " + path);
+    if (nim.data == nullptr) throw Error("not enough memory for the volume " + name);
     std::memcpy(nim.data, data, bytes);
     const nifti_dmat44 matrix = toMatrix(grid.affine);
     nim.sto_xyz = matrix;
@@ -238,6 +237,26 @@ GridVolumeFile::GridVolumeFile(const std::string& path, const LabelGrid& grid, i
     nim.cal_max = calMax;
     std::snprintf(nim.descrip, sizeof nim.descrip, "%s", description.c_str());
     nim.nifti_type = NIFTI_FTYPE_NIFTI1_1;
+    return image;
+}
+
+std::string labelDescription(const VoiFileContents& contents) {
+    return fmt::format("Glomera VOIs, {} labels", contents.vois.size());
+}
+
+}  // namespace
+
+GridVolumeFile::GridVolumeFile(const std::string& path, const LabelGrid& grid, int datatype,
+                               std::int64_t volumes, const void* data, int intent, double calMax,
+                               const std::string& description, const Provenance* provenance)
+    : path_(path) {
+    const bool compressed = endsWith(path, ".nii.gz");
+    if (!compressed && !endsWith(path, ".nii")) {
+        throw Error("a NIfTI volume's name ends with .nii or .nii.gz, not like " + path);
+    }
+    NiftiImage image = gridImage(path, grid, datatype, volumes, data, intent, calMax, description);
+    const std::size_t bytes =
+        static_cast<std::size_t>(image->nvox) * static_cast<std::size_t>(image->nbyper);
     if (provenance) {
         // A comment extension holds ASCII: the JSON escapes everything else.
         const std::string made = provenanceJson(*provenance).dump(-1, ' ', true);
@@ -279,14 +298,29 @@ void GridVolumeFile::commit() {
     temporary_.clear();
 }
 
+std::string labelVolumeBytes(const VoiFileContents& contents, const LabelVolume& volume) {
+    const NiftiImage image = gridImage(
+        "of the VOIs' labels", volume.grid, NIFTI_TYPE_INT16, 1, volume.labels.data(),
+        NIFTI_INTENT_LABEL, static_cast<double>(contents.vois.size()), labelDescription(contents));
+    nifti_set_iname_offset(image.get(), 1);
+    nifti_1_header header{};
+    if (nifti_convert_nim2n1hdr(image.get(), &header) != 0) {
+        throw Error("cannot make a NIfTI header for the labels");
+    }
+    const std::size_t data = volume.labels.size() * sizeof(std::int16_t);
+    // The header, then four zero bytes (no extensions), then the voxels at offset 352.
+    std::string bytes(static_cast<std::size_t>(header.vox_offset) + data, '\0');
+    std::memcpy(bytes.data(), &header, sizeof header);
+    std::memcpy(bytes.data() + static_cast<std::size_t>(header.vox_offset), volume.labels.data(),
+                data);
+    return bytes;
+}
+
 std::string writeLabelVolume(const std::string& path, const VoiFileContents& contents,
                              const LabelVolume& volume, const Provenance* provenance) {
-    char description[80];
-    std::snprintf(description, sizeof description, "Glomera VOIs, %zu labels",
-                  contents.vois.size());
     GridVolumeFile file(path, volume.grid, NIFTI_TYPE_INT16, 1, volume.labels.data(),
-                        NIFTI_INTENT_LABEL, static_cast<double>(contents.vois.size()), description,
-                        provenance);
+                        NIFTI_INTENT_LABEL, static_cast<double>(contents.vois.size()),
+                        labelDescription(contents), provenance);
     std::vector<std::string> tables;
     try {
         writeTables(path, contents, volume, provenance, tables);

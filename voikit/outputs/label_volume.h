@@ -83,6 +83,10 @@ class GridVolumeFile {
 std::string writeLabelVolume(const std::string& path, const glomera::VoiFileContents& contents,
                              const LabelVolume& volume, const Provenance* provenance = nullptr);
 
+// The same volume as the bytes of a .nii file (NIfTI-1, uncompressed), for pages that carry
+// it inside.
+std::string labelVolumeBytes(const glomera::VoiFileContents& contents, const LabelVolume& volume);
+
 // The label table's path for a volume's path: its name without .nii/.nii.gz, with .tsv.
 std::string labelTablePath(const std::string& volumePath);
 

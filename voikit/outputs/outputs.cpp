@@ -17,6 +17,7 @@
 #include "voikit/io/text_output.h"
 #include "voikit/outputs/label_volume.h"
 #include "voikit/outputs/voi_report.h"
+#include "voikit/page/view_page.h"
 #include "voikit/picture/projection_picture.h"
 #include "voikit/voxels/voi_passes.h"
 #include "voikit/voxels/voi_statistics.h"
@@ -30,26 +31,32 @@ using glomera::VoiFileContents;
 
 constexpr int kGridMargin = 5;
 
-void writeNifti(const std::string& voiPath, const VoiFileContents& contents, LabelVolume volume,
-                const OutputRequest& request, const Provenance& provenance, const Log& log) {
+// Warns of VOI voxels whose nearest cell is off the grid, VOI by VOI.
+void warnOfVoxelsOffTheGrid(const LabelVolume& volume, const VoiFileContents& contents,
+                            const std::string& gridName, const Log& log) {
+    const long long outside = std::accumulate(volume.outside.begin(), volume.outside.end(), 0LL);
+    if (outside == 0) return;
+    std::string warning =
+        fmt::format("{} VOI voxels fall outside the grid of {}:", outside, gridName);
+    for (std::size_t i = 0; i < volume.outside.size(); ++i) {
+        if (volume.outside[i] > 0) {
+            fmt::format_to(std::back_inserter(warning), "\n  {} {}: {} of {}", i + 1,
+                           contents.vois[i].info.name, volume.outside[i],
+                           contents.vois[i].info.voxelCount);
+        }
+    }
+    log.warn(warning);
+}
+
+void writeNifti(const std::string& voiPath, const VoiFileContents& contents,
+                const LabelVolume& volume, const OutputRequest& request,
+                const Provenance& provenance, const Log& log) {
     const LabelGrid& grid = volume.grid;
     const std::string table = writeLabelVolume(request.nifti, contents, volume, &provenance);
     log.tell(fmt::format("wrote {} ({} x {} x {}, {} grid) and {} from {}", request.nifti,
                          grid.dims[0], grid.dims[1], grid.dims[2],
                          request.grid.empty() ? "1 mm" : request.grid, table, voiPath));
-    const long long outside = std::accumulate(volume.outside.begin(), volume.outside.end(), 0LL);
-    if (outside > 0) {
-        std::string warning =
-            fmt::format("{} VOI voxels fall outside the grid of {}:", outside, request.grid);
-        for (std::size_t i = 0; i < volume.outside.size(); ++i) {
-            if (volume.outside[i] > 0) {
-                fmt::format_to(std::back_inserter(warning), "\n  {} {}: {} of {}", i + 1,
-                               contents.vois[i].info.name, volume.outside[i],
-                               contents.vois[i].info.voxelCount);
-            }
-        }
-        log.warn(warning);
-    }
+    warnOfVoxelsOffTheGrid(volume, contents, request.grid, log);
     if (volume.overwritten > 0) {
         log.warn(fmt::format(
             "VOIs overlap: {} shared voxels went to the later VOI (see the report for the pairs)",
@@ -130,11 +137,44 @@ Provenance provenanceOf(const std::string& voiPath, const OutputRequest& request
     return provenance;
 }
 
-// What the reports say beyond each VOI's figures.
+// What the reports and the page say beyond each VOI's figures.
 struct ReportFindings {
     VoiStatistics statistics;  // with the overlaps
     std::optional<Anatomy> anatomy;
 };
+
+// The MNI template the page shows; checked before any output is written.
+std::string pageTemplate(const OutputRequest& request) {
+    std::string path = request.brain.empty() ? defaultBrain() : request.brain;
+    if (!std::ifstream(path)) {
+        throw Error("the page shows the VOIs over the MNI template " + path + ", which is missing" +
+                    (request.brain.empty() ? " (install mricron-data)" : ""));
+    }
+    return path;
+}
+
+void writePage(const std::string& voiPath, const VoiFileContents& skeleton,
+               const ReportFindings& found, const AnatomyLookup* where, const LabelVolume& labels,
+               const std::string& templatePath, const OutputRequest& request, const Log& log) {
+    warnOfVoxelsOffTheGrid(labels, skeleton, templatePath, log);
+    ViewPageContents contents;
+    contents.source = voiPath;
+    contents.vois = &skeleton;
+    contents.statistics = &found.statistics;
+    contents.anatomy = found.anatomy ? &*found.anatomy : nullptr;
+    if (where) {
+        for (const auto& atlas : where->atlases()) contents.atlases.push_back(atlas.get());
+    }
+    contents.templatePath = templatePath;
+    contents.labels = labelVolumeBytes(skeleton, labels);
+    contents.transform = request.transform;
+    contents.radiological = request.radiological;
+    const std::string page = viewPage(contents);
+    writeTextOutput(request.html, page);
+    if (request.html == "-") return;
+    log.tell(
+        fmt::format("wrote {} ({:.1f} MB)", request.html, static_cast<double>(page.size()) / 1e6));
+}
 
 }  // namespace
 
@@ -150,13 +190,15 @@ Methods methodsOf(const OutputRequest& request) {
 
 void makeOutputs(const std::string& voiPath, const OutputRequest& request, const Log& log) {
     const bool reports = !request.report.empty() || !request.reportJson.empty();
+    const bool page = !request.html.empty();
+    const std::string templatePath = page ? pageTemplate(request) : "";
     // The checksums are taken while the file is read.
     std::future<Provenance> provenance;
     if (reports || !request.nifti.empty()) {
         provenance = std::async(std::launch::async, provenanceOf, voiPath, request);
     }
     std::future<std::unique_ptr<AnatomyLookup>> atlases;
-    if (reports && request.anatomy) {
+    if ((reports || page) && request.anatomy) {
         atlases = std::async(std::launch::async, [settings = anatomySettings(request)] {
             return std::make_unique<AnatomyLookup>(settings);
         });
@@ -182,6 +224,11 @@ void makeOutputs(const std::string& voiPath, const OutputRequest& request, const
                 : gridNamedOrOfImage(request.grid, request.gridSpace, request.transform);
         passes.push_back(&labels.emplace(grid, statistics));
     }
+    std::optional<LabelPass> pageLabels;
+    if (page) {
+        passes.push_back(
+            &pageLabels.emplace(mniTemplateGrid(templatePath, request.transform), statistics));
+    }
     std::optional<PicturePass> views;
     std::future<void> brain;
     if (request.picture()) {
@@ -194,7 +241,7 @@ void makeOutputs(const std::string& voiPath, const OutputRequest& request, const
     // An atlas that cannot be read stops every output before any is written.
     const std::unique_ptr<AnatomyLookup> where = atlases.valid() ? atlases.get() : nullptr;
     std::future<ReportFindings> findings;
-    if (reports) {
+    if (reports || page) {
         findings = std::async(std::launch::async, [&] {
             ReportFindings found{statistics, std::nullopt};
             const VoxelColumns columns = groupByColumn(runs, statistics);
@@ -217,7 +264,7 @@ void makeOutputs(const std::string& voiPath, const OutputRequest& request, const
             log.tell("wrote " + *path);
         }
     }
-    if (!reports) return;
+    if (!reports && !page) return;
     const ReportFindings found = findings.get();
     if (found.anatomy) warnOfAnatomy(*found.anatomy, skeleton, log);
     const Anatomy* lies = found.anatomy ? &*found.anatomy : nullptr;
@@ -233,6 +280,10 @@ void makeOutputs(const std::string& voiPath, const OutputRequest& request, const
                         reportJson(voiPath, skeleton, found.statistics, lies, &made, paragraph));
     }
     if (!request.report.empty() && request.report != "-") log.tell("wrote " + request.report);
+    if (page) {
+        writePage(voiPath, skeleton, found, where.get(), pageLabels->finish(), templatePath,
+                  request, log);
+    }
 }
 
 }  // namespace voikit

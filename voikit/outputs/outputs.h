@@ -34,7 +34,12 @@ struct OutputRequest {
     bool anatomy = true;
     bool methods = false;  // the reports end with a methods paragraph and its references
 
-    // The brain-extracted template shown in the picture and checked against; empty: ch2bet.
+    // The interactive page (HTML): the template and the VOIs in a viewer, the list of VOIs
+    // with their centres and regions beside it, all inside one file.
+    std::string html;
+
+    // The brain-extracted template shown in the picture and the page and checked against;
+    // empty: ch2bet.
     std::string brain;
     MniToTal transform = MniToTal::kSpm;  // between TAL and MNI, both ways
 
@@ -44,7 +49,8 @@ struct OutputRequest {
 
     bool picture() const { return !png.empty() || !svg.empty() || !pdf.empty(); }
     bool any() const {
-        return !nifti.empty() || picture() || !report.empty() || !reportJson.empty();
+        return !nifti.empty() || picture() || !report.empty() || !reportJson.empty() ||
+               !html.empty();
     }
 };
 

@@ -13,6 +13,8 @@ namespace voikit {
 
 // Where the field's templates and atlases are installed (Debian's mricron-data).
 constexpr const char kTemplateFolder[] = "/usr/share/mricron/templates";
+// Their copyright and licence notice.
+constexpr const char kTemplateNotice[] = "/usr/share/doc/mricron-data/copyright";
 
 // The folder the default templates and atlases are taken from: templates/ in the programs'
 // data folder when it exists (so that a prefix on a machine without mricron-data can hold

@@ -1,5 +1,7 @@
 #include "voikit/space/coordinate_space.h"
 
+#include <cstring>
+
 namespace voikit {
 namespace {
 
@@ -116,6 +118,15 @@ double mniToTalDeterminant(MniToTal transform, bool belowZero) {
         return (belowZero ? kBrettLower : kBrettUpper).determinant();
     }
     return lancaster(transform).determinant();
+}
+
+MniToTalMatrices mniToTalMatrices(MniToTal transform) {
+    const Affine& upper = transform == MniToTal::kBrett ? kBrettUpper : lancaster(transform);
+    const Affine& lower = transform == MniToTal::kBrett ? kBrettLower : lancaster(transform);
+    MniToTalMatrices matrices{};
+    std::memcpy(matrices.upper, upper.m, sizeof matrices.upper);
+    std::memcpy(matrices.lower, lower.m, sizeof matrices.lower);
+    return matrices;
 }
 
 Point toTal(const Point& point, Space space, MniToTal transform) {

@@ -43,6 +43,15 @@ Point talToMni(const Point& tal, MniToTal transform);
 // above MNI z = 0 and one below.
 double mniToTalDeterminant(MniToTal transform, bool belowZero = false);
 
+// MNI to TAL as matrices, for programs that apply the transform themselves: each row of a
+// matrix is applied to (x, y, z, 1) in MNI. Lancaster's transforms are one matrix, given
+// twice; Brett's takes `upper` where MNI z >= 0 and `lower` below.
+struct MniToTalMatrices {
+    double upper[3][4];
+    double lower[3][4];
+};
+MniToTalMatrices mniToTalMatrices(MniToTal transform);
+
 // A point given in `space`, in TAL.
 Point toTal(const Point& point, Space space, MniToTal transform);
 

@@ -29,6 +29,9 @@ class MniImage {
     void indicesUpColumn(double x, double y, std::int64_t from, std::size_t count,
                          MniToTal transform, std::int64_t* indices) const;
 
+    // Its voxels' sizes and places in MNI millimetres.
+    const ImageGrid& grid() const { return grid_; }
+
     // Whether the other image has the same voxels at the same places.
     bool sameGrid(const MniImage& other) const;
 

@@ -20,6 +20,7 @@ CommandRun declareInfo(CLI::App& command);
 CommandRun declareNifti(CLI::App& command);
 CommandRun declarePng(CLI::App& command);
 CommandRun declareReport(CLI::App& command);
+CommandRun declareView(CLI::App& command);
 CommandRun declareOutputs(CLI::App& command);
 CommandRun declareExtract(CLI::App& command);
 }  // namespace cmd

@@ -19,7 +19,8 @@ struct OutputsArguments {
 
 CommandRun cmd::declareOutputs(CLI::App& command) {
     command.description(
-        "every output asked for (label volume, picture, reports) from one reading of the file");
+        "every output asked for (label volume, picture, reports, page) from one reading of the "
+        "file");
     const auto a = std::make_shared<OutputsArguments>();
     addVoiFileArguments(command, a->file);
     addTransformOption(command, a->transform);
@@ -35,7 +36,7 @@ CommandRun cmd::declareOutputs(CLI::App& command) {
         if (!request.any()) {
             say(stderr,
                 "outputs: ask for at least one of --nifti, --png, --svg, --pdf, --report, "
-                "--report-json");
+                "--report-json, --html");
             return kExitUsage;
         }
         return makeOutputs(a->file, request);

@@ -21,8 +21,8 @@ void addTransformOption(CLI::App& command, voikit::MniToTal& transform) {
 void addBrainOption(CLI::App& command, std::string& brain) {
     command
         .add_option("--brain", brain,
-                    "the brain-extracted MNI template to check against and draw (default: "
-                    "ch2bet of mricron-data)")
+                    "the brain-extracted MNI template to check against, draw and show the "
+                    "VOIs over (default: ch2bet of mricron-data)")
         ->type_name("IMAGE")
         ->check(CLI::ExistingFile);
 }

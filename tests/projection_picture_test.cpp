@@ -144,6 +144,35 @@ TEST_F(PictureTest, EachSphereIsDrawnWhereItsMillimetresAreInEveryView) {
     }
 }
 
+TEST_F(PictureTest, SpheresOneBehindTheOtherShowBothNumbersAndDeepSpheresTheirColour) {
+    // Seen from the left these two spheres lie one behind the other: the number of the one in
+    // front stays on it, the other's moves off with a leader line, and both are drawn.
+    PictureSettings settings;
+    glomera::VoiFileContents pair;
+    pair.vois.push_back(sphereVoi("Right", 40, -20, 10, 7, 255, 0, 0));
+    pair.vois.push_back(sphereVoi("Left", -40, -20, 10, 7, 0, 0, 255));
+    voikit::writeProjectionPicture(pair, voikit::computeStatistics(pair), settings,
+                                   folder.file("s.png"));
+    const Picture picture(folder.file("s.png"));
+    const Pixel centre = expectedPixel(0, {40, -20, 10}, false);
+    const int near = picture.whiteNear(centre, 6), around = picture.whiteNear(centre, 40);
+    EXPECT_GT(near, 0);
+    EXPECT_GT(around - near, 20) << "no second number beside the spheres";
+
+    // A sphere far below the nearest one is its legend's colour where it comes nearest.
+    glomera::VoiFileContents deep;
+    deep.vois.push_back(sphereVoi("High", 0, 0, 60, 5, 255, 0, 0));
+    deep.vois.push_back(sphereVoi("Low", 30, 0, -30, 5, 60, 180, 75));
+    voikit::writeProjectionPicture(deep, voikit::computeStatistics(deep), settings,
+                                   folder.file("d.png"));
+    const Picture shaded(folder.file("d.png"));
+    const Pixel low = expectedPixel(2, {30, 0, -30}, false);
+    const std::uint32_t seen = shaded.at({low.column + 5, low.row + 5});
+    EXPECT_NEAR(static_cast<int>(seen >> 16), 60, 12) << std::hex << seen;
+    EXPECT_NEAR(static_cast<int>((seen >> 8) & 0xFF), 180, 12) << std::hex << seen;
+    EXPECT_NEAR(static_cast<int>(seen & 0xFF), 75, 12) << std::hex << seen;
+}
+
 TEST_F(PictureTest, TheBrainIsDrawnUnderTheVoisWhereItIs) {
     PictureSettings settings;
     settings.brain = voikit::defaultBrain();

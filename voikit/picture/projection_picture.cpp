@@ -19,6 +19,7 @@
 #include "common/ends_with.h"
 #include "coordlist/coordinate_box.h"
 #include "voikit/io/error.h"
+#include "voikit/picture/label_placement.h"
 #include "voikit/space/mni_image.h"
 #include "voikit/voxels/voi_passes.h"
 
@@ -261,11 +262,22 @@ void drawBrain(cairo_t* cr, const Panel& panel, const BrainSums& sums) {
     paintRaster(cr, raster, panel, CAIRO_FILTER_BILINEAR);
 }
 
-Rgb shaded(const std::int32_t rgb[3], double brightness) {
-    const auto channel = [brightness](std::int32_t v) {
-        return std::clamp(static_cast<double>(v), 0.0, 255.0) / 255.0 * brightness;
-    };
-    return {channel(rgb[0]), channel(rgb[1]), channel(rgb[2])};
+// A VOI's colour with its lightness (HSL) times `lightness`, its hue and saturation kept: a
+// shade of the legend's colour, which it is at 1.
+Rgb shaded(const std::int32_t rgb[3], double lightness) {
+    double c[3];
+    for (int i = 0; i < 3; ++i) c[i] = std::clamp(static_cast<double>(rgb[i]), 0.0, 255.0) / 255.0;
+    const double high = std::max({c[0], c[1], c[2]}), low = std::min({c[0], c[1], c[2]});
+    const double l = (high + low) / 2;
+    if (high == low) return {c[0] * lightness, c[1] * lightness, c[2] * lightness};  // a grey
+    // Each channel's place between the lowest and the highest stays; the two move so that
+    // their mean, the lightness, scales and the saturation holds.
+    const double saturation = (high - low) / (1 - std::fabs(2 * l - 1));
+    const double shadedL = l * lightness;
+    const double chroma = saturation * (1 - std::fabs(2 * shadedL - 1));
+    const double shadedLow = shadedL - chroma / 2;
+    const auto channel = [&](double v) { return shadedLow + (v - low) / (high - low) * chroma; };
+    return {channel(c[0]), channel(c[1]), channel(c[2])};
 }
 
 }  // namespace
@@ -275,7 +287,6 @@ struct PicturePass::Views {
     struct Projection {
         Panel panel;
         int width = 0, height = 0;
-        double depthRange = 1;  // mm from the VOIs' nearest to their farthest depth, or 1
         std::vector<float> nearest;
         std::vector<int> owner;
     };
@@ -291,9 +302,6 @@ PicturePass::PicturePass(const VoiStatistics& figures, const PictureSettings& se
         projection.width = panel.cells(panel.view.across);
         projection.height = panel.cells(panel.view.up);
         const auto cells = static_cast<std::size_t>(projection.width) * projection.height;
-        projection.depthRange =
-            std::max(1.0, static_cast<double>(figures.high[panel.view.depth]) -
-                              static_cast<double>(figures.low[panel.view.depth]));
         projection.nearest.assign(cells, std::numeric_limits<float>::infinity());
         projection.owner.assign(cells, -1);
         views_->projections.push_back(std::move(projection));
@@ -361,10 +369,23 @@ void PicturePass::runs(const VoxelRun* runs, std::size_t count) {
 
 namespace {
 
-// The VOIs of one view, each in its colour, nearer voxels brighter: the shading runs from full
-// colour at the VOIs' nearest depth to half at their farthest. A light edge where VOIs meet.
+// The VOIs of one view, each in its legend's colour where it comes nearest, shaded darker
+// (the same hue) where it lies deeper, as far as a third of its lightness at its far end: a
+// sphere is its colour in the middle and a little darker at its rim. A light edge where VOIs
+// meet.
 void drawVois(cairo_t* cr, const PicturePass::Views::Projection& projection,
-              const glomera::VoiFileContents& contents) {
+              const glomera::VoiFileContents& contents, const VoiStatistics& figures) {
+    constexpr double kDeepest = 0.35;  // the lightness lost at a VOI's far end
+    const View& v = projection.panel.view;
+    // Per VOI, from the VOIs' nearest depth (where the distances start) to its own nearest,
+    // and its own depth.
+    std::vector<double> near(figures.vois.size()), deep(figures.vois.size());
+    for (std::size_t i = 0; i < figures.vois.size(); ++i) {
+        const VoiStatistics::Voi& voi = figures.vois[i];
+        near[i] = v.nearIsHigh ? figures.high[v.depth] - voi.high[v.depth]
+                               : voi.low[v.depth] - figures.low[v.depth];
+        deep[i] = std::max(1.0, static_cast<double>(voi.high[v.depth]) - voi.low[v.depth]);
+    }
     const int w = projection.width, h = projection.height;
     Raster raster(w, h);
     for (int row = 0; row < h; ++row) {
@@ -379,10 +400,11 @@ void drawVois(cairo_t* cr, const PicturePass::Views::Projection& projection,
             const int below =
                 row + 1 < h ? projection.owner[cell + static_cast<std::size_t>(w)] : -1;
             const bool edge = (right >= 0 && right != here) || (below >= 0 && below != here);
-            const Rgb colour =
-                edge ? Rgb{0.85, 0.86, 0.9}
-                     : shaded(contents.vois[static_cast<std::size_t>(here)].info.color,
-                              1.0 - 0.5 * projection.nearest[cell] / projection.depthRange);
+            const auto voi = static_cast<std::size_t>(here);
+            const double depth =
+                std::clamp((projection.nearest[cell] - near[voi]) / deep[voi], 0.0, 1.0);
+            const Rgb colour = edge ? Rgb{0.85, 0.86, 0.9}
+                                    : shaded(contents.vois[voi].info.color, 1.0 - kDeepest * depth);
             raster.set(column, row, colour, 1.0);
         }
     }
@@ -446,6 +468,15 @@ class Numbers {
     Numbers(const Numbers&) = delete;
     Numbers& operator=(const Numbers&) = delete;
 
+    // The box a number's ink takes with its rim, width and height in pixels.
+    std::pair<double, double> size(const std::string& s) const {
+        useFont(cr_);
+        cairo_text_extents_t extents;
+        cairo_text_extents(cr_, s.c_str(), &extents);
+        return {extents.width + kRim, extents.height + kRim};
+    }
+
+    // Draws the number with its ink centred on (x, y).
     void draw(double x, double y, const std::string& s) {
         useFont(cr_);
         cairo_text_extents_t extents;
@@ -476,6 +507,9 @@ class Numbers {
 
   private:
     static constexpr int kPad = 3;  // room for the rim around a digit
+    static constexpr double kRim = 3.0;
+    // Bold digits of about ten pixels.
+    static constexpr double kNumberSize = 14;
     struct Digit {
         double advance = 0;
         cairo_surface_t* stamps[2] = {nullptr, nullptr};  // rim, fill
@@ -483,10 +517,10 @@ class Numbers {
 
     static void useFont(cairo_t* cr) {
         cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
-        cairo_set_font_size(cr, 11);
+        cairo_set_font_size(cr, kNumberSize);
     }
     static void rim(cairo_t* cr) {
-        cairo_set_line_width(cr, 3.0);
+        cairo_set_line_width(cr, kRim);
         cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
         cairo_set_source_rgb(cr, 0.02, 0.02, 0.03);
         cairo_stroke(cr);
@@ -500,6 +534,78 @@ class Numbers {
     double ascent_ = 0;
     Digit digits_[10];
 };
+
+// A line from a VOI's centre to the edge of its number's box, drawn where the number had to
+// move: light on a dark rim like the numbers, with a dot at the centre.
+void drawLeader(cairo_t* cr, double x, double y, const PlacedLabel& label, double width,
+                double height) {
+    // Where the line from the box's centre to the anchor leaves the box.
+    const double dx = x - label.x, dy = y - label.y;
+    const double reach = std::min(dx != 0 ? width / 2 / std::fabs(dx) : 1e9,
+                                  dy != 0 ? height / 2 / std::fabs(dy) : 1e9);
+    const double endX = label.x + dx * std::min(reach, 1.0),
+                 endY = label.y + dy * std::min(reach, 1.0);
+    for (const auto& [lineWidth, shade] : {std::pair{3.2, 0.02}, std::pair{1.3, 1.0}}) {
+        cairo_set_source_rgb(cr, shade, shade, shade);
+        cairo_set_line_width(cr, lineWidth);
+        cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+        cairo_move_to(cr, x, y);
+        cairo_line_to(cr, endX, endY);
+        cairo_stroke(cr);
+        cairo_arc(cr, x, y, lineWidth / 2 + 1.2, 0, 2 * 3.14159265358979323846);
+        cairo_fill(cr);
+    }
+}
+
+// Whether the VOI is the one seen at its centre in the view, not hidden behind another.
+bool seenAtCentre(const PicturePass::Views::Projection& projection, const VoiStatistics::Voi& voi,
+                  std::size_t index) {
+    const Panel& panel = projection.panel;
+    const int column =
+        panel.cellColumn(static_cast<int>(std::lround(voi.centre[panel.view.across])));
+    const int row = panel.cellRow(static_cast<int>(std::lround(voi.centre[panel.view.up])));
+    if (column < 0 || row < 0 || column >= projection.width || row >= projection.height)
+        return false;
+    return projection.owner[static_cast<std::size_t>(row) * projection.width + column] ==
+           static_cast<int>(index);
+}
+
+// The VOIs' numbers at their centres. Where numbers would cover each other (spheres that
+// overlap in the view, such as the left and the right amygdala seen from the side), the
+// numbers of the VOIs seen at their centres stay and the others move apart, each with a
+// leader line to its centre; in a crowd with no room left a number is left out rather than
+// printed over another. Returns how many were left out.
+std::size_t drawNumbers(cairo_t* cr, Numbers& numbers,
+                        const PicturePass::Views::Projection& projection,
+                        const VoiStatistics& statistics) {
+    const Panel& panel = projection.panel;
+    std::vector<LabelToPlace> labels;
+    std::vector<std::size_t> vois;
+    for (const bool seen : {true, false}) {
+        for (std::size_t i = 0; i < statistics.vois.size(); ++i) {
+            const VoiStatistics::Voi& voi = statistics.vois[i];
+            if (voi.voxels == 0 || seenAtCentre(projection, voi, i) != seen) continue;
+            const auto [width, height] = numbers.size(std::to_string(i + 1));
+            labels.push_back({panel.column(voi.centre[panel.view.across]),
+                              panel.row(voi.centre[panel.view.up]), width, height});
+            vois.push_back(i);
+        }
+    }
+    const std::vector<PlacedLabel> placed =
+        placeLabels(labels, {panel.x, panel.y, panel.x + panel.width(), panel.y + panel.height()});
+    std::size_t leftOut = 0;
+    for (std::size_t n = 0; n < placed.size(); ++n) {
+        leftOut += placed[n].where == PlacedLabel::Where::kLeftOut;
+        if (placed[n].where == PlacedLabel::Where::kMoved) {
+            drawLeader(cr, labels[n].x, labels[n].y, placed[n], labels[n].width, labels[n].height);
+        }
+    }
+    for (std::size_t n = 0; n < placed.size(); ++n) {
+        if (placed[n].where == PlacedLabel::Where::kLeftOut) continue;
+        numbers.draw(placed[n].x, placed[n].y, std::to_string(vois[n] + 1));
+    }
+    return leftOut;
+}
 
 void drawFrame(cairo_t* cr, const Panel& panel) {
     const View& v = panel.view;
@@ -657,23 +763,22 @@ void writeProjectionPicture(const PicturePass& pass, const glomera::VoiFileConte
     setColour(cr, kBackground);
     cairo_paint(cr);
     Numbers numbers(cr, !svg && !pdf);
+    std::size_t leftOut = 0;  // the most numbers a view had no room for
     for (const auto& projection : pass.views().projections) {
         const Panel& panel = projection.panel;
         if (brain) drawBrain(cr, panel, *brain);
-        drawVois(cr, projection, contents);
+        drawVois(cr, projection, contents, statistics);
         drawFrame(cr, panel);
-        for (std::size_t i = 0; i < contents.vois.size(); ++i) {
-            const VoiStatistics::Voi& voi = statistics.vois[i];
-            if (voi.voxels == 0) continue;
-            numbers.draw(panel.column(voi.centre[panel.view.across]),
-                         panel.row(voi.centre[panel.view.up]), std::to_string(i + 1));
-        }
+        leftOut = std::max(leftOut, drawNumbers(cr, numbers, projection, statistics));
     }
     text(cr, kLeft, 22,
          std::string("TAL millimetres") +
              (brain ? ", brain: " + settings.brain.substr(settings.brain.rfind('/') + 1) +
                           " placed from MNI (" + transformName(settings.transform) + ")"
-                    : ""),
+                    : "") +
+             (leftOut > 0 ? "; too crowded to number every VOI: up to " + std::to_string(leftOut) +
+                                " numbers per view left out"
+                          : ""),
          11, kAxisColour);
     drawLegend(cr, kLeft, legendTop, layout.width - kLeft, contents, rows);
     context.reset();

@@ -45,9 +45,11 @@ class PicturePass : public RunVisitor {
 
 // Three views of the VOIs in TAL millimetres: sagittal (seen from the left), coronal and
 // axial, each over a faint projection of the template's brain with its outline (a glass
-// brain), with each VOI in its colour (nearer voxels brighter) and its number at its centre,
-// the accepted coordinate box, millimetre axes, L and R on the coronal and axial views, and
-// a legend in columns. Written as PNG, SVG or PDF by the path's ending, whole or not at all.
+// brain), with each VOI in its legend's colour (darker shades of the same hue where it lies
+// deeper) and its number at its centre, or beside it with a leader line where numbers would
+// cover each other (left out, and said so, only where a crowd leaves no room), the accepted
+// coordinate box, millimetre axes, L and R on the coronal and axial views, and a legend in
+// columns. Written as PNG, SVG or PDF by the path's ending, whole or not at all.
 // Throws Error on failure.
 void writeProjectionPicture(const glomera::VoiFileContents& contents,
                             const VoiStatistics& statistics, const PictureSettings& settings,

@@ -109,6 +109,7 @@ TEST(LabelPlacement, SixtyCrowdedNumbersAllReadable) {
     std::mt19937 random(11);
     std::uniform_real_distribution<double> at(100, 220);
     std::vector<LabelToPlace> labels;
+    labels.reserve(60);
     for (int i = 0; i < 60; ++i) labels.push_back({at(random), at(random), 20, 13});
     const LabelBounds bounds{0, 0, 480, 480};
     const std::vector<PlacedLabel> placed = voikit::placeLabels(labels, bounds);

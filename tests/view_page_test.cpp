@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <cmath>
 #include <cstring>
 #include <nlohmann/json.hpp>
 #include <random>
@@ -198,7 +199,8 @@ TEST_F(ViewPageTest, TheDataHoldCentresInBothSpacesAndTheTransform) {
     for (int a = 0; a < 3; ++a) EXPECT_DOUBLE_EQ(third["mni"][a].get<double>(), mni[a]);
     // Without voxels a VOI has no centre to go to.
     EXPECT_FALSE(data["vois"][3].contains("mni"));
-    EXPECT_EQ(occurrences(page, "<td class=\"mm\">-</td>"), 2u);
+    EXPECT_EQ(occurrences(page, "<td class=\"mm\">-</td>"), 1u);
+    EXPECT_EQ(occurrences(page, "<td class=\"mm\"><div>TAL 38.0, -49.0, -18.0</div><div>MNI "), 1u);
     // The matrices take MNI back to the TAL the program uses.
     const nlohmann::json& upper = data["mniToTal"]["upper"];
     for (int r = 0; r < 3; ++r) {
@@ -242,12 +244,18 @@ TEST_F(ViewPageTest, TheLabelsAreOnTheTemplatesGridAndTheAtlasLooksUpAsTheProgra
                      atlas["toVoxel"][r][2].get<double>() * at[2] +
                      atlas["toVoxel"][r][3].get<double>();
         }
+        // The nearest voxel, as the program's own lookup takes it; none off the image.
+        std::int64_t voxel[3];
+        const std::int64_t dims[3] = {181, 217, 181};
+        bool inside = true;
+        for (int r = 0; r < 3; ++r) {
+            voxel[r] = static_cast<std::int64_t>(std::floor(ijk[r] + 0.5));
+            inside = inside && voxel[r] >= 0 && voxel[r] < dims[r];
+        }
         std::string region;
-        if (ijk[0] + 0.5 >= 0 && ijk[0] + 0.5 < 181 && ijk[1] + 0.5 >= 0 && ijk[1] + 0.5 < 217 &&
-            ijk[2] + 0.5 >= 0 && ijk[2] + 0.5 < 181) {
-            const auto index = static_cast<std::size_t>(
-                (std::int64_t(ijk[0] + 0.5) * 217 + std::int64_t(ijk[1] + 0.5)) * 181 +
-                std::int64_t(ijk[2] + 0.5));
+        if (inside) {
+            const auto index =
+                static_cast<std::size_t>((voxel[0] * 217 + voxel[1]) * 181 + voxel[2]);
             region = atlas["regions"][static_cast<unsigned char>(places[index])];
         }
         const std::int32_t label = aal.labelAtMni(at);

@@ -11,18 +11,7 @@ const { execFileSync } = require('node:child_process');
 const fs = require('node:fs');
 const path = require('node:path');
 
-const kChromium = '/usr/bin/chromium';
-if (!fs.existsSync(kChromium)) {
-  console.error(`${kChromium} is missing: scripts/install-deps.sh installs Debian's chromium`);
-  process.exit(1);
-}
-let puppeteer;
-try {
-  puppeteer = require('puppeteer-core');
-} catch (error) {
-  console.error(`puppeteer-core is missing (${error.message}): scripts/install-deps.sh installs it`);
-  process.exit(1);
-}
+const { launch, viewerReady, goTo } = require('./chromium.js');
 
 const kMostPageBytes = 6e6;
 // What the example's third peak is in the table it comes from (MNI mm).
@@ -30,18 +19,6 @@ const kThirdPeak = [42, -52, -20];
 const kHostileNames = [
   "</script><script>document.title='x'</script>",
   '<img src=x onerror=alert(1)>',
-];
-// No request leaves the machine: the browser is kept from its own network chatter too.
-const kChromiumFlags = [
-  '--no-sandbox',
-  '--use-angle=swiftshader',
-  '--enable-unsafe-swiftshader',
-  '--disable-background-networking',
-  '--disable-component-update',
-  '--disable-sync',
-  '--disable-default-apps',
-  '--no-first-run',
-  '--hide-scrollbars',
 ];
 
 function options() {
@@ -142,22 +119,12 @@ async function crosshairMni(page) {
   });
 }
 
-async function goTo(page, number) {
-  await page.click(`#vois tbody tr[data-voi="${number}"]`);
-  await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
-}
-
 async function main() {
   const o = options();
   const made = makePage(o);
   const expectedTitle = `VOIs of ${made.voi}`;
   const problems = [];
-  const browser = await puppeteer.launch({
-    executablePath: kChromium,
-    headless: true,
-    args: kChromiumFlags,
-    userDataDir: path.join(o.work, 'profile'),
-  });
+  const browser = await launch(path.join(o.work, 'profile'));
   try {
     const decoder = await browser.newPage();
     const page = await browser.newPage();
@@ -186,11 +153,10 @@ async function main() {
     });
 
     await page.goto(`file://${made.page}`);
-    await page.waitForFunction(() => window.glomeraPage && (window.glomeraPage.ready || window.glomeraPage.error),
-      { timeout: 120000 });
+    const error = await viewerReady(page);
 
     await check('the viewer started', page, o.work, async () => {
-      assert.equal(await page.evaluate(() => window.glomeraPage.error), null);
+      assert.equal(error, null);
     });
 
     await check('hostile names show as text and run nothing', page, o.work, async () => {
@@ -230,7 +196,7 @@ async function main() {
         const shown = await page.$eval('#at-regions', (e) => e.textContent);
         const expected = Object.entries(voi.anatomy.atlases)
           .map(([atlas, found]) => `${atlas}: ${found.centre === null ? 'no region' : found.centre}`)
-          .join(' · ');
+          .join('\n');
         assert.equal(shown, expected, `VOI ${voi.index}`);
       }
     });
@@ -294,6 +260,12 @@ async function main() {
       assert.deepEqual(problems, []);
       assert.equal(await page.title(), expectedTitle);
     });
+    // The page as the reader left it, for the log.
+    await page.click('#radiological');
+    await goTo(page, 3);
+    const shot = path.join(o.work, 'page.png');
+    await page.screenshot({ path: shot });
+    console.log(`screenshot of the page: ${shot}`);
   } finally {
     await browser.close();
   }

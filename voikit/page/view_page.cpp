@@ -153,6 +153,13 @@ std::string regionsCell(const VoiAnatomy& anatomy) {
     return cell + "</div>";
 }
 
+// A VOI's centre of mass in TAL and in MNI, or "-" for a VOI without voxels.
+std::string centreCell(const VoiStatistics::Voi& figures, MniToTal transform) {
+    if (figures.voxels == 0) return "<td class=\"mm\">-</td>";
+    return "<td class=\"mm\"><div>TAL " + millimetres(centreOf(figures)) + "</div><div>MNI " +
+           millimetres(talToMni(centreOf(figures), transform)) + "</div></td>";
+}
+
 std::string voiRows(const ViewPageContents& c) {
     std::string rows;
     for (std::size_t i = 0; i < c.vois->vois.size(); ++i) {
@@ -161,19 +168,18 @@ std::string voiRows(const ViewPageContents& c) {
         const std::string number = std::to_string(i + 1);
         std::string swatch = "rgb(";
         for (int channel = 0; channel < 3; ++channel) {
-            swatch +=
-                (channel ? "," : "") + std::to_string(std::clamp(info.color[channel], 0, 255));
+            if (channel > 0) swatch += ',';
+            swatch += std::to_string(std::clamp(info.color[channel], 0, 255));
         }
-        swatch += ")";
-        const bool placed = figures.voxels > 0;
-        rows +=
-            "<tr data-voi=\"" + number + "\" tabindex=\"0\"><td class=\"number\">" + number +
-            "</td><td><span class=\"swatch\" style=\"background:" + swatch +
-            "\"></span></td><td><div class=\"name\">" + htmlEscaped(asUtf8(info.name)) + "</div>" +
-            (c.anatomy ? regionsCell(c.anatomy->vois[i]) : "") + "</td><td class=\"voxels\">" +
-            std::to_string(figures.voxels) + "</td><td class=\"mm\">" +
-            (placed ? millimetres(centreOf(figures)) : "-") + "</td><td class=\"mm\">" +
-            (placed ? millimetres(talToMni(centreOf(figures), c.transform)) : "-") + "</td></tr>\n";
+        swatch += ')';
+        rows += "<tr data-voi=\"" + number + "\" tabindex=\"0\">";
+        rows += "<td class=\"number\">" + number + "</td>";
+        rows += "<td><span class=\"swatch\" style=\"background:" + swatch + "\"></span></td>";
+        rows += "<td><div class=\"name\">" + htmlEscaped(asUtf8(info.name)) + "</div>";
+        if (c.anatomy) rows += regionsCell(c.anatomy->vois[i]);
+        rows += "</td><td class=\"voxels\">" + std::to_string(figures.voxels) + "</td>";
+        rows += centreCell(figures, c.transform);
+        rows += "</tr>\n";
     }
     return rows;
 }
@@ -214,14 +220,15 @@ std::string viewPage(const ViewPageContents& c) {
         "<main>\n<section id=\"viewer\">\n<div class=\"toolbar\"><label><input type=\"checkbox\" "
         "id=\"radiological\"> radiological (the subject's right on the left)</label> "
         "<span id=\"convention\"></span></div>\n"
-        "<div id=\"canvas-box\"><canvas id=\"gl\"></canvas></div>\n"
-        "<p id=\"viewer-error\" hidden></p>\n"
+        // The crosshair's place fills the corner the three views leave free.
+        "<div id=\"canvas-box\"><canvas id=\"gl\"></canvas>\n"
         "<dl id=\"crosshair\"><dt>MNI</dt><dd id=\"at-mni\">-</dd><dt>TAL</dt><dd "
         "id=\"at-tal\">-</dd><dt>VOI</dt><dd id=\"at-voi\">-</dd><dt>regions</dt><dd "
-        "id=\"at-regions\">-</dd></dl>\n</section>\n"
+        "id=\"at-regions\">-</dd></dl></div>\n"
+        "<p id=\"viewer-error\" hidden></p>\n</section>\n"
         "<section id=\"list\">\n<table id=\"vois\">\n<thead><tr><th>#</th><th></th><th>name; "
         "per atlas the region at the centre (point at it for the shares)</th><th>voxels</th>"
-        "<th>centre TAL (mm)</th><th>centre MNI (mm)</th></tr></thead>\n<tbody>\n" +
+        "<th>centre (mm)</th></tr></thead>\n<tbody>\n" +
         voiRows(c) +
         "</tbody>\n</table>\n</section>\n</main>\n"
         "<footer>\n<details><summary>Licences</summary>\n<h2>niivue " +

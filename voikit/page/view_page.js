@@ -94,7 +94,8 @@
       showAllOrientationMarkers: true,
       sagittalNoseLeft: true,
       multiplanarShowRender: niivue.SHOW_RENDER.NEVER,
-      multiplanarPadPixels: 12,
+      multiplanarLayout: niivue.MULTIPLANAR_TYPE.GRID,
+      multiplanarPadPixels: 8,
       isRadiologicalConvention: data.radiological,
       dragAndDropEnabled: false,
       logLevel: 'warn',
@@ -136,7 +137,7 @@
       const voi = data.vois[label - 1];
       shown.voi.textContent = voi ? voi.number + ' ' + voi.name : 'none';
       shown.regions.textContent = atlases.length
-        ? atlases.map((a) => a.name + ': ' + (a.regionAt(mni) || 'no region')).join(' · ')
+        ? atlases.map((a) => a.name + ': ' + (a.regionAt(mni) || 'no region')).join('\n')
         : 'no atlases';
       for (const [number, row] of rows) row.classList.toggle('here', voi !== undefined && number === voi.number);
     };

@@ -6,12 +6,14 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <nlohmann/json.hpp>
 #include <random>
 #include <string>
 
+#include "tests/test_files.h"
 #include "tests/test_vois.h"
 #include "voikit/outputs/label_volume.h"
 #include "voikit/page/html_text.h"
@@ -124,6 +126,13 @@ TEST(PageBytes, GzipRoundTripsEmptyRepetitiveAndRandomBytes) {
     EXPECT_LT(voikit::gzipped(std::string(5000000, '\0')).size(), 10000u);
 }
 
+// The JSON the page's script works from.
+nlohmann::json dataOf(const std::string& page) {
+    const std::string open = "<script type=\"application/json\" id=\"glomera-data\">";
+    const std::size_t from = page.find(open) + open.size();
+    return nlohmann::json::parse(page.substr(from, page.find("</script>", from) - from));
+}
+
 // A page of two spheres named to break out of every context, one ordinary, and one VOI
 // without voxels; taken apart again.
 class ViewPageTest : public testing::Test {
@@ -146,9 +155,7 @@ class ViewPageTest : public testing::Test {
         contents.labels = voikit::labelVolumeBytes(vois, labels);
         contents.atlases.push_back(&aal);
         page = voikit::viewPage(contents);
-        const std::string open = "<script type=\"application/json\" id=\"glomera-data\">";
-        const std::size_t from = page.find(open) + open.size();
-        data = nlohmann::json::parse(page.substr(from, page.find("</script>", from) - from));
+        data = dataOf(page);
     }
 
     static constexpr const char* kHostile[2] = {"</script><script>document.title='x'</script>",
@@ -275,6 +282,57 @@ TEST_F(ViewPageTest, ThePageCarriesTheViewerTheTemplateAndTheirLicences) {
     const std::string templateBytes = base64Decoded(data["template"]["base64"]);
     EXPECT_EQ(data["template"]["name"], "template.nii.gz");
     EXPECT_EQ(gunzipped(templateBytes).size(), 352u + 181u * 217u * 181u);
+}
+
+TEST(ViewPageAtlas, AnAtlasOfMoreThan256RegionsTravelsAsTwoBytesPerVoxel) {
+    // 300 regions: a label volume of 300 small spheres, taken as an atlas.
+    TempFolder folder;
+    glomera::VoiFileContents many;
+    for (int row = 0; row < 20; ++row) {
+        for (int column = 0; column < 15; ++column) {
+            many.vois.push_back(sphereVoi("R", static_cast<float>(-45 + 6 * column),
+                                          static_cast<float>(-60 + 6 * row), 0, 2));
+        }
+    }
+    const voikit::VoiStatistics figures = voikit::computeStatistics(many);
+    const std::string image = folder.file("many.nii.gz");
+    voikit::writeLabelVolume(image, many,
+                             voikit::fillLabels(many, voikit::defaultGrid(figures, 2)));
+    const voikit::Atlas atlas(image);
+    ASSERT_EQ(atlas.labels().size(), 301u);
+
+    glomera::VoiFileContents one;
+    one.vois.push_back(sphereVoi("V", 0, 0, 0, 3));
+    const voikit::VoiStatistics statistics = voikit::computeStatistics(one);
+    voikit::ViewPageContents contents;
+    contents.source = "one.voi";
+    contents.vois = &one;
+    contents.statistics = &statistics;
+    contents.templatePath = voikit::defaultBrain();
+    contents.labels = voikit::labelVolumeBytes(
+        one, voikit::fillLabels(
+                 one, voikit::mniTemplateGrid(contents.templatePath, voikit::MniToTal::kSpm)));
+    contents.atlases.push_back(&atlas);
+    const nlohmann::json data = dataOf(voikit::viewPage(contents));
+    const nlohmann::json& carried = data["atlases"][0];
+    EXPECT_EQ(carried["wide"], true);
+    EXPECT_EQ(carried["regions"].size(), 301u);
+    EXPECT_EQ(carried["regions"][300], atlas.regionName(atlas.labels()[300]));
+    const std::string places = gunzipped(base64Decoded(carried["places"]));
+    const std::int64_t cells = carried["dims"][0].get<std::int64_t>() *
+                               carried["dims"][1].get<std::int64_t>() *
+                               carried["dims"][2].get<std::int64_t>();
+    ASSERT_EQ(places.size(), static_cast<std::size_t>(cells) * 2);
+    std::size_t highest = 0;
+    for (std::int64_t index = 0; index < cells; ++index) {
+        const auto at = static_cast<std::size_t>(index) * 2;
+        const std::size_t place =
+            static_cast<unsigned char>(places[at]) |
+            static_cast<std::size_t>(static_cast<unsigned char>(places[at + 1])) << 8;
+        ASSERT_EQ(place, atlas.regionAtIndex(index)) << index;
+        highest = std::max(highest, place);
+    }
+    EXPECT_EQ(highest, 300u);
 }
 
 }  // namespace

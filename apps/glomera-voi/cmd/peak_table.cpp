@@ -15,8 +15,9 @@ PeakTable readPeakTable(const std::string& path, const voikit::ImportSettings& s
             path + " line " + std::to_string(line.number) + ": " + line.account;
         line.kind == voikit::ImportedLine::kDropped ? log.warn(text) : log.tell(text);
     }
-    for (const std::string& note : result.notes) log.warn(path + ": " + note);
-    for (const std::string& warning : result.warnings) log.warn(path + ": " + warning);
+    const std::string about = path + ": ";
+    for (const std::string& note : result.notes) log.warn(about + note);
+    for (const std::string& warning : result.warnings) log.warn(about + warning);
     log.tell(path + ": " + result.summary() + " (" + result.encoding + ")");
     PeakTable table;
     for (const voikit::AcceptedPeak& peak : result.peaks) {

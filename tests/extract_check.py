@@ -43,7 +43,8 @@ failures = []
 
 def fail(message):
     failures.append(message)
-    print("extract_check: " + message, file=sys.stderr)
+    program = os.path.splitext(os.path.basename(sys.argv[0]))[0]
+    print(f"{program}: {message}", file=sys.stderr)
 
 
 def read_voi(path):

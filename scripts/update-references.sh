@@ -2,7 +2,8 @@
 # Reference outputs of the bundled example, kept in tests/reference/ so that a change that
 # moves any output is seen: the main job's log and account, its report (text and JSON), its
 # label tables, a summary of the label volume's voxels and of the .voi file
-# (tests/reference_outputs.cpp), and its picture, compared within a pixel budget.
+# (tests/reference_outputs.cpp), the spheres' values on ch2 (extract --stats), and its
+# picture, compared within a pixel budget.
 #
 #   scripts/update-references.sh
 #       builds what it needs in build/, runs the job and stores its outputs as the new
@@ -40,7 +41,8 @@ regenerate() {
     ln -s "$repo/examples" "$into/job/examples"
     (cd "$into/job" && "$repo/scripts/example-job.sh" "$bin" >"$into/log.txt" 2>"$into/account.txt")
     local out=$into/job/out
-    cp "$out"/spheres.{txt,json,tsv,png} "$out"/spheres_{ColorLUT,wb_labels}.txt "$into/"
+    cp "$out"/spheres.{txt,json,tsv,png} "$out"/spheres_{ColorLUT,wb_labels}.txt \
+        "$out/spheres_ch2.tsv" "$into/"
     normalize "$bin" "$into"/spheres.{txt,json} "$into/spheres_ColorLUT.txt"
     "$bin/reference-outputs" summary "$out/spheres.voi" >"$into/spheres.voi-summary.txt"
     "$bin/reference-outputs" summary "$out/spheres.nii.gz" >"$into/spheres.nii.gz-summary.txt"
@@ -88,7 +90,7 @@ if [ "${1:-}" = "--check" ]; then
 fi
 cd "$repo"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)" --target Glomera HelmoraZT reference-outputs
+cmake --build build -j"$(nproc)" --target Glomera HelmoraZT glomera-voi reference-outputs
 fresh=$(mktemp -d)
 trap 'rm -rf "$fresh"' EXIT
 regenerate "$repo/build/bin" "$fresh/outputs"

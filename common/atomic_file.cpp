@@ -78,6 +78,17 @@ bool AtomicFile::open(const std::string& target) {
     if (target.empty() || target.back() == '/') return false;
     buffer_.reset(new (std::nothrow) char[kBufferSize]);
     if (!buffer_) return false;
+    struct stat existing {};
+    const bool exists = ::stat(target.c_str(), &existing) == 0;
+    if (exists && !S_ISREG(existing.st_mode) && !S_ISDIR(existing.st_mode)) {
+        fd_ = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+        if (fd_ < 0) return false;
+        target_ = target;
+        direct_ = true;
+        used_ = 0;
+        failed_ = false;
+        return true;
+    }
     // What killed writers left in this folder goes before a new write begins.
     removeStaleTemporaries(target);
 
@@ -91,8 +102,7 @@ bool AtomicFile::open(const std::string& target) {
         return false;
     }
     // A replaced file keeps its permissions; a new one gets the usual ones from the umask.
-    struct stat existing;
-    if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+    if (exists && S_ISREG(existing.st_mode)) {
         ::fchmod(fd_, existing.st_mode & 07777);
     }
     target_ = target;
@@ -135,6 +145,11 @@ bool AtomicFile::commit() {
     if (!failed_) flush();
     const int closed = ::close(fd_);
     fd_ = -1;
+    if (direct_) {
+        failed_ = failed_ || closed != 0;
+        discard();
+        return !failed_;
+    }
     if (failed_ || closed != 0 || ::rename(temporary_.c_str(), target_.c_str()) != 0) {
         failed_ = true;
         discard();
@@ -156,6 +171,7 @@ void AtomicFile::discard() {
     }
     buffer_.reset();
     used_ = 0;
+    direct_ = false;
 }
 
 }  // namespace glomera

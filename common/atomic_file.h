@@ -9,7 +9,10 @@ namespace glomera {
 // Writes a file so that it either appears complete or not at all: the bytes go into a
 // temporary file in the target's folder, which replaces the target by rename only when
 // every write and the close succeeded. Until then an earlier file of that name keeps its
-// old contents, and a failed or abandoned write removes the temporary file.
+// old contents, and a failed or abandoned write removes the temporary file. A target that
+// is there and is no regular file or folder (a device such as /dev/null, a pipe, a socket,
+// or a link to one, as /dev/stdout) is written straight through: renaming over it would
+// put a regular file in its place.
 //
 // Output is collected in a bounded buffer and handed to the system in large blocks. The
 // first failure is sticky: later appends do nothing and commit() reports false.
@@ -67,6 +70,7 @@ class AtomicFile {
     std::size_t used_ = 0;
     int fd_ = -1;
     bool failed_ = false;
+    bool direct_ = false;  // writing straight into a device or pipe, with no temporary
 };
 
 }  // namespace glomera

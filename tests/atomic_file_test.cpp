@@ -1,5 +1,6 @@
 #include "common/atomic_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -57,6 +58,34 @@ TEST(AtomicFile, AbandonedWriteLeavesTheEarlierFileAndNoTemporary) {
     }
     EXPECT_EQ(readFile(path), "earlier");
     EXPECT_EQ(folder.listing(), "a.voi");
+}
+
+// A pipe, or a link to one as /dev/stdout is, is written into and stays what it was:
+// renaming over it would put a regular file in its place (over /dev/null, for root).
+TEST(AtomicFile, APipeOrALinkToOneIsWrittenIntoNotReplaced) {
+    for (const bool throughLink : {false, true}) {
+        SCOPED_TRACE(throughLink ? "a link to a pipe" : "a pipe");
+        TempFolder folder;
+        const std::string pipe = folder.file("pipe");
+        ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+        const std::string target = throughLink ? folder.file("link") : pipe;
+        if (throughLink) {
+            ASSERT_EQ(::symlink(pipe.c_str(), target.c_str()), 0);
+        }
+        // The reading end, open before the write so that neither side waits for the other.
+        const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+        ASSERT_GE(reader, 0);
+        const std::string text = "through the pipe\n";
+        EXPECT_TRUE(writeWhole(target, text));
+        char received[64] = {};
+        EXPECT_EQ(::read(reader, received, sizeof received), static_cast<ssize_t>(text.size()));
+        ::close(reader);
+        EXPECT_EQ(std::string(received), text);
+        struct stat status {};
+        ASSERT_EQ(::lstat(target.c_str(), &status), 0);
+        EXPECT_TRUE(throughLink ? S_ISLNK(status.st_mode) : S_ISFIFO(status.st_mode));
+        EXPECT_EQ(folder.listing(), throughLink ? "link pipe" : "pipe");
+    }
 }
 
 TEST(AtomicFile, StaleTemporariesOfGoneWritersGoAndNothingElse) {

@@ -1,5 +1,7 @@
 // Any bytes as a .voi file: a clear error or a VOI set whose counts agree with its contents;
-// taken as voxel triples or as runs up columns, the same voxels and the same verdict.
+// taken as voxel triples or as runs up columns, the same voxels and the same verdict. Where
+// LF line ends are taken too, the same again; and a file the strict reading takes reads the
+// same with every CR LF made LF.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -49,9 +51,13 @@ class Counter : public glomera::VoiFileVisitor {
 };
 
 // The parse's verdict: "" when the text is a whole file, else the error.
-std::string parse(const std::uint8_t* data, std::size_t size, Counter& counter) {
+std::string parse(const std::uint8_t* data, std::size_t size, Counter& counter,
+                  glomera::VoiLineEnds accepted = glomera::VoiLineEnds::kCrLf) {
     try {
-        glomera::parseVoiText(reinterpret_cast<const char*>(data), size, counter);
+        const glomera::VoiLineCount count =
+            glomera::parseVoiText(reinterpret_cast<const char*>(data), size, counter, accepted);
+        if (count.lfAlone < 0 || count.lfAlone > count.lines) std::abort();
+        if (accepted == glomera::VoiLineEnds::kCrLf && count.lfAlone != 0) std::abort();
     } catch (const glomera::VoiReadError& error) {
         if (std::string(error.what()).empty() || counter.ended) std::abort();
         return error.what();
@@ -68,5 +74,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (parse(data, size, runs) != verdict) std::abort();
     // Up to an error each hands over what it has in its own batches.
     if (verdict.empty() && triples.seen != runs.seen) std::abort();
+
+    Counter lenientTriples(false), lenientRuns(true);
+    const std::string lenient = parse(data, size, lenientTriples, glomera::VoiLineEnds::kCrLfOrLf);
+    if (parse(data, size, lenientRuns, glomera::VoiLineEnds::kCrLfOrLf) != lenient) std::abort();
+    if (lenient.empty() && lenientTriples.seen != lenientRuns.seen) std::abort();
+    if (!verdict.empty()) return 0;
+    if (!lenient.empty() || lenientTriples.seen != triples.seen) std::abort();
+    std::vector<std::uint8_t> lf;
+    for (std::size_t i = 0; i < size; ++i) {
+        if (!(data[i] == '\r' && i + 1 < size && data[i + 1] == '\n')) lf.push_back(data[i]);
+    }
+    Counter fromLf(false);
+    if (!parse(lf.data(), lf.size(), fromLf, glomera::VoiLineEnds::kCrLfOrLf).empty() ||
+        fromLf.seen != triples.seen) {
+        std::abort();
+    }
     return 0;
 }

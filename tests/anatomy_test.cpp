@@ -110,7 +110,7 @@ TEST(Anatomy, RegionsAndTheirSharesAtAKnownPlace) {
     EXPECT_EQ(aal.regions.front().region, "Amygdala_L");
     EXPECT_GT(aal.regions.front().share, 0.5);
     EXPECT_TRUE(anatomy.vois[0].centreInBrain);
-    EXPECT_EQ(anatomy.vois[0].warning, "");
+    EXPECT_TRUE(anatomy.vois[0].warnings.empty());
 }
 
 TEST(Anatomy, SpheresOutsideTheBrainAreWarnedOf) {
@@ -119,7 +119,8 @@ TEST(Anatomy, SpheresOutsideTheBrainAreWarnedOf) {
     const voikit::Anatomy anatomy =
         voikit::describeAnatomy(scalp, voikit::computeStatistics(scalp), voikit::AnatomySettings{});
     EXPECT_FALSE(anatomy.vois[0].centreInBrain);
-    EXPECT_EQ(anatomy.vois[0].warning.rfind("its centre lies outside the brain", 0), 0u);
+    ASSERT_EQ(anatomy.vois[0].warnings.size(), 1u);
+    EXPECT_EQ(anatomy.vois[0].warnings[0].rfind("its centre lies outside the brain", 0), 0u);
     // A sphere straddling the brain's edge at the vertex, its centre just inside (off the
     // midline, whose fissure holds no brain): 41% of its voxels inside.
     const auto edge = sphereAt(voikit::mniToTal({30, -20, 75}, MniToTal::kSpm), 10.0f);
@@ -127,7 +128,8 @@ TEST(Anatomy, SpheresOutsideTheBrainAreWarnedOf) {
         voikit::describeAnatomy(edge, voikit::computeStatistics(edge), voikit::AnatomySettings{});
     EXPECT_TRUE(half.vois[0].centreInBrain);
     EXPECT_LT(half.vois[0].shareInBrain, 0.5);
-    EXPECT_EQ(half.vois[0].warning.rfind("only ", 0), 0u) << half.vois[0].warning;
+    ASSERT_EQ(half.vois[0].warnings.size(), 1u);
+    EXPECT_EQ(half.vois[0].warnings[0].rfind("only ", 0), 0u) << half.vois[0].warnings[0];
 }
 
 // An MNI image of 1 mm voxels centred on the origin, each voxel given by `value`, stored

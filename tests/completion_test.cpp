@@ -49,7 +49,11 @@ TEST(BashCompletion, OffersCommandsOptionsChoicesAndFiles) {
         const char* line;
         const char* offered;
     } cases[] = {
-        {"glomera-voi ", "--help --version -h extract import info nifti outputs png report view "},
+        {"glomera-voi ",
+         "--help --version -h extract import info nifti outputs png report view where "},
+        {"glomera-voi w", "where "},
+        {"glomera-voi where 21,-13,8 --space ", "mni tal "},
+        {"glomera-voi report s.voi --atlas-sides ", "check ignore "},
         {"glomera-voi re", "report "},
         {"glomera-voi report --m", "--methods --mni-to-tal "},
         {"glomera-voi report s.voi --mni-to-tal ", "brett fsl other spm "},

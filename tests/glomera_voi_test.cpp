@@ -5,7 +5,7 @@
 #include <string>
 
 #include "tests/test_files.h"
-#include "voikit/provenance/sha256.h"
+#include "voikit/io/sha256.h"
 #include "voikit/space/atlas.h"
 #include "voikit/space/nifti_file.h"
 
@@ -86,6 +86,15 @@ TEST_F(GlomeraVoiTest, EachOutputOfAnExistingFile) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(contains(r.out, "VOIs of s.voi: 6\n"));
     EXPECT_TRUE(contains(r.out, "Overlaps: none\n"));
+    // What each atlas's names say of sides, and how the JHU file's x axis was read.
+    EXPECT_TRUE(contains(r.out, "  AAL: 108 labels named for a side, each on its side of x = 0"));
+    EXPECT_TRUE(contains(r.out,
+                         "  JHU white matter: 42 labels named for a side, each on its side of "
+                         "x = 0; 6 labels without a side; x read as 90 - i, FSL's layout"));
+    EXPECT_TRUE(contains(r.out,
+                         "  AICHA: its names say no side: 192 of 192 labels reach into both "
+                         "hemispheres\n"));
+    EXPECT_EQ(run("report s.voi --atlas-sides sometimes").status, 2);
     r = run("report s.voi r.json --json");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(contains(readFile(folder.file("r.json")), "\"name\": \"mPFC\""));
@@ -278,10 +287,10 @@ TEST_F(GlomeraVoiTest, HelpAndRefusals) {
         EXPECT_EQ(r.status, c.status) << c.arguments;
         EXPECT_TRUE(contains(r.err, c.message)) << c.arguments << ": " << r.err;
     }
-    writeFile(folder.file("bad.voi"), "\r\nFileVersion:                4\n");
+    writeFile(folder.file("bad.voi"), "\r\nFileVersion:                4\r\nReference\r\n");
     r = run("info bad.voi");
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(contains(r.err, "glomera-voi: bad.voi: line 2 does not end with CR LF"));
+    EXPECT_TRUE(contains(r.err, "glomera-voi: bad.voi: line 3 should be empty"));
     EXPECT_EQ(folder.listing(), "bad.voi s.voi");
 }
 
@@ -380,6 +389,36 @@ TEST_F(GlomeraVoiTest, VersionNamesTheRelease) {
     EXPECT_EQ(
         r.out.rfind(std::string("glomera-voi (Glomera) ") + GLOMERA_PROJECT_VERSION + "\n", 0), 0u)
         << r.out;
+}
+
+// A file saved with LF line ends, as editors on Linux may: the toolbox reads it and says
+// so; the host stand-in's load-back check stays with the format's CR LF.
+TEST_F(GlomeraVoiTest, FilesWithLfLineEndsAreReadWithAWarning) {
+    std::string text;
+    for (char c : readFile(folder.file("s.voi"))) {
+        if (c != '\r') text += c;
+    }
+    writeFile(folder.file("lf.voi"), text);
+    ProgramResult r = run("info lf.voi --quiet");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "lf.voi: 6 VOIs, ")) << r.out;
+    EXPECT_TRUE(contains(r.err,
+                         "glomera-voi: lf.voi: its lines end with LF alone, not CR LF as the "
+                         ".voi format has it; read all the same, but the host loads only CR "
+                         "LF files\n"))
+        << r.err;
+    r = run("report lf.voi lf.txt --no-atlas");
+    EXPECT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(run("report s.voi s.txt --no-atlas -q").status, 0);
+    // The same report but for the file's name and size in its first line and its record.
+    const auto body = [](const std::string& report) {
+        const std::size_t start = report.find('\n');
+        return report.substr(start, report.find("\nMade by:\n") - start);
+    };
+    EXPECT_EQ(body(readFile(folder.file("lf.txt"))), body(readFile(folder.file("s.txt"))));
+    EXPECT_TRUE(contains(r.err, "lf.voi: its lines end with LF alone")) << r.err;
+    // A file the plug-in wrote never draws the warning.
+    EXPECT_FALSE(contains(run("info s.voi").err, "LF alone"));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // toolbox makes of them shows them whole, in columns whose widths count bytes.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "tests/test_files.h"
@@ -50,7 +51,7 @@ class LongTextTest : public testing::Test {
 };
 
 TEST_F(LongTextTest, InfoShowsTheWholeHeaderAndEveryName) {
-    EXPECT_EQ(voiInfo(voi),
+    EXPECT_EQ(voiInfo(voi, Log{}),
               voi + ": 2 VOIs, 3 voxels, 0 VTCs\n" + "format version 4, reference space " + kSpace +
                   ", naming convention " + kConvention +
                   "\n"
@@ -64,12 +65,22 @@ TEST_F(LongTextTest, InfoShowsTheWholeHeaderAndEveryName) {
 
 TEST_F(LongTextTest, ReportRowsKeepTheirColumnsAfterALongName) {
     const glomera::VoiFileContents contents = glomera::loadVoiFile(voi);
-    const std::string report = reportText(voi, contents, computeStatistics(contents));
+    const std::string report =
+        reportText(voi, contents, computeStatistics(contents), MniToTal::kSpm);
+    // The centre in TAL and in MNI, each in a column of 20 bytes.
+    const auto mni = [](const Point& tal) {
+        const Point p = talToMni(tal, MniToTal::kSpm);
+        char text[64];
+        std::snprintf(text, sizeof text, "%.1f %.1f %.1f", p[0], p[1], p[2]);
+        std::string column = text;
+        return column + blanks(20 - column.size());
+    };
     const std::string longRow = "    1  " + kLongName + " 255 0 0    " + blanks(9) +
-                                "2  10.0 -20.0 5.5" + blanks(8) + "  10..10 -20..-20 5..6\n";
+                                "2  10.0 -20.0 5.5" + blanks(6) + "  " + mni({10, -20, 5.5}) +
+                                "  10..10 -20..-20 5..6\n";
     const std::string accentedRow = "    2  " + kAccented + blanks(25 - 9) + " 1 2 3      " +
-                                    blanks(9) + "1  0.0 0.0 0.0" + blanks(11) +
-                                    "  0..0 0..0 0..0\n";
+                                    blanks(9) + "1  0.0 0.0 0.0" + blanks(9) + "  " +
+                                    mni({0, 0, 0}) + "  0..0 0..0 0..0\n";
     EXPECT_NE(report.find("\n" + longRow + accentedRow + "\nOverlaps: none\n"), std::string::npos)
         << report;
 }

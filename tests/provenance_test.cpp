@@ -12,8 +12,8 @@
 #include "common/installed_files.h"
 #include "tests/test_files.h"
 #include "voikit/io/error.h"
+#include "voikit/io/sha256.h"
 #include "voikit/provenance/methods.h"
-#include "voikit/provenance/sha256.h"
 #include "voikit/provenance/version.h"
 #include "voikit/space/atlas.h"
 

@@ -133,6 +133,28 @@ nlohmann::json dataOf(const std::string& page) {
     return nlohmann::json::parse(page.substr(from, page.find("</script>", from) - from));
 }
 
+// The region the page's script finds at an MNI position in one of its atlases (`places`
+// unpacked): the nearest voxel, as the program's own lookup takes it; none off the image.
+std::string regionInPage(const nlohmann::json& atlas, const std::string& places, const Point& at) {
+    const std::int64_t dims[3] = {atlas["dims"][0], atlas["dims"][1], atlas["dims"][2]};
+    std::int64_t voxel[3];
+    for (int r = 0; r < 3; ++r) {
+        const double ijk = atlas["toVoxel"][r][0].get<double>() * at[0] +
+                           atlas["toVoxel"][r][1].get<double>() * at[1] +
+                           atlas["toVoxel"][r][2].get<double>() * at[2] +
+                           atlas["toVoxel"][r][3].get<double>();
+        voxel[r] = static_cast<std::int64_t>(std::floor(ijk + 0.5));
+        if (voxel[r] < 0 || voxel[r] >= dims[r]) return "";
+    }
+    const std::int64_t index = (voxel[0] * dims[1] + voxel[1]) * dims[2] + voxel[2];
+    const std::size_t place =
+        atlas["wide"]
+            ? static_cast<unsigned char>(places[2 * index]) |
+                  static_cast<std::size_t>(static_cast<unsigned char>(places[2 * index + 1])) << 8
+            : static_cast<unsigned char>(places[index]);
+    return atlas["regions"][place];
+}
+
 // A page of two spheres named to break out of every context, one ordinary, and one VOI
 // without voxels; taken apart again.
 class ViewPageTest : public testing::Test {
@@ -244,29 +266,9 @@ TEST_F(ViewPageTest, TheLabelsAreOnTheTemplatesGridAndTheAtlasLooksUpAsTheProgra
     const std::string places = gunzipped(base64Decoded(atlas["places"]));
     ASSERT_EQ(places.size(), 181u * 217u * 181u);
     for (const Point& at : {mni, Point{-22, -6, -18}, Point{0, 0, 0}, Point{300, 0, 0}}) {
-        double ijk[3];
-        for (int r = 0; r < 3; ++r) {
-            ijk[r] = atlas["toVoxel"][r][0].get<double>() * at[0] +
-                     atlas["toVoxel"][r][1].get<double>() * at[1] +
-                     atlas["toVoxel"][r][2].get<double>() * at[2] +
-                     atlas["toVoxel"][r][3].get<double>();
-        }
-        // The nearest voxel, as the program's own lookup takes it; none off the image.
-        std::int64_t voxel[3];
-        const std::int64_t dims[3] = {181, 217, 181};
-        bool inside = true;
-        for (int r = 0; r < 3; ++r) {
-            voxel[r] = static_cast<std::int64_t>(std::floor(ijk[r] + 0.5));
-            inside = inside && voxel[r] >= 0 && voxel[r] < dims[r];
-        }
-        std::string region;
-        if (inside) {
-            const auto index =
-                static_cast<std::size_t>((voxel[0] * 217 + voxel[1]) * 181 + voxel[2]);
-            region = atlas["regions"][static_cast<unsigned char>(places[index])];
-        }
         const std::int32_t label = aal.labelAtMni(at);
-        EXPECT_EQ(region, label == 0 ? "" : aal.regionName(label)) << at[0] << " " << at[1];
+        EXPECT_EQ(regionInPage(atlas, places, at), label == 0 ? "" : aal.regionName(label))
+            << at[0] << " " << at[1];
     }
     EXPECT_EQ(atlas["regions"][0], "");
 }
@@ -333,6 +335,32 @@ TEST(ViewPageAtlas, AnAtlasOfMoreThan256RegionsTravelsAsTwoBytesPerVoxel) {
         highest = std::max(highest, place);
     }
     EXPECT_EQ(highest, 300u);
+}
+
+// The page reads the JHU labels of mricron-data as the reports do, with the x axis their
+// header has wrong put right: a sphere in the right posterior limb of the internal capsule
+// is there under the crosshair too.
+TEST(ViewPageAtlas, TheJhuAtlasIsOnTheSameSidesAsInTheReport) {
+    glomera::VoiFileContents vois;
+    const Point tal = voikit::mniToTal({21, -13, 8}, voikit::MniToTal::kSpm);
+    vois.vois.push_back(sphereVoi("PLIC_R", static_cast<float>(tal[0]), static_cast<float>(tal[1]),
+                                  static_cast<float>(tal[2]), 3));
+    const voikit::VoiStatistics statistics = voikit::computeStatistics(vois);
+    const voikit::LabelVolume labels = voikit::fillLabels(
+        vois, voikit::mniTemplateGrid(voikit::defaultBrain(), voikit::MniToTal::kSpm));
+    const voikit::Atlas jhu("jhu");
+    voikit::ViewPageContents contents;
+    contents.source = "plic.voi";
+    contents.vois = &vois;
+    contents.statistics = &statistics;
+    contents.templatePath = voikit::defaultBrain();
+    contents.labels = voikit::labelVolumeBytes(vois, labels);
+    contents.atlases.push_back(&jhu);
+    const nlohmann::json atlas = dataOf(voikit::viewPage(contents))["atlases"][0];
+    const std::string places = gunzipped(base64Decoded(atlas["places"]));
+    EXPECT_EQ(regionInPage(atlas, places, {21, -13, 8}), "Posterior_limb_of_internal_capsule_R");
+    EXPECT_EQ(regionInPage(atlas, places, {-21, -13, 8}), "Posterior_limb_of_internal_capsule_L");
+    EXPECT_EQ(regionInPage(atlas, places, {32, 0, 2}), "External_capsule_R");
 }
 
 }  // namespace

@@ -26,6 +26,20 @@ const std::string kGood =
     "NameOfVOI:  Empty\r\nColorOfVOI: 1 2 3\r\n\r\nNrOfVoxels: 0\r\n\r\n"
     "\r\nNrOfVOIVTCs: 0\r\n";
 
+// Keeps what a reading shows: the header, and each VOI with its voxels as triples.
+class Keep : public glomera::VoiFileVisitor {
+  public:
+    explicit Keep(glomera::VoiFileContents& contents) : contents_(contents) {}
+    void header(const glomera::VoiFileHeader& h) override { contents_.header = h; }
+    void beginVoi(const glomera::VoiInfo& info) override { contents_.vois.push_back({info, {}}); }
+    void voxels(const std::int32_t* xyz, std::size_t n) override {
+        contents_.vois.back().voxels.insert(contents_.vois.back().voxels.end(), xyz, xyz + 3 * n);
+    }
+
+  private:
+    glomera::VoiFileContents& contents_;
+};
+
 std::string parseError(const std::string& text) {
     glomera::VoiFileVisitor ignore;
     try {
@@ -84,6 +98,70 @@ TEST(VoiFileReader, RejectsEveryDeparture) {
     for (const Case& c : cases) {
         EXPECT_NE(parseError(c.text).find(c.error), std::string::npos)
             << "expected \"" << c.error << "\", got \"" << parseError(c.text) << "\"";
+    }
+}
+
+std::string withLfAlone(std::string text) {
+    std::string out;
+    for (char c : text) {
+        if (c != '\r') out += c;
+    }
+    return out;
+}
+
+// Where LF alone is asked for, lines may end either way, each line as it likes; the host's
+// reading stays with CR LF.
+TEST(VoiFileReader, LfLineEndsAreTakenWhereAskedAndCounted) {
+    const auto lenient = [](const std::string& text, glomera::VoiFileContents& contents) {
+        Keep keep(contents);
+        return glomera::parseVoiText(text.data(), text.size(), keep,
+                                     glomera::VoiLineEnds::kCrLfOrLf);
+    };
+    const std::string allLf = withLfAlone(kGood);
+    struct Case {
+        std::string text;
+        long lines;
+        long lfAlone;
+    } cases[] = {
+        {kGood, 34, 0},
+        {allLf, 34, 34},
+        // Voxel lines appended by a script that writes LF, and one edited header line.
+        {replaced(kGood, "10 -20 5\r\n10 -20 6\r\n", "10 -20 5\n10 -20 6\n"), 34, 2},
+        {replaced(kGood, "10 -20 5\r\n", "10 -20 5\n"), 34, 1},
+        {replaced(kGood, "TAL\r\n", "TAL\n"), 34, 1},
+    };
+    for (const Case& c : cases) {
+        glomera::VoiFileContents contents;
+        const glomera::VoiLineCount count = lenient(c.text, contents);
+        EXPECT_EQ(count.lines, c.lines);
+        EXPECT_EQ(count.lfAlone, c.lfAlone);
+        ASSERT_EQ(contents.vois.size(), 2u);
+        EXPECT_EQ(contents.header.referenceSpace, "TAL");
+        EXPECT_EQ(contents.vois[0].info.name, "ROI 1");
+        EXPECT_EQ(contents.vois[0].voxels, (std::vector<std::int32_t>{10, -20, 5, 10, -20, 6}));
+    }
+    // Read strictly, the very same files are refused at their first LF line.
+    EXPECT_NE(parseError(allLf).find("line 1 does not end with CR LF"), std::string::npos);
+    // Departures other than the line end are refused as strictly as ever.
+    const struct {
+        std::string text;
+        const char* error;
+    } refused[] = {
+        {allLf.substr(0, allLf.size() - 1), "does not end with CR LF or LF"},
+        {replaced(allLf, "ROI 1", "ROI\r1"), "line 21 holds a stray carriage return"},
+        {replaced(allLf, "10 -20 6", "10 -20 06"), "line 26 is not a voxel"},
+        {replaced(allLf, "NrOfVoxels: 2", "NrOfVoxels: 3"), "line 27 is not a voxel"},
+        {replaced(allLf, "FileVersion:                4", "FileVersion: 4"),
+         "line 2 should begin with"},
+    };
+    for (const auto& c : refused) {
+        glomera::VoiFileContents contents;
+        try {
+            lenient(c.text, contents);
+            ADD_FAILURE() << "no error for " << c.text;
+        } catch (const glomera::VoiReadError& error) {
+            EXPECT_NE(std::string(error.what()).find(c.error), std::string::npos) << error.what();
+        }
     }
 }
 
@@ -148,6 +226,24 @@ TEST(VoiFileReader, ReadsBackWhatTheWriterWroteAcrossItsBuffers) {
     ASSERT_EQ(expander.vois.size(), 3u);
     for (int v = 0; v < 3; ++v) EXPECT_EQ(expander.vois[v], expected[v]) << v;
     EXPECT_GT(expander.batches, 3 * 10);
+
+    // The same file with LF line ends, read where they are taken: the same voxels, as
+    // triples and as runs, every line counted.
+    const std::string text = readFile(path);
+    writeFile(path, withLfAlone(text));
+    RunExpander fromLf;
+    const glomera::VoiLineCount count =
+        glomera::readVoiFile(path, fromLf, glomera::VoiLineEnds::kCrLfOrLf);
+    const auto lines = static_cast<long>(std::count(text.begin(), text.end(), '\n'));
+    EXPECT_EQ(count.lines, lines);
+    EXPECT_EQ(count.lfAlone, lines);
+    ASSERT_EQ(fromLf.vois.size(), 3u);
+    for (int v = 0; v < 3; ++v) EXPECT_EQ(fromLf.vois[v], expected[v]) << v;
+    glomera::VoiFileContents triples;
+    Keep keep(triples);
+    glomera::readVoiFile(path, keep, glomera::VoiLineEnds::kCrLfOrLf);
+    for (int v = 0; v < 3; ++v) EXPECT_EQ(triples.vois[v].voxels, expected[v]) << v;
+    EXPECT_THROW(glomera::loadVoiFile(path), glomera::VoiReadError);
 }
 
 // A file of some megabytes is read ahead on a second thread: the same voxels as the text
@@ -168,20 +264,8 @@ TEST(VoiFileReader, LargeFilesReadAheadGiveTheSameResults) {
     const std::string path = folder.file("large.voi");
     writeFile(path, text);
     glomera::VoiFileContents fromMemory;
-    {
-        class Keep : public glomera::VoiFileVisitor {
-          public:
-            explicit Keep(glomera::VoiFileContents& c) : c_(c) {}
-            void beginVoi(const glomera::VoiInfo&) override { c_.vois.emplace_back(); }
-            void voxels(const std::int32_t* xyz, std::size_t n) override {
-                c_.vois.back().voxels.insert(c_.vois.back().voxels.end(), xyz, xyz + 3 * n);
-            }
-
-          private:
-            glomera::VoiFileContents& c_;
-        } keep(fromMemory);
-        glomera::parseVoiText(text.data(), text.size(), keep);
-    }
+    Keep keep(fromMemory);
+    glomera::parseVoiText(text.data(), text.size(), keep);
     const glomera::VoiFileContents fromFile = glomera::loadVoiFile(path);
     ASSERT_EQ(fromFile.vois.size(), 2u);
     ASSERT_EQ(fromFile.vois[0].voxels.size(), std::size_t{3} * count);

@@ -237,17 +237,31 @@ TEST(VoiStatistics, OverlapsAreCountedExactlyForEveryPair) {
     for (auto labelled : volume.labelled) union_ += labelled;
     EXPECT_EQ(union_, static_cast<std::int64_t>(all.size()));
 
-    const std::string report = reportText("x.voi", contents, statistics);
+    const std::string report = reportText("x.voi", contents, statistics, MniToTal::kSpm);
     EXPECT_NE(report.find("Overlaps: 3 pairs of VOIs share voxels\n"), std::string::npos);
     EXPECT_NE(
         report.find("  1 A and 2 B: " + std::to_string(std::get<2>(expected[0])) + " voxels\n"),
         std::string::npos);
-    const auto json = nlohmann::json::parse(reportJson("x.voi", contents, statistics));
+    const auto json =
+        nlohmann::json::parse(reportJson("x.voi", contents, statistics, MniToTal::kFsl));
     ASSERT_EQ(json["overlaps"].size(), 3u);
     EXPECT_EQ(json["overlaps"][0]["first"], 1);
     EXPECT_EQ(json["overlaps"][0]["second"], 2);
     EXPECT_EQ(json["overlaps"][0]["shared"], std::get<2>(expected[0]));
     EXPECT_EQ(json["vois"][3]["high"][2], 42);
+    // Every centre in TAL and, by the transform the report was asked for, in MNI.
+    EXPECT_EQ(json["mni_to_tal"], "fsl");
+    const Point far = talToMni({40, 40, 40}, MniToTal::kFsl);
+    for (int axis = 0; axis < 3; ++axis) {
+        EXPECT_EQ(json["vois"][3]["centre"][axis], 40.0);
+        EXPECT_NEAR(json["vois"][3]["centre_mni"][axis].get<double>(), far[axis], 5e-4);
+    }
+    char row[64];
+    const Point mniOfA = talToMni({0, 0, 0}, MniToTal::kSpm);
+    std::snprintf(row, sizeof row, "0.0 0.0 0.0           %.1f %.1f %.1f ", mniOfA[0], mniOfA[1],
+                  mniOfA[2]);
+    EXPECT_NE(report.find(row), std::string::npos) << row << "\n" << report;
+    EXPECT_NE(report.find("centre of mass TAL    centre MNI (spm)"), std::string::npos) << report;
 }
 
 // The message of the Error that making the outputs throws; "" when none is thrown.
@@ -404,7 +418,8 @@ TEST(VoiReport, JsonKeepsEveryByteOfTheNames) {
     contents.vois.push_back(sphereVoi("tab\there", 10, 0, 0, 1, 1, 2, 3));
     contents.vois.push_back(sphereVoi("Gyrus_\xc3\xa9", 20, 0, 0, 1, 1, 2, 3));  // UTF-8
     contents.vois.push_back(sphereVoi("Gyrus_\xe9", 30, 0, 0, 1, 1, 2, 3));      // Latin-1
-    const std::string json = reportJson("a\"b.voi", contents, computeStatistics(contents));
+    const std::string json =
+        reportJson("a\"b.voi", contents, computeStatistics(contents), MniToTal::kSpm);
     EXPECT_NE(json.find("\"file\": \"a\\\"b.voi\""), std::string::npos) << json;
     EXPECT_NE(json.find("\"quote\\\"back\\\\slash\""), std::string::npos);
     EXPECT_NE(json.find("\"tab\\there\""), std::string::npos);
@@ -416,6 +431,27 @@ TEST(VoiReport, JsonKeepsEveryByteOfTheNames) {
     }
     EXPECT_EQ(count, 2u);
     EXPECT_NE(json.find("\"centre\": [\n        10.0,"), std::string::npos) << json;
+
+    // Atlas and region names from label texts in Latin-1, in the regions, the notes and
+    // the atlas sides, end up as UTF-8 too.
+    Anatomy anatomy;
+    anatomy.vois.resize(contents.vois.size());
+    anatomy.vois[0].atlases.push_back({"Atlas_\xe9", "R\xe9gion_L", {{"R\xe9gion_L", 10, 1.0}}});
+    anatomy.notes.push_back("Atlas_\xe9: 1 of 1 labels named for a side lie on the other side");
+    AtlasSides sides;
+    sides.sided = 1;
+    sides.misplaced.push_back({"R\xe9gion_L", 12.0});
+    anatomy.atlasSides.push_back({"Atlas_\xe9", sides, ""});
+    const std::string withAnatomy =
+        reportJson("a.voi", contents, computeStatistics(contents), MniToTal::kSpm, &anatomy);
+    count = 0;
+    for (std::size_t at = withAnatomy.find("R\xc3\xa9gion_L"); at != std::string::npos;
+         at = withAnatomy.find("R\xc3\xa9gion_L", at + 1)) {
+        ++count;
+    }
+    EXPECT_EQ(count, 3u) << withAnatomy;
+    EXPECT_NE(withAnatomy.find("\"Atlas_\xc3\xa9\": {"), std::string::npos) << withAnatomy;
+    EXPECT_NE(withAnatomy.find("\"Atlas_\xc3\xa9: 1 of 1"), std::string::npos) << withAnatomy;
 }
 
 }  // namespace

@@ -64,18 +64,18 @@ bool parseInts(std::string_view text, std::int32_t* values, int count) {
     return p == end;
 }
 
-// The text of each small z with its CR LF, in 8-byte slots, with a mask of its length: the
-// next voxel of a row is most often the last one's z + 1, and its bytes are compared, not
-// parsed.
+// The text of each small z with its line end (CR LF, or LF alone), in 8-byte slots, with a
+// mask of its length: the next voxel of a row is most often the last one's z + 1, and its
+// bytes are compared, not parsed.
 class ZLineEnds {
   public:
     static constexpr std::int32_t kLimit = 99999;
 
-    ZLineEnds() : entries_(2 * kLimit + 1) {
+    explicit ZLineEnds(bool lfAlone) : entries_(2 * kLimit + 1) {
         for (std::int32_t z = -kLimit; z <= kLimit; ++z) {
             char text[8] = {};
             char* end = std::to_chars(text, text + 6, z).ptr;
-            *end++ = '\r';
+            if (!lfAlone) *end++ = '\r';
             *end++ = '\n';
             const auto length = static_cast<std::size_t>(end - text);
             unsigned char mask[8] = {};
@@ -87,8 +87,8 @@ class ZLineEnds {
         }
     }
 
-    // The length of the line end of z = last + 1 at p (8 bytes readable), or 0 when the
-    // bytes are not it.
+    // The length of the text of z = last + 1 with its line end at p (8 bytes readable), or 0
+    // when the bytes are not it.
     std::size_t matchNext(const char* p, std::int32_t last) const {
         if (last < -kLimit - 1 || last >= kLimit) return 0;
         const Entry& entry = entries_[static_cast<std::size_t>(std::int64_t{last} + 1 + kLimit)];
@@ -97,7 +97,7 @@ class ZLineEnds {
         return ((word ^ entry.word) & entry.mask) == 0 ? entry.length : 0;
     }
 
-    // The text of one z with its CR LF: the bytes under the mask, and how many.
+    // The text of one z with its line end: the bytes under the mask, and how many.
     struct Entry {
         std::uint64_t word = 0;
         std::uint64_t mask = 0;
@@ -155,12 +155,14 @@ struct RunSink {
     void up() { ++runs[count - 1].length; }
 };
 
-// Hands out CR LF terminated lines from a source of bytes, holding at most one buffer.
+// Hands out CR LF terminated lines from a source of bytes, holding at most one buffer; where
+// the caller takes LF alone too, such lines as well, counted.
 class LineSource {
   public:
     static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
 
-    explicit LineSource(int fd) : fd_(fd) {
+    LineSource(int fd, VoiLineEnds accepted)
+        : fd_(fd), acceptsLf_(accepted == VoiLineEnds::kCrLfOrLf) {
         // A large file is read ahead on a second thread while the lines before are parsed;
         // where no thread can be had, it is read here as any other.
         struct stat status {};
@@ -175,9 +177,10 @@ class LineSource {
         storage_.reset(new char[kBufferSize]);
         data_ = storage_.get();
     }
-    LineSource(const char* data, std::size_t size) : data_(data), end_(size), atEof_(true) {}
+    LineSource(const char* data, std::size_t size, VoiLineEnds accepted)
+        : data_(data), end_(size), atEof_(true), acceptsLf_(accepted == VoiLineEnds::kCrLfOrLf) {}
 
-    // The next line without its CR LF; false at the end of the input.
+    // The next line without its line end; false at the end of the input.
     bool next(std::string_view& line) {
         for (;;) {
             const char* start = data_ + begin_;
@@ -190,8 +193,12 @@ class LineSource {
             if (lf != nullptr) {
                 const auto length = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
                 ++number_;
-                if (length == 0 || start[length - 1] != '\r') fail("does not end with CR LF");
-                line = std::string_view(start, length - 1);
+                // Voxel lines that follow are looked for with the line end of this one.
+                lfAlone_ = length == 0 || start[length - 1] != '\r';
+                if (lfAlone_ && !acceptsLf_) fail("does not end with CR LF");
+                lfLines_ += lfAlone_ ? 1 : 0;
+                zLineEnds_ = &lineEndTable(lfAlone_);
+                line = std::string_view(start, lfAlone_ ? length : length - 1);
                 begin_ += length + 1;
                 if (line.find('\r') != std::string_view::npos) {
                     fail("holds a stray carriage return");
@@ -201,7 +208,7 @@ class LineSource {
             if (atEof_) {
                 if (begin_ < end_) {
                     ++number_;
-                    fail("does not end with CR LF");
+                    fail(acceptsLf_ ? "does not end with CR LF or LF" : "does not end with CR LF");
                 }
                 return false;
             }
@@ -209,7 +216,8 @@ class LineSource {
         }
     }
 
-    // Reads up to `wanted` voxel lines "X Y Z" CR LF straight from the buffer into the sink,
+    // Reads up to `wanted` voxel lines "X Y Z" and the line end of the line before straight
+    // from the buffer into the sink,
     // stopping early at a line that is anything else (next() then tells what), where the
     // buffer runs short or the sink is full; returns how many. Consecutive voxels of a sphere
     // share "X Y ": when a line begins with the very bytes of the last prefix read, its x and
@@ -248,8 +256,12 @@ class LineSource {
                 p = q + next;
             } else {
                 q = canonicalInt(q, end, out[2]);
-                if (q == nullptr || end - q < 2 || q[0] != '\r' || q[1] != '\n') break;
-                p = q + 2;
+                const std::ptrdiff_t lineEnd = lfAlone_ ? 1 : 2;
+                if (q == nullptr || end - q < lineEnd || (!lfAlone_ && q[0] != '\r') ||
+                    q[lineEnd - 1] != '\n') {
+                    break;
+                }
+                p = q + lineEnd;
             }
             lastZ_ = out[2];
             sink.add(out[0], out[1], out[2]);
@@ -280,6 +292,7 @@ class LineSource {
         }
         begin_ = static_cast<std::size_t>(p - data_);
         number_ += static_cast<long>(done);
+        if (lfAlone_) lfLines_ += static_cast<long>(done);
         return done;
     }
 
@@ -289,6 +302,7 @@ class LineSource {
     }
 
     long number() const { return number_; }
+    long lfLines() const { return lfLines_; }
 
     [[noreturn]] void fail(const std::string& what) const {
         throw VoiReadError("line " + std::to_string(number_) + " " + what);
@@ -297,10 +311,15 @@ class LineSource {
   private:
     static constexpr std::size_t kLongestPrefix = 2 * 11 + 2;
 
-    static const ZLineEnds& zLineEnds() {
-        static const ZLineEnds table;
+    static const ZLineEnds& lineEndTable(bool lfAlone) {
+        if (lfAlone) {
+            static const ZLineEnds lfTable(true);
+            return lfTable;
+        }
+        static const ZLineEnds table(false);
         return table;
     }
+    const ZLineEnds& zLineEnds() const { return *zLineEnds_; }
 
     bool samePrefix(const char* p, const char* end) const {
         if (prefixLength_ == 0) return false;
@@ -367,7 +386,11 @@ class LineSource {
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
     bool atEof_ = false;
+    bool acceptsLf_ = false;
+    bool lfAlone_ = false;                  // the last line ended with LF alone
+    const ZLineEnds* zLineEnds_ = nullptr;  // for the line end of the last line
     long number_ = 0;
+    long lfLines_ = 0;
     // The "X Y " of the last voxel line parsed in full.
     std::size_t prefixLength_ = 0;
     char prefixBytes_[kLongestPrefix] = {};
@@ -559,16 +582,19 @@ class Fd {
 
 }  // namespace
 
-void parseVoiText(const char* data, std::size_t size, VoiFileVisitor& visitor) {
-    LineSource lines(data, size);
+VoiLineCount parseVoiText(const char* data, std::size_t size, VoiFileVisitor& visitor,
+                          VoiLineEnds accepted) {
+    LineSource lines(data, size, accepted);
     Parser(lines, visitor).run();
+    return {lines.number(), lines.lfLines()};
 }
 
-void readVoiFile(const std::string& path, VoiFileVisitor& visitor) {
+VoiLineCount readVoiFile(const std::string& path, VoiFileVisitor& visitor, VoiLineEnds accepted) {
     const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) throw VoiReadError(std::string("cannot open: ") + std::strerror(errno));
-    LineSource lines(fd.get());
+    LineSource lines(fd.get(), accepted);
     Parser(lines, visitor).run();
+    return {lines.number(), lines.lfLines()};
 }
 
 VoiFileContents loadVoiFile(const std::string& path) {

@@ -57,15 +57,27 @@ class VoiFileVisitor {
     virtual void end(std::int32_t /*vtcCount*/) {}
 };
 
+// The line ends a reading takes: the format's CR LF alone, as the host reads a file, or LF
+// alone as well, for files edited with tools that write LF.
+enum class VoiLineEnds { kCrLf, kCrLfOrLf };
+
+// How many lines a reading took, and how many of them ended with LF alone.
+struct VoiLineCount {
+    long lines = 0;
+    long lfAlone = 0;
+};
+
 // Reads a .voi file and checks it strictly against the format the plug-in writes: every
-// key with its exact spacing, every empty line, CR LF line ends, canonical integers, and
-// counts that match what follows. Streams through the file in bounded memory. Throws
-// VoiReadError when the file cannot be read or is malformed; whatever the visitor was shown
-// up to then is valid.
-void readVoiFile(const std::string& path, VoiFileVisitor& visitor);
+// key with its exact spacing, every empty line, CR LF line ends (or, where asked, LF alone
+// too, line by line), canonical integers, and counts that match what follows. Streams
+// through the file in bounded memory. Throws VoiReadError when the file cannot be read or is
+// malformed; whatever the visitor was shown up to then is valid.
+VoiLineCount readVoiFile(const std::string& path, VoiFileVisitor& visitor,
+                         VoiLineEnds accepted = VoiLineEnds::kCrLf);
 
 // The same check on text already in memory.
-void parseVoiText(const char* data, std::size_t size, VoiFileVisitor& visitor);
+VoiLineCount parseVoiText(const char* data, std::size_t size, VoiFileVisitor& visitor,
+                          VoiLineEnds accepted = VoiLineEnds::kCrLf);
 
 // A whole file in memory, for callers that need every voxel at once.
 struct VoiFileContents {

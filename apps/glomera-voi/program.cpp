@@ -16,6 +16,7 @@ constexpr Command kCommands[] = {
     {"nifti", cmd::declareNifti},     {"png", cmd::declarePng},
     {"report", cmd::declareReport},   {"view", cmd::declareView},
     {"outputs", cmd::declareOutputs}, {"extract", cmd::declareExtract},
+    {"where", cmd::declareWhere},
 };
 
 constexpr const char* kExamples = R"(
@@ -30,7 +31,8 @@ Examples:
   $ glomera-voi report --methods
   $ glomera-voi view spheres.voi -o spheres.html
   $ glomera-voi outputs spheres.voi --nifti s.nii.gz --png s.png --report s.txt
-  $ glomera-voi extract spheres.voi bold.nii.gz -o means.tsv)";
+  $ glomera-voi extract spheres.voi bold.nii.gz -o means.tsv
+  $ glomera-voi where 21,-13,8 --space mni)";
 
 std::string footer() {
     return "\n" +

@@ -46,6 +46,12 @@ const ValueKind<voikit::MniToTal>& transformKind() {
     return kind;
 }
 
+const ValueKind<voikit::AtlasSideRule>& atlasSideRuleKind() {
+    static const ValueKind<voikit::AtlasSideRule> kind =
+        nameKind(voikit::kAtlasSideRuleNames, voikit::atlasSideRuleNamed);
+    return kind;
+}
+
 std::string refusal(const std::string& option, const std::string& wants, const std::string& names,
                     std::string_view text, Wording wording) {
     const std::string given(text);

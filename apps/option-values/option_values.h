@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "voikit/space/atlas_sides.h"
 #include "voikit/space/coordinate_space.h"
 
 // Values the command lines take, typed while CLI11 parses them: each text is read once, by the
@@ -36,10 +37,11 @@ struct ValueKind {
 };
 
 // The kinds both programs take.
-const ValueKind<double>& radiusKind();               // a radius in mm above 0
-const ValueKind<std::array<int, 3>>& colourKind();   // R,G,B: three whole numbers 0..255
-const ValueKind<voikit::Space>& spaceKind();         // tal or mni
-const ValueKind<voikit::MniToTal>& transformKind();  // spm, fsl, other or brett
+const ValueKind<double>& radiusKind();                        // a radius in mm above 0
+const ValueKind<std::array<int, 3>>& colourKind();            // R,G,B: three whole numbers 0..255
+const ValueKind<voikit::Space>& spaceKind();                  // tal or mni
+const ValueKind<voikit::MniToTal>& transformKind();           // spm, fsl, other or brett
+const ValueKind<voikit::AtlasSideRule>& atlasSideRuleKind();  // check or ignore
 
 // What `option` says of a `text` that is not what it `wants`.
 std::string refusal(const std::string& option, const std::string& wants, const std::string& names,

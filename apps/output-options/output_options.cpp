@@ -2,6 +2,14 @@
 
 #include "apps/option-values/option_values.h"
 
+CLI::Option* addAtlasSidesOption(CLI::App& command, voikit::AtlasSideRule& rule) {
+    return options::addValue(command, "--atlas-sides", rule, options::atlasSideRuleKind(),
+                             options::Wording::kCli11,
+                             "what to do with an atlas whose labels mostly lie on the other side "
+                             "of x = 0 from their names: check (default: refuse it) or ignore "
+                             "(use it as it is, with a warning)");
+}
+
 OutputOptions::OutputOptions(CLI::App& command, const std::string& group) {
     command
         .add_option("--nifti", request_.nifti,
@@ -65,6 +73,7 @@ OutputOptions::OutputOptions(CLI::App& command, const std::string& group) {
         .add_flag("--no-atlas", noAtlas_,
                   "leave out of the reports and the page where the VOIs lie")
         ->group(group);
+    addAtlasSidesOption(command, request_.sideRule)->group(group);
     command
         .add_option("--brain", request_.brain,
                     "the brain-extracted MNI template to check against, draw and show in the "

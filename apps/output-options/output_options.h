@@ -11,7 +11,8 @@
 class OutputOptions {
   public:
     // Declares --nifti, --grid, --grid-space, --png, --svg, --pdf, --radiological, --report,
-    // --report-json, --html, --atlas, --no-atlas and --brain on `command`, under `group`.
+    // --report-json, --html, --atlas, --no-atlas, --atlas-sides and --brain on `command`,
+    // under `group`.
     OutputOptions(CLI::App& command, const std::string& group);
 
     // What the parsed options ask for, with the transform between TAL and MNI. Throws
@@ -23,3 +24,7 @@ class OutputOptions {
     std::vector<std::string> atlases_;
     bool noAtlas_ = false;
 };
+
+// Declares --atlas-sides check|ignore on `command`, into `rule`: for every command that
+// reads atlases.
+CLI::Option* addAtlasSidesOption(CLI::App& command, voikit::AtlasSideRule& rule);

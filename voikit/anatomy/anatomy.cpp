@@ -7,32 +7,12 @@
 #include <map>
 #include <memory>
 
-#include "voikit/io/error.h"
 #include "voikit/space/atlas.h"
+#include "voikit/space/name_side.h"
 #include "voikit/voxels/voxel_columns.h"
 #include "voikit/voxels/voxel_runs.h"
 
 namespace voikit {
-namespace {
-
-bool isDefault(const std::string& choice) {
-    const std::vector<std::string> defaults = defaultAtlases();
-    return std::find(defaults.begin(), defaults.end(), choice) != defaults.end();
-}
-
-// An atlas, or nothing with a note when a default one is not installed.
-std::unique_ptr<Atlas> openAtlas(const std::string& choice, bool optional, Anatomy& anatomy) {
-    try {
-        return std::make_unique<Atlas>(choice);
-    } catch (const Error& error) {
-        if (!optional) throw;
-        anatomy.notes.push_back(std::string("no ") + choice + " lookups: " + error.what() +
-                                " (install mricron-data)");
-        return nullptr;
-    }
-}
-
-}  // namespace
 
 std::string percent(double share) {
     if (share > 0 && share < 0.005) return "<1%";
@@ -72,16 +52,9 @@ struct AnatomyLookup::Counts {
     }
 };
 
-AnatomyLookup::AnatomyLookup(const AnatomySettings& settings) : transform_(settings.transform) {
-    Anatomy notes;
-    for (const std::string& choice : settings.atlases) {
-        if (auto atlas = openAtlas(choice, isDefault(choice), notes))
-            atlases_.push_back(std::move(atlas));
-    }
-    brain_ = openAtlas(settings.brain.empty() ? defaultBrain() : settings.brain,
-                       settings.brain.empty(), notes);
-    notes_ = std::move(notes.notes);
-    const std::size_t images = atlases_.size() + (brain_ ? 1 : 0);
+AnatomyLookup::AnatomyLookup(const AnatomySettings& settings)
+    : transform_(settings.transform), set_(settings) {
+    const std::size_t images = set_.atlases.size() + (set_.brain ? 1 : 0);
     for (std::size_t member = 0; member < images; ++member) {
         const auto same = std::find_if(grids_.begin(), grids_.end(), [&](const auto& grid) {
             return image(grid.front()).sameGrid(image(member));
@@ -95,7 +68,7 @@ AnatomyLookup::AnatomyLookup(const AnatomySettings& settings) : transform_(setti
 }
 
 const MniImage& AnatomyLookup::image(std::size_t member) const {
-    return member < atlases_.size() ? atlases_[member]->image() : brain_->image();
+    return member < set_.atlases.size() ? set_.atlases[member]->image() : set_.brain->image();
 }
 
 AnatomyLookup::~AnatomyLookup() = default;
@@ -149,7 +122,7 @@ void AnatomyLookup::countColumn(std::int32_t x, std::int32_t y, const VoxelColum
 
     // Each position looked up once in every atlas and the brain, and once only in images that
     // share a grid.
-    const std::size_t atlases = atlases_.size();
+    const std::size_t atlases = set_.atlases.size();
     auto& segments = counts.segments;
     segments.resize(atlases + 1);
     for (std::vector<Segment>& found : segments) found.clear();
@@ -163,12 +136,12 @@ void AnatomyLookup::countColumn(std::int32_t x, std::int32_t y, const VoxelColum
                 std::vector<Segment>& found = segments[member];
                 if (member == atlases) {
                     for (std::size_t k = 0; k < count; ++k) {
-                        const bool inside = brain_->regionAtIndex(indices[k]) > 0;
+                        const bool inside = set_.brain->regionAtIndex(indices[k]) > 0;
                         extend(found, from + static_cast<std::int64_t>(k), inside ? 1 : 0);
                     }
                     continue;
                 }
-                const Atlas& atlas = *atlases_[member];
+                const Atlas& atlas = *set_.atlases[member];
                 for (std::size_t k = 0; k < count; ++k) {
                     extend(found, from + static_cast<std::int64_t>(k),
                            atlas.regionAtIndex(indices[k]));
@@ -180,7 +153,7 @@ void AnatomyLookup::countColumn(std::int32_t x, std::int32_t y, const VoxelColum
         const auto voi = static_cast<std::size_t>(s->voi);
         if (voi < counts.firstVoi || voi >= lastVoi) continue;
         for (std::size_t a = 0; a < atlases; ++a) {
-            std::uint32_t* const row = counts.row(a, atlases_[a]->labels().size(), voi);
+            std::uint32_t* const row = counts.row(a, set_.atlases[a]->labels().size(), voi);
             crossSegments(segments[a], s->from, s->to, [row](std::int32_t region, std::int64_t n) {
                 row[region] += static_cast<std::uint32_t>(n);
             });
@@ -191,13 +164,13 @@ void AnatomyLookup::countColumn(std::int32_t x, std::int32_t y, const VoxelColum
     }
 }
 
-VoiAnatomy AnatomyLookup::describeVoi(const VoiStatistics::Voi& figures, const Counts& counts,
-                                      std::size_t row) const {
+VoiAnatomy AnatomyLookup::describeVoi(const std::string& name, const VoiStatistics::Voi& figures,
+                                      const Counts& counts, std::size_t row) const {
     const Point centre = {figures.centre[0], figures.centre[1], figures.centre[2]};
     const auto count = static_cast<double>(figures.voxels);
     VoiAnatomy voi;
-    for (std::size_t a = 0; a < atlases_.size(); ++a) {
-        const Atlas& atlas = *atlases_[a];
+    for (std::size_t a = 0; a < set_.atlases.size(); ++a) {
+        const Atlas& atlas = *set_.atlases[a];
         AtlasRegions regions;
         regions.atlas = atlas.name();
         if (figures.voxels > 0) {
@@ -216,28 +189,33 @@ VoiAnatomy AnatomyLookup::describeVoi(const VoiStatistics::Voi& figures, const C
             [](const RegionShare& a, const RegionShare& b) { return a.voxels > b.voxels; });
         voi.atlases.push_back(std::move(regions));
     }
-    if (brain_ && figures.voxels > 0) {
+    if (set_.brain && figures.voxels > 0) {
         voi.brainKnown = true;
-        voi.centreInBrain = brain_->labelAt(centre, transform_) > 0;
+        voi.centreInBrain = set_.brain->labelAt(centre, transform_) > 0;
         voi.shareInBrain = static_cast<double>(counts.inBrain[row + counts.firstVoi]) / count;
         if (!voi.centreInBrain) {
-            voi.warning = "its centre lies outside the brain (" + percent(voi.shareInBrain) +
-                          " of its voxels inside)";
+            voi.warnings.push_back("its centre lies outside the brain (" +
+                                   percent(voi.shareInBrain) + " of its voxels inside)");
         } else if (voi.shareInBrain < 0.5) {
-            voi.warning =
-                "only " + percent(voi.shareInBrain) + " of its voxels lie inside the brain";
+            voi.warnings.push_back("only " + percent(voi.shareInBrain) +
+                                   " of its voxels lie inside the brain");
         }
     }
+    const std::string side =
+        figures.voxels > 0 ? sideMismatch(name, figures.centre[0], "its centre") : "";
+    if (!side.empty()) voi.warnings.push_back(side);
     return voi;
 }
 
-Anatomy AnatomyLookup::describe(const VoxelColumns& columns, const VoiStatistics& figures) const {
+Anatomy AnatomyLookup::describe(const glomera::VoiFileContents& named, const VoxelColumns& columns,
+                                const VoiStatistics& figures) const {
     Anatomy anatomy;
-    anatomy.notes = notes_;
+    anatomy.notes = set_.notes;
+    anatomy.atlasSides = set_.sides;
     const std::size_t vois = figures.vois.size();
     Counts counts;
     std::size_t labels = 0;
-    for (const auto& atlas : atlases_) labels += atlas->labels().size();
+    for (const auto& atlas : set_.atlases) labels += atlas->labels().size();
     counts.inBrain.assign(vois, 0);
     // VOIs in batches, so that the counts stay within bounds for atlases of many labels.
     constexpr std::size_t kMostCounts = std::size_t{1} << 24;
@@ -247,7 +225,7 @@ Anatomy AnatomyLookup::describe(const VoxelColumns& columns, const VoiStatistics
         counts.firstVoi = first;
         counts.vois = std::min(batch, vois - first);
         counts.voxels.clear();
-        for (const auto& atlas : atlases_) {
+        for (const auto& atlas : set_.atlases) {
             counts.voxels.emplace_back(counts.vois * atlas->labels().size(), 0);
         }
         for (std::size_t c = 0; c < columns.size(); ++c) {
@@ -255,7 +233,8 @@ Anatomy AnatomyLookup::describe(const VoxelColumns& columns, const VoiStatistics
                         columns.end(c), counts);
         }
         for (std::size_t row = 0; row < counts.vois; ++row) {
-            anatomy.vois.push_back(describeVoi(figures.vois[first + row], counts, row));
+            anatomy.vois.push_back(describeVoi(named.vois[first + row].info.name,
+                                               figures.vois[first + row], counts, row));
         }
     }
     return anatomy;
@@ -264,7 +243,7 @@ Anatomy AnatomyLookup::describe(const VoxelColumns& columns, const VoiStatistics
 Anatomy describeAnatomy(const glomera::VoiFileContents& contents, const VoiStatistics& statistics,
                         const AnatomySettings& settings) {
     const VoiRuns runs = runsOf(contents);
-    return AnatomyLookup(settings).describe(groupByColumn(runs, statistics), statistics);
+    return AnatomyLookup(settings).describe(contents, groupByColumn(runs, statistics), statistics);
 }
 
 }  // namespace voikit

@@ -88,4 +88,10 @@ std::string asUtf8(std::string_view text) {
     return out;
 }
 
+std::vector<std::string> utf8Texts(const std::vector<std::string>& texts) {
+    std::vector<std::string> converted;
+    for (const std::string& text : texts) converted.push_back(asUtf8(text));
+    return converted;
+}
+
 }  // namespace voikit

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace voikit {
 
@@ -18,5 +19,8 @@ char32_t nextCodePoint(std::string_view text, std::size_t& at);
 // 8-bit text as UTF-8: valid UTF-8 stays as it is, anything else is read as Windows-1252
 // (Latin-1 with the typographic marks at 0x80..0x9F), so that no byte is lost.
 std::string asUtf8(std::string_view text);
+
+// The same for each of several texts.
+std::vector<std::string> utf8Texts(const std::vector<std::string>& texts);
 
 }  // namespace voikit

@@ -82,24 +82,26 @@ AnatomySettings anatomySettings(const OutputRequest& request) {
     settings.atlases = request.atlases;
     settings.brain = request.brain;
     settings.transform = request.transform;
+    settings.sideRule = request.sideRule;
     return settings;
 }
 
-// Warns of the notes and of the VOIs that lie outside the brain: each is in the report, and
-// standard error names the first few and counts the rest.
+// Warns of the notes and of the VOIs that lie outside the brain or on the other side from
+// their names: each is in the report, and standard error names the first few and counts the
+// rest.
 void warnOfAnatomy(const Anatomy& anatomy, const VoiFileContents& skeleton, const Log& log) {
     for (const std::string& note : anatomy.notes) log.warn(note);
     constexpr std::size_t kWarningsShown = 20;
     std::size_t warned = 0;
     for (std::size_t i = 0; i < anatomy.vois.size(); ++i) {
-        if (anatomy.vois[i].warning.empty()) continue;
-        if (++warned <= kWarningsShown) {
-            log.warn(fmt::format("VOI {} {}: {}", i + 1, skeleton.vois[i].info.name,
-                                 anatomy.vois[i].warning));
+        for (const std::string& warning : anatomy.vois[i].warnings) {
+            if (++warned <= kWarningsShown) {
+                log.warn(fmt::format("VOI {} {}: {}", i + 1, skeleton.vois[i].info.name, warning));
+            }
         }
     }
     if (warned > kWarningsShown) {
-        log.warn(fmt::format("... and {} more VOIs outside the brain: see the report",
+        log.warn(fmt::format("... and {} more warnings of VOIs: see the report",
                              warned - kWarningsShown));
     }
 }
@@ -209,7 +211,7 @@ void makeOutputs(const std::string& voiPath, const OutputRequest& request, const
         brainImage = std::async(std::launch::async,
                                 [&picture] { return std::make_unique<MniImage>(picture.brain); });
     }
-    const VoiRuns runs = readVoiRuns(voiPath);
+    const VoiRuns runs = readVoiRuns(voiPath, log);
     FiguresPass figures;
     replay(runs, figures);
     const VoiStatistics& statistics = figures.statistics;
@@ -246,7 +248,7 @@ void makeOutputs(const std::string& voiPath, const OutputRequest& request, const
             ReportFindings found{statistics, std::nullopt};
             const VoxelColumns columns = groupByColumn(runs, statistics);
             countOverlaps(columns, runs.vois(), found.statistics);
-            if (where) found.anatomy = where->describe(columns, statistics);
+            if (where) found.anatomy = where->describe(skeleton, columns, statistics);
             return found;
         });
     }
@@ -272,12 +274,12 @@ void makeOutputs(const std::string& voiPath, const OutputRequest& request, const
         request.methods ? std::optional<Methods>(methodsOf(request)) : std::nullopt;
     const Methods* paragraph = methods ? &*methods : nullptr;
     if (!request.report.empty()) {
-        writeTextOutput(request.report,
-                        reportText(voiPath, skeleton, found.statistics, lies, &made, paragraph));
+        writeTextOutput(request.report, reportText(voiPath, skeleton, found.statistics,
+                                                   request.transform, lies, &made, paragraph));
     }
     if (!request.reportJson.empty()) {
-        writeTextOutput(request.reportJson,
-                        reportJson(voiPath, skeleton, found.statistics, lies, &made, paragraph));
+        writeTextOutput(request.reportJson, reportJson(voiPath, skeleton, found.statistics,
+                                                       request.transform, lies, &made, paragraph));
     }
     if (!request.report.empty() && request.report != "-") log.tell("wrote " + request.report);
     if (page) {

@@ -41,7 +41,8 @@ struct OutputRequest {
     // The brain-extracted template shown in the picture and the page and checked against;
     // empty: ch2bet.
     std::string brain;
-    MniToTal transform = MniToTal::kSpm;  // between TAL and MNI, both ways
+    MniToTal transform = MniToTal::kSpm;             // between TAL and MNI, both ways
+    AtlasSideRule sideRule = AtlasSideRule::kCheck;  // for atlases whose sides look swapped
 
     // The program and command line that asked, for the provenance every report and label
     // table carries.

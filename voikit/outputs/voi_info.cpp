@@ -5,8 +5,8 @@
 #include <iterator>
 
 #include "voi/voi_reader.h"
-#include "voikit/io/error.h"
 #include "voikit/outputs/voi_columns.h"
+#include "voikit/voxels/voi_file_reading.h"
 
 namespace voikit {
 namespace {
@@ -37,13 +37,9 @@ class InfoText : public glomera::VoiFileVisitor {
 
 }  // namespace
 
-std::string voiInfo(const std::string& path) {
+std::string voiInfo(const std::string& path, const Log& log) {
     InfoText info;
-    try {
-        glomera::readVoiFile(path, info);
-    } catch (const glomera::VoiReadError& error) {
-        throw Error(path + ": " + error.what());
-    }
+    readToolboxVoiFile(path, info, log);
     return fmt::format("{}: {} VOIs, {} voxels, {} VTCs\n{}", path, info.vois, info.voxels,
                        info.vtcs, info.text);
 }

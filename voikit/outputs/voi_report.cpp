@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "voikit/io/utf8.h"
+#include "voikit/outputs/sides_report.h"
 #include "voikit/outputs/voi_columns.h"
 
 namespace voikit {
@@ -23,16 +24,27 @@ std::string extent(const VoiStatistics::Voi& voi) {
                        voi.low[2], voi.high[2]);
 }
 
-// Millimetres to three decimals, as the text report's precision allows.
-double millimetres(double value) { return std::round(value * 1000.0) / 1000.0; }
-
 std::string regionName(const std::string& region) { return region.empty() ? "no region" : region; }
 
+// A VOI's centre of mass in MNI, by the transform the atlases are reached with.
+std::string centreInMni(const VoiStatistics::Voi& voi, MniToTal transform) {
+    if (voi.voxels == 0) return "-";
+    const Point mni = talToMni({voi.centre[0], voi.centre[1], voi.centre[2]}, transform);
+    return fmt::format("{:.1f} {:.1f} {:.1f}", mni[0], mni[1], mni[2]);
+}
+
 // Where each VOI lies, VOI by VOI: a line per atlas, the brain, and any warning.
-std::string anatomyText(const glomera::VoiFileContents& contents, const Anatomy* anatomy) {
+std::string anatomyText(const glomera::VoiFileContents& contents, MniToTal transform,
+                        const Anatomy* anatomy) {
     if (anatomy == nullptr) return "";
     constexpr std::size_t kRegionsShown = 4;
-    std::string text = "\nWhere the VOIs lie (atlases in MNI):\n";
+    std::string text = fmt::format(
+        "\nWhere the VOIs lie (atlases in MNI, reached by the {} "
+        "transform):\n",
+        transformName(transform));
+    for (const AtlasSidesFound& found : anatomy->atlasSides) {
+        text += "  " + found.atlas + ": " + atlasSidesText(found) + "\n";
+    }
     for (const std::string& note : anatomy->notes) text += "  note: " + note + "\n";
     for (std::size_t i = 0; i < contents.vois.size(); ++i) {
         const VoiAnatomy& voi = anatomy->vois[i];
@@ -56,7 +68,7 @@ std::string anatomyText(const glomera::VoiFileContents& contents, const Anatomy*
                     (voi.centreInBrain ? "inside" : "OUTSIDE") + ", " + percent(voi.shareInBrain) +
                     " of its voxels inside\n";
         }
-        if (!voi.warning.empty()) text += "      WARNING: " + voi.warning + "\n";
+        for (const std::string& warning : voi.warnings) text += "      WARNING: " + warning + "\n";
     }
     return text;
 }
@@ -67,19 +79,21 @@ Json anatomyJson(const VoiAnatomy& voi) {
     for (const AtlasRegions& atlas : voi.atlases) {
         Json regions = Json::array();
         for (const RegionShare& region : atlas.regions) {
-            regions.push_back({{"region", region.region.empty() ? Json() : Json(region.region)},
-                               {"voxels", region.voxels},
-                               {"share", std::round(region.share * 10000.0) / 10000.0}});
+            regions.push_back(
+                {{"region", region.region.empty() ? Json() : Json(asUtf8(region.region))},
+                 {"voxels", region.voxels},
+                 {"share", std::round(region.share * 10000.0) / 10000.0}});
         }
-        atlases[atlas.atlas] = {{"centre", atlas.atCentre.empty() ? Json() : Json(atlas.atCentre)},
-                                {"regions", regions}};
+        atlases[asUtf8(atlas.atlas)] = {
+            {"centre", atlas.atCentre.empty() ? Json() : Json(asUtf8(atlas.atCentre))},
+            {"regions", regions}};
     }
     Json result = {{"atlases", atlases}};
     if (voi.brainKnown) {
         result["brain"] = {{"centre_inside", voi.centreInBrain},
                            {"share_inside", std::round(voi.shareInBrain * 10000.0) / 10000.0}};
     }
-    result["warning"] = voi.warning.empty() ? Json() : Json(voi.warning);
+    result["warnings"] = utf8Texts(voi.warnings);
     return result;
 }
 
@@ -97,21 +111,23 @@ std::string closingText(const Provenance* provenance, const Methods* methods) {
 }  // namespace
 
 std::string reportText(const std::string& source, const glomera::VoiFileContents& contents,
-                       const VoiStatistics& statistics, const Anatomy* anatomy,
+                       const VoiStatistics& statistics, MniToTal transform, const Anatomy* anatomy,
                        const Provenance* provenance, const Methods* methods) {
-    std::string text =
-        fmt::format("VOIs of {}: {}\n\n{}  {:<22}  {}\n", source, contents.vois.size(),
-                    voiColumnsHeading(), "centre of mass (mm)", "extent x y z (mm)");
+    std::string text = fmt::format("VOIs of {}: {}\n\n{}  {:<20}  {:<20}  {}\n", source,
+                                   contents.vois.size(), voiColumnsHeading(), "centre of mass TAL",
+                                   fmt::format("centre MNI ({})", transformName(transform)),
+                                   "extent TAL x y z (mm)");
     auto out = std::back_inserter(text);
     for (std::size_t i = 0; i < contents.vois.size(); ++i) {
         const auto& info = contents.vois[i].info;
         const auto& voi = statistics.vois[i];
-        fmt::format_to(out, "{}  {:<22}  {}\n",
+        fmt::format_to(out, "{}  {:<20}  {:<20}  {}\n",
                        voiColumns(i + 1, info.name, info.color, voi.voxels), centre(voi),
-                       extent(voi));
+                       centreInMni(voi, transform), extent(voi));
     }
     text += "\nOverlaps: ";
-    const std::string closing = anatomyText(contents, anatomy) + closingText(provenance, methods);
+    const std::string closing =
+        anatomyText(contents, transform, anatomy) + closingText(provenance, methods);
     if (statistics.overlaps.empty()) return text + "none\n" + closing;
     fmt::format_to(out, "{} pairs of VOIs share voxels\n", statistics.overlaps.size());
     for (const auto& overlap : statistics.overlaps) {
@@ -123,7 +139,7 @@ std::string reportText(const std::string& source, const glomera::VoiFileContents
 }
 
 std::string reportJson(const std::string& source, const glomera::VoiFileContents& contents,
-                       const VoiStatistics& statistics, const Anatomy* anatomy,
+                       const VoiStatistics& statistics, MniToTal transform, const Anatomy* anatomy,
                        const Provenance* provenance, const Methods* methods) {
     using json = nlohmann::ordered_json;
     json vois = json::array();
@@ -135,8 +151,10 @@ std::string reportJson(const std::string& source, const glomera::VoiFileContents
                       {"color", {info.color[0], info.color[1], info.color[2]}},
                       {"voxels", voi.voxels}};
         if (voi.voxels > 0) {
+            const Point mni = talToMni({voi.centre[0], voi.centre[1], voi.centre[2]}, transform);
             entry["centre"] = {millimetres(voi.centre[0]), millimetres(voi.centre[1]),
                                millimetres(voi.centre[2])};
+            entry["centre_mni"] = {millimetres(mni[0]), millimetres(mni[1]), millimetres(mni[2])};
             entry["low"] = {voi.low[0], voi.low[1], voi.low[2]};
             entry["high"] = {voi.high[0], voi.high[1], voi.high[2]};
         }
@@ -149,8 +167,19 @@ std::string reportJson(const std::string& source, const glomera::VoiFileContents
                             {"second", overlap.second + 1},
                             {"shared", overlap.sharedVoxels}});
     }
-    json report = {{"file", asUtf8(source)}, {"vois", vois}, {"overlaps", overlaps}};
-    if (anatomy) report["anatomy_notes"] = anatomy->notes;
+    json report = {{"file", asUtf8(source)},
+                   {"space", "TAL"},
+                   {"mni_to_tal", transformName(transform)},
+                   {"vois", vois},
+                   {"overlaps", overlaps}};
+    if (anatomy) {
+        json sides = json::array();
+        for (const AtlasSidesFound& found : anatomy->atlasSides) {
+            sides.push_back(atlasSidesJson(found));
+        }
+        report["atlas_sides"] = sides;
+        report["anatomy_notes"] = utf8Texts(anatomy->notes);
+    }
     if (provenance) report["provenance"] = provenanceJson(*provenance);
     if (methods) report["methods"] = methodsJson(*methods);
     return report.dump(2) + "\n";

@@ -138,7 +138,8 @@ std::string shares(const AtlasRegions& atlas) {
 }
 
 // Where a VOI lies: per atlas the region at its centre, with the shares of its voxels in the
-// regions as the line's tooltip; a warning when it lies outside the brain.
+// regions as the line's tooltip; a warning when it lies outside the brain or on the other
+// side from its name.
 std::string regionsCell(const VoiAnatomy& anatomy) {
     std::string cell = "<div class=\"where\">";
     for (const AtlasRegions& atlas : anatomy.atlases) {
@@ -147,8 +148,8 @@ std::string regionsCell(const VoiAnatomy& anatomy) {
                 htmlEscaped(atlas.atCentre.empty() ? "no region" : asUtf8(atlas.atCentre)) +
                 "</b></span> ";
     }
-    if (!anatomy.warning.empty()) {
-        cell += "<div class=\"warning\">" + htmlEscaped(anatomy.warning) + "</div>";
+    for (const std::string& warning : anatomy.warnings) {
+        cell += "<div class=\"warning\">" + htmlEscaped(asUtf8(warning)) + "</div>";
     }
     return cell + "</div>";
 }

@@ -4,8 +4,8 @@
 #include <system_error>
 
 #include "voikit/io/error.h"
+#include "voikit/io/sha256.h"
 #include "voikit/io/utf8.h"
-#include "voikit/provenance/sha256.h"
 #include "voikit/provenance/version.h"
 
 namespace voikit {

@@ -2,10 +2,11 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "voi/voi_reader.h"
+#include "voikit/space/atlas_sides.h"
 #include "voikit/space/coordinate_space.h"
 #include "voikit/space/mni_image.h"
 
@@ -33,8 +34,12 @@ class Atlas {
   public:
     // NAME (aal, brodmann, jhu, aicha) or IMAGE[:LABELS.txt], a label image with a text file
     // of "number name" lines. The bundled atlases are MNI whatever their header codes say,
-    // and so is any image given here. Throws Error when it cannot be read.
-    explicit Atlas(const std::string& choice);
+    // and so is any image given here; images known to have their x axis wrong (by their
+    // checksum) are read with the right one. Where the names say sides, they are held
+    // against where the labels lie (the verdict is remembered by checksum): an atlas whose
+    // labels mostly lie on the other side is refused unless `rule` says to ignore it. Throws
+    // Error when it cannot be read or is refused.
+    explicit Atlas(const std::string& choice, AtlasSideRule rule = AtlasSideRule::kCheck);
     ~Atlas();
 
     // The files a choice names, without reading them.
@@ -48,6 +53,15 @@ class Atlas {
     std::int32_t labelAt(const Point& tal, MniToTal transform) const;
     // The same at a position already in MNI.
     std::int32_t labelAtMni(const Point& mni) const;
+
+    // The labelled voxel whose centre lies nearest to a position in MNI, with its label and
+    // the distance in mm; none for an image without labels.
+    struct Nearest {
+        std::int32_t label = 0;
+        double distance = 0;
+        Point mni{};
+    };
+    std::optional<Nearest> nearestLabelled(const Point& mni) const;
 
     // The region at an index of its image (-1: off it, no region): its place in labels().
     std::uint16_t regionAtIndex(std::int64_t index) const {
@@ -63,9 +77,16 @@ class Atlas {
     // "Amygdala_L", "BA 34", or "label 7" for a number the label text does not name.
     std::string regionName(std::int32_t label) const;
 
+    // What its names say of sides against where its labels lie; none for an atlas without
+    // label names.
+    const std::optional<AtlasSides>& sides() const { return sides_; }
+    // How its x axis was read where its header has it wrong; empty where the header is taken.
+    const std::string& xAxisCorrection() const { return xAxisCorrection_; }
+
   private:
     struct Source;
-    explicit Atlas(const Source& source);
+    Atlas(const Source& source, AtlasSideRule rule);
+    void checkSides(const Source& source, AtlasSideRule rule);
 
     std::string name_;
     MniImage image_;                      // the grid; the voxels are in regions_
@@ -74,10 +95,16 @@ class Atlas {
     bool brodmann_ = false;
     std::int32_t maxLabel_ = 0;
     std::vector<std::int32_t> labels_;
+    std::optional<AtlasSides> sides_;
+    std::string xAxisCorrection_;
 };
 
 // The atlases asked for by default: AAL, Brodmann, JHU white matter and AICHA.
 std::vector<std::string> defaultAtlases();
+
+// Whether the files of a default atlas, or of the default brain, are where they are looked
+// for; false for any other choice.
+bool defaultAtlasInstalled(const std::string& choice);
 
 // The brain-extracted template whose non-zero voxels are the brain (ch2bet).
 std::string defaultBrain();

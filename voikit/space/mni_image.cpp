@@ -1,12 +1,14 @@
 #include "voikit/space/mni_image.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace voikit {
 
-MniImage::MniImage(const std::string& path, Holds holds) {
+MniImage::MniImage(const std::string& path, Holds holds, const double* xRow) {
     NiftiImage header = readImageHeader(path);
     grid_ = gridOf(*header);
+    if (xRow != nullptr) std::copy(xRow, xRow + 4, grid_.affine[0]);
     invertAffine(grid_.affine, inverse_);
     // Held with k running fastest: lookups come up columns of VOI voxels, along z, and k is
     // the image's z in MNI templates and atlases.
@@ -35,12 +37,43 @@ inline std::int64_t nearestIndex(const double ijk[3], const std::int64_t dims[3]
 }  // namespace
 
 std::int64_t MniImage::indexAtMni(const Point& mni) const {
-    double ijk[3];
+    const Point ijk = voxelCoordinates(mni);
+    return nearestIndex(ijk.data(), grid_.dims);
+}
+
+Point MniImage::voxelCoordinates(const Point& mni) const {
+    Point ijk{};
     for (int r = 0; r < 3; ++r) {
         ijk[r] = inverse_[r][0] * mni[0] + inverse_[r][1] * mni[1] + inverse_[r][2] * mni[2] +
                  inverse_[r][3];
     }
-    return nearestIndex(ijk, grid_.dims);
+    return ijk;
+}
+
+Point MniImage::positionOf(std::int64_t i, std::int64_t j, std::int64_t k) const {
+    const double(&a)[3][4] = grid_.affine;
+    Point mni{};
+    for (int r = 0; r < 3; ++r) {
+        mni[r] = a[r][0] * static_cast<double>(i) + a[r][1] * static_cast<double>(j) +
+                 a[r][2] * static_cast<double>(k) + a[r][3];
+    }
+    return mni;
+}
+
+double MniImage::leastStep() const {
+    // The smallest singular value of the transform is at least 1 / |inverse|_2, and
+    // |inverse|_2 is at most the root of the product of its largest column and row sums.
+    double columns = 0, rows = 0;
+    for (int a = 0; a < 3; ++a) {
+        double column = 0, row = 0;
+        for (int b = 0; b < 3; ++b) {
+            column += std::fabs(inverse_[b][a]);
+            row += std::fabs(inverse_[a][b]);
+        }
+        columns = std::max(columns, column);
+        rows = std::max(rows, row);
+    }
+    return 1.0 / std::sqrt(columns * rows);
 }
 
 void MniImage::indicesUpColumn(double x, double y, std::int64_t from, std::size_t count,

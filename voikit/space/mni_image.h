@@ -17,11 +17,25 @@ class MniImage {
     enum class Holds { kValues, kLabels };
 
     // Throws Error when the image cannot be read, or, for labels, holds a value that is no
-    // label.
-    explicit MniImage(const std::string& path, Holds holds = Holds::kValues);
+    // label. `xRow`, where given, replaces the x row of the header's transform: for images
+    // known to have it wrong.
+    explicit MniImage(const std::string& path, Holds holds = Holds::kValues,
+                      const double* xRow = nullptr);
 
     // Where in values() (or labels()) the voxel nearest to the position is; -1 off the image.
     std::int64_t indexAtMni(const Point& mni) const;
+
+    // A position's voxel coordinates (i, j, k), not rounded; and where in values() the voxel
+    // (i, j, k) on the image is, and its position.
+    Point voxelCoordinates(const Point& mni) const;
+    std::int64_t indexOf(std::int64_t i, std::int64_t j, std::int64_t k) const {
+        return (i * grid_.dims[1] + j) * grid_.dims[2] + k;
+    }
+    Point positionOf(std::int64_t i, std::int64_t j, std::int64_t k) const;
+
+    // A bound below the millimetres between two positions whose voxel coordinates differ by
+    // d on some axis: d times this.
+    double leastStep() const;
 
     // The same indices for `count` TAL positions up a column: (x, y, from), (x, y, from + 1)
     // and so on. Lancaster's transforms are affine, and so the column is a straight line of

@@ -1,6 +1,6 @@
 #include "voikit/voxels/voxel_runs.h"
 
-#include "voikit/io/error.h"
+#include "voikit/voxels/voi_file_reading.h"
 
 namespace voikit {
 namespace {
@@ -68,14 +68,10 @@ class RunCollector : public glomera::VoiFileVisitor {
 
 }  // namespace
 
-VoiRuns readVoiRuns(const std::string& path) {
+VoiRuns readVoiRuns(const std::string& path, const Log& log) {
     VoiRuns runs;
     RunCollector collector(runs);
-    try {
-        glomera::readVoiFile(path, collector);
-    } catch (const glomera::VoiReadError& error) {
-        throw Error(path + ": " + error.what());
-    }
+    readToolboxVoiFile(path, collector, log);
     return runs;
 }
 

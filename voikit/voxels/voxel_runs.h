@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "voi/voi_reader.h"
+#include "voikit/io/log.h"
 
 namespace voikit {
 
@@ -25,9 +26,9 @@ struct VoiRuns {
     std::size_t count(std::size_t voi) const { return firstRun[voi + 1] - firstRun[voi]; }
 };
 
-// Reads a .voi file strictly, once. Throws Error naming the file when it cannot be read or
-// breaks the format.
-VoiRuns readVoiRuns(const std::string& path);
+// Reads a .voi file once, as readToolboxVoiFile does. Throws Error naming the file when it
+// cannot be read or breaks the format.
+VoiRuns readVoiRuns(const std::string& path, const Log& log = Log{});
 
 // The runs of VOIs held in memory.
 VoiRuns runsOf(const glomera::VoiFileContents& contents);

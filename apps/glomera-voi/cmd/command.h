@@ -23,6 +23,7 @@ CommandRun declareReport(CLI::App& command);
 CommandRun declareView(CLI::App& command);
 CommandRun declareOutputs(CLI::App& command);
 CommandRun declareExtract(CLI::App& command);
+CommandRun declareWhere(CLI::App& command);
 }  // namespace cmd
 
 constexpr const char kProgram[] = "glomera-voi";

@@ -12,7 +12,7 @@ CommandRun cmd::declareInfo(CLI::App& command) {
     const auto arguments = std::make_shared<VoiFileArguments>();
     addVoiFileArguments(command, *arguments);
     return [arguments] {
-        voikit::writeTextOutput("-", voikit::voiInfo(arguments->voi));
+        voikit::writeTextOutput("-", voikit::voiInfo(arguments->voi, commandLog(*arguments)));
         return kExitSuccess;
     };
 }

@@ -5,6 +5,7 @@
 #include "apps/exit-codes/exit_codes.h"
 #include "apps/glomera-voi/cmd/command.h"
 #include "apps/glomera-voi/cmd/voi_file.h"
+#include "apps/output-options/output_options.h"
 #include "voikit/io/text_output.h"
 #include "voikit/provenance/methods.h"
 
@@ -43,6 +44,7 @@ CommandRun cmd::declareReport(CLI::App& command) {
                      "was made, with the references to cite; without FILE.voi, print just that");
     addTransformOption(command, a->request.transform);
     addBrainOption(command, a->request.brain);
+    addAtlasSidesOption(command, a->request.sideRule);
     return [a]() -> int {
         voikit::OutputRequest request = a->request;
         request.anatomy = !a->noAtlas;

@@ -27,11 +27,15 @@ void addBrainOption(CLI::App& command, std::string& brain) {
         ->check(CLI::ExistingFile);
 }
 
-int makeOutputs(const VoiFileArguments& arguments, voikit::OutputRequest request) {
-    request.invocation = invocation();
+voikit::Log commandLog(const VoiFileArguments& arguments) {
     voikit::Log log;
     if (!arguments.quiet) log.note = [](const std::string& text) { say(stderr, text); };
     log.warning = [](const std::string& text) { say(stderr, text); };
-    voikit::makeOutputs(arguments.voi, request, log);
+    return log;
+}
+
+int makeOutputs(const VoiFileArguments& arguments, voikit::OutputRequest request) {
+    request.invocation = invocation();
+    voikit::makeOutputs(arguments.voi, request, commandLog(arguments));
     return kExitSuccess;
 }

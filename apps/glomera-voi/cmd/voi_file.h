@@ -20,7 +20,10 @@ void addTransformOption(CLI::App& command, voikit::MniToTal& transform);
 // Declares --brain, the template the picture and the report check against.
 void addBrainOption(CLI::App& command, std::string& brain);
 
-// Makes what `request` asks for of the file, saying what was written unless quiet and what
-// the user should look at always, each output noting this command as what made it. Returns
-// the exit status.
+// Where the toolbox tells what was written (unless quiet) and what the user should look at
+// (always): standard error.
+voikit::Log commandLog(const VoiFileArguments& arguments);
+
+// Makes what `request` asks for of the file, telling commandLog, each output noting this
+// command as what made it. Returns the exit status.
 int makeOutputs(const VoiFileArguments& arguments, voikit::OutputRequest request);

@@ -1,4 +1,4 @@
-#include "voikit/provenance/sha256.h"
+#include "voikit/io/sha256.h"
 
 #include <nettle/sha2.h>
 

@@ -1,0 +1,265 @@
+// What lies at single points: points as users give them, the region at each point in every
+// atlas, the nearest region where a point falls in none, and glomera-voi where.
+#include <gtest/gtest.h>
+#include <nifti2_io.h>
+
+#include <cmath>
+#include <nlohmann/json.hpp>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/test_files.h"
+#include "voikit/anatomy/point_list.h"
+#include "voikit/anatomy/point_lookup.h"
+#include "voikit/io/error.h"
+#include "voikit/space/atlas.h"
+
+namespace {
+
+using voikit::Point;
+
+TEST(PointList, APointIsThreeNumbers) {
+    const struct {
+        const char* text;
+        bool taken;
+        Point point;
+    } cases[] = {
+        {"21,-13,8", true, {21, -13, 8}},
+        {"21 -13 8", true, {21, -13, 8}},
+        {" 21.5 ,\t-13 ; 8e0 ", true, {21.5, -13, 8}},
+        {"\xe2\x88\x92"
+         "22,-6,-18",
+         true,
+         {-22, -6, -18}},  // a typographic minus
+        {"21,-13", false, {}},
+        {"21,-13,8,4", false, {}},
+        {"21,-13,x", false, {}},
+        {"21,,-13,8x", false, {}},
+        {"1e400,0,0", false, {}},
+        {"", false, {}},
+    };
+    for (const auto& c : cases) {
+        const auto point = voikit::parsePoint(c.text);
+        EXPECT_EQ(point.has_value(), c.taken) << c.text;
+        if (point && c.taken) {
+            EXPECT_EQ(*point, c.point) << c.text;
+        }
+    }
+}
+
+TEST(PointList, AListHasAPointALineWithANameBeforeOrAfter) {
+    std::vector<std::string> told;
+    voikit::Log log;
+    log.note = [&](const std::string& line) { told.push_back(line); };
+    const std::vector<voikit::NamedPoint> points = voikit::readPointList(
+        "\xef\xbb\xbfx,y,z,name\r\n"
+        "-22,-6,-18,Amygdala_L\r\n"
+        "\r\n"
+        "# a comment\r\n"
+        "// another\r\n"
+        "Left Insula\t-36\t12\t2\r\n"
+        "0 0 0\n"
+        "42 -52 -20 fusiform gyrus",
+        "peaks.csv", log);
+    ASSERT_EQ(points.size(), 4u);
+    EXPECT_EQ(points[0].point, (Point{-22, -6, -18}));
+    EXPECT_EQ(points[0].name, "Amygdala_L");
+    EXPECT_EQ(points[0].source, "peaks.csv line 2");
+    EXPECT_EQ(points[1].point, (Point{-36, 12, 2}));
+    EXPECT_EQ(points[1].name, "Left_Insula");
+    EXPECT_EQ(points[2].name, "");
+    EXPECT_EQ(points[3].name, "fusiform_gyrus");
+    EXPECT_EQ(points[3].source, "peaks.csv line 8");
+    EXPECT_EQ(told, (std::vector<std::string>{"peaks.csv line 1: a heading, skipped: x,y,z,name"}));
+
+    const struct {
+        const char* text;
+        const char* error;
+    } refused[] = {
+        {"1 2 3\nx y z\n", "p.txt line 2 holds no point: 0 numbers, where a point is three"},
+        {"1 2 3\n1 2\n", "p.txt line 2 holds no point: 2 numbers"},
+        {"BA 17 -2 30 4\n", "p.txt line 1 holds no point: 4 numbers"},
+        {"1 a 2 3\n", "p.txt line 1 holds no point: its three numbers are not side by side"},
+        {"a 1 2 3 b\n", "p.txt line 1 holds no point: its three numbers are not side by side"},
+        {"# nothing\n\n", "p.txt holds no point"},
+        {"", "p.txt holds no point"},
+    };
+    for (const auto& c : refused) {
+        try {
+            voikit::readPointList(c.text, "p.txt", voikit::Log{});
+            ADD_FAILURE() << "taken: " << c.text;
+        } catch (const voikit::Error& error) {
+            EXPECT_EQ(std::string(error.what()).rfind(c.error, 0), 0u) << error.what();
+        }
+    }
+}
+
+// A sparse label image on a sheared grid of unequal voxel sizes: the nearest labelled voxel
+// found by shells is the one a search through every voxel finds, inside the image and far
+// outside it.
+TEST(PointLookup, TheNearestLabelledVoxelIsTheNearestOfAll) {
+    TempFolder folder;
+    const std::string path = folder.file("sparse.nii");
+    const std::int64_t dims[8] = {3, 23, 17, 19, 1, 1, 1, 1};
+    nifti_image* image = nifti_make_new_nim(dims, NIFTI_TYPE_UINT8, 1);
+    auto* data = static_cast<std::uint8_t*>(image->data);
+    std::mt19937 random(11);
+    for (std::int64_t i = 0; i < 23 * 17 * 19; ++i) data[i] = random() % 97 == 0 ? 1 + i % 5 : 0;
+    // Numbers a float holds exactly, as the header keeps them.
+    const double affine[3][4] = {{1.5, 0.25, 0, -17}, {0, 2.0, -0.375, -15}, {0.125, 0, 0.75, -8}};
+    image->sform_code = NIFTI_XFORM_MNI_152;
+    image->sto_xyz = nifti_dmat44{};
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 4; ++c) image->sto_xyz.m[r][c] = affine[r][c];
+    }
+    image->sto_xyz.m[3][3] = 1;
+    image->nifti_type = NIFTI_FTYPE_NIFTI1_1;
+    nifti_set_filenames(image, path.c_str(), 0, 1);
+    nifti_image_write(image);
+    std::vector<std::pair<Point, int>> labelled;
+    for (std::int64_t k = 0; k < 19; ++k) {
+        for (std::int64_t j = 0; j < 17; ++j) {
+            for (std::int64_t i = 0; i < 23; ++i) {
+                const int label = data[(k * 17 + j) * 23 + i];
+                if (label == 0) continue;
+                Point at{};
+                for (int r = 0; r < 3; ++r) {
+                    at[r] = affine[r][0] * i + affine[r][1] * j + affine[r][2] * k + affine[r][3];
+                }
+                labelled.emplace_back(at, label);
+            }
+        }
+    }
+    nifti_image_free(image);
+    ASSERT_GT(labelled.size(), 50u);
+
+    const voikit::Atlas atlas(path);
+    std::uniform_real_distribution<double> near(-30, 30), far(-300, 300);
+    for (int n = 0; n < 400; ++n) {
+        const Point p = n < 300 ? Point{near(random), near(random), near(random)}
+                                : Point{far(random), far(random), far(random)};
+        double best = INFINITY;
+        for (const auto& [at, label] : labelled) {
+            best = std::min(best, std::hypot(at[0] - p[0], at[1] - p[1], at[2] - p[2]));
+        }
+        const auto found = atlas.nearestLabelled(p);
+        ASSERT_TRUE(found);
+        ASSERT_NEAR(found->distance, best, 1e-9) << p[0] << " " << p[1] << " " << p[2];
+        EXPECT_NEAR(std::hypot(found->mni[0] - p[0], found->mni[1] - p[1], found->mni[2] - p[2]),
+                    best, 1e-9);
+        EXPECT_EQ(atlas.labelAtMni(found->mni), found->label);
+    }
+}
+
+TEST(PointLookup, RegionsAtAPointOrTheNearestOne) {
+    voikit::AnatomySettings settings;
+    const voikit::PointLookup lookup(settings);
+    ASSERT_EQ(lookup.atlases().atlases.size(), 4u);
+    const voikit::PointAnatomy capsule =
+        lookup.at(voikit::mniToTal({21, -13, 8}, voikit::MniToTal::kSpm));
+    EXPECT_NEAR(capsule.mni[0], 21, 1e-9);
+    ASSERT_EQ(capsule.atlases.size(), 4u);
+    EXPECT_EQ(capsule.atlases[2].atlas, "JHU white matter");
+    EXPECT_EQ(capsule.atlases[2].region, "Posterior_limb_of_internal_capsule_R");
+    EXPECT_FALSE(capsule.atlases[2].nearest);
+    // No AAL region there: the right thalamus, 1 mm away, as nibabel finds it.
+    EXPECT_EQ(capsule.atlases[0].region, "");
+    ASSERT_TRUE(capsule.atlases[0].nearest);
+    EXPECT_EQ(capsule.atlases[0].nearest->region, "Thalamus_R");
+    EXPECT_NEAR(capsule.atlases[0].nearest->distance, 1.0, 1e-9);
+    EXPECT_TRUE(capsule.brainKnown);
+    EXPECT_TRUE(capsule.inBrain);
+    // Above the head: outside the brain, and only nearest regions.
+    const voikit::PointAnatomy scalp = lookup.at({0, 60, 76});
+    EXPECT_FALSE(scalp.inBrain);
+    for (const voikit::PointRegion& region : scalp.atlases) {
+        EXPECT_EQ(region.region, "") << region.atlas;
+        ASSERT_TRUE(region.nearest) << region.atlas;
+        EXPECT_GT(region.nearest->distance, 5.0) << region.atlas;
+    }
+}
+
+class GlomeraVoiWhereTest : public testing::Test {
+  protected:
+    ProgramResult run(const std::string& arguments) {
+        return runProgram(folder.path(), GLOMERA_VOI, arguments);
+    }
+    static bool contains(const std::string& text, const std::string& part) {
+        return text.find(part) != std::string::npos;
+    }
+    TempFolder folder;
+};
+
+TEST_F(GlomeraVoiWhereTest, TellsWhatLiesAtEachPoint) {
+    ProgramResult r = run("where 21,-13,8 -21,-13,8 --space mni --atlas jhu --atlas aal");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out,
+                         "\nMNI 21.0 -13.0 8.0 (TAL 18.3 -14.7 10.4 by spm)\n"
+                         "  JHU white matter: Posterior_limb_of_internal_capsule_R\n"
+                         "  AAL: no region; nearest Thalamus_R, 1.0 mm away (MNI 20.0 "
+                         "-13.0 8.0)\n"
+                         "  brain: inside\n"))
+        << r.out;
+    EXPECT_TRUE(contains(r.out, "  JHU white matter: Posterior_limb_of_internal_capsule_L\n"));
+    EXPECT_TRUE(contains(r.out,
+                         "  JHU white matter: 42 labels named for a side, each on its "
+                         "side of x = 0"));
+    // TAL by default; the other transforms move the point.
+    r = run("where 18.3,-14.7,10.4 --atlas jhu");
+    EXPECT_TRUE(contains(r.out, "TAL 18.3 -14.7 10.4 (MNI 21.0 -13.0 8.0 by spm)")) << r.out;
+    r = run("where 18.3,-14.7,10.4 --atlas jhu --mni-to-tal brett");
+    EXPECT_TRUE(contains(r.out, "by brett)")) << r.out;
+
+    // A list of points with names; a name that says the other side is warned of.
+    writeFile(folder.file("peaks.txt"),
+              "name x y z\nAmygdala_L 24 -4 -18\nInsula_R 36 24 -4\nbad line here\n");
+    r = run("where --points peaks.txt --space mni --atlas aal");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "peaks.txt line 4 holds no point: 0 numbers")) << r.err;
+    writeFile(folder.file("peaks.txt"), "name x y z\nAmygdala_L 24 -4 -18\nInsula_R 36 24 -4\n");
+    r = run("where --points peaks.txt --space mni --atlas aal --json -o where.json");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.err, "peaks.txt line 1: a heading, skipped: name x y z"));
+    const auto json = nlohmann::json::parse(readFile(folder.file("where.json")));
+    ASSERT_EQ(json["points"].size(), 2u);
+    EXPECT_EQ(json["points"][0]["name"], "Amygdala_L");
+    // As nibabel finds it in aal.nii.gz: label 38 at the voxel of MNI (24, -4, -18).
+    EXPECT_EQ(json["points"][0]["atlases"]["AAL"]["region"], "Hippocampus_R");
+    ASSERT_EQ(json["points"][0]["warnings"].size(), 1u);
+    EXPECT_EQ(json["points"][0]["warnings"][0].get<std::string>().rfind(
+                  "its name says left but it lies right of the midline (TAL x = ", 0),
+              0u);
+    EXPECT_TRUE(json["points"][1]["warnings"].empty());
+    EXPECT_EQ(json["points"][1]["given"]["space"], "MNI");
+    EXPECT_EQ(json["points"][1]["given"]["xyz"][1], 24.0);
+    EXPECT_EQ(json["atlas_sides"][0]["sided_labels"], 108);
+    EXPECT_EQ(json["mni_to_tal"], "spm");
+}
+
+TEST_F(GlomeraVoiWhereTest, RefusesWhatIsNoPoint) {
+    const ProgramResult help = run("where --help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(contains(help.out, "--points FILE")) << help.out;
+    EXPECT_TRUE(contains(run("--help").out, "where")) << help.out;
+    const struct {
+        const char* arguments;
+        int status;
+        const char* message;
+    } refused[] = {
+        {"where", 2, "give a point X,Y,Z or --points FILE"},
+        {"where 1,2", 2, "POINT: wants a point: three numbers, X,Y,Z, not \"1,2\""},
+        {"where 1,2,3 --space icbm", 2, "--space"},
+        {"where 1,2,3 --atlas-sides maybe", 2, "--atlas-sides"},
+        {"where --points none.txt", 1, "none.txt"},
+        {"where 1,2,3 --atlas none.nii", 1, "none.nii"},
+    };
+    for (const auto& c : refused) {
+        const ProgramResult r = run(c.arguments);
+        EXPECT_EQ(r.status, c.status) << c.arguments << ": " << r.err;
+        EXPECT_TRUE(contains(r.err, c.message)) << c.arguments << ": " << r.err;
+        EXPECT_EQ(r.out, "") << c.arguments;
+    }
+}
+
+}  // namespace

@@ -216,8 +216,8 @@ void largestRatios(const std::string& host, const std::string& folder, int repea
     std::printf("  peak outputs:              %5.1f MB\n\n", outputs.peakMb);
     std::remove(output.c_str());
     std::remove(list.c_str());
-    for (const char* name :
-         {"/o.nii.gz", "/o.tsv", "/o_ColorLUT.txt", "/o_wb_labels.txt", "/o.png", "/o.txt"}) {
+    for (const char* name : {"/o.nii.gz", "/o.tsv", "/o.json", "/o_ColorLUT.txt",
+                             "/o_wb_labels.txt", "/o.png", "/o.txt"}) {
         std::remove((folder + name).c_str());
     }
 }

@@ -12,7 +12,7 @@ mkdir -p out
 # The table has one peak outside the box: it is reported, and the job goes on without it.
 "$bin/HelmoraZT.exe" --list examples/mni_table.txt --space mni --allow-dropped \
     --output out/spheres.voi --nifti out/spheres.nii.gz --png out/spheres.png \
-    --report out/spheres.txt --report-json out/spheres.json --html out/spheres.html
+    --report out/spheres.txt --report-json out/spheres_report.json --html out/spheres.html
 # ch2's header says MNI (sform code MNI_152): each TAL sphere covers the MNI cells its voxels
 # come from, through Lancaster's spm transform, with no --grid-space needed.
 "$bin/glomera-voi" extract out/spheres.voi /usr/share/mricron/templates/ch2.nii.gz --stats \

@@ -46,10 +46,11 @@ HelmoraZT.exe --version
 # The README's main job, on the bundled example, the plug-in found in /usr/lib/glomera.
 example=/usr/share/glomera/examples/mni_table.txt
 HelmoraZT.exe --quiet --list "$example" --space mni --allow-dropped --output spheres.voi \
-    --nifti spheres.nii.gz --png spheres.png --report spheres.txt --report-json spheres.json ||
+    --nifti spheres.nii.gz --png spheres.png --report spheres.txt \
+    --report-json spheres_report.json ||
     fail "HelmoraZT.exe could not run the bundled example"
 for file in spheres.voi spheres.nii.gz spheres.tsv spheres_ColorLUT.txt spheres.png \
-    spheres.txt spheres.json; do
+    spheres.json spheres.txt spheres_report.json; do
     [ -s "$file" ] || fail "the example's $file is missing or empty"
 done
 glomera-voi report spheres.voi report.txt
@@ -61,10 +62,13 @@ grep -q "^  command: glomera-voi report spheres.voi report.txt$" report.txt ||
 grep -q "^  atlas AAL image: $aal, .* SHA-256 $(sha256sum "$aal" | cut -d' ' -f1)$" report.txt ||
     fail "the report does not give the atlas's checksum"
 glomera-voi report --methods | grep -q "Lancaster et al., 2007" || fail "report --methods"
+# mricron-data's JHU labels, whose header swaps left and right, read on their named sides.
+glomera-voi where 21,-13,8 --space mni --atlas jhu |
+    grep -q "Posterior_limb_of_internal_capsule_R" || fail "where names the wrong JHU side"
 
 # The manual page shows every subcommand; bash completes them.
 page=$(MANWIDTH=100 man glomera-voi 2>/dev/null)
-for command in import info nifti png report outputs extract; do
+for command in import info nifti png report view outputs extract where; do
     grep -q "^   $command\$" <<<"$page" || fail "man glomera-voi shows no part for $command"
 done
 man -w HelmoraZT.exe >/dev/null || fail "HelmoraZT.exe has no manual page"

@@ -41,9 +41,9 @@ regenerate() {
     ln -s "$repo/examples" "$into/job/examples"
     (cd "$into/job" && "$repo/scripts/example-job.sh" "$bin" >"$into/log.txt" 2>"$into/account.txt")
     local out=$into/job/out
-    cp "$out"/spheres.{txt,json,tsv,png} "$out"/spheres_{ColorLUT,wb_labels}.txt \
+    cp "$out"/spheres.{txt,json,tsv,png} "$out"/spheres_{report.json,ColorLUT.txt,wb_labels.txt} \
         "$out/spheres_ch2.tsv" "$into/"
-    normalize "$bin" "$into"/spheres.{txt,json} "$into/spheres_ColorLUT.txt"
+    normalize "$bin" "$into"/spheres{.txt,_report.json,_ColorLUT.txt}
     "$bin/reference-outputs" summary "$out/spheres.voi" >"$into/spheres.voi-summary.txt"
     "$bin/reference-outputs" summary "$out/spheres.nii.gz" >"$into/spheres.nii.gz-summary.txt"
 }

@@ -98,9 +98,9 @@ TEST_F(GlomeraVoiTest, EachOutputOfAnExistingFile) {
     r = run("report s.voi r.json --json");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(contains(readFile(folder.file("r.json")), "\"name\": \"mPFC\""));
-    EXPECT_EQ(
-        folder.listing(),
-        "labels.nii.gz labels.tsv labels_ColorLUT.txt labels_wb_labels.txt p.png r.json s.voi");
+    EXPECT_EQ(folder.listing(),
+              "labels.json labels.nii.gz labels.tsv labels_ColorLUT.txt labels_wb_labels.txt p.png "
+              "r.json s.voi");
 }
 
 TEST_F(GlomeraVoiTest, OneCommandMakesWhatTheSeparateCommandsMake) {
@@ -108,7 +108,8 @@ TEST_F(GlomeraVoiTest, OneCommandMakesWhatTheSeparateCommandsMake) {
     ASSERT_EQ(run("png s.voi a.png -q").status, 0);
     ASSERT_EQ(run("report s.voi a.txt -q").status, 0);
     const ProgramResult r =
-        run("outputs s.voi --nifti b.nii.gz --png b.png --report b.txt --report-json b.json");
+        run("outputs s.voi --nifti b.nii.gz --png b.png --report b.txt --report-json "
+            "b_report.json");
     ASSERT_EQ(r.status, 0) << r.err;
     // Said in the order of the separate commands, whatever finished first.
     const std::size_t nifti = r.err.find("wrote b.nii.gz"), png = r.err.find("wrote b.png"),
@@ -121,13 +122,36 @@ TEST_F(GlomeraVoiTest, OneCommandMakesWhatTheSeparateCommandsMake) {
     EXPECT_EQ(voxelsOf(folder.file("b.nii.gz")), voxelsOf(folder.file("a.nii.gz")));
     const std::string one = readFile(folder.file("b.txt")), apart = readFile(folder.file("a.txt"));
     EXPECT_EQ(before(one, "\nMade by:\n"), before(apart, "\nMade by:\n"));
-    EXPECT_TRUE(contains(readFile(folder.file("b.json")), "\"name\": \"mPFC\""));
+    EXPECT_EQ(readFile(folder.file("b.json")), readFile(folder.file("a.json")));
+    EXPECT_TRUE(contains(readFile(folder.file("b_report.json")), "\"name\": \"mPFC\""));
     // Each says which command made it.
     EXPECT_TRUE(contains(one, std::string("  command: ") + GLOMERA_VOI + " outputs s.voi --nifti"))
         << one;
     EXPECT_TRUE(
         contains(apart, std::string("  command: ") + GLOMERA_VOI + " report s.voi a.txt -q"))
         << apart;
+}
+
+// Two outputs of one name would leave the later in place of the earlier: refused before
+// anything is made, naming both.
+TEST_F(GlomeraVoiTest, OneFileAskedForTwiceIsRefusedBeforeAnyOutput) {
+    const struct {
+        const char* options;
+        const char* why;
+    } cases[] = {
+        {"--report p.html --html p.html", "p.html is asked for twice: as --report and as --html"},
+        {"--nifti v.nii.gz --report-json v.json",
+         "v.json is asked for twice: as --report-json and as the label table's JSON sidecar of "
+         "--nifti"},
+        {"--nifti v.nii --png ./v_ColorLUT.txt",
+         "v_ColorLUT.txt is asked for twice: as --png and as the colour table of --nifti"},
+    };
+    for (const auto& c : cases) {
+        const ProgramResult r = run(std::string("outputs s.voi ") + c.options);
+        EXPECT_EQ(r.status, 2) << c.options;
+        EXPECT_TRUE(contains(r.err, c.why)) << r.err;
+        EXPECT_EQ(folder.listing(), "s.voi") << c.options;
+    }
 }
 
 TEST_F(GlomeraVoiTest, AnAtlasThatCannotBeReadStopsEveryOutput) {

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <sstream>
 #include <string>
 
 #include "plugin/sphere_voxels.h"
@@ -96,13 +97,41 @@ TEST_F(HeadlessHostTest, MainJobSaysTheTableLostALine) {
     EXPECT_TRUE(contains(r.err,
                          "mni_table.txt line 12: dropped: outside the accepted box: "
                          "z = -50.0 is not within -42..76 (TAL, from MNI 30 -92 -52)\n"));
-    EXPECT_EQ(folder.listing(), "s.nii.gz s.tsv s.txt s.voi s_ColorLUT.txt s_wb_labels.txt");
+    EXPECT_EQ(folder.listing(), "s.json s.nii.gz s.tsv s.txt s.voi s_ColorLUT.txt s_wb_labels.txt");
     // The report says what made it: this host's command, which names the table.
     const std::string report = readFile(folder.file("s.txt"));
     EXPECT_TRUE(contains(report, "\nMade by:\n  HelmoraZT.exe (Glomera ")) << report;
     EXPECT_TRUE(contains(report, std::string("  command: ") + HEADLESS_HOST + " --list " +
                                      EXAMPLES_DIR + "/mni_table.txt"))
         << report;
+    // The README's example: no VOI named for a side meets a JHU region of the other side
+    // (the right amygdala met left ones while the JHU file was read by its header).
+    EXPECT_TRUE(contains(report,
+                         "  JHU white matter: 42 labels named for a side, each on its side of "
+                         "x = 0"));
+    std::istringstream lines(report.substr(report.find("Where the VOIs lie")));
+    std::string line, voi;
+    int jhuLines = 0;
+    while (std::getline(lines, line)) {
+        if (line.rfind("  ", 0) == 0 && line[2] != ' ') voi = line;
+        if (line.rfind("      JHU white matter: ", 0) != 0) continue;
+        ++jhuLines;
+        const char other = voi.back() == 'R' ? 'L' : voi.back() == 'L' ? 'R' : '\0';
+        for (const char* end : {" ", ",", ";"}) {
+            EXPECT_FALSE(other && contains(line, std::string("_") + other + end)) << voi << line;
+        }
+    }
+    EXPECT_EQ(jhuLines, 9);
+    // A JSON report may not take the name of the label table's sidecar.
+    const ProgramResult twice = run(std::string("--quiet --allow-dropped --list ") + EXAMPLES_DIR +
+                                    "/mni_table.txt --space mni -o t.voi --nifti t.nii.gz "
+                                    "--report-json t.json");
+    EXPECT_EQ(twice.status, 2);
+    EXPECT_TRUE(contains(twice.err,
+                         "t.json is asked for twice: as --report-json and as the "
+                         "label table's JSON sidecar of --nifti"))
+        << twice.err;
+    EXPECT_FALSE(fileExists(folder.file("t.voi")));
 
     // Outputs of an existing file are the toolbox's; the host names it.
     const ProgramResult again = run("--voi s.voi --report - --nifti t.nii");

@@ -48,7 +48,7 @@ grep -q "atlas AAL image: $prefix/share/glomera/templates/aal.nii.gz, " report.t
 [ "$(man -w glomera-voi)" = "$prefix/share/man/man1/glomera-voi.1.gz" ] ||
     fail "man finds no page of glomera-voi beside bin/"
 page=$(MANWIDTH=100 man glomera-voi 2>/dev/null)
-for command in import info nifti png report outputs extract; do
+for command in import info nifti png report view outputs extract where; do
     grep -q "^   $command\$" <<<"$page" || fail "man glomera-voi shows no part for $command"
 done
 

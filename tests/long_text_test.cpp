@@ -95,8 +95,9 @@ TEST_F(LongTextTest, ColourTableHoldsTheWholeName) {
               "1   " +
                   kLongName + " 255   0   0   0\n" + "2   " + kAccented + blanks(42 - 9) +
                   "   1   2   3   0\n");
-    EXPECT_NE(readFile(folder.file("labels.tsv")).find("\n1\t" + kLongName + "\t255\t0\t0\t2\t"),
-              std::string::npos);
+    EXPECT_NE(
+        readFile(folder.file("labels.tsv")).find("\n1\t" + kLongName + "\t#ff0000\t255\t0\t0\t2\t"),
+        std::string::npos);
 }
 
 }  // namespace

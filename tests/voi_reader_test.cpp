@@ -101,7 +101,7 @@ TEST(VoiFileReader, RejectsEveryDeparture) {
     }
 }
 
-std::string withLfAlone(std::string text) {
+std::string withLfAlone(const std::string& text) {
     std::string out;
     for (char c : text) {
         if (c != '\r') out += c;

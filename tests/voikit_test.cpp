@@ -184,14 +184,30 @@ TEST_F(VoiExportsTest, LabelTableMatchesTheVois) {
     EXPECT_EQ(table, folder.file("v.tsv"));
     const std::string left = std::to_string(contents.vois[0].info.voxelCount);
     const std::string right = std::to_string(contents.vois[1].info.voxelCount);
+    // A BIDS table of a discrete segmentation: index, name and color first.
     EXPECT_EQ(readFile(table),
-              "index\tname\tr\tg\tb\tvoxels\tlabelled\toutside\tvolume_voi_mm3\t"
+              "index\tname\tcolor\tr\tg\tb\tvoxels\tlabelled\toutside\tvolume_voi_mm3\t"
               "volume_grid_mm3\n"
-              "1\tLeft\t255\t0\t0\t" +
+              "1\tLeft\t#ff0000\t255\t0\t0\t" +
                   left + "\t" + left + "\t0\t" + left + "\t" + left +
                   ".0\n"
-                  "2\tRight\t0\t0\t255\t" +
+                  "2\tRight\t#0000ff\t0\t0\t255\t" +
                   right + "\t" + right + "\t0\t" + right + "\t" + right + ".0\n");
+    // Its sidecar describes every column, with units where there are any.
+    const auto sidecar = nlohmann::json::parse(readFile(folder.file("v.json")));
+    const std::string header = readFile(table).substr(0, readFile(table).find('\n'));
+    std::size_t columns = 0;
+    for (std::size_t start = 0; start != std::string::npos; ++columns) {
+        const std::size_t tab = header.find('\t', start);
+        const std::string column = header.substr(start, tab - start);
+        ASSERT_TRUE(sidecar.contains(column)) << column;
+        EXPECT_FALSE(sidecar[column]["LongName"].get<std::string>().empty()) << column;
+        EXPECT_FALSE(sidecar[column]["Description"].get<std::string>().empty()) << column;
+        EXPECT_EQ(sidecar[column].contains("Units"), column.find("_mm3") != std::string::npos);
+        start = tab == std::string::npos ? tab : tab + 1;
+    }
+    EXPECT_EQ(columns, sidecar.size());
+    EXPECT_EQ(sidecar["volume_grid_mm3"]["Units"], "mm^3");
     // The tables other tools read: a FreeSurfer colour table and a Workbench label list.
     EXPECT_EQ(readFile(folder.file("v_ColorLUT.txt")),
               "#No. Label Name                                 R   G   B   A\n"
@@ -200,6 +216,19 @@ TEST_F(VoiExportsTest, LabelTableMatchesTheVois) {
               "2   Right                                        0   0 255   0\n");
     EXPECT_EQ(readFile(folder.file("v_wb_labels.txt")),
               "Left\n1 255 0 0 255\nRight\n2 0 0 255 255\n");
+}
+
+TEST_F(VoiExportsTest, LabelTableCellsAreUtf8WithoutTabs) {
+    VoiFileContents named;
+    named.vois.push_back(sphereVoi("tab\there", 0, 0, 0, 2, 300, -5, 16));
+    named.vois.push_back(sphereVoi("Gyrus_\xe9", 9, 0, 0, 2, 1, 2, 3));
+    named.vois.push_back(sphereVoi("", 18, 0, 0, 2, 1, 2, 3));
+    const LabelVolume volume = fillLabels(named, defaultGrid(computeStatistics(named), 1));
+    const std::string table = readFile(writeLabelVolume(folder.file("n.nii"), named, volume));
+    // The colour as the file gives it in r g b, held to 0..255 as #rrggbb.
+    EXPECT_NE(table.find("\n1\ttab here\t#ff0010\t300\t-5\t16\t"), std::string::npos) << table;
+    EXPECT_NE(table.find("\n2\tGyrus_\xc3\xa9\t#010203\t"), std::string::npos) << table;
+    EXPECT_NE(table.find("\n3\tn/a\t#010203\t"), std::string::npos) << table;
 }
 
 TEST(VoiStatistics, OverlapsAreCountedExactlyForEveryPair) {

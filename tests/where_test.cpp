@@ -105,7 +105,9 @@ TEST(PointLookup, TheNearestLabelledVoxelIsTheNearestOfAll) {
     nifti_image* image = nifti_make_new_nim(dims, NIFTI_TYPE_UINT8, 1);
     auto* data = static_cast<std::uint8_t*>(image->data);
     std::mt19937 random(11);
-    for (std::int64_t i = 0; i < 23 * 17 * 19; ++i) data[i] = random() % 97 == 0 ? 1 + i % 5 : 0;
+    for (std::int64_t i = 0; i < std::int64_t{23} * 17 * 19; ++i) {
+        data[i] = random() % 97 == 0 ? 1 + i % 5 : 0;
+    }
     // Numbers a float holds exactly, as the header keeps them.
     const double affine[3][4] = {{1.5, 0.25, 0, -17}, {0, 2.0, -0.375, -15}, {0.125, 0, 0.75, -8}};
     image->sform_code = NIFTI_XFORM_MNI_152;

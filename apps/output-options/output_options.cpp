@@ -1,6 +1,7 @@
 #include "apps/output-options/output_options.h"
 
 #include "apps/option-values/option_values.h"
+#include "voikit/io/error.h"
 
 CLI::Option* addAtlasSidesOption(CLI::App& command, voikit::AtlasSideRule& rule) {
     return options::addValue(command, "--atlas-sides", rule, options::atlasSideRuleKind(),
@@ -90,5 +91,10 @@ voikit::OutputRequest OutputOptions::request(voikit::MniToTal transform) const {
     if (!atlases_.empty()) request.atlases = atlases_;
     request.anatomy = !noAtlas_;
     request.transform = transform;
+    try {
+        voikit::checkOutputsDistinct(request);
+    } catch (const voikit::Error& error) {
+        throw CLI::ValidationError(error.what());
+    }
     return request;
 }

@@ -47,7 +47,7 @@ function makePage(o) {
   }
   fs.writeFileSync(voi, text, 'latin1');
   const page = path.join(o.work, 'spheres.html');
-  const report = path.join(o.work, 'spheres.json');
+  const report = path.join(o.work, 'spheres_report.json');
   execFileSync(o.tool, ['view', voi, '-o', page, '--quiet']);
   execFileSync(o.tool, ['report', voi, report, '--json', '--quiet']);
   return { voi, page, report: JSON.parse(fs.readFileSync(report, 'utf8')) };

@@ -80,7 +80,7 @@ std::vector<NamedPoint> readPointList(const std::string& text, const std::string
         const bool heading = first && numbers == 0;
         first = false;
         if (heading) {
-            log.tell(where + ": a heading, skipped: " + line);
+            log.tell(where + ": a heading, skipped: " + std::string(line));
             continue;
         }
         // Three numbers together, with the name before or after them.
@@ -89,11 +89,13 @@ std::vector<NamedPoint> readPointList(const std::string& text, const std::string
             if (numeric[i] && numeric[i + 1] && numeric[i + 2]) at = i;
         }
         if (at == fields.size() || (at != 0 && at + 3 != fields.size())) {
-            throw Error(where + " holds no point: " +
-                        (numbers == 3 ? std::string("its three numbers are not side by side")
-                                      : std::to_string(numbers) + " numbers, where a point is " +
-                                            "three (x y z, and a name before or after them)") +
-                        ": \"" + line + "\"");
+            std::string why = where + " holds no point: ";
+            why += numbers == 3 ? "its three numbers are not side by side"
+                                : std::to_string(numbers) +
+                                      " numbers, where a point is three (x y z, and a name "
+                                      "before or after them)";
+            why += ": \"" + line + "\"";
+            throw Error(why);
         }
         NamedPoint point;
         for (std::size_t axis = 0; axis < 3; ++axis) {

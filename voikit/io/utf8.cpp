@@ -90,6 +90,7 @@ std::string asUtf8(std::string_view text) {
 
 std::vector<std::string> utf8Texts(const std::vector<std::string>& texts) {
     std::vector<std::string> converted;
+    converted.reserve(texts.size());
     for (const std::string& text : texts) converted.push_back(asUtf8(text));
     return converted;
 }

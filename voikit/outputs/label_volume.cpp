@@ -10,11 +10,13 @@
 #include <iterator>
 #include <limits>
 #include <memory>
+#include <nlohmann/json.hpp>
 
 #include "common/atomic_file.h"
 #include "common/ends_with.h"
 #include "voikit/io/error.h"
 #include "voikit/io/text_output.h"
+#include "voikit/io/utf8.h"
 #include "voikit/io/width_in_bytes.h"
 #include "voikit/space/nifti_file.h"
 #include "voikit/voxels/voi_passes.h"
@@ -74,12 +76,80 @@ void copyFromLattice(const Lattice& lattice, const LabelGrid& grid,
     }
 }
 
+// A VOI's name as a cell of a BIDS table: UTF-8, blanks for tabs and line ends, which would
+// break the table, and "n/a" for none.
+std::string tableCell(const std::string& name) {
+    std::string cell = asUtf8(name);
+    for (char& c : cell) {
+        if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+    }
+    return cell.empty() ? "n/a" : cell;
+}
+
+// "#e6194b": a colour as BIDS writes it, each component held to 0..255.
+std::string hexColour(const std::int32_t (&rgb)[3]) {
+    char text[8];
+    std::snprintf(text, sizeof text, "#%02x%02x%02x", std::clamp(rgb[0], 0, 255),
+                  std::clamp(rgb[1], 0, 255), std::clamp(rgb[2], 0, 255));
+    return text;
+}
+
+// The BIDS sidecar of the label table: what each column holds.
+std::string tableSidecar() {
+    const nlohmann::ordered_json columns = {
+        {"index",
+         {{"LongName", "Label"},
+          {"Description",
+           "The VOI's label in the volume: i for the i-th VOI of the .voi file; 0, the background, "
+           "is not listed"}}},
+        {"name",
+         {{"LongName", "VOI name"},
+          {"Description", "The VOI's name in the .voi file, as UTF-8 (tabs as blanks)"}}},
+        {"color",
+         {{"LongName", "Colour"},
+          {"Description", "The VOI's colour as #rrggbb, each component held to 0..255"}}},
+        {"r",
+         {{"LongName", "Red"},
+          {"Description", "Red component of the VOI's colour as the .voi file gives it"}}},
+        {"g",
+         {{"LongName", "Green"},
+          {"Description", "Green component of the VOI's colour as the .voi file gives it"}}},
+        {"b",
+         {{"LongName", "Blue"},
+          {"Description", "Blue component of the VOI's colour as the .voi file gives it"}}},
+        {"voxels",
+         {{"LongName", "VOI voxels"},
+          {"Description", "How many 1 mm voxels the .voi file lists for the VOI"}}},
+        {"labelled",
+         {{"LongName", "Labelled cells"},
+          {"Description",
+           "How many cells of the volume's grid carry the VOI's label: each cell takes the label "
+           "of the VOI voxel nearest to its centre, and a later VOI takes the cells it shares with "
+           "an earlier one"}}},
+        {"outside",
+         {{"LongName", "Voxels off the grid"},
+          {"Description",
+           "How many of the VOI's voxels have their nearest cell off the volume's grid"}}},
+        {"volume_voi_mm3",
+         {{"LongName", "VOI volume"},
+          {"Description", "The VOI's volume in the .voi file: its voxels times 1 mm^3"},
+          {"Units", "mm^3"}}},
+        {"volume_grid_mm3",
+         {{"LongName", "Labelled volume"},
+          {"Description", "The volume of the cells carrying the VOI's label in the volume's grid"},
+          {"Units", "mm^3"}}},
+    };
+    return columns.dump(2) + "\n";
+}
+
 void writeTables(const std::string& path, const VoiFileContents& contents,
                  const LabelVolume& volume, const Provenance* provenance,
                  std::vector<std::string>& written) {
     const double cell = volume.grid.cellVolume();
+    // BIDS's columns of a discrete segmentation's table first, then our own.
     std::string table =
-        "index\tname\tr\tg\tb\tvoxels\tlabelled\toutside\tvolume_voi_mm3\tvolume_grid_mm3\n";
+        "index\tname\tcolor\tr\tg\tb\tvoxels\tlabelled\toutside\tvolume_voi_mm3\t"
+        "volume_grid_mm3\n";
     std::string lut;
     if (provenance) {
         for (const std::string& line : provenanceLines(*provenance)) lut += "# " + line + "\n";
@@ -90,20 +160,22 @@ void writeTables(const std::string& path, const VoiFileContents& contents,
     for (std::size_t i = 0; i < contents.vois.size(); ++i) {
         const auto& info = contents.vois[i].info;
         const auto [r, g, b] = info.color;
-        fmt::format_to(std::back_inserter(table), "{}\t{}\t{}\t{}\t{}\t{}\t{}\t{}\t{}\t{:.1f}\n",
-                       i + 1, info.name, r, g, b, info.voxelCount, volume.labelled[i],
-                       volume.outside[i], info.voxelCount,
+        fmt::format_to(std::back_inserter(table),
+                       "{}\t{}\t{}\t{}\t{}\t{}\t{}\t{}\t{}\t{}\t{:.1f}\n", i + 1,
+                       tableCell(info.name), hexColour(info.color), r, g, b, info.voxelCount,
+                       volume.labelled[i], volume.outside[i], info.voxelCount,
                        static_cast<double>(volume.labelled[i]) * cell);
         fmt::format_to(std::back_inserter(lut), "{:<3} {:<42} {:>3} {:>3} {:>3}   0\n", i + 1,
                        InBytes{info.name}, r, g, b);
         fmt::format_to(std::back_inserter(workbench), "{}\n{} {} {} {} 255\n", info.name, i + 1, r,
                        g, b);
     }
-    const std::string base = labelTablePath(path).substr(0, labelTablePath(path).size() - 4);
-    const std::pair<std::string, const std::string*> files[] = {
-        {base + ".tsv", &table},
-        {base + "_ColorLUT.txt", &lut},
-        {base + "_wb_labels.txt", &workbench}};
+    const LabelTableFiles names = labelTableFiles(path);
+    const std::string sidecar = tableSidecar();
+    const std::pair<std::string, const std::string*> files[] = {{names.table, &table},
+                                                                {names.sidecar, &sidecar},
+                                                                {names.colourLut, &lut},
+                                                                {names.workbench, &workbench}};
     for (const auto& [file, text] : files) {
         writeTextOutput(file, *text);
         written.push_back(file);
@@ -112,13 +184,19 @@ void writeTables(const std::string& path, const VoiFileContents& contents,
 
 }  // namespace
 
-std::string labelTablePath(const std::string& volumePath) {
+LabelTableFiles labelTableFiles(const std::string& volumePath) {
+    std::string base = volumePath;
     for (const char* extension : {".nii.gz", ".nii"}) {
         if (endsWith(volumePath, extension)) {
-            return volumePath.substr(0, volumePath.size() - std::strlen(extension)) + ".tsv";
+            base = volumePath.substr(0, volumePath.size() - std::strlen(extension));
+            break;
         }
     }
-    return volumePath + ".tsv";
+    return {base + ".tsv", base + ".json", base + "_ColorLUT.txt", base + "_wb_labels.txt"};
+}
+
+std::string labelTablePath(const std::string& volumePath) {
+    return labelTableFiles(volumePath).table;
 }
 
 struct LabelPass::Work {

@@ -74,12 +74,13 @@ class GridVolumeFile {
 
 // Writes the labels as a NIfTI-1 volume (.nii or .nii.gz, 16-bit integers, the transform in
 // both qform and sform with the code of the grid's space) and, beside it, the label tables:
-// a .tsv of index, name, colour, counts and volumes, a FreeSurfer colour table
-// (_ColorLUT.txt) and a Connectome Workbench label list (_wb_labels.txt). What made them,
-// when given, goes into the volume as a NIfTI comment extension (its JSON, in ASCII) and
-// into the colour table's comment lines; the .tsv and the Workbench list stay bare, since
-// their readers take no comments. Returns the .tsv's path. All appear whole or not at all;
-// throws Error on failure.
+// a BIDS table of a discrete segmentation (.tsv: index, name, color as #rrggbb, then the
+// colour's components, counts and volumes) with its sidecar describing the columns (.json),
+// a FreeSurfer colour table (_ColorLUT.txt) and a Connectome Workbench label list
+// (_wb_labels.txt). What made them, when given, goes into the volume as a NIfTI comment
+// extension (its JSON, in ASCII) and into the colour table's comment lines; the .tsv, its
+// sidecar and the Workbench list stay bare. Returns the .tsv's path. All appear whole or not
+// at all; throws Error on failure.
 std::string writeLabelVolume(const std::string& path, const glomera::VoiFileContents& contents,
                              const LabelVolume& volume, const Provenance* provenance = nullptr);
 
@@ -87,7 +88,17 @@ std::string writeLabelVolume(const std::string& path, const glomera::VoiFileCont
 // it inside.
 std::string labelVolumeBytes(const glomera::VoiFileContents& contents, const LabelVolume& volume);
 
-// The label table's path for a volume's path: its name without .nii/.nii.gz, with .tsv.
+// The tables beside a volume: its name without .nii/.nii.gz, with .tsv, .json,
+// _ColorLUT.txt and _wb_labels.txt.
+struct LabelTableFiles {
+    std::string table;
+    std::string sidecar;
+    std::string colourLut;
+    std::string workbench;
+};
+LabelTableFiles labelTableFiles(const std::string& volumePath);
+
+// The first of them, the .tsv.
 std::string labelTablePath(const std::string& volumePath);
 
 }  // namespace voikit

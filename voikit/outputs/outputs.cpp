@@ -6,6 +6,7 @@
 #include <fstream>
 #include <future>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <numeric>
 #include <optional>
@@ -180,6 +181,35 @@ void writePage(const std::string& voiPath, const VoiFileContents& skeleton,
 
 }  // namespace
 
+void checkOutputsDistinct(const OutputRequest& request) {
+    std::vector<std::pair<std::string, std::string>> named = {{request.png, "--png"},
+                                                              {request.svg, "--svg"},
+                                                              {request.pdf, "--pdf"},
+                                                              {request.report, "--report"},
+                                                              {request.reportJson, "--report-json"},
+                                                              {request.html, "--html"}};
+    if (!request.nifti.empty()) {
+        const LabelTableFiles tables = labelTableFiles(request.nifti);
+        named.insert(named.end(), {{request.nifti, "--nifti"},
+                                   {tables.table, "the label table of --nifti"},
+                                   {tables.sidecar, "the label table's JSON sidecar of --nifti"},
+                                   {tables.colourLut, "the colour table of --nifti"},
+                                   {tables.workbench, "the Workbench label list of --nifti"}});
+    }
+    std::map<std::filesystem::path, std::string> seen;
+    for (const auto& [path, what] : named) {
+        if (path.empty() || path == "-") continue;
+        const std::filesystem::path file = std::filesystem::absolute(path).lexically_normal();
+        const auto [earlier, fresh] = seen.emplace(file, what);
+        if (!fresh) {
+            std::string why = path;
+            why += " is asked for twice: as " + earlier->second;
+            why += " and as " + what + "; give them different names";
+            throw Error(why);
+        }
+    }
+}
+
 // One reading of the file, held as runs of voxels along z. The label volume and the picture
 // are made VOI by VOI in one sweep, after the figures that lay them out; the reports' overlaps
 // and anatomy go column by column. The slow parts that do not depend on each other run side
@@ -191,6 +221,7 @@ Methods methodsOf(const OutputRequest& request) {
 }
 
 void makeOutputs(const std::string& voiPath, const OutputRequest& request, const Log& log) {
+    checkOutputsDistinct(request);
     const bool reports = !request.report.empty() || !request.reportJson.empty();
     const bool page = !request.html.empty();
     const std::string templatePath = page ? pageTemplate(request) : "";

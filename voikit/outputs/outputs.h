@@ -55,11 +55,16 @@ struct OutputRequest {
     }
 };
 
+// Throws Error when the request names one file twice, the tables beside a label volume
+// included (its .json sidecar and a JSON report of the same name, say), saying which.
+void checkOutputsDistinct(const OutputRequest& request);
+
 // Reads the .voi file and writes what the request asks for, telling `log` what was written
 // and warning of what was noticed (voxels outside the grid, overlaps, VOIs outside the
 // brain). The reports and the label tables say what made them: the invocation, the transform
 // and the files read, the atlases and templates with their checksums. Throws Error at the
-// first failure; no output is left half written.
+// first failure, or before any when checkOutputsDistinct does; no output is left half
+// written.
 void makeOutputs(const std::string& voiPath, const OutputRequest& request, const Log& log);
 
 // The methods paragraph for what the request asks of the reports.

@@ -61,6 +61,7 @@ int where(const WhereArguments& a) {
     const voikit::PointLookup lookup(settings);
     for (const std::string& note : lookup.atlases().notes) say(stderr, note);
     std::vector<voikit::WherePoint> found;
+    found.reserve(given.size());
     for (const voikit::NamedPoint& point : given) {
         found.push_back(
             {point, a.space, lookup.at(voikit::toTal(point.point, a.space, settings.transform))});

@@ -86,19 +86,45 @@ std::vector<std::string> ourTemporaries(const std::string& folder) {
     return found;
 }
 
+// Whether `child` has ended, without reaping it: its process id stays its own until waitFor.
+bool hasEnded(pid_t child) {
+    siginfo_t info{};
+    return waitid(P_PID, child, &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == child;
+}
+
+// Waits until the writer `child` has created its temporary file in `folder`, that is until
+// its write has begun; false when it ended first (a write too quick to be seen).
+bool waitForItsTemporary(const std::string& folder, pid_t child) {
+    const std::string prefix = ".glomera-" + std::to_string(child) + "-";
+    while (!hasEnded(child)) {
+        for (const std::string& name : ourTemporaries(folder)) {
+            if (name.rfind(prefix, 0) == 0) return true;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return false;
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
 TEST(Crash, AKilledWriteLeavesTheEarlierFileOrTheNewOneAndItsTemporaryGoesLater) {
     TempFolder folder;
     // Two lists whose files differ; about 25 MB each.
     writeFile(folder.file("a.txt"), sphereList(160, 15, 1));
     writeFile(folder.file("b.txt"), sphereList(160, 15, 2));
     std::string reference[2];
-    double seconds = 0;
+    double seconds = 0;       // a whole run
+    double writeSeconds = 0;  // from the temporary's creation to the end of the run
     for (int v = 0; v < 2; ++v) {
         const auto start = std::chrono::steady_clock::now();
-        const int status = waitFor(startHost(folder.path(), v ? "b.txt" : "a.txt", "ref.voi"));
-        seconds = std::max(
-            seconds,
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        const pid_t child = startHost(folder.path(), v ? "b.txt" : "a.txt", "ref.voi");
+        ASSERT_TRUE(waitForItsTemporary(folder.path(), child)) << "the write was not seen";
+        const auto writing = std::chrono::steady_clock::now();
+        const int status = waitFor(child);
+        seconds = std::max(seconds, secondsSince(start));
+        writeSeconds = std::max(writeSeconds, secondsSince(writing));
         ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
         reference[v] = readFile(folder.file("ref.voi"));
         EXPECT_NO_THROW(glomera::loadVoiFile(folder.file("ref.voi")));
@@ -106,15 +132,23 @@ TEST(Crash, AKilledWriteLeavesTheEarlierFileOrTheNewOneAndItsTemporaryGoesLater)
     ASSERT_NE(reference[0], reference[1]);
     std::remove(folder.file("ref.voi").c_str());
 
+    // A third of the kills come at any moment of a run, before its write or after it as
+    // well; the others are aimed at the write: they wait for the temporary file to appear,
+    // so that a machine under load, which stretches every phase, still sees them land there.
     std::mt19937 random(2026);
     std::uniform_real_distribution<double> moment(0.2 * seconds, 1.1 * seconds);
+    std::uniform_real_distribution<double> intoTheWrite(0.0, writeSeconds);
     std::string previous;  // the target's bytes, "" while it does not exist
     int leftTemporaries = 0;
     constexpr int kKills = 100;
     for (int i = 0; i < kKills; ++i) {
         const int v = i % 2;
         const pid_t child = startHost(folder.path(), v ? "b.txt" : "a.txt", "out.voi");
-        std::this_thread::sleep_for(std::chrono::duration<double>(moment(random)));
+        if (i % 3 == 0) {
+            std::this_thread::sleep_for(std::chrono::duration<double>(moment(random)));
+        } else if (waitForItsTemporary(folder.path(), child)) {
+            std::this_thread::sleep_for(std::chrono::duration<double>(intoTheWrite(random)));
+        }
         kill(child, SIGKILL);
         waitFor(child);
         const std::string now =
@@ -137,9 +171,10 @@ TEST(Crash, AKilledWriteLeavesTheEarlierFileOrTheNewOneAndItsTemporaryGoesLater)
 
     // A killed writer's temporary goes with the next write into the folder; nothing else does.
     const pid_t dead = startHost(folder.path(), "a.txt", "out.voi");
-    std::this_thread::sleep_for(std::chrono::duration<double>(0.8 * seconds));
+    ASSERT_TRUE(waitForItsTemporary(folder.path(), dead));
     kill(dead, SIGKILL);
     waitFor(dead);
+    ASSERT_EQ(ourTemporaries(folder.path()).size(), 1u);
     const std::string mine = ".glomera-" + std::to_string(getpid()) + "-7.tmp";
     for (const char* name : {".glomera-notours.tmp", ".glomera-12-x.tmp", "keep.txt"}) {
         writeFile(folder.file(name), "x");

@@ -204,6 +204,38 @@ TEST(Atlas, LabelsAreRoundedWholeNumbersAndAnythingElseIsRefused) {
         << atlasRefusal(many);
 }
 
+// The label texts as atlases ship them (CRLF lines; a tab after the number, or spaces and a
+// code column) and as people write them, names with spaces.
+TEST(Atlas, LabelNamesAreReadWholeInEveryLayout) {
+    TempFolder folder;
+    const std::string image = folder.file("labels.nii");
+    writeFloatImage(image, 4, [](std::int64_t i) { return static_cast<float>(i % 4); });
+    const struct {
+        const char* text;
+        std::vector<std::string> names;  // of labels 1, 2 and 3
+    } rows[] = {
+        {"1 Precentral_L 2001\r\n2 Precentral_R 2002\r\n3 Frontal_Sup_L 2101\r\n",
+         {"Precentral_L", "Precentral_R", "Frontal_Sup_L"}},
+        {"0\tUnclassified\r\n1\tMiddle_cerebellar_peduncle\r\n2\tGenu\r\n3\tFornix\r\n",
+         {"Middle_cerebellar_peduncle", "Genu", "Fornix"}},
+        {"1\tLeft amygdala\n2\tRight amygdala\t2002\textra\n3\t Left  insula \n",
+         {"Left amygdala", "Right amygdala", "Left  insula"}},
+        {"1 Left amygdala\n2 Right amygdala\n3 Area 44\n",
+         {"Left amygdala", "Right amygdala", "Area 44"}},
+        {"# index name\n1 Left amygdala 17\n2 Right amygdala 18\n3 Insula 19\n",
+         {"Left amygdala", "Right amygdala", "Insula"}},
+        {"1 Left amygdala\t17\n2 V1\n3\tArea 44\n", {"Left amygdala", "V1", "Area 44"}},
+    };
+    for (const auto& row : rows) {
+        writeFile(folder.file("labels.txt"), row.text);
+        const voikit::Atlas atlas(image + ":" + folder.file("labels.txt"));
+        for (std::int32_t label = 1; label <= 3; ++label) {
+            EXPECT_EQ(atlas.regionName(label), row.names[static_cast<std::size_t>(label - 1)])
+                << row.text;
+        }
+    }
+}
+
 TEST(Anatomy, AnAtlasOfManyRegionsCountsItsVoisInBatchesAsOneByOne) {
     // 59,319 regions, one a voxel: the counts of 300 VOIs do not fit one batch.
     TempFolder folder;

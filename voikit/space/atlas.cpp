@@ -3,9 +3,10 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <fstream>
-#include <sstream>
+#include <string_view>
 
 #include "common/installed_files.h"
 #include "voikit/io/error.h"
@@ -33,18 +34,64 @@ const KnownAtlas kKnownAtlases[] = {
 
 std::string templatePath(const char* file) { return templateFolder() + "/" + file; }
 
-// "1 Precentral_L 2001" or "0<tab>Unclassified": a number, then the name.
+std::string_view trimmed(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+template <typename Number>
+bool parsesWhole(std::string_view text, Number& number) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+// One named line of a label text.
+struct LabelLine {
+    std::int32_t number = 0;
+    std::string name;        // everything after the number, up to a tab if there is one
+    std::string beforeCode;  // the name less a last whole-number column; empty when none
+};
+
+// Label texts come as "0<tab>Unclassified" (further tab columns are extras) or as
+// "1 Precentral_L 2001" (spaces, the last column a code of the region). A name runs from
+// the number to the next tab and keeps its spaces ("7<tab>Left amygdala", "7 Left
+// amygdala"); in a file of spaces alone, a whole-number last column on every line is a code
+// column and not part of the names.
 std::map<std::int32_t, std::string> readLabelNames(const std::string& path) {
     std::ifstream in(path);
     if (!in) throw Error("cannot read the label names " + path);
-    std::map<std::int32_t, std::string> names;
+    std::vector<LabelLine> lines;
+    bool codeColumn = true;
     std::string line;
     while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        fields.imbue(std::locale::classic());
-        std::int32_t number = 0;
-        std::string name;
-        if (fields >> number >> name) names.emplace(number, name);
+        const std::string_view text = trimmed(line);
+        const std::size_t numberEnd = text.find_first_of(" \t");
+        LabelLine label;
+        if (numberEnd == std::string_view::npos ||
+            !parsesWhole(text.substr(0, numberEnd), label.number)) {
+            continue;
+        }
+        const std::string_view rest = text.substr(numberEnd + 1);
+        const std::size_t tab = rest.find('\t');
+        label.name = trimmed(rest.substr(0, tab));
+        if (label.name.empty()) continue;
+        if (text[numberEnd] == '\t' || tab != std::string_view::npos) {
+            label.beforeCode = label.name;
+        } else {
+            const std::size_t lastSpace = label.name.find_last_of(' ');
+            std::int64_t code = 0;
+            if (lastSpace != std::string::npos &&
+                parsesWhole(std::string_view(label.name).substr(lastSpace + 1), code)) {
+                label.beforeCode = trimmed(std::string_view(label.name).substr(0, lastSpace));
+            }
+            codeColumn = codeColumn && !label.beforeCode.empty();
+        }
+        lines.push_back(std::move(label));
+    }
+    std::map<std::int32_t, std::string> names;
+    for (LabelLine& label : lines) {
+        names.emplace(label.number, std::move(codeColumn ? label.beforeCode : label.name));
     }
     if (names.empty()) throw Error(path + " names no labels (\"number name\" lines)");
     return names;

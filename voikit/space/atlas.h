@@ -33,8 +33,9 @@ struct AtlasFiles {
 class Atlas {
   public:
     // NAME (aal, brodmann, jhu, aicha) or IMAGE[:LABELS.txt], a label image with a text file
-    // of "number name" lines. The bundled atlases are MNI whatever their header codes say,
-    // and so is any image given here; images known to have their x axis wrong (by their
+    // of "number name" lines (a name keeps its spaces up to a tab; see readLabelNames).
+    // The bundled atlases are MNI whatever their header codes say, and so is any image given
+    // here; images known to have their x axis wrong (by their
     // checksum) are read with the right one. Where the names say sides, they are held
     // against where the labels lie (the verdict is remembered by checksum): an atlas whose
     // labels mostly lie on the other side is refused unless `rule` says to ignore it. Throws

@@ -9,6 +9,7 @@
 
 #include "plugin/sphere_voxels.h"
 #include "tests/test_files.h"
+#include "tests/test_images.h"
 #include "tests/test_vois.h"
 #include "voikit/io/error.h"
 #include "voikit/space/atlas.h"
@@ -50,6 +51,48 @@ TEST(MniImage, AColumnStepsThroughTheImageAsPointsOneByOneWould) {
             EXPECT_GT(inside, 10000) << file;
         }
     }
+}
+
+// Stored numbers stand for slope * stored + intercept when the slope is not 0, for images of
+// values and label images alike.
+TEST(MniImage, VoxelsAreTheNumbersTheHeaderScalesThemTo) {
+    TempFolder folder;
+    const struct {
+        int datatype;
+        double slope, inter;
+        std::vector<float> values;  // of the stored 0, 1, 2, 3
+    } rows[] = {
+        {NIFTI_TYPE_INT16, 0, 5, {0, 1, 2, 3}},  // a slope of 0: stored as they are
+        {NIFTI_TYPE_INT16, 1, 0, {0, 1, 2, 3}},         {NIFTI_TYPE_INT16, 2, 10, {10, 12, 14, 16}},
+        {NIFTI_TYPE_UINT8, 0.5, 0, {0, 0.5f, 1, 1.5f}}, {NIFTI_TYPE_FLOAT32, -1, 3, {3, 2, 1, 0}},
+    };
+    for (const auto& row : rows) {
+        TestImage image;
+        image.datatype = row.datatype;
+        image.dims = {4, 1, 1};
+        image.sformCode = NIFTI_XFORM_MNI_152;
+        image.slope = row.slope;
+        image.inter = row.inter;
+        image.values = {0, 1, 2, 3};
+        const std::string path = folder.file("scaled.nii");
+        image.write(path);
+        voikit::NiftiImage header = voikit::readImageHeader(path);
+        EXPECT_EQ(voikit::readImageValues(path, *header), row.values)
+            << row.datatype << " " << row.slope << " " << row.inter;
+    }
+    // A label image stored as 0..3 with a slope of 10 holds the labels 0, 10, 20 and 30.
+    TestImage labels;
+    labels.datatype = NIFTI_TYPE_INT16;
+    labels.dims = {4, 1, 1};
+    labels.sformCode = NIFTI_XFORM_MNI_152;
+    labels.slope = 10;
+    labels.values = {0, 1, 2, 3};
+    labels.write(folder.file("labels.nii"));
+    voikit::NiftiImage header = voikit::readImageHeader(folder.file("labels.nii"));
+    EXPECT_EQ(voikit::readImageLabelPlaces(folder.file("labels.nii"), *header,
+                                           voikit::VoxelOrder::kIFastest)
+                  .labels,
+              (std::vector<std::int32_t>{0, 10, 20, 30}));
 }
 
 TEST(Atlas, KnownVoxelsOfTheAtlasFileAreFoundAtTheirTalPositions) {

@@ -342,12 +342,27 @@ struct LabelOf {
 }  // namespace
 
 std::vector<float> readImageValues(const std::string& path, nifti_image& image, VoxelOrder order) {
-    return readConverted<float>(path, image, order, [](auto value) { return asFloat(value); });
+    // As the standard says: a slope of 0 means the values are stored as they are. (libnifti
+    // reads a slope or intercept that is not finite as 0.)
+    if (image.scl_slope == 0) {
+        return readConverted<float>(path, image, order, [](auto value) { return asFloat(value); });
+    }
+    const double slope = image.scl_slope, inter = image.scl_inter;
+    return readConverted<float>(path, image, order, [slope, inter](auto value) {
+        return asFloat(slope * static_cast<double>(value) + inter);
+    });
 }
 
 LabelPlaces readImageLabelPlaces(const std::string& path, nifti_image& image, VoxelOrder order) {
     LabelPlaces read;
     LabelOf labelOf;
+    // Labels are the numbers the voxels stand for, scaled as for readImageValues; the usual
+    // atlases are not scaled, and their whole numbers stay exact.
+    const bool scaled = image.scl_slope != 0 && !(image.scl_slope == 1 && image.scl_inter == 0);
+    const double slope = image.scl_slope, inter = image.scl_inter;
+    const auto labelAt = [&](auto value) {
+        return scaled ? labelOf(slope * static_cast<double>(value) + inter) : labelOf(value);
+    };
     withVoxels(path, image, [&](const auto* voxels, const std::int64_t dims[3]) {
         const auto count = static_cast<std::size_t>(dims[0] * dims[1] * dims[2]);
         // First the labels the image holds, then each voxel as its label's place among them.
@@ -355,7 +370,7 @@ LabelPlaces readImageLabelPlaces(const std::string& path, nifti_image& image, Vo
         held[0] = 1;
         std::int32_t most = 0;
         for (std::size_t i = 0; i < count; ++i) {
-            const std::int32_t label = labelOf(voxels[i]);
+            const std::int32_t label = labelAt(voxels[i]);
             held[static_cast<std::size_t>(label)] = 1;
             most = std::max(most, label);
         }
@@ -372,7 +387,7 @@ LabelPlaces readImageLabelPlaces(const std::string& path, nifti_image& image, Vo
         }
         read.places.assign(count, 0);
         convert(voxels, dims, order, read.places.data(), [&](auto value) {
-            return static_cast<std::uint16_t>(place[static_cast<std::size_t>(labelOf(value))]);
+            return static_cast<std::uint16_t>(place[static_cast<std::size_t>(labelAt(value))]);
         });
     });
     return read;

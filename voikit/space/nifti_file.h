@@ -50,8 +50,9 @@ ImageGrid gridOf(const nifti_image& image);
 // lookups up columns along z.
 enum class VoxelOrder { kIFastest, kKFastest };
 
-// Reads a checked image's voxels, as numbers, in the order asked for; the first volume only.
-// Throws Error when they cannot be read whole.
+// Reads a checked image's voxels, as the numbers they stand for (scaled by the header's
+// slope and intercept when its slope is not 0), in the order asked for; the first volume
+// only. Throws Error when they cannot be read whole.
 std::vector<float> readImageValues(const std::string& path, nifti_image& image,
                                    VoxelOrder order = VoxelOrder::kIFastest);
 
@@ -67,7 +68,8 @@ struct LabelPlaces {
     std::vector<std::uint16_t> places;  // per voxel, in the order asked for
 };
 
-// Reads a label image: whole numbers from 0 to kMostLabel, rounded to nearest. Throws Error
+// Reads a label image: the numbers its voxels stand for (scaled as for readImageValues),
+// whole numbers from 0 to kMostLabel, rounded to nearest. Throws Error
 // naming a value beyond them, or when it holds more than kMostLabelPlaces labels.
 LabelPlaces readImageLabelPlaces(const std::string& path, nifti_image& image, VoxelOrder order);
 

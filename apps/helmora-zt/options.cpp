@@ -37,7 +37,8 @@ Examples:
   $ HelmoraZT.exe --set VOItext='10 10 10 5 A 255 0 0' --run CleanUpText --print VOItext
   $ HelmoraZT.exe --list examples/coordinates.txt -o s.voi --nifti s.nii.gz --png s.png --report -
 
-Any existing .voi file: glomera-voi info|nifti|png|report FILE.voi (see glomera-voi --help).)";
+Any existing .voi file: glomera-voi outputs FILE.voi --nifti ... --png ... --report ...,
+or info|nifti|png|report|view FILE.voi (see glomera-voi --help).)";
 }
 
 }  // namespace
@@ -201,8 +202,8 @@ bool CommandLine::parse(int argc, char** argv) {
     if (!removedVoi_.empty()) {
         throw headless::UsageError(
             "--voi is gone: make the NIfTI, picture or report of an existing file with "
-            "'glomera-voi nifti|png|report " +
-            removedVoi_ + " ...'");
+            "'glomera-voi outputs " +
+            removedVoi_ + "' and the same --nifti, --png and --report options");
     }
     try {
         outputs = outputOptions_->request(job.transform);

@@ -130,4 +130,20 @@ TEST(ModuleLookup, FindsLoadedModulesOnlyAndLoadsNothing) {
     EXPECT_EQ(glomera::platform::GetModuleHandleA("zt/HelmoraZT.exe"), nullptr);
 }
 
+// The plug-in finds its host by file name among the loaded objects, so a test host that
+// stayed loaded after its test would be found by every later test of the process in place
+// of its own host (as the standard library's unique symbols once made them stay).
+TEST(ModuleLookup, AnUnloadedTestHostIsGone) {
+    const int before = countLoadedObjects();
+    for (const char* folder : {"zt", "without-ztShowLogTab", "plain"}) {
+        {
+            InProcessHost host(folder);
+            ASSERT_TRUE(host.loaded()) << folder;
+            EXPECT_EQ(countLoadedObjects(), before + 1) << folder;
+        }
+        EXPECT_EQ(countLoadedObjects(), before) << folder << " stayed loaded";
+        EXPECT_EQ(glomera::platform::GetModuleHandleA("HelmoraZT.exe"), nullptr) << folder;
+    }
+}
+
 }  // namespace

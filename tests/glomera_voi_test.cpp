@@ -390,6 +390,19 @@ TEST_F(GlomeraVoiTest, MethodsParagraphWithOrWithoutAReport) {
     EXPECT_TRUE(contains(r.out, "(mni2tal; Brett et al., 2002)"));
     EXPECT_TRUE(contains(r.out, "AICHA atlas (Joliot et al., 2015)"));
     EXPECT_TRUE(contains(r.out, "\nJoliot M, Jobard G, "));
+    EXPECT_FALSE(contains(r.out, "mirrored")) << r.out;
+    // The JHU file of mricron-data is known by its checksum as read with its x axis mirrored,
+    // with or without a report whose atlases were read.
+    r = run("report --methods --atlas jhu");
+    EXPECT_TRUE(contains(r.out,
+                         "The header of the file of the JHU white-matter labels swaps left "
+                         "and right"))
+        << r.out;
+    r = run("report s.voi --methods --atlas jhu --atlas aal");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "\n  JHU white matter: ") && contains(r.out, "; x read as 90 - i"))
+        << r.out;
+    EXPECT_TRUE(contains(r.out, "the image was read with the x axis mirrored")) << r.out;
     r = run("report s.voi --methods --no-atlas");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.rfind("VOIs of s.voi: 6\n", 0), 0u);

@@ -147,20 +147,44 @@ TEST(Methods, ParagraphCitesWhatTheChoicesUse) {
         std::vector<const char*> absent;
         std::size_t references;
     } cases[] = {
-        {{MniToTal::kSpm, voikit::defaultAtlases(), true, ""},
+        {{MniToTal::kSpm, voikit::defaultAtlases(), true, "", {}},
          {"icbm_spm2tal; Lancaster et al., 2007", "AAL atlas (Tzourio-Mazoyer et al., 2002)",
           "(ICBM-DTI-81; Mori et al., 2008; Wakana et al., 2007; Hua et al., 2008)",
           "AICHA atlas (Joliot et al., 2015)", "Brodmann areas (Brodmann, 1909)",
           "(ch2bet; Holmes et al., 1998)", "distributed with MRIcron (Rorden and Brett, 2000)",
           "Glomera "},
-         {"Brett et al.", "label image"},
+         {"Brett et al.", "label image", "mirrored"},
          10},
-        {{MniToTal::kBrett, {"aal"}, true, ""},
+        // The JHU file read with its x axis mirrored: said once, in the singular.
+        {{MniToTal::kSpm, voikit::defaultAtlases(), true, "", {"jhu"}},
+         {"The header of the file of the JHU white-matter labels swaps left and right",
+          "the image was read with the x axis mirrored"},
+         {"The headers", "AAL atlas swaps"},
+         10},
+        // Two such, in the plural; a correction of an atlas not asked for is not told.
+        {{MniToTal::kSpm,
+          {"jhu", "/data/flipped.nii.gz"},
+          true,
+          "",
+          {"/data/flipped.nii.gz", "jhu", "aal"}},
+         {"The headers of the files of the JHU white-matter labels and the label image "
+          "flipped.nii.gz swap left and right",
+          "the images were read"},
+         {"AAL"},
+         7},
+        {{MniToTal::kBrett, {"aal"}, true, "", {}},
          {"Brett's piecewise linear transform (mni2tal; Brett et al., 2002)", "AAL atlas"},
          {"Lancaster", "AICHA", "JHU"},
          5},
-        {{MniToTal::kFsl, {}, false, ""}, {"icbm_fsl2tal"}, {"atlas", "MRIcron", "ch2bet"}, 2},
-        {{MniToTal::kOther, {"/data/my atlas.nii.gz:/data/labels.txt"}, true, "/data/mybet.nii"},
+        {{MniToTal::kFsl, {"jhu"}, false, "", {"jhu"}},
+         {"icbm_fsl2tal"},
+         {"atlas", "MRIcron", "ch2bet", "mirrored"},
+         2},
+        {{MniToTal::kOther,
+          {"/data/my atlas.nii.gz:/data/labels.txt"},
+          true,
+          "/data/mybet.nii",
+          {}},
          {"icbm_other2tal", "the label image my atlas.nii.gz",
           "the brain-extracted template mybet.nii"},
          {"MRIcron", "ch2bet", "AAL"},
@@ -189,7 +213,7 @@ TEST(Methods, ParagraphCitesWhatTheChoicesUse) {
 TEST(Methods, EveryDefaultAtlasHasItsOwnWordsAndReferences) {
     for (const std::string& atlas : voikit::defaultAtlases()) {
         const voikit::Methods methods =
-            voikit::methodsFor({voikit::MniToTal::kSpm, {atlas}, true, ""});
+            voikit::methodsFor({voikit::MniToTal::kSpm, {atlas}, true, "", {}});
         EXPECT_FALSE(contains(methods.paragraph, "label image")) << atlas;
         // Talairach, Lancaster, Holmes, Rorden and the atlas's own.
         EXPECT_GT(methods.references.size(), 4u) << atlas;

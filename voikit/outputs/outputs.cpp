@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -216,8 +217,20 @@ void checkOutputsDistinct(const OutputRequest& request) {
 // by side: the atlases and the template load while the file is read, and the reports' findings and
 // the picture's brain are worked out while the sweep goes on and the volume is written. Messages
 // come in the same order whatever finishes first.
-Methods methodsOf(const OutputRequest& request) {
-    return methodsFor({request.transform, request.atlases, request.anatomy, request.brain});
+Methods methodsOf(const OutputRequest& request, const Anatomy* anatomy) {
+    MethodsChoices choices{request.transform, request.atlases, request.anatomy, request.brain, {}};
+    if (!request.anatomy) return methodsFor(choices);
+    for (const std::string& choice : request.atlases) {
+        const std::string title = Atlas::files(choice).title;
+        const bool mirrored =
+            anatomy ? std::any_of(anatomy->atlasSides.begin(), anatomy->atlasSides.end(),
+                                  [&](const AtlasSidesFound& found) {
+                                      return found.atlas == title && !found.xAxisCorrection.empty();
+                                  })
+                    : !Atlas::xAxisCorrectionOf(choice).empty();
+        if (mirrored) choices.xAxisCorrected.push_back(choice);
+    }
+    return methodsFor(choices);
 }
 
 void makeOutputs(const std::string& voiPath, const OutputRequest& request, const Log& log) {
@@ -302,7 +315,7 @@ void makeOutputs(const std::string& voiPath, const OutputRequest& request, const
     if (found.anatomy) warnOfAnatomy(*found.anatomy, skeleton, log);
     const Anatomy* lies = found.anatomy ? &*found.anatomy : nullptr;
     const std::optional<Methods> methods =
-        request.methods ? std::optional<Methods>(methodsOf(request)) : std::nullopt;
+        request.methods ? std::optional<Methods>(methodsOf(request, lies)) : std::nullopt;
     const Methods* paragraph = methods ? &*methods : nullptr;
     if (!request.report.empty()) {
         writeTextOutput(request.report, reportText(voiPath, skeleton, found.statistics,

@@ -12,6 +12,8 @@
 
 namespace voikit {
 
+struct Anatomy;
+
 // What to make of a .voi file.
 struct OutputRequest {
     // A label volume (.nii or .nii.gz) with its label tables beside it, on a 1 mm TAL grid
@@ -67,7 +69,9 @@ void checkOutputsDistinct(const OutputRequest& request);
 // written.
 void makeOutputs(const std::string& voiPath, const OutputRequest& request, const Log& log);
 
-// The methods paragraph for what the request asks of the reports.
-Methods methodsOf(const OutputRequest& request);
+// The methods paragraph for what the request asks of the reports. Which atlases were read
+// with their x axis mirrored comes from the anatomy the report found; without it, from the
+// atlases' images as installed.
+Methods methodsOf(const OutputRequest& request, const Anatomy* anatomy = nullptr);
 
 }  // namespace voikit

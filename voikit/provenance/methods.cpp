@@ -134,17 +134,25 @@ Methods methodsFor(const MethodsChoices& choices) {
                        cited({transform.reference}, transform.tag) + ".";
     if (choices.anatomy) {
         std::vector<std::string> atlases;
-        bool collection = false;  // an atlas of mricron-data
+        std::vector<std::string> mirrored;  // the atlases read with their x axis mirrored
+        bool collection = false;            // an atlas of mricron-data
         for (const std::string& choice : choices.atlases) {
             const auto known =
                 std::find_if(std::begin(kAtlases), std::end(kAtlases),
                              [&](const AtlasWords& atlas) { return choice == atlas.name; });
+            const std::string words = known == std::end(kAtlases)
+                                          ? "the label image " + Atlas::files(choice).title
+                                          : std::string(known->words);
+            if (std::find(choices.xAxisCorrected.begin(), choices.xAxisCorrected.end(), choice) !=
+                choices.xAxisCorrected.end()) {
+                mirrored.push_back(words);
+            }
             if (known == std::end(kAtlases)) {
-                atlases.push_back("the label image " + Atlas::files(choice).title);
+                atlases.push_back(words);
                 continue;
             }
             collection = true;
-            atlases.push_back(known->words + cited(known->references, known->tag));
+            atlases.push_back(words + cited(known->references, known->tag));
             cites.insert(cites.end(), known->references.begin(), known->references.end());
         }
         const bool ownBrain = !choices.brain.empty();
@@ -159,6 +167,17 @@ Methods methodsFor(const MethodsChoices& choices) {
                 "in each region were taken from " +
                 listed(atlases) +
                 ", in MNI space, reached through the inverse of the same transform.";
+        }
+        if (!mirrored.empty()) {
+            const bool one = mirrored.size() == 1;
+            text +=
+                std::string(one ? " The header of the file of " : " The headers of the files of ") +
+                listed(mirrored) + (one ? " swaps" : " swap") +
+                " left and right, putting each label named for a side in the other "
+                "hemisphere; " +
+                (one ? "the image was" : "the images were") +
+                " read with the x axis mirrored, which puts every label on the side its name "
+                "says.";
         }
         text += " Each VOI was checked against the brain of " + brain +
                 ": a VOI whose centre lies outside it, or less than half of whose voxels lie "

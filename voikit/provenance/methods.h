@@ -14,6 +14,9 @@ struct MethodsChoices {
     std::vector<std::string> atlases;  // NAME|IMAGE[:LABELS], as --atlas takes them
     bool anatomy = true;               // false: no atlas lookups, no check against the brain
     std::string brain;                 // the brain-extracted template; empty: ch2bet
+    // Of the atlases, those whose image was read with its x axis mirrored because its header
+    // swaps left and right (the known JHU files of mricron-data).
+    std::vector<std::string> xAxisCorrected;
 };
 
 // A paragraph for a paper's methods section and the references it cites, each a full entry,

@@ -165,6 +165,13 @@ AtlasFiles Atlas::files(const std::string& choice) {
     return {source.title, source.image, source.labels};
 }
 
+std::string Atlas::xAxisCorrectionOf(const std::string& choice) {
+    Source source(choice);
+    if (!std::ifstream(source.image)) return "";
+    const KnownXAxis* known = source.identify().knownXAxis;
+    return known ? known->layout : "";
+}
+
 Atlas::Atlas(const Source& source, AtlasSideRule rule)
     : name_(source.title),
       image_(source.image, MniImage::Holds::kLabels,

@@ -45,6 +45,10 @@ class Atlas {
 
     // The files a choice names, without reading them.
     static AtlasFiles files(const std::string& choice);
+    // How the image of a choice would be read where its header has the x axis wrong, known by
+    // its checksum without reading it as an image; empty where the header is taken or the
+    // image is missing.
+    static std::string xAxisCorrectionOf(const std::string& choice);
     Atlas(const Atlas&) = delete;
     Atlas& operator=(const Atlas&) = delete;
 

@@ -43,7 +43,7 @@ regenerate() {
     local out=$into/job/out
     cp "$out"/spheres.{txt,json,tsv,png} "$out"/spheres_{report.json,ColorLUT.txt,wb_labels.txt} \
         "$out/spheres_ch2.tsv" "$into/"
-    normalize "$bin" "$into"/spheres{.txt,_report.json,_ColorLUT.txt}
+    normalize "$bin" "$into"/spheres{.txt,.json,_report.json,_ColorLUT.txt}
     "$bin/reference-outputs" summary "$out/spheres.voi" >"$into/spheres.voi-summary.txt"
     "$bin/reference-outputs" summary "$out/spheres.nii.gz" >"$into/spheres.nii.gz-summary.txt"
 }

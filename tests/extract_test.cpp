@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "tests/test_vois.h"
 #include "voikit/extract/batch.h"
 #include "voikit/extract/cell_statistics.h"
+#include "voikit/extract/extraction.h"
 #include "voikit/extract/extraction_tables.h"
 #include "voikit/extract/image_series.h"
 #include "voikit/extract/sphere_regions.h"
@@ -270,6 +272,55 @@ TEST(VoiFileRegions, OverlappingVoisKeepTheirOwnCells) {
               contents.vois[1].info.voxelCount);
 }
 
+// The warnings of an image's VOIs: each count agrees with its noun and verb.
+TEST(ExtractionWarnings, CountsInTheSingularAndThePlural) {
+    glomera::VoiFileContents contents;
+    for (const char* name : {"A", "B", "C"}) contents.vois.push_back(sphereVoi(name, 0, 0, 0, 2));
+    const voikit::VoiFileRegions regions(voikit::runsOf(contents));
+    const struct {
+        std::vector<std::int64_t> outside;  // per VOI; -1: no cell at all
+        std::vector<std::int64_t> finite;   // per VOI, in the one volume
+        std::vector<const char*> wanted;
+    } cases[] = {
+        {{1, 0, -1},
+         {3, 3, 0},
+         {"img.nii: 1 of 3 VOIs has no cell in the image's field of view (values n/a): 3 C",
+          "img.nii: 1 VOI lies partly outside the image's field of view; its values come from "
+          "the cells inside:\n  1 A: 1 voxel outside"}},
+        {{2, 5, 0},
+         {3, 0, 3},
+         {"img.nii: 2 VOIs lie partly outside the image's field of view; their values come from "
+          "the cells inside:\n  1 A: 2 voxels outside\n  2 B: 5 voxels outside",
+          "in some volumes, values n/a there:\n  2 B: 1 of 1 volume"}},
+        {{-1, -1, 0},
+         {0, 0, 3},
+         {"img.nii: 2 of 3 VOIs have no cell in the image's field of view (values n/a): 1 A, 2 B"}},
+    };
+    for (const auto& c : cases) {
+        auto cells = std::make_shared<voikit::VoiCells>();
+        voikit::ImageExtraction extraction;
+        extraction.image = "img.nii";
+        extraction.volumes = 1;
+        for (std::size_t v = 0; v < 3; ++v) {
+            const bool none = c.outside[v] < 0;
+            cells->cells.push_back(none ? std::vector<std::int64_t>{}
+                                        : std::vector<std::int64_t>{0, 1, 2});
+            cells->outside.push_back(none ? 0 : c.outside[v]);
+            voikit::CellStatistics statistics{};
+            statistics.count = c.finite[v];
+            extraction.statistics.push_back(statistics);
+        }
+        extraction.cells = cells;
+        std::string warnings;
+        for (const std::string& warning : voikit::extractionWarnings(extraction, regions)) {
+            warnings += warning + "\n";
+        }
+        for (const char* wanted : c.wanted) {
+            EXPECT_TRUE(contains(warnings, wanted)) << wanted << "\n---\n" << warnings;
+        }
+    }
+}
+
 class ExtractBatch : public testing::Test {
   protected:
     ExtractBatch() {
@@ -327,7 +378,9 @@ TEST_F(ExtractBatch, OneTableInTheOrderGivenWhateverFailsOrFinishesFirst) {
         }
     }
     EXPECT_EQ(table, wanted);
-    EXPECT_TRUE(contains(warnings, "have no cell in the image's field of view (values n/a): 2 B"))
+    EXPECT_TRUE(contains(warnings,
+                         "1 of 2 VOIs has no cell in the image's field of view (values "
+                         "n/a): 2 B"))
         << warnings;
     EXPECT_TRUE(contains(warnings, "failed: " + folder.file("3.nii") + " is not")) << warnings;
 }
@@ -516,7 +569,10 @@ TEST_F(ExtractCommand, MasksOnePerVoiAndSpheresFromPeaksOnNamedGrids) {
     r = runProgram(folder.path(), GLOMERA_VOI,
                    "nifti --peaks peaks.txt --space mni --grid mni2mm spheres.nii.gz");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(contains(r.err, "wrote spheres.nii.gz (91 x 109 x 91) and spheres.tsv")) << r.err;
+    EXPECT_TRUE(contains(r.err,
+                         "wrote spheres.nii.gz (91 x 109 x 91), spheres.tsv, spheres.json, "
+                         "spheres_ColorLUT.txt and spheres_wb_labels.txt\n"))
+        << r.err;
     EXPECT_TRUE(contains(r.err, "spheres overlap")) << r.err;
     const std::string labels = readFile(folder.file("spheres.tsv"));
     EXPECT_TRUE(contains(labels, "1\tA\t")) << labels;

@@ -78,7 +78,12 @@ TEST_F(GlomeraVoiTest, InfoShowsANamingConventionLongerThanALineBufferWhole) {
 TEST_F(GlomeraVoiTest, EachOutputOfAnExistingFile) {
     ProgramResult r = run("nifti s.voi labels.nii.gz");
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(contains(r.err, "glomera-voi: wrote labels.nii.gz (109 x 138 x 87, 1 mm grid)"));
+    // Every file written is named.
+    EXPECT_TRUE(contains(r.err,
+                         "glomera-voi: wrote labels.nii.gz (109 x 138 x 87, 1 mm grid), "
+                         "labels.tsv, labels.json, labels_ColorLUT.txt and "
+                         "labels_wb_labels.txt from s.voi\n"))
+        << r.err;
     r = run("png s.voi p.png --quiet");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
@@ -122,7 +127,14 @@ TEST_F(GlomeraVoiTest, OneCommandMakesWhatTheSeparateCommandsMake) {
     EXPECT_EQ(voxelsOf(folder.file("b.nii.gz")), voxelsOf(folder.file("a.nii.gz")));
     const std::string one = readFile(folder.file("b.txt")), apart = readFile(folder.file("a.txt"));
     EXPECT_EQ(before(one, "\nMade by:\n"), before(apart, "\nMade by:\n"));
-    EXPECT_EQ(readFile(folder.file("b.json")), readFile(folder.file("a.json")));
+    // The sidecars describe the same columns; each says which command made it.
+    nlohmann::json columnsOne = nlohmann::json::parse(readFile(folder.file("b.json")));
+    nlohmann::json columnsApart = nlohmann::json::parse(readFile(folder.file("a.json")));
+    EXPECT_TRUE(contains(columnsOne["provenance"].at("command_line"), " outputs s.voi --nifti"));
+    EXPECT_TRUE(contains(columnsApart["provenance"].at("command_line"), " nifti s.voi a.nii.gz"));
+    columnsOne.erase("provenance");
+    columnsApart.erase("provenance");
+    EXPECT_EQ(columnsOne, columnsApart);
     EXPECT_TRUE(contains(readFile(folder.file("b_report.json")), "\"name\": \"mPFC\""));
     // Each says which command made it.
     EXPECT_TRUE(contains(one, std::string("  command: ") + GLOMERA_VOI + " outputs s.voi --nifti"))
@@ -361,6 +373,10 @@ TEST_F(GlomeraVoiTest, EveryReportAndLabelTableSaysWhatMadeIt) {
     ASSERT_EQ(volume->num_ext, 1);
     EXPECT_EQ(volume->ext_list[0].ecode, NIFTI_ECODE_COMMENT);
     EXPECT_EQ(provenanceIn(folder.file("v.nii.gz")), provenance);
+    // So does the label table's sidecar, beside its columns.
+    const nlohmann::json sidecar = nlohmann::json::parse(readFile(folder.file("v.json")));
+    EXPECT_EQ(sidecar.at("provenance"), provenance);
+    EXPECT_EQ(sidecar.at("index").at("LongName"), "Label");
 }
 
 TEST_F(GlomeraVoiTest, VolumesFromPeaksAndMasksSayWhatMadeThem) {
@@ -374,6 +390,7 @@ TEST_F(GlomeraVoiTest, VolumesFromPeaksAndMasksSayWhatMadeThem) {
     EXPECT_EQ(peaks.at("inputs").at(0).at("role"), "table of peaks");
     EXPECT_EQ(peaks.at("inputs").at(0).at("sha256"), voikit::sha256OfFile(table).sha256);
     EXPECT_TRUE(contains(readFile(folder.file("p_ColorLUT.txt")), "\n# table of peaks: " + table));
+    EXPECT_EQ(nlohmann::json::parse(readFile(folder.file("p.json"))).at("provenance"), peaks);
     const nlohmann::json masks = provenanceIn(folder.file("m.nii.gz"));
     ASSERT_FALSE(masks.is_null());
     EXPECT_EQ(masks.at("transform"), "brett");

@@ -18,6 +18,7 @@
 #include "voikit/extract/extraction_tables.h"
 #include "voikit/io/error.h"
 #include "voikit/io/text_output.h"
+#include "voikit/io/word_list.h"
 
 namespace voikit {
 namespace {
@@ -72,10 +73,12 @@ class Reporter {
     }
     void draw() {
         if (!progress_) return;
-        std::fprintf(stderr, "\r\033[Kextract: %zu of %zu images done%s, %lld volumes read", done_,
-                     images_,
-                     failed_ > 0 ? (", " + std::to_string(failed_) + " failed").c_str() : "",
-                     static_cast<long long>(volumes_.load()));
+        const std::string line = "\r\033[Kextract: " + std::to_string(done_) + " of " +
+                                 counted(static_cast<long long>(images_), "image") + " done" +
+                                 (failed_ > 0 ? ", " + std::to_string(failed_) + " failed" : "") +
+                                 ", " + counted(static_cast<long long>(volumes_.load()), "volume") +
+                                 " read";
+        std::fputs(line.c_str(), stderr);
         std::fflush(stderr);
         shown_ = true;
         drawn_ = Clock::now();

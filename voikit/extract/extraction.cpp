@@ -1,6 +1,7 @@
 #include "voikit/extract/extraction.h"
 
 #include "voikit/extract/image_series.h"
+#include "voikit/io/word_list.h"
 
 namespace voikit {
 namespace {
@@ -103,17 +104,20 @@ std::vector<std::string> extractionWarnings(const ImageExtraction& extraction,
                            (off.size() == cells.cells.size()
                                 ? std::string("the image's grid misses every VOI")
                                 : std::to_string(off.size()) + " of " +
-                                      std::to_string(cells.cells.size()) +
-                                      " VOIs have no cell in the image's field of view") +
+                                      counted(static_cast<long long>(cells.cells.size()), "VOI") +
+                                      (off.size() == 1 ? " has" : " have") +
+                                      " no cell in the image's field of view") +
                            " (values n/a): " + listed(off, regions));
     }
     if (!partly.empty()) {
-        std::string text = image + ": " + std::to_string(partly.size()) +
-                           " VOIs lie partly outside the image's field of view; their values "
-                           "come from the cells inside:";
+        const bool one = partly.size() == 1;
+        std::string text = image + ": " + counted(static_cast<long long>(partly.size()), "VOI") +
+                           (one ? " lies" : " lie") +
+                           " partly outside the image's field of view; " + (one ? "its" : "their") +
+                           " values come from the cells inside:";
         for (std::size_t v : partly) {
             text += "\n  " + std::to_string(v + 1) + " " + regions.names()[v] + ": " +
-                    std::to_string(cells.outside[v]) + " " + regions.outsideUnit() + " outside";
+                    counted(cells.outside[v], regions.outsideUnit()) + " outside";
         }
         warnings.push_back(text);
     }
@@ -127,8 +131,7 @@ std::vector<std::string> extractionWarnings(const ImageExtraction& extraction,
                 volumes += extraction.at(volume, v).count == 0 ? 1 : 0;
             }
             text += "\n  " + std::to_string(v + 1) + " " + regions.names()[v] + ": " +
-                    std::to_string(volumes) + " of " + std::to_string(extraction.volumes) +
-                    " volumes";
+                    std::to_string(volumes) + " of " + counted(extraction.volumes, "volume");
         }
         warnings.push_back(text);
     }

@@ -23,7 +23,7 @@ class Regions {
     virtual const std::vector<std::string>& names() const = 0;
     // Throws Error when they cannot be put on the grid.
     virtual VoiCells cellsOn(const LabelGrid& grid) const = 0;
-    // What `outside` counts, for messages: "voxels", "centre".
+    // What `outside` counts, for messages, in the singular: "voxel", "cell".
     virtual const char* outsideUnit() const = 0;
 };
 

@@ -28,7 +28,7 @@ class SphereRegions : public Regions {
     // Throws Error when the grid's cells are too small to hold a sphere's box (more than
     // 2^27 cells).
     VoiCells cellsOn(const LabelGrid& grid) const override;
-    const char* outsideUnit() const override { return "cells"; }
+    const char* outsideUnit() const override { return "cell"; }
 
     const std::vector<Sphere>& spheres() const { return spheres_; }
 

@@ -20,7 +20,7 @@ class VoiFileRegions : public Regions {
 
     const std::vector<std::string>& names() const override { return names_; }
     VoiCells cellsOn(const LabelGrid& grid) const override;
-    const char* outsideUnit() const override { return "voxels"; }
+    const char* outsideUnit() const override { return "voxel"; }
 
     const VoiRuns& runs() const { return runs_; }
 

@@ -94,9 +94,10 @@ std::string hexColour(const std::int32_t (&rgb)[3]) {
     return text;
 }
 
-// The BIDS sidecar of the label table: what each column holds.
-std::string tableSidecar() {
-    const nlohmann::ordered_json columns = {
+// The BIDS sidecar of the label table: what each column holds, then, when given, what made
+// the table, under a key no column has.
+std::string tableSidecar(const Provenance* provenance) {
+    nlohmann::ordered_json columns = {
         {"index",
          {{"LongName", "Label"},
           {"Description",
@@ -139,6 +140,7 @@ std::string tableSidecar() {
           {"Description", "The volume of the cells carrying the VOI's label in the volume's grid"},
           {"Units", "mm^3"}}},
     };
+    if (provenance) columns["provenance"] = provenanceJson(*provenance);
     return columns.dump(2) + "\n";
 }
 
@@ -171,7 +173,7 @@ void writeTables(const std::string& path, const VoiFileContents& contents,
                        g, b);
     }
     const LabelTableFiles names = labelTableFiles(path);
-    const std::string sidecar = tableSidecar();
+    const std::string sidecar = tableSidecar(provenance);
     const std::pair<std::string, const std::string*> files[] = {{names.table, &table},
                                                                 {names.sidecar, &sidecar},
                                                                 {names.colourLut, &lut},

@@ -78,9 +78,9 @@ class GridVolumeFile {
 // colour's components, counts and volumes) with its sidecar describing the columns (.json),
 // a FreeSurfer colour table (_ColorLUT.txt) and a Connectome Workbench label list
 // (_wb_labels.txt). What made them, when given, goes into the volume as a NIfTI comment
-// extension (its JSON, in ASCII) and into the colour table's comment lines; the .tsv, its
-// sidecar and the Workbench list stay bare. Returns the .tsv's path. All appear whole or not
-// at all; throws Error on failure.
+// extension (its JSON, in ASCII), into the sidecar under "provenance" and into the colour
+// table's comment lines; the .tsv and the Workbench list stay bare. Returns the .tsv's path.
+// All appear whole or not at all; throws Error on failure.
 std::string writeLabelVolume(const std::string& path, const glomera::VoiFileContents& contents,
                              const LabelVolume& volume, const Provenance* provenance = nullptr);
 
@@ -95,6 +95,8 @@ struct LabelTableFiles {
     std::string sidecar;
     std::string colourLut;
     std::string workbench;
+
+    std::vector<std::string> all() const { return {table, sidecar, colourLut, workbench}; }
 };
 LabelTableFiles labelTableFiles(const std::string& volumePath);
 

@@ -17,6 +17,7 @@
 #include "voikit/anatomy/anatomy.h"
 #include "voikit/io/error.h"
 #include "voikit/io/text_output.h"
+#include "voikit/io/word_list.h"
 #include "voikit/outputs/label_volume.h"
 #include "voikit/outputs/voi_report.h"
 #include "voikit/page/view_page.h"
@@ -54,10 +55,12 @@ void writeNifti(const std::string& voiPath, const VoiFileContents& contents,
                 const LabelVolume& volume, const OutputRequest& request,
                 const Provenance& provenance, const Log& log) {
     const LabelGrid& grid = volume.grid;
-    const std::string table = writeLabelVolume(request.nifti, contents, volume, &provenance);
-    log.tell(fmt::format("wrote {} ({} x {} x {}, {} grid) and {} from {}", request.nifti,
-                         grid.dims[0], grid.dims[1], grid.dims[2],
-                         request.grid.empty() ? "1 mm" : request.grid, table, voiPath));
+    writeLabelVolume(request.nifti, contents, volume, &provenance);
+    std::vector<std::string> written = labelTableFiles(request.nifti).all();
+    written.insert(written.begin(), fmt::format("{} ({} x {} x {}, {} grid)", request.nifti,
+                                                grid.dims[0], grid.dims[1], grid.dims[2],
+                                                request.grid.empty() ? "1 mm" : request.grid));
+    log.tell("wrote " + listedInWords(written) + " from " + voiPath);
     warnOfVoxelsOffTheGrid(volume, contents, request.grid, log);
     if (volume.overwritten > 0) {
         log.warn(fmt::format(

@@ -4,6 +4,7 @@
 #include <array>
 #include <map>
 
+#include "voikit/io/word_list.h"
 #include "voikit/provenance/version.h"
 #include "voikit/space/atlas.h"
 
@@ -112,15 +113,6 @@ std::string cited(const std::vector<const Reference*>& references, const std::st
     return text.empty() ? "" : " (" + text + ")";
 }
 
-// "a", "a and b", "a, b and c"
-std::string listed(const std::vector<std::string>& items) {
-    std::string text;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        text += (i == 0 ? "" : i + 1 == items.size() ? " and " : ", ") + items[i];
-    }
-    return text;
-}
-
 }  // namespace
 
 Methods methodsFor(const MethodsChoices& choices) {
@@ -165,14 +157,14 @@ Methods methodsFor(const MethodsChoices& choices) {
             text +=
                 " For each VOI, the region at its centre of mass and the share of its voxels "
                 "in each region were taken from " +
-                listed(atlases) +
+                listedInWords(atlases) +
                 ", in MNI space, reached through the inverse of the same transform.";
         }
         if (!mirrored.empty()) {
             const bool one = mirrored.size() == 1;
             text +=
                 std::string(one ? " The header of the file of " : " The headers of the files of ") +
-                listed(mirrored) + (one ? " swaps" : " swap") +
+                listedInWords(mirrored) + (one ? " swaps" : " swap") +
                 " left and right, putting each label named for a side in the other "
                 "hemisphere; " +
                 (one ? "the image was" : "the images were") +

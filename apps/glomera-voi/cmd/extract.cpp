@@ -17,6 +17,7 @@
 #include "voikit/extract/voi_file_regions.h"
 #include "voikit/io/log.h"
 #include "voikit/io/text_input.h"
+#include "voikit/io/word_list.h"
 #include "voikit/space/coordinate_space.h"
 #include "voikit/tables/table_import.h"
 
@@ -195,8 +196,9 @@ int extract(const ExtractArguments& a) {
     const voikit::BatchOutcome outcome = voikit::extractImages(*regions, settings, log);
     const std::size_t images = settings.images.size();
     if (outcome.skipped > 0) {
-        tell(std::to_string(outcome.skipped) + " of " + std::to_string(images) +
-             " images left out: written already (--skip-existing)");
+        tell(std::to_string(outcome.skipped) + " of " +
+             voikit::counted(static_cast<long long>(images), "image") +
+             " left out: written already (--skip-existing)");
     }
     if (outcome.failures.empty()) return kExitSuccess;
     std::string failed = images == 1 ? std::string("the image failed:")

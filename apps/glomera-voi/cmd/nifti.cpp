@@ -13,6 +13,7 @@
 #include "voikit/extract/cell_volumes.h"
 #include "voikit/extract/sphere_regions.h"
 #include "voikit/extract/voi_file_regions.h"
+#include "voikit/io/word_list.h"
 #include "voikit/outputs/label_grid.h"
 #include "voikit/provenance/provenance.h"
 
@@ -83,30 +84,33 @@ int writeCells(const NiftiArguments& a, const std::string& out) {
         grid = voikit::gridNamedOrOfImage(request.grid, request.gridSpace, request.transform);
     }
     const voikit::VoiCells cells = regions->cellsOn(*grid);
-    std::string written = out + " (" + std::to_string(grid->dims[0]) + " x " +
-                          std::to_string(grid->dims[1]) + " x " + std::to_string(grid->dims[2]);
+    const std::string volumeText = out + " (" + std::to_string(grid->dims[0]) + " x " +
+                                   std::to_string(grid->dims[1]) + " x " +
+                                   std::to_string(grid->dims[2]);
+    std::vector<std::string> written;
     if (a.onePerVoi) {
         const voikit::Provenance provenance = provenanceOf(a);
         voikit::writeVoiMasks(out, infos, cells, *grid, &provenance);
-        written += " x " + std::to_string(infos.size()) + ", one mask per VOI) and " +
-                   voikit::labelTablePath(out);
+        written = {volumeText + " x " + std::to_string(infos.size()) + ", one mask per VOI)",
+                   voikit::labelTablePath(out)};
     } else {
         glomera::VoiFileContents contents;
         for (const glomera::VoiInfo& info : infos) contents.vois.push_back({info, {}});
         const voikit::LabelVolume volume = voikit::labelsOfCells(cells, *grid);
         const voikit::Provenance provenance = provenanceOf(a);
-        written += ") and " + voikit::writeLabelVolume(out, contents, volume, &provenance);
+        voikit::writeLabelVolume(out, contents, volume, &provenance);
+        written = voikit::labelTableFiles(out).all();
+        written.insert(written.begin(), volumeText + ")");
         if (volume.overwritten > 0) {
             log.warn("spheres overlap: " + std::to_string(volume.overwritten) +
                      " shared cells went to the later one (--one-per-voi keeps every cell)");
         }
     }
-    log.tell("wrote " + written);
+    log.tell("wrote " + voikit::listedInWords(written));
     for (std::size_t v = 0; v < infos.size(); ++v) {
         if (cells.outside[v] > 0) {
             log.warn(std::to_string(v + 1) + " " + infos[v].name + ": " +
-                     std::to_string(cells.outside[v]) + " " + regions->outsideUnit() +
-                     " off the grid");
+                     voikit::counted(cells.outside[v], regions->outsideUnit()) + " off the grid");
         }
     }
     return kExitSuccess;

@@ -15,6 +15,7 @@ import argparse
 import json
 import math
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -28,14 +29,15 @@ LANCASTER_SPM = np.array([[0.9254, 0.0024, -0.0118, -1.0207],
                           [0.0152, 0.0883, 0.8924, 4.0926]])
 
 # TAL spheres as the plug-in's list: x y z radius name r g b. The two Amygdala_L overlap,
-# and so do IPS_L and Overlap_IPS; Top sits where the slab image ends.
+# and so do IPS_L and Overlap_IPS; Top straddles the upper end of the slab image (its centre
+# lies near MNI z = 58 mm), so that it lies partly outside it.
 SPHERES = """-22 -6 -18 6 Amygdala_L 255 0 0
 -20 -4 -16 5 Amygdala_L 255 0 0
 24 -4 -18 6 Amygdala_R 255 0 0
 -40.5 -60 42 8 IPS_L 0 128 255
 -36 -56 44 6 Overlap_IPS 0 128 255
 -4 50 18 10 mPFC 255 200 0
-10 -20 62 7 Top 0 255 0
+10 -20 54 7 Top 0 255 0
 """
 
 failures = []
@@ -141,6 +143,14 @@ def sphere_rows(path, peaks, mni_peaks):
             row.update(volume=volume, index=index + 1, name=name)
             rows.append(row)
     return rows
+
+
+def warning_of(stderr, image, words):
+    """The warning on `image` that says `words`, with its indented lines; "" for none."""
+    for block in re.split(r"\n(?! )", stderr):
+        if image in block.split("\n", 1)[0] and words in block:
+            return block
+    return ""
 
 
 def number(text):
@@ -287,8 +297,12 @@ def main():
             compare(path, [r for r in rows if r["image"] == path], wanted)
         if "misses every VOI" not in run.stderr or "far_away" not in run.stderr:
             fail("no warning that the far grid misses every VOI: " + run.stderr)
-        if "partly outside" not in run.stderr or "Top" not in run.stderr:
-            fail("no warning of the VOI partly outside the slab: " + run.stderr)
+        slab = next(p for p, _ in images if "slab" in p)
+        partly = warning_of(run.stderr, slab, "partly outside")
+        if not re.search(r"^  7 Top: \d+ voxels outside$", partly, re.M):
+            fail("no warning of Top, partly outside the slab: " + run.stderr)
+        if "Top" in warning_of(run.stderr, slab, "no cell"):
+            fail("Top, partly inside the slab, said to have no cell in it: " + run.stderr)
 
         # The time series of the 4D image, one column per VOI, duplicate names with index.
         path = images[0][0]

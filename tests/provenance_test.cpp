@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -50,6 +52,38 @@ TEST(Sha256, KnownDigestsOfTextAndOfFiles) {
     } catch (const voikit::Error& error) {
         EXPECT_TRUE(contains(error.what(), folder.file("missing.nii.gz"))) << error.what();
     }
+}
+
+// A file asked for again is read again only when it may have changed: each change of its
+// bytes gives its new checksum, whether it was changed a moment ago or long before.
+TEST(Sha256, AFileChangedSinceGivesItsNewChecksum) {
+    const std::string abc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+    const std::string abd = "a52d159f262b2c6ddb724a61840befc36eb30c88877a4030b65cbe86298449c9";
+    TempFolder folder;
+    const std::string path = folder.file("labels.txt");
+    // Just written: the same size rewritten within the file system's clock tick.
+    writeFile(path, "abc");
+    EXPECT_EQ(voikit::sha256OfFile(path).sha256, abc);
+    writeFile(path, "abd");
+    EXPECT_EQ(voikit::sha256OfFile(path).sha256, abd);
+    // Settled long ago: asked for from several threads at once, each gets the same.
+    writeFile(path, "abc");
+    const auto anHourAgo = std::filesystem::last_write_time(path) - std::chrono::hours(1);
+    std::filesystem::last_write_time(path, anHourAgo);
+    std::vector<std::future<voikit::FileChecksum>> asked;
+    for (int n = 0; n < 4; ++n) {
+        asked.push_back(std::async(std::launch::async, [&] { return voikit::sha256OfFile(path); }));
+    }
+    for (auto& checksum : asked) {
+        const voikit::FileChecksum got = checksum.get();
+        EXPECT_EQ(got.sha256, abc);
+        EXPECT_EQ(got.bytes, 3u);
+    }
+    // Changed after that: its new bytes.
+    writeFile(path, "abd");
+    EXPECT_EQ(voikit::sha256OfFile(path).sha256, abd);
+    std::filesystem::last_write_time(path, anHourAgo - std::chrono::hours(1));
+    EXPECT_EQ(voikit::sha256OfFile(path).sha256, abd);
 }
 
 TEST(CommandLine, EachArgumentQuotedForTheShellWhereItMustBe) {

@@ -293,6 +293,30 @@ TEST(VoiStatistics, OverlapsAreCountedExactlyForEveryPair) {
     EXPECT_NE(report.find("centre of mass TAL    centre MNI (spm)"), std::string::npos) << report;
 }
 
+TEST(VoiReport, ColumnsAfterTheNamesLineUpUnderTheLongestName) {
+    VoiFileContents contents;
+    contents.vois.push_back(sphereVoi("A", 0, 0, 0, 2, 1, 1, 1));
+    contents.vois.push_back(sphereVoi("Superior_temporal_sulcus_R_posterior", 9, 0, 0, 2, 1, 1, 1));
+    contents.vois.push_back(sphereVoi("Insula_R", -9, 0, 0, 2, 1, 1, 1));
+    const std::string report =
+        reportText("x.voi", contents, computeStatistics(contents), MniToTal::kSpm);
+    // The heading and every row: the colour column starts at the same place in each.
+    const std::string heading = "    #  name";
+    std::vector<std::size_t> colourAt;
+    for (const std::string& start :
+         {heading, std::string("    1  A "), std::string("    2  Superior"),
+          std::string("    3  Insula_R")}) {
+        const std::size_t row = report.find(start);
+        ASSERT_NE(row, std::string::npos) << start << "\n" << report;
+        const std::size_t line = report.find('\n', row);
+        const std::string text = report.substr(row, line - row);
+        colourAt.push_back(text.find(start == heading ? "colour" : "1 1 1"));
+    }
+    EXPECT_EQ(colourAt[0], std::string("    2  Superior_temporal_sulcus_R_posterior ").size())
+        << report;
+    for (std::size_t at : colourAt) EXPECT_EQ(at, colourAt[0]) << report;
+}
+
 // The message of the Error that making the outputs throws; "" when none is thrown.
 std::string outputError(const std::string& voi, const OutputRequest& request) {
     try {

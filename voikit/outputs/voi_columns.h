@@ -7,12 +7,17 @@
 
 namespace voikit {
 
+// The name column's width when the names are not known in advance (the info streams its rows).
+constexpr std::size_t kVoiNameWidth = 25;
+
 // The columns that open each VOI's row in the info and in the report: its number, name, colour
-// and voxel count, widths counted in bytes. No line break.
+// and voxel count, widths counted in bytes. A name longer than `nameWidth` pushes the rest of
+// its row to the right, so a table whose names are all known is given its longest name's
+// width. No line break.
 std::string voiColumns(std::size_t number, std::string_view name, const std::int32_t (&color)[3],
-                       long long voxels);
+                       long long voxels, std::size_t nameWidth = kVoiNameWidth);
 
 // The heading over them.
-std::string voiColumnsHeading();
+std::string voiColumnsHeading(std::size_t nameWidth = kVoiNameWidth);
 
 }  // namespace voikit

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cmath>
 #include <iterator>
 #include <nlohmann/json.hpp>
@@ -113,16 +114,19 @@ std::string closingText(const Provenance* provenance, const Methods* methods) {
 std::string reportText(const std::string& source, const glomera::VoiFileContents& contents,
                        const VoiStatistics& statistics, MniToTal transform, const Anatomy* anatomy,
                        const Provenance* provenance, const Methods* methods) {
-    std::string text = fmt::format("VOIs of {}: {}\n\n{}  {:<20}  {:<20}  {}\n", source,
-                                   contents.vois.size(), voiColumnsHeading(), "centre of mass TAL",
-                                   fmt::format("centre MNI ({})", transformName(transform)),
-                                   "extent TAL x y z (mm)");
+    // Every name is known here, so the columns after the names line up under the longest.
+    std::size_t nameWidth = kVoiNameWidth;
+    for (const auto& voi : contents.vois) nameWidth = std::max(nameWidth, voi.info.name.size());
+    std::string text = fmt::format(
+        "VOIs of {}: {}\n\n{}  {:<20}  {:<20}  {}\n", source, contents.vois.size(),
+        voiColumnsHeading(nameWidth), "centre of mass TAL",
+        fmt::format("centre MNI ({})", transformName(transform)), "extent TAL x y z (mm)");
     auto out = std::back_inserter(text);
     for (std::size_t i = 0; i < contents.vois.size(); ++i) {
         const auto& info = contents.vois[i].info;
         const auto& voi = statistics.vois[i];
         fmt::format_to(out, "{}  {:<20}  {:<20}  {}\n",
-                       voiColumns(i + 1, info.name, info.color, voi.voxels), centre(voi),
+                       voiColumns(i + 1, info.name, info.color, voi.voxels, nameWidth), centre(voi),
                        centreInMni(voi, transform), extent(voi));
     }
     text += "\nOverlaps: ";

@@ -114,9 +114,13 @@ std::string closingText(const Provenance* provenance, const Methods* methods) {
 std::string reportText(const std::string& source, const glomera::VoiFileContents& contents,
                        const VoiStatistics& statistics, MniToTal transform, const Anatomy* anatomy,
                        const Provenance* provenance, const Methods* methods) {
-    // Every name is known here, so the columns after the names line up under the longest.
+    // Every name is known here, so the columns after the names line up under the longest
+    // (up to the widest the column grows).
     std::size_t nameWidth = kVoiNameWidth;
-    for (const auto& voi : contents.vois) nameWidth = std::max(nameWidth, voi.info.name.size());
+    for (const auto& voi : contents.vois) {
+        const std::size_t bytes = voi.info.name.size();
+        if (bytes <= kWidestVoiNameColumn) nameWidth = std::max(nameWidth, bytes);
+    }
     std::string text = fmt::format(
         "VOIs of {}: {}\n\n{}  {:<20}  {:<20}  {}\n", source, contents.vois.size(),
         voiColumnsHeading(nameWidth), "centre of mass TAL",

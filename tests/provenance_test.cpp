@@ -71,6 +71,7 @@ TEST(Sha256, AFileChangedSinceGivesItsNewChecksum) {
     const auto anHourAgo = std::filesystem::last_write_time(path) - std::chrono::hours(1);
     std::filesystem::last_write_time(path, anHourAgo);
     std::vector<std::future<voikit::FileChecksum>> asked;
+    asked.reserve(4);
     for (int n = 0; n < 4; ++n) {
         asked.push_back(std::async(std::launch::async, [&] { return voikit::sha256OfFile(path); }));
     }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <set>
 
+#include "voikit/io/word_list.h"
 #include "voikit/tables/text/cell_number.h"
 
 namespace voikit {
@@ -36,7 +37,7 @@ std::string labelsFrom(const ColumnHeader& header, int first) {
 }
 
 std::string count(std::size_t n, const char* what) {
-    return fmt::format("{} {}{}", n, what, n == 1 ? "" : "s");
+    return counted(static_cast<long long>(n), what);
 }
 
 }  // namespace

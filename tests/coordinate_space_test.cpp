@@ -4,6 +4,8 @@
 
 #include <random>
 
+#include "voikit/space/point_text.h"
+
 namespace {
 
 using voikit::MniToTal;
@@ -53,3 +55,16 @@ TEST(CoordinateSpace, NamesAndTal) {
 }
 
 }  // namespace
+
+// Text outputs write coordinates to one decimal; one that rounds to zero is on the midline
+// and must not read "-0.0", whichever side of zero it came from.
+TEST(CoordinateSpace, PointTextNeverShowsMinusZero) {
+    const struct {
+        double value;
+        const char* text;
+    } cases[] = {{-0.04, "0.0"},  {-0.0, "0.0"},     {0.04, "0.0"},     {-0.06, "-0.1"},
+                 {12.34, "12.3"}, {-12.36, "-12.4"}, {-103.0, "-103.0"}};
+    for (const auto& c : cases) EXPECT_EQ(voikit::oneDecimal(c.value), c.text) << c.value;
+    EXPECT_EQ(voikit::pointText({-36.84, 38.44, -0.03}), "-36.8 38.4 0.0");
+    EXPECT_EQ(voikit::pointText({-0.01, 0.0, 7.25}, ", "), "0.0, 0.0, 7.2");
+}

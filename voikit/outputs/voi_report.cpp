@@ -10,13 +10,14 @@
 #include "voikit/io/utf8.h"
 #include "voikit/outputs/sides_report.h"
 #include "voikit/outputs/voi_columns.h"
+#include "voikit/space/point_text.h"
 
 namespace voikit {
 namespace {
 
 std::string centre(const VoiStatistics::Voi& voi) {
     if (voi.voxels == 0) return "-";
-    return fmt::format("{:.1f} {:.1f} {:.1f}", voi.centre[0], voi.centre[1], voi.centre[2]);
+    return pointText({voi.centre[0], voi.centre[1], voi.centre[2]});
 }
 
 std::string extent(const VoiStatistics::Voi& voi) {
@@ -30,8 +31,7 @@ std::string regionName(const std::string& region) { return region.empty() ? "no 
 // A VOI's centre of mass in MNI, by the transform the atlases are reached with.
 std::string centreInMni(const VoiStatistics::Voi& voi, MniToTal transform) {
     if (voi.voxels == 0) return "-";
-    const Point mni = talToMni({voi.centre[0], voi.centre[1], voi.centre[2]}, transform);
-    return fmt::format("{:.1f} {:.1f} {:.1f}", mni[0], mni[1], mni[2]);
+    return pointText(talToMni({voi.centre[0], voi.centre[1], voi.centre[2]}, transform));
 }
 
 // Where each VOI lies, VOI by VOI: a line per atlas, the brain, and any warning.

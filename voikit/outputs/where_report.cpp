@@ -6,21 +6,16 @@
 #include "voikit/io/utf8.h"
 #include "voikit/outputs/sides_report.h"
 #include "voikit/space/name_side.h"
+#include "voikit/space/point_text.h"
 
 namespace voikit {
 namespace {
 
-std::string triple(const Point& p) {
-    char text[96];
-    std::snprintf(text, sizeof text, "%.1f %.1f %.1f", p[0], p[1], p[2]);
-    return text;
-}
-
 // "MNI 21.0 -13.0 8.0 (TAL 19.5 -13.0 11.1 by spm)": as given, then in the other space.
 std::string placeText(const WherePoint& point, MniToTal transform) {
     const bool mni = point.space == Space::kMni;
-    return std::string(spaceName(point.space)) + " " + triple(point.given.point) + " (" +
-           (mni ? "TAL " : "MNI ") + triple(mni ? point.found.tal : point.found.mni) + " by " +
+    return std::string(spaceName(point.space)) + " " + pointText(point.given.point) + " (" +
+           (mni ? "TAL " : "MNI ") + pointText(mni ? point.found.tal : point.found.mni) + " by " +
            transformName(transform) + ")";
 }
 
@@ -48,7 +43,7 @@ std::string whereText(const std::vector<WherePoint>& points, const PointLookup& 
                 char distance[32];
                 std::snprintf(distance, sizeof distance, "%.1f", region.nearest->distance);
                 text += "no region; nearest " + region.nearest->region + ", " + distance +
-                        " mm away (MNI " + triple(region.nearest->mni) + ")\n";
+                        " mm away (MNI " + pointText(region.nearest->mni) + ")\n";
             } else {
                 text += "no region\n";
             }

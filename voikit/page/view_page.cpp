@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <random>
@@ -14,6 +13,7 @@
 #include "voikit/page/html_text.h"
 #include "voikit/page/page_bytes.h"
 #include "voikit/space/nifti_file.h"
+#include "voikit/space/point_text.h"
 
 namespace voikit {
 namespace {
@@ -33,12 +33,6 @@ json matrixJson(const double m[3][4]) {
     json rows = json::array();
     for (int r = 0; r < 3; ++r) rows.push_back({m[r][0], m[r][1], m[r][2], m[r][3]});
     return rows;
-}
-
-std::string millimetres(const Point& p) {
-    char text[96];
-    std::snprintf(text, sizeof text, "%.1f, %.1f, %.1f", p[0], p[1], p[2]);
-    return text;
 }
 
 // A number for the Content-Security-Policy that only the page's own scripts carry: a script
@@ -157,8 +151,8 @@ std::string regionsCell(const VoiAnatomy& anatomy) {
 // A VOI's centre of mass in TAL and in MNI, or "-" for a VOI without voxels.
 std::string centreCell(const VoiStatistics::Voi& figures, MniToTal transform) {
     if (figures.voxels == 0) return "<td class=\"mm\">-</td>";
-    return "<td class=\"mm\"><div>TAL " + millimetres(centreOf(figures)) + "</div><div>MNI " +
-           millimetres(talToMni(centreOf(figures), transform)) + "</div></td>";
+    return "<td class=\"mm\"><div>TAL " + pointText(centreOf(figures), ", ") + "</div><div>MNI " +
+           pointText(talToMni(centreOf(figures), transform), ", ") + "</div></td>";
 }
 
 std::string voiRows(const ViewPageContents& c) {

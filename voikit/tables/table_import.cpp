@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "coordlist/clean_up_account.h"
+#include "voikit/space/point_text.h"
 #include "voikit/tables/layouts/read_table.h"
 #include "voikit/tables/text/pasted_text.h"
 
@@ -13,8 +14,6 @@ namespace {
 
 // Where two column groups of one peak may differ once both are in TAL.
 constexpr double kGroupsAgreeWithin = 2.0;
-
-std::string triple(const Point& p) { return fmt::format("{:.1f}", fmt::join(p, " ")); }
 
 double distance(const Point& a, const Point& b) {
     return std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) +
@@ -107,7 +106,8 @@ class Importer {
             if (apart > kGroupsAgreeWithin) {
                 notes += fmt::format(
                     "; the MNI columns give TAL {} by {}, {:.1f} mm from the Talairach columns' {}",
-                    triple(fromMni), transformName(settings_.transform), apart, triple(tal->point));
+                    pointText(fromMni), transformName(settings_.transform), apart,
+                    pointText(tal->point));
             }
         }
         if (wanted) return *wanted;

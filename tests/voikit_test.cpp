@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <nifti2_io.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstring>
@@ -354,6 +355,25 @@ TEST_F(VoiExportsTest, BadInputGivesAnErrorAndNoFile) {
     request.png = folder.file("none/out.png");
     EXPECT_NE(outputError(voi, request).find("cannot create"), std::string::npos);
     EXPECT_EQ(folder.listing(), "bad.voi notnifti.nii");
+}
+
+// Every write of a volume is checked: a disk that fills up is named as the reason, and no
+// label table is left beside a volume that was not written.
+TEST_F(VoiExportsTest, AVolumeThatCannotBeWrittenSaysWhyAndLeavesNoTables) {
+    const VoiStatistics statistics = computeStatistics(contents);
+    const LabelVolume volume = fillLabels(contents, defaultGrid(statistics, 5));
+    for (const char* name : {"full.nii.gz", "full.nii"}) {
+        const std::string path = folder.file(name);
+        ASSERT_EQ(symlink("/dev/full", path.c_str()), 0);
+        try {
+            writeLabelVolume(path, contents, volume);
+            ADD_FAILURE() << name << " was written";
+        } catch (const voikit::Error& error) {
+            EXPECT_EQ(std::string(error.what()),
+                      "cannot write " + path + ": No space left on device");
+        }
+    }
+    EXPECT_EQ(folder.listing(), "full.nii full.nii.gz");
 }
 
 TEST(VoiStatistics, DenseAndSparsePairTablesAgree) {

@@ -19,6 +19,7 @@
 #include "voikit/io/utf8.h"
 #include "voikit/io/width_in_bytes.h"
 #include "voikit/space/nifti_file.h"
+#include "voikit/space/nifti_writing.h"
 #include "voikit/voxels/voi_passes.h"
 
 namespace voikit {
@@ -283,21 +284,15 @@ LabelVolume fillLabels(const VoiFileContents& contents, const LabelGrid& grid) {
 
 namespace {
 
-// A NIfTI-1 image of voxels on a grid, the transform in both qform and sform with the code of
-// the grid's space; `name` names it where memory runs out.
-NiftiImage gridImage(const std::string& name, const LabelGrid& grid, int datatype,
-                     std::int64_t volumes, const void* data, int intent, double calMax,
-                     const std::string& description) {
+// The header of a NIfTI-1 image of voxels on a grid, the transform in both qform and sform
+// with the code of the grid's space; its voxels are not held.
+NiftiImage gridImage(const LabelGrid& grid, int datatype, std::int64_t volumes, int intent,
+                     double calMax, const std::string& description) {
     const std::int64_t dims[8] = {
         volumes > 1 ? 4 : 3, grid.dims[0], grid.dims[1], grid.dims[2], volumes, 1, 1, 1};
     NiftiImage image(nifti_make_new_nim(dims, datatype, 0));
     if (!image) throw Error("cannot make a NIfTI image");
     nifti_image& nim = *image;
-    const std::size_t bytes =
-        static_cast<std::size_t>(nim.nvox) * static_cast<std::size_t>(nim.nbyper);
-    nim.data = std::malloc(bytes);
-    if (nim.data == nullptr) throw Error("not enough memory for the volume " + name);
-    std::memcpy(nim.data, data, bytes);
     const nifti_dmat44 matrix = toMatrix(grid.affine);
     nim.sto_xyz = matrix;
     // The codes say the truth: the space the voxels were put in.
@@ -320,6 +315,11 @@ NiftiImage gridImage(const std::string& name, const LabelGrid& grid, int datatyp
     return image;
 }
 
+// Why a file could not be written, as far as the system said.
+std::string cannotWrite(const std::string& path) {
+    return "cannot write " + path + (errno != 0 ? std::string(": ") + std::strerror(errno) : "");
+}
+
 std::string labelDescription(const VoiFileContents& contents) {
     return fmt::format("Glomera VOIs, {} labels", contents.vois.size());
 }
@@ -334,7 +334,7 @@ GridVolumeFile::GridVolumeFile(const std::string& path, const LabelGrid& grid, i
     if (!compressed && !endsWith(path, ".nii")) {
         throw Error("a NIfTI volume's name ends with .nii or .nii.gz, not like " + path);
     }
-    NiftiImage image = gridImage(path, grid, datatype, volumes, data, intent, calMax, description);
+    NiftiImage image = gridImage(grid, datatype, volumes, intent, calMax, description);
     const std::size_t bytes =
         static_cast<std::size_t>(image->nvox) * static_cast<std::size_t>(image->nbyper);
     if (provenance) {
@@ -345,43 +345,21 @@ GridVolumeFile::GridVolumeFile(const std::string& path, const LabelGrid& grid, i
             throw Error("cannot note in " + path + " what made it");
         }
     }
-
-    temporary_ =
-        glomera::AtomicFile::temporaryPathFor(path, compressed ? ".tmp.nii.gz" : ".tmp.nii");
-    if (nifti_set_filenames(image.get(), temporary_.c_str(), 0, 1) != 0) {
-        throw Error("cannot name the NIfTI file " + path);
-    }
-    // Fast compression: label volumes and masks shrink well at any level, and the best takes
-    // half as long again for a file a third smaller.
-    znzFile left = nifti_image_write_hdr_img(image.get(), 1, "wb1");
-    if (left != nullptr) znzclose(left);
-    // The library reports no failure; an image that reads back is the proof of a write. The
-    // copy written goes first, so that the voxels are held twice at most.
-    nifti_image_unload(image.get());
-    const NiftiImage written(nifti_image_read(temporary_.c_str(), 1));
-    if (!written || static_cast<std::size_t>(written->nvox) * written->nbyper != bytes ||
-        std::memcmp(written->data, data, bytes) != 0) {
-        std::remove(temporary_.c_str());
-        throw Error("cannot write " + path);
-    }
-}
-
-GridVolumeFile::~GridVolumeFile() {
-    if (!temporary_.empty()) std::remove(temporary_.c_str());
+    errno = 0;
+    if (!file_.open(path)) throw Error(cannotWrite(path));
+    writeNifti1(*image, data, bytes, compressed, file_);
+    if (file_.failed()) throw Error(cannotWrite(path));
 }
 
 void GridVolumeFile::commit() {
-    if (std::rename(temporary_.c_str(), path_.c_str()) != 0) {
-        const std::string reason = std::strerror(errno);
-        throw Error("cannot write " + path_ + ": " + reason);
-    }
-    temporary_.clear();
+    errno = 0;
+    if (!file_.commit()) throw Error(cannotWrite(path_));
 }
 
 std::string labelVolumeBytes(const VoiFileContents& contents, const LabelVolume& volume) {
-    const NiftiImage image = gridImage(
-        "of the VOIs' labels", volume.grid, NIFTI_TYPE_INT16, 1, volume.labels.data(),
-        NIFTI_INTENT_LABEL, static_cast<double>(contents.vois.size()), labelDescription(contents));
+    const NiftiImage image =
+        gridImage(volume.grid, NIFTI_TYPE_INT16, 1, NIFTI_INTENT_LABEL,
+                  static_cast<double>(contents.vois.size()), labelDescription(contents));
     nifti_set_iname_offset(image.get(), 1);
     nifti_1_header header{};
     if (nifti_convert_nim2n1hdr(image.get(), &header) != 0) {

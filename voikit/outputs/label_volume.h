@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/atomic_file.h"
 #include "voi/voi_reader.h"
 #include "voikit/outputs/label_grid.h"
 #include "voikit/provenance/provenance.h"
@@ -52,9 +53,9 @@ class LabelPass : public RunVisitor {
 LabelVolume fillLabels(const glomera::VoiFileContents& contents, const LabelGrid& grid);
 
 // A NIfTI-1 file of voxels on a grid (.nii or .nii.gz, the transform in both qform and sform
-// with the code of the grid's space), written into a temporary file beside its path and
-// checked by reading it back; it appears under its path on commit(), after whatever is to go
-// beside it, and is removed if never committed. What made it, when given, goes into a NIfTI
+// with the code of the grid's space), written into a temporary file beside its path with
+// every write checked; it appears under its path on commit(), after whatever is to go beside
+// it, and is removed if never committed. What made it, when given, goes into a NIfTI
 // comment extension (its JSON, in ASCII). Throws Error on failure.
 class GridVolumeFile {
   public:
@@ -62,14 +63,13 @@ class GridVolumeFile {
     GridVolumeFile(const std::string& path, const LabelGrid& grid, int datatype,
                    std::int64_t volumes, const void* data, int intent, double calMax,
                    const std::string& description, const Provenance* provenance = nullptr);
-    ~GridVolumeFile();
     GridVolumeFile(const GridVolumeFile&) = delete;
     GridVolumeFile& operator=(const GridVolumeFile&) = delete;
     void commit();
 
   private:
     std::string path_;
-    std::string temporary_;
+    glomera::AtomicFile file_;
 };
 
 // Writes the labels as a NIfTI-1 volume (.nii or .nii.gz, 16-bit integers, the transform in

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstddef>
+
+#include "common/atomic_file.h"
+#include "voikit/space/nifti_file.h"
+
+namespace voikit {
+
+// Writes `image` as a NIfTI-1 single file into `out`: its header (the voxels' offset set to
+// follow the extensions), its extensions, then `bytes` bytes of voxels from `data`; all of
+// it as one gzip member when `compressed`, at a fast level (label volumes and masks shrink
+// well at any level, and the best takes several times as long for a file a third smaller).
+// Every write is checked by `out`; throws Error when memory for the compression runs out.
+void writeNifti1(nifti_image& image, const void* data, std::size_t bytes, bool compressed,
+                 glomera::AtomicFile& out);
+
+}  // namespace voikit

@@ -357,6 +357,35 @@ TEST_F(VoiExportsTest, BadInputGivesAnErrorAndNoFile) {
     EXPECT_EQ(folder.listing(), "bad.voi notnifti.nii");
 }
 
+// A 1 mm grid aligned with the voxels that cuts the VOIs on every side, a little on one axis
+// at a time and on all three: each VOI's voxels off the grid are counted exactly.
+TEST_F(VoiExportsTest, AnAlignedGridThatCutsTheVoisCountsTheVoxelsOffIt) {
+    const VoiStatistics statistics = computeStatistics(contents);
+    for (int cutAxis = -1; cutAxis < 3; ++cutAxis) {
+        LabelGrid grid = defaultGrid(statistics, 0);
+        for (int axis = 0; axis < 3; ++axis) {
+            if (cutAxis >= 0 && axis != cutAxis) continue;
+            grid.affine[axis][3] += 2;
+            grid.dims[axis] -= 5;
+        }
+        std::vector<std::int64_t> expected(contents.vois.size(), 0);
+        for (std::size_t i = 0; i < contents.vois.size(); ++i) {
+            for (const Voxel& v : voxelSet(contents.vois[i])) {
+                const std::int64_t at[3] = {std::get<0>(v), std::get<1>(v), std::get<2>(v)};
+                for (int axis = 0; axis < 3; ++axis) {
+                    const double cell = static_cast<double>(at[axis]) - grid.affine[axis][3];
+                    if (cell < 0 || cell >= static_cast<double>(grid.dims[axis])) {
+                        ++expected[i];
+                        break;
+                    }
+                }
+            }
+        }
+        EXPECT_GT(expected[0] + expected[1], 0);
+        EXPECT_EQ(fillLabels(contents, grid).outside, expected) << "cut on axis " << cutAxis;
+    }
+}
+
 // Every write of a volume is checked: a disk that fills up is named as the reason, and no
 // label table is left beside a volume that was not written.
 TEST_F(VoiExportsTest, AVolumeThatCannotBeWrittenSaysWhyAndLeavesNoTables) {

@@ -206,6 +206,7 @@ struct LabelPass::Work {
     explicit Work(const LabelGrid& grid) : pull(grid) {}
     GridPull pull;
     Lattice lattice;
+    bool allOnTheGrid = false;  // every voxel of the VOIs' extent has a cell of its own
 };
 
 LabelPass::LabelPass(const LabelGrid& grid, const VoiStatistics& figures)
@@ -220,6 +221,18 @@ LabelPass::LabelPass(const LabelGrid& grid, const VoiStatistics& figures)
     lattice.extent = VoxelExtent(figures);
     lattice.extent.checkFits();
     lattice.labels.assign(static_cast<std::size_t>(lattice.extent.cells), 0);
+    // On the lattice a run is off the grid by its x, its y or its z range alone, so the two
+    // corner columns of the extent, whole, stand for every run in it: the default grid,
+    // which has a margin around the VOIs, need not be asked run by run.
+    const VoxelExtent& e = lattice.extent;
+    const auto wholeColumn = [&](std::int64_t x, std::int64_t y) {
+        return VoxelRun{static_cast<std::int32_t>(x), static_cast<std::int32_t>(y), e.low[2],
+                        static_cast<std::int32_t>(e.size[2])};
+    };
+    work_->allOnTheGrid = e.cells > 0 && work_->pull.onLattice() &&
+                          work_->pull.offTheGrid(wholeColumn(e.low[0], e.low[1])) == 0 &&
+                          work_->pull.offTheGrid(
+                              wholeColumn(e.low[0] + e.size[0] - 1, e.low[1] + e.size[1] - 1)) == 0;
 }
 
 LabelPass::~LabelPass() = default;
@@ -237,7 +250,7 @@ void LabelPass::runs(const VoxelRun* runs, std::size_t count) {
             if (*cell != 0 && *cell != label) ++volume_.overwritten;
             *cell = label;
         }
-        outside += work_->pull.offTheGrid(*run);
+        if (!work_->allOnTheGrid) outside += work_->pull.offTheGrid(*run);
     }
 }
 

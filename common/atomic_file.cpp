@@ -140,6 +140,15 @@ void AtomicFile::flush() {
     if (fd_ < 0) failed_ = true;
 }
 
+void AtomicFile::flushWholePages() {
+    const std::size_t whole = used_ - used_ % kPage;
+    const std::size_t rest = used_ - whole;
+    used_ = whole;
+    flush();
+    std::memmove(buffer_.get(), buffer_.get() + whole, rest);
+    used_ = rest;
+}
+
 bool AtomicFile::commit() {
     if (fd_ < 0) return false;
     if (!failed_) flush();

@@ -19,6 +19,7 @@ namespace glomera {
 class AtomicFile {
   public:
     static constexpr std::size_t kBufferSize = std::size_t{1} << 18;
+    static constexpr std::size_t kPage = 4096;
 
     AtomicFile() = default;
     ~AtomicFile();
@@ -35,10 +36,10 @@ class AtomicFile {
         buffer_[used_++] = c;
     }
 
-    // A writable stretch of at least `size` bytes (size at most kBufferSize) at the end of
-    // the buffer; confirm what was written with advance().
+    // A writable stretch of at least `size` bytes (size at most kBufferSize - kPage) at the
+    // end of the buffer; confirm what was written with advance().
     char* reserve(std::size_t size) {
-        if (kBufferSize - used_ < size) flush();
+        if (kBufferSize - used_ < size) flushWholePages();
         return buffer_.get() + used_;
     }
     void advance(std::size_t size) { used_ += size; }
@@ -62,6 +63,10 @@ class AtomicFile {
 
   private:
     void flush();
+    // Hands the system the buffer's whole pages and keeps the rest, less than a page, at its
+    // start: writes that end on a page boundary never leave the page cache a page half
+    // written, to be found and filled again by the next write.
+    void flushWholePages();
     void discard();
 
     std::string target_;

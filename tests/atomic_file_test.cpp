@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 
 #include "tests/test_files.h"
@@ -110,6 +111,35 @@ TEST(AtomicFile, StaleTemporariesOfGoneWritersGoAndNothingElse) {
     writeFile(folder.file(".glomera-" + dead + "-5.tmp"), "x");
     ASSERT_TRUE(writeWhole(folder.file("target.voi"), "whole"));
     EXPECT_FALSE(fileExists(folder.file(".glomera-" + dead + "-5.tmp")));
+}
+
+// Text written through reserve() and advance() in pieces of every size, mixed with appends,
+// arrives whole and in order however the buffer is cut into the blocks handed to the system
+// (whole pages, with the rest of a page carried over).
+TEST(AtomicFile, PiecesOfEverySizeArriveWholeAndInOrder) {
+    TempFolder folder;
+    const std::string path = folder.file("pieces.txt");
+    glomera::AtomicFile out;
+    ASSERT_TRUE(out.open(path));
+    std::string expected;
+    unsigned state = 12345;
+    for (int piece = 0; expected.size() < 3 * glomera::AtomicFile::kBufferSize; ++piece) {
+        state = state * 1103515245u + 12345u;
+        const std::size_t size = 1 + (state >> 8) % 70000;
+        std::string text(size, '\0');
+        for (std::size_t i = 0; i < size; ++i) text[i] = static_cast<char>('a' + (piece + i) % 26);
+        if (piece % 3 == 0) {
+            out.append(text.data(), text.size());
+        } else {
+            // Room for more than is written, as the voxel writer asks for.
+            char* at = out.reserve(size + 5000);
+            std::copy(text.begin(), text.end(), at);
+            out.advance(size);
+        }
+        expected += text;
+    }
+    ASSERT_TRUE(out.commit());
+    EXPECT_TRUE(readFile(path) == expected) << "the file differs from what was written";
 }
 
 }  // namespace

@@ -1,11 +1,8 @@
 #include "voikit/space/nifti_writing.h"
 
-#include <libdeflate.h>
+#include <zlib.h>
 
 #include <cstdint>
-#include <cstring>
-#include <memory>
-#include <new>
 #include <string>
 
 #include "voikit/io/error.h"
@@ -36,10 +33,53 @@ std::string headerAndExtensions(nifti_image& image) {
     return bytes;
 }
 
-struct FreeCompressor {
-    void operator()(libdeflate_compressor* compressor) const {
-        libdeflate_free_compressor(compressor);
+// Compresses into `out` as one gzip member, a block at a time: the voxels are never copied
+// whole.
+class GzipStream {
+  public:
+    explicit GzipStream(glomera::AtomicFile& out) : out_(out) {
+        constexpr int kFastLevel = 1;
+        constexpr int kGzipWindow = 15 + 16;  // the largest window, with a gzip header
+        constexpr int kMemoryLevel = 8;
+        if (deflateInit2(&stream_, kFastLevel, Z_DEFLATED, kGzipWindow, kMemoryLevel,
+                         Z_DEFAULT_STRATEGY) != Z_OK) {
+            throw Error("not enough memory to compress a NIfTI volume");
+        }
     }
+    ~GzipStream() { deflateEnd(&stream_); }
+    GzipStream(const GzipStream&) = delete;
+    GzipStream& operator=(const GzipStream&) = delete;
+
+    void add(const char* data, std::size_t size) {
+        // zlib counts in 32 bits: larger pieces go in parts.
+        constexpr std::size_t kLargestPart = std::size_t{1} << 30;
+        while (size > 0) {
+            const std::size_t part = size < kLargestPart ? size : kLargestPart;
+            stream_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
+            stream_.avail_in = static_cast<uInt>(part);
+            pump(Z_NO_FLUSH);
+            data += part;
+            size -= part;
+        }
+    }
+    void finish() { pump(Z_FINISH); }
+
+  private:
+    void pump(int flush) {
+        int result = Z_OK;
+        do {
+            char* const block = out_.reserve(kBlock);
+            stream_.next_out = reinterpret_cast<Bytef*>(block);
+            stream_.avail_out = static_cast<uInt>(kBlock);
+            result = deflate(&stream_, flush);
+            if (result == Z_STREAM_ERROR) throw Error("cannot compress a NIfTI volume");
+            out_.advance(kBlock - stream_.avail_out);
+        } while (stream_.avail_out == 0 || (flush == Z_FINISH && result != Z_STREAM_END));
+    }
+
+    static constexpr std::size_t kBlock = std::size_t{1} << 16;
+    glomera::AtomicFile& out_;
+    z_stream stream_{};
 };
 
 }  // namespace
@@ -52,24 +92,11 @@ void writeNifti1(nifti_image& image, const void* data, std::size_t bytes, bool c
         out.append(static_cast<const char*>(data), bytes);
         return;
     }
-    // One gzip member, as every reader takes, compressed from one buffer: header and voxels
-    // together. Only the pages of the output that the compressed bytes fill are ever made
-    // present, a small part of its bound for labels and masks.
-    constexpr int kFastLevel = 1;
-    const std::unique_ptr<libdeflate_compressor, FreeCompressor> compressor(
-        libdeflate_alloc_compressor(kFastLevel));
-    const std::size_t whole = head.size() + bytes;
-    const std::unique_ptr<char[]> plain(new (std::nothrow) char[whole]);
-    if (!compressor || !plain) throw Error("not enough memory to compress a NIfTI volume");
-    std::memcpy(plain.get(), head.data(), head.size());
-    std::memcpy(plain.get() + head.size(), data, bytes);
-    const std::size_t bound = libdeflate_gzip_compress_bound(compressor.get(), whole);
-    const std::unique_ptr<char[]> packed(new (std::nothrow) char[bound]);
-    if (!packed) throw Error("not enough memory to compress a NIfTI volume");
-    const std::size_t size =
-        libdeflate_gzip_compress(compressor.get(), plain.get(), whole, packed.get(), bound);
-    if (size == 0) throw Error("cannot compress a NIfTI volume");
-    out.append(packed.get(), size);
+    // One gzip member, as every reader takes.
+    GzipStream gzip(out);
+    gzip.add(head.data(), head.size());
+    gzip.add(static_cast<const char*>(data), bytes);
+    gzip.finish();
 }
 
 }  // namespace voikit

@@ -9,9 +9,9 @@ namespace voikit {
 
 // Writes `image` as a NIfTI-1 single file into `out`: its header (the voxels' offset set to
 // follow the extensions), its extensions, then `bytes` bytes of voxels from `data`; all of
-// it as one gzip member when `compressed`, at a fast level (label volumes and masks shrink
-// well at any level, and the best takes several times as long for a file a third smaller).
-// Every write is checked by `out`; throws Error when memory for the compression runs out.
+// it as one gzip member when `compressed`, at zlib's fastest level (label volumes and masks
+// shrink well at any level, and the best takes half as long again for a file a third
+// smaller). Every write is checked by `out`; throws Error when compression cannot begin.
 void writeNifti1(nifti_image& image, const void* data, std::size_t bytes, bool compressed,
                  glomera::AtomicFile& out);
 

@@ -246,11 +246,14 @@ void makeOutputs(const std::string& voiPath, const OutputRequest& request, const
     if (reports || !request.nifti.empty()) {
         provenance = std::async(std::launch::async, provenanceOf, voiPath, request);
     }
-    std::future<std::unique_ptr<AnatomyLookup>> atlases;
+    // Shared: the reports' findings use the atlases as soon as they are loaded, and the
+    // page shows them.
+    std::shared_future<std::shared_ptr<const AnatomyLookup>> atlases;
     if ((reports || page) && request.anatomy) {
         atlases = std::async(std::launch::async, [settings = anatomySettings(request)] {
-            return std::make_unique<AnatomyLookup>(settings);
-        });
+                      return std::shared_ptr<const AnatomyLookup>(
+                          std::make_shared<AnatomyLookup>(settings));
+                  }).share();
     }
     const PictureSettings picture = pictureSettings(request, log);
     std::future<std::unique_ptr<MniImage>> brainImage;
@@ -287,18 +290,17 @@ void makeOutputs(const std::string& voiPath, const OutputRequest& request, const
                                [&] { views->placeBrain(*brainImage.get(), picture.transform); });
         }
     }
-    // An atlas that cannot be read stops every output before any is written.
-    const std::unique_ptr<AnatomyLookup> where = atlases.valid() ? atlases.get() : nullptr;
+    // The reports' findings go column by column beside the sweep below: the overlaps at
+    // once, the atlas lookups once the atlases are loaded, the two side by side.
     std::future<ReportFindings> findings;
     if (reports || page) {
         findings = std::async(std::launch::async, [&] {
             ReportFindings found{statistics, std::nullopt};
             const VoxelColumns columns = groupByColumn(runs, statistics);
-            // The atlases and the overlaps, the two longest tasks, side by side.
             std::future<Anatomy> anatomy;
-            if (where) {
+            if (atlases.valid()) {
                 anatomy = std::async(std::launch::async, [&] {
-                    return where->describe(skeleton, columns, statistics);
+                    return atlases.get()->describe(skeleton, columns, statistics);
                 });
             }
             countOverlaps(columns, runs.vois(), found.statistics);
@@ -310,6 +312,8 @@ void makeOutputs(const std::string& voiPath, const OutputRequest& request, const
         FanOut all(passes);
         replay(runs, all);
     }
+    // An atlas that cannot be read stops every output before any is written.
+    const std::shared_ptr<const AnatomyLookup> where = atlases.valid() ? atlases.get() : nullptr;
     const Provenance made = provenance.valid() ? provenance.get() : Provenance{};
     if (labels) writeNifti(voiPath, skeleton, labels->finish(), request, made, log);
     if (views) {

@@ -129,8 +129,13 @@ void countOverlaps(const VoxelColumns& columns, std::size_t voiCount, VoiStatist
             for (Stretch* b = a + 1; b < end && b->from < a->to; ++b) {
                 if (b->voi == a->voi) continue;
                 const std::int64_t shared = std::min(a->to, b->to) - b->from;
-                const std::int32_t earlier = std::min(a->voi, b->voi);
-                const std::int32_t later = std::max(a->voi, b->voi);
+                // Which of the two comes first is as good as random: chosen without a branch,
+                // which the processor mispredicted for half of the pairs (most of the time
+                // of the count). Indices are whole numbers from 0, so the difference fits.
+                const std::int32_t apart = b->voi - a->voi;
+                const std::int32_t swap = apart & (apart >> 31);  // apart when b is earlier
+                const std::int32_t earlier = a->voi + swap;
+                const std::int32_t later = b->voi - swap;
                 if (dense) {
                     table[row(later) + static_cast<std::size_t>(earlier)] +=
                         static_cast<std::uint32_t>(shared);

@@ -357,6 +357,29 @@ TEST_F(VoiExportsTest, BadInputGivesAnErrorAndNoFile) {
     EXPECT_EQ(folder.listing(), "bad.voi notnifti.nii");
 }
 
+// Shared voxels go to the later VOI and are counted once for each VOI that takes them over;
+// a voxel a VOI lists twice is not taken from anyone.
+TEST(LabelVolume, VoxelsTakenOverByLaterVoisAreCounted) {
+    VoiFileContents overlapping;
+    overlapping.vois.push_back(sphereVoi("A", 0, 0, 0, 6, 255, 0, 0));
+    overlapping.vois.push_back(sphereVoi("B", 4, 1, 0, 5, 0, 255, 0));
+    overlapping.vois.push_back(sphereVoi("C", 2, -3, 2.5f, 4, 0, 0, 255));
+    auto& twice = overlapping.vois[2];
+    twice.voxels.insert(twice.voxels.end(), twice.voxels.begin(), twice.voxels.begin() + 30);
+    twice.info.voxelCount += 10;
+    std::map<Voxel, int> owner;
+    std::int64_t expected = 0;
+    for (int i = 0; i < 3; ++i) {
+        for (const Voxel& v : voxelSet(overlapping.vois[static_cast<std::size_t>(i)])) {
+            if (owner.count(v) != 0) ++expected;
+            owner[v] = i + 1;
+        }
+    }
+    ASSERT_GT(expected, 100);
+    const VoiStatistics statistics = computeStatistics(overlapping);
+    EXPECT_EQ(fillLabels(overlapping, defaultGrid(statistics, 1)).overwritten, expected);
+}
+
 // A 1 mm grid aligned with the voxels that cuts the VOIs on every side, a little on one axis
 // at a time and on all three: each VOI's voxels off the grid are counted exactly.
 TEST_F(VoiExportsTest, AnAlignedGridThatCutsTheVoisCountsTheVoxelsOffIt) {

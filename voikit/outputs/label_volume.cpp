@@ -243,15 +243,18 @@ void LabelPass::runs(const VoxelRun* runs, std::size_t count) {
     Lattice& lattice = work_->lattice;
     const auto label = static_cast<std::int16_t>(voi_ + 1);
     std::int64_t& outside = volume_.outside[static_cast<std::size_t>(voi_)];
+    std::int64_t overwritten = 0;
     for (const VoxelRun* run = runs; run != runs + count; ++run) {
-        // z runs fastest on the lattice: a run is one stretch of cells.
+        // z runs fastest on the lattice: a run is one stretch of cells. Counted without a
+        // branch, so that the compiler takes the cells many at a time.
         std::int16_t* cell = &lattice.labels[lattice.extent.index(run->x, run->y, run->z)];
         for (std::int16_t* const end = cell + run->length; cell != end; ++cell) {
-            if (*cell != 0 && *cell != label) ++volume_.overwritten;
+            overwritten += static_cast<int>(*cell != 0) & static_cast<int>(*cell != label);
             *cell = label;
         }
         if (!work_->allOnTheGrid) outside += work_->pull.offTheGrid(*run);
     }
+    volume_.overwritten += overwritten;
 }
 
 LabelVolume LabelPass::finish() {

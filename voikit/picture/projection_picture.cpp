@@ -202,19 +202,26 @@ BrainSums sumBrain(const MniImage& brain, const Panel& panel, MniToTal transform
     sums.along[1].assign(nx * nz, 0.0f);
     sums.along[2].assign(nx * ny, 0.0f);
     const std::vector<float>& values = brain.values();
-    std::vector<std::int64_t> column(nz);
+    std::vector<std::int64_t> indices(nz);
+    std::vector<float> column(nz);
     for (std::size_t x = 0; x < nx; ++x) {
+        float* const alongY = sums.along[1].data() + x * nz;
         for (std::size_t y = 0; y < ny; ++y) {
             brain.indicesUpColumn(sums.low[0] + static_cast<int>(x),
                                   sums.low[1] + static_cast<int>(y), sums.low[2], nz, transform,
-                                  column.data());
+                                  indices.data());
             for (std::size_t z = 0; z < nz; ++z) {
-                const float value =
-                    column[z] < 0 ? 0.0f : values[static_cast<std::size_t>(column[z])];
-                sums.along[0][y * nz + z] += value;
-                sums.along[1][x * nz + z] += value;
-                sums.along[2][x * ny + y] += value;
+                column[z] = indices[z] < 0 ? 0.0f : values[static_cast<std::size_t>(indices[z])];
             }
+            // Each sum goes in the same order as ever, x, y and z upwards: the same floats.
+            float* const alongX = sums.along[0].data() + y * nz;
+            float alongZ = 0.0f;
+            for (std::size_t z = 0; z < nz; ++z) {
+                alongX[z] += column[z];
+                alongY[z] += column[z];
+                alongZ += column[z];
+            }
+            sums.along[2][x * ny + y] = alongZ;
         }
     }
     return sums;
@@ -287,12 +294,72 @@ struct PicturePass::Views {
     struct Projection {
         Panel panel;
         int width = 0, height = 0;
-        std::vector<float> nearest;
+        std::vector<float> nearest;  // row by row
         std::vector<int> owner;
+        // The VOI being gathered: per cell its nearest distance, +inf where it has none. Held
+        // column by column, so that a run of voxels up the picture is a straight line of cells.
+        std::vector<float> voiNearest;
     };
     std::vector<Projection> projections;
     std::optional<BrainSums> brain;
+    // The millimetres the VOI being gathered takes in the panels; low > high before its first.
+    std::int32_t voiLow[3], voiHigh[3];
 };
+
+namespace {
+
+constexpr float kNoVoxel = std::numeric_limits<float>::infinity();
+
+void forgetVoi(PicturePass::Views& views) {
+    std::fill(std::begin(views.voiLow), std::end(views.voiLow),
+              std::numeric_limits<std::int32_t>::max());
+    std::fill(std::begin(views.voiHigh), std::end(views.voiHigh),
+              std::numeric_limits<std::int32_t>::min());
+}
+
+// Distances are lowered in blocks, which the compiler turns into vector instructions. The
+// blocks lie at fixed places in the VOI's distances, whatever the run, so that runs one after
+// the other over the same cells read back what the one before stored whole (a read that
+// straddles a recent store waits for it); lanes outside the run stay as they are.
+constexpr std::size_t kBlock = 8;
+// Added to a distance, the lanes of a block inside the run keep it, the others drop it from
+// the minimum: for a run from lane `first` and one ending before lane `end`, the lanes' offsets
+// start at kLanes + kBlock - first and at kLanes + 2 * kBlock - end.
+constexpr float kLanes[3 * kBlock] = {kNoVoxel, kNoVoxel, kNoVoxel, kNoVoxel, kNoVoxel, kNoVoxel,
+                                      kNoVoxel, kNoVoxel, 0,        0,        0,        0,
+                                      0,        0,        0,        0,        kNoVoxel, kNoVoxel,
+                                      kNoVoxel, kNoVoxel, kNoVoxel, kNoVoxel, kNoVoxel, kNoVoxel};
+const float* const kWholeBlock = kLanes + kBlock;
+
+void lowerBlock(float* block, float distance) {
+    for (std::size_t lane = 0; lane < kBlock; ++lane) block[lane] = std::min(block[lane], distance);
+}
+
+void lowerBlock(float* block, float distance, const float* offsets, const float* moreOffsets) {
+    for (std::size_t lane = 0; lane < kBlock; ++lane) {
+        block[lane] = std::min(block[lane], distance + offsets[lane] + moreOffsets[lane]);
+    }
+}
+
+// Lowers the distances from `from` to `to` (inclusive) to `distance` where they are larger;
+// the blocks reach up to kBlock - 1 cells past `to`.
+void lowerTo(std::vector<float>& distances, std::size_t from, std::size_t to, float distance) {
+    const std::size_t first = from - from % kBlock, last = to - to % kBlock;
+    float* const data = distances.data();
+    const float* const runStart = kLanes + kBlock - (from - first);
+    const float* const runEnd = kLanes + kBlock - (to + 1 - last);
+    if (first == last) {
+        lowerBlock(data + first, distance, runStart, runEnd + kBlock);
+        return;
+    }
+    lowerBlock(data + first, distance, runStart, kWholeBlock);
+    for (std::size_t start = first + kBlock; start < last; start += kBlock) {
+        lowerBlock(data + start, distance);
+    }
+    lowerBlock(data + last, distance, runEnd + kBlock, kWholeBlock);
+}
+
+}  // namespace
 
 PicturePass::PicturePass(const VoiStatistics& figures, const PictureSettings& settings)
     : figures_(figures), views_(std::make_unique<Views>()) {
@@ -304,8 +371,10 @@ PicturePass::PicturePass(const VoiStatistics& figures, const PictureSettings& se
         const auto cells = static_cast<std::size_t>(projection.width) * projection.height;
         projection.nearest.assign(cells, std::numeric_limits<float>::infinity());
         projection.owner.assign(cells, -1);
+        projection.voiNearest.assign(cells + kBlock - 1, kNoVoxel);
         views_->projections.push_back(std::move(projection));
     }
+    forgetVoi(*views_);
 }
 
 PicturePass::~PicturePass() = default;
@@ -317,54 +386,81 @@ void PicturePass::placeBrain(const MniImage& brain, MniToTal transform) {
     views_->brain = sumBrain(brain, views_->projections.front().panel, transform);
 }
 
-// Per pixel, the nearest VOI and its distance; later VOIs win ties.
+// Per pixel, the VOI's nearest voxel along the line of sight. The VOI is gathered on its own
+// and then laid over the others (endVoi): its runs all have the same owner, and so only its
+// nearest distance per pixel counts.
 void PicturePass::runs(const VoxelRun* runs, std::size_t count) {
-    for (Views::Projection& projection : views_->projections) {
-        const Panel& panel = projection.panel;
-        const View& v = panel.view;
-        const double depthLow = figures_.low[v.depth], depthHigh = figures_.high[v.depth];
-        const auto width = static_cast<std::size_t>(projection.width);
-        const auto distanceOf = [&](const std::int32_t p[3]) {
-            return static_cast<float>(v.nearIsHigh ? depthHigh - p[v.depth]
-                                                   : p[v.depth] - depthLow);
-        };
-        const auto cellOf = [&](const std::int32_t p[3]) {
-            return static_cast<std::size_t>(panel.cellRow(p[v.up])) * width +
-                   static_cast<std::size_t>(panel.cellColumn(p[v.across]));
-        };
-        const auto show = [&](std::size_t cell, float distance) {
-            if (distance > projection.nearest[cell]) return;
-            projection.nearest[cell] = distance;
-            projection.owner[cell] = voi_;
-        };
-        for (const VoxelRun* run = runs; run != runs + count; ++run) {
-            if (run->x < panel.low[0] || run->x > panel.high[0] || run->y < panel.low[1] ||
-                run->y > panel.high[1]) {
-                continue;
-            }
-            // The part of the run inside the panel.
-            const std::int64_t top = std::int64_t{run->z} + run->length - 1;
-            const auto from =
-                static_cast<std::int32_t>(std::max<std::int64_t>(run->z, panel.low[2]));
-            const auto to = static_cast<std::int32_t>(std::min<std::int64_t>(top, panel.high[2]));
-            if (from > to) continue;
+    Views& views = *views_;
+    // Every panel shows the same millimetres.
+    const Panel& shown = views.projections.front().panel;
+    for (const VoxelRun* run = runs; run != runs + count; ++run) {
+        if (run->x < shown.low[0] || run->x > shown.high[0] || run->y < shown.low[1] ||
+            run->y > shown.high[1]) {
+            continue;
+        }
+        // The part of the run inside the panels.
+        const std::int64_t top = std::int64_t{run->z} + run->length - 1;
+        const auto from = static_cast<std::int32_t>(std::max<std::int64_t>(run->z, shown.low[2]));
+        const auto to = static_cast<std::int32_t>(std::min<std::int64_t>(top, shown.high[2]));
+        if (from > to) continue;
+        const std::int32_t low[3] = {run->x, run->y, from}, high[3] = {run->x, run->y, to};
+        for (int axis = 0; axis < 3; ++axis) {
+            views.voiLow[axis] = std::min(views.voiLow[axis], low[axis]);
+            views.voiHigh[axis] = std::max(views.voiHigh[axis], high[axis]);
+        }
+        for (Views::Projection& projection : views.projections) {
+            const Panel& panel = projection.panel;
+            const View& v = panel.view;
+            const std::int32_t* nearEnd = v.nearIsHigh ? high : low;
+            const auto distance = static_cast<float>(
+                v.nearIsHigh ? static_cast<double>(figures_.high[v.depth]) - nearEnd[v.depth]
+                             : nearEnd[v.depth] - static_cast<double>(figures_.low[v.depth]));
+            const std::size_t column = static_cast<std::size_t>(panel.cellColumn(low[v.across])) *
+                                       static_cast<std::size_t>(projection.height);
             if (v.depth == 2) {
                 // Seen along z, the run is one pixel and its nearest voxel hides the rest.
-                const std::int32_t p[3] = {run->x, run->y, v.nearIsHigh ? to : from};
-                show(cellOf(p), distanceOf(p));
+                float& cell =
+                    projection
+                        .voiNearest[column + static_cast<std::size_t>(panel.cellRow(low[v.up]))];
+                cell = std::min(cell, distance);
                 continue;
             }
-            // Otherwise z goes up the picture: the run is a line of cells one row apart, all
-            // at the same depth.
-            const std::int32_t bottom[3] = {run->x, run->y, from};
-            const float distance = distanceOf(bottom);
-            std::size_t cell = cellOf(bottom);
-            for (std::int32_t z = from;; ++z, cell -= width) {
-                show(cell, distance);
-                if (z == to) break;
+            // Otherwise z goes up the picture and the run is a line of cells in one column.
+            lowerTo(projection.voiNearest, column + static_cast<std::size_t>(panel.cellRow(to)),
+                    column + static_cast<std::size_t>(panel.cellRow(from)), distance);
+        }
+    }
+}
+
+// Lays the VOI gathered over the VOIs before it: where it comes as near as they do or nearer,
+// it is seen (later VOIs win ties).
+void PicturePass::endVoi() {
+    Views& views = *views_;
+    if (views.voiLow[0] > views.voiHigh[0]) return;
+    for (Views::Projection& projection : views.projections) {
+        const Panel& panel = projection.panel;
+        const View& v = panel.view;
+        // Both ends, for the axis may grow to the left.
+        const int ends[2] = {panel.cellColumn(views.voiLow[v.across]),
+                             panel.cellColumn(views.voiHigh[v.across])};
+        const auto [left, right] = std::minmax(ends[0], ends[1]);
+        const auto width = static_cast<std::size_t>(projection.width);
+        const auto height = static_cast<std::size_t>(projection.height);
+        for (int row = panel.cellRow(views.voiHigh[v.up]); row <= panel.cellRow(views.voiLow[v.up]);
+             ++row) {
+            for (int column = left; column <= right; ++column) {
+                float& gathered = projection.voiNearest[static_cast<std::size_t>(column) * height +
+                                                        static_cast<std::size_t>(row)];
+                const std::size_t cell =
+                    static_cast<std::size_t>(row) * width + static_cast<std::size_t>(column);
+                const bool seen = gathered != kNoVoxel && gathered <= projection.nearest[cell];
+                projection.nearest[cell] = seen ? gathered : projection.nearest[cell];
+                projection.owner[cell] = seen ? voi_ : projection.owner[cell];
+                gathered = kNoVoxel;
             }
         }
     }
+    forgetVoi(views);
 }
 
 namespace {

@@ -29,6 +29,7 @@ class PicturePass : public RunVisitor {
     PicturePass& operator=(const PicturePass&) = delete;
     void beginVoi(const glomera::VoiInfo& info) override;
     void runs(const VoxelRun* runs, std::size_t count) override;
+    void endVoi() override;
     // Sums the template's brain under the views, for the glass brain: the picture's slow part,
     // which may go on beside the pass. Without it the picture has no brain.
     void placeBrain(const MniImage& brain, MniToTal transform);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <unordered_map>
+#include <vector>
 
 namespace voikit {
 namespace {
@@ -30,59 +30,84 @@ Box boxAround(double x, double y, const LabelToPlace& label) {
     return {x - w, y - h, x + w, y + h};
 }
 
-// Boxes by the cells of a coarse grid they touch, so that a box is checked only against its
-// neighbours.
+// Boxes by the cells of a coarse grid over an area that they touch, so that a box is checked
+// only against its neighbours. Boxes beyond the area go to the cells at its edge: any two
+// boxes that overlap still share a cell.
 class BoxIndex {
   public:
-    explicit BoxIndex(double cell) : cell_(cell) {}
+    BoxIndex(const Box& area, double cell)
+        : area_(area),
+          cell_(cell),
+          columns_(cellsOver(area.right - area.left)),
+          rows_(cellsOver(area.bottom - area.top)),
+          cells_(columns_ * rows_) {}
 
     void add(const Box& box, int id) {
-        forCells(box, [&](std::int64_t key) {
-            cells_[key].push_back(id);
+        forCells(box, [&](std::size_t cell) {
+            cells_[cell].push_back(id);
             return false;
         });
     }
     // Whether any id filed under the box's cells passes the test.
     template <typename Test>
     bool any(const Box& box, Test test) const {
-        return forCells(box, [&](std::int64_t key) {
-            const auto found = cells_.find(key);
-            return found != cells_.end() &&
-                   std::any_of(found->second.begin(), found->second.end(), test);
+        return forCells(box, [&](std::size_t cell) {
+            return std::any_of(cells_[cell].begin(), cells_[cell].end(), test);
         });
     }
 
   private:
+    static constexpr double kMostCells = 256;  // along each side: more would gain nothing
+
+    std::size_t cellsOver(double length) const {
+        return static_cast<std::size_t>(std::clamp(std::floor(length / cell_), 0.0, kMostCells)) +
+               1;
+    }
+    static std::size_t place(double v, double start, double cell, std::size_t count) {
+        const double at = std::floor((v - start) / cell);
+        if (!(at > 0)) return 0;
+        return std::min(count - 1, static_cast<std::size_t>(std::min(at, kMostCells)));
+    }
     template <typename Visit>
     bool forCells(const Box& box, Visit visit) const {
-        const auto cell = [&](double v) {
-            return static_cast<std::int64_t>(std::floor(v / cell_));
-        };
-        for (std::int64_t cx = cell(box.left); cx <= cell(box.right); ++cx) {
-            for (std::int64_t cy = cell(box.top); cy <= cell(box.bottom); ++cy) {
-                if (visit(cx * 1000003 + cy)) return true;
+        const std::size_t left = place(box.left, area_.left, cell_, columns_),
+                          right = place(box.right, area_.left, cell_, columns_),
+                          top = place(box.top, area_.top, cell_, rows_),
+                          bottom = place(box.bottom, area_.top, cell_, rows_);
+        for (std::size_t row = top; row <= bottom; ++row) {
+            for (std::size_t column = left; column <= right; ++column) {
+                if (visit(row * columns_ + column)) return true;
             }
         }
         return false;
     }
 
+    Box area_;
     double cell_;
-    std::unordered_map<std::int64_t, std::vector<int>> cells_;
+    std::size_t columns_, rows_;
+    std::vector<std::vector<int>> cells_;
 };
 
 // The places around an anchor, nearest first: rings of label-sized steps with room for a
-// leader line, starting each ring to the upper right and going round.
-std::vector<std::pair<double, double>> placesAround(const LabelToPlace& label) {
-    std::vector<std::pair<double, double>> places;
-    const double stepX = label.width + kLeader, stepY = label.height + kLeader;
-    for (int ring = 1; ring <= kRings; ++ring) {
-        const int count = 8 * ring;
-        for (int m = 0; m < count; ++m) {
-            const double angle = kPi / 4 - 2 * kPi * m / count;
-            places.emplace_back(label.x + ring * stepX * std::cos(angle),
-                                label.y - ring * stepY * std::sin(angle));
+// leader line, starting each ring to the upper right and going round. The same for every
+// label, in steps: each place's ring and direction.
+struct Place {
+    int ring;
+    double cos, sin;
+};
+
+const std::vector<Place>& placesAround() {
+    static const std::vector<Place> places = [] {
+        std::vector<Place> all;
+        for (int ring = 1; ring <= kRings; ++ring) {
+            const int count = 8 * ring;
+            for (int m = 0; m < count; ++m) {
+                const double angle = kPi / 4 - 2 * kPi * m / count;
+                all.push_back({ring, std::cos(angle), std::sin(angle)});
+            }
         }
-    }
+        return all;
+    }();
     return places;
 }
 
@@ -94,12 +119,12 @@ std::vector<PlacedLabel> placeLabels(const std::vector<LabelToPlace>& labels,
     for (const LabelToPlace& label : labels) {
         largest = std::max({largest, label.width + kGap, label.height + kGap});
     }
-    BoxIndex placed(largest), anchors(largest);
+    const Box inside{bounds.left, bounds.top, bounds.right, bounds.bottom};
+    BoxIndex placed(inside, largest), anchors(inside, largest);
     std::vector<Box> boxes(labels.size());
     for (std::size_t i = 0; i < labels.size(); ++i) {
         anchors.add({labels[i].x, labels[i].y, labels[i].x, labels[i].y}, static_cast<int>(i));
     }
-    const Box inside{bounds.left, bounds.top, bounds.right, bounds.bottom};
     const auto free = [&](const Box& box) {
         return !placed.any(box, [&](int other) { return boxes[other].overlaps(box); });
     };
@@ -114,20 +139,23 @@ std::vector<PlacedLabel> placeLabels(const std::vector<LabelToPlace>& labels,
             continue;
         }
         result[i] = {PlacedLabel::Where::kLeftOut, label.x, label.y};
-        for (const auto& [x, y] : placesAround(label)) {
+        const double stepX = label.width + kLeader, stepY = label.height + kLeader;
+        for (const Place& place : placesAround()) {
+            const double x = label.x + place.ring * stepX * place.cos,
+                         y = label.y - place.ring * stepY * place.sin;
             const Box box = boxAround(x, y, label);
             const bool within = box.left >= inside.left && box.right <= inside.right &&
                                 box.top >= inside.top && box.bottom <= inside.bottom;
+            if (!within || !free(box)) continue;
             const bool coversAnchor = anchors.any(box, [&](int other) {
                 return static_cast<std::size_t>(other) != i &&
                        box.contains(labels[other].x, labels[other].y);
             });
-            if (within && !coversAnchor && free(box)) {
-                boxes[i] = box;
-                placed.add(box, static_cast<int>(i));
-                result[i] = {PlacedLabel::Where::kMoved, x, y};
-                break;
-            }
+            if (coversAnchor) continue;
+            boxes[i] = box;
+            placed.add(box, static_cast<int>(i));
+            result[i] = {PlacedLabel::Where::kMoved, x, y};
+            break;
         }
     }
     return result;

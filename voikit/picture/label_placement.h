@@ -27,7 +27,7 @@ struct LabelBounds {
 // on its anchor where that is free, else at the nearest free place around it (within a few
 // label sizes, with room for a leader line), which covers no other label's anchor and stays
 // in the bounds. A label with no free place within reach is left out: it could not be read.
-// Spatial hashing keeps it near linear in the number of labels.
+// A coarse grid of the labels' places keeps it near linear in the number of labels.
 std::vector<PlacedLabel> placeLabels(const std::vector<LabelToPlace>& labels,
                                      const LabelBounds& bounds);
 

@@ -37,7 +37,7 @@ class BoxIndex {
   public:
     BoxIndex(const Box& area, double cell)
         : area_(area),
-          cell_(cell),
+          perCell_(1 / cell),
           columns_(cellsOver(area.right - area.left)),
           rows_(cellsOver(area.bottom - area.top)),
           cells_(columns_ * rows_) {}
@@ -57,23 +57,23 @@ class BoxIndex {
     }
 
   private:
-    static constexpr double kMostCells = 256;  // along each side: more would gain nothing
+    static constexpr std::size_t kMostCells = 256;  // along each side: more would gain nothing
 
-    std::size_t cellsOver(double length) const {
-        return static_cast<std::size_t>(std::clamp(std::floor(length / cell_), 0.0, kMostCells)) +
-               1;
-    }
-    static std::size_t place(double v, double start, double cell, std::size_t count) {
-        const double at = std::floor((v - start) / cell);
+    std::size_t cellsOver(double length) const { return place(length, 0, kMostCells) + 1; }
+    // The cell of a place `v` along a side from `start`: any mapping that keeps the order of
+    // places files overlapping boxes under a common cell.
+    std::size_t place(double v, double start, std::size_t count) const {
+        const double at = (v - start) * perCell_;
         if (!(at > 0)) return 0;
-        return std::min(count - 1, static_cast<std::size_t>(std::min(at, kMostCells)));
+        return std::min(count - 1,
+                        static_cast<std::size_t>(std::min(at, static_cast<double>(count))));
     }
     template <typename Visit>
     bool forCells(const Box& box, Visit visit) const {
-        const std::size_t left = place(box.left, area_.left, cell_, columns_),
-                          right = place(box.right, area_.left, cell_, columns_),
-                          top = place(box.top, area_.top, cell_, rows_),
-                          bottom = place(box.bottom, area_.top, cell_, rows_);
+        const std::size_t left = place(box.left, area_.left, columns_),
+                          right = place(box.right, area_.left, columns_),
+                          top = place(box.top, area_.top, rows_),
+                          bottom = place(box.bottom, area_.top, rows_);
         for (std::size_t row = top; row <= bottom; ++row) {
             for (std::size_t column = left; column <= right; ++column) {
                 if (visit(row * columns_ + column)) return true;
@@ -83,7 +83,7 @@ class BoxIndex {
     }
 
     Box area_;
-    double cell_;
+    double perCell_;
     std::size_t columns_, rows_;
     std::vector<std::vector<int>> cells_;
 };

@@ -173,6 +173,74 @@ TEST_F(PictureTest, SpheresOneBehindTheOtherShowBothNumbersAndDeepSpheresTheirCo
     EXPECT_NEAR(static_cast<int>(seen & 0xFF), 75, 12) << std::hex << seen;
 }
 
+// A cube of voxels from `low` to `high` millimetres on every axis, in one colour.
+glomera::VoiFileContents::Voi cubeVoi(const char* name, int low, int high, std::int32_t r,
+                                      std::int32_t g, std::int32_t b) {
+    glomera::VoiFileContents::Voi voi;
+    voi.info.name = name;
+    voi.info.color[0] = r;
+    voi.info.color[1] = g;
+    voi.info.color[2] = b;
+    for (int x = low; x <= high; ++x) {
+        for (int y = low; y <= high; ++y) {
+            for (int z = low; z <= high; ++z) voi.voxels.insert(voi.voxels.end(), {x, y, z});
+        }
+    }
+    voi.info.voxelCount = static_cast<std::int32_t>(voi.voxels.size() / 3);
+    return voi;
+}
+
+TEST_F(PictureTest, EachViewShowsTheNearestVoiAndTheLaterOneOnATie) {
+    // A red cube from -30 to -10 mm, then a blue one from -20 to 0: where they overlap the
+    // sagittal view (seen from the left) shows red, nearer at x -30; the coronal view red seen
+    // from behind (y -30), blue seen from the front (y 0); the axial view blue seen from above
+    // (z 0), red from below (z -30). The samples keep clear of the numbers and the edges.
+    glomera::VoiFileContents cubes;
+    cubes.vois.push_back(cubeVoi("Red", -30, -10, 255, 0, 0));
+    cubes.vois.push_back(cubeVoi("Blue", -20, 0, 0, 0, 255));
+    constexpr int kRed = 16, kBlue = 0;
+    const struct {
+        bool radiological;
+        int overlapHue[3];  // per view
+    } cases[] = {{false, {kRed, kRed, kBlue}}, {true, {kRed, kBlue, kRed}}};
+    for (const auto& c : cases) {
+        PictureSettings settings;
+        settings.radiological = c.radiological;
+        const std::string path = folder.file("cubes.png");
+        voikit::writeProjectionPicture(cubes, voikit::computeStatistics(cubes), settings, path);
+        const Picture picture(path);
+        for (int view = 0; view < 3; ++view) {
+            // Every view shows the cubes' faces over (across, up), whichever axes they are.
+            const auto at = [&](double across, double up) {
+                const int acrossAxis = view == 0 ? 1 : 0, upAxis = view == 2 ? 1 : 2;
+                Point mm{};
+                mm[acrossAxis] = across;
+                mm[upAxis] = up;
+                return expectedPixel(view, mm, c.radiological);
+            };
+            EXPECT_TRUE(picture.isHue(at(-27, -27), kRed)) << "view " << view;
+            EXPECT_TRUE(picture.isHue(at(-3, -3), kBlue)) << "view " << view;
+            EXPECT_TRUE(picture.isHue(at(-18, -12), c.overlapHue[view]))
+                << "view " << view << " radiological " << c.radiological;
+        }
+    }
+    // The same cube twice: every view shows the later one. Its number moves off to the upper
+    // right, and so the samples lie to the left of the centre.
+    glomera::VoiFileContents twins;
+    twins.vois.push_back(cubeVoi("Red", -30, -10, 255, 0, 0));
+    twins.vois.push_back(cubeVoi("Blue", -30, -10, 0, 0, 255));
+    voikit::writeProjectionPicture(twins, voikit::computeStatistics(twins), PictureSettings{},
+                                   folder.file("twins.png"));
+    const Picture picture(folder.file("twins.png"));
+    for (int view = 0; view < 3; ++view) {
+        const Pixel centre = expectedPixel(view, {-20, -20, -20}, false);
+        for (const double down : {-17.0, 17.0}) {
+            EXPECT_TRUE(picture.isHue({centre.column - 17, centre.row + down}, kBlue))
+                << "view " << view << " " << down;
+        }
+    }
+}
+
 TEST_F(PictureTest, TheBrainIsDrawnUnderTheVoisWhereItIs) {
     PictureSettings settings;
     settings.brain = voikit::defaultBrain();

@@ -10,6 +10,7 @@
 #include "plugin/sphere_voxels.h"
 #include "tests/test_files.h"
 #include "tests/test_vois.h"
+#include "voikit/picture/png_file.h"
 #include "voikit/space/atlas.h"
 
 namespace {
@@ -280,6 +281,49 @@ TEST_F(PictureTest, LegendTakesSixtyVoisAndSvgAndPdfAreWritten) {
     EXPECT_GE(shown, 60u);
     EXPECT_LT(shown, 1000u);
     EXPECT_EQ(folder.listing(), "m.pdf m.png m.svg");
+}
+
+// The PNG holds every pixel as drawn, each channel in its place: a picture of distinct
+// colours, odd width and a stride wider than its rows, read back by cairo's own reader.
+TEST(PngFile, EveryPixelReadsBackAsWritten) {
+    TempFolder folder;
+    const int width = 37, height = 23;
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    const int stride = cairo_image_surface_get_stride(surface);
+    cairo_surface_flush(surface);
+    unsigned char* data = cairo_image_surface_get_data(surface);
+    std::vector<std::uint32_t> drawn;
+    for (int y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<std::uint32_t*>(data + std::ptrdiff_t{y} * stride);
+        for (int x = 0; x < width; ++x) {
+            row[x] = (static_cast<std::uint32_t>(7 * x) << 16) |
+                     (static_cast<std::uint32_t>(11 * y) << 8) |
+                     static_cast<std::uint32_t>((x * y + 3) & 0xFF);
+            drawn.push_back(row[x]);
+        }
+    }
+    cairo_surface_mark_dirty(surface);
+    const std::string path = folder.file("colours.png");
+    glomera::AtomicFile out;
+    ASSERT_TRUE(out.open(path));
+    ASSERT_TRUE(voikit::writeRgbPng(surface, out));
+    ASSERT_TRUE(out.commit());
+    cairo_surface_destroy(surface);
+
+    cairo_surface_t* read = cairo_image_surface_create_from_png(path.c_str());
+    ASSERT_EQ(cairo_surface_status(read), CAIRO_STATUS_SUCCESS);
+    ASSERT_EQ(cairo_image_surface_get_width(read), width);
+    ASSERT_EQ(cairo_image_surface_get_height(read), height);
+    const int readStride = cairo_image_surface_get_stride(read);
+    const unsigned char* readData = cairo_image_surface_get_data(read);
+    std::vector<std::uint32_t> back;
+    for (int y = 0; y < height; ++y) {
+        const auto* row =
+            reinterpret_cast<const std::uint32_t*>(readData + std::ptrdiff_t{y} * readStride);
+        for (int x = 0; x < width; ++x) back.push_back(row[x] & 0xFFFFFF);
+    }
+    cairo_surface_destroy(read);
+    EXPECT_EQ(back, drawn);
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "coordlist/coordinate_box.h"
 #include "voikit/io/error.h"
 #include "voikit/picture/label_placement.h"
+#include "voikit/picture/png_file.h"
 #include "voikit/space/mni_image.h"
 #include "voikit/voxels/voi_passes.h"
 
@@ -880,9 +881,7 @@ void writeProjectionPicture(const PicturePass& pass, const glomera::VoiFileConte
     context.reset();
     if (!svg && !pdf) {
         cairo_surface_flush(surface);
-        if (cairo_surface_write_to_png_stream(surface, appendTo, &out) != CAIRO_STATUS_SUCCESS) {
-            throw Error("cannot write " + path + ": " + std::strerror(errno));
-        }
+        if (!writeRgbPng(surface, out)) throw Error("cannot encode " + path + " as PNG");
     }
     cairo_surface_finish(surface);
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {

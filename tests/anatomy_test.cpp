@@ -4,6 +4,7 @@
 #include <nifti2_io.h>
 
 #include <map>
+#include <memory>
 #include <random>
 #include <string>
 
@@ -309,6 +310,70 @@ TEST(Anatomy, AnAtlasOfManyRegionsCountsItsVoisInBatchesAsOneByOne) {
         for (std::size_t r = 0; r < a.size(); ++r) {
             EXPECT_EQ(a[r].region, b[r].region) << i;
             EXPECT_EQ(a[r].voxels, b[r].voxels) << i;
+        }
+    }
+}
+
+// VOIs that overlap in most columns, and some that share columns far apart: per VOI and atlas,
+// the voxels counted column by column are those its voxels give looked up one by one.
+TEST(Anatomy, ColumnCountsAreTheVoxelsLookedUpOneByOne) {
+    glomera::VoiFileContents contents;
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> x(-60, 25), y(-90, 60), z(-40, 70), radius(2, 9);
+    for (int i = 0; i < 40; ++i) {
+        contents.vois.push_back(sphereVoi("V", x(random), y(random), z(random), radius(random)));
+    }
+    // Small spheres above one another, alone in their columns but for each other, from below
+    // the brain to its top: one VOI of two of them, one of a third, and one listing its
+    // voxels twice.
+    glomera::VoiFileContents::Voi apart = sphereVoi("apart", 45, -20, -40, 2);
+    const glomera::VoiFileContents::Voi upper = sphereVoi("upper", 45, -20, 60, 2);
+    apart.voxels.insert(apart.voxels.end(), upper.voxels.begin(), upper.voxels.end());
+    contents.vois.push_back(apart);
+    contents.vois.push_back(sphereVoi("middle", 45, -20, 10, 1.5f));
+    glomera::VoiFileContents::Voi twice = sphereVoi("twice", 45, -20, 35, 2);
+    twice.voxels.insert(twice.voxels.end(), twice.voxels.begin(), twice.voxels.end());
+    contents.vois.push_back(twice);
+    for (glomera::VoiFileContents::Voi& voi : contents.vois) {
+        voi.info.voxelCount = static_cast<std::int32_t>(voi.voxels.size() / 3);
+    }
+
+    std::vector<std::unique_ptr<voikit::Atlas>> atlases;
+    for (const std::string& name : voikit::defaultAtlases()) {
+        atlases.push_back(std::make_unique<voikit::Atlas>(name));
+    }
+    const voikit::Atlas brain(voikit::defaultBrain());
+    for (MniToTal transform : {MniToTal::kSpm, MniToTal::kBrett}) {
+        voikit::AnatomySettings settings;
+        settings.transform = transform;
+        const voikit::Anatomy anatomy =
+            voikit::describeAnatomy(contents, voikit::computeStatistics(contents), settings);
+        ASSERT_EQ(anatomy.vois.size(), contents.vois.size());
+        for (std::size_t v = 0; v < contents.vois.size(); ++v) {
+            const std::vector<std::int32_t>& voxels = contents.vois[v].voxels;
+            const auto count = static_cast<double>(voxels.size() / 3);
+            std::int64_t inBrain = 0;
+            for (std::size_t i = 0; i < voxels.size(); i += 3) {
+                const Point tal{static_cast<double>(voxels[i]), static_cast<double>(voxels[i + 1]),
+                                static_cast<double>(voxels[i + 2])};
+                inBrain += brain.labelAt(tal, transform) > 0 ? 1 : 0;
+            }
+            EXPECT_EQ(anatomy.vois[v].shareInBrain, static_cast<double>(inBrain) / count) << v;
+            ASSERT_EQ(anatomy.vois[v].atlases.size(), atlases.size());
+            for (std::size_t a = 0; a < atlases.size(); ++a) {
+                std::map<std::string, std::int64_t> expected, counted;
+                for (std::size_t i = 0; i < voxels.size(); i += 3) {
+                    const Point tal{static_cast<double>(voxels[i]),
+                                    static_cast<double>(voxels[i + 1]),
+                                    static_cast<double>(voxels[i + 2])};
+                    const std::int32_t label = atlases[a]->labelAt(tal, transform);
+                    ++expected[label != 0 ? atlases[a]->regionName(label) : ""];
+                }
+                for (const voikit::RegionShare& region : anatomy.vois[v].atlases[a].regions) {
+                    counted[region.region] += region.voxels;
+                }
+                EXPECT_EQ(counted, expected) << "VOI " << v << ", " << atlases[a]->name();
+            }
         }
     }
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <memory>
 
@@ -19,20 +20,16 @@ std::string percent(double share) {
     return fmt::format("{:.0f}%", 100.0 * share);
 }
 
-namespace {
-
-// A stretch of a column in one region of an atlas, the end excluded.
-struct Segment {
-    std::int64_t from;
-    std::int64_t to;
-    std::int32_t region;
-};
-
-}  // namespace
-
 // Per VOI of the batch at hand and per atlas, the voxels in each region the atlas holds (in
 // the order of its labels); and per VOI the voxels inside the brain.
 struct AnatomyLookup::Counts {
+    // A stretch of a column that VOIs hold, and where its positions start among the column's.
+    struct Held {
+        std::int64_t from;
+        std::int64_t to;
+        std::size_t at;
+    };
+
     std::size_t firstVoi = 0;
     std::size_t vois = 0;
     // Per atlas: a row per VOI. A VOI lists at most 2^31 - 1 voxels, and 32 bits keep the
@@ -41,16 +38,84 @@ struct AnatomyLookup::Counts {
     std::vector<std::int64_t> inBrain;
 
     // A column's workings, kept from column to column so that a column allocates nothing:
-    // the stretches the VOIs hold, per image its segments, the image indices up a stretch.
-    std::vector<std::pair<std::int64_t, std::int64_t>> held;
-    std::vector<std::vector<Segment>> segments;
+    // the stretches the VOIs hold, and their positions one after the other, each position's
+    // index in the image at hand, and per image (the atlases, then the brain) the region at
+    // each position and the position its run of that region ends at.
+    std::vector<Held> held;
+    std::vector<std::int64_t> cover;
     std::vector<std::int64_t> indices;
+    std::vector<std::vector<std::uint16_t>> regions;
+    std::vector<std::vector<std::size_t>> runEnds;
+
+    // The positions the batch's VOIs (those `inBatch` takes) hold up a column, as stretches
+    // that neither meet nor touch, ascending.
+    template <typename InBatch>
+    const std::vector<Held>& findHeld(const VoxelColumns::Stretch* begin,
+                                      const VoxelColumns::Stretch* end, InBatch inBatch);
 
     // The counts of a VOI in an atlas of `regions` regions, indexed by region.
     std::uint32_t* row(std::size_t atlas, std::size_t regions, std::size_t voi) {
         return voxels[atlas].data() + (voi - firstVoi) * regions;
     }
 };
+
+template <typename InBatch>
+const std::vector<AnatomyLookup::Counts::Held>& AnatomyLookup::Counts::findHeld(
+    const VoxelColumns::Stretch* begin, const VoxelColumns::Stretch* end, InBatch inBatch) {
+    held.clear();
+    std::int64_t low = std::numeric_limits<std::int64_t>::max();
+    std::int64_t high = std::numeric_limits<std::int64_t>::min();
+    std::int64_t longest = 0, stretches = 0;
+    for (const auto* s = begin; s != end; ++s) {
+        if (!inBatch(*s)) continue;
+        low = std::min(low, s->from);
+        high = std::max(high, s->to);
+        longest = std::max(longest, s->to - s->from);
+        ++stretches;
+    }
+    if (stretches == 0) return held;
+    // Where the VOIs overlap, as they mostly do, the stretches are merged by counting how many
+    // cover each position: a pass over the column that costs no more than a few times the
+    // lookups the column takes anyway, or the sorting of its stretches. Stretches far apart
+    // are sorted.
+    const std::int64_t span = high - low;
+    if (span <= 2 * longest + 8 * stretches) {
+        cover.assign(static_cast<std::size_t>(span) + 1, 0);
+        for (const auto* s = begin; s != end; ++s) {
+            if (!inBatch(*s)) continue;
+            ++cover[static_cast<std::size_t>(s->from - low)];
+            --cover[static_cast<std::size_t>(s->to - low)];
+        }
+        std::int64_t depth = 0, from = 0;
+        for (std::int64_t z = 0; z <= span; ++z) {
+            const std::int64_t below = depth;
+            depth += cover[static_cast<std::size_t>(z)];
+            if (below == 0 && depth > 0) from = z;
+            if (below > 0 && depth == 0) held.push_back({low + from, low + z, 0});
+        }
+    } else {
+        for (const auto* s = begin; s != end; ++s) {
+            if (inBatch(*s)) held.push_back({s->from, s->to, 0});
+        }
+        std::sort(held.begin(), held.end(),
+                  [](const Held& a, const Held& b) { return a.from < b.from; });
+        std::size_t kept = 0;
+        for (std::size_t i = 1; i < held.size(); ++i) {
+            if (held[i].from <= held[kept].to) {
+                held[kept].to = std::max(held[kept].to, held[i].to);
+            } else {
+                held[++kept] = held[i];
+            }
+        }
+        held.resize(kept + 1);
+    }
+    std::size_t positions = 0;
+    for (Held& stretch : held) {
+        stretch.at = positions;
+        positions += static_cast<std::size_t>(stretch.to - stretch.from);
+    }
+    return held;
+}
 
 AnatomyLookup::AnatomyLookup(const AnatomySettings& settings)
     : transform_(settings.transform), set_(settings) {
@@ -75,23 +140,30 @@ AnatomyLookup::~AnatomyLookup() = default;
 
 namespace {
 
-// Adds the position z in a region to the segments, extending the last where it can.
-void extend(std::vector<Segment>& segments, std::int64_t z, std::int32_t region) {
-    if (!segments.empty() && segments.back().to == z && segments.back().region == region) {
-        segments.back().to = z + 1;
-    } else {
-        segments.push_back({z, z + 1, region});
+// Each position's region (as regionAt gives it for the image index) and where its run of that
+// region ends, going down from the last position.
+template <typename RegionAt>
+void traceRuns(const std::int64_t* indices, std::size_t positions, RegionAt regionAt,
+               std::uint16_t* regions, std::size_t* runEnds) {
+    std::uint32_t above = kMostLabelPlaces;  // no region
+    std::size_t end = positions;
+    for (std::size_t p = positions; p-- > 0;) {
+        const std::uint16_t region = regionAt(indices[p]);
+        end = region == above ? end : p + 1;
+        regions[p] = region;
+        runEnds[p] = end;
+        above = region;
     }
 }
 
-// Calls add(region, voxels) for each region the stretch [from, to) crosses.
+// Calls add(region, positions) for each run of a region over the positions [first, last).
 template <typename Add>
-void crossSegments(const std::vector<Segment>& segments, std::int64_t from, std::int64_t to,
-                   Add add) {
-    auto segment = std::partition_point(segments.begin(), segments.end(),
-                                        [from](const Segment& s) { return s.to <= from; });
-    for (; segment != segments.end() && segment->from < to; ++segment) {
-        add(segment->region, std::min(segment->to, to) - std::max(segment->from, from));
+void crossRuns(const std::uint16_t* regions, const std::size_t* runEnds, std::size_t first,
+               std::size_t last, Add add) {
+    for (std::size_t p = first; p < last;) {
+        const std::size_t end = std::min(runEnds[p], last);
+        add(regions[p], end - p);
+        p = end;
     }
 }
 
@@ -99,68 +171,75 @@ void crossSegments(const std::vector<Segment>& segments, std::int64_t from, std:
 
 void AnatomyLookup::countColumn(std::int32_t x, std::int32_t y, const VoxelColumns::Stretch* begin,
                                 const VoxelColumns::Stretch* end, Counts& counts) const {
-    // The positions the batch's VOIs hold up this column, as stretches that neither meet nor
-    // touch.
-    auto& held = counts.held;
-    held.clear();
     const std::size_t lastVoi = counts.firstVoi + counts.vois;
-    for (const auto* s = begin; s != end; ++s) {
-        const auto voi = static_cast<std::size_t>(s->voi);
-        if (voi >= counts.firstVoi && voi < lastVoi) held.emplace_back(s->from, s->to);
-    }
+    const auto inBatch = [&](const VoxelColumns::Stretch& s) {
+        const auto voi = static_cast<std::size_t>(s.voi);
+        return voi >= counts.firstVoi && voi < lastVoi && s.from < s.to;
+    };
+    const std::vector<Counts::Held>& held = counts.findHeld(begin, end, inBatch);
     if (held.empty()) return;
-    std::sort(held.begin(), held.end());
-    std::size_t kept = 0;
-    for (std::size_t i = 1; i < held.size(); ++i) {
-        if (held[i].first <= held[kept].second) {
-            held[kept].second = std::max(held[kept].second, held[i].second);
-        } else {
-            held[++kept] = held[i];
-        }
-    }
-    held.resize(kept + 1);
+    const std::size_t positions =
+        held.back().at + static_cast<std::size_t>(held.back().to - held.back().from);
 
-    // Each position looked up once in every atlas and the brain, and once only in images that
-    // share a grid.
+    // Each position looked up once in every atlas and the brain, and its index worked out
+    // once only for images that share a grid.
     const std::size_t atlases = set_.atlases.size();
-    auto& segments = counts.segments;
-    segments.resize(atlases + 1);
-    for (std::vector<Segment>& found : segments) found.clear();
-    auto& indices = counts.indices;
-    for (const auto& [from, to] : held) {
-        const auto count = static_cast<std::size_t>(to - from);
-        indices.resize(count);
-        for (const std::vector<std::size_t>& grid : grids_) {
-            image(grid.front()).indicesUpColumn(x, y, from, count, transform_, indices.data());
-            for (const std::size_t member : grid) {
-                std::vector<Segment>& found = segments[member];
-                if (member == atlases) {
-                    for (std::size_t k = 0; k < count; ++k) {
-                        const bool inside = set_.brain->regionAtIndex(indices[k]) > 0;
-                        extend(found, from + static_cast<std::int64_t>(k), inside ? 1 : 0);
-                    }
-                    continue;
-                }
+    counts.indices.resize(positions);
+    counts.regions.resize(atlases + 1);
+    counts.runEnds.resize(atlases + 1);
+    std::int64_t* indices = counts.indices.data();
+    for (const std::vector<std::size_t>& grid : grids_) {
+        for (const Counts::Held& stretch : held) {
+            image(grid.front())
+                .indicesUpColumn(x, y, stretch.from,
+                                 static_cast<std::size_t>(stretch.to - stretch.from), transform_,
+                                 indices + stretch.at);
+        }
+        for (const std::size_t member : grid) {
+            counts.regions[member].resize(positions);
+            counts.runEnds[member].resize(positions);
+            std::uint16_t* regions = counts.regions[member].data();
+            std::size_t* runEnds = counts.runEnds[member].data();
+            if (member == atlases) {
+                const Atlas& brain = *set_.brain;
+                traceRuns(
+                    indices, positions,
+                    [&brain](std::int64_t index) -> std::uint16_t {
+                        return brain.regionAtIndex(index) > 0 ? 1 : 0;
+                    },
+                    regions, runEnds);
+            } else {
                 const Atlas& atlas = *set_.atlases[member];
-                for (std::size_t k = 0; k < count; ++k) {
-                    extend(found, from + static_cast<std::int64_t>(k),
-                           atlas.regionAtIndex(indices[k]));
-                }
+                traceRuns(
+                    indices, positions,
+                    [&atlas](std::int64_t index) { return atlas.regionAtIndex(index); }, regions,
+                    runEnds);
             }
         }
     }
+
+    const std::size_t images = atlases + (set_.brain ? 1 : 0);
     for (const auto* s = begin; s != end; ++s) {
+        if (!inBatch(*s)) continue;
         const auto voi = static_cast<std::size_t>(s->voi);
-        if (voi < counts.firstVoi || voi >= lastVoi) continue;
-        for (std::size_t a = 0; a < atlases; ++a) {
+        const Counts::Held& within = *std::partition_point(
+            held.begin(), held.end(), [s](const Counts::Held& h) { return h.to <= s->from; });
+        const std::size_t first = within.at + static_cast<std::size_t>(s->from - within.from);
+        const std::size_t last = first + static_cast<std::size_t>(s->to - s->from);
+        for (std::size_t a = 0; a < images; ++a) {
+            const std::uint16_t* regions = counts.regions[a].data();
+            const std::size_t* runEnds = counts.runEnds[a].data();
+            if (a == atlases) {
+                crossRuns(regions, runEnds, first, last, [&](std::uint16_t inside, std::size_t n) {
+                    counts.inBrain[voi] += inside * static_cast<std::int64_t>(n);
+                });
+                continue;
+            }
             std::uint32_t* const row = counts.row(a, set_.atlases[a]->labels().size(), voi);
-            crossSegments(segments[a], s->from, s->to, [row](std::int32_t region, std::int64_t n) {
+            crossRuns(regions, runEnds, first, last, [row](std::uint16_t region, std::size_t n) {
                 row[region] += static_cast<std::uint32_t>(n);
             });
         }
-        crossSegments(segments[atlases], s->from, s->to, [&](std::int32_t inside, std::int64_t n) {
-            counts.inBrain[voi] += inside * n;
-        });
     }
 }
 

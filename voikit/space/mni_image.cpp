@@ -10,6 +10,7 @@ MniImage::MniImage(const std::string& path, Holds holds, const double* xRow) {
     grid_ = gridOf(*header);
     if (xRow != nullptr) std::copy(xRow, xRow + 4, grid_.affine[0]);
     invertAffine(grid_.affine, inverse_);
+    for (int r = 0; r < 3; ++r) sizes_[r] = static_cast<double>(grid_.dims[r]);
     // Held with k running fastest: lookups come up columns of VOI voxels, along z, and k is
     // the image's z in MNI templates and atlases.
     if (holds == Holds::kLabels) {
@@ -21,24 +22,31 @@ MniImage::MniImage(const std::string& path, Holds holds, const double* xRow) {
 
 namespace {
 
+// The nearest voxel's place on an axis of `size` voxels, for a voxel coordinate v; whether it
+// lies on the grid. floor(v + 0.5) lies on the grid exactly when v + 0.5 does, and for
+// v + 0.5 >= 0 truncation is floor: no branch and no library call on this path, which every
+// lookup takes.
+inline bool nearestOnAxis(double v, double size, std::int64_t& at) {
+    const double shifted = v + 0.5;
+    const bool onAxis = (shifted >= 0) & (shifted < size);
+    at = static_cast<std::int64_t>(onAxis ? shifted : 0.0);
+    return onAxis;
+}
+
 // The index of the voxel nearest to voxel coordinates (i, j, k) on a grid; -1 off it.
-inline std::int64_t nearestIndex(const double ijk[3], const std::int64_t dims[3]) {
+inline std::int64_t nearestIndex(double i, double j, double k, const std::int64_t dims[3],
+                                 const double sizes[3]) {
     std::int64_t at[3];
-    for (int r = 0; r < 3; ++r) {
-        // floor(v) lies on the grid exactly when v does, and for v >= 0 truncation is floor:
-        // no library call on this path, which every lookup takes.
-        const double v = ijk[r] + 0.5;
-        if (!(v >= 0 && v < static_cast<double>(dims[r]))) return -1;
-        at[r] = static_cast<std::int64_t>(v);
-    }
-    return (at[0] * dims[1] + at[1]) * dims[2] + at[2];
+    const bool inside = nearestOnAxis(i, sizes[0], at[0]) & nearestOnAxis(j, sizes[1], at[1]) &
+                        nearestOnAxis(k, sizes[2], at[2]);
+    return inside ? (at[0] * dims[1] + at[1]) * dims[2] + at[2] : -1;
 }
 
 }  // namespace
 
 std::int64_t MniImage::indexAtMni(const Point& mni) const {
     const Point ijk = voxelCoordinates(mni);
-    return nearestIndex(ijk.data(), grid_.dims);
+    return nearestIndex(ijk[0], ijk[1], ijk[2], grid_.dims, sizes_);
 }
 
 Point MniImage::voxelCoordinates(const Point& mni) const {
@@ -98,9 +106,8 @@ void MniImage::indicesUpColumn(double x, double y, std::int64_t from, std::size_
     }
     for (std::size_t k = 0; k < count; ++k) {
         const auto n = static_cast<double>(k);
-        const double ijk[3] = {origin[0] + n * step[0], origin[1] + n * step[1],
-                               origin[2] + n * step[2]};
-        indices[k] = nearestIndex(ijk, grid_.dims);
+        indices[k] = nearestIndex(origin[0] + n * step[0], origin[1] + n * step[1],
+                                  origin[2] + n * step[2], grid_.dims, sizes_);
     }
 }
 

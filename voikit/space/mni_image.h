@@ -58,6 +58,7 @@ class MniImage {
   private:
     ImageGrid grid_;
     double inverse_[3][4] = {};
+    double sizes_[3] = {};  // the grid's dims, as the coordinates are compared with them
     std::vector<float> values_;
     LabelPlaces labels_;
 };

@@ -248,6 +248,59 @@ TEST(Atlas, LabelsAreRoundedWholeNumbersAndAnythingElseIsRefused) {
         << atlasRefusal(many);
 }
 
+// Unscaled images of 8- and 16-bit whole numbers go through a table of their values: the
+// labels and places are those the same numbers give stored as floats, up to the largest
+// number each type holds, and the first negative number is refused.
+TEST(Atlas, SmallWholeNumbersHoldTheLabelsTheirFloatsHold) {
+    TempFolder folder;
+    const auto places = [](const std::string& path) {
+        voikit::NiftiImage header = voikit::readImageHeader(path);
+        return voikit::readImageLabelPlaces(path, *header, voikit::VoxelOrder::kKFastest);
+    };
+    const struct {
+        int datatype;
+        std::vector<double> values;  // every voxel one of them, scattered
+    } rows[] = {
+        {NIFTI_TYPE_UINT8, {0, 255, 1, 128, 7}},
+        {NIFTI_TYPE_INT8, {0, 127, 5, 64}},
+        {NIFTI_TYPE_UINT16, {0, 65535, 300, 1, 40000, 255, 256}},
+        {NIFTI_TYPE_INT16, {32767, 2, 1000}},  // no 0 in the image: 0 is still the first label
+    };
+    for (const auto& row : rows) {
+        const auto value = [&row](std::int64_t i) {
+            return row.values[static_cast<std::size_t>(i * 7 % 11) % row.values.size()];
+        };
+        const std::string whole = folder.file("whole.nii");
+        switch (row.datatype) {
+            case NIFTI_TYPE_UINT8:
+                writeImage<std::uint8_t>(whole, row.datatype, 8, value);
+                break;
+            case NIFTI_TYPE_INT8:
+                writeImage<std::int8_t>(whole, row.datatype, 8, value);
+                break;
+            case NIFTI_TYPE_UINT16:
+                writeImage<std::uint16_t>(whole, row.datatype, 8, value);
+                break;
+            default:
+                writeImage<std::int16_t>(whole, row.datatype, 8, value);
+        }
+        writeFloatImage(folder.file("floats.nii"), 8, value);
+        const voikit::LabelPlaces tabled = places(whole);
+        const voikit::LabelPlaces floats = places(folder.file("floats.nii"));
+        EXPECT_EQ(tabled.labels, floats.labels) << row.datatype;
+        EXPECT_EQ(tabled.labels.front(), 0) << row.datatype;
+        EXPECT_EQ(tabled.labels.size(), row.values.size() + (row.values.front() == 0 ? 0 : 1));
+        EXPECT_EQ(tabled.places, floats.places) << row.datatype;
+    }
+    const std::string negative = folder.file("negative.nii");
+    writeImage<std::int8_t>(negative, NIFTI_TYPE_INT8, 8, [](std::int64_t i) {
+        return i == 100 ? -128 : i == 50 ? 127 : i == 200 ? -3 : 1;
+    });
+    EXPECT_NE(atlasRefusal(negative).find("is no label image: it holds the value -128.000000"),
+              std::string::npos)
+        << atlasRefusal(negative);
+}
+
 // The label texts as atlases ship them (CRLF lines; a tab after the number, or spaces and a
 // code column) and as people write them, names with spaces.
 TEST(Atlas, LabelNamesAreReadWholeInEveryLayout) {

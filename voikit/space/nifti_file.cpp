@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <type_traits>
 
 #include "voikit/io/error.h"
@@ -339,6 +340,36 @@ struct LabelOf {
     }
 };
 
+// The labels of an unscaled image of 8- or 16-bit whole numbers, through a table of every
+// value the type holds: the labels are the values themselves, and a negative one is refused
+// as the general path refuses it, by the first in the image.
+template <typename Value>
+void placesThroughTable(const std::string& path, const Value* voxels, const std::int64_t dims[3],
+                        VoxelOrder order, LabelPlaces& read) {
+    using Slot = std::make_unsigned_t<Value>;
+    constexpr std::size_t kSlots = std::size_t{std::numeric_limits<Slot>::max()} + 1;
+    const auto count = static_cast<std::size_t>(dims[0] * dims[1] * dims[2]);
+    std::vector<std::uint8_t> held(kSlots, 0);
+    held[0] = 1;
+    for (std::size_t i = 0; i < count; ++i) held[static_cast<Slot>(voxels[i])] = 1;
+    constexpr auto kMost = static_cast<std::size_t>(std::numeric_limits<Value>::max());
+    if (std::find(held.begin() + kMost + 1, held.end(), 1) != held.end()) {
+        LabelOf refusal;
+        refusal(*std::find_if(voxels, voxels + count, [](Value value) { return value < 0; }));
+        refusal.check(path);
+    }
+    // At most 65,536 labels: their places fit 16 bits.
+    std::vector<std::uint16_t> place(kSlots, 0);
+    for (std::size_t value = 0; value <= kMost; ++value) {
+        if (held[value] == 0) continue;
+        place[value] = static_cast<std::uint16_t>(read.labels.size());
+        read.labels.push_back(static_cast<std::int32_t>(value));
+    }
+    read.places.assign(count, 0);
+    convert(voxels, dims, order, read.places.data(),
+            [&place](Value value) { return place[static_cast<Slot>(value)]; });
+}
+
 }  // namespace
 
 std::vector<float> readImageValues(const std::string& path, nifti_image& image, VoxelOrder order) {
@@ -364,6 +395,10 @@ LabelPlaces readImageLabelPlaces(const std::string& path, nifti_image& image, Vo
         return scaled ? labelOf(slope * static_cast<double>(value) + inter) : labelOf(value);
     };
     withVoxels(path, image, [&](const auto* voxels, const std::int64_t dims[3]) {
+        using Value = std::remove_const_t<std::remove_pointer_t<decltype(voxels)>>;
+        if constexpr (std::is_integral_v<Value> && sizeof(Value) <= 2) {
+            if (!scaled) return placesThroughTable(path, voxels, dims, order, read);
+        }
         const auto count = static_cast<std::size_t>(dims[0] * dims[1] * dims[2]);
         // First the labels the image holds, then each voxel as its label's place among them.
         std::vector<std::uint8_t> held(static_cast<std::size_t>(kMostLabel) + 1, 0);

@@ -224,8 +224,8 @@ float asFloat(T value) {
 }
 
 // Converts the voxels of one datatype with `as`, in file order or with k running fastest.
-// The latter goes in blocks of i, so that both the rows read and the columns written stay in
-// the cache.
+// The latter goes tile by tile of i and k, small enough that both the rows read along i and
+// the columns written along k stay in the cache.
 template <typename T, typename Out, typename As>
 void convert(const T* in, const std::int64_t dims[3], VoxelOrder order, Out* out, As as) {
     const auto nx = static_cast<std::size_t>(dims[0]);
@@ -235,13 +235,17 @@ void convert(const T* in, const std::int64_t dims[3], VoxelOrder order, Out* out
         for (std::size_t i = 0; i < nx * ny * nz; ++i) out[i] = as(in[i]);
         return;
     }
-    constexpr std::size_t kBlock = 32;
+    constexpr std::size_t kTileI = 16, kTileK = 32;
     for (std::size_t j = 0; j < ny; ++j) {
-        for (std::size_t i0 = 0; i0 < nx; i0 += kBlock) {
-            const std::size_t i1 = std::min(nx, i0 + kBlock);
-            for (std::size_t k = 0; k < nz; ++k) {
-                const T* row = in + (k * ny + j) * nx;
-                for (std::size_t i = i0; i < i1; ++i) out[(i * ny + j) * nz + k] = as(row[i]);
+        for (std::size_t k0 = 0; k0 < nz; k0 += kTileK) {
+            const std::size_t k1 = std::min(nz, k0 + kTileK);
+            for (std::size_t i0 = 0; i0 < nx; i0 += kTileI) {
+                const std::size_t i1 = std::min(nx, i0 + kTileI);
+                for (std::size_t i = i0; i < i1; ++i) {
+                    Out* column = out + (i * ny + j) * nz;
+                    const T* voxel = in + j * nx + i;
+                    for (std::size_t k = k0; k < k1; ++k) column[k] = as(voxel[k * nx * ny]);
+                }
             }
         }
     }

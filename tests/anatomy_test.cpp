@@ -250,13 +250,17 @@ TEST(Atlas, LabelsAreRoundedWholeNumbersAndAnythingElseIsRefused) {
 
 // Unscaled images of 8- and 16-bit whole numbers go through a table of their values: the
 // labels and places are those the same numbers give stored as floats, up to the largest
-// number each type holds, and the first negative number is refused.
+// number each type holds, a byte a voxel for up to 256 labels; and the first negative number
+// is refused.
 TEST(Atlas, SmallWholeNumbersHoldTheLabelsTheirFloatsHold) {
     TempFolder folder;
     const auto places = [](const std::string& path) {
         voikit::NiftiImage header = voikit::readImageHeader(path);
         return voikit::readImageLabelPlaces(path, *header, voikit::VoxelOrder::kKFastest);
     };
+    std::vector<double> many;  // 0 to 299 and 65,000: two bytes a voxel
+    for (int label = 0; label < 300; ++label) many.push_back(label);
+    many.push_back(65000);
     const struct {
         int datatype;
         std::vector<double> values;  // every voxel one of them, scattered
@@ -265,10 +269,11 @@ TEST(Atlas, SmallWholeNumbersHoldTheLabelsTheirFloatsHold) {
         {NIFTI_TYPE_INT8, {0, 127, 5, 64}},
         {NIFTI_TYPE_UINT16, {0, 65535, 300, 1, 40000, 255, 256}},
         {NIFTI_TYPE_INT16, {32767, 2, 1000}},  // no 0 in the image: 0 is still the first label
+        {NIFTI_TYPE_UINT16, many},
     };
     for (const auto& row : rows) {
         const auto value = [&row](std::int64_t i) {
-            return row.values[static_cast<std::size_t>(i * 7 % 11) % row.values.size()];
+            return row.values[static_cast<std::size_t>(i * 11) % row.values.size()];
         };
         const std::string whole = folder.file("whole.nii");
         switch (row.datatype) {
@@ -290,7 +295,10 @@ TEST(Atlas, SmallWholeNumbersHoldTheLabelsTheirFloatsHold) {
         EXPECT_EQ(tabled.labels, floats.labels) << row.datatype;
         EXPECT_EQ(tabled.labels.front(), 0) << row.datatype;
         EXPECT_EQ(tabled.labels.size(), row.values.size() + (row.values.front() == 0 ? 0 : 1));
-        EXPECT_EQ(tabled.places, floats.places) << row.datatype;
+        EXPECT_EQ(tabled.narrow, floats.narrow) << row.datatype;
+        EXPECT_EQ(tabled.wide, floats.wide) << row.datatype;
+        EXPECT_EQ(tabled.narrow.empty(), tabled.labels.size() > 256) << row.datatype;
+        EXPECT_EQ(tabled.narrow.size() + tabled.wide.size(), 512u) << row.datatype;
     }
     const std::string negative = folder.file("negative.nii");
     writeImage<std::int8_t>(negative, NIFTI_TYPE_INT8, 8, [](std::int64_t i) {

@@ -200,21 +200,20 @@ void AnatomyLookup::countColumn(std::int32_t x, std::int32_t y, const VoxelColum
             counts.runEnds[member].resize(positions);
             std::uint16_t* regions = counts.regions[member].data();
             std::size_t* runEnds = counts.runEnds[member].data();
-            if (member == atlases) {
-                const Atlas& brain = *set_.brain;
-                traceRuns(
-                    indices, positions,
-                    [&brain](std::int64_t index) -> std::uint16_t {
-                        return brain.regionAtIndex(index) > 0 ? 1 : 0;
-                    },
-                    regions, runEnds);
-            } else {
-                const Atlas& atlas = *set_.atlases[member];
-                traceRuns(
-                    indices, positions,
-                    [&atlas](std::int64_t index) { return atlas.regionAtIndex(index); }, regions,
-                    runEnds);
-            }
+            // The brain's regions are whether a position is inside it.
+            const bool brain = member == atlases;
+            (brain ? *set_.brain : *set_.atlases[member]).withRegionLookup([&](auto regionAt) {
+                if (brain) {
+                    traceRuns(
+                        indices, positions,
+                        [regionAt](std::int64_t index) -> std::uint16_t {
+                            return regionAt(index) > 0 ? 1 : 0;
+                        },
+                        regions, runEnds);
+                } else {
+                    traceRuns(indices, positions, regionAt, regions, runEnds);
+                }
+            });
         }
     }
 

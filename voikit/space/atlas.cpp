@@ -177,12 +177,10 @@ Atlas::Atlas(const Source& source, AtlasSideRule rule)
       image_(source.image, MniImage::Holds::kLabels,
              source.knownXAxis ? source.knownXAxis->xRow : nullptr),
       brodmann_(source.brodmann) {
-    // Each voxel is held as its label's place among the labels the image holds: 16 bits for
-    // any atlas of the field, a quarter of the memory the lookups go through.
-    LabelPlaces read = image_.takeLabels();
-    labels_ = std::move(read.labels);
-    regions_ = std::move(read.places);
-    maxLabel_ = labels_.back();
+    // Each voxel is held as its label's place among the labels the image holds: a byte for
+    // any atlas of the field, which keeps the memory the lookups go through small.
+    regions_ = image_.takeLabels();
+    maxLabel_ = regions_.labels.back();
     if (!source.labels.empty()) names_ = readLabelNames(source.labels);
     if (source.knownXAxis) xAxisCorrection_ = source.knownXAxis->layout;
     if (!names_.empty() || brodmann_) checkSides(source, rule);
@@ -196,8 +194,11 @@ void Atlas::checkSides(const Source& source, AtlasSideRule rule) {
         const auto nameOf = [this](std::int32_t label) {
             return brodmann_ || names_.count(label) ? regionName(label) : std::string();
         };
-        sides_ =
-            checkAtlasSides(labels_, regions_, image_.grid().dims, image_.grid().affine[0], nameOf);
+        const auto check = [&](const auto& places) {
+            return checkAtlasSides(regions_.labels, places, image_.grid().dims,
+                                   image_.grid().affine[0], nameOf);
+        };
+        sides_ = regions_.wide.empty() ? check(regions_.narrow) : check(regions_.wide);
         rememberSides(key, *sides_);
     }
     if (rule == AtlasSideRule::kCheck && sides_->mostMisplaced()) {
@@ -217,7 +218,7 @@ std::int32_t Atlas::labelAt(const Point& tal, MniToTal transform) const {
 }
 
 std::int32_t Atlas::labelAtMni(const Point& mni) const {
-    return labels_[regionAtIndex(image_.indexAtMni(mni))];
+    return regions_.labels[regionAtIndex(image_.indexAtMni(mni))];
 }
 
 std::optional<Atlas::Nearest> Atlas::nearestLabelled(const Point& mni) const {
@@ -233,13 +234,15 @@ std::optional<Atlas::Nearest> Atlas::nearestLabelled(const Point& mni) const {
     const double step = image_.leastStep();
     std::optional<Nearest> best;
     const auto consider = [&](std::int64_t i, std::int64_t j, std::int64_t k) {
-        const std::uint16_t region = regions_[static_cast<std::size_t>(image_.indexOf(i, j, k))];
+        const std::uint16_t region = regionAtIndex(image_.indexOf(i, j, k));
         if (region == 0) return;
         const Point at = image_.positionOf(i, j, k);
         const double distance =
             std::sqrt((at[0] - mni[0]) * (at[0] - mni[0]) + (at[1] - mni[1]) * (at[1] - mni[1]) +
                       (at[2] - mni[2]) * (at[2] - mni[2]));
-        if (!best || distance < best->distance) best = Nearest{labels_[region], distance, at};
+        if (!best || distance < best->distance) {
+            best = Nearest{regions_.labels[region], distance, at};
+        }
     };
     const auto within = [&](int a, std::int64_t from, std::int64_t to) {
         return std::pair<std::int64_t, std::int64_t>{std::max<std::int64_t>(from, 0),

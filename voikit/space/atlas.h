@@ -70,14 +70,30 @@ class Atlas {
 
     // The region at an index of its image (-1: off it, no region): its place in labels().
     std::uint16_t regionAtIndex(std::int64_t index) const {
-        return index < 0 ? 0 : regions_[static_cast<std::size_t>(index)];
+        return index < 0 ? 0 : regions_.at(static_cast<std::size_t>(index));
+    }
+    // Calls use(regionAt) with a function that gives what regionAtIndex does, for the bytes
+    // or the 16-bit places the atlas holds: for runs of lookups, each without a branch on
+    // which.
+    template <typename Use>
+    void withRegionLookup(Use use) const {
+        const auto lookup = [](const auto* places) {
+            return [places](std::int64_t index) -> std::uint16_t {
+                return index < 0 ? 0 : places[static_cast<std::size_t>(index)];
+            };
+        };
+        if (regions_.wide.empty()) {
+            use(lookup(regions_.narrow.data()));
+        } else {
+            use(lookup(regions_.wide.data()));
+        }
     }
     const MniImage& image() const { return image_; }
 
     // The largest label; labels run from 0 (no region) to it.
     std::int32_t maxLabel() const { return maxLabel_; }
     // Every label the image holds, and 0, ascending: at most kMostLabelPlaces.
-    const std::vector<std::int32_t>& labels() const { return labels_; }
+    const std::vector<std::int32_t>& labels() const { return regions_.labels; }
 
     // "Amygdala_L", "BA 34", or "label 7" for a number the label text does not name.
     std::string regionName(std::int32_t label) const;
@@ -94,12 +110,11 @@ class Atlas {
     void checkSides(const Source& source, AtlasSideRule rule);
 
     std::string name_;
-    MniImage image_;                      // the grid; the voxels are in regions_
-    std::vector<std::uint16_t> regions_;  // per voxel, k fastest: its label's place in labels_
+    MniImage image_;       // the grid; the voxels are in regions_
+    LabelPlaces regions_;  // the labels, and per voxel, k fastest, its label's place among them
     std::map<std::int32_t, std::string> names_;
     bool brodmann_ = false;
     std::int32_t maxLabel_ = 0;
-    std::vector<std::int32_t> labels_;
     std::optional<AtlasSides> sides_;
     std::string xAxisCorrection_;
 };

@@ -97,8 +97,9 @@ bool AtlasSides::operator==(const AtlasSides& other) const {
     return true;
 }
 
+template <typename Place>
 AtlasSides checkAtlasSides(const std::vector<std::int32_t>& labels,
-                           const std::vector<std::uint16_t>& places, const std::int64_t dims[3],
+                           const std::vector<Place>& places, const std::int64_t dims[3],
                            const double xRow[4],
                            const std::function<std::string(std::int32_t)>& nameOf) {
     // Per label: its voxels, the sums of their indices, and its voxels on each side of x = 0.
@@ -114,7 +115,7 @@ AtlasSides checkAtlasSides(const std::vector<std::int32_t>& labels,
             const double rowX =
                 xRow[0] * static_cast<double>(i) + xRow[1] * static_cast<double>(j) + xRow[3];
             for (std::int64_t k = 0; k < dims[2]; ++k, ++at) {
-                const std::uint16_t place = places[at];
+                const std::size_t place = places[at];
                 if (place == 0) continue;
                 Sums& s = sums[place];
                 ++s.voxels;
@@ -151,6 +152,15 @@ AtlasSides checkAtlasSides(const std::vector<std::int32_t>& labels,
     }
     return sides;
 }
+
+template AtlasSides checkAtlasSides(const std::vector<std::int32_t>&,
+                                    const std::vector<std::uint8_t>&, const std::int64_t[3],
+                                    const double[4],
+                                    const std::function<std::string(std::int32_t)>&);
+template AtlasSides checkAtlasSides(const std::vector<std::int32_t>&,
+                                    const std::vector<std::uint16_t>&, const std::int64_t[3],
+                                    const double[4],
+                                    const std::function<std::string(std::int32_t)>&);
 
 std::string misplacedLabels(const AtlasSides& sides, std::size_t shown) {
     std::string text;

@@ -36,8 +36,10 @@ struct AtlasSides {
 // Works it out for a label image held as its labels and, per voxel with k running fastest,
 // its label's place among them; `xRow` gives x in mm of voxel (i, j, k). `nameOf` names a
 // label ("" for one without a name, which is left out).
+// The places come a byte or two a voxel.
+template <typename Place>
 AtlasSides checkAtlasSides(const std::vector<std::int32_t>& labels,
-                           const std::vector<std::uint16_t>& places, const std::int64_t dims[3],
+                           const std::vector<Place>& places, const std::int64_t dims[3],
                            const double xRow[4],
                            const std::function<std::string(std::int32_t)>& nameOf);
 

@@ -344,6 +344,25 @@ struct LabelOf {
     }
 };
 
+// Stores each voxel's place, as placeOf(value) gives it, once the labels are known: in a byte
+// where the places fit one.
+template <typename Value, typename PlaceOf>
+void storePlaces(const Value* voxels, const std::int64_t dims[3], VoxelOrder order, PlaceOf placeOf,
+                 LabelPlaces& read) {
+    const auto count = static_cast<std::size_t>(dims[0] * dims[1] * dims[2]);
+    const auto store = [&](auto& places) {
+        using Place = typename std::remove_reference_t<decltype(places)>::value_type;
+        places.assign(count, 0);
+        convert(voxels, dims, order, places.data(),
+                [&placeOf](Value value) { return static_cast<Place>(placeOf(value)); });
+    };
+    if (read.labels.size() <= kMostNarrowPlaces) {
+        store(read.narrow);
+    } else {
+        store(read.wide);
+    }
+}
+
 // The labels of an unscaled image of 8- or 16-bit whole numbers, through a table of every
 // value the type holds: the labels are the values themselves, and a negative one is refused
 // as the general path refuses it, by the first in the image.
@@ -369,9 +388,9 @@ void placesThroughTable(const std::string& path, const Value* voxels, const std:
         place[value] = static_cast<std::uint16_t>(read.labels.size());
         read.labels.push_back(static_cast<std::int32_t>(value));
     }
-    read.places.assign(count, 0);
-    convert(voxels, dims, order, read.places.data(),
-            [&place](Value value) { return place[static_cast<Slot>(value)]; });
+    storePlaces(
+        voxels, dims, order, [&place](Value value) { return place[static_cast<Slot>(value)]; },
+        read);
 }
 
 }  // namespace
@@ -424,10 +443,9 @@ LabelPlaces readImageLabelPlaces(const std::string& path, nifti_image& image, Vo
             throw Error(fmt::format("{} holds {} different labels; an atlas may hold at most {}",
                                     path, read.labels.size(), kMostLabelPlaces));
         }
-        read.places.assign(count, 0);
-        convert(voxels, dims, order, read.places.data(), [&](auto value) {
-            return static_cast<std::uint16_t>(place[static_cast<std::size_t>(labelAt(value))]);
-        });
+        storePlaces(
+            voxels, dims, order,
+            [&](Value value) { return place[static_cast<std::size_t>(labelAt(value))]; }, read);
     });
     return read;
 }

@@ -62,10 +62,18 @@ constexpr double kMostLabel = 1 << 20;
 // The most different labels a label image may hold: their places fit 16 bits.
 constexpr std::size_t kMostLabelPlaces = 65536;
 
-// A label image as the labels it holds and, per voxel, its label's place among them.
+// The most labels whose places a byte holds.
+constexpr std::size_t kMostNarrowPlaces = 256;
+
+// A label image as the labels it holds and, per voxel, its label's place among them: a byte
+// a voxel where there are at most kMostNarrowPlaces labels (as in every atlas of the field),
+// half the memory that lookups go through; else two.
 struct LabelPlaces {
-    std::vector<std::int32_t> labels;   // ascending, 0 always first
-    std::vector<std::uint16_t> places;  // per voxel, in the order asked for
+    std::vector<std::int32_t> labels;  // ascending, 0 always first
+    std::vector<std::uint8_t> narrow;  // per voxel, in the order asked for; or empty
+    std::vector<std::uint16_t> wide;   // the same where the places take two bytes; or empty
+
+    std::uint16_t at(std::size_t voxel) const { return wide.empty() ? narrow[voxel] : wide[voxel]; }
 };
 
 // Reads a label image: the numbers its voxels stand for (scaled as for readImageValues),

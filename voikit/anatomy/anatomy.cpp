@@ -32,20 +32,21 @@ struct AnatomyLookup::Counts {
 
     std::size_t firstVoi = 0;
     std::size_t vois = 0;
-    // Per atlas: a row per VOI. A VOI lists at most 2^31 - 1 voxels, and 32 bits keep the
-    // rows of a thousand VOIs in the cache.
+    // Per atlas: a row per VOI, of as many counts as the atlas has regions. A VOI lists at
+    // most 2^31 - 1 voxels, and 32 bits keep the rows of a thousand VOIs in the cache.
     std::vector<std::vector<std::uint32_t>> voxels;
+    std::vector<std::size_t> rowLengths;
     std::vector<std::int64_t> inBrain;
 
     // A column's workings, kept from column to column so that a column allocates nothing:
     // the stretches the VOIs hold, and their positions one after the other, each position's
-    // index in the image at hand, and per image (the atlases, then the brain) the region at
-    // each position and the position its run of that region ends at.
+    // index in the image at hand, and image after image (the atlases, then the brain) the
+    // region at each position and the position its run of that region ends at.
     std::vector<Held> held;
     std::vector<std::int64_t> cover;
     std::vector<std::int64_t> indices;
-    std::vector<std::vector<std::uint16_t>> regions;
-    std::vector<std::vector<std::size_t>> runEnds;
+    std::vector<std::uint16_t> regions;
+    std::vector<std::size_t> runEnds;
 
     // The positions the batch's VOIs (those `inBatch` takes) hold up a column, as stretches
     // that neither meet nor touch, ascending.
@@ -53,9 +54,9 @@ struct AnatomyLookup::Counts {
     const std::vector<Held>& findHeld(const VoxelColumns::Stretch* begin,
                                       const VoxelColumns::Stretch* end, InBatch inBatch);
 
-    // The counts of a VOI in an atlas of `regions` regions, indexed by region.
-    std::uint32_t* row(std::size_t atlas, std::size_t regions, std::size_t voi) {
-        return voxels[atlas].data() + (voi - firstVoi) * regions;
+    // The counts of a VOI in an atlas, indexed by region.
+    std::uint32_t* row(std::size_t atlas, std::size_t voi) {
+        return voxels[atlas].data() + (voi - firstVoi) * rowLengths[atlas];
     }
 };
 
@@ -184,9 +185,10 @@ void AnatomyLookup::countColumn(std::int32_t x, std::int32_t y, const VoxelColum
     // Each position looked up once in every atlas and the brain, and its index worked out
     // once only for images that share a grid.
     const std::size_t atlases = set_.atlases.size();
+    const std::size_t images = atlases + (set_.brain ? 1 : 0);
     counts.indices.resize(positions);
-    counts.regions.resize(atlases + 1);
-    counts.runEnds.resize(atlases + 1);
+    counts.regions.resize(positions * images);
+    counts.runEnds.resize(positions * images);
     std::int64_t* indices = counts.indices.data();
     for (const std::vector<std::size_t>& grid : grids_) {
         for (const Counts::Held& stretch : held) {
@@ -196,10 +198,8 @@ void AnatomyLookup::countColumn(std::int32_t x, std::int32_t y, const VoxelColum
                                  indices + stretch.at);
         }
         for (const std::size_t member : grid) {
-            counts.regions[member].resize(positions);
-            counts.runEnds[member].resize(positions);
-            std::uint16_t* regions = counts.regions[member].data();
-            std::size_t* runEnds = counts.runEnds[member].data();
+            std::uint16_t* regions = counts.regions.data() + member * positions;
+            std::size_t* runEnds = counts.runEnds.data() + member * positions;
             // The brain's regions are whether a position is inside it.
             const bool brain = member == atlases;
             (brain ? *set_.brain : *set_.atlases[member]).withRegionLookup([&](auto regionAt) {
@@ -217,7 +217,6 @@ void AnatomyLookup::countColumn(std::int32_t x, std::int32_t y, const VoxelColum
         }
     }
 
-    const std::size_t images = atlases + (set_.brain ? 1 : 0);
     for (const auto* s = begin; s != end; ++s) {
         if (!inBatch(*s)) continue;
         const auto voi = static_cast<std::size_t>(s->voi);
@@ -225,18 +224,17 @@ void AnatomyLookup::countColumn(std::int32_t x, std::int32_t y, const VoxelColum
             held.begin(), held.end(), [s](const Counts::Held& h) { return h.to <= s->from; });
         const std::size_t first = within.at + static_cast<std::size_t>(s->from - within.from);
         const std::size_t last = first + static_cast<std::size_t>(s->to - s->from);
-        for (std::size_t a = 0; a < images; ++a) {
-            const std::uint16_t* regions = counts.regions[a].data();
-            const std::size_t* runEnds = counts.runEnds[a].data();
-            if (a == atlases) {
-                crossRuns(regions, runEnds, first, last, [&](std::uint16_t inside, std::size_t n) {
-                    counts.inBrain[voi] += inside * static_cast<std::int64_t>(n);
-                });
-                continue;
-            }
-            std::uint32_t* const row = counts.row(a, set_.atlases[a]->labels().size(), voi);
+        const std::uint16_t* regions = counts.regions.data();
+        const std::size_t* runEnds = counts.runEnds.data();
+        for (std::size_t a = 0; a < atlases; ++a, regions += positions, runEnds += positions) {
+            std::uint32_t* const row = counts.row(a, voi);
             crossRuns(regions, runEnds, first, last, [row](std::uint16_t region, std::size_t n) {
                 row[region] += static_cast<std::uint32_t>(n);
+            });
+        }
+        if (images > atlases) {
+            crossRuns(regions, runEnds, first, last, [&](std::uint16_t inside, std::size_t n) {
+                counts.inBrain[voi] += inside * static_cast<std::int64_t>(n);
             });
         }
     }
@@ -293,7 +291,10 @@ Anatomy AnatomyLookup::describe(const glomera::VoiFileContents& named, const Vox
     const std::size_t vois = figures.vois.size();
     Counts counts;
     std::size_t labels = 0;
-    for (const auto& atlas : set_.atlases) labels += atlas->labels().size();
+    for (const auto& atlas : set_.atlases) {
+        counts.rowLengths.push_back(atlas->labels().size());
+        labels += atlas->labels().size();
+    }
     counts.inBrain.assign(vois, 0);
     // VOIs in batches, so that the counts stay within bounds for atlases of many labels.
     constexpr std::size_t kMostCounts = std::size_t{1} << 24;

@@ -8,7 +8,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # Extra package names on the command line are installed too.
-packages=(cmake g++ make pkg-config libgtest-dev libbenchmark-dev libnifti2-dev libcairo2-dev libpng-dev zlib1g-dev
+packages=(cmake g++ make pkg-config libgtest-dev libbenchmark-dev libnifti2-dev libdeflate-dev
+          libcairo2-dev libpng-dev zlib1g-dev
           nettle-dev fonts-dejavu-core libcli11-dev nlohmann-json3-dev libfmt-dev mricron-data
           python3-nibabel python3-numpy slurm-wlm munge help2man dpkg-dev file bash-completion
           man-db chromium mrtrix3 "$@")

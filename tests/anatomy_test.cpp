@@ -96,6 +96,59 @@ TEST(MniImage, VoxelsAreTheNumbersTheHeaderScalesThemTo) {
               (std::vector<std::int32_t>{0, 10, 20, 30}));
 }
 
+// A compressed image is decompressed whole at once where it is one gzip member of the size
+// its header implies, and by the library otherwise: the voxels are the same either way, in
+// either byte order, and an image whose compressed voxels are short or broken is refused.
+TEST(MniImage, CompressedImagesHoldTheVoxelsOfTheirUncompressedTwins) {
+    TempFolder folder;
+    const auto valuesOf = [](const std::string& path) {
+        voikit::NiftiImage header = voikit::readImageHeader(path);
+        return voikit::readImageValues(path, *header, voikit::VoxelOrder::kKFastest);
+    };
+    const struct {
+        int datatype;
+        bool bigEndian;
+        std::vector<std::int64_t> dims;
+    } rows[] = {
+        {NIFTI_TYPE_FLOAT32, false, {3, 4, 5}},   {NIFTI_TYPE_INT16, true, {3, 4, 5}},
+        {NIFTI_TYPE_FLOAT64, true, {3, 4, 5, 2}},  // the first of two volumes
+        {NIFTI_TYPE_UINT8, false, {7, 1, 3}},     {NIFTI_TYPE_UINT16, true, {2, 2, 2}},
+    };
+    for (const auto& row : rows) {
+        TestImage image;
+        image.datatype = row.datatype;
+        image.bigEndian = row.bigEndian;
+        image.dims = row.dims;
+        image.sformCode = NIFTI_XFORM_MNI_152;
+        for (int v = 0; v < 120; ++v) image.values.push_back((v * 37) % 101);
+        image.write(folder.file("plain.nii"));
+        image.write(folder.file("packed.nii.gz"));
+        const std::vector<float> plain = valuesOf(folder.file("plain.nii"));
+        ASSERT_EQ(plain.size(), static_cast<std::size_t>(row.dims[0] * row.dims[1] * row.dims[2]));
+        // Voxel (0, 0, 1), k fastest.
+        EXPECT_EQ(plain[1], static_cast<float>(row.dims[0] * row.dims[1] * 37 % 101));
+        EXPECT_EQ(valuesOf(folder.file("packed.nii.gz")), plain) << row.datatype;
+        // The same bytes as two gzip members, one after the other.
+        const std::string bytes = image.bytes();
+        writeCompressed(folder.file("front.gz"), bytes.substr(0, 200));
+        writeCompressed(folder.file("back.gz"), bytes.substr(200));
+        writeFile(folder.file("members.nii.gz"),
+                  readFile(folder.file("front.gz")) + readFile(folder.file("back.gz")));
+        EXPECT_EQ(valuesOf(folder.file("members.nii.gz")), plain) << row.datatype;
+    }
+    TestImage image;
+    image.dims = {20, 20, 20};
+    for (int v = 0; v < 8000; ++v) image.values.push_back(v);
+    const std::string bytes = image.bytes();
+    writeCompressed(folder.file("short.nii.gz"), bytes.substr(0, bytes.size() - 4));
+    EXPECT_THROW(valuesOf(folder.file("short.nii.gz")), voikit::Error);
+    image.write(folder.file("broken.nii.gz"));
+    std::string broken = readFile(folder.file("broken.nii.gz"));
+    for (std::size_t at = broken.size() / 2; at < broken.size() / 2 + 8; ++at) broken[at] ^= 0x55;
+    writeFile(folder.file("broken.nii.gz"), broken);
+    EXPECT_THROW(valuesOf(folder.file("broken.nii.gz")), voikit::Error);
+}
+
 TEST(Atlas, KnownVoxelsOfTheAtlasFileAreFoundAtTheirTalPositions) {
     // Voxels taken from the atlas file itself, away from region borders: their MNI centres,
     // converted to TAL, must be looked up as the label the file gives them.

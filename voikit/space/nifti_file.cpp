@@ -9,9 +9,11 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <type_traits>
 
 #include "voikit/io/error.h"
+#include "voikit/space/gzip_whole.h"
 
 namespace voikit {
 namespace {
@@ -258,15 +260,30 @@ void withVoxels(const std::string& path, nifti_image& image, Use use) {
     const std::int64_t dims[3] = {image.dim[1], image.ndim >= 2 ? image.dim[2] : 1,
                                   image.ndim >= 3 ? image.dim[3] : 1};
     const std::int64_t voxels = dims[0] * dims[1] * dims[2];
-    if (nifti_image_load(&image) != 0 || image.data == nullptr ||
-        static_cast<std::int64_t>(image.nvox) < voxels) {
-        throw Error("cannot read the voxels of " + path);
+    const auto cannotRead = [&path] { return Error("cannot read the voxels of " + path); };
+    if (static_cast<std::int64_t>(image.nvox) < voxels) throw cannotRead();
+    // A compressed image is decompressed at once where it is the one gzip member its header
+    // implies, with the voxels where any type can be read; the library reads anything else.
+    std::optional<GzipBytes> whole;
+    if (image.iname != nullptr && nifti_is_gzfile(image.iname) && image.iname_offset % 8 == 0) {
+        whole = readGzipWhole(image.iname, static_cast<std::size_t>(image.iname_offset) +
+                                               image.nvox * static_cast<std::size_t>(image.nbyper));
     }
     struct Unload {
         nifti_image& image;
         ~Unload() { nifti_image_unload(&image); }
     } unload{image};
-    const void* data = image.data;
+    void* data = nullptr;
+    if (whole) {
+        data = whole->bytes.get() + image.iname_offset;
+        // As the library does for the voxels it reads.
+        if (image.swapsize > 1 && image.byteorder != nifti_short_order()) {
+            nifti_swap_Nbytes(static_cast<std::int64_t>(image.nvox), image.swapsize, data);
+        }
+    } else {
+        if (nifti_image_load(&image) != 0 || image.data == nullptr) throw cannotRead();
+        data = image.data;
+    }
     switch (image.datatype) {
         case NIFTI_TYPE_UINT8:
             return use(static_cast<const std::uint8_t*>(data), dims);

@@ -226,8 +226,8 @@ float asFloat(T value) {
 }
 
 // Converts the voxels of one datatype with `as`, in file order or with k running fastest.
-// The latter goes tile by tile of i and k, small enough that both the rows read along i and
-// the columns written along k stay in the cache.
+// The latter goes a slab of 32 planes of k at a time: the rows it reads along i and the
+// pieces of columns it writes along k stay in the cache.
 template <typename T, typename Out, typename As>
 void convert(const T* in, const std::int64_t dims[3], VoxelOrder order, Out* out, As as) {
     const auto nx = static_cast<std::size_t>(dims[0]);
@@ -237,17 +237,17 @@ void convert(const T* in, const std::int64_t dims[3], VoxelOrder order, Out* out
         for (std::size_t i = 0; i < nx * ny * nz; ++i) out[i] = as(in[i]);
         return;
     }
-    constexpr std::size_t kTileI = 16, kTileK = 32;
+    constexpr std::size_t kSlab = 32;
+    const std::size_t plane = nx * ny;
     for (std::size_t j = 0; j < ny; ++j) {
-        for (std::size_t k0 = 0; k0 < nz; k0 += kTileK) {
-            const std::size_t k1 = std::min(nz, k0 + kTileK);
-            for (std::size_t i0 = 0; i0 < nx; i0 += kTileI) {
-                const std::size_t i1 = std::min(nx, i0 + kTileI);
-                for (std::size_t i = i0; i < i1; ++i) {
-                    Out* column = out + (i * ny + j) * nz;
-                    const T* voxel = in + j * nx + i;
-                    for (std::size_t k = k0; k < k1; ++k) column[k] = as(voxel[k * nx * ny]);
-                }
+        for (std::size_t k0 = 0; k0 < nz; k0 += kSlab) {
+            const std::size_t depth = std::min(nz - k0, kSlab);
+            const T* row = in + k0 * plane + j * nx;
+            Out* columns = out + j * nz + k0;
+            for (std::size_t i = 0; i < nx; ++i) {
+                const T* voxel = row + i;
+                Out* column = columns + i * ny * nz;
+                for (std::size_t k = 0; k < depth; ++k) column[k] = as(voxel[k * plane]);
             }
         }
     }
@@ -391,7 +391,9 @@ void placesThroughTable(const std::string& path, const Value* voxels, const std:
     const auto count = static_cast<std::size_t>(dims[0] * dims[1] * dims[2]);
     std::vector<std::uint8_t> held(kSlots, 0);
     held[0] = 1;
-    for (std::size_t i = 0; i < count; ++i) held[static_cast<Slot>(voxels[i])] = 1;
+    // Through a pointer of its own, which the bytes stored cannot be taken to change.
+    std::uint8_t* const seen = held.data();
+    for (std::size_t i = 0; i < count; ++i) seen[static_cast<Slot>(voxels[i])] = 1;
     constexpr auto kMost = static_cast<std::size_t>(std::numeric_limits<Value>::max());
     if (std::find(held.begin() + kMost + 1, held.end(), 1) != held.end()) {
         LabelOf refusal;
@@ -406,8 +408,8 @@ void placesThroughTable(const std::string& path, const Value* voxels, const std:
         read.labels.push_back(static_cast<std::int32_t>(value));
     }
     storePlaces(
-        voxels, dims, order, [&place](Value value) { return place[static_cast<Slot>(value)]; },
-        read);
+        voxels, dims, order,
+        [table = place.data()](Value value) { return table[static_cast<Slot>(value)]; }, read);
 }
 
 }  // namespace

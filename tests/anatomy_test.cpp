@@ -312,6 +312,7 @@ TEST(Atlas, SmallWholeNumbersHoldTheLabelsTheirFloatsHold) {
         return voikit::readImageLabelPlaces(path, *header, voikit::VoxelOrder::kKFastest);
     };
     std::vector<double> many;  // 0 to 299 and 65,000: two bytes a voxel
+    many.reserve(301);
     for (int label = 0; label < 300; ++label) many.push_back(label);
     many.push_back(65000);
     const struct {
@@ -465,7 +466,7 @@ TEST(Anatomy, ColumnCountsAreTheVoxelsLookedUpOneByOne) {
         ASSERT_EQ(anatomy.vois.size(), contents.vois.size());
         for (std::size_t v = 0; v < contents.vois.size(); ++v) {
             const std::vector<std::int32_t>& voxels = contents.vois[v].voxels;
-            const auto count = static_cast<double>(voxels.size() / 3);
+            const auto count = static_cast<double>(voxels.size()) / 3;
             std::int64_t inBrain = 0;
             for (std::size_t i = 0; i < voxels.size(); i += 3) {
                 const Point tal{static_cast<double>(voxels[i]), static_cast<double>(voxels[i + 1]),

@@ -37,7 +37,7 @@ bool encode(png_structp png, png_infop info, cairo_surface_t* surface, std::vect
         const unsigned char* source = pixels + static_cast<std::ptrdiff_t>(y) * stride;
         for (int x = 0; x < width; ++x) {
             std::uint32_t word;
-            std::memcpy(&word, source + 4 * x, sizeof word);
+            std::memcpy(&word, source + std::ptrdiff_t{4} * x, sizeof word);
             row[3 * static_cast<std::size_t>(x)] = static_cast<png_byte>(word >> 16);
             row[3 * static_cast<std::size_t>(x) + 1] = static_cast<png_byte>(word >> 8);
             row[3 * static_cast<std::size_t>(x) + 2] = static_cast<png_byte>(word);

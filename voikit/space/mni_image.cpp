@@ -37,9 +37,11 @@ inline bool nearestOnAxis(double v, double size, std::int64_t& at) {
 inline std::int64_t nearestIndex(double i, double j, double k, const std::int64_t dims[3],
                                  const double sizes[3]) {
     std::int64_t at[3];
-    const bool inside = nearestOnAxis(i, sizes[0], at[0]) & nearestOnAxis(j, sizes[1], at[1]) &
-                        nearestOnAxis(k, sizes[2], at[2]);
-    return inside ? (at[0] * dims[1] + at[1]) * dims[2] + at[2] : -1;
+    // All three axes worked out, without a branch between them.
+    const int inside = static_cast<int>(nearestOnAxis(i, sizes[0], at[0])) &
+                       static_cast<int>(nearestOnAxis(j, sizes[1], at[1])) &
+                       static_cast<int>(nearestOnAxis(k, sizes[2], at[2]));
+    return inside != 0 ? (at[0] * dims[1] + at[1]) * dims[2] + at[2] : -1;
 }
 
 }  // namespace

@@ -205,6 +205,11 @@ TEST(TableLayouts, ProgramOutputsByTheirOwnRules) {
         {"a foci file with experiments one after the other",
          "// Reference=Talairach\n// A\n// Subjects=10\n1 2 3\n// B\n// Subjects=12\n4 5 6 7\n",
          "GingerALE foci file", "A_1 1.0 2.0 3.0\n", 1},
+        // An index no whole number holds, or a fraction, names its cluster as written.
+        {"FSL's local maxima with odd indices",
+         "Cluster Index\tValue\tx\ty\tz\t\n1e32\t5.6\t-30\t40\t20\t\n2.5\t4.1\t-26\t46\t12\t\n",
+         "FSL cluster table", "cluster1e32_max1 -30.0 40.0 20.0\ncluster2.5_max1 -26.0 46.0 12.0\n",
+         0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

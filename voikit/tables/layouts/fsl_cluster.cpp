@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 
 #include "voikit/tables/text/cells.h"
@@ -10,6 +11,17 @@
 
 namespace voikit {
 namespace {
+
+// A cluster's index as FSL writes it, a whole number; any other value (a fraction, or one
+// beyond what a whole number holds) names the cluster as the table writes it.
+std::string clusterIndex(const Token& index) {
+    const double value = *index.number;
+    constexpr double kLargestWhole = 1e15;
+    if (std::fabs(value) < kLargestWhole && value == std::floor(value)) {
+        return std::to_string(static_cast<long long>(value));
+    }
+    return index.text;
+}
 
 // The cells of a line of FSL's table: split at tabs, or at runs of two or more blanks.
 std::vector<std::string> fslCells(const std::string& line) {
@@ -127,7 +139,7 @@ TableReading readFslClusterTable(const std::vector<std::string>& lines) {
         }
     }
     columns = PeakColumns();
-    std::map<long, int> maximaOf;
+    std::map<std::string, int> maximaOf;
     for (const std::string& line : lines) {
         if (auto plain = emptyOrComment(line)) {
             reading.lines.push_back(*plain);
@@ -159,10 +171,10 @@ TableReading readFslClusterTable(const std::vector<std::string>& lines) {
         }
         read.kind = ReadLine::kCoordinates;
         Peak peak;
-        const long cluster =
+        const std::string cluster =
             columns.index >= 0 && static_cast<std::size_t>(columns.index) < values.size()
-                ? static_cast<long>(*values[static_cast<std::size_t>(columns.index)].number)
-                : static_cast<long>(reading.lines.size());
+                ? clusterIndex(values[static_cast<std::size_t>(columns.index)])
+                : std::to_string(reading.lines.size());
         peak.name = fmt::format("cluster{}", cluster);
         if (columns.maxima) peak.name += fmt::format("_max{}", ++maximaOf[cluster]);
         if (values.size() != width) {

@@ -1,8 +1,8 @@
 // Times the largest run, the strict reader and the toolbox's outputs of the run's file, each
 // against copying that file (the floor any writer of these bytes pays), side by side in one
-// loop; then the run's time and peak resident size as the list grows and the radius grows.
-// Each step is a median of several, interleaved with the others, so the ratios hold on a
-// busy machine.
+// loop; then each output of the toolbox alone; then the run's time and peak resident size as
+// the list grows and the radius grows. Each step is a median of several, interleaved with the
+// others, so the ratios hold on a busy machine.
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
@@ -14,8 +14,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/workload.h"
@@ -182,6 +184,14 @@ struct Step {
     double processorMedian() const { return ::median(processorSeconds); }
 };
 
+// Deletes what `outputs` wrote into the folder.
+void removeOutputs(const std::string& folder) {
+    for (const char* name : {"/o.nii.gz", "/o.tsv", "/o.json", "/o_ColorLUT.txt",
+                             "/o_wb_labels.txt", "/o.png", "/o.txt"}) {
+        std::remove((folder + name).c_str());
+    }
+}
+
 // The ratios of the largest run against a copy of its file, each step measured side by
 // side with the copy in one loop. The lines "NAME: RATIO ..." and "peak NAME: MB" are read
 // by bench/run-benchmarks.sh.
@@ -232,10 +242,63 @@ void largestRatios(const std::string& host, const std::string& folder, int repea
     std::printf("  peak outputs:              %5.1f MB\n\n", outputs.peakMb);
     std::remove(output.c_str());
     std::remove(list.c_str());
-    for (const char* name : {"/o.nii.gz", "/o.tsv", "/o.json", "/o_ColorLUT.txt",
-                             "/o_wb_labels.txt", "/o.png", "/o.txt"}) {
-        std::remove((folder + name).c_str());
+    removeOutputs(folder);
+}
+
+// Each output of the largest file on its own, and all three, against the copy: wall and
+// processor time. The outputs' processor time adds up, and divided by the cores it is the
+// least wall time the three together can take, however their work is shared out.
+void outputsApart(const std::string& host, const std::string& folder, int repeats) {
+    const std::string toolbox = host.substr(0, host.rfind('/')) + "/glomera-voi";
+    const std::string list = writeList(folder, bench::kLargestListLines, bench::kLargestRadius);
+    const std::string output = folder + "/apart.voi";
+    runHost(host, list, output);
+    const std::vector<std::string> nifti = {"--nifti", folder + "/o.nii.gz"};
+    const std::vector<std::string> png = {"--png", folder + "/o.png"};
+    const std::vector<std::string> report = {"--report", folder + "/o.txt"};
+    struct Part {
+        const char* name;
+        std::vector<std::string> arguments;
+        Step step;
+    };
+    const auto outputs = [&](std::initializer_list<const std::vector<std::string>*> asked) {
+        std::vector<std::string> arguments = {toolbox, "outputs", output, "-q"};
+        for (const auto* more : asked)
+            arguments.insert(arguments.end(), more->begin(), more->end());
+        return arguments;
+    };
+    std::vector<Part> parts = {{"info (reading)", {toolbox, "info", output}, {}},
+                               {"--nifti", outputs({&nifti}), {}},
+                               {"--png", outputs({&png}), {}},
+                               {"--report", outputs({&report}), {}},
+                               {"all three", outputs({&nifti, &png, &report}), {}}};
+    Step copy;
+    for (int i = 0; i < repeats; ++i) {
+        settle();
+        copy.add(copyFile(output, folder + "/copy.voi"));
+        for (Part& part : parts) {
+            settle();
+            part.step.add(runProgram(part.arguments));
+        }
     }
+    const double floor = copy.median();
+    const double reading = parts.front().step.processorMedian();
+    std::printf("Each output alone and all three, against the copy (%.3f s), medians of %d:\n",
+                floor, repeats);
+    std::printf("  %-16s %7s %7s %12s %15s\n", "", "wall s", "/ copy", "processor s",
+                "beyond reading");
+    for (const Part& part : parts) {
+        const double processor = part.step.processorMedian();
+        std::printf("  %-16s %7.3f %7.2f %12.3f %15.3f\n", part.name, part.step.median(),
+                    part.step.median() / floor, processor, processor - reading);
+    }
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const double least = parts.back().step.processorMedian() / cores;
+    std::printf("  All three on %u cores take at least %.3f s, %.2f times the copy.\n\n", cores,
+                least, least / floor);
+    std::remove(output.c_str());
+    std::remove(list.c_str());
+    removeOutputs(folder);
 }
 
 struct Row {
@@ -288,6 +351,7 @@ int main(int argc, char** argv) {
     largestRatios(host, folder, repeats);
     // "ratios" stops here, for the spread of the ratios over several runs.
     if (argc > 4 && std::string(argv[4]) == "ratios") return 0;
+    outputsApart(host, folder, repeats);
 
     std::printf("The run through the headless host, --no-load, medians of %d:\n", repeats);
     std::printf("  %6s %6s %9s %9s %11s %9s %10s\n", "lines", "radius", "file MB", "run s",

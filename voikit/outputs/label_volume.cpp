@@ -376,17 +376,10 @@ std::string labelVolumeBytes(const VoiFileContents& contents, const LabelVolume&
     const NiftiImage image =
         gridImage(volume.grid, NIFTI_TYPE_INT16, 1, NIFTI_INTENT_LABEL,
                   static_cast<double>(contents.vois.size()), labelDescription(contents));
-    nifti_set_iname_offset(image.get(), 1);
-    nifti_1_header header{};
-    if (nifti_convert_nim2n1hdr(image.get(), &header) != 0) {
-        throw Error("cannot make a NIfTI header for the labels");
-    }
-    const std::size_t data = volume.labels.size() * sizeof(std::int16_t);
-    // The header, then four zero bytes (no extensions), then the voxels at offset 352.
-    std::string bytes(static_cast<std::size_t>(header.vox_offset) + data, '\0');
-    std::memcpy(bytes.data(), &header, sizeof header);
-    std::memcpy(bytes.data() + static_cast<std::size_t>(header.vox_offset), volume.labels.data(),
-                data);
+    // The header, then four zero bytes (no extensions), then the voxels.
+    std::string bytes = niftiHeadBytes(*image);
+    bytes.append(reinterpret_cast<const char*>(volume.labels.data()),
+                 volume.labels.size() * sizeof(std::int16_t));
     return bytes;
 }
 

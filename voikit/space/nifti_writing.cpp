@@ -8,12 +8,9 @@
 #include "voikit/io/error.h"
 
 namespace voikit {
-namespace {
-
-// The bytes in front of the voxels: the 348-byte header, the four bytes that say whether
-// extensions follow, and each extension as its size, its code and its data (which the
-// library keeps padded to its size).
-std::string headerAndExtensions(nifti_image& image) {
+// The 348-byte header, the four bytes that say whether extensions follow, and each extension
+// as its size, its code and its data (which the library keeps padded to its size).
+std::string niftiHeadBytes(nifti_image& image) {
     nifti_set_iname_offset(&image, 1);
     nifti_1_header header{};
     if (nifti_convert_nim2n1hdr(&image, &header) != 0) {
@@ -32,6 +29,8 @@ std::string headerAndExtensions(nifti_image& image) {
     bytes.resize(static_cast<std::size_t>(header.vox_offset), '\0');
     return bytes;
 }
+
+namespace {
 
 // Compresses into `out` as one gzip member, a block at a time: the voxels are never copied
 // whole.
@@ -86,7 +85,7 @@ class GzipStream {
 
 void writeNifti1(nifti_image& image, const void* data, std::size_t bytes, bool compressed,
                  glomera::AtomicFile& out) {
-    const std::string head = headerAndExtensions(image);
+    const std::string head = niftiHeadBytes(image);
     if (!compressed) {
         out.append(head.data(), head.size());
         out.append(static_cast<const char*>(data), bytes);

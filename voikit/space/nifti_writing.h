@@ -1,11 +1,17 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include "common/atomic_file.h"
 #include "voikit/space/nifti_file.h"
 
 namespace voikit {
+
+// The bytes of a NIfTI-1 single file in front of the voxels of `image`: its header, with the
+// voxels' offset set to follow the extensions, then its extensions. Throws Error when the
+// library cannot make the header.
+std::string niftiHeadBytes(nifti_image& image);
 
 // Writes `image` as a NIfTI-1 single file into `out`: its header (the voxels' offset set to
 // follow the extensions), its extensions, then `bytes` bytes of voxels from `data`; all of

@@ -6,6 +6,7 @@
 #include "apps/helmora-zt/host_values.h"
 #include "apps/option-values/option_values.h"
 #include "common/installed_files.h"
+#include "glomera_versions.h"
 #include "voikit/provenance/version.h"
 
 namespace {
@@ -149,7 +150,7 @@ CommandLine::CommandLine()
         ->type_name("PATH")
         ->group(host);
     addValue(app_, "--host-version", j.hostVersion, versionKind(), Wording::kWants,
-             "host version reported to the plug-in (default 2.2.0)")
+             "host version reported to the plug-in (default " GLOMERA_MINIMUM_HOST_VERSION ")")
         ->type_name("M.m.r")
         ->group(host);
     addValue(app_, "--document-id", j.documentId, wholeNumberKind(), Wording::kWants,

@@ -270,7 +270,9 @@ TEST_F(HeadlessHostTest, RefusedOrFailedWorkExitsNonZero) {
     EXPECT_TRUE(contains(r.err, "[message box] The centre and the radius"));
     r = run("--sphere 0,0,0,1 -o missing/a.voi");
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(contains(r.out, "Error while writing VOI file\n"));
+    EXPECT_TRUE(contains(r.out,
+                         "Error while writing VOI file\nPlugin>  Could not write the VOI "
+                         "file \"missing/a.voi\": No such file or directory\n"));
     EXPECT_TRUE(contains(r.err, "the plug-in wrote no VOI file"));
     r = run("--list missing.txt");
     EXPECT_EQ(r.status, 1);

@@ -48,6 +48,24 @@ regenerate() {
     "$bin/reference-outputs" summary "$out/spheres.voi" >"$into/spheres.voi-summary.txt"
     "$bin/reference-outputs" summary "$out/spheres.nii.gz" >"$into/spheres.nii.gz-summary.txt"
     run_cases "$bin" "$into"
+    command_reference "$bin" >"$into/commands.md"
+}
+
+# docs/commands.md: every --help of both programs, the one text the manual pages are made of too.
+command_reference() {
+    local bin=$1 name
+    echo "# Command reference"
+    echo
+    echo "Each program's and each subcommand's \`--help\`, as the programs print it (the manual"
+    echo "pages are made from the same text). \`scripts/update-references.sh\` renews this page."
+    for name in "" $("$bin/glomera-voi" --help | sed -n '/^Subcommands:/,/^$/p' | awk 'NR > 1 && /^  [a-z]/ { print $1 }'); do
+        printf '\n## glomera-voi%s\n\n```text\n' "${name:+ $name}"
+        "$bin/glomera-voi" $name --help
+        printf '```\n'
+    done
+    printf '\n## HelmoraZT.exe\n\n```text\n'
+    "$bin/HelmoraZT.exe" --help
+    printf '```\n'
 }
 
 # Runs each case of tests/command_cases.txt in the job's folder and keeps what it printed and
@@ -98,11 +116,18 @@ compare() {
     done
     for output in "$fresh"/* "$fresh"/commands/*; do
         name=${output#"$fresh"/}
-        if [ -f "$output" ] && [[ $name != *-difference.png ]] && [ ! -e "$references/$name" ]; then
+        if [ -f "$output" ] && [[ $name != *-difference.png ]] && [ "$name" != commands.md ] &&
+            [ ! -e "$references/$name" ]; then
             echo "$name: a new output without a reference"
             differ=1
         fi
     done
+    if ! cmp -s "$repo/docs/commands.md" "$fresh/commands.md"; then
+        echo "docs/commands.md differs from the programs' --help:"
+        diff -u --label docs/commands.md --label now "$repo/docs/commands.md" "$fresh/commands.md" |
+            head -n 60 || true
+        differ=1
+    fi
     if ((differ)); then
         echo "The outputs in $fresh differ from tests/reference/; if the change is meant, run"
         echo "scripts/update-references.sh and commit what it changes."
@@ -127,4 +152,5 @@ find "$references" -maxdepth 1 -type f ! -name README.md -delete
 rm -rf "$references/commands"
 find "$fresh/outputs" -maxdepth 1 -type f -exec cp {} "$references/" \;
 cp -r "$fresh/outputs/commands" "$references/commands"
+mv "$references/commands.md" docs/commands.md
 git status --short -- tests/reference

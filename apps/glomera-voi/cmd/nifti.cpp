@@ -13,6 +13,7 @@
 #include "voikit/extract/cell_volumes.h"
 #include "voikit/extract/sphere_regions.h"
 #include "voikit/extract/voi_file_regions.h"
+#include "voikit/io/error.h"
 #include "voikit/io/word_list.h"
 #include "voikit/outputs/label_grid.h"
 #include "voikit/provenance/provenance.h"
@@ -119,15 +120,14 @@ int writeCells(const NiftiArguments& a, const std::string& out) {
 int nifti(NiftiArguments& a) {
     const std::size_t wanted = a.peaks.empty() ? 2 : 1;
     if (a.files.size() != wanted) {
-        say(stderr, a.peaks.empty() ? "nifti: give FILE.voi and OUT, the volume to write"
-                                    : "nifti: with --peaks, give only OUT, the volume to write");
-        return kExitUsage;
+        throw voikit::UsageError(a.peaks.empty()
+                                     ? "nifti: give FILE.voi and OUT, the volume to write"
+                                     : "nifti: with --peaks, give only OUT, the volume to write");
     }
     if (!a.peaks.empty() && a.request.grid.empty()) {
-        say(stderr,
+        throw voikit::UsageError(
             "nifti: spheres from --peaks are made on a grid: give --grid IMAGE, or --grid "
             "mni1mm or mni2mm");
-        return kExitUsage;
     }
     const std::string& out = a.files.back();
     if (!a.peaks.empty() || a.onePerVoi) return writeCells(a, out);

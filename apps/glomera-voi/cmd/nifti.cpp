@@ -163,23 +163,9 @@ CommandRun cmd::declareNifti(CLI::App& command) {
                       "(its code is scanner, aligned or unknown): tal or mni")
         ->type_name("tal|mni");
     addTransformOption(command, a->request.transform);
-    CLI::Option* peaks =
-        command
-            .add_option("--peaks", a->peaks,
-                        "instead of a .voi file, a table of peaks as pasted from a paper (as "
-                        "import reads it): one sphere per peak made in the grid's own "
-                        "millimetres (the cells within the radius of the peak converted into "
-                        "its space), on --grid")
-            ->type_name("TABLE");
-    options::addValue(command, "--space", a->peakSettings.space, options::spaceKind(),
-                      Wording::kCli11,
-                      "the space of the peaks' coordinates (default: the table's own, else tal)")
-        ->needs(peaks);
-    options::addValue(command, "--radius", a->peakSettings.radius, options::radiusKind(),
-                      Wording::kCli11,
-                      "the spheres' radius in mm, for rows without one (default 6)")
-        ->type_name("R")
-        ->needs(peaks);
+    addPeakOptions(command, a->peaks, a->peakSettings,
+                   "made in the grid's own millimetres (the cells within the radius of the peak "
+                   "converted into its space), on --grid");
     command.add_flag("--one-per-voi", a->onePerVoi,
                      "write the VOIs as the volumes of one 4D file, one 8-bit mask each, so "
                      "that where VOIs overlap every VOI keeps its cells (a label volume gives "

@@ -181,9 +181,16 @@ SeriesOutput timeSeriesOf(const ImageExtraction& extraction, const CleaningSetti
         (cleaning.cleans() || cleaning.connectivity != Connectivity::kNone)) {
         throw Error(image + ": a 3D image (one volume) has no time series to clean or correlate");
     }
-    const RepetitionTime tr =
-        repetitionTimeOf(image, extraction.timeStep, extraction.timeUnit, extraction.volumes,
-                         sidecar, cleaning.repetitionTime);
+    // The repetition time is recorded whenever it is known; a sidecar that cannot be read
+    // stops the image only where the filters need it.
+    RepetitionTime tr;
+    try {
+        tr = repetitionTimeOf(image, extraction.timeStep, extraction.timeUnit, extraction.volumes,
+                              sidecar, cleaning.repetitionTime);
+    } catch (const Error& error) {
+        if (cleaning.highPass || cleaning.lowPass) throw;
+        out.warnings.push_back(std::string(error.what()) + "; no repetition time recorded");
+    }
     if (cleaning.cleans()) {
         out.series = cleanSeries(std::move(out.series), image, confounds, tr, cleaning, names,
                                  out.warnings, out.record);
@@ -191,7 +198,6 @@ SeriesOutput timeSeriesOf(const ImageExtraction& extraction, const CleaningSetti
         out.record.repetitionTime = tr.seconds;
         out.record.repetitionTimeSource = tr.source;
         out.record.volumesKept = out.series.volumes;
-        for (const std::string& warning : tr.warnings) out.warnings.push_back(warning);
     }
     if (cleaning.connectivity != Connectivity::kNone) {
         SquareMatrix matrix = correlationMatrix(

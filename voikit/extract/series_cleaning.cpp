@@ -111,7 +111,10 @@ SeriesTable cleanSeries(SeriesTable series, const std::string& image,
     const auto count = static_cast<std::size_t>(n);
     record.repetitionTime = tr.seconds;
     record.repetitionTimeSource = tr.source;
-    for (const std::string& warning : tr.warnings) warnings.push_back(warning);
+    // What is uncertain of the repetition time matters where the filters use it.
+    if (settings.highPass || settings.lowPass) {
+        for (const std::string& warning : tr.warnings) warnings.push_back(warning);
+    }
 
     // Each VOI's series on its own, from the first volume kept.
     std::vector<std::vector<double>> voi(series.vois, std::vector<double>(count));

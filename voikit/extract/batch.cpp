@@ -428,7 +428,17 @@ BatchOutcome extractImages(const Regions& regions, const BatchSettings& settings
     if (table) {
         const std::string closing =
             settings.table == ExtractTable::kJson ? jsonClosing(outcome.failures) : "";
-        if (table->commit(closing) && settings.output != "-") {
+        bool committed = false;
+        try {
+            committed = table->commit(closing);
+        } catch (...) {
+            // The series and its matrix both, or neither.
+            if (settings.cleaning.connectivity != Connectivity::kNone) {
+                std::remove(connectivityFileFor(settings.output).c_str());
+            }
+            throw;
+        }
+        if (committed && settings.output != "-") {
             log.tell("wrote " + settings.output + " from " + std::to_string(outcome.written) +
                      (outcome.written == 1 ? " image" : " images"));
         }

@@ -189,11 +189,12 @@ SeriesOutput timeSeriesOf(const ImageExtraction& extraction, const CleaningSetti
     SeriesOutput out;
     out.series = summarySeries(extraction, cleaning.summary);
     const std::string& image = extraction.image;
-    if (extraction.volumes < 2 &&
-        (cleaning.cleans() || cleaning.connectivity != Connectivity::kNone)) {
-        throw Error(image + ": a 3D image (one volume) has no time series to clean or correlate");
-    }
-    // The repetition time is recorded whenever it is known; a sidecar that cannot be read
+    if (extraction.volumes < 2 && (cleaning.cleans() || cleaning.summary == Summary::kEig1 ||
+                                   cleaning.connectivity != Connectivity::kNone)) {
+        throw Error(image +
+                    ": a 3D image (one volume) has no time series to clean, correlate or take "
+                    "an eigenvariate of");
+    }  // The repetition time is recorded whenever it is known; a sidecar that cannot be read
     // stops the image only where the filters need it.
     RepetitionTime tr;
     try {

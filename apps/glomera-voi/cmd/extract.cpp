@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "apps/exit-codes/exit_codes.h"
+#include "apps/glomera-voi/cmd/cleaning_options.h"
 #include "apps/glomera-voi/cmd/command.h"
 #include "apps/glomera-voi/cmd/peak_table.h"
 #include "apps/option-values/option_values.h"
@@ -37,6 +38,7 @@ struct ExtractArguments {
     unsigned jobs = 0;
     bool skipExisting = false;
     bool quiet = false;
+    std::shared_ptr<cmd::CleaningOptions> cleaning;
 };
 
 void tell(const std::string& line) { say(stderr, line); }
@@ -110,6 +112,19 @@ std::string footer() {
         "masked) is n/a there, and a warning names it. Values are scl_slope and scl_inter "
         "applied; numbers are written in full (the shortest text that reads back as the "
         "same double). Each file appears whole or not at all.\n\n"
+        "The time series, step by step: each volume's value of a VOI is the mean of its cells "
+        "(or, with --summary median, their median; with eig1, the first eigenvariate: the "
+        "first principal component of the cells' series, each cell's mean taken away, signed "
+        "to correlate positively with the mean series and scaled by the square root of its "
+        "eigenvalue over the number of cells). Then, in this order: the first volumes dropped "
+        "(--drop-volumes); the censored volumes found (--censor, --fd-threshold); the linear "
+        "trend taken away (--detrend); the band filters (--high-pass, --low-pass); the fit on "
+        "the confounds (--confound-columns) with an intercept taken away; censored volumes "
+        "n/a; standardising (--standardize). Detrending and the filters apply to the "
+        "confounds alike. The repetition time comes from the option (--t-r), else the BIDS "
+        "sidecar beside the image (NAME.json), else the header's pixdim[4]. A mask (--mask) "
+        "leaves out the cells where it is not above its threshold (--mask-threshold), and the "
+        "counts before and after are told per VOI.\n\n"
         "Many images: they are worked on side by side (-j), each read volume by volume "
         "(memory near one volume per image plus the VOIs' cells); an image that fails is "
         "named and the others are written, and the run exits 1. --out-dir writes "
@@ -144,7 +159,7 @@ std::vector<std::string> listedImages(const std::string& list) {
     return images;
 }
 
-int extract(const ExtractArguments& a) {
+int extract(ExtractArguments& a) {
     const bool fromPeaks = !a.peaks.empty();
     voikit::BatchSettings settings;
     settings.images.assign(a.inputs.begin() + (fromPeaks ? 0 : 1), a.inputs.end());
@@ -171,6 +186,12 @@ int extract(const ExtractArguments& a) {
     if (a.skipExisting && a.outDir.empty() && (a.output.empty() || a.output == "-")) {
         return usage("--skip-existing needs files to look for: give --out-dir or -o PATH");
     }
+    const std::string cleaningProblem = a.cleaning->settle(
+        settings.images.size(), settings.table == voikit::ExtractTable::kTimeSeries,
+        !a.outDir.empty() || (!a.output.empty() && a.output != "-"));
+    if (!cleaningProblem.empty()) return usage(cleaningProblem);
+    settings.cleaning = a.cleaning->settings();
+    settings.confounds = a.cleaning->confounds();
     settings.output = a.output.empty() ? "-" : a.output;
     settings.outDir = a.outDir;
     settings.skipExisting = a.skipExisting;
@@ -273,6 +294,7 @@ CommandRun cmd::declareExtract(CLI::App& command) {
                      "leave out images whose file is already written (with -o: the run, when "
                      "the table is there)");
     command.add_flag("-q,--quiet", a->quiet, "do not say what was written");
+    a->cleaning = cmd::CleaningOptions::declare(command);
     return [a] {
         a->peakSettings.transform = a->transform;
         return extract(*a);

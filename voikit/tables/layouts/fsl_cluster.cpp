@@ -158,9 +158,14 @@ TableReading readFslClusterTable(const std::vector<std::string>& lines) {
             continue;
         }
         std::vector<Token> values;
+        std::size_t cursor = 0;
         for (const std::string& cell : cells) {
-            const std::vector<Token> parts = tokenize(cell).tokens;
-            values.push_back(parts.size() == 1 ? parts[0] : Token{cell, std::nullopt, "", 0, 0});
+            // The cells stand in the line in order: each is found after the one before.
+            const std::size_t begin = std::min(line.find(cell, cursor), line.size());
+            cursor = std::min(begin + cell.size(), line.size());
+            const std::vector<Token> parts = shifted(tokenize(cell).tokens, begin);
+            values.push_back(parts.size() == 1 ? parts[0]
+                                               : Token{cell, std::nullopt, "", 0, 0, begin, cursor});
         }
         const bool numeric =
             !values.empty() && std::all_of(values.begin(), values.end(),
@@ -170,6 +175,7 @@ TableReading readFslClusterTable(const std::vector<std::string>& lines) {
             continue;
         }
         read.kind = ReadLine::kCoordinates;
+        if (values.size() == width) read.placed = static_cast<int>(values.size());
         Peak peak;
         const std::string cluster =
             columns.index >= 0 && static_cast<std::size_t>(columns.index) < values.size()
@@ -177,10 +183,17 @@ TableReading readFslClusterTable(const std::vector<std::string>& lines) {
                 : std::to_string(reading.lines.size());
         peak.name = fmt::format("cluster{}", cluster);
         if (columns.maxima) peak.name += fmt::format("_max{}", ++maximaOf[cluster]);
+        const int widest = std::max({columns.x, columns.y, columns.z});
         if (values.size() != width) {
             peak.refused =
                 fmt::format("{} cells where FSL's header has {}; refused rather than shifted",
                             values.size(), width);
+        } else if (columns.x < 0 || columns.y < 0 || columns.z < 0 ||
+                   static_cast<std::size_t>(widest) >= values.size()) {
+            peak.refused = "FSL's header names " + std::string(columns.x < 0 ? "no x" : "x") +
+                           (columns.y < 0 ? ", no y" : ", y") + (columns.z < 0 ? ", no z" : ", z") +
+                           " column (MAX X, MAX Y, MAX Z or x, y, z): which cells are the peak "
+                           "cannot be told";
         } else if (columns.unit == "vox" || (columns.unit.empty() && !negative)) {
             peak.refused = columns.unit == "vox"
                                ? "voxel indices, not millimetres: FSL's cluster writes \"" +

@@ -155,10 +155,7 @@ class Importer {
         if (!rowOfNumbers_) return;
         ++result_.rowsOfNumbers;
         const std::string named = numbersText(tokens.tokens);
-        if (read.kind == ReadLine::kCoordinates && !read.peaks.empty()) {
-            for (const Peak& peak : read.peaks) explained_ = explained_ || peak.refused.empty();
-            return;
-        }
+        if (read.kind == ReadLine::kCoordinates && !read.peaks.empty()) return;
         if (read.kind == ReadLine::kIgnored) {
             read.account = "set aside: " + read.account + " (" + named + ")";
             explained_ = true;

@@ -92,6 +92,16 @@ PeakColumns peakColumns(const std::vector<std::string>& cells) {
             return found;
         }
     }
+    // A group of MAX columns that lacks an axis: its rows are refused, naming what it lacks.
+    if (!order.empty()) {
+        const auto& g = groups[order[0]];
+        found.x = g[0];
+        found.y = g[1];
+        found.z = g[2];
+        const int named = std::max({g[0], g[1], g[2]});
+        found.heading = cells[static_cast<std::size_t>(named)];
+        return found;
+    }
     // The local-maxima file: x, y and z, perhaps with their unit.
     for (std::size_t i = 0; i < cells.size(); ++i) {
         const std::string text = lowered(cells[i]);
@@ -152,7 +162,8 @@ TableReading readFslClusterTable(const std::vector<std::string>& lines) {
             width = cells.size();
             read.kind = ReadLine::kHeader;
             read.account = "header: FSL cluster table; " +
-                           (columns.x < 0 ? std::string("no peak columns (MAX X, Y, Z or x, y, z)")
+                           (columns.x < 0 || columns.y < 0 || columns.z < 0
+                                ? std::string("no whole group of peak columns (MAX X, Y, Z or x, y, z)")
                                           : "peak in \"" + columns.heading + "\" and the next two");
             reading.lines.push_back(read);
             continue;
@@ -170,7 +181,7 @@ TableReading readFslClusterTable(const std::vector<std::string>& lines) {
         const bool numeric =
             !values.empty() && std::all_of(values.begin(), values.end(),
                                            [](const Token& t) { return t.number.has_value(); });
-        if (!numeric || columns.x < 0) {
+        if (!numeric || width == 0) {
             reading.lines.push_back(noCoordinates(line));
             continue;
         }

@@ -56,9 +56,10 @@ TableReading readSpmTable(const std::vector<std::string>& lines) {
         if (rule) {
             read = noCoordinates(line, "rule of the SPM table");
         } else if (values && t.size() >= 3 && t.size() < 3 + kPeakLevelValues) {
-            read = refusedLine(fmt::format(
-                "{} values where an SPM row holds its {} peak-level values and x, y, z", t.size(),
-                kPeakLevelValues));
+            // Too few values for SPM's peak-level columns and x, y, z: no row of SPM's.
+            read = noCoordinates(line, fmt::format("{} values, fewer than an SPM row's {} "
+                                                   "peak-level values and x, y, z",
+                                                   t.size(), kPeakLevelValues));
         } else if (!values || t.size() < 3) {
             // Words: the title and headings above the rows, the footer below them.
             if (cluster == 0) {

@@ -248,6 +248,14 @@ class Importer {
         } else {
             ++defaulted_;
         }
+        if (settings_.space && writing.space && *writing.space != *settings_.space &&
+            peak.writings.size() == 1) {
+            out.account = fmt::format(
+                "dropped: --space {}, but the table gives this row's coordinates in {} ({}); "
+                "leave --space out to take the table's",
+                lowerName(*settings_.space), spaceName(*writing.space), writing.text);
+            return;
+        }
         const Point tal = toTal(writing.point, space, settings_.transform);
         const int index = result_.vois + 1;
         VoiLooks looks{peak.radius, peak.colour, settings_.radius, settings_.colour};

@@ -1,10 +1,14 @@
 #include "voikit/tables/layouts/generic_table.h"
 
+#include <fmt/format.h>
+
 #include <memory>
 
 #include "voikit/tables/layouts/column_header.h"
 #include "voikit/tables/layouts/free_line.h"
 #include "voikit/tables/layouts/header_rows.h"
+#include "voikit/tables/text/cells.h"
+#include "voikit/tables/text/tokens.h"
 
 namespace voikit {
 namespace {
@@ -35,6 +39,21 @@ void stateSpaces(const ColumnHeader& header, int line, TableReading& reading) {
     }
 }
 
+// A line of three or more cells split at tabs, semicolons or commas, all of them words: the
+// names of a table's columns, none of them x, y or z.
+bool namesOtherColumns(const std::string& line) {
+    const Delimiter delimiter = delimiterOf(line);
+    if (delimiter == Delimiter::kBlanks) return false;
+    int named = 0;
+    for (const std::string& cell : splitCells(line, delimiter)) {
+        for (const Token& token : tokenize(cell).tokens) {
+            if (token.number && token.bracket == 0) return false;
+        }
+        named += cell.empty() ? 0 : 1;
+    }
+    return named >= 3;
+}
+
 }  // namespace
 
 TableReading readGenericTable(const std::vector<std::string>& lines) {
@@ -45,6 +64,8 @@ TableReading readGenericTable(const std::vector<std::string>& lines) {
         if (isText(lines[i])) headers[i] = headerAt(lines, i);
     }
     std::unique_ptr<HeaderRows> rows;
+    std::string otherColumns;  // the last line of column names without x, y or z
+    int otherColumnsLine = 0;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string& line = lines[i];
         if (auto plain = emptyOrComment(line)) {
@@ -70,6 +91,23 @@ TableReading readGenericTable(const std::vector<std::string>& lines) {
                 reading.lines[i - 1].mentioned.reset();
             }
             stateSpaces(*headers[i], headers[i]->groupLine ? number - 1 : number, reading);
+            continue;
+        }
+        if (!rows && namesOtherColumns(line)) {
+            // Rows under column names without x, y and z are no peaks: they are refused, not
+            // read as numbers in a row.
+            otherColumns = line;
+            otherColumnsLine = static_cast<int>(i) + 1;
+            reading.lines.push_back(noCoordinates(line, "column names without x, y or z"));
+            continue;
+        }
+        const bool underOthers = !rows && !otherColumns.empty() &&
+                                 delimiterOf(line) == delimiterOf(otherColumns) &&
+                                 coordinateCandidates(tokenize(line).tokens) >= 3;
+        if (underOthers) {
+            reading.lines.push_back(refusedLine(fmt::format(
+                "a row under line {}, whose column names (\"{}\") hold no x, y or z: no peak",
+                otherColumnsLine, otherColumns)));
             continue;
         }
         reading.lines.push_back(rows ? rows->read(line) : readFreeLine(line));

@@ -286,6 +286,37 @@ TEST(TableReading, ColumnsAreReadByWhatTheirHeadingsMean) {
         << accounts(unknown);
 }
 
+TEST(TableReading, CellsAsTheAuthorLaidThemOut) {
+    const struct {
+        const char* file;
+        const char* vois;
+    } cases[] = {
+        // & and \\, $-$ and -- minus signs, \multicolumn over x, y, z past a \cmidrule, a
+        // superscript footnote mark.
+        {"latex_tabular.tex",
+         "Fusiform_gyrus_R 36.1 -47.0 -15.8\nFusiform_gyrus_L -36.1 -48.3 -18.9\nAmygdala_R 17.7 "
+         "-4.2 -10.2\n"},
+        // Pipes and the alignment row; a thousands comma in the k column.
+        {"markdown_table.md", "Precuneus_L -7.2 -61.3 36.2\nAngular_gyrus_R 40.9 -64.9 33.1\n"},
+        // Spanning heading cells, entities for minus signs, a <sup> mark.
+        {"html_rowspan.html", "Insula -32.4 15.3 3.4\nCaudate 10.0 4.8 13.9\n"},
+        // A PDF copy with one cell per line.
+        {"pdf_cell_per_line.txt", "Precentral_gyrus -36.9 -27.0 51.5\nSMA -5.4 -12.4 55.3\n"},
+    };
+    for (const auto& c : cases) {
+        const ImportResult result = voikit::importTable(table(c.file), inSpace(Space::kMni));
+        EXPECT_EQ(vois(result), c.vois) << c.file << "\n" << accounts(result);
+    }
+    // Cells keep their bytes in the raw line: the HTML entity is the x cell.
+    const ImportResult html = voikit::importTable(table("html_rowspan.html"), inSpace(Space::kMni));
+    EXPECT_EQ(cellsOf(html, 4, CellRole::kX), "&minus;34");
+    EXPECT_EQ(cellsOf(html, 4, CellRole::kZ), "&#8722;2");
+    // A row joined from lines of one cell each marks the cells of its first line only.
+    const ImportResult pdf = voikit::importTable(table("pdf_cell_per_line.txt"), inSpace(Space::kMni));
+    EXPECT_EQ(cellsOf(pdf, 7, CellRole::kName), "Precentral gyrus");
+    EXPECT_EQ(cellsOf(pdf, 8, CellRole::kX), "");
+}
+
 TEST(TableReading, AnFslHeaderWithoutACoordinateColumnIsRefusedWithTheReason) {
     const ImportResult result = voikit::importTable(
         "Cluster Index\tVoxels\tZ-MAX\tZ-MAX X (mm)\tZ-MAX Y (mm)\tCOPE-MEAN\n"

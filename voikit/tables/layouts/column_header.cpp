@@ -18,7 +18,7 @@ const std::set<std::string> kTextWords = {
     "anatomy", "anatomical", "description",  "hemisphere",   "hemi",
     "side",    "h",          "l/r",          "lobe",         "gyrus",
     "brain",   "laterality", "localization", "localisation", "site",
-    "lat",     "lat."};
+    "lat",     "lat.",       "hem",          "hem."};
 const std::set<std::string> kFillerWords = {
     "coordinates", "coordinate", "coords", "coord",       "peak",         "peaks", "mm",
     "of",          "in",         "space",  "stereotaxic", "stereotactic", "(mm)",  "locations"};
@@ -44,8 +44,14 @@ enum class Axis { kNone, kX, kY, kZ, kXyz };
 // Words that head a column of sides (L, R), and one of spaces (MNI, TAL) row by row.
 const std::set<std::string> kSideWords = {"hemisphere", "hemi", "side", "h",   "l/r",
                                           "laterality", "lat",  "lat.", "l-r", "r/l",
-                                          "hemispheres", "sides"};
+                                          "hemispheres", "sides", "hem", "hem."};
 const std::set<std::string> kSpaceColumnWords = {"space", "template", "reference", "atlas"};
+
+bool saysCount(const std::vector<std::string>& words) {
+    return std::any_of(words.begin(), words.end(), [](const std::string& w) {
+        return w == "k" || w == "ke" || w == "voxels" || w == "extent" || w == "size";
+    });
+}
 
 bool headsSides(const std::vector<std::string>& words) {
     return words.size() == 1 && kSideWords.count(words[0]) != 0;
@@ -476,6 +482,8 @@ bool applyGroupLine(const std::string& above, const std::vector<std::string>& he
         if (emptyBelow && !space) {
             header.columns[h.at] = kindOf(h.words);
             header.labels[h.at] = h.text;
+            if (headsSides(h.words)) header.side = static_cast<int>(h.at);
+            header.counts[h.at] = h.text == "k" || saysCount(h.words);
         } else if (space || kGroupWords.count(h.words[0]) != 0 || saysNotPeak(h.words) ||
                    h.words[0] == "peak" || h.words[0] == "maximum" || h.words[0] == "max") {
             overGroups.push_back(h);

@@ -15,10 +15,20 @@ namespace {
 
 bool isText(const std::string& line) { return !emptyOrComment(line); }
 
+// The line above a header that may head its groups: the one right above, or past a line a
+// rule left empty (LaTeX's \cmidrule) when both are split at tabs.
+std::size_t aboveOf(const std::vector<std::string>& lines, std::size_t i) {
+    if (i > 0 && isText(lines[i - 1])) return i - 1;
+    const bool tabbed = lines[i].find('\t') != std::string::npos;
+    if (i > 1 && tabbed && lines[i - 1].empty() && lines[i - 2].find('\t') != std::string::npos)
+        return i - 2;
+    return i;
+}
+
 // The header a line is, with the line above it when that may head its groups.
 std::optional<ColumnHeader> headerAt(const std::vector<std::string>& lines, std::size_t i) {
-    const bool aboveCounts = i > 0 && isText(lines[i - 1]);
-    return readColumnHeader(lines[i], aboveCounts ? &lines[i - 1] : nullptr);
+    const std::size_t above = aboveOf(lines, i);
+    return readColumnHeader(lines[i], above != i ? &lines[above] : nullptr);
 }
 
 void stateSpaces(const ColumnHeader& header, int line, TableReading& reading) {
@@ -84,13 +94,15 @@ TableReading readGenericTable(const std::vector<std::string>& lines) {
             if (!rows->note().empty()) read.account += "; " + rows->note();
             reading.lines.push_back(read);
             const int number = static_cast<int>(i) + 1;
+            const std::size_t above = aboveOf(lines, i);
             if (headers[i]->groupLine) {
-                reading.lines[i - 1].kind = ReadLine::kHeader;
-                reading.lines[i - 1].account = "header: headings over the columns below";
-                reading.lines[i - 1].peaks.clear();
-                reading.lines[i - 1].mentioned.reset();
+                reading.lines[above].kind = ReadLine::kHeader;
+                reading.lines[above].account = "header: headings over the columns below";
+                reading.lines[above].peaks.clear();
+                reading.lines[above].mentioned.reset();
             }
-            stateSpaces(*headers[i], headers[i]->groupLine ? number - 1 : number, reading);
+            stateSpaces(*headers[i], headers[i]->groupLine ? static_cast<int>(above) + 1 : number,
+                        reading);
             continue;
         }
         if (!rows && namesOtherColumns(line)) {

@@ -317,6 +317,30 @@ TEST(TableReading, CellsAsTheAuthorLaidThemOut) {
     EXPECT_EQ(cellsOf(pdf, 8, CellRole::kX), "");
 }
 
+TEST(TableReading, NimareDatasetsByTheirSchema) {
+    const ImportResult result = voikit::importTable(table("nimare_two_studies.json"), ImportSettings{});
+    EXPECT_EQ(result.layout, "NiMARE dataset");
+    // One VOI per focus, each in its contrast's own space.
+    EXPECT_EQ(vois(result),
+              "smith2015_reward_gt_loss_1 8.3 6.2 -0.4\nsmith2015_reward_gt_loss_2 -12.0 8.3 "
+              "-2.3\nokafor2020_anticipation_1 4.0 46.0 -2.0\n");
+    ASSERT_EQ(result.experiments.size(), 2u);
+    EXPECT_EQ(result.experiments[0].subjects, 35);
+    EXPECT_EQ(result.experiments[1].subjects, 40);
+    EXPECT_EQ(result.peaks[2].experiment, 1);
+    EXPECT_EQ(result.peaks[2].written, Space::kTal);
+    // Lists that do not pair up are refused; JSON of another schema is no dataset.
+    const ImportResult uneven = voikit::importTable(
+        R"({"s": {"contrasts": {"c": {"coords": {"space": "MNI", "x": [1, 2], "y": [3], "z": [4, 5]}}}}})",
+        ImportSettings{});
+    EXPECT_EQ(uneven.layout, "NiMARE dataset");
+    EXPECT_EQ(uneven.vois, 0);
+    EXPECT_EQ(uneven.lines[0].account,
+              "dropped: the contrast's x, y and z lists hold 2, 1 and 2 values: which belong "
+              "together cannot be told (s_c)");
+    EXPECT_EQ(voikit::importTable(R"({"x": [1, 2, 3]})", ImportSettings{}).layout, "table");
+}
+
 TEST(TableReading, AnFslHeaderWithoutACoordinateColumnIsRefusedWithTheReason) {
     const ImportResult result = voikit::importTable(
         "Cluster Index\tVoxels\tZ-MAX\tZ-MAX X (mm)\tZ-MAX Y (mm)\tCOPE-MEAN\n"

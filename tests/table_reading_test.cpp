@@ -12,6 +12,7 @@
 
 #include "number_rows.h"
 #include "test_files.h"
+#include "voikit/tables/point_reading.h"
 #include "voikit/tables/table_import.h"
 #include "voikit/tables/text/pasted_text.h"
 
@@ -339,6 +340,39 @@ TEST(TableReading, NimareDatasetsByTheirSchema) {
               "dropped: the contrast's x, y and z lists hold 2, 1 and 2 values: which belong "
               "together cannot be told (s_c)");
     EXPECT_EQ(voikit::importTable(R"({"x": [1, 2, 3]})", ImportSettings{}).layout, "table");
+}
+
+TEST(TableReading, PointsFilesAreReadAsTablesAreWithTheirSpace) {
+    // A heading gives the space; a Reference line does; neither, and it is said.
+    voikit::PointReading read = voikit::readPoints("MNI x y z\n-48 28 4 IFG\n", std::nullopt);
+    ASSERT_EQ(read.points.size(), 1u);
+    EXPECT_EQ(read.points[0].space, Space::kMni);
+    EXPECT_EQ(read.points[0].name, "IFG");
+    EXPECT_EQ(read.spaceNote, "the points are MNI, as the file says (line 1: the column heading \"mni\")");
+    read = voikit::readPoints("// Reference=Talairach\n-48 28 4\n", std::nullopt);
+    ASSERT_EQ(read.points.size(), 1u);
+    EXPECT_EQ(read.points[0].space, Space::kTal);
+    read = voikit::readPoints("-48 28 4 IFG\n", std::nullopt);
+    EXPECT_EQ(read.points[0].space, Space::kTal);
+    EXPECT_NE(read.spaceNote.find("taken as TAL"), std::string::npos);
+    read = voikit::readPoints("-48 28 4 IFG\n", Space::kMni);
+    EXPECT_EQ(read.points[0].space, Space::kMni);
+    // No box: a point beyond the plug-in's stays a point; --space may not contradict the file.
+    read = voikit::readPoints("x y z\n0 0 90\n", std::nullopt);
+    ASSERT_EQ(read.points.size(), 1u);
+    EXPECT_EQ(read.points[0].point, (voikit::Point{0, 0, 90}));
+    EXPECT_NE(voikit::readPoints("MNI x y z\n1 2 3\n", Space::kTal).error.find("--space tal, but"),
+              std::string::npos);
+    // The command says which space it took.
+    TempFolder folder;
+    writeFile(folder.file("p.txt"), "Region\tMNI x\tMNI y\tMNI z\nIFG\t-48\t28\t4\n");
+    const std::string command = std::string(GLOMERA_VOI) + " where --atlas aal --points " +
+                                folder.file("p.txt") + " >" + folder.file("out") + " 2>" +
+                                folder.file("err");
+    EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 0) << readFile(folder.file("err"));
+    EXPECT_NE(readFile(folder.file("out")).find("IFG: MNI -48.0 28.0 4.0 (TAL -45.4 24.2 9.4"),
+              std::string::npos)
+        << readFile(folder.file("out"));
 }
 
 TEST(TableReading, AnFslHeaderWithoutACoordinateColumnIsRefusedWithTheReason) {

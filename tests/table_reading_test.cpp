@@ -255,6 +255,10 @@ TEST(TableReading, ColumnsAreReadByWhatTheirHeadingsMean) {
         {"numbers_in_names.txt", std::nullopt,
          "Area_6 -30.0 -4.0 56.0\nBA_44 -50.0 12.0 18.0\nCrus_1 -34.0 -74.0 -30.0\n"
          "Anterior_cingulate_cortex 4.0 24.0 30.0\n"},
+        // "x y z" copied alone under a heading row of more cells: aligned under its heading.
+        {"spanning_heading_copy.tsv", std::nullopt, "Caudate_L -12.0 10.0 8.0\nPutamen_R 22.0 4.0 -2.0\n"},
+        // x, y and z in one cell under "Peak MNI coordinates".
+        {"xyz_cell_heading.tsv", std::nullopt, "Left_putamen -23.2 3.8 6.0\nRight_putamen 23.1 5.6 5.2\n"},
         // Runs of no-break spaces between tabbed cells, a thin space in a count.
         {"nbsp_tabbed.tsv", std::nullopt,
          "Middle_frontal_gyrus -42.0 22.0 34.0\nPrecuneus -8.0 -66.0 44.0\n"},

@@ -151,6 +151,14 @@ class Builder {
     }
     // A heading saying the next group (or the column being added) is no peak.
     void notPeak(const std::string& text) { notPeak_.emplace_back(kinds_.size(), text); }
+    // The column last added is headed "MNI coordinates": x, y and z in one cell, if the
+    // headings name no x, y, z columns.
+    void coordinatesInLast(std::optional<Space> space, const std::string& text) {
+        if (coordinates_ < 0) {
+            coordinates_ = static_cast<int>(kinds_.size()) - 1;
+            if (space) spaces_.back() = std::make_pair(*space, text);
+        }
+    }
     // The column last added holds each row's side, or its space.
     void sideOfLast() { side_ = static_cast<int>(kinds_.size()) - 1; }
     void spacesInLast() { space_ = static_cast<int>(kinds_.size()) - 1; }
@@ -177,6 +185,10 @@ class Builder {
         // order ("z y x"), each group once.
         group(header, true);
         if (header.triples.empty()) group(header, false);
+        if (header.triples.empty() && coordinates_ >= 0) {
+            header.columns[static_cast<std::size_t>(coordinates_)] = Column::kXyz;
+            header.triples.push_back(tripleAt(coordinates_, coordinates_, coordinates_, 0));
+        }
         placeMarkers(header);
         return header;
     }
@@ -278,6 +290,7 @@ class Builder {
     std::vector<std::pair<std::size_t, std::string>> notPeak_;
     int side_ = -1;
     int space_ = -1;
+    int coordinates_ = -1;
 };
 
 // Numbers that a heading does not hold: any outside brackets, or more than two within
@@ -349,6 +362,12 @@ void cellColumns(const std::vector<std::string>& cells, Builder& builder) {
         }
         builder.add(cells[i], axis == Axis::kNone ? kindOf(words[i]) : Column::kOther, axis);
         if (axis == Axis::kNone && headsSides(words[i])) builder.sideOfLast();
+        const bool coordinates = std::any_of(words[i].begin(), words[i].end(), [](const auto& w) {
+            return w == "coordinates" || w == "coordinate" || w == "coords" || w == "xyz";
+        });
+        if (axis == Axis::kNone && coordinates && !saysNotPeak(words[i])) {
+            builder.coordinatesInLast(space ? *space : std::optional<Space>(), cells[i]);
+        }
         if (axis != Axis::kNone && saysNotPeak(words[i])) builder.lastNotPeak(cells[i]);
         if (space && axis != Axis::kNone) builder.spaceOfLast(*space, cells[i]);
         if (space && axis == Axis::kNone) builder.marker(*space, cells[i]);
@@ -573,6 +592,42 @@ std::optional<ColumnHeader> mergedHeader(const std::string& above, const ColumnH
     return merged;
 }
 
+// A heading row of fewer cells than the rows, "x y z" alone, under a row whose one cell
+// ("MNI coordinates") spans them, as copies of spanning headings leave it: the x, y, z cells
+// stand where that cell stands, the other headings around them.
+std::optional<ColumnHeader> spreadUnder(const std::string& above,
+                                        const std::vector<std::string>& cells,
+                                        Delimiter delimiter) {
+    if (cells.size() != 3 || delimiterOf(above) != delimiter) return std::nullopt;
+    for (std::size_t i = 0; i < 3; ++i) {
+        if (axisOf(wordsOf(tokenize(cells[i]).tokens)) != static_cast<Axis>(i + 1))
+            return std::nullopt;
+    }
+    const std::vector<std::string> heads = splitCells(above, delimiter);
+    if (heads.size() <= 3 || holdsNumbers(tokenize(above))) return std::nullopt;
+    std::size_t at = heads.size();
+    for (std::size_t i = 0; i < heads.size() && at == heads.size(); ++i) {
+        const std::vector<std::string> words = wordsOf(tokenize(heads[i]).tokens);
+        std::string ignored;
+        const bool coordinates = std::any_of(words.begin(), words.end(), [](const auto& w) {
+            return w == "coordinates" || w == "coordinate" || w == "coords";
+        });
+        if (coordinates || (spaceOf(words, ignored) && words.size() <= 3)) at = i;
+    }
+    if (at == heads.size()) return std::nullopt;
+    std::vector<std::string> spread(heads.begin(), heads.begin() + static_cast<std::ptrdiff_t>(at));
+    std::string space;
+    spaceOf(wordsOf(tokenize(heads[at]).tokens), space);
+    for (const std::string& axis : cells) spread.push_back(space.empty() ? axis : space + " " + axis);
+    spread.insert(spread.end(), heads.begin() + static_cast<std::ptrdiff_t>(at) + 1, heads.end());
+    Builder builder;
+    cellColumns(spread, builder);
+    ColumnHeader header = builder.finish(delimiter);
+    if (header.triples.size() != 1) return std::nullopt;
+    header.groupLine = true;
+    return header;
+}
+
 }  // namespace
 
 // Words of sentences, not of headings: a caption that names x, y and z ("Peaks reported as
@@ -601,6 +656,9 @@ std::optional<ColumnHeader> readColumnHeader(const std::string& line, const std:
     }
     ColumnHeader header = builder.finish(delimiter);
     if (header.triples.empty()) return std::nullopt;
+    if (above && delimiter != Delimiter::kBlanks) {
+        if (auto spread = spreadUnder(*above, cells, delimiter)) return spread;
+    }
     if (above && delimiter == Delimiter::kBlanks) {
         if (auto merged = mergedHeader(*above, header)) return merged;
     }

@@ -312,6 +312,14 @@ TEST(TableReading, CellsAsTheAuthorLaidThemOut) {
         const ImportResult result = voikit::importTable(table(c.file), inSpace(Space::kMni));
         EXPECT_EQ(vois(result), c.vois) << c.file << "\n" << accounts(result);
     }
+    // A sub-peak row with its name cells merged into the row above takes that row's name;
+    // a footnote mark on a name is no part of it.
+    const ImportResult merged = voikit::importTable(
+        "Region\tSide\tx\ty\tz\nPutamen\xe1\xb5\x83\tL\t-24\t6\t2\n\t\t-28\t-2\t6\n\t\t-30\t4\t-4\n"
+        "Insula^b\tR\t38\t18\t2\n",
+        ImportSettings{});
+    EXPECT_EQ(vois(merged), "Putamen_L -24.0 6.0 2.0\nPutamen_L_sub1 -28.0 -2.0 6.0\nPutamen_L_sub2 "
+                            "-30.0 4.0 -4.0\nInsula_R 38.0 18.0 2.0\n");
     // Cells keep their bytes in the raw line: the HTML entity is the x cell.
     const ImportResult html = voikit::importTable(table("html_rowspan.html"), inSpace(Space::kMni));
     EXPECT_EQ(cellsOf(html, 4, CellRole::kX), "&minus;34");

@@ -41,6 +41,22 @@ std::string numbersText(const std::vector<Token>& tokens) {
     return text;
 }
 
+// The line with each markup tag ("<td align=\"left\">") a blank, so that the numbers it
+// holds stand apart from the tags around them.
+std::string withoutTags(const std::string& line) {
+    std::string out;
+    for (std::size_t at = 0; at < line.size(); ++at) {
+        const std::size_t close = line[at] == '<' ? line.find('>', at) : std::string::npos;
+        if (close == std::string::npos) {
+            out += line[at];
+        } else {
+            out += ' ';
+            at = close;
+        }
+    }
+    return out;
+}
+
 // A line as read, with what maps its plain bytes back to the raw line.
 struct LineText {
     const std::string* raw = nullptr;
@@ -159,7 +175,7 @@ class Importer {
             // Numbers of the line as pasted that no cell holds: in a table's markup (an HTML
             // tag's attributes, a LaTeX command's arguments), or in a line of one cell joined
             // to its row.
-            const std::string pasted = plainLine(*text.raw);
+            const std::string pasted = plainLine(withoutTags(*text.raw));
             rowOfNumbers_ = numbersOnLine(pasted) >= 3;
             if (!rowOfNumbers_) return;
             ++result_.rowsOfNumbers;

@@ -218,9 +218,10 @@ class Importer {
         }
         // The reading took the line for text: a row it cannot place is a drop, not a heading.
         const ReadLine taken = read;
-        read = refusedLine(fmt::format("{} numbers ({}) that the reading as {} places in no "
-                                       "column (it took the line for: {})",
-                                       numbers, named, reading_.layout, was));
+        read =
+            refusedLine(fmt::format("{} numbers ({}) that the reading as {} places in no "
+                                    "column (it took the line for: {})",
+                                    numbers, named, reading_.layout, was));
         read.note = taken.note;
         read.mentioned = taken.mentioned;
         read.cells = taken.cells;
@@ -427,10 +428,10 @@ ImportResult importTable(std::string_view bytes, const ImportSettings& settings)
     result.layout = reading.layout;
     result.choice = reading.choice;
     for (const Proposal& proposal : proposals) {
-        result.proposals.push_back(fmt::format(
-            "{}: {} of {} rows of numbers, {} numbers unexplained, {} contradictions",
-            proposal.reader, proposal.score.explained, proposal.score.rows,
-            proposal.score.unexplainedNumbers, proposal.score.contradictions));
+        result.proposals.push_back(
+            fmt::format("{}: {} of {} rows of numbers, {} numbers unexplained, {} contradictions",
+                        proposal.reader, proposal.score.explained, proposal.score.rows,
+                        proposal.score.unexplainedNumbers, proposal.score.contradictions));
     }
     result.rawLines = text.lines;
     result.spaceConflict = spaceConflict(settings, reading);

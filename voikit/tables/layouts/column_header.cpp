@@ -1,7 +1,7 @@
 #include "voikit/tables/layouts/column_header.h"
 
-#include <array>
 #include <algorithm>
+#include <array>
 #include <map>
 #include <set>
 #include <utility>
@@ -42,9 +42,9 @@ const std::set<std::pair<std::string, std::string>> kPhrases = {
 enum class Axis { kNone, kX, kY, kZ, kXyz };
 
 // Words that head a column of sides (L, R), and one of spaces (MNI, TAL) row by row.
-const std::set<std::string> kSideWords = {"hemisphere", "hemi", "side", "h",   "l/r",
-                                          "laterality", "lat",  "lat.", "l-r", "r/l",
-                                          "hemispheres", "sides", "hem", "hem."};
+const std::set<std::string> kSideWords = {"hemisphere",  "hemi",  "side", "h",   "l/r",
+                                          "laterality",  "lat",   "lat.", "l-r", "r/l",
+                                          "hemispheres", "sides", "hem",  "hem."};
 const std::set<std::string> kSpaceColumnWords = {"space", "template", "reference", "atlas"};
 
 bool saysCount(const std::vector<std::string>& words) {
@@ -62,8 +62,8 @@ bool headsSpaces(const std::vector<std::string>& words) {
 }
 
 // Words that say a group of x, y and z is no peak but a cluster's centre or extent.
-const std::set<std::string> kNotPeakWords = {"cog",     "centroid", "centre",  "center",
-                                             "gravity", "mass",     "com",     "extent",
+const std::set<std::string> kNotPeakWords = {"cog",     "centroid", "centre",   "center",
+                                             "gravity", "mass",     "com",      "extent",
                                              "centres", "centers",  "centroids"};
 
 bool saysNotPeak(const std::vector<std::string>& words) {
@@ -176,10 +176,10 @@ class Builder {
         header.space = space_;
         for (const std::string& label : labels_) {
             const std::string l = lowered(label);
-            header.counts.push_back(l == "k" || l == "ke" || l.find("voxels") != std::string::npos ||
-                                    l.find("size") != std::string::npos ||
-                                    l.find("extent") != std::string::npos || l == "kE" ||
-                                    l.find("mm3") != std::string::npos);
+            header.counts.push_back(
+                l == "k" || l == "ke" || l.find("voxels") != std::string::npos ||
+                l.find("size") != std::string::npos || l.find("extent") != std::string::npos ||
+                l == "kE" || l.find("mm3") != std::string::npos);
         }
         // x, y and z in their order; where the headings give none so, side by side in any
         // order ("z y x"), each group once.
@@ -219,8 +219,8 @@ class Builder {
             }
             open[axis] = at;
             if (open[0] < 0 || open[1] < 0 || open[2] < 0) continue;
-            const int span = std::max({open[0], open[1], open[2]}) -
-                             std::min({open[0], open[1], open[2]});
+            const int span =
+                std::max({open[0], open[1], open[2]}) - std::min({open[0], open[1], open[2]});
             if (!inOrder && span != 2) {
                 open = {-1, -1, -1};
                 open[axis] = at;
@@ -243,7 +243,8 @@ class Builder {
         // A heading that says the group is no peak, over it or just before it.
         const int first = std::min({x, y, z});
         for (const auto& [position, text] : notPeak_) {
-            const bool before = position >= groupStart && position <= static_cast<std::size_t>(first);
+            const bool before =
+                position >= groupStart && position <= static_cast<std::size_t>(first);
             const bool within = position > static_cast<std::size_t>(first) &&
                                 position <= static_cast<std::size_t>(std::max({x, y, z}));
             if (before || within) {
@@ -618,7 +619,8 @@ std::optional<ColumnHeader> spreadUnder(const std::string& above,
     std::vector<std::string> spread(heads.begin(), heads.begin() + static_cast<std::ptrdiff_t>(at));
     std::string space;
     spaceOf(wordsOf(tokenize(heads[at]).tokens), space);
-    for (const std::string& axis : cells) spread.push_back(space.empty() ? axis : space + " " + axis);
+    for (const std::string& axis : cells)
+        spread.push_back(space.empty() ? axis : space + " " + axis);
     spread.insert(spread.end(), heads.begin() + static_cast<std::ptrdiff_t>(at) + 1, heads.end());
     Builder builder;
     cellColumns(spread, builder);
@@ -634,11 +636,10 @@ std::optional<ColumnHeader> spreadUnder(const std::string& above,
 // x/y/z") is no header.
 bool readsAsSentence(const Tokens& tokens) {
     static const std::set<std::string> kSentenceWords = {
-        "as",   "were", "was", "is",    "are",   "reported", "shown", "listed", "table",
-        "figure", "see", "we", "our", "these", "this", "with", "for", "from", "at"};
-    return std::any_of(tokens.tokens.begin(), tokens.tokens.end(), [](const Token& t) {
-        return kSentenceWords.count(lowered(t.text)) != 0;
-    });
+        "as",  "were", "was", "is",    "are",  "reported", "shown", "listed", "table", "figure",
+        "see", "we",   "our", "these", "this", "with",     "for",   "from",   "at"};
+    return std::any_of(tokens.tokens.begin(), tokens.tokens.end(),
+                       [](const Token& t) { return kSentenceWords.count(lowered(t.text)) != 0; });
 }
 
 std::optional<ColumnHeader> readColumnHeader(const std::string& line, const std::string* above) {

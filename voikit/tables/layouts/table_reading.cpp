@@ -134,9 +134,9 @@ int coordinateCandidates(const std::vector<Token>& tokens) {
 }
 
 void keepNamesNumbers(std::vector<Token>& tokens) {
-    static const char* const kNumbered[] = {"area",  "ba",      "brodmann", "crus",  "lobule",
-                                            "lobules", "vermis", "areas",    "ba:",   "area:",
-                                            "segment", "lobe"};
+    static const char* const kNumbered[] = {"area",   "ba",      "brodmann", "crus",
+                                            "lobule", "lobules", "vermis",   "areas",
+                                            "ba:",    "area:",   "segment",  "lobe"};
     for (std::size_t i = 1; i < tokens.size(); ++i) {
         Token& token = tokens[i];
         const Token& before = tokens[i - 1];

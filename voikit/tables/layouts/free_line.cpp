@@ -24,6 +24,8 @@ const std::set<std::string> kStopWords = {
     "clusters", "see",   "table",      "maximum",     "maxima",  "that",      "which",
     "where",    "there", "this",       "these",       "its",     "their"};
 constexpr std::size_t kNameWords = 6;
+// Words from which a line is a sentence rather than a row of a table.
+constexpr std::size_t kSentenceWords = 8;
 
 bool isWhole(const Token& token) {
     return token.number && std::floor(*token.number) == *token.number &&
@@ -78,6 +80,17 @@ std::string nameAfter(const std::vector<Token>& tokens, std::size_t from) {
     return clauseName(tokens, start, end);
 }
 
+// A space that labels the numbers from `at`: named among the three words right before them
+// ("Peak MNI coordinate: -36 -90 0", "(MNI: -48, 28, 4)"), as a column heading names it.
+std::optional<Space> labelledSpace(const std::vector<Token>& tokens, std::size_t at) {
+    for (std::size_t i = at, words = 0; i > 0 && words < 3; ++words) {
+        const Token& before = tokens[--i];
+        if (before.number) break;
+        if (const auto space = spaceWord(before.text)) return space;
+    }
+    return std::nullopt;
+}
+
 bool isAxisLabel(const Token& token, char axis) {
     return token.text.size() == 1 &&
            std::tolower(static_cast<unsigned char>(token.text[0])) == axis;
@@ -107,6 +120,9 @@ std::optional<std::array<std::size_t, 3>> namedTriple(const std::vector<Token>& 
 // cannot be told apart and is refused.
 void bracketPeak(const std::vector<Token>& t, std::size_t i, std::size_t end, Peak& peak) {
     std::optional<std::array<std::size_t, 3>> at = namedTriple(t, i, end);
+    // Axis names after other words in the bracket: "(peak at x = 40, y = 26, z = 2)",
+    // "(BA 44; Talairach coordinates x = -50, y = 10, z = 18)".
+    for (std::size_t k = i + 1; !at && k < end; ++k) at = namedTriple(t, k, end);
     if (!at) {
         std::size_t first = i;
         while (first < end && !t[first].number) ++first;
@@ -120,7 +136,10 @@ void bracketPeak(const std::vector<Token>& t, std::size_t i, std::size_t end, Pe
         }
         if (run - first == 3) at = std::array<std::size_t, 3>{first, first + 1, first + 2};
     }
-    if (at) peak.writings.push_back(writingOf(t[(*at)[0]], t[(*at)[1]], t[(*at)[2]], std::nullopt));
+    if (at) {
+        peak.writings.push_back(
+            writingOf(t[(*at)[0]], t[(*at)[1]], t[(*at)[2]], labelledSpace(t, (*at)[0])));
+    }
 }
 
 // Peaks written in brackets or with axis names, each named by the words before it; none
@@ -150,8 +169,21 @@ std::vector<Peak> sentencePeaks(const std::vector<Token>& tokens) {
     return peaks;
 }
 
+// A run of four or more numbers whose first could be part of the name before it or x: an
+// unsigned whole number, and a fourth number that could as well be z (a whole number with a
+// sign), as in "Cerebellum 6 -30 -60 -20".
+bool firstMayBeNamesOwn(const std::vector<Token>& tokens, const NumberRun& run) {
+    if (run.length < 4 || run.start == 0 || tokens[run.start - 1].number) return false;
+    const Token& first = tokens[run.start];
+    const Token& fourth = tokens[run.start + 3];
+    const bool unsignedWhole = first.text.find_first_not_of("0123456789") == std::string::npos;
+    return unsignedWhole && isWhole(fourth) && fourth.text[0] == '-';
+}
+
 // Runs of numbers: the peaks of a table row without a header.
-ReadLine runPeaks(const std::string& line, const std::vector<Token>& tokens) {
+ReadLine runPeaks(const std::string& line, const std::vector<Token>& given) {
+    std::vector<Token> tokens = given;
+    keepNamesNumbers(tokens);
     std::vector<NumberRun> runs;
     for (std::size_t from = 0; from < tokens.size();) {
         const std::vector<Token> rest(tokens.begin() + static_cast<std::ptrdiff_t>(from),
@@ -162,8 +194,18 @@ ReadLine runPeaks(const std::string& line, const std::vector<Token>& tokens) {
         from += run->start + run->length;
     }
     if (runs.empty()) {
-        return coordinateCandidates(tokens) < 3 ? noCoordinates(line)
-                                                : refusedLine("no three numbers in a row");
+        if (coordinateCandidates(tokens) < 3) return noCoordinates(line);
+        // A sentence whose numbers stand apart among its words ("the 24 participants tested
+        // in session 1 and the 12 in session 2") writes no peak: set aside, not refused.
+        std::size_t words = 0;
+        for (const Token& token : tokens) words += !token.number && isWord(token.text) ? 1 : 0;
+        if (words >= kSentenceWords) {
+            ReadLine read;
+            read.kind = ReadLine::kIgnored;
+            read.account = "a sentence whose numbers stand apart, no three in a row";
+            return read;
+        }
+        return refusedLine("no three numbers in a row");
     }
     const bool allThree =
         std::all_of(runs.begin(), runs.end(), [](const NumberRun& r) { return r.length == 3; });
@@ -172,6 +214,12 @@ ReadLine runPeaks(const std::string& line, const std::vector<Token>& tokens) {
             "{} groups of numbers on one line, not all of three: which are x, y and z cannot be "
             "told",
             runs.size()));
+    }
+    if (runs.size() == 1 && firstMayBeNamesOwn(tokens, runs[0])) {
+        return refusedLine(fmt::format(
+            "{} numbers after \"{}\": the first may belong to the name or be x, and the last may "
+            "be z; refused rather than guessed (a header row x y z says which)",
+            runs[0].length, tokens[runs[0].start - 1].text));
     }
     ReadLine read;
     read.kind = ReadLine::kCoordinates;
@@ -184,13 +232,20 @@ ReadLine runPeaks(const std::string& line, const std::vector<Token>& tokens) {
                         ? regionName(tokens, nameFrom, run.start)
                         : joinedName(begin + static_cast<std::ptrdiff_t>(nameFrom),
                                      begin + static_cast<std::ptrdiff_t>(run.start));
+        if (run.start - nameFrom <= kNameWords) {
+            peak.nameSpans = wordSpans(begin + static_cast<std::ptrdiff_t>(nameFrom),
+                                       begin + static_cast<std::ptrdiff_t>(run.start));
+        }
         const std::size_t end = run.start + run.length;
         // A row that names itself after its numbers, as the plug-in's own lists do.
         for (std::size_t i = end; peak.name.empty() && runs.size() == 1 && i < tokens.size(); ++i) {
-            if (!tokens[i].number && isWord(tokens[i].text)) peak.name = tokens[i].text;
+            if (!tokens[i].number && isWord(tokens[i].text)) {
+                peak.name = tokens[i].text;
+                peak.nameSpans = {{tokens[i].begin, tokens[i].end}};
+            }
         }
         peak.writings.push_back(writingOf(tokens[run.start], tokens[run.start + 1],
-                                          tokens[run.start + 2], std::nullopt));
+                                          tokens[run.start + 2], labelledSpace(tokens, run.start)));
         read.peaks.push_back(peak);
         nameFrom = end;
     }
@@ -214,6 +269,11 @@ ReadLine readFreeLine(const std::string& line) {
     }
     read.note = marksNote(tokens.tokens);
     read.mentioned = mentionedSpace(line);
+    for (const Peak& peak : read.peaks) {
+        for (const Writing& writing : peak.writings) {
+            if (writing.space) read.mentioned.reset();  // the space it names labels the peak
+        }
+    }
     return read;
 }
 

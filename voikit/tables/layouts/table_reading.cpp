@@ -1,8 +1,12 @@
 #include "voikit/tables/layouts/table_reading.h"
 
+#include <algorithm>
 #include <cctype>
+#include <iterator>
 
+#include "voikit/io/utf8.h"
 #include "voikit/tables/layouts/space_words.h"
+#include "voikit/tables/text/cell_number.h"
 
 namespace voikit {
 
@@ -47,7 +51,51 @@ Writing writingOf(const Token& x, const Token& y, const Token& z, std::optional<
         return t.text.substr(0, t.text.size() - t.mark.size());
     };
     writing.text = plain(x) + " " + plain(y) + " " + plain(z);
+    writing.spans = {Span{x.begin, x.end}, Span{y.begin, y.end}, Span{z.begin, z.end}};
     return writing;
+}
+
+const char* cellRoleName(CellRole role) {
+    switch (role) {
+        case CellRole::kX:
+            return "x";
+        case CellRole::kY:
+            return "y";
+        case CellRole::kZ:
+            return "z";
+        case CellRole::kName:
+            return "name";
+        case CellRole::kRadius:
+            return "radius";
+        case CellRole::kSide:
+            return "side";
+        case CellRole::kSpace:
+            return "space";
+        case CellRole::kCount:
+            return "count";
+        case CellRole::kStatistic:
+            return "statistic";
+        case CellRole::kIgnored:
+            break;
+    }
+    return "ignored";
+}
+
+std::vector<Span> wordSpans(std::vector<Token>::const_iterator begin,
+                            std::vector<Token>::const_iterator end) {
+    std::vector<Span> spans;
+    for (auto it = begin; it != end; ++it) {
+        if (isWord(it->text)) spans.push_back({it->begin, it->end});
+    }
+    return spans;
+}
+
+std::vector<Token> shifted(std::vector<Token> tokens, std::size_t offset) {
+    for (Token& token : tokens) {
+        token.begin += offset;
+        token.end += offset;
+    }
+    return tokens;
 }
 
 std::string marksNote(const std::vector<Token>& tokens) {
@@ -85,13 +133,53 @@ int coordinateCandidates(const std::vector<Token>& tokens) {
     return count;
 }
 
+void keepNamesNumbers(std::vector<Token>& tokens) {
+    static const char* const kNumbered[] = {"area",   "ba",      "brodmann", "crus",
+                                            "lobule", "lobules", "vermis",   "areas",
+                                            "ba:",    "area:",   "segment",  "lobe"};
+    for (std::size_t i = 1; i < tokens.size(); ++i) {
+        Token& token = tokens[i];
+        const Token& before = tokens[i - 1];
+        if (!token.number || before.number || token.bracket != before.bracket) continue;
+        const std::string word = lowered(before.text);
+        const bool numbered = std::any_of(std::begin(kNumbered), std::end(kNumbered),
+                                          [&](const char* w) { return word == w; });
+        const bool whole = token.text.find_first_not_of("0123456789") == std::string::npos;
+        if (numbered && whole) {
+            token.number.reset();
+            token.mark.clear();
+        }
+    }
+}
+
+namespace {
+
+// A word without the footnote mark after it: "putamen^a", "putamenᵃ", "insula*" are the
+// region's name and a mark.
+std::string withoutMark(const std::string& word) {
+    std::string text = word;
+    const std::size_t caret = text.find('^');
+    if (caret != std::string::npos && caret > 0) text.resize(caret);
+    std::size_t end = text.size();
+    while (end > 0) {
+        std::size_t start = end - 1;
+        while (start > 0 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) --start;
+        std::size_t at = start;
+        if (!isFootnoteMark(nextCodePoint(text, at))) break;
+        end = start;
+    }
+    return end == 0 ? text : text.substr(0, end);
+}
+
+}  // namespace
+
 std::string joinedName(std::vector<Token>::const_iterator begin,
                        std::vector<Token>::const_iterator end) {
     std::string name;
     for (auto it = begin; it != end; ++it) {
         if (!isWord(it->text)) continue;
         if (!name.empty()) name += '_';
-        name += it->text;
+        name += withoutMark(it->text);
     }
     return name;
 }

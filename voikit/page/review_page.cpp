@@ -119,9 +119,16 @@ std::string fateCell(const ReviewLine& line) {
     for (const ReviewFate& fate : line.fates) {
         if (fate.kind == "empty") continue;
         const std::string head = fate.kind == "VOI" ? "VOI " + std::to_string(fate.voi) : fate.kind;
-        // The account of a VOI's line begins with its number too.
+        // Accounts begin with what the margin already says in bold ("VOI 3 ...",
+        // "dropped: ...", "header: ..."); it is not said twice.
         std::string account = fate.account;
-        if (account.rfind(head + " ", 0) == 0) account.erase(0, head.size() + 1);
+        if (account.rfind(head, 0) == 0) {
+            std::size_t rest = head.size();
+            if (rest < account.size() && (account[rest] == ':' || account[rest] == ';')) ++rest;
+            if (rest == account.size() || account[rest] == ' ') {
+                account.erase(0, std::min(rest + 1, account.size()));
+            }
+        }
         cell += "<div><b>" + htmlEscaped(asUtf8(head)) + "</b>";
         if (!account.empty()) cell += " " + htmlEscaped(asUtf8(account));
         cell += "</div>";

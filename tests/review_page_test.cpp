@@ -152,4 +152,29 @@ TEST_F(ReviewCommand, APageWithTheSpheresOrTheReviewAlone) {
     EXPECT_NE(page.find("<b>dropped</b>"), std::string::npos);
 }
 
+// The host: one page per --list, in the order given, each drawing its own table's spheres.
+TEST_F(ReviewCommand, TheHostWritesOnePagePerList) {
+    writeFile(folder.file("none.txt"), "Region\tx\ty\tz\nIFG\t-48\t\t4\n");
+    writeFile(folder.file("two.txt"), "Region\tx\ty\tz\nIFG\t-48\t28\t4\nIPS\t-30\t-60\t50\n");
+    ProgramResult r = runProgram(folder.path(), HEADLESS_HOST,
+                                 "--quiet --list none.txt --list two.txt --space mni --review "
+                                 "a.html --review b.html -o s.voi");
+    EXPECT_EQ(r.status, 3) << r.err;  // the first table made no VOI
+    const std::string none = readFile(folder.file("a.html"));
+    EXPECT_NE(none.find("<title>What was read from none.txt</title>"), std::string::npos);
+    EXPECT_NE(none.find("id=\"no-spheres\""), std::string::npos);
+    const std::string two = readFile(folder.file("b.html"));
+    EXPECT_NE(two.find("<title>What was read from two.txt</title>"), std::string::npos);
+    EXPECT_NE(two.find("id=\"glomera-data\""), std::string::npos);
+    EXPECT_EQ(count(two, "<tr class=\"voi\""), 2u);
+
+    r = runProgram(folder.path(), HEADLESS_HOST,
+                   "--quiet --list two.txt --review a.html --review c.html -o s.voi");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("--review shows what was read of a --list: 2 pages asked for 1 list"),
+              std::string::npos)
+        << r.err;
+    EXPECT_FALSE(fileExists(folder.file("c.html")));
+}
+
 }  // namespace

@@ -4,11 +4,17 @@
 # A baseline marked "strict" stays so and is renewed only when no VOI is wrong at exit 0.
 #
 #   scripts/renew-table-corpus-baseline.sh [BUILD]      BUILD: the build folder, default build
+#   scripts/renew-table-corpus-baseline.sh --strict [BUILD]
+#       a strict baseline from now on: any wrong VOI at exit 0 fails the test
 #   scripts/renew-table-corpus-baseline.sh --scoreboard FILE [BUILD]
 #       writes the scoreboard to FILE and leaves the baseline as it is
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 scoreboard=
+if [ "${1:-}" = --strict ]; then
+    export GLOMERA_TABLE_BASELINE_STRICT=1
+    shift
+fi
 if [ "${1:-}" = --scoreboard ]; then
     scoreboard=$(realpath -m "$2")
     shift 2
@@ -26,5 +32,6 @@ fi
 renewed=$(mktemp)
 trap 'rm -f "$renewed"' EXIT
 GLOMERA_TABLE_BASELINE=$renewed "$tests" "$filter"
+[ -s "$renewed" ] || { echo "the baseline was not renewed" >&2; exit 1; }
 cp "$renewed" "$repo/tests/tables/corpus/baseline.txt"
 echo "renewed tests/tables/corpus/baseline.txt"

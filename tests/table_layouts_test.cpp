@@ -50,8 +50,10 @@ TEST(TableLayouts, RowsAreReadByTheHeaderOrRefusedNeverShifted) {
     } cases[] = {
         {"a signed extra number is no part of a name: an unlabelled last column",
          "Region x y z\nLeft IFG -48 28 4 5.21", "Left_IFG -48.0 28.0 4.0\n", ""},
+        {"a number after a word that takes one is the name's",
+         "Region x y z\nArea 44 -50 10 8", "Area_44 -50.0 10.0 8.0\n", ""},
         {"an unsigned extra number may be the name's or a column's",
-         "Region x y z\nArea 44 -50 10 8", "",
+         "Region x y z\nIFG 44 -50 10 8", "",
          "dropped: 4 numbers where the header names 3 (x, y, z): the first may belong to the "
          "name, or the last stand in a column the header does not label; refused rather than "
          "shifted"},
@@ -136,8 +138,11 @@ TEST(TableLayouts, PeaksOfAResultsParagraph) {
               "(left_IFG)");
     EXPECT_EQ(result.lines[1].number, 1);
     EXPECT_EQ(result.lines[2].number, 1);
-    // A statistic in brackets is no peak.
-    EXPECT_EQ(result.lines[3].kind, ImportedLine::kNoCoordinates);
+    // A statistic in brackets is no peak: set aside, its numbers named.
+    EXPECT_EQ(result.lines[3].kind, ImportedLine::kIgnored);
+    EXPECT_EQ(result.lines[3].account,
+              "set aside: its numbers (1 23 3.41) are statistics' values or stand in "
+              "brackets, not x, y and z");
     EXPECT_EQ(result.summary(), "2 VOIs from 2 lines; 1 of 3 peaks dropped");
 }
 

@@ -2,12 +2,14 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "coordlist/clean_up_account.h"
 #include "voikit/space/point_text.h"
 #include "voikit/tables/layouts/read_table.h"
 #include "voikit/tables/text/pasted_text.h"
+#include "voikit/tables/text/tokens.h"
 
 namespace voikit {
 namespace {
@@ -21,6 +23,44 @@ double distance(const Point& a, const Point& b) {
 }
 
 std::string lowerName(Space space) { return space == Space::kMni ? "mni" : "tal"; }
+
+// The most numbers an account names before it says how many more there are.
+constexpr std::size_t kNumbersNamed = 8;
+
+// "9.3 9.6 9.1", the numbers of a line as written.
+std::string numbersText(const std::vector<Token>& tokens) {
+    std::string text;
+    std::size_t named = 0, total = 0;
+    for (const Token& token : tokens) {
+        if (!token.number) continue;
+        if (++total > kNumbersNamed) continue;
+        text += (named++ == 0 ? "" : " ") + token.text;
+    }
+    if (total > named) text += fmt::format(" and {} more", total - named);
+    return text;
+}
+
+// A line as read, with what maps its plain bytes back to the raw line.
+struct LineText {
+    const std::string* raw = nullptr;
+    const std::string* plain = nullptr;
+    const std::vector<std::size_t>* from = nullptr;  // plain byte -> raw byte; empty: same
+
+    // A span of the plain line as bytes of the raw one.
+    ImportedCell cell(CellRole role, const Span& span) const {
+        if (!from || from->empty()) return {role, span.begin, span.end};
+        const std::size_t last = from->size() - 1;  // the entry for the end
+        const std::size_t begin = (*from)[std::min(span.begin, last)];
+        std::size_t end = begin;
+        if (span.end > span.begin && span.end - 1 < last) {
+            end = (*from)[span.end - 1];
+            // Past the whole character the last byte came from.
+            const auto lead = static_cast<unsigned char>((*raw)[end]);
+            end += lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        }
+        return {role, begin, std::min(end, raw->size())};
+    }
+};
 
 class Importer {
   public:
@@ -36,7 +76,10 @@ class Importer {
         }
     }
 
-    void line(int number, const ReadLine& read) {
+    void line(int number, const ReadLine& given, const LineText& text) {
+        ReadLine read = given;
+        const Tokens tokens = tokenize(*text.plain);
+        settle(read, tokens, *text.plain);
         std::string note = read.note;
         if (read.mentioned) {
             note += std::string(note.empty() ? "" : "; ") + "mentions " +
@@ -51,11 +94,14 @@ class Importer {
                 ImportedLine::kNoCoordinates, ImportedLine::kIgnored, ImportedLine::kNoCoordinates};
             std::string account = read.account.empty() ? "no coordinates" : read.account;
             if (!note.empty()) account += "; " + note;
-            result_.lines.push_back({number, kKinds[read.kind], account});
+            ImportedLine out{number, kKinds[read.kind], account, 0, {}};
+            lineCells(read, tokens, text, out);
+            result_.lines.push_back(out);
             return;
         }
+        bool first = true;
         for (const Peak& peak : read.peaks) {
-            ImportedLine out{number, ImportedLine::kDropped, std::string()};
+            ImportedLine out{number, ImportedLine::kDropped, std::string(), 0, {}};
             if (!peak.refused.empty()) {
                 out.account = "dropped: " + peak.refused;
                 if (!peak.name.empty()) out.account += " (" + peak.name + ")";
@@ -64,8 +110,19 @@ class Importer {
             }
             if (!note.empty()) out.account += "; " + note;
             if (out.kind == ImportedLine::kDropped) ++result_.dropped;
+            for (const Writing& writing : peak.writings) {
+                const CellRole axes[] = {CellRole::kX, CellRole::kY, CellRole::kZ};
+                for (std::size_t a = 0; a < 3; ++a) {
+                    if (!writing.spans[a].empty())
+                        out.cells.push_back(text.cell(axes[a], writing.spans[a]));
+                }
+            }
+            for (const Span& span : peak.nameSpans) out.cells.push_back(text.cell(CellRole::kName, span));
+            if (first) lineCells(read, tokens, text, out);
+            first = false;
             result_.lines.push_back(out);
         }
+        if (rowOfNumbers_ && !explained_) ++result_.rowsUnread;
     }
 
     // Notes about the table as a whole, once it is read.
@@ -88,6 +145,70 @@ class Importer {
 
   private:
     Space chosen() const { return settings_.space.value_or(Space::kTal); }
+
+    // A line of three or more numbers ends as peaks, as a refusal or set aside naming its
+    // numbers and why: what the reading left as a heading, a comment or text is settled here.
+    void settle(ReadLine& read, const Tokens& tokens, const std::string& plain) {
+        const int numbers = numbersOnLine(plain);
+        rowOfNumbers_ = numbers >= 3;
+        explained_ = false;
+        if (!rowOfNumbers_) return;
+        ++result_.rowsOfNumbers;
+        const std::string named = numbersText(tokens.tokens);
+        if (read.kind == ReadLine::kCoordinates && !read.peaks.empty()) return;
+        if (read.kind == ReadLine::kIgnored) {
+            read.account = "set aside: " + read.account + " (" + named + ")";
+            explained_ = true;
+            return;
+        }
+        const std::string was = read.account.empty() ? "no coordinates" : read.account;
+        if (!tokens.ambiguity.empty()) {
+            const ReadLine text = read;
+            read = refusedLine(tokens.ambiguity);
+            read.mentioned = text.mentioned;
+            return;
+        }
+        if (read.kind == ReadLine::kComment) {
+            read.kind = ReadLine::kIgnored;
+            read.account = "set aside: a comment; its numbers (" + named + ") are not read";
+            explained_ = true;
+            return;
+        }
+        if (coordinateCandidates(tokens.tokens) < 3) {
+            read.kind = ReadLine::kIgnored;
+            read.account = "set aside: its numbers (" + named +
+                           ") are statistics' values or stand in brackets, not x, y and z";
+            explained_ = true;
+            return;
+        }
+        // The reading took the line for text: a row it cannot place is a drop, not a heading.
+        const ReadLine text = read;
+        read = refusedLine(fmt::format("{} numbers ({}) that the reading as {} places in no "
+                                       "column (it took the line for: {})",
+                                       numbers, named, reading_.layout, was));
+        read.note = text.note;
+        read.mentioned = text.mentioned;
+        read.cells = text.cells;
+    }
+
+    // The line's marked cells, and its numbers that no role took.
+    void lineCells(const ReadLine& read, const Tokens& tokens, const LineText& text,
+                   ImportedLine& out) {
+        for (const MarkedCell& cell : read.cells) out.cells.push_back(text.cell(cell.role, cell.span));
+        std::vector<Span> taken;
+        for (const MarkedCell& cell : read.cells) taken.push_back(cell.span);
+        for (const Peak& peak : read.peaks) {
+            for (const Writing& writing : peak.writings)
+                taken.insert(taken.end(), writing.spans.begin(), writing.spans.end());
+        }
+        for (const Token& token : tokens.tokens) {
+            if (!token.number) continue;
+            bool covered = false;
+            for (const Span& span : taken)
+                covered = covered || (token.begin < span.end && span.begin < token.end);
+            if (!covered) out.cells.push_back(text.cell(CellRole::kIgnored, {token.begin, token.end}));
+        }
+    }
 
     // The writing of a peak to take: its only one, or the group of the chosen space.
     const Writing& choose(const Peak& peak, std::string& notes) {
@@ -156,6 +277,8 @@ class Importer {
         }
         result_.peaks.push_back(accepted);
         out.kind = ImportedLine::kVoi;
+        out.voi = index;
+        explained_ = true;
         out.account = glomera::describeListVoi(index, voi.values) + voi.notes +
                       "; as written: " + written + notes;
     }
@@ -185,6 +308,8 @@ class Importer {
     std::string spaceSource_ = "by default";
     int defaulted_ = 0;
     int groupsChosen_ = 0;
+    bool rowOfNumbers_ = false;  // the line being read holds three or more numbers
+    bool explained_ = false;     // and became a VOI's peak or was set aside
 };
 
 // --space against the space the table gives itself: a usage error naming both.
@@ -202,6 +327,32 @@ std::string spaceConflict(const ImportSettings& settings, const TableReading& re
 
 }  // namespace
 
+const char* fateName(ImportedLine::Kind kind) {
+    switch (kind) {
+        case ImportedLine::kVoi:
+            return "VOI";
+        case ImportedLine::kDropped:
+            return "dropped";
+        case ImportedLine::kHeader:
+            return "header";
+        case ImportedLine::kEmpty:
+            return "empty";
+        case ImportedLine::kComment:
+            return "comment";
+        case ImportedLine::kNoCoordinates:
+            return "no coordinates";
+        case ImportedLine::kIgnored:
+            break;
+    }
+    return "set aside";
+}
+
+std::string ImportResult::unreadRows() const {
+    if (vois > 0 || rowsOfNumbers == 0) return std::string();
+    return fmt::format("{} {} of numbers {} not read", rowsUnread, rowsUnread == 1 ? "row" : "rows",
+                       rowsUnread == 1 ? "was" : "were");
+}
+
 std::string ImportResult::summary() const {
     const int peaksSeen = vois + dropped;
     return fmt::format("{} {} from {} {}; {} of {} {} dropped", vois, vois == 1 ? "VOI" : "VOIs",
@@ -218,17 +369,29 @@ ImportResult importTable(std::string_view bytes, const ImportSettings& settings)
         return result;
     }
     std::vector<std::string> plain;
+    std::vector<std::vector<std::size_t>> from(text.lines.size());
     plain.reserve(text.lines.size());
-    for (const std::string& line : text.lines) plain.push_back(plainLine(line));
-    const TableReading reading = readTable(plain);
+    for (std::size_t i = 0; i < text.lines.size(); ++i)
+        plain.push_back(plainLine(text.lines[i], &from[i]));
+    std::vector<Proposal> proposals;
+    const TableReading reading = readTable(plain, &proposals);
     result.layout = reading.layout;
+    result.choice = reading.choice;
+    for (const Proposal& proposal : proposals) {
+        result.proposals.push_back(fmt::format(
+            "{}: {} of {} rows of numbers, {} numbers unexplained, {} contradictions",
+            proposal.reader, proposal.score.explained, proposal.score.rows,
+            proposal.score.unexplainedNumbers, proposal.score.contradictions));
+    }
+    result.rawLines = text.lines;
     result.spaceConflict = spaceConflict(settings, reading);
     if (!result.spaceConflict.empty()) return result;
     result.experiments = reading.experiments;
     result.inputLines = static_cast<int>(plain.size());
     Importer importer(settings, reading, result);
-    for (std::size_t i = 0; i < reading.lines.size(); ++i) {
-        importer.line(static_cast<int>(i) + 1, reading.lines[i]);
+    for (std::size_t i = 0; i < reading.lines.size() && i < plain.size(); ++i) {
+        importer.line(static_cast<int>(i) + 1, reading.lines[i],
+                      LineText{&text.lines[i], &plain[i], &from[i]});
     }
     importer.finish();
     return result;

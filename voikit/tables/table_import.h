@@ -25,6 +25,14 @@ struct ImportSettings {
     std::size_t listLimit = 0;                 // the most bytes the list may take; 0: no limit
 };
 
+// A cell of an input line and what it was taken for: bytes [begin, end) of the line as
+// ImportResult::rawLines holds it.
+struct ImportedCell {
+    CellRole role = CellRole::kIgnored;
+    std::size_t begin = 0;
+    std::size_t end = 0;
+};
+
 // What became of one line of the table, or of one peak on a line that holds several.
 struct ImportedLine {
     enum Kind {
@@ -34,12 +42,20 @@ struct ImportedLine {
         kEmpty,          // nothing on it
         kComment,        // began with #, % or //
         kNoCoordinates,  // text without coordinates
-        kIgnored,        // numbers that the table's layout says are no peak (a footer)
+        kIgnored,        // set aside: numbers that are no peak (a footer, a statistic), named
     };
     int number = 0;  // the input line, from 1
     Kind kind = kEmpty;
     std::string account;  // one line for people: what it became, or why it was dropped
+    int voi = 0;          // kVoi: the VOI's number, from 1
+    // The cells of this peak (x, y, z, its name) and, on a line's first entry, the line's
+    // other marked cells (radius, side, space, ...) and its numbers taken for nothing
+    // (kIgnored). The entries of one line together mark all of it.
+    std::vector<ImportedCell> cells;
 };
+
+// "VOI", "dropped", "set aside", "header", "empty", "comment", "no coordinates".
+const char* fateName(ImportedLine::Kind kind);
 
 // A peak that became a VOI, for what is made of the VOIs besides the list.
 struct AcceptedPeak {
@@ -56,7 +72,14 @@ struct AcceptedPeak {
 
 struct ImportResult {
     std::string encoding;
-    std::string layout;  // "SPM results table", "table", ...
+    std::string layout;  // the reading that won: "SPM results table", "table", ...
+    // Why that reading won, with its figures and the runner-up's (see readTable).
+    std::string choice;
+    // Every reading proposed, in the fixed order, with its figures, one line each.
+    std::vector<std::string> proposals;
+    // The input lines as decoded, before any character is made plain: the lines the cells'
+    // bytes count in.
+    std::vector<std::string> rawLines;
     // Why the input is no table at all (binary bytes), in one line; nothing else is done.
     std::string notText;
     // A usage error: --space names one space and the table gives another; nothing is done.
@@ -71,6 +94,12 @@ struct ImportResult {
     int inputLines = 0;
     int vois = 0;
     int dropped = 0;  // peaks refused
+    int rowsOfNumbers = 0;  // lines holding three or more numbers
+    int rowsUnread = 0;     // of them, lines that made no VOI and were not set aside
+
+    // A table with rows of numbers and no VOI: "12 rows of numbers were not read"; empty
+    // otherwise.
+    std::string unreadRows() const;
 
     // True when every peak became a VOI and there was at least one.
     bool complete() const { return dropped == 0 && vois > 0; }
@@ -79,8 +108,10 @@ struct ImportResult {
 };
 
 // Reads a table as people paste it (any of the encodings, line ends, signs and spaces that
-// readPastedText and plainLine take) by the rules of its layout (see readTable) and makes
-// one line of the plug-in's list per peak, in TAL coordinates, accounting for every line.
+// readPastedText and plainLine take) by the reading of its layout that explains it best (see
+// readTable) and makes one line of the plug-in's list per peak, in TAL coordinates,
+// accounting for every line. Every line that holds three or more numbers ends as a VOI, as
+// a drop with its reason, or set aside with its numbers named and why.
 // Every list line it makes is one the plug-in's clean-up keeps with the same values; a peak
 // whose centre falls outside the accepted box is dropped with the coordinate named.
 ImportResult importTable(std::string_view bytes, const ImportSettings& settings);

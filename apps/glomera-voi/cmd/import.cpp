@@ -93,7 +93,9 @@ int importTable(const ImportArguments& a) {
     }
     for (const std::string& note : result.notes) say(stderr, "note: " + note);
     for (const std::string& warning : result.warnings) say(stderr, "warning: " + warning);
+    say(stderr, result.choice);
     say(stderr, result.summary() + " (" + result.layout + ", " + result.encoding + ")");
+    if (!result.unreadRows().empty()) say(stderr, "error: " + result.unreadRows());
     voikit::FociOutput foci;
     if (!a.foci.empty() && result.vois > 0) {
         foci = voikit::fociFile(result, fociSpace(a.fociSpace, result), settings.transform,

@@ -177,6 +177,7 @@ TableReading readAfniClustTable(const std::vector<std::string>& lines) {
         read.kind = ReadLine::kCoordinates;
         Peak peak;
         peak.name = fmt::format("cluster{}", ++cluster);
+        if (tokens.size() == names.size()) read.placed = static_cast<int>(tokens.size());
         if (tokens.size() != names.size()) {
             peak.refused = fmt::format(
                 "{} numbers where 3dclust's heading names {} columns; refused rather than shifted",
@@ -192,6 +193,9 @@ TableReading readAfniClustTable(const std::vector<std::string>& lines) {
                 const int from = orientation->axis[static_cast<std::size_t>(axis)];
                 writing.point[static_cast<std::size_t>(axis)] =
                     orientation->sign[static_cast<std::size_t>(axis)] * value(from);
+                const Token& source =
+                    tokens[static_cast<std::size_t>(columns->at[static_cast<std::size_t>(from)])];
+                writing.spans[static_cast<std::size_t>(axis)] = {source.begin, source.end};
                 written +=
                     (axis ? " " : "") +
                     tokens[static_cast<std::size_t>(columns->at[static_cast<std::size_t>(axis)])]

@@ -40,6 +40,30 @@ const std::set<std::pair<std::string, std::string>> kPhrases = {
 
 enum class Axis { kNone, kX, kY, kZ, kXyz };
 
+// Words that head a column of sides (L, R), and one of spaces (MNI, TAL) row by row.
+const std::set<std::string> kSideWords = {"hemisphere", "hemi", "side", "h",   "l/r",
+                                          "laterality", "lat",  "lat.", "l-r", "r/l",
+                                          "hemispheres", "sides"};
+const std::set<std::string> kSpaceColumnWords = {"space", "template", "reference", "atlas"};
+
+bool headsSides(const std::vector<std::string>& words) {
+    return words.size() == 1 && kSideWords.count(words[0]) != 0;
+}
+
+bool headsSpaces(const std::vector<std::string>& words) {
+    return !words.empty() && words.size() <= 2 && kSpaceColumnWords.count(words.back()) != 0;
+}
+
+// Words that say a group of x, y and z is no peak but a cluster's centre or extent.
+const std::set<std::string> kNotPeakWords = {"cog",     "centroid", "centre",  "center",
+                                             "gravity", "mass",     "com",     "extent",
+                                             "centres", "centers",  "centroids"};
+
+bool saysNotPeak(const std::vector<std::string>& words) {
+    return std::any_of(words.begin(), words.end(),
+                       [](const std::string& w) { return kNotPeakWords.count(w) != 0; });
+}
+
 // The words of a cell or line, lower-cased and cut at underscores too ("x_mni").
 std::vector<std::string> wordsOf(const std::vector<Token>& tokens) {
     std::vector<std::string> words;
@@ -63,7 +87,7 @@ bool has(const std::vector<std::string>& words, const char* word) {
 
 Axis axisOf(const std::vector<std::string>& words) {
     const bool x = has(words, "x"), y = has(words, "y"), z = has(words, "z");
-    if (x && y && z) return Axis::kXyz;
+    if ((x && y && z) || has(words, "x/y/z") || has(words, "x,y,z")) return Axis::kXyz;
     if (x + y + z != 1) return Axis::kNone;
     return x ? Axis::kX : y ? Axis::kY : Axis::kZ;
 }
@@ -118,6 +142,13 @@ class Builder {
     void marker(Space space, const std::string& text) {
         markers_.push_back({space, kinds_.size(), text});
     }
+    // A heading saying the next group (or the column being added) is no peak.
+    void notPeak(const std::string& text) { notPeak_.emplace_back(kinds_.size(), text); }
+    // The column last added holds each row's side, or its space.
+    void sideOfLast() { side_ = static_cast<int>(kinds_.size()) - 1; }
+    void spacesInLast() { space_ = static_cast<int>(kinds_.size()) - 1; }
+    // The column last added says its group is no peak ("COG X (mm)").
+    void lastNotPeak(const std::string& text) { notPeak_.emplace_back(kinds_.size() - 1, text); }
     std::size_t size() const { return kinds_.size(); }
 
     // Settles the axes into groups of x, y, z and the spaces onto the groups.
@@ -126,42 +157,61 @@ class Builder {
         header.delimiter = delimiter;
         header.columns = kinds_;
         header.labels = labels_;
-        int openX = -1, openY = -1;
+        header.side = side_;
+        header.space = space_;
+        for (const std::string& label : labels_) {
+            const std::string l = lowered(label);
+            header.counts.push_back(l == "k" || l == "ke" || l.find("voxels") != std::string::npos ||
+                                    l.find("size") != std::string::npos ||
+                                    l.find("extent") != std::string::npos || l == "kE" ||
+                                    l.find("mm3") != std::string::npos);
+        }
+        // x, y and z in any order the headings give them, each group once.
+        std::array<int, 3> open{-1, -1, -1};
+        std::size_t groupStart = 0;  // the first column after the last group
         for (std::size_t i = 0; i < kinds_.size(); ++i) {
             const int at = static_cast<int>(i);
-            switch (axes_[i]) {
-                case Axis::kXyz:
-                    header.columns[i] = Column::kXyz;
-                    header.triples.push_back(tripleAt(at, at, at));
-                    break;
-                case Axis::kX:
-                    if (openX < 0) openX = at;
-                    break;
-                case Axis::kY:
-                    if (openX >= 0 && openY < 0) openY = at;
-                    break;
-                case Axis::kZ:
-                    if (openY < 0) break;
-                    header.columns[static_cast<std::size_t>(openX)] = Column::kX;
-                    header.columns[static_cast<std::size_t>(openY)] = Column::kY;
-                    header.columns[i] = Column::kZ;
-                    header.triples.push_back(tripleAt(openX, openY, at));
-                    openX = openY = -1;
-                    break;
-                case Axis::kNone:
-                    break;
+            if (axes_[i] == Axis::kXyz) {
+                header.columns[i] = Column::kXyz;
+                header.triples.push_back(tripleAt(at, at, at, groupStart));
+                groupStart = i + 1;
+                open = {-1, -1, -1};
+                continue;
             }
+            if (axes_[i] == Axis::kNone) continue;
+            const auto axis = static_cast<std::size_t>(axes_[i]) - 1;
+            // An axis named again before its group is whole starts the group anew.
+            if (open[axis] >= 0) open = {-1, -1, -1};
+            open[axis] = at;
+            if (open[0] < 0 || open[1] < 0 || open[2] < 0) continue;
+            header.columns[static_cast<std::size_t>(open[0])] = Column::kX;
+            header.columns[static_cast<std::size_t>(open[1])] = Column::kY;
+            header.columns[static_cast<std::size_t>(open[2])] = Column::kZ;
+            header.triples.push_back(tripleAt(open[0], open[1], open[2], groupStart));
+            groupStart = i + 1;
+            open = {-1, -1, -1};
         }
         placeMarkers(header);
         return header;
     }
 
   private:
-    Triple tripleAt(int x, int y, int z) const {
+    Triple tripleAt(int x, int y, int z, std::size_t groupStart) const {
         Triple triple;
         triple.x = x;
         triple.y = y;
         triple.z = z;
+        // A heading that says the group is no peak, over it or just before it.
+        const int first = std::min({x, y, z});
+        for (const auto& [position, text] : notPeak_) {
+            const bool before = position >= groupStart && position <= static_cast<std::size_t>(first);
+            const bool within = position > static_cast<std::size_t>(first) &&
+                                position <= static_cast<std::size_t>(std::max({x, y, z}));
+            if (before || within) {
+                triple.peak = false;
+                triple.notPeak = text;
+            }
+        }
         for (int at : {x, y, z}) {
             const auto& named = spaces_[static_cast<std::size_t>(at)];
             if (named && !triple.space) {
@@ -198,6 +248,9 @@ class Builder {
     std::vector<Axis> axes_;
     std::vector<std::optional<std::pair<Space, std::string>>> spaces_;
     std::vector<Marker> markers_;
+    std::vector<std::pair<std::size_t, std::string>> notPeak_;
+    int side_ = -1;
+    int space_ = -1;
 };
 
 // Numbers that a heading does not hold: any outside brackets, or more than two within
@@ -224,6 +277,14 @@ void addRgb(Builder& builder) {
     builder.add("b", Column::kBlue);
 }
 
+// Whether a heading names values of its own ("Extent (voxels)", "cluster extent") rather
+// than a group of x, y and z after it.
+bool cellHoldsValues(const std::vector<std::string>& words) {
+    return std::any_of(words.begin(), words.end(), [](const std::string& w) {
+        return w == "voxels" || w == "k" || w == "size" || w == "cluster" || w == "mm3";
+    });
+}
+
 // A header whose cells are split at a delimiter: one column per cell.
 void cellColumns(const std::vector<std::string>& cells, Builder& builder) {
     std::vector<std::vector<std::string>> words;
@@ -241,7 +302,19 @@ void cellColumns(const std::vector<std::string>& cells, Builder& builder) {
         std::string heading;
         const std::optional<Space> space = spaceOf(words[i], heading);
         const Axis axis = axisOf(words[i]);
+        if (axis == Axis::kNone && saysNotPeak(words[i]) && kindOf(words[i]) == Column::kOther &&
+            !cellHoldsValues(words[i])) {
+            // "Centre of gravity" over the group that follows, in a column of its own.
+            builder.notPeak(cells[i]);
+        }
+        if (axis == Axis::kNone && headsSpaces(words[i])) {
+            builder.add(cells[i], Column::kText);
+            builder.spacesInLast();
+            continue;
+        }
         builder.add(cells[i], axis == Axis::kNone ? kindOf(words[i]) : Column::kOther, axis);
+        if (axis == Axis::kNone && headsSides(words[i])) builder.sideOfLast();
+        if (axis != Axis::kNone && saysNotPeak(words[i])) builder.lastNotPeak(cells[i]);
         if (space && axis != Axis::kNone) builder.spaceOfLast(*space, cells[i]);
         if (space && axis == Axis::kNone) builder.marker(*space, cells[i]);
     }
@@ -288,7 +361,17 @@ void wordColumns(const Tokens& tokens, Builder& builder) {
             }
             continue;
         }
+        // "Space" standing alone heads a column of each row's space.
+        if (w == "space" && !annotation[i] && (i == 0 || !spaceWord(words[i - 1]))) {
+            builder.add(w, Column::kText);
+            builder.spacesInLast();
+            continue;
+        }
         if (annotation[i] || kFillerWords.count(w) != 0) continue;
+        if (kNotPeakWords.count(w) != 0 && w != "extent") {
+            builder.notPeak(tokens.tokens[tokenOf[i]].text);
+            continue;
+        }
         if (rgbAt(words, i)) {
             addRgb(builder);
             i += 2;
@@ -301,6 +384,7 @@ void wordColumns(const Tokens& tokens, Builder& builder) {
         }
         const Axis axis = axisOf({w});
         builder.add(w, axis == Axis::kNone ? kindOf({w}) : Column::kOther, axis);
+        if (axis == Axis::kNone && headsSides({w})) builder.sideOfLast();
     }
 }
 
@@ -308,7 +392,8 @@ void wordColumns(const Tokens& tokens, Builder& builder) {
 bool onlyHeadings(const std::vector<std::string>& words) {
     return !words.empty() && std::all_of(words.begin(), words.end(), [](const std::string& w) {
         return spaceWord(w) || kTextWords.count(w) != 0 || kHeadingFiller.count(w) != 0 ||
-               kGroupWords.count(w) != 0 || kHeadingWords.count(w) != 0;
+               kGroupWords.count(w) != 0 || kHeadingWords.count(w) != 0 ||
+               kNotPeakWords.count(w) != 0 || w == "of" || w == "maximum" || w == "max";
     });
 }
 
@@ -339,8 +424,18 @@ bool applyGroupLine(const std::string& above, const std::vector<std::string>& he
     }
     // Headings over groups, in order; the others name the empty column below them.
     std::vector<Heading> overGroups;
+    bool joinable = false;  // the last heading over a group may take the next word
     for (const Heading& h : headings) {
         if (h.words.empty()) continue;
+        // "Centre of gravity" split at blanks heads one group.
+        if (header.delimiter == Delimiter::kBlanks && joinable && !overGroups.empty() &&
+            (h.words[0] == "of" || saysNotPeak(h.words))) {
+            overGroups.back().text += " " + h.text;
+            overGroups.back().words.insert(overGroups.back().words.end(), h.words.begin(),
+                                           h.words.end());
+            continue;
+        }
+        joinable = saysNotPeak(h.words);
         std::string ignored;
         const bool space = spaceOf(h.words, ignored).has_value();
         const bool emptyBelow = header.delimiter != Delimiter::kBlanks &&
@@ -348,13 +443,18 @@ bool applyGroupLine(const std::string& above, const std::vector<std::string>& he
         if (emptyBelow && !space) {
             header.columns[h.at] = kindOf(h.words);
             header.labels[h.at] = h.text;
-        } else if (space || kGroupWords.count(h.words[0]) != 0) {
+        } else if (space || kGroupWords.count(h.words[0]) != 0 || saysNotPeak(h.words) ||
+                   h.words[0] == "peak" || h.words[0] == "maximum" || h.words[0] == "max") {
             overGroups.push_back(h);
         }
     }
     if (overGroups.empty()) return true;
     const auto place = [](const Heading& h, Triple& triple) {
         std::string text;
+        if (saysNotPeak(h.words)) {
+            triple.peak = false;
+            triple.notPeak = h.text;
+        }
         if (const auto space = spaceOf(h.words, text)) {
             triple.space = space;
             triple.spaceHeading = h.text;
@@ -434,9 +534,21 @@ std::optional<ColumnHeader> mergedHeader(const std::string& above, const ColumnH
 
 }  // namespace
 
+// Words of sentences, not of headings: a caption that names x, y and z ("Peaks reported as
+// x/y/z") is no header.
+bool readsAsSentence(const Tokens& tokens) {
+    static const std::set<std::string> kSentenceWords = {
+        "as",   "were", "was", "is",    "are",   "reported", "shown", "listed", "table",
+        "figure", "see", "we", "our", "these", "this", "with", "for", "from", "at"};
+    return std::any_of(tokens.tokens.begin(), tokens.tokens.end(), [](const Token& t) {
+        return kSentenceWords.count(lowered(t.text)) != 0;
+    });
+}
+
 std::optional<ColumnHeader> readColumnHeader(const std::string& line, const std::string* above) {
     const Tokens tokens = tokenize(line);
     if (tokens.tokens.empty() || holdsNumbers(tokens)) return std::nullopt;
+    if (delimiterOf(line) == Delimiter::kBlanks && readsAsSentence(tokens)) return std::nullopt;
     Builder builder;
     const Delimiter delimiter = delimiterOf(line);
     std::vector<std::string> cells;

@@ -18,6 +18,10 @@ struct Triple {
     std::optional<Space> space;  // named by a heading over the group or in its cells
     std::string spaceHeading;    // that heading as written
     std::string label;           // another heading over the group ("Left", "Study 2")
+    // False for a group the headings say is no peak: a centre of gravity, a centroid, a
+    // centre of mass, a cluster's extent.
+    bool peak = true;
+    std::string notPeak;  // the heading that says so
 };
 
 // A header row: the columns it names, in order, and its groups of x, y and z.
@@ -27,6 +31,9 @@ struct ColumnHeader {
     std::vector<std::string> labels;  // each column's heading as written
     std::vector<Triple> triples;
     bool groupLine = false;  // the line above headed its groups
+    int side = -1;           // the column of sides (L, R, left, right), if any
+    int space = -1;          // the column that gives each row's space, if any
+    std::vector<bool> counts;  // per column: one of counts (k, voxels, cluster size)
 
     // How many numbers a column takes in a row.
     static int width(Column column) {

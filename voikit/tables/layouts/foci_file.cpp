@@ -111,6 +111,7 @@ TableReading readFociFile(const std::vector<std::string>& lines) {
                 peak.refused = tokens.ambiguity;
             } else if (three) {
                 peak.writings.push_back(writingOf(t[0], t[1], t[2], space));
+                read.placed = 3;
             } else {
                 peak.refused = "a focus line holds x, y and z and nothing else";
             }

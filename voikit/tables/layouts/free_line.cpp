@@ -150,8 +150,21 @@ std::vector<Peak> sentencePeaks(const std::vector<Token>& tokens) {
     return peaks;
 }
 
+// A run of four or more numbers whose first could be part of the name before it or x: an
+// unsigned whole number, and a fourth number that could as well be z (a whole number with a
+// sign), as in "Cerebellum 6 -30 -60 -20".
+bool firstMayBeNamesOwn(const std::vector<Token>& tokens, const NumberRun& run) {
+    if (run.length < 4 || run.start == 0 || tokens[run.start - 1].number) return false;
+    const Token& first = tokens[run.start];
+    const Token& fourth = tokens[run.start + 3];
+    const bool unsignedWhole = first.text.find_first_not_of("0123456789") == std::string::npos;
+    return unsignedWhole && isWhole(fourth) && fourth.text[0] == '-';
+}
+
 // Runs of numbers: the peaks of a table row without a header.
-ReadLine runPeaks(const std::string& line, const std::vector<Token>& tokens) {
+ReadLine runPeaks(const std::string& line, const std::vector<Token>& given) {
+    std::vector<Token> tokens = given;
+    keepNamesNumbers(tokens);
     std::vector<NumberRun> runs;
     for (std::size_t from = 0; from < tokens.size();) {
         const std::vector<Token> rest(tokens.begin() + static_cast<std::ptrdiff_t>(from),
@@ -173,6 +186,12 @@ ReadLine runPeaks(const std::string& line, const std::vector<Token>& tokens) {
             "told",
             runs.size()));
     }
+    if (runs.size() == 1 && firstMayBeNamesOwn(tokens, runs[0])) {
+        return refusedLine(fmt::format(
+            "{} numbers after \"{}\": the first may belong to the name or be x, and the last may "
+            "be z; refused rather than guessed (a header row x y z says which)",
+            runs[0].length, tokens[runs[0].start - 1].text));
+    }
     ReadLine read;
     read.kind = ReadLine::kCoordinates;
     std::size_t nameFrom = 0;
@@ -184,10 +203,17 @@ ReadLine runPeaks(const std::string& line, const std::vector<Token>& tokens) {
                         ? regionName(tokens, nameFrom, run.start)
                         : joinedName(begin + static_cast<std::ptrdiff_t>(nameFrom),
                                      begin + static_cast<std::ptrdiff_t>(run.start));
+        if (run.start - nameFrom <= kNameWords) {
+            peak.nameSpans = wordSpans(begin + static_cast<std::ptrdiff_t>(nameFrom),
+                                       begin + static_cast<std::ptrdiff_t>(run.start));
+        }
         const std::size_t end = run.start + run.length;
         // A row that names itself after its numbers, as the plug-in's own lists do.
         for (std::size_t i = end; peak.name.empty() && runs.size() == 1 && i < tokens.size(); ++i) {
-            if (!tokens[i].number && isWord(tokens[i].text)) peak.name = tokens[i].text;
+            if (!tokens[i].number && isWord(tokens[i].text)) {
+                peak.name = tokens[i].text;
+                peak.nameSpans = {{tokens[i].begin, tokens[i].end}};
+            }
         }
         peak.writings.push_back(writingOf(tokens[run.start], tokens[run.start + 1],
                                           tokens[run.start + 2], std::nullopt));

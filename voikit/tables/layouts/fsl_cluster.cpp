@@ -92,6 +92,16 @@ PeakColumns peakColumns(const std::vector<std::string>& cells) {
             return found;
         }
     }
+    // A group of MAX columns that lacks an axis: its rows are refused, naming what it lacks.
+    if (!order.empty()) {
+        const auto& g = groups[order[0]];
+        found.x = g[0];
+        found.y = g[1];
+        found.z = g[2];
+        const int named = std::max({g[0], g[1], g[2]});
+        found.heading = cells[static_cast<std::size_t>(named)];
+        return found;
+    }
     // The local-maxima file: x, y and z, perhaps with their unit.
     for (std::size_t i = 0; i < cells.size(); ++i) {
         const std::string text = lowered(cells[i]);
@@ -152,24 +162,31 @@ TableReading readFslClusterTable(const std::vector<std::string>& lines) {
             width = cells.size();
             read.kind = ReadLine::kHeader;
             read.account = "header: FSL cluster table; " +
-                           (columns.x < 0 ? std::string("no peak columns (MAX X, Y, Z or x, y, z)")
+                           (columns.x < 0 || columns.y < 0 || columns.z < 0
+                                ? std::string("no whole group of peak columns (MAX X, Y, Z or x, y, z)")
                                           : "peak in \"" + columns.heading + "\" and the next two");
             reading.lines.push_back(read);
             continue;
         }
         std::vector<Token> values;
+        std::size_t cursor = 0;
         for (const std::string& cell : cells) {
-            const std::vector<Token> parts = tokenize(cell).tokens;
-            values.push_back(parts.size() == 1 ? parts[0] : Token{cell, std::nullopt, "", 0, 0});
+            // The cells stand in the line in order: each is found after the one before.
+            const std::size_t begin = std::min(line.find(cell, cursor), line.size());
+            cursor = std::min(begin + cell.size(), line.size());
+            const std::vector<Token> parts = shifted(tokenize(cell).tokens, begin);
+            values.push_back(parts.size() == 1 ? parts[0]
+                                               : Token{cell, std::nullopt, "", 0, 0, begin, cursor});
         }
         const bool numeric =
             !values.empty() && std::all_of(values.begin(), values.end(),
                                            [](const Token& t) { return t.number.has_value(); });
-        if (!numeric || columns.x < 0) {
+        if (!numeric || width == 0) {
             reading.lines.push_back(noCoordinates(line));
             continue;
         }
         read.kind = ReadLine::kCoordinates;
+        if (values.size() == width) read.placed = static_cast<int>(values.size());
         Peak peak;
         const std::string cluster =
             columns.index >= 0 && static_cast<std::size_t>(columns.index) < values.size()
@@ -177,10 +194,17 @@ TableReading readFslClusterTable(const std::vector<std::string>& lines) {
                 : std::to_string(reading.lines.size());
         peak.name = fmt::format("cluster{}", cluster);
         if (columns.maxima) peak.name += fmt::format("_max{}", ++maximaOf[cluster]);
+        const int widest = std::max({columns.x, columns.y, columns.z});
         if (values.size() != width) {
             peak.refused =
                 fmt::format("{} cells where FSL's header has {}; refused rather than shifted",
                             values.size(), width);
+        } else if (columns.x < 0 || columns.y < 0 || columns.z < 0 ||
+                   static_cast<std::size_t>(widest) >= values.size()) {
+            peak.refused = "FSL's header names " + std::string(columns.x < 0 ? "no x" : "x") +
+                           (columns.y < 0 ? ", no y" : ", y") + (columns.z < 0 ? ", no z" : ", z") +
+                           " column (MAX X, MAX Y, MAX Z or x, y, z): which cells are the peak "
+                           "cannot be told";
         } else if (columns.unit == "vox" || (columns.unit.empty() && !negative)) {
             peak.refused = columns.unit == "vox"
                                ? "voxel indices, not millimetres: FSL's cluster writes \"" +

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "voikit/io/word_list.h"
+#include "voikit/tables/layouts/space_words.h"
 #include "voikit/tables/text/cell_number.h"
 
 namespace voikit {
@@ -82,7 +83,7 @@ HeaderRows::HeaderRows(ColumnHeader header, const std::vector<std::string>& rows
     int counted = 0;
     for (const std::string& row : rows) {
         if (delimitedLike(header_, row)) continue;
-        const Tokens tokens = tokenize(row);
+        Tokens tokens = tokenize(row);
         if (!tokens.ambiguity.empty()) continue;
         if (const auto run = coordinateRun(tokens.tokens)) {
             lengths.insert(run->length);
@@ -99,6 +100,79 @@ HeaderRows::HeaderRows(ColumnHeader header, const std::vector<std::string>& rows
             *unlabelled_ == 1 ? "is read as a column"
                               : fmt::format("{} are read as columns", *unlabelled_));
     }
+    if (header_.side >= 0) {
+        // Whether any row's x is negative decides what the side column means.
+        deciding_ = true;
+        bool negative = false, any = false;
+        for (const std::string& row : rows) {
+            for (const Peak& peak : read(row).peaks) {
+                for (const Writing& writing : peak.writings) {
+                    any = true;
+                    negative = negative || writing.point[0] < 0;
+                }
+            }
+        }
+        deciding_ = false;
+        unsignedX_ = any && !negative;
+        if (unsignedX_) {
+            note_ += std::string(note_.empty() ? "" : "; ") +
+                     "no x is negative: the side column gives each peak's side (left makes x "
+                     "negative)";
+        }
+    }
+}
+
+namespace {
+
+enum class Side { kNone, kLeft, kRight };
+
+Side sideOf(const std::string& cell) {
+    std::string text = lowered(cell);
+    while (!text.empty() && (text.back() == '.' || text.back() == ' ')) text.pop_back();
+    if (text == "l" || text == "left" || text == "lh" || text == "lt" || text == "links")
+        return Side::kLeft;
+    if (text == "r" || text == "right" || text == "rh" || text == "rt" || text == "rechts")
+        return Side::kRight;
+    return Side::kNone;
+}
+
+}  // namespace
+
+void HeaderRows::applySideAndSpace(const std::string& side, const std::string& space,
+                                   std::vector<std::optional<Writing>>& groups,
+                                   std::vector<std::string>& refused, ReadLine& read) const {
+    std::optional<Space> rowSpace;
+    if (!space.empty()) {
+        rowSpace = spaceWord(space);
+        if (!rowSpace) rowSpace = mentionedSpace(space);
+    }
+    const Side rowSide = deciding_ ? Side::kNone : sideOf(side);
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        if (!groups[g]) continue;
+        Writing& writing = *groups[g];
+        if (!space.empty() && !header_.triples[g].space) {
+            if (rowSpace) {
+                writing.space = rowSpace;
+            } else {
+                refused[g] = "the space column holds \"" + space +
+                             "\", which names no space this tool knows (MNI or Talairach)";
+                groups[g].reset();
+                continue;
+            }
+        }
+        if (rowSide == Side::kNone) continue;
+        const double x = writing.point[0];
+        if (unsignedX_) {
+            if (rowSide == Side::kLeft && x > 0) {
+                writing.point[0] = -x;
+                writing.text += " (x made negative: side " + side + ")";
+            }
+        } else if ((rowSide == Side::kLeft && x > 0) || (rowSide == Side::kRight && x < 0)) {
+            read.note += std::string(read.note.empty() ? "" : "; ") + "warning: the side column says " +
+                         side + ", but x is " + fmt::format("{:g}", x) + ", on the " +
+                         (x > 0 ? "right" : "left") + "; x taken as written";
+        }
+    }
 }
 
 ReadLine HeaderRows::read(const std::string& line) const {
@@ -106,11 +180,19 @@ ReadLine HeaderRows::read(const std::string& line) const {
 }
 
 ReadLine HeaderRows::readCells(const std::string& line) const {
-    const std::vector<std::string> cells = splitCells(line, header_.delimiter);
+    const std::vector<Cell> spans = cellSpans(line, header_.delimiter);
+    std::vector<std::string> cells;
+    for (const Cell& cell : spans) cells.push_back(cell.text);
     const bool decimalComma = header_.delimiter != Delimiter::kComma;
     const auto cellAt = [&](int i) {
         return static_cast<std::size_t>(i) < cells.size() ? cells[static_cast<std::size_t>(i)]
                                                           : std::string();
+    };
+    // The tokens of column i, placed in the line.
+    const auto tokensAt = [&](int i) {
+        const auto at = static_cast<std::size_t>(i);
+        return at < spans.size() ? shifted(tokenize(spans[at].text).tokens, spans[at].begin)
+                                 : std::vector<Token>();
     };
     std::vector<Token> marked;
     // The number in column i, or why there is none.
@@ -127,7 +209,8 @@ ReadLine HeaderRows::readCells(const std::string& line) const {
             why = column + " holds \"" + cell + "\", not a number";
             return std::nullopt;
         }
-        Token token{cell, number->value, number->mark, i, 0};
+        const Cell& span = spans[static_cast<std::size_t>(i)];
+        Token token{cell, number->value, number->mark, i, 0, span.begin, span.end};
         if (!token.mark.empty()) marked.push_back(token);
         return token;
     };
@@ -140,12 +223,17 @@ ReadLine HeaderRows::readCells(const std::string& line) const {
         const int at = static_cast<int>(i);
         const Column kind = header_.columns[i];
         const std::string cell = cellAt(at);
-        if (kind == Column::kText) {
-            const std::vector<Token> words = tokenize(cell).tokens;
+        if (kind == Column::kText && at != header_.space) {
+            const std::vector<Token> words = tokensAt(at);
             const std::string part = joinedName(words.begin(), words.end());
             if (!part.empty()) name += (name.empty() ? "" : "_") + part;
+            for (const Span& span : wordSpans(words.begin(), words.end()))
+                shared.nameSpans.push_back(span);
         } else if (kind == Column::kRadius && !cell.empty()) {
-            if (const auto value = numberAt(at, why)) shared.radius = value->number;
+            if (const auto value = numberAt(at, why)) {
+                shared.radius = value->number;
+                read.cells.push_back({CellRole::kRadius, {value->begin, value->end}});
+            }
         } else if ((kind == Column::kRed || kind == Column::kGreen || kind == Column::kBlue) &&
                    !cell.empty()) {
             if (const auto value = numberAt(at, why)) {
@@ -172,7 +260,8 @@ ReadLine HeaderRows::readCells(const std::string& line) const {
         std::optional<Writing> writing;
         if (triple.x == triple.y) {
             const std::string cell = cellAt(triple.x);
-            const Tokens parts = tokenize(cell);
+            Tokens parts = tokenize(cell);
+            parts.tokens = tokensAt(triple.x);
             const bool three = parts.tokens.size() == 3 &&
                                std::all_of(parts.tokens.begin(), parts.tokens.end(),
                                            [](const Token& t) { return t.number.has_value(); });
@@ -200,6 +289,25 @@ ReadLine HeaderRows::readCells(const std::string& line) const {
     for (std::size_t i = header_.columns.size(); i < cells.size(); ++i)
         beyond += cells[i].empty() ? 0 : 1;
     read.note = marksNote(marked);
+    const auto markCell = [&](int column, CellRole role) {
+        const auto at = static_cast<std::size_t>(column);
+        if (column >= 0 && at < spans.size() && !spans[at].text.empty())
+            read.cells.push_back({role, {spans[at].begin, spans[at].end}});
+    };
+    // Every number in a column the header names stands where the header says.
+    read.placed = 0;
+    for (std::size_t i = 0; i < spans.size() && i < header_.columns.size(); ++i) {
+        for (const Token& t : tokenize(spans[i].text).tokens) read.placed += t.number ? 1 : 0;
+    }
+    markCell(header_.side, CellRole::kSide);
+    markCell(header_.space, CellRole::kSpace);
+    for (std::size_t i = 0; i < header_.counts.size(); ++i) {
+        if (header_.counts[i] && header_.columns[i] == Column::kOther)
+            markCell(static_cast<int>(i), CellRole::kCount);
+    }
+    applySideAndSpace(header_.side >= 0 ? cellAt(header_.side) : std::string(),
+                      header_.space >= 0 ? cellAt(header_.space) : std::string(), groups, refused,
+                      read);
     if (beyond > 0) {
         read.note += (read.note.empty() ? "" : "; ") + count(beyond, "cell") +
                      " beyond the header's columns ignored";
@@ -219,8 +327,15 @@ int HeaderRows::runIndex(int column, int base, int length) const {
 }
 
 ReadLine HeaderRows::readWords(const std::string& text) const {
-    const Tokens line = tokenize(text);
+    Tokens line = tokenize(text);
     if (!line.ambiguity.empty()) return refusedLine(line.ambiguity);
+    // A number more than the header's columns hold, after a word that takes one ("Area 44"),
+    // is the name's.
+    if (const auto whole = coordinateRun(line.tokens);
+        whole && static_cast<int>(whole->length) > segment_.slots &&
+        unlabelled_ != static_cast<int>(whole->length) - segment_.slots) {
+        keepNamesNumbers(line.tokens);
+    }
     const std::vector<Token>& tokens = line.tokens;
     const std::optional<NumberRun> run = coordinateRun(tokens);
     if (!run) {
@@ -228,16 +343,38 @@ ReadLine HeaderRows::readWords(const std::string& text) const {
         return refusedLine("no three numbers in a row");
     }
     Peak shared;
+    Span sideSpan;
     // Numbers before the names stand in columns before the name columns (a cluster number).
     std::size_t nameFrom = 0;
     if (!header_.columns.empty() && header_.columns[0] != Column::kText) {
         while (nameFrom < run->start && tokens[nameFrom].number) ++nameFrom;
     }
-    shared.name = joinedName(tokens.begin() + static_cast<std::ptrdiff_t>(nameFrom),
-                             tokens.begin() + static_cast<std::ptrdiff_t>(run->start));
+    // The side and space columns stand among the words before the numbers.
+    std::string sideWord, spaceText;
+    std::vector<Token> nameWords;
+    ReadLine read;
+    for (std::size_t i = nameFrom; i < run->start; ++i) {
+        const Token& t = tokens[i];
+        if (header_.space >= 0 && !t.number && spaceWord(t.text)) {
+            spaceText = t.text;
+            read.cells.push_back({CellRole::kSpace, {t.begin, t.end}});
+            continue;
+        }
+        if (header_.side >= 0 && !t.number && sideOf(t.text) != Side::kNone) {
+            sideWord = t.text;
+            sideSpan = {t.begin, t.end};
+        }
+        nameWords.push_back(t);
+    }
+    if (!sideSpan.empty()) read.cells.push_back({CellRole::kSide, sideSpan});
+    shared.name = joinedName(nameWords.begin(), nameWords.end());
+    shared.nameSpans = wordSpans(nameWords.begin(), nameWords.end());
     // A row that names itself after its numbers, as the plug-in's own lists do.
     for (std::size_t i = run->start + run->length; shared.name.empty() && i < tokens.size(); ++i) {
-        if (!tokens[i].number && isWord(tokens[i].text)) shared.name = tokens[i].text;
+        if (!tokens[i].number && isWord(tokens[i].text)) {
+            shared.name = tokens[i].text;
+            shared.nameSpans = {{tokens[i].begin, tokens[i].end}};
+        }
     }
     const int length = static_cast<int>(run->length);
     const int slots = segment_.slots;
@@ -282,11 +419,15 @@ ReadLine HeaderRows::readWords(const std::string& text) const {
         if (fromRight) base = length - slots;
     }
     const auto at = [&](int index) { return tokens[run->start + static_cast<std::size_t>(index)]; };
+    Span radiusSpan;
     for (std::size_t i = static_cast<std::size_t>(segment_.first); i < header_.columns.size();
          ++i) {
         const int index = runIndex(static_cast<int>(i), base, length);
         if (index < 0) continue;
-        if (header_.columns[i] == Column::kRadius) shared.radius = *at(index).number;
+        if (header_.columns[i] == Column::kRadius) {
+            shared.radius = *at(index).number;
+            radiusSpan = {at(index).begin, at(index).end};
+        }
         if (header_.columns[i] == Column::kColour && index + 2 < length) {
             shared.colour = std::array<double, 3>{*at(index).number, *at(index + 1).number,
                                                   *at(index + 2).number};
@@ -306,8 +447,10 @@ ReadLine HeaderRows::readWords(const std::string& text) const {
             refused.push_back("the row's numbers end before this group's x, y and z");
         }
     }
-    ReadLine read;
+    if (!radiusSpan.empty()) read.cells.push_back({CellRole::kRadius, radiusSpan});
+    read.placed = static_cast<int>(run->length);
     read.note = marksNote(tokens);
+    applySideAndSpace(sideWord, spaceText, groups, refused, read);
     if (!unlabelledNote.empty()) read.note += (read.note.empty() ? "" : "; ") + unlabelledNote;
     addPeaks(text, shared, groups, refused, read);
     return read;
@@ -316,27 +459,35 @@ ReadLine HeaderRows::readWords(const std::string& text) const {
 void HeaderRows::addPeaks(const std::string& line, const Peak& shared,
                           const std::vector<std::optional<Writing>>& groups,
                           const std::vector<std::string>& refused, ReadLine& read) const {
+    // Groups the headings call no peak (a centre of gravity) are left out while a peak
+    // group stands beside them.
+    std::vector<std::size_t> taken;
+    for (std::size_t g = 0; g < header_.triples.size(); ++g) {
+        if (header_.triples[g].peak) taken.push_back(g);
+    }
+    if (taken.empty()) {
+        for (std::size_t g = 0; g < header_.triples.size(); ++g) taken.push_back(g);
+    }
     // Groups in different spaces write one peak twice; other groups are peaks of their own.
     std::set<Space> spaces;
-    for (const Triple& triple : header_.triples) {
-        if (triple.space) spaces.insert(*triple.space);
+    for (std::size_t g : taken) {
+        if (header_.triples[g].space) spaces.insert(*header_.triples[g].space);
     }
-    const bool oneInSeveralSpaces =
-        header_.triples.size() > 1 && spaces.size() == header_.triples.size();
+    const bool oneInSeveralSpaces = taken.size() > 1 && spaces.size() == taken.size();
     read.kind = ReadLine::kCoordinates;
     if (oneInSeveralSpaces) {
         Peak peak = shared;
-        for (std::size_t g = 0; g < groups.size(); ++g) {
+        for (std::size_t g : taken) {
             if (!refused[g].empty() && peak.refused.empty()) peak.refused = refused[g];
             if (groups[g]) peak.writings.push_back(*groups[g]);
         }
         if (!peak.refused.empty()) peak.writings.clear();
         if (!peak.writings.empty() || !peak.refused.empty()) read.peaks.push_back(peak);
     } else {
-        for (std::size_t g = 0; g < groups.size(); ++g) {
+        for (std::size_t g : taken) {
             if (!groups[g] && refused[g].empty()) continue;
             Peak peak = shared;
-            if (header_.triples.size() > 1) {
+            if (taken.size() > 1) {
                 const std::string& label = header_.triples[g].label;
                 peak.name += (peak.name.empty() ? "" : "_") +
                              (label.empty() ? std::to_string(g + 1) : label);

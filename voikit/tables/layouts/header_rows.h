@@ -42,7 +42,18 @@ class HeaderRows {
                   const std::vector<std::optional<Writing>>& groups,
                   const std::vector<std::string>& refused, ReadLine& read) const;
 
+    // What a row's side and space cells say of its peaks: the space of groups the headings
+    // leave without one; a left side makes an unsigned x negative, and a side the signed x
+    // contradicts is a warning.
+    void applySideAndSpace(const std::string& side, const std::string& space,
+                           std::vector<std::optional<Writing>>& groups,
+                           std::vector<std::string>& refused, ReadLine& read) const;
+
     ColumnHeader header_;
+    // No x in the table is negative: its x column gives the distance from the midline, and
+    // the side column the side.
+    bool unsignedX_ = false;
+    bool deciding_ = false;  // reading the rows to see whether x is unsigned
     Segment segment_;
     std::optional<int>
         unlabelled_;  // numbers at the end of every row that the header leaves unlabelled

@@ -55,6 +55,11 @@ TableReading readSpmTable(const std::vector<std::string>& lines) {
         ReadLine read;
         if (rule) {
             read = noCoordinates(line, "rule of the SPM table");
+        } else if (values && t.size() >= 3 && t.size() < 3 + kPeakLevelValues) {
+            // Too few values for SPM's peak-level columns and x, y, z: no row of SPM's.
+            read = noCoordinates(line, fmt::format("{} values, fewer than an SPM row's {} "
+                                                   "peak-level values and x, y, z",
+                                                   t.size(), kPeakLevelValues));
         } else if (!values || t.size() < 3) {
             // Words: the title and headings above the rows, the footer below them.
             if (cluster == 0) {
@@ -74,6 +79,7 @@ TableReading readSpmTable(const std::vector<std::string>& lines) {
             }
             ++peak;
             read.kind = ReadLine::kCoordinates;
+            read.placed = static_cast<int>(numbers);  // every value under SPM's headings
             Peak found;
             found.name = fmt::format("cluster{}_peak{}", cluster, peak);
             if (x.number && y.number && z.number) {

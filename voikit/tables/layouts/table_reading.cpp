@@ -1,6 +1,8 @@
 #include "voikit/tables/layouts/table_reading.h"
 
+#include <algorithm>
 #include <cctype>
+#include <iterator>
 
 #include "voikit/tables/layouts/space_words.h"
 
@@ -47,7 +49,51 @@ Writing writingOf(const Token& x, const Token& y, const Token& z, std::optional<
         return t.text.substr(0, t.text.size() - t.mark.size());
     };
     writing.text = plain(x) + " " + plain(y) + " " + plain(z);
+    writing.spans = {Span{x.begin, x.end}, Span{y.begin, y.end}, Span{z.begin, z.end}};
     return writing;
+}
+
+const char* cellRoleName(CellRole role) {
+    switch (role) {
+        case CellRole::kX:
+            return "x";
+        case CellRole::kY:
+            return "y";
+        case CellRole::kZ:
+            return "z";
+        case CellRole::kName:
+            return "name";
+        case CellRole::kRadius:
+            return "radius";
+        case CellRole::kSide:
+            return "side";
+        case CellRole::kSpace:
+            return "space";
+        case CellRole::kCount:
+            return "count";
+        case CellRole::kStatistic:
+            return "statistic";
+        case CellRole::kIgnored:
+            break;
+    }
+    return "ignored";
+}
+
+std::vector<Span> wordSpans(std::vector<Token>::const_iterator begin,
+                            std::vector<Token>::const_iterator end) {
+    std::vector<Span> spans;
+    for (auto it = begin; it != end; ++it) {
+        if (isWord(it->text)) spans.push_back({it->begin, it->end});
+    }
+    return spans;
+}
+
+std::vector<Token> shifted(std::vector<Token> tokens, std::size_t offset) {
+    for (Token& token : tokens) {
+        token.begin += offset;
+        token.end += offset;
+    }
+    return tokens;
 }
 
 std::string marksNote(const std::vector<Token>& tokens) {
@@ -83,6 +129,25 @@ int coordinateCandidates(const std::vector<Token>& tokens) {
         count += statistic ? 0 : 1;
     }
     return count;
+}
+
+void keepNamesNumbers(std::vector<Token>& tokens) {
+    static const char* const kNumbered[] = {"area",  "ba",      "brodmann", "crus",  "lobule",
+                                            "lobules", "vermis", "areas",    "ba:",   "area:",
+                                            "segment", "lobe"};
+    for (std::size_t i = 1; i < tokens.size(); ++i) {
+        Token& token = tokens[i];
+        const Token& before = tokens[i - 1];
+        if (!token.number || before.number || token.bracket != before.bracket) continue;
+        const std::string word = lowered(before.text);
+        const bool numbered = std::any_of(std::begin(kNumbered), std::end(kNumbered),
+                                          [&](const char* w) { return word == w; });
+        const bool whole = token.text.find_first_not_of("0123456789") == std::string::npos;
+        if (numbered && whole) {
+            token.number.reset();
+            token.mark.clear();
+        }
+    }
 }
 
 std::string joinedName(std::vector<Token>::const_iterator begin,

@@ -36,14 +36,23 @@ const char* delimiterName(Delimiter delimiter) {
 
 std::vector<std::string> splitCells(const std::string& line, Delimiter delimiter) {
     std::vector<std::string> cells;
+    for (Cell& cell : cellSpans(line, delimiter)) cells.push_back(std::move(cell.text));
+    return cells;
+}
+
+std::vector<Cell> cellSpans(const std::string& line, Delimiter delimiter) {
+    std::vector<Cell> cells;
     if (delimiter == Delimiter::kBlanks) {
-        std::string cell;
-        for (char c : line + ' ') {
+        Cell cell;
+        for (std::size_t at = 0; at <= line.size(); ++at) {
+            const char c = at < line.size() ? line[at] : ' ';
             if (c != ' ' && c != '\t') {
-                cell += c;
-            } else if (!cell.empty()) {
+                if (cell.text.empty()) cell.begin = at;
+                cell.text += c;
+            } else if (!cell.text.empty()) {
+                cell.end = at;
                 cells.push_back(cell);
-                cell.clear();
+                cell = Cell();
             }
         }
         return cells;
@@ -51,27 +60,46 @@ std::vector<std::string> splitCells(const std::string& line, Delimiter delimiter
     const char separator = delimiter == Delimiter::kTab         ? '\t'
                            : delimiter == Delimiter::kSemicolon ? ';'
                                                                 : ',';
-    std::string cell;
+    // The cell's text as collected, and where each of its bytes came from.
+    std::string text;
+    std::vector<std::size_t> from;
     bool quoted = false;
+    const auto close = [&]() {
+        const std::size_t first = text.find_first_not_of(' ');
+        Cell cell;
+        if (first != std::string::npos) {
+            const std::size_t last = text.find_last_not_of(' ');
+            cell.text = text.substr(first, last + 1 - first);
+            cell.begin = from[first];
+            cell.end = from[last] + 1;
+        }
+        cells.push_back(cell);
+        text.clear();
+        from.clear();
+    };
     for (std::size_t at = 0; at < line.size(); ++at) {
         const char c = line[at];
-        if (c == '"' && (quoted || trimmed(cell).empty())) {
+        if (c == '"' && (quoted || trimmed(text).empty())) {
             // "" inside quotes is one quote.
             if (quoted && at + 1 < line.size() && line[at + 1] == '"') {
-                cell += '"';
+                text += '"';
+                from.push_back(at);
                 ++at;
             } else {
                 quoted = !quoted;
-                if (quoted) cell.clear();
+                if (quoted) {
+                    text.clear();
+                    from.clear();
+                }
             }
         } else if (c == separator && !quoted) {
-            cells.push_back(trimmed(cell));
-            cell.clear();
+            close();
         } else {
-            cell += c;
+            text += c;
+            from.push_back(at);
         }
     }
-    cells.push_back(trimmed(cell));
+    close();
     return cells;
 }
 

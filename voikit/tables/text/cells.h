@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -19,5 +20,14 @@ const char* delimiterName(Delimiter delimiter);
 // blanks; a cell in double quotes may hold the delimiter ("Gyrus, left"). With kBlanks, one
 // cell per run of non-blank characters.
 std::vector<std::string> splitCells(const std::string& line, Delimiter delimiter);
+
+// A cell as splitCells gives it, with where its text stands in the line: [begin, end). A
+// quoted cell's span is its text inside the quotes.
+struct Cell {
+    std::string text;
+    std::size_t begin = 0;
+    std::size_t end = 0;
+};
+std::vector<Cell> cellSpans(const std::string& line, Delimiter delimiter);
 
 }  // namespace voikit

@@ -125,15 +125,40 @@ PastedText readPastedText(std::string_view bytes) {
     return result;
 }
 
-std::string plainLine(std::string_view line) {
+std::string plainLine(std::string_view line, std::vector<std::size_t>* from) {
     std::string out;
     out.reserve(line.size());
+    if (from) from->clear();
+    const bool tabbed = line.find('\t') != std::string_view::npos;
+    const auto emit = [&](char c, std::size_t source) {
+        out += c;
+        if (from) from->push_back(source);
+    };
     for (std::size_t at = 0; at < line.size();) {
+        const std::size_t start = at;
         const char32_t c = nextCodePoint(line, at);
         if (isSpace(c) || (c < 0x20 && c != '\t' && c != '\0')) {
-            out += ' ';
+            // A run of document spaces between cells of a tabbed line parts them as a tab does.
+            std::size_t next = at;
+            int run = 1;
+            while (tabbed && next < line.size()) {
+                std::size_t peek = next;
+                const char32_t d = nextCodePoint(line, peek);
+                if (!(isSpace(d) || d == ' ')) break;
+                next = peek;
+                ++run;
+            }
+            if (tabbed && run >= 2 && c != ' ') {
+                // Beside a tab or at either end of the line, the run only pads a cell.
+                const bool padding = out.empty() || out.back() == '\t' || next >= line.size() ||
+                                     line[next] == '\t';
+                if (!padding) emit('\t', start);
+                at = next;
+            } else {
+                emit(' ', start);
+            }
         } else if (isDash(c)) {
-            out += '-';
+            emit('-', start);
             // A minus sign set apart from its digits, as PDF copies leave it: "− 48".
             std::size_t next = at;
             while (c == 0x2212 && next < line.size() && line[next] == ' ') ++next;
@@ -141,11 +166,14 @@ std::string plainLine(std::string_view line) {
                 at = next;
             }
         } else if (isQuote(c)) {
-            out += '"';
+            emit('"', start);
         } else if (!isInvisible(c) && c != '\0') {
+            const std::size_t before = out.size();
             appendUtf8(out, c);
+            if (from) from->insert(from->end(), out.size() - before, start);
         }
     }
+    if (from) from->push_back(line.size());
     return out;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +27,10 @@ PastedText readPastedText(std::string_view bytes);
 // columns), minus signs and dashes become '-' (a minus sign U+2212 joined to the digits a
 // blank sets it apart from), typographic quotes become '"', and invisible
 // characters (zero-width spaces, byte-order marks, NUL) go.
-std::string plainLine(std::string_view line);
+// In a line whose cells are separated by tabs, a run of two or more such spaces separates
+// cells too and becomes a tab, so that "1 204" (one no-break space in a number) and cells
+// parted by no-break spaces stay apart. With `from`, where each byte of the plain line came
+// from in `line` (one entry per byte, and one for the end).
+std::string plainLine(std::string_view line, std::vector<std::size_t>* from = nullptr);
 
 }  // namespace voikit

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 #include "voikit/io/utf8.h"
 #include "voikit/tables/text/cell_number.h"
@@ -20,6 +21,7 @@ struct Piece {
     std::string text;
     int field = 0;
     int bracket = 0;
+    std::size_t begin = 0;  // where the text starts in the line
 };
 
 // The pieces between separators, each with its field and bracket group.
@@ -27,13 +29,17 @@ std::vector<Piece> pieces(const std::vector<std::string>& fields) {
     std::vector<Piece> out;
     std::vector<int> open;
     int groups = 0;
+    std::size_t fieldStart = 0;
     for (std::size_t f = 0; f < fields.size(); ++f) {
         Piece piece;
+        std::size_t offset = fieldStart;
+        fieldStart += fields[f].size() + 1;
         const auto flush = [&]() {
             if (!piece.text.empty()) out.push_back(piece);
             piece.text.clear();
         };
         for (char c : fields[f]) {
+            const std::size_t at = offset++;
             if (isSeparator(c) || opens(c) || closes(c)) {
                 flush();
                 if (opens(c)) open.push_back(++groups);
@@ -41,6 +47,7 @@ std::vector<Piece> pieces(const std::vector<std::string>& fields) {
                 continue;
             }
             if (piece.text.empty()) {
+                piece.begin = at;
                 piece.field = static_cast<int>(f);
                 piece.bracket = open.empty() ? 0 : open.back();
             }
@@ -65,14 +72,33 @@ bool looksLikeDecimalComma(const std::string& token) {
            allDigits(token.substr(comma + 1));
 }
 
-std::vector<std::string> splitAtCommas(const std::string& text) {
-    std::vector<std::string> parts;
+// The parts between commas, each with where it starts in `text`.
+std::vector<std::pair<std::string, std::size_t>> splitAtCommas(const std::string& text) {
+    std::vector<std::pair<std::string, std::size_t>> parts;
     std::size_t start = 0;
     for (std::size_t comma; (comma = text.find(',', start)) != std::string::npos;
          start = comma + 1) {
-        if (comma > start) parts.push_back(text.substr(start, comma - start));
+        if (comma > start) parts.emplace_back(text.substr(start, comma - start), start);
     }
-    if (start < text.size()) parts.push_back(text.substr(start));
+    if (start < text.size()) parts.emplace_back(text.substr(start), start);
+    return parts;
+}
+
+// "-46/14/12": x, y and z joined by slashes in one cell, as three parts; anything else
+// ("44/45", "L/R") as it is.
+std::vector<std::pair<std::string, std::size_t>> slashTriple(const std::string& text,
+                                                             bool decimalComma) {
+    std::vector<std::pair<std::string, std::size_t>> parts;
+    std::size_t start = 0;
+    for (std::size_t slash; (slash = text.find('/', start)) != std::string::npos;
+         start = slash + 1) {
+        parts.emplace_back(text.substr(start, slash - start), start);
+    }
+    parts.emplace_back(text.substr(start), start);
+    const bool three = parts.size() == 3 && std::all_of(parts.begin(), parts.end(), [&](const auto& p) {
+                           return cellNumber(p.first, decimalComma).has_value();
+                       });
+    if (!three) return {{text, 0}};
     return parts;
 }
 
@@ -119,7 +145,8 @@ Tokens tokenize(const std::string& line) {
         }
         const std::size_t last = piece.text.find_last_not_of(',');
         separatorComma = separatorComma || first > 0 || last + 1 < piece.text.size();
-        cores.push_back({piece.text.substr(first, last + 1 - first), piece.field, piece.bracket});
+        cores.push_back({piece.text.substr(first, last + 1 - first), piece.field, piece.bracket,
+                         piece.begin + first});
     }
     std::string decimalExample;
     bool fullStopNumber = false;
@@ -141,10 +168,14 @@ Tokens tokenize(const std::string& line) {
         return out;
     }
     for (const Piece& core : cores) {
-        const std::vector<std::string> parts =
-            decimalCommas ? std::vector<std::string>{core.text} : splitAtCommas(core.text);
-        for (const std::string& part : parts) {
-            Token token{part, std::nullopt, std::string(), core.field, core.bracket};
+        std::vector<std::pair<std::string, std::size_t>> parts =
+            decimalCommas ? std::vector<std::pair<std::string, std::size_t>>{{core.text, 0}}
+                          : splitAtCommas(core.text);
+        if (parts.size() == 1) parts = slashTriple(core.text, decimalCommas);
+        for (const auto& [part, from] : parts) {
+            Token token{part,        std::nullopt,          std::string(),
+                        core.field,  core.bracket,          core.begin + from,
+                        core.begin + from + part.size()};
             if (const auto number = cellNumber(part, decimalCommas)) {
                 token.number = number->value;
                 token.mark = number->mark;

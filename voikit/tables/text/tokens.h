@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +14,8 @@ struct Token {
     std::string mark;              // the footnote mark stripped from the number
     int field = 0;                 // the tab-separated field it stands in, from 0
     int bracket = 0;               // the bracket group ( ) [ ] { } it stands in, from 1; 0: none
+    std::size_t begin = 0;         // its bytes in the line it was cut from: [begin, end)
+    std::size_t end = 0;
 };
 
 // A line cut into its tokens.

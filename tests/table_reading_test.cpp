@@ -1,0 +1,307 @@
+// How a table is read: readings of the whole file compete for its rows of numbers, every such
+// row ends as a VOI, a drop or a line set aside, each cell is marked with its role where it
+// stands in the line, and columns are read by what their headings mean.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <dirent.h>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "number_rows.h"
+#include "test_files.h"
+#include "voikit/tables/table_import.h"
+#include "voikit/tables/text/pasted_text.h"
+
+namespace {
+
+using voikit::CellRole;
+using voikit::ImportedLine;
+using voikit::ImportResult;
+using voikit::ImportSettings;
+using voikit::Space;
+
+std::string table(const char* name) { return readFile(std::string(TABLES_DIR) + "/" + name); }
+
+ImportSettings inSpace(std::optional<Space> space) {
+    ImportSettings settings;
+    settings.space = space;
+    return settings;
+}
+
+// "name x y z" per VOI, the centre in TAL to one decimal.
+std::string vois(const ImportResult& result) {
+    std::string text;
+    for (const voikit::AcceptedPeak& peak : result.peaks) {
+        char line[160];
+        std::snprintf(line, sizeof line, "%s %.1f %.1f %.1f\n", peak.values.name.c_str(),
+                      static_cast<double>(peak.values.x), static_cast<double>(peak.values.y),
+                      static_cast<double>(peak.values.z));
+        text += line;
+    }
+    return text;
+}
+
+std::string accounts(const ImportResult& result) {
+    std::string text;
+    for (const ImportedLine& line : result.lines)
+        text += std::to_string(line.number) + ": " + line.account + "\n";
+    return text;
+}
+
+// Every file of a folder, by name.
+std::vector<std::string> filesIn(const std::string& folder) {
+    std::vector<std::string> files;
+    if (DIR* dir = opendir(folder.c_str())) {
+        while (const dirent* entry = readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") files.push_back(folder + "/" + name);
+        }
+        closedir(dir);
+    }
+    return files;
+}
+
+// The breaches of the rule that a row of numbers ends as a VOI, a drop or set aside with its
+// numbers named, one line each; empty when it holds.
+std::string invariantBreaches(const std::string& bytes, const ImportResult& result) {
+    if (!result.notText.empty() || !result.spaceConflict.empty()) return std::string();
+    const voikit::PastedText text = voikit::readPastedText(bytes);
+    std::map<int, std::vector<const ImportedLine*>> fates;
+    for (const ImportedLine& line : result.lines) fates[line.number].push_back(&line);
+    std::string breaches;
+    for (std::size_t i = 0; i < text.lines.size(); ++i) {
+        if (!number_rows::isRowOfNumbers(text.lines[i])) continue;
+        bool settled = false;
+        for (const ImportedLine* line : fates[static_cast<int>(i) + 1]) {
+            const bool namesNumbers = line->account.rfind("set aside: ", 0) == 0 &&
+                                      line->account.find_first_of("0123456789") != std::string::npos;
+            settled = settled || line->kind == ImportedLine::kVoi ||
+                      line->kind == ImportedLine::kDropped ||
+                      (line->kind == ImportedLine::kIgnored && namesNumbers);
+        }
+        if (!settled) {
+            breaches += "line " + std::to_string(i + 1) + " \"" + text.lines[i] + "\": " +
+                        (fates[static_cast<int>(i) + 1].empty()
+                             ? std::string("no account")
+                             : fates[static_cast<int>(i) + 1][0]->account) +
+                        "\n";
+        }
+    }
+    return breaches;
+}
+
+TEST(TableReading, EveryRowOfNumbersEndsAsAVoiADropOrSetAside) {
+    std::vector<std::string> files = filesIn(TABLES_DIR);
+    for (const std::string& extra :
+         {std::string(FUZZ_CORPUS_DIR) + "/table_import", std::string(TABLES_DIR) + "/../corpus"}) {
+        for (const std::string& file : filesIn(extra)) files.push_back(file);
+    }
+    ASSERT_GE(files.size(), 20u);
+    int rows = 0;
+    for (const std::string& file : files) {
+        const std::string bytes = readFile(file);
+        for (const auto& space : {std::optional<Space>(), std::optional<Space>(Space::kMni)}) {
+            const ImportResult result = voikit::importTable(bytes, inSpace(space));
+            EXPECT_EQ(invariantBreaches(bytes, result), "") << file;
+            rows += result.rowsOfNumbers;
+        }
+    }
+    EXPECT_GT(rows, 100);
+    // Lines the test's own definition counts, read as text by the readers, are settled too.
+    const char* text =
+        "Table 2. Peaks (x y z)\nThe cluster 4 8 12 was seen\n# FWHM 9.3 9.6 9.1\n"
+        "Sample: 12 women, 14 men, aged 20-35\nF(1, 23) = 3.41; p = 0.002; d = 0.4\n";
+    const ImportResult result = voikit::importTable(text, ImportSettings{});
+    EXPECT_EQ(invariantBreaches(text, result), "") << accounts(result);
+    EXPECT_EQ(result.lines[2].kind, ImportedLine::kIgnored);
+    EXPECT_EQ(result.lines[2].account, "set aside: a comment; its numbers (9.3 9.6 9.1) are not read");
+}
+
+TEST(TableReading, NoVoiFromRowsOfNumbersSaysHowManyWereNotRead) {
+    const ImportResult none =
+        voikit::importTable("Region\tk\tT\nInsula\t120\t5.1\t4\nIFG\t88\t4.2\t7\n", ImportSettings{});
+    EXPECT_EQ(none.vois, 0);
+    EXPECT_EQ(none.rowsOfNumbers, 2);
+    EXPECT_EQ(none.unreadRows(), "2 rows of numbers were not read") << accounts(none);
+    // Rows set aside are no rows left unread; a table that made VOIs says nothing.
+    EXPECT_EQ(voikit::importTable("x y z\n1 2 3\n", ImportSettings{}).unreadRows(), "");
+    TempFolder folder;
+    writeFile(folder.file("t.txt"), "Insula 120 5.1 4 3\nIFG 88 4.2 7 1 9\n");
+    const std::string command = std::string(GLOMERA_VOI) + " import " + folder.file("t.txt") +
+                                " -o " + folder.file("list.txt") + " 2>" + folder.file("err");
+    const int status = std::system(command.c_str());
+    EXPECT_EQ(WEXITSTATUS(status), 3);
+    EXPECT_NE(readFile(folder.file("err")).find("error: 2 rows of numbers were not read"),
+              std::string::npos)
+        << readFile(folder.file("err"));
+}
+
+TEST(TableReading, ACueWordDecidesNothingTheRowsDo) {
+    // "cluster-level FWE" in a caption: the SPM reader proposes, explains no row, and loses.
+    const ImportResult caption = voikit::importTable(table("caption_fwe.tsv"), ImportSettings{});
+    EXPECT_EQ(caption.layout, "table");
+    EXPECT_EQ(vois(caption),
+              "Superior_temporal_gyrus_L -58.0 -22.0 6.0\nSuperior_temporal_gyrus_R 60.0 -18.0 "
+              "4.0\nInferior_frontal_gyrus_L -46.0 18.0 22.0\n");
+    EXPECT_EQ(caption.choice,
+              "read as table: 3 of 3 rows of numbers, 0 numbers unexplained, 0 contradictions; "
+              "explains more rows of numbers than the reading as SPM results table (0 of 3 rows "
+              "of numbers, 15 numbers unexplained, 0 contradictions)");
+    ASSERT_EQ(caption.proposals.size(), 2u);
+    EXPECT_EQ(caption.proposals[0].rfind("SPM results table: ", 0), 0u);
+    // SPM's own table explains its footer too, where the table reading leaves it unread.
+    const ImportResult spm = voikit::importTable(table("spm_results_window.txt"), inSpace(Space::kMni));
+    EXPECT_EQ(spm.layout, "SPM results table");
+    EXPECT_NE(spm.choice.find("explains more rows of numbers than the reading as table"),
+              std::string::npos)
+        << spm.choice;
+    // Refusing voxel indices by FSL's header explains each row: a tie that FSL's reading,
+    // first in the order, wins over reading the indices as millimetres.
+    const ImportResult vox = voikit::importTable(table("fsl_cluster_vox.txt"), ImportSettings{});
+    EXPECT_EQ(vox.layout, "FSL cluster table");
+    EXPECT_EQ(vox.vois, 0);
+    EXPECT_NE(vox.choice.find("comes first on a tie"), std::string::npos) << vox.choice;
+    // Short rows of numbers are no SPM rows (five peak-level values and x, y, z).
+    const ImportResult shortRows = voikit::importTable(
+        "Peak-level inference, FWE p < 0.05\n-48 28 4 5.2\n50 30 2 4.9\n", ImportSettings{});
+    EXPECT_EQ(shortRows.layout, "table");
+    EXPECT_EQ(vois(shortRows), "VOI_1 -48.0 28.0 4.0\nVOI_2 50.0 30.0 2.0\n");
+}
+
+// The text of a line's cells with one role, joined by blanks.
+std::string cellsOf(const ImportResult& result, int number, CellRole role) {
+    std::string text;
+    const std::string& raw = result.rawLines[static_cast<std::size_t>(number - 1)];
+    for (const ImportedLine& line : result.lines) {
+        if (line.number != number) continue;
+        for (const voikit::ImportedCell& cell : line.cells) {
+            if (cell.role != role) continue;
+            EXPECT_LE(cell.begin, cell.end);
+            EXPECT_LE(cell.end, raw.size());
+            text += (text.empty() ? "" : " ") + raw.substr(cell.begin, cell.end - cell.begin);
+        }
+    }
+    return text;
+}
+
+TEST(TableReading, CellsCarryTheirRolesWhereTheyStandInTheRawLine) {
+    // No-break spaces, a minus sign and a thin space: bytes of the line as decoded.
+    const ImportResult cells = voikit::importTable(
+        "Region\tSide\tk\tx\ty\tz\tT\n"
+        "Middle\xc2\xa0"
+        "frontal\tL\t1\xe2\x80\xaf"
+        "204\t\xe2\x88\x92"
+        "42\t22\t34\t6.01\n",
+        ImportSettings{});
+    ASSERT_EQ(cells.vois, 1) << accounts(cells);
+    EXPECT_EQ(cellsOf(cells, 2, CellRole::kX), "\xe2\x88\x92"
+                                               "42");
+    EXPECT_EQ(cellsOf(cells, 2, CellRole::kY), "22");
+    EXPECT_EQ(cellsOf(cells, 2, CellRole::kZ), "34");
+    EXPECT_EQ(cellsOf(cells, 2, CellRole::kName), "Middle frontal L");
+    EXPECT_EQ(cellsOf(cells, 2, CellRole::kSide), "L");
+    EXPECT_EQ(cellsOf(cells, 2, CellRole::kCount), "1\xe2\x80\xaf"
+                                                   "204");
+    EXPECT_EQ(cellsOf(cells, 2, CellRole::kIgnored), "6.01");
+    EXPECT_EQ(cells.lines[1].voi, 1);
+    EXPECT_STREQ(voikit::fateName(cells.lines[1].kind), "VOI");
+    // Several peaks on a line of prose: each entry its own x, y, z.
+    const ImportResult prose = voikit::importTable(
+        "Peaks in the left IFG (-48, 28, 4) and the right IFG (x = 50, y = 30, z = 2).",
+        ImportSettings{});
+    ASSERT_EQ(prose.lines.size(), 2u);
+    EXPECT_EQ(cellsOf(prose, 1, CellRole::kX), "-48 50");
+    EXPECT_EQ(cellsOf(prose, 1, CellRole::kZ), "4 2");
+    // Columns of a blank-separated row, x after an ignored count.
+    const ImportResult words =
+        voikit::importTable("Region k x y z\nPrecuneus 988 -8 -66 44\n", ImportSettings{});
+    EXPECT_EQ(cellsOf(words, 2, CellRole::kX), "-8");
+    EXPECT_EQ(cellsOf(words, 2, CellRole::kName), "Precuneus");
+    EXPECT_EQ(cellsOf(words, 2, CellRole::kIgnored), "988");
+}
+
+TEST(TableReading, ColumnsAreReadByWhatTheirHeadingsMean) {
+    const struct {
+        const char* file;
+        std::optional<Space> space;
+        const char* vois;
+    } cases[] = {
+        // The headings' order, not x y z by position.
+        {"zyx_header.tsv", std::nullopt,
+         "Left_amygdala -22.0 -4.0 -18.0\nRight_amygdala 24.0 -2.0 -16.0\nPrecuneus -6.0 -62.0 "
+         "44.0\n"},
+        // An unsigned x and a side column: left makes x negative.
+        {"hemisphere_unsigned.tsv", std::nullopt,
+         "Insula_L -34.0 18.0 2.0\nInsula_R 36.0 20.0 0.0\nPrecentral_gyrus_Left -38.0 -22.0 "
+         "56.0\nThalamus_Right 10.0 -18.0 8.0\n"},
+        // A space column: MNI and ICBM rows converted, TAL and Talairach rows as written, and
+        // --space contradicts nothing a row says.
+        {"space_column.csv", std::nullopt,
+         "left_amygdala -21.2 -3.8 -12.7\nleft_amygdala -20.0 -6.0 -12.0\nright_amygdala 21.4 "
+         "-2.0 -13.6\nright_amygdala 22.0 -4.0 -14.0\n"},
+        // Peaks, not centres of gravity, in one header row or under a heading row.
+        {"peak_and_cog.tsv", std::nullopt,
+         "Left_occipital_pole -40.0 -62.0 -12.0\nRight_fusiform_gyrus 42.0 -58.0 -16.0\n"},
+        {"peak_and_cog_two_rows.tsv", std::nullopt,
+         "Left_hippocampus -24.0 -20.0 -14.0\nRight_hippocampus 26.0 -18.0 -16.0\n"},
+        // x/y/z in one cell, after a caption that names them.
+        {"slash_coordinates.txt", std::nullopt,
+         "Left_IFG -46.0 14.0 12.0\nRight_IFG 48.0 16.0 10.0\nSMA -4.0 8.0 56.0\n"},
+        // Numbers of names; the last line cannot be told and is refused.
+        {"numbers_in_names.txt", std::nullopt,
+         "Area_6 -30.0 -4.0 56.0\nBA_44 -50.0 12.0 18.0\nCrus_1 -34.0 -74.0 -30.0\n"
+         "Anterior_cingulate_cortex 4.0 24.0 30.0\n"},
+        // Runs of no-break spaces between tabbed cells, a thin space in a count.
+        {"nbsp_tabbed.tsv", std::nullopt,
+         "Middle_frontal_gyrus -42.0 22.0 34.0\nPrecuneus -8.0 -66.0 44.0\n"},
+    };
+    for (const auto& c : cases) {
+        const ImportResult result = voikit::importTable(table(c.file), inSpace(c.space));
+        EXPECT_EQ(vois(result), c.vois) << c.file << "\n" << accounts(result);
+    }
+    const ImportResult names = voikit::importTable(table("numbers_in_names.txt"), ImportSettings{});
+    EXPECT_EQ(names.lines[4].account,
+              "dropped: 4 numbers after \"Cerebellum\": the first may belong to the name or be x, "
+              "and the last may be z; refused rather than guessed (a header row x y z says "
+              "which)");
+    // A signed x that contradicts its side is taken as written, with a warning on its line.
+    const ImportResult signs =
+        voikit::importTable(table("hemisphere_contradiction.tsv"), ImportSettings{});
+    EXPECT_EQ(vois(signs), "Caudate_L -12.0 10.0 8.0\nCaudate_R -14.0 12.0 6.0\nCuneus_R 8.0 "
+                           "-80.0 20.0\n");
+    EXPECT_NE(signs.lines[2].account.find(
+                  "warning: the side column says R, but x is -14, on the left; x taken as written"),
+              std::string::npos)
+        << signs.lines[2].account;
+    EXPECT_NE(signs.choice.find("1 contradictions"), std::string::npos) << signs.choice;
+    // A space no tool knows refuses its row.
+    const ImportResult unknown = voikit::importTable(
+        "region,space,x,y,z\nIFG,MNI,-48,28,4\nIPS,Native,-30,-60,50\n", ImportSettings{});
+    EXPECT_EQ(vois(unknown), "IFG -45.4 24.2 9.4\n");
+    EXPECT_NE(unknown.lines[2].account.find("the space column holds \"Native\""),
+              std::string::npos)
+        << accounts(unknown);
+}
+
+TEST(TableReading, AnFslHeaderWithoutACoordinateColumnIsRefusedWithTheReason) {
+    const ImportResult result = voikit::importTable(
+        "Cluster Index\tVoxels\tZ-MAX\tZ-MAX X (mm)\tZ-MAX Y (mm)\tCOPE-MEAN\n"
+        "2\t655\t4.92\t-20\t-6\t96.4\n1\t402\t4.44\t24\t-4\t88.1\n",
+        ImportSettings{});
+    EXPECT_EQ(result.vois, 0) << accounts(result);
+    ASSERT_GE(result.lines.size(), 2u);
+    EXPECT_EQ(result.layout, "FSL cluster table");
+    EXPECT_EQ(result.lines[1].account,
+              "dropped: FSL's header names x, y, no z column (MAX X, MAX Y, MAX Z or x, y, z): "
+              "which cells are the peak cannot be told (cluster2)");
+    // The fuzzer's input that made the reader read before the row: accounted for, no crash.
+    const std::string crash = readFile(std::string(FUZZ_CORPUS_DIR) +
+                                       "/table_import/fsl-header-without-a-column");
+    const ImportResult garbled = voikit::importTable(crash, ImportSettings{});
+    EXPECT_EQ(invariantBreaches(crash, garbled), "");
+}
+
+}  // namespace

@@ -8,26 +8,6 @@
 namespace voikit {
 namespace {
 
-const char* kindName(ImportedLine::Kind kind) {
-    switch (kind) {
-        case ImportedLine::kVoi:
-            return "VOI";
-        case ImportedLine::kDropped:
-            return "dropped";
-        case ImportedLine::kHeader:
-            return "header";
-        case ImportedLine::kEmpty:
-            return "empty";
-        case ImportedLine::kComment:
-            return "comment";
-        case ImportedLine::kNoCoordinates:
-            return "no coordinates";
-        case ImportedLine::kIgnored:
-            return "set aside";
-    }
-    return "";
-}
-
 std::string writtenText(const AcceptedPeak& peak) {
     if (peak.writings.empty()) return "";
     const Point& p = peak.writings[0].second;
@@ -62,29 +42,32 @@ ReviewContents reviewOfImport(const ImportResult& result, std::string_view bytes
     ReviewContents review;
     review.table = table;
     review.summary = result.summary();
+    if (!result.unreadRows().empty()) review.summary += "; " + result.unreadRows();
     review.encoding = result.encoding;
     review.reading = result.layout;
+    review.choice = result.choice;
+    review.proposals = result.proposals;
     review.space = spaceDecision(result, settings);
     review.notes = result.notes;
     review.warnings = result.warnings;
-    const PastedText text = readPastedText(bytes);
-    for (std::size_t i = 0; i < text.lines.size(); ++i) {
+    // The lines the cells' bytes count in; decoded here only where the import kept none.
+    const std::vector<std::string> texts =
+        result.rawLines.empty() ? readPastedText(bytes).lines : result.rawLines;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
         ReviewLine line;
         line.number = static_cast<int>(i) + 1;
-        line.text = text.lines[i];
+        line.text = texts[i];
         review.lines.push_back(std::move(line));
     }
-    // The VOIs are numbered in the order their lines come.
-    int vois = 0;
     for (const ImportedLine& imported : result.lines) {
         if (imported.number < 1 || imported.number > static_cast<int>(review.lines.size())) {
             continue;
         }
-        ReviewFate fate;
-        fate.kind = kindName(imported.kind);
-        if (imported.kind == ImportedLine::kVoi) fate.voi = ++vois;
-        fate.account = imported.account;
-        review.lines[static_cast<std::size_t>(imported.number - 1)].fates.push_back(fate);
+        ReviewLine& line = review.lines[static_cast<std::size_t>(imported.number - 1)];
+        line.fates.push_back({fateName(imported.kind), imported.voi, imported.account});
+        for (const ImportedCell& cell : imported.cells) {
+            line.cells.push_back({cell.begin, cell.end, cellRoleName(cell.role)});
+        }
     }
     for (const AcceptedPeak& peak : result.peaks) {
         ReviewVoi voi;

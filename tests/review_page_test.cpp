@@ -113,6 +113,20 @@ TEST(ReviewPage, TheBundledExampleShowsItsDroppedPeakWithTheReason) {
     EXPECT_EQ(review.lines[3].fates[0].voi, 1);
     EXPECT_EQ(review.lines[12].fates[0].voi, 9);  // the VOI after the dropped peak
     EXPECT_EQ(review.lines[2].fates[0].kind, "header");
+    // The cells taken on the first peak's line, in the bytes of the line as pasted (with its
+    // minus signs U+2212).
+    std::string taken;
+    for (const ReviewCell& cell : review.lines[3].cells) {
+        if (cell.role == "x" || cell.role == "y" || cell.role == "z") {
+            taken += cell.role + "=" +
+                     review.lines[3].text.substr(cell.begin, cell.end - cell.begin) + " ";
+        }
+    }
+    EXPECT_EQ(taken,
+              "x=\xE2\x88\x92"
+              "22 y=\xE2\x88\x92"
+              "6 z=\xE2\x88\x92"
+              "18 ");
     ASSERT_EQ(review.vois.size(), 9u);
     EXPECT_EQ(review.vois[0].written, "MNI -22 -6 -18");
     EXPECT_EQ(review.space, "--space mni; 9 peaks taken as MNI, turned into TAL by spm");

@@ -132,6 +132,10 @@ TEST(ReviewPage, TheBundledExampleShowsItsDroppedPeakWithTheReason) {
     EXPECT_EQ(review.space, "--space mni; 9 peaks taken as MNI, turned into TAL by spm");
     const std::string html = voikit::reviewSection(review);
     EXPECT_NE(html.find("<tr class=\"dropped\" id=\"line-12\">"), std::string::npos);
+    // Listed apart too, with its reason and a link to its line.
+    EXPECT_NE(html.find("<ul id=\"dropped\"><li><a href=\"#line-12\">line 12</a>: dropped: "
+                        "outside the accepted box"),
+              std::string::npos);
 }
 
 class ReviewCommand : public ::testing::Test {

@@ -102,7 +102,8 @@ Expected readExpected(const std::string& path) {
         } else if (readPeak(line, peak)) {
             e.peaks.push_back(peak);
         } else {
-            e.error = path + ":" + std::to_string(number) + ": cannot read \"" + line + "\"";
+            e.error = path;
+            e.error += ":" + std::to_string(number) + ": cannot read \"" + line + "\"";
             return e;
         }
     }
@@ -311,7 +312,7 @@ std::vector<std::string> regressions(const std::vector<Score>& scores, const Bas
 std::vector<fs::path> corpusTables() {
     std::vector<fs::path> tables;
     for (const fs::directory_entry& entry : fs::directory_iterator(TABLE_CORPUS_DIR)) {
-        const fs::path path = entry.path();
+        const fs::path& path = entry.path();
         const std::string name = path.filename().string();
         if (!entry.is_regular_file() || path.extension() == ".expected" || name == "README.md" ||
             name == "baseline.txt") {

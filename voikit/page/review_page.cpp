@@ -17,6 +17,8 @@ constexpr const char kStyle[] = R"(<style>
 #review p, #review li { margin: 2px 0; }
 #review .dim { color: var(--dim, #9aa1ad); }
 #review .warning { color: #ffb060; }
+#review a { color: #80d8ff; }
+#pasted tr:target { box-shadow: inset 3px 0 0 #ffd34d; }
 #reading li.won { font-weight: 600; }
 #pasted { border-collapse: collapse; width: 100%; font: 13px/1.5 ui-monospace, "DejaVu Sans Mono", monospace; }
 #pasted td { border-bottom: 1px solid var(--line, #2c313a); padding: 1px 6px; vertical-align: top; }
@@ -192,6 +194,17 @@ std::string reviewSection(const ReviewContents& r) {
             "<th>TAL centre</th><th>radius</th></tr></thead>\n<tbody>\n" +
             sphereRows(r) + "</tbody></table>\n";
     }
+    // What was refused, first thing after what was made, each with its line.
+    std::string dropped;
+    for (const ReviewLine& line : r.lines) {
+        for (const ReviewFate& fate : line.fates) {
+            if (fate.kind != "dropped") continue;
+            const std::string number = std::to_string(line.number);
+            dropped += "<li><a href=\"#line-" + number + "\">line " + number +
+                       "</a>: " + htmlEscaped(asUtf8(fate.account)) + "</li>";
+        }
+    }
+    if (!dropped.empty()) out += "<h2>Dropped</h2>\n<ul id=\"dropped\">" + dropped + "</ul>\n";
     out += "<h2>The table as pasted</h2>\n<p id=\"legend\" class=\"dim\">";
     for (const char* role : kRoles) {
         out += std::string("<mark class=\"cell ") + role + "\">" + role + "</mark>";

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The baseline of the table corpus (tests/tables/corpus/baseline.txt), renewed from what the
+# The baseline of the table corpus (tests/corpus/baseline.txt), renewed from what the
 # importer now reads, for a change that reads more tables right (git then shows what moved).
 # A baseline marked "strict" stays so and is renewed only when no VOI is wrong at exit 0.
 #
@@ -33,5 +33,5 @@ renewed=$(mktemp)
 trap 'rm -f "$renewed"' EXIT
 GLOMERA_TABLE_BASELINE=$renewed "$tests" "$filter"
 [ -s "$renewed" ] || { echo "the baseline was not renewed" >&2; exit 1; }
-cp "$renewed" "$repo/tests/tables/corpus/baseline.txt"
-echo "renewed tests/tables/corpus/baseline.txt"
+cp "$renewed" "$repo/tests/corpus/baseline.txt"
+echo "renewed tests/corpus/baseline.txt"

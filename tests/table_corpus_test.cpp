@@ -1,7 +1,7 @@
-// Every table of tests/tables/corpus/ read by `glomera-voi import` as a user runs it and scored
+// Every table of tests/corpus/ read by `glomera-voi import` as a user runs it and scored
 // against what its authors meant (NAME.expected): right, lost and wrong peaks, and the exit
 // status. The scoreboard is printed; the test fails on a regression against the committed
-// baseline (tests/tables/corpus/baseline.txt), not on kinds the importer has never read.
+// baseline (tests/corpus/baseline.txt), not on kinds the importer has never read.
 //
 // GLOMERA_TABLE_SCOREBOARD=FILE also writes the scoreboard to FILE;
 // GLOMERA_TABLE_BASELINE=FILE writes the baseline of this run to FILE (see

@@ -1,6 +1,8 @@
 // Any bytes as a pasted table, in any layout the importer knows: the import never fails,
 // accounts for every line, every list line it makes is one the plug-in's clean-up keeps
-// with the same values, and the foci file of what it accepted holds each VOI once.
+// with the same values, the foci file of what it accepted holds each VOI once, and every line
+// of three or more numbers that could be coordinates (by the tests' own definition) ends as a
+// VOI, a drop or a line set aside, with each cell's bytes inside its line.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "coordlist/clean_up_text.h"
+#include "tests/number_rows.h"
 #include "coordlist/text_lines.h"
 #include "voikit/tables/foci_output.h"
 #include "voikit/tables/table_import.h"
@@ -89,6 +92,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(peak.experiment >= 0 &&
               static_cast<std::size_t>(peak.experiment) < result.experiments.size());
     }
+    // No row of numbers left as a heading, a caption or text without coordinates.
+    std::vector<bool> settled(text.lines.size() + 1, false);
+    for (const voikit::ImportedLine& entry : result.lines) {
+        const auto at = static_cast<std::size_t>(entry.number);
+        settled[at] = settled[at] || entry.kind == voikit::ImportedLine::kVoi ||
+                      entry.kind == voikit::ImportedLine::kDropped ||
+                      (entry.kind == voikit::ImportedLine::kIgnored &&
+                       entry.account.rfind("set aside: ", 0) == 0);
+        const std::string& raw = result.rawLines[at - 1];
+        for (const voikit::ImportedCell& cell : entry.cells)
+            check(cell.begin <= cell.end && cell.end <= raw.size());
+    }
+    for (std::size_t i = 0; i < text.lines.size(); ++i)
+        check(!number_rows::isRowOfNumbers(text.lines[i]) || settled[i + 1]);
+    check(result.unreadRows().empty() || result.vois == 0);
     checkFoci(result, voikit::Space::kMni, settings.transform);
     checkFoci(result, voikit::Space::kTal, settings.transform);
     return 0;

@@ -58,6 +58,15 @@ inline std::vector<std::string> coordinateNumbers(std::string_view line) {
         piece.clear();
     };
     for (std::size_t at = 0; at < line.size();) {
+        // Markup is no text: an HTML tag's attributes hold no coordinates.
+        if (line[at] == '<') {
+            const std::size_t close = line.find('>', at);
+            if (close != std::string_view::npos) {
+                flush();
+                at = close + 1;
+                continue;
+            }
+        }
         if (const std::size_t width = partingWidth(line, at)) {
             flush();
             at += width;

@@ -12,6 +12,7 @@
 
 #include "number_rows.h"
 #include "test_files.h"
+#include "voikit/tables/point_reading.h"
 #include "voikit/tables/table_import.h"
 #include "voikit/tables/text/pasted_text.h"
 
@@ -284,6 +285,94 @@ TEST(TableReading, ColumnsAreReadByWhatTheirHeadingsMean) {
     EXPECT_NE(unknown.lines[2].account.find("the space column holds \"Native\""),
               std::string::npos)
         << accounts(unknown);
+}
+
+TEST(TableReading, CellsAsTheAuthorLaidThemOut) {
+    const struct {
+        const char* file;
+        const char* vois;
+    } cases[] = {
+        // & and \\, $-$ and -- minus signs, \multicolumn over x, y, z past a \cmidrule, a
+        // superscript footnote mark.
+        {"latex_tabular.tex",
+         "Fusiform_gyrus_R 36.1 -47.0 -15.8\nFusiform_gyrus_L -36.1 -48.3 -18.9\nAmygdala_R 17.7 "
+         "-4.2 -10.2\n"},
+        // Pipes and the alignment row; a thousands comma in the k column.
+        {"markdown_table.md", "Precuneus_L -7.2 -61.3 36.2\nAngular_gyrus_R 40.9 -64.9 33.1\n"},
+        // Spanning heading cells, entities for minus signs, a <sup> mark.
+        {"html_rowspan.html", "Insula -32.4 15.3 3.4\nCaudate 10.0 4.8 13.9\n"},
+        // A PDF copy with one cell per line.
+        {"pdf_cell_per_line.txt", "Precentral_gyrus -36.9 -27.0 51.5\nSMA -5.4 -12.4 55.3\n"},
+    };
+    for (const auto& c : cases) {
+        const ImportResult result = voikit::importTable(table(c.file), inSpace(Space::kMni));
+        EXPECT_EQ(vois(result), c.vois) << c.file << "\n" << accounts(result);
+    }
+    // Cells keep their bytes in the raw line: the HTML entity is the x cell.
+    const ImportResult html = voikit::importTable(table("html_rowspan.html"), inSpace(Space::kMni));
+    EXPECT_EQ(cellsOf(html, 4, CellRole::kX), "&minus;34");
+    EXPECT_EQ(cellsOf(html, 4, CellRole::kZ), "&#8722;2");
+    // A row joined from lines of one cell each marks the cells of its first line only.
+    const ImportResult pdf = voikit::importTable(table("pdf_cell_per_line.txt"), inSpace(Space::kMni));
+    EXPECT_EQ(cellsOf(pdf, 7, CellRole::kName), "Precentral gyrus");
+    EXPECT_EQ(cellsOf(pdf, 8, CellRole::kX), "");
+}
+
+TEST(TableReading, NimareDatasetsByTheirSchema) {
+    const ImportResult result = voikit::importTable(table("nimare_two_studies.json"), ImportSettings{});
+    EXPECT_EQ(result.layout, "NiMARE dataset");
+    // One VOI per focus, each in its contrast's own space.
+    EXPECT_EQ(vois(result),
+              "smith2015_reward_gt_loss_1 8.3 6.2 -0.4\nsmith2015_reward_gt_loss_2 -12.0 8.3 "
+              "-2.3\nokafor2020_anticipation_1 4.0 46.0 -2.0\n");
+    ASSERT_EQ(result.experiments.size(), 2u);
+    EXPECT_EQ(result.experiments[0].subjects, 35);
+    EXPECT_EQ(result.experiments[1].subjects, 40);
+    EXPECT_EQ(result.peaks[2].experiment, 1);
+    EXPECT_EQ(result.peaks[2].written, Space::kTal);
+    // Lists that do not pair up are refused; JSON of another schema is no dataset.
+    const ImportResult uneven = voikit::importTable(
+        R"({"s": {"contrasts": {"c": {"coords": {"space": "MNI", "x": [1, 2], "y": [3], "z": [4, 5]}}}}})",
+        ImportSettings{});
+    EXPECT_EQ(uneven.layout, "NiMARE dataset");
+    EXPECT_EQ(uneven.vois, 0);
+    EXPECT_EQ(uneven.lines[0].account,
+              "dropped: the contrast's x, y and z lists hold 2, 1 and 2 values: which belong "
+              "together cannot be told (s_c)");
+    EXPECT_EQ(voikit::importTable(R"({"x": [1, 2, 3]})", ImportSettings{}).layout, "table");
+}
+
+TEST(TableReading, PointsFilesAreReadAsTablesAreWithTheirSpace) {
+    // A heading gives the space; a Reference line does; neither, and it is said.
+    voikit::PointReading read = voikit::readPoints("MNI x y z\n-48 28 4 IFG\n", std::nullopt);
+    ASSERT_EQ(read.points.size(), 1u);
+    EXPECT_EQ(read.points[0].space, Space::kMni);
+    EXPECT_EQ(read.points[0].name, "IFG");
+    EXPECT_EQ(read.spaceNote, "the points are MNI, as the file says (line 1: the column heading \"mni\")");
+    read = voikit::readPoints("// Reference=Talairach\n-48 28 4\n", std::nullopt);
+    ASSERT_EQ(read.points.size(), 1u);
+    EXPECT_EQ(read.points[0].space, Space::kTal);
+    read = voikit::readPoints("-48 28 4 IFG\n", std::nullopt);
+    EXPECT_EQ(read.points[0].space, Space::kTal);
+    EXPECT_NE(read.spaceNote.find("taken as TAL"), std::string::npos);
+    read = voikit::readPoints("-48 28 4 IFG\n", Space::kMni);
+    EXPECT_EQ(read.points[0].space, Space::kMni);
+    // No box: a point beyond the plug-in's stays a point; --space may not contradict the file.
+    read = voikit::readPoints("x y z\n0 0 90\n", std::nullopt);
+    ASSERT_EQ(read.points.size(), 1u);
+    EXPECT_EQ(read.points[0].point, (voikit::Point{0, 0, 90}));
+    EXPECT_NE(voikit::readPoints("MNI x y z\n1 2 3\n", Space::kTal).error.find("--space tal, but"),
+              std::string::npos);
+    // The command says which space it took.
+    TempFolder folder;
+    writeFile(folder.file("p.txt"), "Region\tMNI x\tMNI y\tMNI z\nIFG\t-48\t28\t4\n");
+    const std::string command = std::string(GLOMERA_VOI) + " where --atlas aal --points " +
+                                folder.file("p.txt") + " >" + folder.file("out") + " 2>" +
+                                folder.file("err");
+    EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 0) << readFile(folder.file("err"));
+    EXPECT_NE(readFile(folder.file("out")).find("IFG: MNI -48.0 28.0 4.0 (TAL -45.4 24.2 9.4"),
+              std::string::npos)
+        << readFile(folder.file("out"));
 }
 
 TEST(TableReading, AnFslHeaderWithoutACoordinateColumnIsRefusedWithTheReason) {

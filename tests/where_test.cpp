@@ -214,15 +214,17 @@ TEST_F(GlomeraVoiWhereTest, TellsWhatLiesAtEachPoint) {
     EXPECT_TRUE(contains(r.out, "by brett)")) << r.out;
 
     // A list of points with names; a name that says the other side is warned of.
+    // Read as import reads a table: a line whose numbers are no point refuses the file.
     writeFile(folder.file("peaks.txt"),
-              "name x y z\nAmygdala_L 24 -4 -18\nInsula_R 36 24 -4\nbad line here\n");
+              "name x y z\nAmygdala_L 24 -4 -18\nInsula_R 36 24 -4\nbad 24 line -4 here 7\n");
     r = run("where --points peaks.txt --space mni --atlas aal");
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(contains(r.err, "peaks.txt line 4 holds no point: 0 numbers")) << r.err;
+    EXPECT_TRUE(contains(r.err, "peaks.txt: line 4: no three numbers in a row"))
+        << r.err;
     writeFile(folder.file("peaks.txt"), "name x y z\nAmygdala_L 24 -4 -18\nInsula_R 36 24 -4\n");
     r = run("where --points peaks.txt --space mni --atlas aal --json -o where.json");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(contains(r.err, "peaks.txt line 1: a heading, skipped: name x y z"));
+    EXPECT_TRUE(contains(r.err, "peaks.txt: the points are MNI (--space)")) << r.err;
     const auto json = nlohmann::json::parse(readFile(folder.file("where.json")));
     ASSERT_EQ(json["points"].size(), 2u);
     EXPECT_EQ(json["points"][0]["name"], "Amygdala_L");

@@ -8,6 +8,7 @@
 #include "coordlist/clean_up_account.h"
 #include "voikit/space/point_text.h"
 #include "voikit/tables/layouts/read_table.h"
+#include "voikit/tables/text/author_cells.h"
 #include "voikit/tables/text/pasted_text.h"
 #include "voikit/tables/text/tokens.h"
 
@@ -44,21 +45,25 @@ std::string numbersText(const std::vector<Token>& tokens) {
 struct LineText {
     const std::string* raw = nullptr;
     const std::string* plain = nullptr;
-    const std::vector<std::size_t>* from = nullptr;  // plain byte -> raw byte; empty: same
+    const std::vector<std::size_t>* from = nullptr;  // plain byte -> raw byte (kElsewhere)
 
-    // A span of the plain line as bytes of the raw one.
-    ImportedCell cell(CellRole role, const Span& span) const {
-        if (!from || from->empty()) return {role, span.begin, span.end};
+    // A span of the plain line as bytes of the raw one; nothing for one that came from
+    // another line (a row joined from lines of one cell each).
+    std::optional<ImportedCell> cell(CellRole role, const Span& span) const {
         const std::size_t last = from->size() - 1;  // the entry for the end
-        const std::size_t begin = (*from)[std::min(span.begin, last)];
-        std::size_t end = begin;
-        if (span.end > span.begin && span.end - 1 < last) {
-            end = (*from)[span.end - 1];
-            // Past the whole character the last byte came from.
-            const auto lead = static_cast<unsigned char>((*raw)[end]);
-            end += lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-        }
-        return {role, begin, std::min(end, raw->size())};
+        if (span.begin >= span.end || span.end - 1 >= last) return std::nullopt;
+        const std::size_t begin = (*from)[span.begin];
+        std::size_t end = (*from)[span.end - 1];
+        if (begin == kElsewhere || end == kElsewhere || end >= raw->size()) return std::nullopt;
+        // Past the whole character the last byte came from.
+        const auto lead = static_cast<unsigned char>((*raw)[end]);
+        end += lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        if (end < begin) return std::nullopt;
+        return ImportedCell{role, begin, std::min(end, raw->size())};
+    }
+
+    void add(std::vector<ImportedCell>& cells, CellRole role, const Span& span) const {
+        if (const auto marked = cell(role, span)) cells.push_back(*marked);
     }
 };
 
@@ -79,7 +84,7 @@ class Importer {
     void line(int number, const ReadLine& given, const LineText& text) {
         ReadLine read = given;
         const Tokens tokens = tokenize(*text.plain);
-        settle(read, tokens, *text.plain);
+        settle(read, tokens, text);
         std::string note = read.note;
         if (read.mentioned) {
             note += std::string(note.empty() ? "" : "; ") + "mentions " +
@@ -113,11 +118,10 @@ class Importer {
             for (const Writing& writing : peak.writings) {
                 const CellRole axes[] = {CellRole::kX, CellRole::kY, CellRole::kZ};
                 for (std::size_t a = 0; a < 3; ++a) {
-                    if (!writing.spans[a].empty())
-                        out.cells.push_back(text.cell(axes[a], writing.spans[a]));
+                    text.add(out.cells, axes[a], writing.spans[a]);
                 }
             }
-            for (const Span& span : peak.nameSpans) out.cells.push_back(text.cell(CellRole::kName, span));
+            for (const Span& span : peak.nameSpans) text.add(out.cells, CellRole::kName, span);
             if (first) lineCells(read, tokens, text, out);
             first = false;
             result_.lines.push_back(out);
@@ -148,11 +152,26 @@ class Importer {
 
     // A line of three or more numbers ends as peaks, as a refusal or set aside naming its
     // numbers and why: what the reading left as a heading, a comment or text is settled here.
-    void settle(ReadLine& read, const Tokens& tokens, const std::string& plain) {
-        const int numbers = numbersOnLine(plain);
-        rowOfNumbers_ = numbers >= 3;
+    void settle(ReadLine& read, const Tokens& tokens, const LineText& text) {
+        const int numbers = numbersOnLine(*text.plain);
         explained_ = false;
-        if (!rowOfNumbers_) return;
+        if (numbers < 3) {
+            // Numbers of the line as pasted that no cell holds: in a table's markup (an HTML
+            // tag's attributes, a LaTeX command's arguments), or in a line of one cell joined
+            // to its row.
+            const std::string pasted = plainLine(*text.raw);
+            rowOfNumbers_ = numbersOnLine(pasted) >= 3;
+            if (!rowOfNumbers_) return;
+            ++result_.rowsOfNumbers;
+            if (read.kind == ReadLine::kIgnored || read.kind == ReadLine::kCoordinates) return;
+            read.kind = ReadLine::kIgnored;
+            read.account = "set aside: its numbers (" + numbersText(tokenize(pasted).tokens) +
+                           ") stand outside the cells read (in the table's markup, or in a "
+                           "cell joined to its row)";
+            explained_ = true;
+            return;
+        }
+        rowOfNumbers_ = true;
         ++result_.rowsOfNumbers;
         const std::string named = numbersText(tokens.tokens);
         if (read.kind == ReadLine::kCoordinates && !read.peaks.empty()) return;
@@ -163,9 +182,9 @@ class Importer {
         }
         const std::string was = read.account.empty() ? "no coordinates" : read.account;
         if (!tokens.ambiguity.empty()) {
-            const ReadLine text = read;
+            const ReadLine taken = read;
             read = refusedLine(tokens.ambiguity);
-            read.mentioned = text.mentioned;
+            read.mentioned = taken.mentioned;
             return;
         }
         if (read.kind == ReadLine::kComment) {
@@ -182,19 +201,19 @@ class Importer {
             return;
         }
         // The reading took the line for text: a row it cannot place is a drop, not a heading.
-        const ReadLine text = read;
+        const ReadLine taken = read;
         read = refusedLine(fmt::format("{} numbers ({}) that the reading as {} places in no "
                                        "column (it took the line for: {})",
                                        numbers, named, reading_.layout, was));
-        read.note = text.note;
-        read.mentioned = text.mentioned;
-        read.cells = text.cells;
+        read.note = taken.note;
+        read.mentioned = taken.mentioned;
+        read.cells = taken.cells;
     }
 
     // The line's marked cells, and its numbers that no role took.
     void lineCells(const ReadLine& read, const Tokens& tokens, const LineText& text,
                    ImportedLine& out) {
-        for (const MarkedCell& cell : read.cells) out.cells.push_back(text.cell(cell.role, cell.span));
+        for (const MarkedCell& cell : read.cells) text.add(out.cells, cell.role, cell.span);
         std::vector<Span> taken;
         for (const MarkedCell& cell : read.cells) taken.push_back(cell.span);
         for (const Peak& peak : read.peaks) {
@@ -206,7 +225,7 @@ class Importer {
             bool covered = false;
             for (const Span& span : taken)
                 covered = covered || (token.begin < span.end && span.begin < token.end);
-            if (!covered) out.cells.push_back(text.cell(CellRole::kIgnored, {token.begin, token.end}));
+            if (!covered) text.add(out.cells, CellRole::kIgnored, {token.begin, token.end});
         }
     }
 
@@ -247,6 +266,14 @@ class Importer {
             space = *settings_.space;
         } else {
             ++defaulted_;
+        }
+        if (settings_.space && writing.space && *writing.space != *settings_.space &&
+            peak.writings.size() == 1) {
+            out.account = fmt::format(
+                "dropped: --space {}, but the table gives this row's coordinates in {} ({}); "
+                "leave --space out to take the table's",
+                lowerName(*settings_.space), spaceName(*writing.space), writing.text);
+            return;
         }
         const Point tal = toTal(writing.point, space, settings_.transform);
         const int index = result_.vois + 1;
@@ -371,8 +398,14 @@ ImportResult importTable(std::string_view bytes, const ImportSettings& settings)
     std::vector<std::string> plain;
     std::vector<std::vector<std::size_t>> from(text.lines.size());
     plain.reserve(text.lines.size());
-    for (std::size_t i = 0; i < text.lines.size(); ++i)
-        plain.push_back(plainLine(text.lines[i], &from[i]));
+    // The cells as the author laid them out (LaTeX, Markdown, HTML, one cell per line), then
+    // the characters made plain; each byte traced back to the decoded line.
+    const std::vector<MappedLine> authored = authorCells(text.lines);
+    for (std::size_t i = 0; i < text.lines.size(); ++i) {
+        std::vector<std::size_t> fromAuthored;
+        plain.push_back(plainLine(authored[i].text, &fromAuthored));
+        for (std::size_t at : fromAuthored) from[i].push_back(authored[i].from[at]);
+    }
     std::vector<Proposal> proposals;
     const TableReading reading = readTable(plain, &proposals);
     result.layout = reading.layout;

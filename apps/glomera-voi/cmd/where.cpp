@@ -1,7 +1,9 @@
 // glomera-voi where: the region at each point in every atlas, and the nearest region where a
 // point falls in none, as the field's whereami and atlasquery tell it.
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "apps/exit-codes/exit_codes.h"
@@ -10,10 +12,12 @@
 #include "apps/option-values/option_values.h"
 #include "apps/output-options/output_options.h"
 #include "voikit/anatomy/point_list.h"
+#include "voikit/io/error.h"
 #include "voikit/anatomy/point_lookup.h"
 #include "voikit/io/text_input.h"
 #include "voikit/io/text_output.h"
 #include "voikit/outputs/where_report.h"
+#include "voikit/tables/point_reading.h"
 
 namespace {
 
@@ -21,7 +25,7 @@ struct WhereArguments {
     std::vector<voikit::NamedPoint> points;
     std::string pointsFile;
     std::string output;
-    voikit::Space space = voikit::Space::kTal;
+    std::optional<voikit::Space> space;
     voikit::AnatomySettings settings;
     std::vector<std::string> atlases;
     bool json = false;
@@ -42,14 +46,29 @@ const options::ValueKind<voikit::NamedPoint>& pointKind() {
 // Prints what lies at each point, or writes it to -o; the notes on the atlases go to
 // standard error.
 int where(const WhereArguments& a) {
-    std::vector<voikit::NamedPoint> given = a.points;
+    // Each point with the space it is in: the command line's in --space (else TAL), a
+    // file's as the table importer reads it.
+    std::vector<std::pair<voikit::NamedPoint, voikit::Space>> given;
+    for (const voikit::NamedPoint& point : a.points)
+        given.emplace_back(point, a.space.value_or(voikit::Space::kTal));
     if (!a.pointsFile.empty()) {
-        voikit::Log log;
-        log.note = [](const std::string& line) { say(stderr, line); };
-        for (voikit::NamedPoint& point :
-             voikit::readPointList(voikit::readTextInput(a.pointsFile),
-                                   a.pointsFile == "-" ? "standard input" : a.pointsFile, log)) {
-            given.push_back(std::move(point));
+        const std::string source = a.pointsFile == "-" ? "standard input" : a.pointsFile;
+        const voikit::PointReading read =
+            voikit::readPoints(voikit::readTextInput(a.pointsFile), a.space);
+        if (!read.error.empty()) {
+            say(stderr, source + ": " + read.error);
+            return kExitUsage;
+        }
+        if (!read.refused.empty()) {
+            throw voikit::Error(source + ": " + read.refused[0] + " (" +
+                                std::to_string(read.refused.size()) +
+                                " line(s) without a point that can be taken)");
+        }
+        if (!read.spaceNote.empty()) say(stderr, source + ": " + read.spaceNote);
+        for (const voikit::ReadPoint& point : read.points) {
+            given.emplace_back(voikit::NamedPoint{point.point, point.name,
+                                                  source + " line " + std::to_string(point.line)},
+                               point.space);
         }
     }
     if (given.empty()) {
@@ -62,9 +81,9 @@ int where(const WhereArguments& a) {
     for (const std::string& note : lookup.atlases().notes) say(stderr, note);
     std::vector<voikit::WherePoint> found;
     found.reserve(given.size());
-    for (const voikit::NamedPoint& point : given) {
+    for (const auto& [point, space] : given) {
         found.push_back(
-            {point, a.space, lookup.at(voikit::toTal(point.point, a.space, settings.transform))});
+            {point, space, lookup.at(voikit::toTal(point.point, space, settings.transform))});
     }
     voikit::writeTextOutput(
         a.output.empty() ? "-" : a.output,
@@ -85,11 +104,13 @@ CommandRun cmd::declareWhere(CLI::App& command) {
         ->type_name("X,Y,Z");
     command
         .add_option("--points", a->pointsFile,
-                    "a file of points, one a line: x y z, with a name before or after them; "
-                    "'-' for standard input")
+                    "a file of points, read as import reads a table (one a line: x y z with a name "
+                    "before or after them, or any table import reads); '-' for standard input")
         ->type_name("FILE");
     options::addValue(command, "--space", a->space, options::spaceKind(), Wording::kCli11,
-                      "the space of the points (default tal)");
+                      "the space of the points (default: a points file's own, from a heading such as "
+                      "\"MNI x y z\" or a \"// Reference=\" line, else tal); one that "
+                      "contradicts the file's is a usage error");
     addTransformOption(command, a->settings.transform);
     command
         .add_option("--atlas", a->atlases,

@@ -1,5 +1,6 @@
 #include "voikit/tables/layouts/column_header.h"
 
+#include <array>
 #include <algorithm>
 #include <map>
 #include <set>
@@ -17,7 +18,7 @@ const std::set<std::string> kTextWords = {
     "anatomy", "anatomical", "description",  "hemisphere",   "hemi",
     "side",    "h",          "l/r",          "lobe",         "gyrus",
     "brain",   "laterality", "localization", "localisation", "site",
-    "lat",     "lat."};
+    "lat",     "lat.",       "hem",          "hem."};
 const std::set<std::string> kFillerWords = {
     "coordinates", "coordinate", "coords", "coord",       "peak",         "peaks", "mm",
     "of",          "in",         "space",  "stereotaxic", "stereotactic", "(mm)",  "locations"};
@@ -43,8 +44,14 @@ enum class Axis { kNone, kX, kY, kZ, kXyz };
 // Words that head a column of sides (L, R), and one of spaces (MNI, TAL) row by row.
 const std::set<std::string> kSideWords = {"hemisphere", "hemi", "side", "h",   "l/r",
                                           "laterality", "lat",  "lat.", "l-r", "r/l",
-                                          "hemispheres", "sides"};
+                                          "hemispheres", "sides", "hem", "hem."};
 const std::set<std::string> kSpaceColumnWords = {"space", "template", "reference", "atlas"};
+
+bool saysCount(const std::vector<std::string>& words) {
+    return std::any_of(words.begin(), words.end(), [](const std::string& w) {
+        return w == "k" || w == "ke" || w == "voxels" || w == "extent" || w == "size";
+    });
+}
 
 bool headsSides(const std::vector<std::string>& words) {
     return words.size() == 1 && kSideWords.count(words[0]) != 0;
@@ -166,7 +173,16 @@ class Builder {
                                     l.find("extent") != std::string::npos || l == "kE" ||
                                     l.find("mm3") != std::string::npos);
         }
-        // x, y and z in any order the headings give them, each group once.
+        // x, y and z in their order; where the headings give none so, side by side in any
+        // order ("z y x"), each group once.
+        group(header, true);
+        if (header.triples.empty()) group(header, false);
+        placeMarkers(header);
+        return header;
+    }
+
+  private:
+    void group(ColumnHeader& header, bool inOrder) const {
         std::array<int, 3> open{-1, -1, -1};
         std::size_t groupStart = 0;  // the first column after the last group
         for (std::size_t i = 0; i < kinds_.size(); ++i) {
@@ -180,10 +196,24 @@ class Builder {
             }
             if (axes_[i] == Axis::kNone) continue;
             const auto axis = static_cast<std::size_t>(axes_[i]) - 1;
-            // An axis named again before its group is whole starts the group anew.
-            if (open[axis] >= 0) open = {-1, -1, -1};
+            if (inOrder) {
+                // y only after an x, z only after a y, as the old reading went.
+                if (axis == 1 && open[0] < 0) continue;
+                if (axis == 2 && open[1] < 0) continue;
+                if (axis == 0 && open[0] >= 0) continue;
+                if (axis == 1 && open[1] >= 0) continue;
+            } else if (open[axis] >= 0) {
+                open = {-1, -1, -1};  // named again before its group is whole: anew
+            }
             open[axis] = at;
             if (open[0] < 0 || open[1] < 0 || open[2] < 0) continue;
+            const int span = std::max({open[0], open[1], open[2]}) -
+                             std::min({open[0], open[1], open[2]});
+            if (!inOrder && span != 2) {
+                open = {-1, -1, -1};
+                open[axis] = at;
+                continue;
+            }
             header.columns[static_cast<std::size_t>(open[0])] = Column::kX;
             header.columns[static_cast<std::size_t>(open[1])] = Column::kY;
             header.columns[static_cast<std::size_t>(open[2])] = Column::kZ;
@@ -191,11 +221,8 @@ class Builder {
             groupStart = i + 1;
             open = {-1, -1, -1};
         }
-        placeMarkers(header);
-        return header;
     }
 
-  private:
     Triple tripleAt(int x, int y, int z, std::size_t groupStart) const {
         Triple triple;
         triple.x = x;
@@ -285,6 +312,13 @@ bool cellHoldsValues(const std::vector<std::string>& words) {
     });
 }
 
+bool namesStatistic(const std::vector<std::string>& words) {
+    static const std::set<std::string> kStatisticWords = {
+        "max", "maximum", "score", "value", "values", "stat", "statistic", "mean", "scores"};
+    return std::any_of(words.begin(), words.end(),
+                       [](const std::string& w) { return kStatisticWords.count(w) != 0; });
+}
+
 // A header whose cells are split at a delimiter: one column per cell.
 void cellColumns(const std::vector<std::string>& cells, Builder& builder) {
     std::vector<std::vector<std::string>> words;
@@ -301,7 +335,8 @@ void cellColumns(const std::vector<std::string>& cells, Builder& builder) {
         }
         std::string heading;
         const std::optional<Space> space = spaceOf(words[i], heading);
-        const Axis axis = axisOf(words[i]);
+        // "Z max", "Z score", "T value": a statistic, not an axis.
+        const Axis axis = namesStatistic(words[i]) ? Axis::kNone : axisOf(words[i]);
         if (axis == Axis::kNone && saysNotPeak(words[i]) && kindOf(words[i]) == Column::kOther &&
             !cellHoldsValues(words[i])) {
             // "Centre of gravity" over the group that follows, in a column of its own.
@@ -402,7 +437,11 @@ bool onlyHeadings(const std::vector<std::string>& words) {
 bool applyGroupLine(const std::string& above, const std::vector<std::string>& headerCells,
                     ColumnHeader& header) {
     const Tokens aboveTokens = tokenize(above);
-    if (holdsNumbers(aboveTokens) || !onlyHeadings(wordsOf(aboveTokens.tokens))) {
+    // A line of cells split as the header's are heads its columns whatever its words; one
+    // split otherwise must hold nothing but headings.
+    const bool sameCells =
+        header.delimiter != Delimiter::kBlanks && delimiterOf(above) == header.delimiter;
+    if (holdsNumbers(aboveTokens) || (!sameCells && !onlyHeadings(wordsOf(aboveTokens.tokens)))) {
         return false;
     }
     struct Heading {
@@ -443,6 +482,8 @@ bool applyGroupLine(const std::string& above, const std::vector<std::string>& he
         if (emptyBelow && !space) {
             header.columns[h.at] = kindOf(h.words);
             header.labels[h.at] = h.text;
+            if (headsSides(h.words)) header.side = static_cast<int>(h.at);
+            header.counts[h.at] = h.text == "k" || saysCount(h.words);
         } else if (space || kGroupWords.count(h.words[0]) != 0 || saysNotPeak(h.words) ||
                    h.words[0] == "peak" || h.words[0] == "maximum" || h.words[0] == "max") {
             overGroups.push_back(h);

@@ -78,6 +78,17 @@ std::string nameAfter(const std::vector<Token>& tokens, std::size_t from) {
     return clauseName(tokens, start, end);
 }
 
+// A space that labels the numbers from `at`: named among the three words right before them
+// ("Peak MNI coordinate: -36 -90 0", "(MNI: -48, 28, 4)"), as a column heading names it.
+std::optional<Space> labelledSpace(const std::vector<Token>& tokens, std::size_t at) {
+    for (std::size_t i = at, words = 0; i > 0 && words < 3; ++words) {
+        const Token& before = tokens[--i];
+        if (before.number) break;
+        if (const auto space = spaceWord(before.text)) return space;
+    }
+    return std::nullopt;
+}
+
 bool isAxisLabel(const Token& token, char axis) {
     return token.text.size() == 1 &&
            std::tolower(static_cast<unsigned char>(token.text[0])) == axis;
@@ -120,7 +131,10 @@ void bracketPeak(const std::vector<Token>& t, std::size_t i, std::size_t end, Pe
         }
         if (run - first == 3) at = std::array<std::size_t, 3>{first, first + 1, first + 2};
     }
-    if (at) peak.writings.push_back(writingOf(t[(*at)[0]], t[(*at)[1]], t[(*at)[2]], std::nullopt));
+    if (at) {
+        peak.writings.push_back(
+            writingOf(t[(*at)[0]], t[(*at)[1]], t[(*at)[2]], labelledSpace(t, (*at)[0])));
+    }
 }
 
 // Peaks written in brackets or with axis names, each named by the words before it; none
@@ -216,7 +230,7 @@ ReadLine runPeaks(const std::string& line, const std::vector<Token>& given) {
             }
         }
         peak.writings.push_back(writingOf(tokens[run.start], tokens[run.start + 1],
-                                          tokens[run.start + 2], std::nullopt));
+                                          tokens[run.start + 2], labelledSpace(tokens, run.start)));
         read.peaks.push_back(peak);
         nameFrom = end;
     }
@@ -240,6 +254,11 @@ ReadLine readFreeLine(const std::string& line) {
     }
     read.note = marksNote(tokens.tokens);
     read.mentioned = mentionedSpace(line);
+    for (const Peak& peak : read.peaks) {
+        for (const Writing& writing : peak.writings) {
+            if (writing.space) read.mentioned.reset();  // the space it names labels the peak
+        }
+    }
     return read;
 }
 

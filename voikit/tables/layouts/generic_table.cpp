@@ -1,20 +1,34 @@
 #include "voikit/tables/layouts/generic_table.h"
 
+#include <fmt/format.h>
+
 #include <memory>
 
 #include "voikit/tables/layouts/column_header.h"
 #include "voikit/tables/layouts/free_line.h"
 #include "voikit/tables/layouts/header_rows.h"
+#include "voikit/tables/text/cells.h"
+#include "voikit/tables/text/tokens.h"
 
 namespace voikit {
 namespace {
 
 bool isText(const std::string& line) { return !emptyOrComment(line); }
 
+// The line above a header that may head its groups: the one right above, or past a line a
+// rule left empty (LaTeX's \cmidrule) when both are split at tabs.
+std::size_t aboveOf(const std::vector<std::string>& lines, std::size_t i) {
+    if (i > 0 && isText(lines[i - 1])) return i - 1;
+    const bool tabbed = lines[i].find('\t') != std::string::npos;
+    if (i > 1 && tabbed && lines[i - 1].empty() && lines[i - 2].find('\t') != std::string::npos)
+        return i - 2;
+    return i;
+}
+
 // The header a line is, with the line above it when that may head its groups.
 std::optional<ColumnHeader> headerAt(const std::vector<std::string>& lines, std::size_t i) {
-    const bool aboveCounts = i > 0 && isText(lines[i - 1]);
-    return readColumnHeader(lines[i], aboveCounts ? &lines[i - 1] : nullptr);
+    const std::size_t above = aboveOf(lines, i);
+    return readColumnHeader(lines[i], above != i ? &lines[above] : nullptr);
 }
 
 void stateSpaces(const ColumnHeader& header, int line, TableReading& reading) {
@@ -35,6 +49,21 @@ void stateSpaces(const ColumnHeader& header, int line, TableReading& reading) {
     }
 }
 
+// A line of three or more cells split at tabs, semicolons or commas, all of them words: the
+// names of a table's columns, none of them x, y or z.
+bool namesOtherColumns(const std::string& line) {
+    const Delimiter delimiter = delimiterOf(line);
+    if (delimiter == Delimiter::kBlanks) return false;
+    int named = 0;
+    for (const std::string& cell : splitCells(line, delimiter)) {
+        for (const Token& token : tokenize(cell).tokens) {
+            if (token.number && token.bracket == 0) return false;
+        }
+        named += cell.empty() ? 0 : 1;
+    }
+    return named >= 3;
+}
+
 }  // namespace
 
 TableReading readGenericTable(const std::vector<std::string>& lines) {
@@ -45,6 +74,8 @@ TableReading readGenericTable(const std::vector<std::string>& lines) {
         if (isText(lines[i])) headers[i] = headerAt(lines, i);
     }
     std::unique_ptr<HeaderRows> rows;
+    std::string otherColumns;  // the last line of column names without x, y or z
+    int otherColumnsLine = 0;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string& line = lines[i];
         if (auto plain = emptyOrComment(line)) {
@@ -63,13 +94,32 @@ TableReading readGenericTable(const std::vector<std::string>& lines) {
             if (!rows->note().empty()) read.account += "; " + rows->note();
             reading.lines.push_back(read);
             const int number = static_cast<int>(i) + 1;
+            const std::size_t above = aboveOf(lines, i);
             if (headers[i]->groupLine) {
-                reading.lines[i - 1].kind = ReadLine::kHeader;
-                reading.lines[i - 1].account = "header: headings over the columns below";
-                reading.lines[i - 1].peaks.clear();
-                reading.lines[i - 1].mentioned.reset();
+                reading.lines[above].kind = ReadLine::kHeader;
+                reading.lines[above].account = "header: headings over the columns below";
+                reading.lines[above].peaks.clear();
+                reading.lines[above].mentioned.reset();
             }
-            stateSpaces(*headers[i], headers[i]->groupLine ? number - 1 : number, reading);
+            stateSpaces(*headers[i], headers[i]->groupLine ? static_cast<int>(above) + 1 : number,
+                        reading);
+            continue;
+        }
+        if (!rows && namesOtherColumns(line)) {
+            // Rows under column names without x, y and z are no peaks: they are refused, not
+            // read as numbers in a row.
+            otherColumns = line;
+            otherColumnsLine = static_cast<int>(i) + 1;
+            reading.lines.push_back(noCoordinates(line, "column names without x, y or z"));
+            continue;
+        }
+        const bool underOthers = !rows && !otherColumns.empty() &&
+                                 delimiterOf(line) == delimiterOf(otherColumns) &&
+                                 coordinateCandidates(tokenize(line).tokens) >= 3;
+        if (underOthers) {
+            reading.lines.push_back(refusedLine(fmt::format(
+                "a row under line {}, whose column names (\"{}\") hold no x, y or z: no peak",
+                otherColumnsLine, otherColumns)));
             continue;
         }
         reading.lines.push_back(rows ? rows->read(line) : readFreeLine(line));

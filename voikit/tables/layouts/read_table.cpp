@@ -10,6 +10,7 @@
 #include "voikit/tables/layouts/foci_file.h"
 #include "voikit/tables/layouts/fsl_cluster.h"
 #include "voikit/tables/layouts/generic_table.h"
+#include "voikit/tables/layouts/nimare_dataset.h"
 #include "voikit/tables/layouts/spm_table.h"
 #include "voikit/tables/text/tokens.h"
 
@@ -127,6 +128,7 @@ TableReading readTable(const std::vector<std::string>& lines, std::vector<Propos
     if (isAfniClustTable(lines)) propose(readAfniClustTable(lines));
     if (isFslClusterTable(lines)) propose(readFslClusterTable(lines));
     if (isSpmTable(lines)) propose(readSpmTable(lines));
+    if (auto nimare = readNimareDataset(lines)) propose(std::move(*nimare));
     propose(readGenericTable(lines));
     std::size_t best = 0;
     for (std::size_t i = 1; i < all.size(); ++i) {

@@ -20,8 +20,8 @@ if [ "${1:-}" = --scoreboard ]; then
     shift 2
 fi
 build=$(realpath -m "${1:-$repo/build}")
-cmake --build "$build" --target table_corpus_tests glomera-voi -j2 >/dev/null
-tests=$build/bin/table_corpus_tests
+cmake --build "$build" --target tables_tests glomera-voi -j2 >/dev/null
+tests=$build/bin/tables_tests
 filter=--gtest_filter=TableCorpus.ScoreboardIsNoWorseThanTheBaseline
 if [ -n "$scoreboard" ]; then
     # The scoreboard is wanted even where the run is worse than the baseline.

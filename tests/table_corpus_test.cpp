@@ -275,7 +275,7 @@ std::string baselineText(const std::vector<Score>& scores, bool strict) {
     std::string text =
         "# Which intended peaks of each corpus table are right (their order in NAME.expected),\n"
         "# how many VOIs are wrong, and how many of those at exit 0. Written by\n"
-        "# scripts/renew-table-corpus-baseline.sh; table_corpus_tests fails on anything worse.\n";
+        "# scripts/renew-table-corpus-baseline.sh; the TableCorpus tests fail on anything worse.\n";
     if (strict) text += "strict\n";
     for (const Score& s : scores) {
         text += s.table + " right=" + joined(s.right) + " wrong=" + std::to_string(s.wrong) +

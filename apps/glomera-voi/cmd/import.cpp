@@ -10,7 +10,7 @@
 #include "apps/glomera-voi/cmd/command.h"
 #include "apps/glomera-voi/cmd/list_spheres.h"
 #include "apps/option-values/option_values.h"
-#include "host/host_operations.h"
+#include "common/buffer_capacities.h"
 #include "voikit/io/error.h"
 #include "voikit/io/print.h"
 #include "voikit/io/text_input.h"
@@ -80,7 +80,7 @@ void writeReview(const ImportArguments& a, const std::string& bytes,
 int importTable(const ImportArguments& a) {
     voikit::ImportSettings settings = a.settings;
     // A list that the plug-in reads into its text box must fit there.
-    settings.listLimit = glomera::host::kTextCapacity - 1;
+    settings.listLimit = glomera::kTextCapacity - 1;
     const std::string bytes = voikit::readTextInput(a.table);
     const voikit::ImportResult result = voikit::importTable(bytes, settings);
     if (!result.notText.empty()) throw voikit::Error(a.table + ": " + result.notText);

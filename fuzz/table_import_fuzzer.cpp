@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "coordlist/clean_up_text.h"
-#include "tests/number_rows.h"
 #include "coordlist/text_lines.h"
+#include "tests/number_rows.h"
 #include "voikit/tables/foci_output.h"
 #include "voikit/tables/table_import.h"
 #include "voikit/tables/text/pasted_text.h"

@@ -17,7 +17,7 @@ for target in clean_up line_reader voi_reader plugin_lifetime table_import image
     mkdir -p "$corpus"
     cp -n fuzz/corpus/"$target"/* "$corpus"/ 2>/dev/null || true
     # The importer's table suite seeds it with every layout it reads.
-    if [ "$target" = table_import ]; then cp -n tests/tables/* "$corpus"/; fi
+    if [ "$target" = table_import ]; then find tests/tables -type f -exec cp -n {} "$corpus"/ \;; fi
     echo "fuzzing $target for ${seconds}s"
     if ! (cd "$work" && "$OLDPWD/build-fuzz/bin/${target}_fuzzer" -max_total_time="$seconds" \
             -rss_limit_mb=4096 -print_final_stats=1 "$corpus" >"$work/$target.log" 2>&1); then

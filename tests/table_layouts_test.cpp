@@ -50,8 +50,8 @@ TEST(TableLayouts, RowsAreReadByTheHeaderOrRefusedNeverShifted) {
     } cases[] = {
         {"a signed extra number is no part of a name: an unlabelled last column",
          "Region x y z\nLeft IFG -48 28 4 5.21", "Left_IFG -48.0 28.0 4.0\n", ""},
-        {"a number after a word that takes one is the name's",
-         "Region x y z\nArea 44 -50 10 8", "Area_44 -50.0 10.0 8.0\n", ""},
+        {"a number after a word that takes one is the name's", "Region x y z\nArea 44 -50 10 8",
+         "Area_44 -50.0 10.0 8.0\n", ""},
         {"an unsigned extra number may be the name's or a column's",
          "Region x y z\nIFG 44 -50 10 8", "",
          "dropped: 4 numbers where the header names 3 (x, y, z): the first may belong to the "

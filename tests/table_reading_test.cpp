@@ -1,11 +1,11 @@
 // How a table is read: readings of the whole file compete for its rows of numbers, every such
 // row ends as a VOI, a drop or a line set aside, each cell is marked with its role where it
 // stands in the line, and columns are read by what their headings mean.
+#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <dirent.h>
 #include <map>
 #include <string>
 #include <vector>
@@ -77,8 +77,9 @@ std::string invariantBreaches(const std::string& bytes, const ImportResult& resu
         if (!number_rows::isRowOfNumbers(text.lines[i])) continue;
         bool settled = false;
         for (const ImportedLine* line : fates[static_cast<int>(i) + 1]) {
-            const bool namesNumbers = line->account.rfind("set aside: ", 0) == 0 &&
-                                      line->account.find_first_of("0123456789") != std::string::npos;
+            const bool namesNumbers =
+                line->account.rfind("set aside: ", 0) == 0 &&
+                line->account.find_first_of("0123456789") != std::string::npos;
             settled = settled || line->kind == ImportedLine::kVoi ||
                       line->kind == ImportedLine::kDropped ||
                       (line->kind == ImportedLine::kIgnored && namesNumbers);
@@ -118,12 +119,13 @@ TEST(TableReading, EveryRowOfNumbersEndsAsAVoiADropOrSetAside) {
     const ImportResult result = voikit::importTable(text, ImportSettings{});
     EXPECT_EQ(invariantBreaches(text, result), "") << accounts(result);
     EXPECT_EQ(result.lines[2].kind, ImportedLine::kIgnored);
-    EXPECT_EQ(result.lines[2].account, "set aside: a comment; its numbers (9.3 9.6 9.1) are not read");
+    EXPECT_EQ(result.lines[2].account,
+              "set aside: a comment; its numbers (9.3 9.6 9.1) are not read");
 }
 
 TEST(TableReading, NoVoiFromRowsOfNumbersSaysHowManyWereNotRead) {
-    const ImportResult none =
-        voikit::importTable("Region\tk\tT\nInsula\t120\t5.1\t4\nIFG\t88\t4.2\t7\n", ImportSettings{});
+    const ImportResult none = voikit::importTable(
+        "Region\tk\tT\nInsula\t120\t5.1\t4\nIFG\t88\t4.2\t7\n", ImportSettings{});
     EXPECT_EQ(none.vois, 0);
     EXPECT_EQ(none.rowsOfNumbers, 2);
     EXPECT_EQ(none.unreadRows(), "2 rows of numbers were not read") << accounts(none);
@@ -154,7 +156,8 @@ TEST(TableReading, ACueWordDecidesNothingTheRowsDo) {
     ASSERT_EQ(caption.proposals.size(), 2u);
     EXPECT_EQ(caption.proposals[0].rfind("SPM results table: ", 0), 0u);
     // SPM's own table explains its footer too, where the table reading leaves it unread.
-    const ImportResult spm = voikit::importTable(table("spm_results_window.txt"), inSpace(Space::kMni));
+    const ImportResult spm =
+        voikit::importTable(table("spm_results_window.txt"), inSpace(Space::kMni));
     EXPECT_EQ(spm.layout, "SPM results table");
     EXPECT_NE(spm.choice.find("explains more rows of numbers than the reading as table"),
               std::string::npos)
@@ -198,14 +201,16 @@ TEST(TableReading, CellsCarryTheirRolesWhereTheyStandInTheRawLine) {
         "42\t22\t34\t6.01\n",
         ImportSettings{});
     ASSERT_EQ(cells.vois, 1) << accounts(cells);
-    EXPECT_EQ(cellsOf(cells, 2, CellRole::kX), "\xe2\x88\x92"
-                                               "42");
+    EXPECT_EQ(cellsOf(cells, 2, CellRole::kX),
+              "\xe2\x88\x92"
+              "42");
     EXPECT_EQ(cellsOf(cells, 2, CellRole::kY), "22");
     EXPECT_EQ(cellsOf(cells, 2, CellRole::kZ), "34");
     EXPECT_EQ(cellsOf(cells, 2, CellRole::kName), "Middle frontal L");
     EXPECT_EQ(cellsOf(cells, 2, CellRole::kSide), "L");
-    EXPECT_EQ(cellsOf(cells, 2, CellRole::kCount), "1\xe2\x80\xaf"
-                                                   "204");
+    EXPECT_EQ(cellsOf(cells, 2, CellRole::kCount),
+              "1\xe2\x80\xaf"
+              "204");
     EXPECT_EQ(cellsOf(cells, 2, CellRole::kIgnored), "6.01");
     EXPECT_EQ(cells.lines[1].voi, 1);
     EXPECT_STREQ(voikit::fateName(cells.lines[1].kind), "VOI");
@@ -255,6 +260,12 @@ TEST(TableReading, ColumnsAreReadByWhatTheirHeadingsMean) {
         {"numbers_in_names.txt", std::nullopt,
          "Area_6 -30.0 -4.0 56.0\nBA_44 -50.0 12.0 18.0\nCrus_1 -34.0 -74.0 -30.0\n"
          "Anterior_cingulate_cortex 4.0 24.0 30.0\n"},
+        // "x y z" copied alone under a heading row of more cells: aligned under its heading.
+        {"spanning_heading_copy.tsv", std::nullopt,
+         "Caudate_L -12.0 10.0 8.0\nPutamen_R 22.0 4.0 -2.0\n"},
+        // x, y and z in one cell under "Peak MNI coordinates".
+        {"xyz_cell_heading.tsv", std::nullopt,
+         "Left_putamen -23.2 3.8 6.0\nRight_putamen 23.1 5.6 5.2\n"},
         // Runs of no-break spaces between tabbed cells, a thin space in a count.
         {"nbsp_tabbed.tsv", std::nullopt,
          "Middle_frontal_gyrus -42.0 22.0 34.0\nPrecuneus -8.0 -66.0 44.0\n"},
@@ -271,8 +282,9 @@ TEST(TableReading, ColumnsAreReadByWhatTheirHeadingsMean) {
     // A signed x that contradicts its side is taken as written, with a warning on its line.
     const ImportResult signs =
         voikit::importTable(table("hemisphere_contradiction.tsv"), ImportSettings{});
-    EXPECT_EQ(vois(signs), "Caudate_L -12.0 10.0 8.0\nCaudate_R -14.0 12.0 6.0\nCuneus_R 8.0 "
-                           "-80.0 20.0\n");
+    EXPECT_EQ(vois(signs),
+              "Caudate_L -12.0 10.0 8.0\nCaudate_R -14.0 12.0 6.0\nCuneus_R 8.0 "
+              "-80.0 20.0\n");
     EXPECT_NE(signs.lines[2].account.find(
                   "warning: the side column says R, but x is -14, on the left; x taken as written"),
               std::string::npos)
@@ -282,8 +294,7 @@ TEST(TableReading, ColumnsAreReadByWhatTheirHeadingsMean) {
     const ImportResult unknown = voikit::importTable(
         "region,space,x,y,z\nIFG,MNI,-48,28,4\nIPS,Native,-30,-60,50\n", ImportSettings{});
     EXPECT_EQ(vois(unknown), "IFG -45.4 24.2 9.4\n");
-    EXPECT_NE(unknown.lines[2].account.find("the space column holds \"Native\""),
-              std::string::npos)
+    EXPECT_NE(unknown.lines[2].account.find("the space column holds \"Native\""), std::string::npos)
         << accounts(unknown);
 }
 
@@ -308,18 +319,29 @@ TEST(TableReading, CellsAsTheAuthorLaidThemOut) {
         const ImportResult result = voikit::importTable(table(c.file), inSpace(Space::kMni));
         EXPECT_EQ(vois(result), c.vois) << c.file << "\n" << accounts(result);
     }
+    // A sub-peak row with its name cells merged into the row above takes that row's name;
+    // a footnote mark on a name is no part of it.
+    const ImportResult merged = voikit::importTable(
+        "Region\tSide\tx\ty\tz\nPutamen\xe1\xb5\x83\tL\t-24\t6\t2\n\t\t-28\t-2\t6\n\t\t-30\t4\t-4\n"
+        "Insula^b\tR\t38\t18\t2\n",
+        ImportSettings{});
+    EXPECT_EQ(vois(merged),
+              "Putamen_L -24.0 6.0 2.0\nPutamen_L_sub1 -28.0 -2.0 6.0\nPutamen_L_sub2 "
+              "-30.0 4.0 -4.0\nInsula_R 38.0 18.0 2.0\n");
     // Cells keep their bytes in the raw line: the HTML entity is the x cell.
     const ImportResult html = voikit::importTable(table("html_rowspan.html"), inSpace(Space::kMni));
     EXPECT_EQ(cellsOf(html, 4, CellRole::kX), "&minus;34");
     EXPECT_EQ(cellsOf(html, 4, CellRole::kZ), "&#8722;2");
     // A row joined from lines of one cell each marks the cells of its first line only.
-    const ImportResult pdf = voikit::importTable(table("pdf_cell_per_line.txt"), inSpace(Space::kMni));
+    const ImportResult pdf =
+        voikit::importTable(table("pdf_cell_per_line.txt"), inSpace(Space::kMni));
     EXPECT_EQ(cellsOf(pdf, 7, CellRole::kName), "Precentral gyrus");
     EXPECT_EQ(cellsOf(pdf, 8, CellRole::kX), "");
 }
 
 TEST(TableReading, NimareDatasetsByTheirSchema) {
-    const ImportResult result = voikit::importTable(table("nimare_two_studies.json"), ImportSettings{});
+    const ImportResult result =
+        voikit::importTable(table("nimare_two_studies.json"), ImportSettings{});
     EXPECT_EQ(result.layout, "NiMARE dataset");
     // One VOI per focus, each in its contrast's own space.
     EXPECT_EQ(vois(result),
@@ -348,7 +370,8 @@ TEST(TableReading, PointsFilesAreReadAsTablesAreWithTheirSpace) {
     ASSERT_EQ(read.points.size(), 1u);
     EXPECT_EQ(read.points[0].space, Space::kMni);
     EXPECT_EQ(read.points[0].name, "IFG");
-    EXPECT_EQ(read.spaceNote, "the points are MNI, as the file says (line 1: the column heading \"mni\")");
+    EXPECT_EQ(read.spaceNote,
+              "the points are MNI, as the file says (line 1: the column heading \"mni\")");
     read = voikit::readPoints("// Reference=Talairach\n-48 28 4\n", std::nullopt);
     ASSERT_EQ(read.points.size(), 1u);
     EXPECT_EQ(read.points[0].space, Space::kTal);
@@ -387,8 +410,8 @@ TEST(TableReading, AnFslHeaderWithoutACoordinateColumnIsRefusedWithTheReason) {
               "dropped: FSL's header names x, y, no z column (MAX X, MAX Y, MAX Z or x, y, z): "
               "which cells are the peak cannot be told (cluster2)");
     // The fuzzer's input that made the reader read before the row: accounted for, no crash.
-    const std::string crash = readFile(std::string(FUZZ_CORPUS_DIR) +
-                                       "/table_import/fsl-header-without-a-column");
+    const std::string crash =
+        readFile(std::string(FUZZ_CORPUS_DIR) + "/table_import/fsl-header-without-a-column");
     const ImportResult garbled = voikit::importTable(crash, ImportSettings{});
     EXPECT_EQ(invariantBreaches(crash, garbled), "");
 }

@@ -219,8 +219,7 @@ TEST_F(GlomeraVoiWhereTest, TellsWhatLiesAtEachPoint) {
               "name x y z\nAmygdala_L 24 -4 -18\nInsula_R 36 24 -4\nbad 24 line -4 here 7\n");
     r = run("where --points peaks.txt --space mni --atlas aal");
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(contains(r.err, "peaks.txt: line 4: no three numbers in a row"))
-        << r.err;
+    EXPECT_TRUE(contains(r.err, "peaks.txt: line 4: no three numbers in a row")) << r.err;
     writeFile(folder.file("peaks.txt"), "name x y z\nAmygdala_L 24 -4 -18\nInsula_R 36 24 -4\n");
     r = run("where --points peaks.txt --space mni --atlas aal --json -o where.json");
     ASSERT_EQ(r.status, 0) << r.err;

@@ -2,8 +2,8 @@
 
 #include <fmt/format.h>
 
-#include "voikit/tables/table_import.h"
 #include "voikit/tables/layouts/read_table.h"
+#include "voikit/tables/table_import.h"
 #include "voikit/tables/text/author_cells.h"
 #include "voikit/tables/text/pasted_text.h"
 
@@ -34,9 +34,8 @@ PointReading readPoints(std::string_view bytes, std::optional<Space> space) {
         const int number = static_cast<int>(i) + 1;
         for (const Peak& peak : reading.lines[i].peaks) {
             if (!peak.refused.empty() || peak.writings.empty()) {
-                result.refused.push_back(fmt::format("line {}: {}", number,
-                                                     peak.refused.empty() ? "no coordinates"
-                                                                          : peak.refused));
+                result.refused.push_back(fmt::format(
+                    "line {}: {}", number, peak.refused.empty() ? "no coordinates" : peak.refused));
                 continue;
             }
             // One writing of the peak: the one in --space, else the first the file gives.

@@ -41,6 +41,22 @@ std::string numbersText(const std::vector<Token>& tokens) {
     return text;
 }
 
+// The line with each markup tag ("<td align=\"left\">") a blank, so that the numbers it
+// holds stand apart from the tags around them.
+std::string withoutTags(const std::string& line) {
+    std::string out;
+    for (std::size_t at = 0; at < line.size(); ++at) {
+        const std::size_t close = line[at] == '<' ? line.find('>', at) : std::string::npos;
+        if (close == std::string::npos) {
+            out += line[at];
+        } else {
+            out += ' ';
+            at = close;
+        }
+    }
+    return out;
+}
+
 // A line as read, with what maps its plain bytes back to the raw line.
 struct LineText {
     const std::string* raw = nullptr;
@@ -159,7 +175,7 @@ class Importer {
             // Numbers of the line as pasted that no cell holds: in a table's markup (an HTML
             // tag's attributes, a LaTeX command's arguments), or in a line of one cell joined
             // to its row.
-            const std::string pasted = plainLine(*text.raw);
+            const std::string pasted = plainLine(withoutTags(*text.raw));
             rowOfNumbers_ = numbersOnLine(pasted) >= 3;
             if (!rowOfNumbers_) return;
             ++result_.rowsOfNumbers;
@@ -202,9 +218,10 @@ class Importer {
         }
         // The reading took the line for text: a row it cannot place is a drop, not a heading.
         const ReadLine taken = read;
-        read = refusedLine(fmt::format("{} numbers ({}) that the reading as {} places in no "
-                                       "column (it took the line for: {})",
-                                       numbers, named, reading_.layout, was));
+        read =
+            refusedLine(fmt::format("{} numbers ({}) that the reading as {} places in no "
+                                    "column (it took the line for: {})",
+                                    numbers, named, reading_.layout, was));
         read.note = taken.note;
         read.mentioned = taken.mentioned;
         read.cells = taken.cells;
@@ -411,10 +428,10 @@ ImportResult importTable(std::string_view bytes, const ImportSettings& settings)
     result.layout = reading.layout;
     result.choice = reading.choice;
     for (const Proposal& proposal : proposals) {
-        result.proposals.push_back(fmt::format(
-            "{}: {} of {} rows of numbers, {} numbers unexplained, {} contradictions",
-            proposal.reader, proposal.score.explained, proposal.score.rows,
-            proposal.score.unexplainedNumbers, proposal.score.contradictions));
+        result.proposals.push_back(
+            fmt::format("{}: {} of {} rows of numbers, {} numbers unexplained, {} contradictions",
+                        proposal.reader, proposal.score.explained, proposal.score.rows,
+                        proposal.score.unexplainedNumbers, proposal.score.contradictions));
     }
     result.rawLines = text.lines;
     result.spaceConflict = spaceConflict(settings, reading);

@@ -93,7 +93,7 @@ struct ImportResult {
     std::string list;                 // the plug-in's list: one cleaned line per VOI
     int inputLines = 0;
     int vois = 0;
-    int dropped = 0;  // peaks refused
+    int dropped = 0;        // peaks refused
     int rowsOfNumbers = 0;  // lines holding three or more numbers
     int rowsUnread = 0;     // of them, lines that made no VOI and were not set aside
 

@@ -12,8 +12,8 @@
 #include "apps/option-values/option_values.h"
 #include "apps/output-options/output_options.h"
 #include "voikit/anatomy/point_list.h"
-#include "voikit/io/error.h"
 #include "voikit/anatomy/point_lookup.h"
+#include "voikit/io/error.h"
 #include "voikit/io/text_input.h"
 #include "voikit/io/text_output.h"
 #include "voikit/outputs/where_report.h"
@@ -107,10 +107,11 @@ CommandRun cmd::declareWhere(CLI::App& command) {
                     "a file of points, read as import reads a table (one a line: x y z with a name "
                     "before or after them, or any table import reads); '-' for standard input")
         ->type_name("FILE");
-    options::addValue(command, "--space", a->space, options::spaceKind(), Wording::kCli11,
-                      "the space of the points (default: a points file's own, from a heading such as "
-                      "\"MNI x y z\" or a \"// Reference=\" line, else tal); one that "
-                      "contradicts the file's is a usage error");
+    options::addValue(
+        command, "--space", a->space, options::spaceKind(), Wording::kCli11,
+        "the space of the points (default: a points file's own, from a heading such as "
+        "\"MNI x y z\" or a \"// Reference=\" line, else tal); one that "
+        "contradicts the file's is a usage error");
     addTransformOption(command, a->settings.transform);
     command
         .add_option("--atlas", a->atlases,

@@ -1,7 +1,7 @@
 #include "voikit/tables/layouts/column_header.h"
 
-#include <array>
 #include <algorithm>
+#include <array>
 #include <map>
 #include <set>
 #include <utility>
@@ -42,9 +42,9 @@ const std::set<std::pair<std::string, std::string>> kPhrases = {
 enum class Axis { kNone, kX, kY, kZ, kXyz };
 
 // Words that head a column of sides (L, R), and one of spaces (MNI, TAL) row by row.
-const std::set<std::string> kSideWords = {"hemisphere", "hemi", "side", "h",   "l/r",
-                                          "laterality", "lat",  "lat.", "l-r", "r/l",
-                                          "hemispheres", "sides", "hem", "hem."};
+const std::set<std::string> kSideWords = {"hemisphere",  "hemi",  "side", "h",   "l/r",
+                                          "laterality",  "lat",   "lat.", "l-r", "r/l",
+                                          "hemispheres", "sides", "hem",  "hem."};
 const std::set<std::string> kSpaceColumnWords = {"space", "template", "reference", "atlas"};
 
 bool saysCount(const std::vector<std::string>& words) {
@@ -62,8 +62,8 @@ bool headsSpaces(const std::vector<std::string>& words) {
 }
 
 // Words that say a group of x, y and z is no peak but a cluster's centre or extent.
-const std::set<std::string> kNotPeakWords = {"cog",     "centroid", "centre",  "center",
-                                             "gravity", "mass",     "com",     "extent",
+const std::set<std::string> kNotPeakWords = {"cog",     "centroid", "centre",   "center",
+                                             "gravity", "mass",     "com",      "extent",
                                              "centres", "centers",  "centroids"};
 
 bool saysNotPeak(const std::vector<std::string>& words) {
@@ -151,6 +151,14 @@ class Builder {
     }
     // A heading saying the next group (or the column being added) is no peak.
     void notPeak(const std::string& text) { notPeak_.emplace_back(kinds_.size(), text); }
+    // The column last added is headed "MNI coordinates": x, y and z in one cell, if the
+    // headings name no x, y, z columns.
+    void coordinatesInLast(std::optional<Space> space, const std::string& text) {
+        if (coordinates_ < 0) {
+            coordinates_ = static_cast<int>(kinds_.size()) - 1;
+            if (space) spaces_.back() = std::make_pair(*space, text);
+        }
+    }
     // The column last added holds each row's side, or its space.
     void sideOfLast() { side_ = static_cast<int>(kinds_.size()) - 1; }
     void spacesInLast() { space_ = static_cast<int>(kinds_.size()) - 1; }
@@ -168,15 +176,19 @@ class Builder {
         header.space = space_;
         for (const std::string& label : labels_) {
             const std::string l = lowered(label);
-            header.counts.push_back(l == "k" || l == "ke" || l.find("voxels") != std::string::npos ||
-                                    l.find("size") != std::string::npos ||
-                                    l.find("extent") != std::string::npos || l == "kE" ||
-                                    l.find("mm3") != std::string::npos);
+            header.counts.push_back(
+                l == "k" || l == "ke" || l.find("voxels") != std::string::npos ||
+                l.find("size") != std::string::npos || l.find("extent") != std::string::npos ||
+                l == "kE" || l.find("mm3") != std::string::npos);
         }
         // x, y and z in their order; where the headings give none so, side by side in any
         // order ("z y x"), each group once.
         group(header, true);
         if (header.triples.empty()) group(header, false);
+        if (header.triples.empty() && coordinates_ >= 0) {
+            header.columns[static_cast<std::size_t>(coordinates_)] = Column::kXyz;
+            header.triples.push_back(tripleAt(coordinates_, coordinates_, coordinates_, 0));
+        }
         placeMarkers(header);
         return header;
     }
@@ -207,8 +219,8 @@ class Builder {
             }
             open[axis] = at;
             if (open[0] < 0 || open[1] < 0 || open[2] < 0) continue;
-            const int span = std::max({open[0], open[1], open[2]}) -
-                             std::min({open[0], open[1], open[2]});
+            const int span =
+                std::max({open[0], open[1], open[2]}) - std::min({open[0], open[1], open[2]});
             if (!inOrder && span != 2) {
                 open = {-1, -1, -1};
                 open[axis] = at;
@@ -231,7 +243,8 @@ class Builder {
         // A heading that says the group is no peak, over it or just before it.
         const int first = std::min({x, y, z});
         for (const auto& [position, text] : notPeak_) {
-            const bool before = position >= groupStart && position <= static_cast<std::size_t>(first);
+            const bool before =
+                position >= groupStart && position <= static_cast<std::size_t>(first);
             const bool within = position > static_cast<std::size_t>(first) &&
                                 position <= static_cast<std::size_t>(std::max({x, y, z}));
             if (before || within) {
@@ -278,6 +291,7 @@ class Builder {
     std::vector<std::pair<std::size_t, std::string>> notPeak_;
     int side_ = -1;
     int space_ = -1;
+    int coordinates_ = -1;
 };
 
 // Numbers that a heading does not hold: any outside brackets, or more than two within
@@ -349,6 +363,12 @@ void cellColumns(const std::vector<std::string>& cells, Builder& builder) {
         }
         builder.add(cells[i], axis == Axis::kNone ? kindOf(words[i]) : Column::kOther, axis);
         if (axis == Axis::kNone && headsSides(words[i])) builder.sideOfLast();
+        const bool coordinates = std::any_of(words[i].begin(), words[i].end(), [](const auto& w) {
+            return w == "coordinates" || w == "coordinate" || w == "coords" || w == "xyz";
+        });
+        if (axis == Axis::kNone && coordinates && !saysNotPeak(words[i])) {
+            builder.coordinatesInLast(space ? *space : std::optional<Space>(), cells[i]);
+        }
         if (axis != Axis::kNone && saysNotPeak(words[i])) builder.lastNotPeak(cells[i]);
         if (space && axis != Axis::kNone) builder.spaceOfLast(*space, cells[i]);
         if (space && axis == Axis::kNone) builder.marker(*space, cells[i]);
@@ -573,17 +593,53 @@ std::optional<ColumnHeader> mergedHeader(const std::string& above, const ColumnH
     return merged;
 }
 
+// A heading row of fewer cells than the rows, "x y z" alone, under a row whose one cell
+// ("MNI coordinates") spans them, as copies of spanning headings leave it: the x, y, z cells
+// stand where that cell stands, the other headings around them.
+std::optional<ColumnHeader> spreadUnder(const std::string& above,
+                                        const std::vector<std::string>& cells,
+                                        Delimiter delimiter) {
+    if (cells.size() != 3 || delimiterOf(above) != delimiter) return std::nullopt;
+    for (std::size_t i = 0; i < 3; ++i) {
+        if (axisOf(wordsOf(tokenize(cells[i]).tokens)) != static_cast<Axis>(i + 1))
+            return std::nullopt;
+    }
+    const std::vector<std::string> heads = splitCells(above, delimiter);
+    if (heads.size() <= 3 || holdsNumbers(tokenize(above))) return std::nullopt;
+    std::size_t at = heads.size();
+    for (std::size_t i = 0; i < heads.size() && at == heads.size(); ++i) {
+        const std::vector<std::string> words = wordsOf(tokenize(heads[i]).tokens);
+        std::string ignored;
+        const bool coordinates = std::any_of(words.begin(), words.end(), [](const auto& w) {
+            return w == "coordinates" || w == "coordinate" || w == "coords";
+        });
+        if (coordinates || (spaceOf(words, ignored) && words.size() <= 3)) at = i;
+    }
+    if (at == heads.size()) return std::nullopt;
+    std::vector<std::string> spread(heads.begin(), heads.begin() + static_cast<std::ptrdiff_t>(at));
+    std::string space;
+    spaceOf(wordsOf(tokenize(heads[at]).tokens), space);
+    for (const std::string& axis : cells)
+        spread.push_back(space.empty() ? axis : space + " " + axis);
+    spread.insert(spread.end(), heads.begin() + static_cast<std::ptrdiff_t>(at) + 1, heads.end());
+    Builder builder;
+    cellColumns(spread, builder);
+    ColumnHeader header = builder.finish(delimiter);
+    if (header.triples.size() != 1) return std::nullopt;
+    header.groupLine = true;
+    return header;
+}
+
 }  // namespace
 
 // Words of sentences, not of headings: a caption that names x, y and z ("Peaks reported as
 // x/y/z") is no header.
 bool readsAsSentence(const Tokens& tokens) {
     static const std::set<std::string> kSentenceWords = {
-        "as",   "were", "was", "is",    "are",   "reported", "shown", "listed", "table",
-        "figure", "see", "we", "our", "these", "this", "with", "for", "from", "at"};
-    return std::any_of(tokens.tokens.begin(), tokens.tokens.end(), [](const Token& t) {
-        return kSentenceWords.count(lowered(t.text)) != 0;
-    });
+        "as",  "were", "was", "is",    "are",  "reported", "shown", "listed", "table", "figure",
+        "see", "we",   "our", "these", "this", "with",     "for",   "from",   "at"};
+    return std::any_of(tokens.tokens.begin(), tokens.tokens.end(),
+                       [](const Token& t) { return kSentenceWords.count(lowered(t.text)) != 0; });
 }
 
 std::optional<ColumnHeader> readColumnHeader(const std::string& line, const std::string* above) {
@@ -601,6 +657,9 @@ std::optional<ColumnHeader> readColumnHeader(const std::string& line, const std:
     }
     ColumnHeader header = builder.finish(delimiter);
     if (header.triples.empty()) return std::nullopt;
+    if (above && delimiter != Delimiter::kBlanks) {
+        if (auto spread = spreadUnder(*above, cells, delimiter)) return spread;
+    }
     if (above && delimiter == Delimiter::kBlanks) {
         if (auto merged = mergedHeader(*above, header)) return merged;
     }

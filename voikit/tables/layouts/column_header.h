@@ -30,9 +30,9 @@ struct ColumnHeader {
     std::vector<Column> columns;
     std::vector<std::string> labels;  // each column's heading as written
     std::vector<Triple> triples;
-    bool groupLine = false;  // the line above headed its groups
-    int side = -1;           // the column of sides (L, R, left, right), if any
-    int space = -1;          // the column that gives each row's space, if any
+    bool groupLine = false;    // the line above headed its groups
+    int side = -1;             // the column of sides (L, R, left, right), if any
+    int space = -1;            // the column that gives each row's space, if any
     std::vector<bool> counts;  // per column: one of counts (k, voxels, cluster size)
 
     // How many numbers a column takes in a row.

@@ -161,10 +161,11 @@ TableReading readFslClusterTable(const std::vector<std::string>& lines) {
             columns = peakColumns(cells);
             width = cells.size();
             read.kind = ReadLine::kHeader;
-            read.account = "header: FSL cluster table; " +
-                           (columns.x < 0 || columns.y < 0 || columns.z < 0
-                                ? std::string("no whole group of peak columns (MAX X, Y, Z or x, y, z)")
-                                          : "peak in \"" + columns.heading + "\" and the next two");
+            read.account =
+                "header: FSL cluster table; " +
+                (columns.x < 0 || columns.y < 0 || columns.z < 0
+                     ? std::string("no whole group of peak columns (MAX X, Y, Z or x, y, z)")
+                     : "peak in \"" + columns.heading + "\" and the next two");
             reading.lines.push_back(read);
             continue;
         }
@@ -175,8 +176,8 @@ TableReading readFslClusterTable(const std::vector<std::string>& lines) {
             const std::size_t begin = std::min(line.find(cell, cursor), line.size());
             cursor = std::min(begin + cell.size(), line.size());
             const std::vector<Token> parts = shifted(tokenize(cell).tokens, begin);
-            values.push_back(parts.size() == 1 ? parts[0]
-                                               : Token{cell, std::nullopt, "", 0, 0, begin, cursor});
+            values.push_back(
+                parts.size() == 1 ? parts[0] : Token{cell, std::nullopt, "", 0, 0, begin, cursor});
         }
         const bool numeric =
             !values.empty() && std::all_of(values.begin(), values.end(),

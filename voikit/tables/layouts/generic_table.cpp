@@ -75,6 +75,8 @@ TableReading readGenericTable(const std::vector<std::string>& lines) {
     }
     std::unique_ptr<HeaderRows> rows;
     std::string otherColumns;  // the last line of column names without x, y or z
+    std::string region;        // the name of the last named row under the header
+    int further = 0;           // the rows after it with empty name cells
     int otherColumnsLine = 0;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string& line = lines[i];
@@ -122,7 +124,20 @@ TableReading readGenericTable(const std::vector<std::string>& lines) {
                 otherColumnsLine, otherColumns)));
             continue;
         }
-        reading.lines.push_back(rows ? rows->read(line) : readFreeLine(line));
+        ReadLine read = rows ? rows->read(line) : readFreeLine(line);
+        // A row whose name cells are empty, merged into the row above as spreadsheets and
+        // journals print sub-peaks, is a further peak of that row's region.
+        const bool merged = rows && line.find_first_not_of(" \t") != 0 && line[0] == '\t';
+        for (Peak& peak : read.peaks) {
+            if (!peak.name.empty()) {
+                region = peak.name;
+                further = 0;
+            } else if (merged && !region.empty()) {
+                peak.name = fmt::format("{}_sub{}", region, ++further);
+            }
+        }
+        if (!rows) region.clear();
+        reading.lines.push_back(read);
     }
     return reading;
 }

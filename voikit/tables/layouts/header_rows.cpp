@@ -168,9 +168,10 @@ void HeaderRows::applySideAndSpace(const std::string& side, const std::string& s
                 writing.text += " (x made negative: side " + side + ")";
             }
         } else if ((rowSide == Side::kLeft && x > 0) || (rowSide == Side::kRight && x < 0)) {
-            read.note += std::string(read.note.empty() ? "" : "; ") + "warning: the side column says " +
-                         side + ", but x is " + fmt::format("{:g}", x) + ", on the " +
-                         (x > 0 ? "right" : "left") + "; x taken as written";
+            read.note += std::string(read.note.empty() ? "" : "; ") +
+                         "warning: the side column says " + side + ", but x is " +
+                         fmt::format("{:g}", x) + ", on the " + (x > 0 ? "right" : "left") +
+                         "; x taken as written";
         }
     }
 }

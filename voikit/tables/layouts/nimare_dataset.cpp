@@ -46,9 +46,9 @@ std::optional<TableReading> readNimareDataset(const std::vector<std::string>& li
     for (std::size_t i = 0; i < lines.size(); ++i) {
         // Values stand in the fields they name, read with their contrast.
         const bool values = lines[i].find_first_of("0123456789") != std::string::npos;
-        reading.lines[i] = noCoordinates(
-            lines[i], values ? "a field of the NiMARE dataset, read with its contrast"
-                             : "NiMARE dataset");
+        reading.lines[i] =
+            noCoordinates(lines[i], values ? "a field of the NiMARE dataset, read with its contrast"
+                                           : "NiMARE dataset");
         reading.lines[i].kind = values ? ReadLine::kIgnored : ReadLine::kHeader;
         reading.lines[i].mentioned.reset();
     }
@@ -137,7 +137,8 @@ std::optional<TableReading> readNimareDataset(const std::vector<std::string>& li
                                         std::isfinite(writing.point[1]) &&
                                         std::isfinite(writing.point[2]);
                     if (!finite) {
-                        peak.refused = fmt::format("focus {} holds a value that is no number", i + 1);
+                        peak.refused =
+                            fmt::format("focus {} holds a value that is no number", i + 1);
                     } else {
                         writing.text = written(writing.point[0]) + " " + written(writing.point[1]) +
                                        " " + written(writing.point[2]);

@@ -69,8 +69,8 @@ std::string why(const Proposal& winner, const Proposal* runnerUp) {
                               ? "leaves fewer numbers unexplained"
                           : a.contradictions != b.contradictions ? "has fewer contradictions"
                                                                  : "comes first on a tie";
-    return text + fmt::format("; {} than the reading as {} ({})", decided, runnerUp->reader,
-                              figures(b));
+    return text +
+           fmt::format("; {} than the reading as {} ({})", decided, runnerUp->reader, figures(b));
 }
 
 }  // namespace

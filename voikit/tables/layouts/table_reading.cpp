@@ -4,7 +4,9 @@
 #include <cctype>
 #include <iterator>
 
+#include "voikit/io/utf8.h"
 #include "voikit/tables/layouts/space_words.h"
+#include "voikit/tables/text/cell_number.h"
 
 namespace voikit {
 
@@ -132,9 +134,9 @@ int coordinateCandidates(const std::vector<Token>& tokens) {
 }
 
 void keepNamesNumbers(std::vector<Token>& tokens) {
-    static const char* const kNumbered[] = {"area",  "ba",      "brodmann", "crus",  "lobule",
-                                            "lobules", "vermis", "areas",    "ba:",   "area:",
-                                            "segment", "lobe"};
+    static const char* const kNumbered[] = {"area",   "ba",      "brodmann", "crus",
+                                            "lobule", "lobules", "vermis",   "areas",
+                                            "ba:",    "area:",   "segment",  "lobe"};
     for (std::size_t i = 1; i < tokens.size(); ++i) {
         Token& token = tokens[i];
         const Token& before = tokens[i - 1];
@@ -150,13 +152,34 @@ void keepNamesNumbers(std::vector<Token>& tokens) {
     }
 }
 
+namespace {
+
+// A word without the footnote mark after it: "putamen^a", "putamenᵃ", "insula*" are the
+// region's name and a mark.
+std::string withoutMark(const std::string& word) {
+    std::string text = word;
+    const std::size_t caret = text.find('^');
+    if (caret != std::string::npos && caret > 0) text.resize(caret);
+    std::size_t end = text.size();
+    while (end > 0) {
+        std::size_t start = end - 1;
+        while (start > 0 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) --start;
+        std::size_t at = start;
+        if (!isFootnoteMark(nextCodePoint(text, at))) break;
+        end = start;
+    }
+    return end == 0 ? text : text.substr(0, end);
+}
+
+}  // namespace
+
 std::string joinedName(std::vector<Token>::const_iterator begin,
                        std::vector<Token>::const_iterator end) {
     std::string name;
     for (auto it = begin; it != end; ++it) {
         if (!isWord(it->text)) continue;
         if (!name.empty()) name += '_';
-        name += it->text;
+        name += withoutMark(it->text);
     }
     return name;
 }

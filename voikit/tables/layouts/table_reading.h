@@ -43,8 +43,8 @@ struct Peak {
     std::vector<Writing> writings;  // one, or one per space for MNI and Talairach groups
     std::optional<double> radius;
     std::optional<std::array<double, 3>> colour;
-    int experiment = 0;   // index into TableReading::experiments
-    std::string refused;  // why the coordinates cannot be taken; empty when they can
+    int experiment = 0;           // index into TableReading::experiments
+    std::string refused;          // why the coordinates cannot be taken; empty when they can
     std::vector<Span> nameSpans;  // the words of the line its name was made of
 };
 

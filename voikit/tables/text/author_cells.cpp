@@ -66,7 +66,8 @@ std::size_t groupEnd(std::string_view line, std::size_t at) {
 bool isLatexRow(std::string_view line) {
     const auto ands = std::count(line.begin(), line.end(), '&');
     return ands >= 1 && (line.find("\\\\") != std::string_view::npos || ands >= 2) &&
-           line.find("&amp;") == std::string_view::npos && line.find("<t") == std::string_view::npos;
+           line.find("&amp;") == std::string_view::npos &&
+           line.find("<t") == std::string_view::npos;
 }
 
 void latexText(std::string_view line, std::size_t from, std::size_t to, Writer& out);
@@ -101,7 +102,8 @@ std::size_t latexCommand(std::string_view line, std::size_t at, std::size_t to, 
         if (skip < to && line[skip] == '(') skip = line.find(')', skip) + 1;
         return std::min(to, groupEnd(line, skip));
     }
-    if (name == "hline" || name == "toprule" || name == "midrule" || name == "bottomrule") return end;
+    if (name == "hline" || name == "toprule" || name == "midrule" || name == "bottomrule")
+        return end;
     // \textbf{..}, \emph{..}, \mathrm{..}, \pm, \times ...: their text, as the braces give it.
     if (name == "times" || name == "pm") out.put(' ', at);
     return end;
@@ -136,8 +138,8 @@ void latexText(std::string_view line, std::size_t from, std::size_t to, Writer& 
 bool isLatexRule(const std::string& line) {
     const std::size_t first = line.find_first_not_of(" \t");
     if (first == std::string::npos || line[first] != '\\') return false;
-    for (const char* rule : {"\\hline", "\\cline", "\\cmidrule", "\\toprule", "\\midrule",
-                             "\\bottomrule"}) {
+    for (const char* rule :
+         {"\\hline", "\\cline", "\\cmidrule", "\\toprule", "\\midrule", "\\bottomrule"}) {
         if (startsWith(line, first, rule)) return true;
     }
     return false;
@@ -204,9 +206,9 @@ bool entity(std::string_view line, std::size_t at, char32_t& code, std::size_t& 
     static const struct {
         const char* name;
         char32_t code;
-    } kNamed[] = {{"minus", 0x2212}, {"ndash", 0x2013}, {"mdash", 0x2014}, {"nbsp", 0xA0},
-                  {"thinsp", 0x2009}, {"amp", '&'},     {"lt", '<'},       {"gt", '>'},
-                  {"quot", '"'},      {"apos", '\''},   {"plusmn", 0xB1},  {"times", 0xD7}};
+    } kNamed[] = {{"minus", 0x2212},  {"ndash", 0x2013}, {"mdash", 0x2014}, {"nbsp", 0xA0},
+                  {"thinsp", 0x2009}, {"amp", '&'},      {"lt", '<'},       {"gt", '>'},
+                  {"quot", '"'},      {"apos", '\''},    {"plusmn", 0xB1},  {"times", 0xD7}};
     for (const auto& known : kNamed) {
         if (name == known.name) {
             code = known.code;
@@ -362,8 +364,8 @@ void joinCellLines(const std::vector<std::string>& lines, std::vector<MappedLine
         while (row + width <= lines.size()) {
             bool fits = true;
             for (std::size_t k = 0; k < width && fits; ++k) {
-                fits = oneCell(lines[row + k]) || lines[row + k].find_first_not_of(' ') ==
-                                                        std::string::npos;
+                fits = oneCell(lines[row + k]) ||
+                       lines[row + k].find_first_not_of(' ') == std::string::npos;
             }
             for (std::size_t k = xAt; k < xAt + 3 && fits; ++k) fits = isNumberCell(lines[row + k]);
             if (!fits) break;

@@ -150,8 +150,8 @@ std::string plainLine(std::string_view line, std::vector<std::size_t>* from) {
             }
             if (tabbed && run >= 2 && c != ' ') {
                 // Beside a tab or at either end of the line, the run only pads a cell.
-                const bool padding = out.empty() || out.back() == '\t' || next >= line.size() ||
-                                     line[next] == '\t';
+                const bool padding =
+                    out.empty() || out.back() == '\t' || next >= line.size() || line[next] == '\t';
                 if (!padding) emit('\t', start);
                 at = next;
             } else {

@@ -95,9 +95,10 @@ std::vector<std::pair<std::string, std::size_t>> slashTriple(const std::string& 
         parts.emplace_back(text.substr(start, slash - start), start);
     }
     parts.emplace_back(text.substr(start), start);
-    const bool three = parts.size() == 3 && std::all_of(parts.begin(), parts.end(), [&](const auto& p) {
-                           return cellNumber(p.first, decimalComma).has_value();
-                       });
+    const bool three =
+        parts.size() == 3 && std::all_of(parts.begin(), parts.end(), [&](const auto& p) {
+            return cellNumber(p.first, decimalComma).has_value();
+        });
     if (!three) return {{text, 0}};
     return parts;
 }
@@ -173,8 +174,12 @@ Tokens tokenize(const std::string& line) {
                           : splitAtCommas(core.text);
         if (parts.size() == 1) parts = slashTriple(core.text, decimalCommas);
         for (const auto& [part, from] : parts) {
-            Token token{part,        std::nullopt,          std::string(),
-                        core.field,  core.bracket,          core.begin + from,
+            Token token{part,
+                        std::nullopt,
+                        std::string(),
+                        core.field,
+                        core.bracket,
+                        core.begin + from,
                         core.begin + from + part.size()};
             if (const auto number = cellNumber(part, decimalCommas)) {
                 token.number = number->value;

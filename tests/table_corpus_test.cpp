@@ -304,7 +304,11 @@ std::vector<std::string> regressions(const std::vector<Score>& scores, const Bas
             worse.push_back(s.table + ": " + std::to_string(s.wrongAtExit0()) +
                             " wrong VOIs with exit status 0");
         }
-        if (s.status < 0) worse.push_back(s.table + ": the program did not exit normally");
+        // 126 and 127: the shell could not run the program at all.
+        if (s.status < 0 || s.status >= 126) {
+            worse.push_back(s.table + ": the program did not run or did not exit normally (" +
+                            std::to_string(s.status) + ")");
+        }
     }
     return worse;
 }

@@ -221,6 +221,18 @@ TEST(TableReading, CellsCarryTheirRolesWhereTheyStandInTheRawLine) {
     ASSERT_EQ(prose.lines.size(), 2u);
     EXPECT_EQ(cellsOf(prose, 1, CellRole::kX), "-48 50");
     EXPECT_EQ(cellsOf(prose, 1, CellRole::kZ), "4 2");
+    // Axis names after other words within brackets; a sentence of scattered numbers is set
+    // aside, not refused.
+    const ImportResult sentences = voikit::importTable(
+        "The IFG (BA 44; Talairach coordinates x = -50, y = 10, z = 18) and the insula (peak "
+        "at x = 40, y = 26, z = 2) responded.\nOf the 24 participants tested in session 1 and "
+        "the 12 tested in session 2, none was excluded.\n",
+        ImportSettings{});
+    EXPECT_EQ(vois(sentences), "IFG -50.0 10.0 18.0\ninsula 40.0 26.0 2.0\n")
+        << accounts(sentences);
+    EXPECT_EQ(sentences.peaks[0].written, Space::kTal);
+    EXPECT_EQ(sentences.lines.back().account,
+              "set aside: a sentence whose numbers stand apart, no three in a row (24 1 12 2)");
     // Columns of a blank-separated row, x after an ignored count.
     const ImportResult words =
         voikit::importTable("Region k x y z\nPrecuneus 988 -8 -66 44\n", ImportSettings{});

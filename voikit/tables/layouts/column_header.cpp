@@ -619,8 +619,12 @@ std::optional<ColumnHeader> spreadUnder(const std::string& above,
     std::vector<std::string> spread(heads.begin(), heads.begin() + static_cast<std::ptrdiff_t>(at));
     std::string space;
     spaceOf(wordsOf(tokenize(heads[at]).tokens), space);
-    for (const std::string& axis : cells)
-        spread.push_back(space.empty() ? axis : space + " " + axis);
+    for (const std::string& axis : cells) {
+        std::string heading = space;
+        if (!heading.empty()) heading += ' ';
+        heading += axis;
+        spread.push_back(heading);
+    }
     spread.insert(spread.end(), heads.begin() + static_cast<std::ptrdiff_t>(at) + 1, heads.end());
     Builder builder;
     cellColumns(spread, builder);

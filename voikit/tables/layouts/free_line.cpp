@@ -24,6 +24,8 @@ const std::set<std::string> kStopWords = {
     "clusters", "see",   "table",      "maximum",     "maxima",  "that",      "which",
     "where",    "there", "this",       "these",       "its",     "their"};
 constexpr std::size_t kNameWords = 6;
+// Words from which a line is a sentence rather than a row of a table.
+constexpr std::size_t kSentenceWords = 8;
 
 bool isWhole(const Token& token) {
     return token.number && std::floor(*token.number) == *token.number &&
@@ -118,6 +120,9 @@ std::optional<std::array<std::size_t, 3>> namedTriple(const std::vector<Token>& 
 // cannot be told apart and is refused.
 void bracketPeak(const std::vector<Token>& t, std::size_t i, std::size_t end, Peak& peak) {
     std::optional<std::array<std::size_t, 3>> at = namedTriple(t, i, end);
+    // Axis names after other words in the bracket: "(peak at x = 40, y = 26, z = 2)",
+    // "(BA 44; Talairach coordinates x = -50, y = 10, z = 18)".
+    for (std::size_t k = i + 1; !at && k < end; ++k) at = namedTriple(t, k, end);
     if (!at) {
         std::size_t first = i;
         while (first < end && !t[first].number) ++first;
@@ -189,8 +194,18 @@ ReadLine runPeaks(const std::string& line, const std::vector<Token>& given) {
         from += run->start + run->length;
     }
     if (runs.empty()) {
-        return coordinateCandidates(tokens) < 3 ? noCoordinates(line)
-                                                : refusedLine("no three numbers in a row");
+        if (coordinateCandidates(tokens) < 3) return noCoordinates(line);
+        // A sentence whose numbers stand apart among its words ("the 24 participants tested
+        // in session 1 and the 12 in session 2") writes no peak: set aside, not refused.
+        std::size_t words = 0;
+        for (const Token& token : tokens) words += !token.number && isWord(token.text) ? 1 : 0;
+        if (words >= kSentenceWords) {
+            ReadLine read;
+            read.kind = ReadLine::kIgnored;
+            read.account = "a sentence whose numbers stand apart, no three in a row";
+            return read;
+        }
+        return refusedLine("no three numbers in a row");
     }
     const bool allThree =
         std::all_of(runs.begin(), runs.end(), [](const NumberRun& r) { return r.length == 3; });

@@ -183,6 +183,7 @@ ReadLine HeaderRows::read(const std::string& line) const {
 ReadLine HeaderRows::readCells(const std::string& line) const {
     const std::vector<Cell> spans = cellSpans(line, header_.delimiter);
     std::vector<std::string> cells;
+    cells.reserve(spans.size());
     for (const Cell& cell : spans) cells.push_back(cell.text);
     const bool decimalComma = header_.delimiter != Delimiter::kComma;
     const auto cellAt = [&](int i) {

@@ -72,7 +72,9 @@ std::optional<TableReading> readNimareDataset(const std::vector<std::string>& li
             read.kind = ReadLine::kCoordinates;
             read.account.clear();
             Experiment experiment;
-            experiment.name = studyId + " " + contrastId;
+            experiment.name = studyId;
+            experiment.name += ' ';
+            experiment.name += contrastId;
             if (contrast.contains("metadata") && contrast["metadata"].is_object()) {
                 const Json& sizes = contrast["metadata"].value("sample_sizes", Json());
                 int subjects = 0;

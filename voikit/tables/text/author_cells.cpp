@@ -338,15 +338,41 @@ void joinCellLines(const std::vector<std::string>& lines, std::vector<MappedLine
                lines[start - 1].find_first_of("0123456789") == std::string::npos) {
             --start;
         }
-        // The first row's x is the first number after z: its row starts as far before it as
-        // x stands after the first heading, and the headings end there.
+        // How many cells a row has: the width, from the headings through z and up to six
+        // more, under which the most rows in turn have numbers where x, y and z stand.
         const std::size_t xAt = i - start;
-        std::size_t number = i + 3;
-        while (number < lines.size() && number < i + 16 && !isNumberCell(lines[number])) ++number;
-        if (number >= lines.size() || number < i + 3 + xAt) continue;
-        const std::size_t end = number - xAt;
-        const std::size_t width = end - start;
-        if (width < 3 || width > 12) continue;
+        const auto rowsFitting = [&](std::size_t width) {
+            std::size_t rows = 0;
+            for (std::size_t row = start + width; row + width <= lines.size(); row += width) {
+                bool fits = true;
+                for (std::size_t k = 0; k < width && fits; ++k) {
+                    fits = oneCell(lines[row + k]) ||
+                           lines[row + k].find_first_not_of(' ') == std::string::npos;
+                }
+                for (std::size_t k = xAt; k < xAt + 3 && fits; ++k)
+                    fits = isNumberCell(lines[row + k]);
+                if (!fits) break;
+                ++rows;
+            }
+            return rows;
+        };
+        std::size_t width = 0, best = 0;
+        for (std::size_t w = xAt + 3; w <= xAt + 9 && w <= 12; ++w) {
+            // The headings are heading lines: single cells without digits.
+            bool headings = true;
+            for (std::size_t k = xAt + 3; k < w && headings; ++k) {
+                headings = start + k < lines.size() && oneCell(lines[start + k]) &&
+                           lines[start + k].find_first_of("0123456789") == std::string::npos;
+            }
+            if (!headings) break;
+            const std::size_t rows = rowsFitting(w);
+            if (rows > best) {
+                best = rows;
+                width = w;
+            }
+        }
+        if (best == 0 || width < 3) continue;
+        const std::size_t end = start + width;
         // The headings become one line, then each row that has numbers where x, y, z stand.
         const auto join = [&](std::size_t first) {
             Writer out;

@@ -128,7 +128,8 @@ void JobRunner::settle(const std::string& path, const std::string& summary, bool
 
 // Imports a table as people paste it and hands the plug-in the list it makes, accounting for
 // every line.
-bool JobRunner::importTable(const std::string& path) {
+bool JobRunner::importTable(const Action& action) {
+    const std::string& path = action.argument;
     std::string bytes;
     try {
         bytes = voikit::readTextInput(path);
@@ -155,10 +156,22 @@ bool JobRunner::importTable(const std::string& path) {
            result.complete());
     if (result.vois == 0) {
         incomplete_ = true;
+        if (onImported && !action.review.empty()) {
+            onImported({path, bytes, settings, result, "", action.review});
+        }
         return true;
     }
     session_.parameters[param::kVoiText] = result.list;
-    return start(true, withoutExtension(path) + ".voi");
+    // The file this table's spheres went to, whatever an earlier job wrote.
+    const std::string earlier = lastVoiFile_;
+    lastVoiFile_.clear();
+    const bool started = start(true, withoutExtension(path) + ".voi");
+    const std::string written = lastVoiFile_;
+    if (written.empty()) lastVoiFile_ = earlier;
+    if (onImported && !action.review.empty()) {
+        onImported({path, bytes, settings, result, written, action.review});
+    }
+    return started;
 }
 
 bool JobRunner::start(bool fromList, const std::string& defaultOutput) {
@@ -202,7 +215,7 @@ bool JobRunner::run(const Action& action) {
             return start(false, job_.name + ".voi");
         }
         case Action::kList:
-            return importTable(action.argument);
+            return importTable(action);
         case Action::kRawList: {
             if (!readList(action.argument)) return false;
             // The plug-in cleans the list as it starts; the same rules tell which lines go.

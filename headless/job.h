@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -10,6 +11,7 @@
 #include "headless/host_session.h"
 #include "headless/plugin_library.h"
 #include "voikit/space/coordinate_space.h"
+#include "voikit/tables/table_import.h"
 
 namespace headless {
 
@@ -33,6 +35,17 @@ struct Action {
     Kind kind;
     std::string argument;  // the file or the command; empty for a sphere
     SphereFields sphere;   // for kSphere
+    std::string review;    // for kList: the review page asked of the table; empty for none
+};
+
+// A table a kList action imported, for what is made of it besides the VOIs: its review page.
+struct ImportedTable {
+    const std::string& path;
+    const std::string& bytes;
+    const voikit::ImportSettings& settings;
+    const voikit::ImportResult& result;
+    std::string voiFile;  // the .voi file its spheres went to; empty when none was written
+    const std::string& review;
 };
 
 // Everything a host stand-in run is asked to do: the plug-in's work and the host's part.
@@ -79,10 +92,14 @@ class JobRunner {
     // A list or table lost coordinate lines, or made no VOI.
     bool incomplete() const { return incomplete_; }
 
+    // Called after each table whose action asks for a review page, once its VOIs are written
+    // (or it made none), before the next action runs.
+    std::function<void(const ImportedTable&)> onImported;
+
   private:
     bool command(const std::string& name);
     bool readList(const std::string& path);
-    bool importTable(const std::string& path);
+    bool importTable(const Action& action);
     // One line of a list's account; with --quiet only the lines that were dropped.
     void account(const std::string& path, int number, const std::string& text) const;
     void settle(const std::string& path, const std::string& summary, bool complete);

@@ -15,6 +15,8 @@
 #include "voikit/io/error.h"
 #include "voikit/io/print.h"
 #include "voikit/outputs/outputs.h"
+#include "voikit/outputs/review_output.h"
+#include "voikit/page/import_review.h"
 #include "voikit/provenance/provenance.h"
 
 namespace {
@@ -74,6 +76,15 @@ int run(int argc, char** argv) {
         return kExitFailure;
     }
     headless::JobRunner runner(line.job, *plugin, session);
+    runner.onImported = [&line](const headless::ImportedTable& table) {
+        voikit::Log log;
+        if (!line.job.quiet) log.note = [](const std::string& text) { say(stdout, text); };
+        log.warning = [](const std::string& text) { say(stderr, text); };
+        voikit::writeReviewPage(
+            table.review,
+            voikit::reviewOfImport(table.result, table.bytes, table.path, table.settings),
+            table.voiFile, line.outputs, log);
+    };
     bool ok = runner.runAll();
     plugin.reset();
     ok = makeOutputs(line, runner.lastVoiFile()) && ok;

@@ -68,6 +68,13 @@ CommandLine::CommandLine()
                     "accounted for on standard error")
         ->type_name("FILE")
         ->group(jobs);
+    app_.add_option("--review", reviews_,
+                    "write a page that shows what was read of the table of a --list: the table "
+                    "as pasted with the cells taken marked, each line's fate, the reading, the "
+                    "space and the spheres over the MNI template; repeatable, the n-th page "
+                    "for the n-th --list")
+        ->type_name("PAGE.html")
+        ->group(jobs);
     app_.add_option("--raw-list", rawLists_,
                     "hand the list FILE to the plug-in untouched (\"ReadTextFile\", then "
                     "\"Start\"); the lines its clean-up drops are accounted for")
@@ -220,12 +227,24 @@ void CommandLine::collectActions() {
     std::map<const CLI::Option*, std::size_t> used;
     for (const CLI::Option* option : app_.parse_order()) {
         if (option == sphere) {
-            job.actions.push_back({Action::kSphere, "", spheres_.at(used[option]++)});
+            job.actions.push_back({Action::kSphere, "", spheres_.at(used[option]++), {}});
             continue;
         }
         const auto found = kinds.find(option);
         if (found == kinds.end()) continue;
         const auto& [kind, values] = found->second;
-        job.actions.push_back({kind, values->at(used[option]++), {}});
+        job.actions.push_back({kind, values->at(used[option]++), {}, {}});
+    }
+    // Each review page goes with a --list, in the order both are given.
+    std::size_t page = 0;
+    for (headless::Action& action : job.actions) {
+        if (action.kind == Action::kList && page < reviews_.size())
+            action.review = reviews_[page++];
+    }
+    if (page < reviews_.size()) {
+        throw headless::UsageError(
+            "--review shows what was read of a --list: " + std::to_string(reviews_.size()) +
+            " pages asked for " + std::to_string(lists_.size()) +
+            (lists_.size() == 1 ? " list" : " lists"));
     }
 }

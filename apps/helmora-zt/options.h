@@ -31,6 +31,6 @@ class CommandLine {
 
     CLI::App app_;
     std::vector<headless::SphereFields> spheres_;
-    std::vector<std::string> lists_, rawLists_, cleans_, saveLists_, commands_;
+    std::vector<std::string> lists_, rawLists_, cleans_, saveLists_, commands_, reviews_;
     std::optional<OutputOptions> outputOptions_;  // declared among the others, for the help
 };

@@ -176,6 +176,8 @@ void writePage(const std::string& voiPath, const VoiFileContents& skeleton,
     contents.labels = labelVolumeBytes(skeleton, labels);
     contents.transform = request.transform;
     contents.radiological = request.radiological;
+    contents.preface = request.htmlPreface;
+    contents.title = request.htmlTitle;
     const std::string page = viewPage(contents);
     writeTextOutput(request.html, page);
     if (request.html == "-") return;

@@ -39,6 +39,10 @@ struct OutputRequest {
     // The interactive page (HTML): the template and the VOIs in a viewer, the list of VOIs
     // with their centres and regions beside it, all inside one file.
     std::string html;
+    // A part the page shows above the viewer, as escaped HTML, and the page's title in place
+    // of "VOIs of FILE" (the review of an import).
+    std::string htmlPreface;
+    std::string htmlTitle;
 
     // The brain-extracted template shown in the picture and the page and checked against;
     // empty: ch2bet.

@@ -192,7 +192,8 @@ std::string templateNotice() {
 std::string viewPage(const ViewPageContents& c) {
     const EmbeddedFiles& files = embeddedFiles();
     const std::string nonce = scriptNonce();
-    const std::string title = htmlEscaped("VOIs of " + asUtf8(c.source));
+    const std::string title =
+        htmlEscaped(c.title.empty() ? "VOIs of " + asUtf8(c.source) : asUtf8(c.title));
     const std::size_t count = c.vois->vois.size();
     const std::string data = scriptJson(pageData(c).dump());
     std::string page;
@@ -211,7 +212,8 @@ std::string viewPage(const ViewPageContents& c) {
         (count == 1 ? " VOI" : " VOIs") + " over the MNI template " +
         htmlEscaped(asUtf8(fileName(c.templatePath))) + "; TAL and MNI through " +
         transformName(c.transform) +
-        ". Click a VOI to go to its centre; click the image to move the crosshair.</p></header>\n"
+        ". Click a VOI to go to its centre; click the image to move the crosshair.</p></header>\n" +
+        c.preface +
         "<main>\n<section id=\"viewer\">\n<div class=\"toolbar\"><label><input type=\"checkbox\" "
         "id=\"radiological\"> radiological (the subject's right on the left)</label> "
         "<span id=\"convention\"></span></div>\n"

@@ -22,6 +22,10 @@ struct ViewPageContents {
     std::string labels;  // the VOIs' labels on the template's grid, as a .nii file's bytes
     MniToTal transform = MniToTal::kSpm;
     bool radiological = false;  // how the viewer starts; the page has a switch
+    // A part shown above the viewer, as HTML whose texts are escaped already (the review of
+    // an import), and the title the page then takes in place of "VOIs of SOURCE".
+    std::string preface;
+    std::string title;
 };
 
 // One self-contained HTML page that opens from disk with no server and no network: the

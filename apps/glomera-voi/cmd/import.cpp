@@ -8,12 +8,15 @@
 
 #include "apps/exit-codes/exit_codes.h"
 #include "apps/glomera-voi/cmd/command.h"
+#include "apps/glomera-voi/cmd/list_spheres.h"
 #include "apps/option-values/option_values.h"
 #include "common/buffer_capacities.h"
 #include "voikit/io/error.h"
 #include "voikit/io/print.h"
 #include "voikit/io/text_input.h"
 #include "voikit/io/text_output.h"
+#include "voikit/outputs/review_output.h"
+#include "voikit/page/import_review.h"
 #include "voikit/tables/foci_output.h"
 #include "voikit/tables/table_import.h"
 
@@ -27,6 +30,7 @@ struct ImportArguments {
     std::optional<voikit::Space> fociSpace;
     std::optional<int> subjects;
     bool allowDropped = false;
+    std::string review;
 };
 
 // The space the foci go in: the one asked for, else the one all peaks were written in,
@@ -50,6 +54,25 @@ std::string stem(const std::string& path) {
     return name == "-" || name.empty() ? "table" : name;
 }
 
+// The review page: the spheres drawn as the plug-in makes them, from a .voi file made for the
+// page alone; the review without a viewer when there is no sphere.
+void writeReview(const ImportArguments& a, const std::string& bytes,
+                 const voikit::ImportResult& result, const voikit::ImportSettings& settings) {
+    const voikit::ReviewContents review = voikit::reviewOfImport(result, bytes, a.table, settings);
+    voikit::OutputRequest request;
+    request.transform = settings.transform;
+    request.invocation = invocation();
+    voikit::Log log;
+    log.note = [](const std::string& text) { say(stderr, text); };
+    log.warning = log.note;
+    const ScratchFolder scratch;
+    const std::string spheres = scratch.path() + "/spheres.voi";
+    const bool drawn = result.vois > 0 && writeListSpheres(result, spheres);
+    if (result.vois > 0 && !drawn)
+        say(stderr, "--review: the spheres could not be made; the page shows the review alone");
+    voikit::writeReviewPage(a.review, review, drawn ? spheres : "", request, log);
+}
+
 // Prints the account of every line, the notes and the warnings on standard error and writes
 // the list and the foci file; exits 2 when --space contradicts the table or the foci file
 // lacks a number of subjects (nothing written), 3 when peaks were dropped (unless allowed)
@@ -58,8 +81,8 @@ int importTable(const ImportArguments& a) {
     voikit::ImportSettings settings = a.settings;
     // A list that the plug-in reads into its text box must fit there.
     settings.listLimit = glomera::kTextCapacity - 1;
-    const voikit::ImportResult result =
-        voikit::importTable(voikit::readTextInput(a.table), settings);
+    const std::string bytes = voikit::readTextInput(a.table);
+    const voikit::ImportResult result = voikit::importTable(bytes, settings);
     if (!result.notText.empty()) throw voikit::Error(a.table + ": " + result.notText);
     if (!result.spaceConflict.empty()) {
         say(stderr, a.table + ": " + result.spaceConflict);
@@ -84,6 +107,7 @@ int importTable(const ImportArguments& a) {
     }
     voikit::writeTextOutput(a.output.empty() ? "-" : a.output, result.list);
     if (!foci.text.empty()) voikit::writeTextOutput(a.foci, foci.text);
+    if (!a.review.empty()) writeReview(a, bytes, result, settings);
     if (result.vois == 0 || (!result.complete() && !a.allowDropped)) return kExitIncomplete;
     return kExitSuccess;
 }
@@ -129,5 +153,11 @@ CommandRun cmd::declareImport(CLI::App& command) {
         ->type_name("N")
         ->check(CLI::Range(1, 1000000));
     command.add_flag("--allow-dropped", a->allowDropped, "exit 0 even when peaks were dropped");
+    command
+        .add_option("--review", a->review,
+                    "also write one page that shows what was read: the table as pasted with "
+                    "every cell taken marked by its role, each line's fate, the reading and the "
+                    "space, and the spheres over the MNI template")
+        ->type_name("PAGE.html");
     return [a] { return importTable(*a); };
 }

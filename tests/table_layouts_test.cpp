@@ -147,13 +147,29 @@ TEST(TableLayouts, PeaksOfAResultsParagraph) {
 }
 
 TEST(TableLayouts, OnlyAReferenceLineOrAColumnHeadingGivesTheSpace) {
-    // A title that mentions MNI: a note, and the coordinates stay TAL.
+    // A title that mentions MNI: a note, and with nothing to set the space the rows are
+    // refused, not taken for TAL; --space decides.
     voikit::ImportResult r =
         voikit::importTable("Peaks in MNI space\nRegion x y z\nIFG -48 28 4", ImportSettings{});
-    EXPECT_EQ(vois(r), "IFG -48.0 28.0 4.0\n");
+    EXPECT_EQ(vois(r), "");
     EXPECT_EQ(r.lines[0].account,
               "no coordinates; mentions MNI, but only --space, a \"// Reference=\" line or a "
-              "column heading sets the space: here TAL by default");
+              "column heading sets the space: none does here, so its rows are refused");
+    ASSERT_EQ(r.lines.size(), 3u);
+    EXPECT_EQ(r.lines[2].kind, ImportedLine::kDropped);
+    EXPECT_EQ(r.lines[2].account,
+              "dropped: the table mentions MNI, but neither --space, a \"// Reference=\" line "
+              "nor a column heading says which space its coordinates are in: give --space mni, "
+              "or --space tal for Talairach coordinates (IFG)");
+    EXPECT_EQ(vois(voikit::importTable("Peaks in MNI space\nRegion x y z\nIFG -48 28 4",
+                                       inSpace(Space::kTal))),
+              "IFG -48.0 28.0 4.0\n");
+    EXPECT_EQ(vois(voikit::importTable("Peaks in MNI space\nRegion x y z\nIFG -48 28 4",
+                                       inSpace(Space::kMni))),
+              "IFG -45.4 24.2 9.4\n");
+    // A table that names no space is TAL by default, with a note.
+    r = voikit::importTable("Region x y z\nIFG -48 28 4", ImportSettings{});
+    EXPECT_EQ(vois(r), "IFG -48.0 28.0 4.0\n");
     ASSERT_EQ(r.notes.size(), 1u);
     EXPECT_NE(r.notes[0].find("taken as TAL"), std::string::npos);
     // A column heading gives it ...

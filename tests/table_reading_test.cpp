@@ -144,7 +144,8 @@ TEST(TableReading, NoVoiFromRowsOfNumbersSaysHowManyWereNotRead) {
 
 TEST(TableReading, ACueWordDecidesNothingTheRowsDo) {
     // "cluster-level FWE" in a caption: the SPM reader proposes, explains no row, and loses.
-    const ImportResult caption = voikit::importTable(table("caption_fwe.tsv"), ImportSettings{});
+    const ImportResult caption =
+        voikit::importTable(table("caption_fwe.tsv"), inSpace(Space::kTal));
     EXPECT_EQ(caption.layout, "table");
     EXPECT_EQ(vois(caption),
               "Superior_temporal_gyrus_L -58.0 -22.0 6.0\nSuperior_temporal_gyrus_R 60.0 -18.0 "
@@ -266,7 +267,7 @@ TEST(TableReading, ColumnsAreReadByWhatTheirHeadingsMean) {
         {"peak_and_cog_two_rows.tsv", std::nullopt,
          "Left_hippocampus -24.0 -20.0 -14.0\nRight_hippocampus 26.0 -18.0 -16.0\n"},
         // x/y/z in one cell, after a caption that names them.
-        {"slash_coordinates.txt", std::nullopt,
+        {"slash_coordinates.txt", Space::kTal,
          "Left_IFG -46.0 14.0 12.0\nRight_IFG 48.0 16.0 10.0\nSMA -4.0 8.0 56.0\n"},
         // Numbers of names; the last line cannot be told and is refused.
         {"numbers_in_names.txt", std::nullopt,

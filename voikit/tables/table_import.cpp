@@ -94,6 +94,13 @@ class Importer {
         } else if (!reading.spaces.empty()) {
             space_ = reading.spaces[0].space;
             spaceSource_ = "from " + reading.spaces[0].how;
+        } else {
+            // Words alone never set the space; but a table whose title or prose names MNI
+            // while nothing sets its space is not taken for TAL either: its rows would land
+            // in the wrong place without a word.
+            for (const ReadLine& line : reading.lines) {
+                if (line.mentioned == Space::kMni) mentionsMni_ = true;
+            }
         }
     }
 
@@ -106,8 +113,9 @@ class Importer {
             note += std::string(note.empty() ? "" : "; ") + "mentions " +
                     spaceName(*read.mentioned) +
                     ", but only --space, a \"// Reference=\" line or a column heading sets the "
-                    "space: here " +
-                    spaceName(space_) + " " + spaceSource_;
+                    "space: " +
+                    (mentionsMni_ ? std::string("none does here, so its rows are refused")
+                                  : "here " + std::string(spaceName(space_)) + " " + spaceSource_);
         }
         if (read.kind != ReadLine::kCoordinates || read.peaks.empty()) {
             static const ImportedLine::Kind kKinds[] = {
@@ -281,6 +289,13 @@ class Importer {
             space = *writing.space;
         } else if (settings_.space) {
             space = *settings_.space;
+        } else if (mentionsMni_) {
+            out.account =
+                "dropped: the table mentions MNI, but neither --space, a \"// Reference=\" line "
+                "nor a column heading says which space its coordinates are in: give --space mni, "
+                "or --space tal for Talairach coordinates";
+            if (!peak.name.empty()) out.account += " (" + peak.name + ")";
+            return;
         } else {
             ++defaulted_;
         }
@@ -350,6 +365,7 @@ class Importer {
     ImportResult& result_;
     Space space_ = Space::kTal;
     std::string spaceSource_ = "by default";
+    bool mentionsMni_ = false;  // nothing sets the space, and some line names MNI
     int defaulted_ = 0;
     int groupsChosen_ = 0;
     bool rowOfNumbers_ = false;  // the line being read holds three or more numbers

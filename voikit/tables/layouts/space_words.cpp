@@ -10,7 +10,9 @@ std::optional<Space> spaceWord(const std::string& word) {
     std::string w = lowered(word);
     while (!w.empty() && (w.back() == '.' || w.back() == ',')) w.pop_back();
     if (w == "mni" || w == "mni152" || w == "icbm" || w == "icbm152") return Space::kMni;
-    if (w == "talairach" || w == "tal" || w == "talairach-tournoux") return Space::kTal;
+    if (w == "talairach" || w == "tal" || w == "talairach-tournoux" || w == "tt" || w == "tlrc") {
+        return Space::kTal;
+    }
     return std::nullopt;
 }
 

@@ -256,7 +256,13 @@ TEST_F(GlomeraVoiWhereTest, RefusesWhatIsNoPoint) {
         {"where 1,2,3 --atlas-sides maybe", 2, "--atlas-sides"},
         {"where --points none.txt", 1, "none.txt"},
         {"where 1,2,3 --atlas none.nii", 1, "none.nii"},
+        // No head reaches 300 mm from the origin: a unit or typing mistake, on any axis.
+        {"where 1e9,0,0", 2, "1e9,0,0: x = 1e+09 mm is more than 300 mm from the origin"},
+        {"where 0,-300.5,0", 2, "y = -300.5 mm is more than 300 mm"},
+        {"where 10,20,30 0,0,301", 2, "0,0,301: z = 301 mm"},
     };
+    // 300 mm itself is a point, far from every region but answered.
+    EXPECT_EQ(run("where 300,-300,300 --atlas aal").status, 0);
     for (const auto& c : refused) {
         const ProgramResult r = run(c.arguments);
         EXPECT_EQ(r.status, c.status) << c.arguments << ": " << r.err;

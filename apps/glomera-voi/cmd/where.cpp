@@ -1,5 +1,8 @@
 // glomera-voi where: the region at each point in every atlas, and the nearest region where a
 // point falls in none, as the field's whereami and atlasquery tell it.
+#include <fmt/format.h>
+
+#include <cmath>
 #include <memory>
 #include <optional>
 #include <string>
@@ -43,6 +46,22 @@ const options::ValueKind<voikit::NamedPoint>& pointKind() {
     return kind;
 }
 
+// No head reaches this far from the origin on any axis: a point beyond it is a typing or
+// unit mistake (metres, voxel indices of a huge grid, a stray exponent), refused before any
+// atlas is read.
+constexpr double kFarthestPoint = 300;
+
+void checkWithinReach(const voikit::NamedPoint& given) {
+    for (int axis = 0; axis < 3; ++axis) {
+        if (std::fabs(given.point[static_cast<std::size_t>(axis)]) <= kFarthestPoint) continue;
+        throw voikit::UsageError(fmt::format(
+            "where: {}: {} = {:g} mm is more than {:g} mm from the origin, outside any head; "
+            "give millimetres",
+            given.source, "xyz"[axis], given.point[static_cast<std::size_t>(axis)],
+            kFarthestPoint));
+    }
+}
+
 // Prints what lies at each point, or writes it to -o; the notes on the atlases go to
 // standard error.
 int where(const WhereArguments& a) {
@@ -55,10 +74,7 @@ int where(const WhereArguments& a) {
         const std::string source = a.pointsFile == "-" ? "standard input" : a.pointsFile;
         const voikit::PointReading read =
             voikit::readPoints(voikit::readTextInput(a.pointsFile), a.space);
-        if (!read.error.empty()) {
-            say(stderr, source + ": " + read.error);
-            return kExitUsage;
-        }
+        if (!read.error.empty()) throw voikit::UsageError(source + ": " + read.error);
         if (!read.refused.empty()) {
             throw voikit::Error(source + ": " + read.refused[0] + " (" +
                                 std::to_string(read.refused.size()) +
@@ -71,10 +87,8 @@ int where(const WhereArguments& a) {
                                point.space);
         }
     }
-    if (given.empty()) {
-        say(stderr, "where: give a point X,Y,Z or --points FILE");
-        return kExitUsage;
-    }
+    if (given.empty()) throw voikit::UsageError("where: give a point X,Y,Z or --points FILE");
+    for (const auto& point : given) checkWithinReach(point.first);
     voikit::AnatomySettings settings = a.settings;
     if (!a.atlases.empty()) settings.atlases = a.atlases;
     const voikit::PointLookup lookup(settings);

@@ -2,7 +2,8 @@
 # Reference outputs of the bundled example, kept in tests/reference/ so that a change that
 # moves any output is seen: the main job's log and account, its report (text and JSON), its
 # label tables, a summary of the label volume's voxels and of the .voi file
-# (tests/reference_outputs.cpp), the spheres' values on ch2 (extract --stats), and its
+# (tests/reference_outputs.cpp) with its input-space record, the spheres' values on ch2
+# (extract --stats) with their sidecar, and its
 # picture, compared within a pixel budget.
 #
 #   scripts/update-references.sh
@@ -42,8 +43,8 @@ regenerate() {
     (cd "$into/job" && "$repo/scripts/example-job.sh" "$bin" >"$into/log.txt" 2>"$into/account.txt")
     local out=$into/job/out
     cp "$out"/spheres.{txt,json,tsv,png} "$out"/spheres_{report.json,ColorLUT.txt,wb_labels.txt} \
-        "$out/spheres_ch2.tsv" "$into/"
-    normalize "$bin" "$into"/spheres{.txt,.json,_report.json,_ColorLUT.txt}
+        "$out"/spheres.voi.json "$out"/spheres_ch2.{tsv,json} "$into/"
+    normalize "$bin" "$into"/spheres{.txt,.json,_report.json,_ColorLUT.txt,_ch2.json}
     "$bin/reference-outputs" summary "$out/spheres.voi" >"$into/spheres.voi-summary.txt"
     "$bin/reference-outputs" summary "$out/spheres.nii.gz" >"$into/spheres.nii.gz-summary.txt"
 }

@@ -22,6 +22,7 @@ struct ViewPageContents {
     std::string labels;  // the VOIs' labels on the template's grid, as a .nii file's bytes
     MniToTal transform = MniToTal::kSpm;
     bool radiological = false;  // how the viewer starts; the page has a switch
+    std::string inputSpace;     // the space the VOIs were given in, in words; empty: unsaid
 };
 
 // One self-contained HTML page that opens from disk with no server and no network: the

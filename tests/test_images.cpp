@@ -26,6 +26,11 @@ std::string TestImage::bytes() const {
     nim->scl_slope = slope;
     nim->scl_inter = inter;
     nim->sform_code = sformCode;
+    if (timeStep > 0) {
+        nim->dt = timeStep;
+        nim->pixdim[4] = timeStep;
+        nim->time_units = timeUnit;
+    }
     for (int r = 0; r < 3; ++r) {
         for (int c = 0; c < 4; ++c) nim->sto_xyz.m[r][c] = affine[r][c];
     }

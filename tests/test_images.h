@@ -15,6 +15,8 @@ struct TestImage {
     double inter = 0;
     bool bigEndian = false;
     bool nifti2 = false;
+    double timeStep = 0;  // pixdim[4] when set, in timeUnit (NIFTI_UNITS_SEC, _MSEC, ...)
+    int timeUnit = 0;
     std::vector<double> values;  // every voxel of every volume, i fastest; zeros when short
     bool withVoxels = true;      // false: the header alone, for images too large to hold
 

@@ -12,11 +12,16 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <thread>
 
 #include "common/atomic_file.h"
 #include "common/ends_with.h"
+#include "voikit/extract/cell_mask.h"
+#include "voikit/extract/confounds_table.h"
 #include "voikit/extract/extraction_tables.h"
+#include "voikit/extract/repetition_time.h"
+#include "voikit/extract/series_cleaning.h"
 #include "voikit/io/error.h"
 #include "voikit/io/text_output.h"
 #include "voikit/io/utf8.h"
@@ -169,6 +174,70 @@ class OrderedTable {
     std::size_t written_ = 0;
 };
 
+// An image's time series, cleaned, and its matrix as text when asked.
+struct SeriesOutput {
+    SeriesTable series;
+    CleaningRecord record;
+    std::string matrix;
+    std::vector<std::string> warnings;
+};
+
+SeriesOutput timeSeriesOf(const ImageExtraction& extraction, const CleaningSettings& cleaning,
+                          const ConfoundsTable* confounds, const std::string& sidecar,
+                          const std::vector<std::string>& names,
+                          const std::vector<std::string>& columns) {
+    SeriesOutput out;
+    out.series = summarySeries(extraction, cleaning.summary);
+    const std::string& image = extraction.image;
+    if (extraction.volumes < 2 &&
+        (cleaning.cleans() || cleaning.connectivity != Connectivity::kNone)) {
+        throw Error(image + ": a 3D image (one volume) has no time series to clean or correlate");
+    }
+    // The repetition time is recorded whenever it is known; a sidecar that cannot be read
+    // stops the image only where the filters need it.
+    RepetitionTime tr;
+    try {
+        tr = repetitionTimeOf(image, extraction.timeStep, extraction.timeUnit, extraction.volumes,
+                              sidecar, cleaning.repetitionTime);
+    } catch (const Error& error) {
+        if (cleaning.highPass || cleaning.lowPass) throw;
+        out.warnings.push_back(std::string(error.what()) + "; no repetition time recorded");
+    }
+    if (cleaning.cleans()) {
+        out.series = cleanSeries(std::move(out.series), image, confounds, tr, cleaning, names,
+                                 out.warnings, out.record);
+    } else {
+        out.record.repetitionTime = tr.seconds;
+        out.record.repetitionTimeSource = tr.source;
+        out.record.volumesKept = out.series.volumes;
+    }
+    if (cleaning.connectivity != Connectivity::kNone) {
+        SquareMatrix matrix = correlationMatrix(
+            out.series.values, static_cast<std::size_t>(out.series.volumes), out.series.vois);
+        if (cleaning.connectivity == Connectivity::kPartial) {
+            try {
+                matrix = partialCorrelationMatrix(matrix, names);
+            } catch (const Error& error) {
+                throw Error(image + ": " + error.what());
+            }
+        }
+        if (cleaning.fisherZ) toFisherZ(matrix);
+        out.matrix = matrixText(matrix, columns);
+    }
+    return out;
+}
+
+// "IMAGE: the mask M keeps of each VOI's cells: ..." for cells that were masked.
+std::string maskCounts(const std::string& image, const std::string& mask, const VoiCells& cells,
+                       const std::vector<std::string>& names) {
+    std::string text = image + ": the mask " + mask + " keeps of each VOI's cells:";
+    for (std::size_t v = 0; v < cells.cells.size(); ++v) {
+        text += "\n  " + std::to_string(v + 1) + " " + names[v] + ": " +
+                std::to_string(cells.cells[v].size()) + " of " + std::to_string(cells.unmasked[v]);
+    }
+    return text;
+}
+
 }  // namespace
 
 std::string outputFileFor(const std::string& image, const std::string& outDir, ExtractTable table) {
@@ -184,6 +253,19 @@ std::string outputFileFor(const std::string& image, const std::string& outDir, E
                                                               : "_voi_stats.json";
     return (outDir.empty() || glomera::endsWith(outDir, "/") ? outDir : outDir + "/") + name +
            suffix;
+}
+
+std::string connectivityFileFor(const std::string& seriesFile) {
+    const std::pair<const char*, const char*> names[] = {
+        {"_voi_timeseries.tsv", "_voi_connectivity.tsv"},
+        {"_timeseries.tsv", "_connectivity.tsv"},
+        {".tsv", "_connectivity.tsv"}};
+    for (const auto& [series, matrix] : names) {
+        if (glomera::endsWith(seriesFile, series)) {
+            return seriesFile.substr(0, seriesFile.size() - std::strlen(series)) + matrix;
+        }
+    }
+    return seriesFile + "_connectivity.tsv";
 }
 
 unsigned processorsAvailable() {
@@ -230,8 +312,7 @@ BatchOutcome extractImages(const Regions& regions, const BatchSettings& settings
     const auto body = [&](const ImageExtraction& extraction) {
         return settings.table == ExtractTable::kStatistics
                    ? statisticsRows(extraction, regions.names())
-               : settings.table == ExtractTable::kJson ? statisticsJson(extraction, regions.names())
-                                                       : timeSeriesTable(extraction, columns);
+                   : statisticsJson(extraction, regions.names());
     };
     std::optional<OrderedTable> table;
     if (!perImage) {
@@ -239,7 +320,37 @@ BatchOutcome extractImages(const Regions& regions, const BatchSettings& settings
         if (settings.table == ExtractTable::kJson) table->separator(jsonSeparator());
     }
 
-    CellCache cache(regions);
+    // What the cleaning reads, read before any work so that a table that lacks a column
+    // stops the run before it starts.
+    checkCleaning(settings.cleaning);
+    std::optional<CellMask> mask;
+    if (!settings.cleaning.mask.empty()) {
+        mask.emplace(settings.cleaning.mask, settings.cleaning.maskThreshold,
+                     settings.extraction.gridSpace, settings.extraction.transform);
+    }
+    std::vector<ConfoundsTable> confounds;
+    if (settings.table == ExtractTable::kTimeSeries && settings.cleaning.readsConfounds()) {
+        std::vector<std::string> named;
+        if (!settings.cleaning.censorColumn.empty())
+            named.push_back(settings.cleaning.censorColumn);
+        if (settings.cleaning.fdThreshold) named.emplace_back("framewise_displacement");
+        for (std::size_t n = 0; n < images; ++n) {
+            if (n >= settings.confounds.size() || settings.confounds[n].empty()) {
+                throw Error(settings.images[n] +
+                            " has no confounds table, which the cleaning "
+                            "asked for needs: give --confounds TSV for each image");
+            }
+            confounds.push_back(readConfoundsTable(settings.confounds[n],
+                                                   settings.cleaning.confoundColumns, named));
+        }
+    }
+    ExtractionSettings extractionSettings = settings.extraction;
+    extractionSettings.eigenvariates =
+        settings.table == ExtractTable::kTimeSeries && settings.cleaning.summary == Summary::kEig1;
+    std::mutex maskMutex;
+    std::set<const VoiCells*> maskReported;
+
+    CellCache cache(regions, mask ? &*mask : nullptr);
     Reporter reporter(log, settings.progress, images);
     std::mutex outcomeMutex;
     std::vector<std::optional<std::string>> failures(images);
@@ -256,17 +367,54 @@ BatchOutcome extractImages(const Regions& regions, const BatchSettings& settings
             std::optional<std::string> text;
             try {
                 const ImageExtraction extraction =
-                    extractImage(image, cache, settings.extraction, [&] { reporter.volumeRead(); });
+                    extractImage(image, cache, extractionSettings, [&] { reporter.volumeRead(); });
                 for (const std::string& warning : extractionWarnings(extraction, regions)) {
                     reporter.warn(warning);
                 }
-                text = body(extraction);
+                if (mask) {
+                    const std::lock_guard<std::mutex> lock(maskMutex);
+                    if (maskReported.insert(extraction.cells.get()).second) {
+                        reporter.tell(
+                            maskCounts(image, mask->path(), *extraction.cells, regions.names()));
+                    }
+                }
+                std::optional<SeriesOutput> series;
+                if (settings.table == ExtractTable::kTimeSeries) {
+                    series = timeSeriesOf(extraction, settings.cleaning,
+                                          confounds.empty() ? nullptr : &confounds[n],
+                                          n < settings.sidecars.size() ? settings.sidecars[n] : "",
+                                          regions.names(), columns);
+                    for (const std::string& warning : series->warnings) reporter.warn(warning);
+                    text = seriesText(series->series, columns);
+                } else {
+                    text = body(extraction);
+                }
+                const std::string seriesFile = perImage ? outputs[n] : settings.output;
+                std::vector<std::string> files;
                 if (perImage) {
                     const std::string closing =
                         settings.table == ExtractTable::kJson ? jsonClosing({}) : "";
                     makeFolderFor(outputs[n]);
                     writeTextOutput(outputs[n], opening() + *text + closing);
-                    reporter.tell("wrote " + outputs[n] + " from " + image);
+                    files.push_back(outputs[n]);
+                } else if (series) {
+                    files.push_back(seriesFile);  // written whole once the run ends
+                }
+                const bool matrix = series && settings.cleaning.connectivity != Connectivity::kNone;
+                if (matrix) {
+                    files.push_back(connectivityFileFor(seriesFile));
+                    try {
+                        writeTextOutput(files.back(), series->matrix);
+                    } catch (...) {
+                        // The series and its matrix both, or neither.
+                        if (perImage) std::remove(outputs[n].c_str());
+                        throw;
+                    }
+                }
+                if (perImage) reporter.tell("wrote " + outputs[n] + " from " + image);
+                if (matrix) reporter.tell("wrote " + files.back() + " from " + image);
+                if (series && settings.seriesWritten) {
+                    settings.seriesWritten({n, image, series->series, series->record, files});
                 }
                 if (settings.imageExtracted) {
                     settings.imageExtracted(n, extraction, perImage ? outputs[n] : "");

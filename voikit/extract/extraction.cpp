@@ -1,7 +1,11 @@
 #include "voikit/extract/extraction.h"
 
+#include <cmath>
+#include <optional>
+
 #include "voikit/extract/image_series.h"
 #include "voikit/io/word_list.h"
+#include "voikit/signal/eigenvariate.h"
 
 namespace voikit {
 namespace {
@@ -47,13 +51,97 @@ std::shared_ptr<const VoiCells> CellCache::cellsOn(const LabelGrid& grid) {
     // The first to ask works them out; others asking for the same grid wait for it.
     if (first) {
         try {
-            promise.set_value(std::make_shared<const VoiCells>(regions_.cellsOn(grid)));
+            VoiCells found = regions_.cellsOn(grid);
+            if (mask_ != nullptr) {
+                for (auto& cells : found.cells) {
+                    found.unmasked.push_back(static_cast<std::int64_t>(cells.size()));
+                    cells = mask_->inside(grid, cells);
+                }
+            }
+            promise.set_value(std::make_shared<const VoiCells>(std::move(found)));
         } catch (...) {
             promise.set_exception(std::current_exception());
         }
     }
     return cells.get();
 }
+
+namespace {
+
+// Each VOI's cells' values over the whole series, as stored, for its eigenvariate.
+template <typename Stored>
+class HeldValues {
+  public:
+    HeldValues(const VoiCells& cells, std::int64_t volumes) : cells_(cells) {
+        for (const auto& voi : cells.cells) {
+            values_.emplace_back();
+            values_.back().reserve(voi.size() * static_cast<std::size_t>(volumes));
+        }
+    }
+    void take(const ImageSeries& series) {
+        for (std::size_t v = 0; v < values_.size(); ++v) {
+            const auto& voi = cells_.cells[v];
+            const std::size_t at = values_[v].size();
+            values_[v].resize(at + voi.size());
+            series.storedValues(voi.data(), voi.size(), values_[v].data() + at);
+        }
+    }
+    // The eigenvariates, each VOI's values let go as soon as it has its own.
+    void finish(const ImageSeries& series, std::int64_t volumes, ImageExtraction& out) {
+        const auto t = static_cast<std::size_t>(volumes);
+        for (std::size_t v = 0; v < values_.size(); ++v) {
+            std::vector<Stored>& values = values_[v];
+            const std::size_t cells = cells_.cells[v].size();
+            // Cells with a value that is not finite in some volume are left out.
+            std::vector<bool> finite(cells, true);
+            for (std::size_t n = 0; n < values.size(); ++n) {
+                if (!std::isfinite(static_cast<double>(values[n]))) finite[n % cells] = false;
+            }
+            std::size_t kept = 0;
+            for (std::size_t c = 0; c < cells; ++c) kept += finite[c] ? 1 : 0;
+            if (kept < cells) {
+                std::size_t to = 0;
+                for (std::size_t n = 0; n < values.size(); ++n) {
+                    if (finite[n % cells]) values[to++] = values[n];
+                }
+                values.resize(to);
+            }
+            VoxelSeries<Stored> voxels{values.data(), kept > 0 ? t : 0, kept, series.slope(),
+                                       series.intercept()};
+            out.eigenvariates.push_back(firstEigenvariate(voxels));
+            out.eigenvariateCells.push_back(static_cast<std::int64_t>(kept));
+            std::vector<Stored>().swap(values);
+        }
+    }
+
+  private:
+    const VoiCells& cells_;
+    std::vector<std::vector<Stored>> values_;
+};
+
+template <typename Stored>
+void readVolumes(ImageSeries& series, ImageExtraction& out, bool eigenvariates,
+                 const std::function<void()>& volumeRead) {
+    const std::vector<std::vector<std::int64_t>>& cells = out.cells->cells;
+    std::size_t most = 0;
+    for (const auto& voi : cells) most = std::max(most, voi.size());
+    std::vector<double> values(most);
+    std::optional<HeldValues<Stored>> held;
+    if (eigenvariates) held.emplace(*out.cells, out.volumes);
+    out.statistics.reserve(static_cast<std::size_t>(out.volumes) * cells.size());
+    for (std::int64_t volume = 0; volume < out.volumes; ++volume) {
+        series.readVolume();
+        for (const auto& voi : cells) {
+            series.values(voi.data(), voi.size(), values.data());
+            out.statistics.push_back(statisticsOf(values.data(), voi.size()));
+        }
+        if (held) held->take(series);
+        if (volumeRead) volumeRead();
+    }
+    if (held) held->finish(series, out.volumes, out);
+}
+
+}  // namespace
 
 ImageExtraction extractImage(const std::string& path, CellCache& cache,
                              const ExtractionSettings& settings,
@@ -64,18 +152,13 @@ ImageExtraction extractImage(const std::string& path, CellCache& cache,
     out.grid = gridOfHeader(path, series.header(), settings.gridSpace, settings.transform);
     out.cells = cache.cellsOn(out.grid);
     out.volumes = series.volumes();
-    const std::vector<std::vector<std::int64_t>>& cells = out.cells->cells;
-    std::size_t most = 0;
-    for (const auto& voi : cells) most = std::max(most, voi.size());
-    std::vector<double> values(most);
-    out.statistics.reserve(static_cast<std::size_t>(out.volumes) * cells.size());
-    for (std::int64_t volume = 0; volume < out.volumes; ++volume) {
-        series.readVolume();
-        for (const auto& voi : cells) {
-            series.values(voi.data(), voi.size(), values.data());
-            out.statistics.push_back(statisticsOf(values.data(), voi.size()));
-        }
-        if (volumeRead) volumeRead();
+    out.timeStep = series.header().dt;
+    out.timeUnit = series.header().time_units;
+    // Held as floats where a float holds every stored value exactly: half the memory.
+    if (series.storedInFloat()) {
+        readVolumes<float>(series, out, settings.eigenvariates, volumeRead);
+    } else {
+        readVolumes<double>(series, out, settings.eigenvariates, volumeRead);
     }
     return out;
 }
@@ -118,6 +201,23 @@ std::vector<std::string> extractionWarnings(const ImageExtraction& extraction,
         for (std::size_t v : partly) {
             text += "\n  " + std::to_string(v + 1) + " " + regions.names()[v] + ": " +
                     counted(cells.outside[v], regions.outsideUnit()) + " outside";
+        }
+        warnings.push_back(text);
+    }
+    std::vector<std::size_t> thinned;
+    for (std::size_t v = 0; v < extraction.eigenvariateCells.size(); ++v) {
+        if (extraction.eigenvariateCells[v] < static_cast<std::int64_t>(cells.cells[v].size())) {
+            thinned.push_back(v);
+        }
+    }
+    if (!thinned.empty()) {
+        std::string text = image +
+                           ": cells with a value that is not finite in some volume are "
+                           "left out of the eigenvariate:";
+        for (std::size_t v : thinned) {
+            text += "\n  " + std::to_string(v + 1) + " " + regions.names()[v] + ": " +
+                    std::to_string(extraction.eigenvariateCells[v]) + " of " +
+                    counted(static_cast<long long>(cells.cells[v].size()), "cell") + " used";
         }
         warnings.push_back(text);
     }

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "voikit/extract/cell_mask.h"
 #include "voikit/extract/cell_statistics.h"
 #include "voikit/extract/regions.h"
 #include "voikit/outputs/label_grid.h"
@@ -21,13 +22,18 @@ namespace voikit {
 struct ExtractionSettings {
     std::optional<Space> gridSpace;
     MniToTal transform = MniToTal::kSpm;
+    // Whether each VOI's first eigenvariate is worked out too (its cells' values are held
+    // for the whole series).
+    bool eigenvariates = false;
 };
 
 // The regions' cells on each grid met, worked out once however many images share the grid
 // and however many threads ask at once.
 class CellCache {
   public:
-    explicit CellCache(const Regions& regions) : regions_(regions) {}
+    // With a mask, the cells outside it are left out, their count before kept in `unmasked`.
+    explicit CellCache(const Regions& regions, const CellMask* mask = nullptr)
+        : regions_(regions), mask_(mask) {}
     const Regions& regions() const { return regions_; }
     // Throws Error when the regions cannot be put on the grid.
     std::shared_ptr<const VoiCells> cellsOn(const LabelGrid& grid);
@@ -35,6 +41,7 @@ class CellCache {
   private:
     using Cells = std::shared_future<std::shared_ptr<const VoiCells>>;
     const Regions& regions_;
+    const CellMask* mask_;
     std::mutex mutex_;
     std::vector<std::pair<LabelGrid, Cells>> grids_;
 };
@@ -44,8 +51,14 @@ struct ImageExtraction {
     std::string image;
     LabelGrid grid;
     std::int64_t volumes = 0;
+    double timeStep = 0;  // the header's pixdim[4], in its time unit
+    int timeUnit = 0;     // NIFTI_UNITS_SEC, _MSEC, _USEC, or 0 when not set
     std::shared_ptr<const VoiCells> cells;
     std::vector<CellStatistics> statistics;  // volume by volume, VOI by VOI within each
+    // When asked: per VOI, its first eigenvariate over the volumes (empty without a cell
+    // finite in every volume), and the cells it comes from (those finite in every volume).
+    std::vector<std::vector<double>> eigenvariates;
+    std::vector<std::int64_t> eigenvariateCells;
 
     std::size_t vois() const { return cells->cells.size(); }
     const CellStatistics& at(std::int64_t volume, std::size_t voi) const {
@@ -61,7 +74,8 @@ ImageExtraction extractImage(const std::string& path, CellCache& cache,
                              const std::function<void()>& volumeRead = {});
 
 // What the user should know of an extraction: VOIs wholly or partly off the image's field
-// of view, and VOIs without a finite value in some volumes, whose values are n/a there.
+// of view, VOIs without a finite value in some volumes, whose values are n/a there, and
+// cells left out of eigenvariates for a value that is not finite.
 std::vector<std::string> extractionWarnings(const ImageExtraction& extraction,
                                             const Regions& regions);
 

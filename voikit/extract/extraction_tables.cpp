@@ -65,23 +65,6 @@ std::string tableNumber(double value) {
     return std::string(text, error == std::errc() ? end : text);
 }
 
-std::string timeSeriesTable(const ImageExtraction& extraction,
-                            const std::vector<std::string>& columns) {
-    std::string table;
-    for (std::size_t v = 0; v < columns.size(); ++v) {
-        table += (v > 0 ? "\t" : "") + tsvField(asUtf8(columns[v]));
-    }
-    table += "\n";
-    for (std::int64_t volume = 0; volume < extraction.volumes; ++volume) {
-        for (std::size_t v = 0; v < extraction.vois(); ++v) {
-            if (v > 0) table += '\t';
-            table += tableNumber(extraction.at(volume, v).mean);
-        }
-        table += "\n";
-    }
-    return table;
-}
-
 std::string statisticsHeader() {
     return "image\tvolume\tindex\tname\tmean\tmedian\tstd\tmin\tmax\tcount\tnonfinite\n";
 }
@@ -119,6 +102,9 @@ std::string statisticsJson(const ImageExtraction& extraction,
         vois.push_back({{"index", v + 1},
                         {"name", asUtf8(names[v])},
                         {"cells", extraction.cells->cells[v].size()}});
+        if (!extraction.cells->unmasked.empty()) {
+            vois.back()["cells_before_mask"] = extraction.cells->unmasked[v];
+        }
     }
     image["vois"] = std::move(vois);
     json rows = json::array();

@@ -21,11 +21,6 @@ std::string tsvField(const std::string& text);
 // "n/a" for NaN.
 std::string tableNumber(double value);
 
-// The mean time series of one image: a header row of column names, then one row per volume
-// with each VOI's mean, n/a where it has no finite cell.
-std::string timeSeriesTable(const ImageExtraction& extraction,
-                            const std::vector<std::string>& columns);
-
 // The long table of statistics: its header row, and the rows of one image, one per volume
 // and VOI: image volume index name mean median std min max count nonfinite.
 std::string statisticsHeader();

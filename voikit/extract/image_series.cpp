@@ -21,13 +21,43 @@ T swapped(T value) {
     return value;
 }
 
-template <typename T>
+template <typename T, typename Out>
 void gather(const unsigned char* volume, const std::int64_t* cells, std::size_t count, bool swap,
-            double* out) {
+            Out* out) {
     for (std::size_t c = 0; c < count; ++c) {
         T value;
         std::memcpy(&value, volume + static_cast<std::size_t>(cells[c]) * sizeof(T), sizeof(T));
-        out[c] = static_cast<double>(swap ? swapped(value) : value);
+        out[c] = static_cast<Out>(swap ? swapped(value) : value);
+    }
+}
+
+template <typename Out>
+void gatherAny(int datatype, const unsigned char* volume, const std::int64_t* cells,
+               std::size_t count, bool swap, Out* out, const std::string& path) {
+    switch (datatype) {
+        case NIFTI_TYPE_UINT8:
+            return gather<std::uint8_t>(volume, cells, count, swap, out);
+        case NIFTI_TYPE_INT8:
+            return gather<std::int8_t>(volume, cells, count, swap, out);
+        case NIFTI_TYPE_INT16:
+            return gather<std::int16_t>(volume, cells, count, swap, out);
+        case NIFTI_TYPE_UINT16:
+            return gather<std::uint16_t>(volume, cells, count, swap, out);
+        case NIFTI_TYPE_INT32:
+            return gather<std::int32_t>(volume, cells, count, swap, out);
+        case NIFTI_TYPE_UINT32:
+            return gather<std::uint32_t>(volume, cells, count, swap, out);
+        case NIFTI_TYPE_INT64:
+            return gather<std::int64_t>(volume, cells, count, swap, out);
+        case NIFTI_TYPE_UINT64:
+            return gather<std::uint64_t>(volume, cells, count, swap, out);
+        case NIFTI_TYPE_FLOAT32:
+            return gather<float>(volume, cells, count, swap, out);
+        case NIFTI_TYPE_FLOAT64:
+            return gather<double>(volume, cells, count, swap, out);
+        default:
+            // readImageHeader admits no other datatype.
+            throw Error(path + ": datatype " + std::to_string(datatype));
     }
 }
 
@@ -88,45 +118,31 @@ void ImageSeries::readVolume() {
 }
 
 void ImageSeries::values(const std::int64_t* cells, std::size_t count, double* out) const {
-    const unsigned char* volume = volume_.data();
-    switch (header_->datatype) {
-        case NIFTI_TYPE_UINT8:
-            gather<std::uint8_t>(volume, cells, count, swap_, out);
-            break;
-        case NIFTI_TYPE_INT8:
-            gather<std::int8_t>(volume, cells, count, swap_, out);
-            break;
-        case NIFTI_TYPE_INT16:
-            gather<std::int16_t>(volume, cells, count, swap_, out);
-            break;
-        case NIFTI_TYPE_UINT16:
-            gather<std::uint16_t>(volume, cells, count, swap_, out);
-            break;
-        case NIFTI_TYPE_INT32:
-            gather<std::int32_t>(volume, cells, count, swap_, out);
-            break;
-        case NIFTI_TYPE_UINT32:
-            gather<std::uint32_t>(volume, cells, count, swap_, out);
-            break;
-        case NIFTI_TYPE_INT64:
-            gather<std::int64_t>(volume, cells, count, swap_, out);
-            break;
-        case NIFTI_TYPE_UINT64:
-            gather<std::uint64_t>(volume, cells, count, swap_, out);
-            break;
-        case NIFTI_TYPE_FLOAT32:
-            gather<float>(volume, cells, count, swap_, out);
-            break;
-        case NIFTI_TYPE_FLOAT64:
-            gather<double>(volume, cells, count, swap_, out);
-            break;
-        default:
-            // readImageHeader admits no other datatype.
-            throw Error(path_ + ": datatype " + std::to_string(header_->datatype));
-    }
+    gatherAny(header_->datatype, volume_.data(), cells, count, swap_, out, path_);
     if (scaled_) {
         for (std::size_t c = 0; c < count; ++c) out[c] = out[c] * slope_ + inter_;
     }
+}
+
+bool ImageSeries::storedInFloat() const {
+    switch (header_->datatype) {
+        case NIFTI_TYPE_UINT8:
+        case NIFTI_TYPE_INT8:
+        case NIFTI_TYPE_INT16:
+        case NIFTI_TYPE_UINT16:
+        case NIFTI_TYPE_FLOAT32:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void ImageSeries::storedValues(const std::int64_t* cells, std::size_t count, float* out) const {
+    gatherAny(header_->datatype, volume_.data(), cells, count, swap_, out, path_);
+}
+
+void ImageSeries::storedValues(const std::int64_t* cells, std::size_t count, double* out) const {
+    gatherAny(header_->datatype, volume_.data(), cells, count, swap_, out, path_);
 }
 
 }  // namespace voikit

@@ -37,6 +37,15 @@ class ImageSeries {
     // set (neither 0 nor infinite).
     void values(const std::int64_t* cells, std::size_t count, double* out) const;
 
+    // Whether every stored value is held exactly by a float (8- and 16-bit whole numbers,
+    // 32-bit floats), and the stored values of the cells as floats; for other datatypes, as
+    // doubles. Each means stored * slope() + intercept().
+    bool storedInFloat() const;
+    void storedValues(const std::int64_t* cells, std::size_t count, float* out) const;
+    void storedValues(const std::int64_t* cells, std::size_t count, double* out) const;
+    double slope() const { return scaled_ ? slope_ : 1.0; }
+    double intercept() const { return scaled_ ? inter_ : 0.0; }
+
   private:
     struct CloseFile {
         void operator()(gzFile_s* file) const { gzclose(file); }

@@ -12,8 +12,9 @@ namespace voikit {
 // belongs to each.
 struct VoiCells {
     std::vector<std::vector<std::int64_t>> cells;  // per VOI: ascending indices, i fastest
-    std::vector<std::int64_t> outside;  // per VOI: its voxels (or, for a sphere, its centre)
-                                        // whose nearest cell is off the grid
+    std::vector<std::int64_t> outside;   // per VOI: its voxels (or, for a sphere, its centre)
+                                         // whose nearest cell is off the grid
+    std::vector<std::int64_t> unmasked;  // per VOI with a mask: its cells before masking
 };
 
 // The VOIs whose values are taken from images: named, and put on any image's grid.

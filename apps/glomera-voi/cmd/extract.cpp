@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "apps/exit-codes/exit_codes.h"
+#include "apps/glomera-voi/cmd/cleaning_options.h"
 #include "apps/glomera-voi/cmd/command.h"
 #include "apps/glomera-voi/cmd/extract_cohort.h"
 #include "apps/glomera-voi/cmd/peak_table.h"
@@ -40,6 +41,7 @@ struct ExtractArguments {
     unsigned jobs = 0;
     bool skipExisting = false;
     bool quiet = false;
+    std::shared_ptr<cmd::CleaningOptions> cleaning;
     CohortArguments cohort;
 };
 
@@ -114,6 +116,17 @@ std::string footer() {
         "masked) is n/a there, and a warning names it. Values are scl_slope and scl_inter "
         "applied; numbers are written in full (the shortest text that reads back as the "
         "same double). Each file appears whole or not at all.\n\n"
+        "The time series, step by step: each volume's value of a VOI is the mean of its cells "
+        "(--summary median: their median; eig1: the first eigenvariate, the first principal "
+        "component of the cells' series, each cell's mean taken away, signed to correlate "
+        "positively with the mean series and scaled by the square root of its eigenvalue over "
+        "the number of cells). Then, in this order: --drop-volumes; the censored volumes "
+        "(--censor, --fd-threshold) found, --detrend, --high-pass/--low-pass, the fit on the "
+        "--confound-columns with an intercept taken away; censored volumes n/a; "
+        "--standardize. Detrending and the filters apply to the confounds alike. The "
+        "repetition time: --t-r, else the BIDS sidecar beside the image (NAME.json), else the "
+        "header's pixdim[4]. --mask leaves out cells where the mask is not above "
+        "--mask-threshold, and the counts before and after are told per VOI.\n\n"
         "Many images: they are worked on side by side (-j), each read volume by volume "
         "(memory near one volume per image plus the VOIs' cells); an image that fails is "
         "named and the others are written, and the run exits 1. --out-dir writes "
@@ -148,7 +161,7 @@ std::vector<std::string> listedImages(const std::string& list) {
     return images;
 }
 
-int extract(const ExtractArguments& a) {
+int extract(ExtractArguments& a) {
     const bool fromPeaks = !a.peaks.empty();
     const auto usage = [](const std::string& why) {
         tell("extract: " + why);
@@ -187,6 +200,17 @@ int extract(const ExtractArguments& a) {
     if (a.skipExisting && a.outDir.empty() && (a.output.empty() || a.output == "-")) {
         return usage("--skip-existing needs files to look for: give --out-dir or -o PATH");
     }
+    const bool bids = !a.cohort.bids.empty();
+    if (bids && !a.cleaning->confounds().empty()) {
+        return usage("--bids takes each run's confounds table from the tree: give no --confounds");
+    }
+    const std::string cleaningProblem = a.cleaning->settle(
+        settings.images.size(), settings.table == voikit::ExtractTable::kTimeSeries,
+        !a.outDir.empty() || (!a.output.empty() && a.output != "-"), bids);
+    if (!cleaningProblem.empty()) return usage(cleaningProblem);
+    settings.cleaning = a.cleaning->settings();
+    if (!bids) settings.confounds = a.cleaning->confounds();
+    if (!settings.cleaning.readsConfounds()) settings.confounds.clear();
     settings.output = a.output.empty() ? "-" : a.output;
     settings.skipExisting = a.skipExisting;
     settings.jobs = a.jobs > 0 ? a.jobs : voikit::processorsAvailable();
@@ -296,6 +320,7 @@ CommandRun cmd::declareExtract(CLI::App& command) {
                      "leave out images whose file is already written (with -o: the run, when "
                      "the table is there)");
     command.add_flag("-q,--quiet", a->quiet, "do not say what was written");
+    a->cleaning = cmd::CleaningOptions::declare(command);
     addCohortOptions(command, a->cohort);
     return [a] {
         a->peakSettings.transform = a->transform;

@@ -6,6 +6,7 @@
 
 #include "apps/exit-codes/exit_codes.h"
 #include "apps/glomera-voi/cmd/command.h"
+#include "voikit/extract/cleaning_methods.h"
 #include "voikit/extract/extraction_tables.h"
 #include "voikit/extract/image_series.h"
 #include "voikit/extract/sphere_regions.h"
@@ -106,6 +107,8 @@ std::string takeBidsRuns(const CohortArguments& a, const RegionsSource& source,
         settings.images.push_back(run.image);
         settings.outputs.push_back(
             voikit::bidsOutputPath(run, settings.outDir, desc, suffixFor(settings.table)));
+        settings.confounds.push_back(run.confounds);
+        settings.sidecars.push_back(run.sidecar);
     }
     log.tell(voikit::counted(static_cast<long long>(listing.runs.size()), "run") + " found in " +
              a.bids + "; the VOIs' desc is " + desc);
@@ -196,11 +199,16 @@ SidecarWriter::SidecarWriter(const voikit::Regions& regions, RegionsSource sourc
         vois_.push_back(std::move(voi));
     }
     images_.resize(settings.images.size());
+    series_.resize(settings.images.size());
 }
 
 void SidecarWriter::attach(voikit::BatchSettings& settings) {
     const bool perImage = !settings.outDir.empty();
     if (!perImage && settings.output == "-") return;  // no file to stand beside
+    // Told first, on the same worker, then imageExtracted: each image's slot is its own.
+    settings.seriesWritten = [this](const voikit::WrittenSeries& written) {
+        series_[written.index] = SeriesFacts{written.record, written.files};
+    };
     settings.imageExtracted = [this, perImage](std::size_t n,
                                                const voikit::ImageExtraction& extraction,
                                                const std::string& output) {
@@ -210,8 +218,10 @@ void SidecarWriter::attach(voikit::BatchSettings& settings) {
             images_[n] = std::move(image);
             return;
         }
-        voikit::writeTextOutput(voikit::sidecarPathFor(output),
-                                voikit::sidecarJson(contents({image}, output)).dump(2) + "\n");
+        const voikit::CleaningRecord* record = series_[n] ? &series_[n]->record : nullptr;
+        voikit::writeTextOutput(
+            voikit::sidecarPathFor(output),
+            voikit::sidecarJson(contents({image}, output, record)).dump(2) + "\n");
     };
 }
 
@@ -222,9 +232,18 @@ void SidecarWriter::finish(const voikit::BatchOutcome& outcome, const voikit::Lo
     for (std::optional<voikit::SidecarImage>& image : images_) {
         if (image) images.push_back(std::move(*image));
     }
+    // The methods tell the censoring and the columns matched of the first image.
+    const voikit::CleaningRecord* record = nullptr;
+    for (const std::optional<SeriesFacts>& facts : series_) {
+        if (facts) {
+            record = &facts->record;
+            break;
+        }
+    }
     const std::string path = voikit::sidecarPathFor(settings_.output);
     voikit::writeTextOutput(
-        path, voikit::sidecarJson(contents(std::move(images), settings_.output)).dump(2) + "\n");
+        path,
+        voikit::sidecarJson(contents(std::move(images), settings_.output, record)).dump(2) + "\n");
     log.tell("wrote " + path + ", what " + settings_.output + " holds and how it was made");
 }
 
@@ -239,15 +258,31 @@ voikit::SidecarImage SidecarWriter::imageRecord(std::size_t n,
     for (const auto& cells : extraction.cells->cells) {
         image.cells.push_back(static_cast<std::int64_t>(cells.size()));
     }
+    if (const std::optional<SeriesFacts>& series = series_[n]) {
+        const voikit::CleaningRecord& record = series->record;
+        image.repetitionTime = record.repetitionTime;
+        image.repetitionTimeSource = record.repetitionTimeSource;
+        image.confounds = record.confounds;
+        if (settings_.cleaning.cleans())
+            image.cleaning = nlohmann::ordered_json(voikit::toJson(record));
+        image.otherOutputs.assign(series->files.begin() + (series->files.empty() ? 0 : 1),
+                                  series->files.end());
+    }
     return image;
 }
 
 voikit::SidecarContents SidecarWriter::contents(std::vector<voikit::SidecarImage> images,
-                                                const std::string& table) const {
+                                                const std::string& table,
+                                                const voikit::CleaningRecord* record) const {
     voikit::SidecarContents c;
     c.table = table;
     c.kind = settings_.table == voikit::ExtractTable::kTimeSeries ? "timeseries" : "statistics";
     c.vois = vois_;
+    const bool series = settings_.table == voikit::ExtractTable::kTimeSeries;
+    if (series) {
+        c.summary = voikit::summaryName(settings_.cleaning.summary);
+        c.cleaningSettings = nlohmann::ordered_json(voikit::toJson(settings_.cleaning));
+    }
     c.regions = source_.peaks ? "spheres in each image's own millimetres, around the peaks of " +
                                     voikit::asUtf8(source_.path)
                               : "the VOIs of " + voikit::asUtf8(source_.path) +
@@ -300,6 +335,18 @@ voikit::SidecarContents SidecarWriter::contents(std::vector<voikit::SidecarImage
         }
     }
     if (!images.empty()) choices.cells = images.front().cells;
+    if (series) {
+        choices.summary = c.summary;
+        choices.cleaning = voikit::cleaningSentences(settings_.cleaning, record);
+        std::optional<double> tr;
+        bool same = true;
+        for (const voikit::SidecarImage& image : images) {
+            if (!image.repetitionTime) continue;
+            if (tr && *tr != *image.repetitionTime) same = false;
+            tr = image.repetitionTime;
+        }
+        if (same) choices.repetitionTime = tr;
+    }
     c.methods = voikit::extractionMethods(choices);
     c.images = std::move(images);
     return c;

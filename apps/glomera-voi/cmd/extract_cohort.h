@@ -61,9 +61,16 @@ class SidecarWriter {
 
   private:
     voikit::SidecarContents contents(std::vector<voikit::SidecarImage> images,
-                                     const std::string& table) const;
+                                     const std::string& table,
+                                     const voikit::CleaningRecord* record) const;
     voikit::SidecarImage imageRecord(std::size_t index, const voikit::ImageExtraction& extraction,
                                      const std::string& output) const;
+
+    // What the cleaning told of an image's series, before the image's sidecar is written.
+    struct SeriesFacts {
+        voikit::CleaningRecord record;
+        std::vector<std::string> files;  // the series, then the matrix
+    };
 
     const voikit::Regions& regions_;
     RegionsSource source_;
@@ -71,4 +78,5 @@ class SidecarWriter {
     std::vector<voikit::SidecarVoi> vois_;
     std::mutex mutex_;
     std::vector<std::optional<voikit::SidecarImage>> images_;  // for the one table
+    std::vector<std::optional<SeriesFacts>> series_;           // by image; each slot one worker's
 };

@@ -74,19 +74,28 @@ AtomicFile::~AtomicFile() { discard(); }
 
 bool AtomicFile::open(const std::string& target) {
     discard();
-    failed_ = true;
-    if (target.empty() || target.back() == '/') return false;
+    failed_ = false;
+    error_ = 0;
+    if (target.empty() || target.back() == '/') {
+        fail(target.empty() ? ENOENT : EISDIR);
+        return false;
+    }
     buffer_.reset(new (std::nothrow) char[kBufferSize]);
-    if (!buffer_) return false;
+    if (!buffer_) {
+        fail(ENOMEM);
+        return false;
+    }
     struct stat existing {};
     const bool exists = ::stat(target.c_str(), &existing) == 0;
     if (exists && !S_ISREG(existing.st_mode) && !S_ISDIR(existing.st_mode)) {
         fd_ = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
-        if (fd_ < 0) return false;
+        if (fd_ < 0) {
+            fail(errno);
+            return false;
+        }
         target_ = target;
         direct_ = true;
         used_ = 0;
-        failed_ = false;
         return true;
     }
     // What killed writers left in this folder goes before a new write begins.
@@ -98,6 +107,7 @@ bool AtomicFile::open(const std::string& target) {
         if (fd_ < 0 && errno != EEXIST) break;
     }
     if (fd_ < 0) {
+        fail(errno);
         temporary_.clear();
         return false;
     }
@@ -107,7 +117,6 @@ bool AtomicFile::open(const std::string& target) {
     }
     target_ = target;
     used_ = 0;
-    failed_ = false;
     return true;
 }
 
@@ -131,13 +140,13 @@ void AtomicFile::flush() {
         const ssize_t written = ::write(fd_, data, left);
         if (written < 0 && errno == EINTR) continue;
         if (written <= 0) {
-            failed_ = true;
+            fail(written < 0 ? errno : ENOSPC);
             break;
         }
         data += written;
         left -= static_cast<std::size_t>(written);
     }
-    if (fd_ < 0) failed_ = true;
+    if (fd_ < 0) fail(EBADF);
 }
 
 void AtomicFile::flushWholePages() {
@@ -150,23 +159,30 @@ void AtomicFile::flushWholePages() {
 }
 
 bool AtomicFile::commit() {
-    if (fd_ < 0) return false;
+    if (fd_ < 0) {
+        fail(EBADF);
+        return false;
+    }
     if (!failed_) flush();
-    const int closed = ::close(fd_);
+    if (::close(fd_) != 0) fail(errno);
     fd_ = -1;
     if (direct_) {
-        failed_ = failed_ || closed != 0;
         discard();
         return !failed_;
     }
-    if (failed_ || closed != 0 || ::rename(temporary_.c_str(), target_.c_str()) != 0) {
-        failed_ = true;
+    if (!failed_ && ::rename(temporary_.c_str(), target_.c_str()) != 0) fail(errno);
+    if (failed_) {
         discard();
         return false;
     }
     temporary_.clear();
     buffer_.reset();
     return true;
+}
+
+void AtomicFile::fail(int number) {
+    if (!failed_) error_ = number;
+    failed_ = true;
 }
 
 void AtomicFile::discard() {

@@ -50,6 +50,11 @@ class AtomicFile {
 
     bool failed() const { return failed_; }
 
+    // The system's error number of the first call that failed (ENOMEM when the buffer could
+    // not be had, EISDIR for a path that names a folder, ENOENT for an empty path); 0 while
+    // nothing failed.
+    int error() const { return error_; }
+
     // A new name for a temporary file beside `target`, ending in `suffix`, for writers that
     // must create the file themselves and rename it over the target once it is complete:
     // ".glomera-PID-N" and the suffix, PID being the writing process.
@@ -68,6 +73,8 @@ class AtomicFile {
     // written, to be found and filled again by the next write.
     void flushWholePages();
     void discard();
+    // Marks the write failed with `number` unless an earlier failure was recorded.
+    void fail(int number);
 
     std::string target_;
     std::string temporary_;
@@ -75,6 +82,7 @@ class AtomicFile {
     std::size_t used_ = 0;
     int fd_ = -1;
     bool failed_ = false;
+    int error_ = 0;
     bool direct_ = false;  // writing straight into a device or pipe, with no temporary
 };
 

@@ -2,9 +2,9 @@
 
 #include <vector>
 
+#include "common/buffer_capacities.h"
 #include "common/format_line.h"
 #include "coordlist/text_lines.h"
-#include "host/host_operations.h"
 
 namespace glomera {
 
@@ -17,7 +17,7 @@ std::string describeListVoi(int index, const VoiLineValues& v) {
 CleanUpAccount accountForCleanUp(std::string_view text) {
     CleanUpAccount account;
     // The clean-up itself says how many kept lines fit the text box.
-    std::vector<char> buffer(host::kTextCapacity, '\0');
+    std::vector<char> buffer(kTextCapacity, '\0');
     text.copy(buffer.data(), std::min(text.size(), buffer.size() - 1));
     const std::int32_t fitting = cleanUpText(buffer.data());
     TextLines lines(text);
@@ -33,7 +33,7 @@ CleanUpAccount accountForCleanUp(std::string_view text) {
             out.account = describeListVoi(account.kept, judgement.values);
         } else if (judgement.verdict == ListLineJudgement::kKept) {
             out.account = "dropped: the cleaned list would not fit the text box of " +
-                          std::to_string(host::kTextCapacity) + " bytes";
+                          std::to_string(kTextCapacity) + " bytes";
         } else if (!out.coordinates) {
             out.account =
                 judgement.verdict == ListLineJudgement::kEmpty ? "empty" : "no coordinates";

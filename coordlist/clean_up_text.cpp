@@ -4,15 +4,15 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/buffer_capacities.h"
 #include "common/classic_locale.h"
 #include "common/format_line.h"
 #include "coordlist/text_lines.h"
-#include "host/host_operations.h"
 
 namespace glomera {
 namespace {
 
-constexpr std::size_t kTextLimit = host::kTextCapacity - 1;
+constexpr std::size_t kTextLimit = kTextCapacity - 1;
 constexpr float kUnread = 1000.0f;
 constexpr std::int32_t kUnreadInt = 1000;
 

@@ -39,7 +39,7 @@ struct CleanUpOutcome {
 
 // Keeps the lines of a coordinate list that hold a complete VOI definition inside the box
 // (after turning , ; : " ' into blanks), clamps radius and colours, and rewrites each kept
-// line in one aligned column layout. `text` is a buffer of host::kTextCapacity bytes; on
+// line in one aligned column layout. `text` is a buffer of kTextCapacity bytes; on
 // return it holds the kept lines joined by line feeds, at most kTextCapacity - 1
 // characters: lines that would not fit are left out and the outcome says so.
 std::int32_t cleanUpText(char* text, CleanUpOutcome* outcome = nullptr);

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "glomera_versions.h"
 #include "host/vmr_main_header.h"
 
 namespace headless {
@@ -36,7 +37,8 @@ struct HostSession {
         void fill(glomera::host::VmrMainHeader& record) const;
     };
 
-    int version[3] = {2, 2, 0};
+    int version[3] = {GLOMERA_MINIMUM_HOST_MAJOR, GLOMERA_MINIMUM_HOST_MINOR,
+                      GLOMERA_MINIMUM_HOST_REVISION};
     int documentId = 1;
     int documentType = 3;  // VMR
     VmrHeader header;

@@ -54,7 +54,8 @@ struct Job {
     bool load = true;
     bool yes = false;
     bool quiet = false;
-    std::array<int, 3> hostVersion = {2, 2, 0};
+    std::array<int, 3> hostVersion = {GLOMERA_MINIMUM_HOST_MAJOR, GLOMERA_MINIMUM_HOST_MINOR,
+                                      GLOMERA_MINIMUM_HOST_REVISION};
     std::int32_t documentId = 1;
     std::int32_t documentType = 3;  // a VMR
     HostSession::VmrHeader header;

@@ -1,14 +1,14 @@
 #pragma once
 
+#include "common/buffer_capacities.h"
 #include "host/vmr_main_header.h"
 
 namespace glomera::host {
 
-// Capacities of the strings the host fills, terminator included. The host writes no more.
-constexpr int kCommandCapacity = 256;
-constexpr int kPathCapacity = 512;
-constexpr int kStringParameterCapacity = 512;
-constexpr int kTextCapacity = 100000;
+using glomera::kCommandCapacity;
+using glomera::kPathCapacity;
+using glomera::kStringParameterCapacity;
+using glomera::kTextCapacity;
 
 // The host operations the plug-in calls. Each forwards to the bound host entry with the
 // caller's arguments and returns its result. An entry the host does not export is never

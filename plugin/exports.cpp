@@ -1,5 +1,6 @@
 #include <new>
 
+#include "glomera_versions.h"
 #include "plugin/export.h"
 #include "plugin/glomera.h"
 
@@ -12,7 +13,7 @@ const char* guiScript = "Glomera.js";
 const char* helpFile = "HelpFolder/index.html";
 const char* description = "Creates Spherical VOIs";
 const char* name = "Glomera";
-const char* version = "1.0";
+const char* version = GLOMERA_PLUGIN_VERSION;
 
 }  // namespace
 

@@ -1,3 +1,4 @@
+#include "glomera_versions.h"
 #include "host/host_api.h"
 #include "host/host_operations.h"
 #include "plugin/glomera.h"
@@ -20,8 +21,11 @@ bool Glomera::initPlugin() {
 
         int major = 0, minor = 0, revision = 0;
         ztGetVersionOfHelmoraZT(&major, &minor, &revision);
-        if (!glomera::isVersionAtLeast(major, minor, revision, 2, 2, 0)) {
-            ztMessageBox("Can not execute this plugin - HelmoraZT version 2.2 or higher required.");
+        if (!glomera::isVersionAtLeast(major, minor, revision, GLOMERA_MINIMUM_HOST_MAJOR,
+                                       GLOMERA_MINIMUM_HOST_MINOR, GLOMERA_MINIMUM_HOST_REVISION)) {
+            ztMessageBox(
+                "Can not execute this plugin - HelmoraZT version " GLOMERA_MINIMUM_HOST_MAJOR_MINOR
+                " or higher required.");
             return false;
         }
 

@@ -4,7 +4,8 @@
 1. no folder of code holds more than a quarter of the program and library lines;
 2. the dependency arrows between folders (who includes whose headers) run one way;
 3. each CMake target links exactly the project libraries, and the known outside libraries,
-   whose headers its sources include.
+   whose headers its sources include;
+4. the toolbox (voikit/ and its program) includes nothing of the host's folder.
 
 Prints every breach and exits 1 if there is one. Tests, benchmarks and fuzz targets are not
 programs or libraries and are not counted."""
@@ -23,7 +24,14 @@ OUTSIDE = {
     "nifti2_io.h": "${NIFTI2_LIBRARY}",
     "fmt/": "fmt::fmt",
     "nettle/": "PkgConfig::NETTLE",
+    "libdeflate.h": "${DEFLATE_LIBRARY}",
+    "png.h": "PkgConfig::LIBPNG",
+    "zlib.h": "ZLIB::ZLIB",
+    "pybind11/": "pybind11::module",
 }
+# Arrows that must not exist even one way: the toolbox and its program know nothing of the
+# host the plug-in runs in (only the host stand-in plays it).
+FORBIDDEN = [("voikit", "host"), ("apps/glomera-voi", "host")]
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]', re.M)
 
 
@@ -92,6 +100,11 @@ def main():
         for target in targets:
             if target not in folders:
                 breaches.append(f"{folder} includes headers of {target}, which is not a folder of code")
+
+    for folder, targets in arrows.items():
+        for source, target in FORBIDDEN:
+            if (folder == source or folder.startswith(source + "/")) and target in targets:
+                breaches.append(f"{folder} includes headers of {target}, which it must not know")
 
     # Depth-first search for a cycle among the arrows.
     state = {}

@@ -4,15 +4,15 @@
 # dependencies, bash-completion and man-db let the tests try the completion and the pages;
 # chromium and the npm packages of tests/browser (at the versions its lock file pins) test the
 # interactive page; mrtrix3's mrstats checks extract's statistics, python3-scipy its cleaned
-# series. The build itself fetches the page's viewer from the npm registry
-# (scripts/fetch-niivue.sh).
+# series; GNU time measures extract's peak memory in bench/extract_bench.py. The build itself
+# fetches the page's viewer from the npm registry (scripts/fetch-niivue.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # Extra package names on the command line are installed too.
 packages=(cmake g++ make pkg-config libgtest-dev libbenchmark-dev libnifti2-dev libdeflate-dev
           libcairo2-dev libpng-dev zlib1g-dev
           nettle-dev fonts-dejavu-core libcli11-dev nlohmann-json3-dev libfmt-dev mricron-data
-          python3-nibabel python3-numpy python3-scipy slurm-wlm munge help2man dpkg-dev file bash-completion
+          python3-nibabel python3-numpy python3-scipy time slurm-wlm munge help2man dpkg-dev file bash-completion
           man-db chromium mrtrix3 "$@")
 missing=()
 for package in "${packages[@]}"; do

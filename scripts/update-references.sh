@@ -3,8 +3,9 @@
 # moves any output is seen: the main job's log and account, its report (text and JSON), its
 # label tables, a summary of the label volume's voxels and of the .voi file
 # (tests/reference_outputs.cpp) with its input-space record, the spheres' values on ch2
-# (extract --stats) with their sidecar, and its
-# picture, compared within a pixel budget.
+# (extract --stats) with their sidecar, and its picture, compared within a pixel budget;
+# and each subcommand's output in the cases of tests/command_cases.txt
+# (tests/reference/commands/).
 #
 #   scripts/update-references.sh
 #       builds what it needs in build/, runs the job and stores its outputs as the new
@@ -47,14 +48,60 @@ regenerate() {
     normalize "$bin" "$into"/spheres{.txt,.json,_report.json,_ColorLUT.txt,_ch2.json}
     "$bin/reference-outputs" summary "$out/spheres.voi" >"$into/spheres.voi-summary.txt"
     "$bin/reference-outputs" summary "$out/spheres.nii.gz" >"$into/spheres.nii.gz-summary.txt"
+    run_cases "$bin" "$into"
+    command_reference "$bin" >"$into/commands.md"
+}
+
+# docs/commands.md: every --help of both programs, the one text the manual pages are made of too.
+command_reference() {
+    local bin=$1 name
+    echo "# Command reference"
+    echo
+    echo "Each program's and each subcommand's \`--help\`, as the programs print it (the manual"
+    echo "pages are made from the same text). \`scripts/update-references.sh\` renews this page."
+    for name in "" $("$bin/glomera-voi" --help | sed -n '/^Subcommands:/,/^$/p' | awk 'NR > 1 && /^  [a-z]/ { print $1 }'); do
+        printf '\n## glomera-voi%s\n\n```text\n' "${name:+ $name}"
+        "$bin/glomera-voi" $name --help
+        printf '```\n'
+    done
+    printf '\n## HelmoraZT.exe\n\n```text\n'
+    "$bin/HelmoraZT.exe" --help
+    printf '```\n'
+}
+
+# Runs each case of tests/command_cases.txt in the job's folder and keeps what it printed and
+# its exit status in $2/commands/NAME.txt.
+run_cases() {
+    local bin=$1 into=$2 name command status
+    mkdir -p "$into/commands"
+    ln -s "$repo/tests/tables" "$into/job/tables"
+    while IFS=$'\t' read -r name command; do
+        [[ -z $name || $name == \#* ]] && continue
+        status=0
+        (cd "$into/job" && VOI="$bin/glomera-voi" HOST="$bin/HelmoraZT.exe" \
+            SUMMARY="$bin/reference-outputs summary" CH2=/usr/share/mricron/templates/ch2.nii.gz \
+            LC_ALL=C bash -c "$command" >"$into/stdout" 2>"$into/stderr") || status=$?
+        {
+            echo "\$ $command"
+            echo "== exit status $status"
+            echo "== standard output"
+            cat "$into/stdout"
+            echo "== standard error"
+            cat "$into/stderr"
+        } >"$into/commands/$name.txt"
+        normalize "$bin" "$into/commands/$name.txt"
+        # The job's folder, which provenance records name, varies as the programs' does.
+        sed -i "s/$(printf '%s' "$into/job" | sed 's/[][\/.*^$]/\\&/g')/JOB/g" "$into/commands/$name.txt"
+    done <"$repo/tests/command_cases.txt"
+    rm -f "$into/stdout" "$into/stderr"
 }
 
 # Compares the outputs in $2 (made with the programs in $1) with the references.
 compare() {
     local bin=$1 fresh=$2 differ=0 name
-    for reference in "$references"/*; do
-        name=$(basename "$reference")
-        [ "$name" = README.md ] && continue
+    for reference in "$references"/* "$references"/commands/*; do
+        name=${reference#"$references"/}
+        [ "$name" = README.md ] || [ "$name" = commands ] && continue
         if [ ! -f "$fresh/$name" ]; then
             echo "$name: no longer made"
             differ=1
@@ -68,13 +115,20 @@ compare() {
             differ=1
         fi
     done
-    for output in "$fresh"/*; do
-        name=$(basename "$output")
-        if [ -f "$output" ] && [[ $name != *-difference.png ]] && [ ! -e "$references/$name" ]; then
+    for output in "$fresh"/* "$fresh"/commands/*; do
+        name=${output#"$fresh"/}
+        if [ -f "$output" ] && [[ $name != *-difference.png ]] && [ "$name" != commands.md ] &&
+            [ ! -e "$references/$name" ]; then
             echo "$name: a new output without a reference"
             differ=1
         fi
     done
+    if ! cmp -s "$repo/docs/commands.md" "$fresh/commands.md"; then
+        echo "docs/commands.md differs from the programs' --help:"
+        diff -u --label docs/commands.md --label now "$repo/docs/commands.md" "$fresh/commands.md" |
+            head -n 60 || true
+        differ=1
+    fi
     if ((differ)); then
         echo "The outputs in $fresh differ from tests/reference/; if the change is meant, run"
         echo "scripts/update-references.sh and commit what it changes."
@@ -96,5 +150,8 @@ fresh=$(mktemp -d)
 trap 'rm -rf "$fresh"' EXIT
 regenerate "$repo/build/bin" "$fresh/outputs"
 find "$references" -maxdepth 1 -type f ! -name README.md -delete
+rm -rf "$references/commands"
 find "$fresh/outputs" -maxdepth 1 -type f -exec cp {} "$references/" \;
+cp -r "$fresh/outputs/commands" "$references/commands"
+mv "$references/commands.md" docs/commands.md
 git status --short -- tests/reference

@@ -493,9 +493,11 @@ TEST_F(ExtractCleaningCommand, BadTablesStopTheRunAndBadImagesFailAlone) {
     EXPECT_FALSE(contains(readFile(folder.file("other_voi_timeseries.tsv")), "n/a"));
 
     // A 3D image has no series to clean; a broken sidecar stops the filter it would serve.
-    r = run("anat.nii.gz --detrend -o x.tsv");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(contains(r.err, "a 3D image (one volume) has no time series")) << r.err;
+    for (const char* asked : {"--detrend", "--summary eig1"}) {
+        r = run(std::string("anat.nii.gz -o x.tsv ") + asked);
+        EXPECT_EQ(r.status, 1) << asked;
+        EXPECT_TRUE(contains(r.err, "a 3D image (one volume) has no time series")) << r.err;
+    }
     writeFile(folder.file("bold.json"), "{\"RepetitionTime\": 2,");
     r = run("bold.nii.gz --low-pass 0.1 -o x.tsv");
     EXPECT_EQ(r.status, 1);

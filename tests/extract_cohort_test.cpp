@@ -321,6 +321,13 @@ TEST_F(BidsCohort, DryRunListsAndWritesNothingAndBadCommandsAreRefused) {
     EXPECT_EQ(extract("--bids nowhere --out-dir out").status, 2);
     EXPECT_EQ(extract("--bids derivatives").status, 2);  // no --out-dir
     EXPECT_EQ(extract("--bids derivatives --out-dir out broken.nii.gz").status, 2);
+    // Images beside --bids choose among its runs, as a cluster's shard does.
+    r = extract(
+        "--bids derivatives --out-dir out --dry-run "
+        "derivatives/sub-03/func/"
+        "sub-03_task-nback_space-MNI152NLin6Asym_res-2_desc-preproc_bold.nii.gz");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "1 image")) << r.out;
     EXPECT_EQ(extract("--bids derivatives --out-dir out --grid-space tal").status, 2);
     EXPECT_EQ(extract("--bids derivatives --task nothing --out-dir out").status, 2);
     EXPECT_EQ(extract("--task rest --out-dir out broken.nii.gz").status, 2);  // needs --bids
@@ -345,7 +352,7 @@ TEST(CohortNames, SidecarPathsLabelsAndUtf8) {
 
 // A VOI named in Latin-1 (as old lists are) gives a table a UTF-8 reader takes, -o gives its
 // sidecar, and --out-dir is made when missing.
-TEST(CohortNames, Latin1VoiNamesAreUtf8InTablesAndSidecars) {
+TEST(CohortNamesCommand, Latin1VoiNamesAreUtf8InTablesAndSidecars) {
     TempFolder folder;
     writeFile(folder.file("list.txt"), "0 0 0 3 Gyrus_\xe9t\xe9 255 0 0\n");
     ASSERT_EQ(

@@ -134,13 +134,10 @@ TEST_F(HeadlessHostTest, MainJobSaysTheTableLostALine) {
         << twice.err;
     EXPECT_FALSE(fileExists(folder.file("t.voi")));
 
-    // Outputs of an existing file are the toolbox's; the host names it.
+    // --voi is no option of the host: outputs of an existing file are the toolbox's.
     const ProgramResult again = run("--voi s.voi --report - --nifti t.nii");
     EXPECT_EQ(again.status, 2);
-    EXPECT_TRUE(contains(again.err,
-                         "'glomera-voi outputs s.voi' and the same --nifti, --png and "
-                         "--report options"))
-        << again.err;
+    EXPECT_TRUE(contains(again.err, "--voi")) << again.err;
     EXPECT_FALSE(fileExists(folder.file("t.tsv")));
 }
 
@@ -271,7 +268,9 @@ TEST_F(HeadlessHostTest, RefusedOrFailedWorkExitsNonZero) {
     EXPECT_TRUE(contains(r.err, "[message box] The centre and the radius"));
     r = run("--sphere 0,0,0,1 -o missing/a.voi");
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(contains(r.out, "Error while writing VOI file\n"));
+    EXPECT_TRUE(contains(r.out,
+                         "Error while writing VOI file\nPlugin>  Could not write the VOI "
+                         "file \"missing/a.voi\": No such file or directory\n"));
     EXPECT_TRUE(contains(r.err, "the plug-in wrote no VOI file"));
     r = run("--list missing.txt");
     EXPECT_EQ(r.status, 1);

@@ -271,13 +271,15 @@ TEST_F(SphereRunTest, EmptyListWritesAFileWithoutVois) {
     EXPECT_EQ(session.loads, 1);
 }
 
-TEST_F(SphereRunTest, FailedWriteLogsOnlyItsErrorLine) {
+TEST_F(SphereRunTest, FailedWriteLogsItsErrorLineWithThePathAndTheReason) {
     session.parameters["FileName"] = folder.file("missing/out");
     EXPECT_TRUE(start());
     // The error comes once every VOI is built, where the file is finished.
     EXPECT_EQ(log(), (Lines{"Plugin>  Reading Parameters from GUI dialog",
                             "Plugin>  Added VOI at TAL (0.0, 0.0, 0.0) with 1.0 mm radius",
-                            "Error while writing VOI file"}));
+                            "Error while writing VOI file",
+                            "Plugin>  Could not write the VOI file \"" +
+                                folder.file("missing/out.voi") + "\": No such file or directory"}));
     EXPECT_EQ(session.loads, 0);
     EXPECT_TRUE(boxes().empty());
 }

@@ -140,11 +140,14 @@ TEST_F(VoiWriterTest, MissingFolderOrFolderPathFails) {
     const std::string missing = folder.file("no/such/folder.voi");
     EXPECT_FALSE(glomera::writeVoiFile(standardSet(missing)));
     EXPECT_FALSE(fileExists(missing));
-    EXPECT_EQ(log(), "Error while writing VOI file\n");
+    EXPECT_EQ(log(), "Error while writing VOI file\nPlugin>  Could not write the VOI file \"" +
+                         missing + "\": No such file or directory\n");
 
     // A path that names a folder is left alone, and no temporary file stays behind.
+    EXPECT_FALSE(glomera::writeVoiFile(standardSet(folder.path() + "/")));
     EXPECT_FALSE(glomera::writeVoiFile(standardSet(folder.path())));
     EXPECT_EQ(folder.listing(), "");
+    EXPECT_NE(log().find("\": Is a directory\n"), std::string::npos) << log();
 }
 
 TEST_F(VoiWriterTest, InconsistentSetIsRefused) {
@@ -153,7 +156,8 @@ TEST_F(VoiWriterTest, InconsistentSetIsRefused) {
     set.vois.push_back(entry("A", 0, 0, 0, {1, 2, 3}));
     EXPECT_FALSE(glomera::writeVoiFile(set));
     EXPECT_FALSE(fileExists(path));
-    EXPECT_EQ(log(), "Error while writing VOI file\n");
+    EXPECT_EQ(log(), "Error while writing VOI file\nPlugin>  Could not write the VOI file \"" +
+                         path + "\": fewer VOIs than the header announced\n");
 }
 
 TEST_F(VoiWriterTest, FailedWriteKeepsTheEarlierFileAndLeavesNoPartialFile) {
@@ -172,7 +176,8 @@ TEST_F(VoiWriterTest, FailedWriteKeepsTheEarlierFileAndLeavesNoPartialFile) {
     }
     EXPECT_EQ(readFile(path), "earlier contents");
     EXPECT_EQ(folder.listing(), "out.voi");
-    EXPECT_EQ(log(), "Error while writing VOI file\n");
+    EXPECT_EQ(log(), "Error while writing VOI file\nPlugin>  Could not write the VOI file \"" +
+                         path + "\": File too large\n");
 }
 
 TEST_F(VoiWriterTest, UnwritableFolderFails) {
@@ -234,7 +239,10 @@ TEST_F(VoiFileWriterTest, FewerOrMoreVoisThanAnnouncedFail) {
     }
     EXPECT_EQ(readFile(path), "earlier contents");
     EXPECT_EQ(folder.listing(), "out.voi");
-    EXPECT_EQ(log(), "Error while writing VOI file\nError while writing VOI file\n");
+    const std::string failed =
+        "Error while writing VOI file\nPlugin>  Could not write the VOI file \"" + path + "\": ";
+    EXPECT_EQ(log(), failed + "fewer VOIs than the header announced\n" + failed +
+                         "more VOIs than the header announced\n");
 }
 
 TEST_F(VoiFileWriterTest, InconsistentEntriesSpoilTheFile) {
@@ -271,7 +279,8 @@ TEST_F(VoiFileWriterTest, AFileThatCannotBeCreatedFailsAtTheEnd) {
     writer.add(elsewhere.vois[1]);
     EXPECT_EQ(log(), "");
     EXPECT_FALSE(writer.finish(0));
-    EXPECT_EQ(log(), "Error while writing VOI file\n");
+    EXPECT_EQ(log(), "Error while writing VOI file\nPlugin>  Could not write the VOI file \"" +
+                         missing + "\": No such file or directory\n");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/atomic_file.h"
+#include "common/format_line.h"
 #include "host/host_operations.h"
 #include "voi/voi_format.h"
 
@@ -153,8 +154,9 @@ bool validEntry(const VoiEntry& voi) {
 void VoiFileWriter::begin(const VoiSet& header, std::int32_t voiCount) {
     expected_ = voiCount;
     added_ = 0;
-    consistent_ = voiCount >= 0;
-    opened_ = header.fileName != nullptr && out_.open(header.fileName);
+    problem_ = voiCount >= 0 ? nullptr : "a negative VOI count";
+    path_ = header.fileName != nullptr ? header.fileName : "";
+    opened_ = out_.open(path_);
     if (!opened_) return;
     VoiText text(out_);
     text.lineEnd();
@@ -173,10 +175,12 @@ void VoiFileWriter::begin(const VoiSet& header, std::int32_t voiCount) {
 }
 
 void VoiFileWriter::add(const VoiEntry& voi) {
-    if (!consistent_ || added_ == expected_ || !validEntry(voi)) {
-        consistent_ = false;
-        return;
+    if (problem_ == nullptr && added_ == expected_)
+        problem_ = "more VOIs than the header announced";
+    if (problem_ == nullptr && !validEntry(voi)) {
+        problem_ = "a VOI without its voxels or with an unterminated name";
     }
+    if (problem_ != nullptr) return;
     ++added_;
     if (!opened_ || out_.failed()) return;
     VoiText text(out_);
@@ -190,11 +194,23 @@ void VoiFileWriter::add(const VoiEntry& voi) {
 
 bool VoiFileWriter::finish(std::int32_t vtcCount) {
     bool written = false;
-    if (opened_ && consistent_ && added_ == expected_ && !out_.failed()) {
+    if (problem_ == nullptr && added_ != expected_) {
+        problem_ = "fewer VOIs than the header announced";
+    }
+    if (opened_ && problem_ == nullptr && !out_.failed()) {
         VoiText(out_).lineEnd().headerLine(key::kVtcCount, vtcCount, 1);
         written = out_.commit();
     }
-    if (!written) host::ztLogText("Error while writing VOI file");
+    if (!written) {
+        host::ztLogText("Error while writing VOI file");
+        // The second line says which file and why, in the system's words where it failed.
+        const char* why = problem_ != nullptr ? problem_
+                          : out_.error() != 0 ? std::strerror(out_.error())
+                                              : "unknown reason";
+        host::ztLogText(
+            formatLine("Plugin>  Could not write the VOI file \"%s\": %s", path_.c_str(), why)
+                .c_str());
+    }
     return written;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "common/atomic_file.h"
 #include "voi/voi_set.h"
@@ -29,16 +30,17 @@ class VoiFileWriter {
     void add(const VoiEntry& voi);
 
     // Writes the end and puts the file in place. False, with "Error while writing VOI
-    // file" logged and an earlier file untouched, when anything failed or the VOIs added
-    // are not as many as announced.
+    // file" logged, then a line naming the path and the reason, and an earlier file
+    // untouched, when anything failed or the VOIs added are not as many as announced.
     bool finish(std::int32_t vtcCount);
 
   private:
     AtomicFile out_;
+    std::string path_;
     std::int32_t expected_ = 0;
     std::int32_t added_ = 0;
     bool opened_ = false;
-    bool consistent_ = false;
+    const char* problem_ = nullptr;  // the first way the VOIs handed over were not as announced
 };
 
 }  // namespace glomera

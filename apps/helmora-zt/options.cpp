@@ -6,6 +6,7 @@
 #include "apps/helmora-zt/host_values.h"
 #include "apps/option-values/option_values.h"
 #include "common/installed_files.h"
+#include "glomera_versions.h"
 #include "voikit/provenance/version.h"
 
 namespace {
@@ -149,7 +150,7 @@ CommandLine::CommandLine()
         ->type_name("PATH")
         ->group(host);
     addValue(app_, "--host-version", j.hostVersion, versionKind(), Wording::kWants,
-             "host version reported to the plug-in (default 2.2.0)")
+             "host version reported to the plug-in (default " GLOMERA_MINIMUM_HOST_VERSION ")")
         ->type_name("M.m.r")
         ->group(host);
     addValue(app_, "--document-id", j.documentId, wholeNumberKind(), Wording::kWants,
@@ -177,8 +178,6 @@ CommandLine::CommandLine()
 
     const char* after = "Outputs of the file the jobs wrote";
     outputOptions_.emplace(app_, after);
-    // Outputs of an existing file are the toolbox's work now.
-    app_.add_option("--voi", removedVoi_)->group("");
 
     app_.add_flag("-q,--quiet", j.quiet,
                   "do not print the plug-in's log, the metadata or the file dialogs' answers")
@@ -198,12 +197,6 @@ bool CommandLine::parse(int argc, char** argv) {
     if (app_.count("--version") > 0) {
         std::fputs(voikit::versionText(kProgramFile).c_str(), stdout);
         return false;
-    }
-    if (!removedVoi_.empty()) {
-        throw headless::UsageError(
-            "--voi is gone: make the NIfTI, picture or report of an existing file with "
-            "'glomera-voi outputs " +
-            removedVoi_ + "' and the same --nifti, --png and --report options");
     }
     try {
         outputs = outputOptions_->request(job.transform);

@@ -32,6 +32,5 @@ class CommandLine {
     CLI::App app_;
     std::vector<headless::SphereFields> spheres_;
     std::vector<std::string> lists_, rawLists_, cleans_, saveLists_, commands_;
-    std::string removedVoi_;
     std::optional<OutputOptions> outputOptions_;  // declared among the others, for the help
 };

@@ -180,7 +180,19 @@ struct SeriesOutput {
     CleaningRecord record;
     std::string matrix;
     std::vector<std::string> warnings;
+    std::vector<std::string> notes;
 };
+
+// "12, 40, 41" for the first few numbers and a count of the rest.
+std::string numbers(const std::vector<std::int64_t>& values) {
+    constexpr std::size_t kShown = 20;
+    std::string text;
+    for (std::size_t n = 0; n < values.size() && n < kShown; ++n) {
+        text += (n > 0 ? ", " : "") + std::to_string(values[n]);
+    }
+    if (values.size() > kShown) text += " and " + std::to_string(values.size() - kShown) + " more";
+    return text;
+}
 
 SeriesOutput timeSeriesOf(const ImageExtraction& extraction, const CleaningSettings& cleaning,
                           const ConfoundsTable* confounds, const std::string& sidecar,
@@ -189,11 +201,12 @@ SeriesOutput timeSeriesOf(const ImageExtraction& extraction, const CleaningSetti
     SeriesOutput out;
     out.series = summarySeries(extraction, cleaning.summary);
     const std::string& image = extraction.image;
-    if (extraction.volumes < 2 &&
-        (cleaning.cleans() || cleaning.connectivity != Connectivity::kNone)) {
-        throw Error(image + ": a 3D image (one volume) has no time series to clean or correlate");
-    }
-    // The repetition time is recorded whenever it is known; a sidecar that cannot be read
+    if (extraction.volumes < 2 && (cleaning.cleans() || cleaning.summary == Summary::kEig1 ||
+                                   cleaning.connectivity != Connectivity::kNone)) {
+        throw Error(image +
+                    ": a 3D image (one volume) has no time series to clean, correlate or take "
+                    "an eigenvariate of");
+    }  // The repetition time is recorded whenever it is known; a sidecar that cannot be read
     // stops the image only where the filters need it.
     RepetitionTime tr;
     try {
@@ -206,6 +219,22 @@ SeriesOutput timeSeriesOf(const ImageExtraction& extraction, const CleaningSetti
     if (cleaning.cleans()) {
         out.series = cleanSeries(std::move(out.series), image, confounds, tr, cleaning, names,
                                  out.warnings, out.record);
+        const CleaningRecord& r = out.record;
+        if (!r.confoundColumns.empty()) {
+            std::string columns;
+            for (const std::string& column : r.confoundColumns) {
+                columns += (columns.empty() ? "" : ", ") + column;
+            }
+            out.notes.push_back(
+                image + ": " +
+                counted(static_cast<long long>(r.confoundColumns.size()), "confound column") +
+                " and an intercept regressed out: " + columns);
+        }
+        if (!r.censored.empty()) {
+            out.notes.push_back(image + ": " + std::to_string(r.censored.size()) + " of " +
+                                counted(r.volumesKept, "volume") +
+                                " censored (written n/a), counted from 0: " + numbers(r.censored));
+        }
     } else {
         out.record.repetitionTime = tr.seconds;
         out.record.repetitionTimeSource = tr.source;
@@ -385,6 +414,7 @@ BatchOutcome extractImages(const Regions& regions, const BatchSettings& settings
                                           n < settings.sidecars.size() ? settings.sidecars[n] : "",
                                           regions.names(), columns);
                     for (const std::string& warning : series->warnings) reporter.warn(warning);
+                    for (const std::string& note : series->notes) reporter.tell(note);
                     text = seriesText(series->series, columns);
                 } else {
                     text = body(extraction);
@@ -448,7 +478,17 @@ BatchOutcome extractImages(const Regions& regions, const BatchSettings& settings
     if (table) {
         const std::string closing =
             settings.table == ExtractTable::kJson ? jsonClosing(outcome.failures) : "";
-        if (table->commit(closing) && settings.output != "-") {
+        bool committed = false;
+        try {
+            committed = table->commit(closing);
+        } catch (...) {
+            // The series and its matrix both, or neither.
+            if (settings.cleaning.connectivity != Connectivity::kNone) {
+                std::remove(connectivityFileFor(settings.output).c_str());
+            }
+            throw;
+        }
+        if (committed && settings.output != "-") {
             log.tell("wrote " + settings.output + " from " + std::to_string(outcome.written) +
                      (outcome.written == 1 ? " image" : " images"));
         }

@@ -286,8 +286,9 @@ void makeOutputs(const std::string& voiPath, const OutputRequest& request, const
     const PictureSettings picture = pictureSettings(request, log);
     std::future<std::unique_ptr<MniImage>> brainImage;
     if (request.picture() && !picture.brain.empty()) {
-        brainImage = std::async(std::launch::async,
-                                [&picture] { return std::make_unique<MniImage>(picture.brain); });
+        brainImage = std::async(std::launch::async, [path = picture.brain] {
+            return std::make_unique<MniImage>(path);
+        });
     }
     const VoiRuns runs = readVoiRuns(voiPath, log);
     FiguresPass figures;
@@ -314,21 +315,24 @@ void makeOutputs(const std::string& voiPath, const OutputRequest& request, const
     if (request.picture()) {
         passes.push_back(&views.emplace(statistics, picture));
         if (brainImage.valid()) {
+            // What the task uses by reference is declared above it, so it outlives the task.
             brain = std::async(std::launch::async,
-                               [&] { views->placeBrain(*brainImage.get(), picture.transform); });
+                               [&views, &brainImage, transform = picture.transform] {
+                                   views->placeBrain(*brainImage.get(), transform);
+                               });
         }
     }
     // The reports' findings go column by column beside the sweep below: the overlaps at
     // once, the atlas lookups once the atlases are loaded, the two side by side.
     std::future<ReportFindings> findings;
     if (reports || page) {
-        findings = std::async(std::launch::async, [&] {
+        findings = std::async(std::launch::async, [&runs, &statistics, atlases] {
             ReportFindings found{statistics, std::nullopt};
             const VoxelColumns columns = groupByColumn(runs, statistics);
             std::future<Anatomy> anatomy;
             if (atlases.valid()) {
-                anatomy = std::async(std::launch::async, [&] {
-                    return atlases.get()->describe(skeleton, columns, statistics);
+                anatomy = std::async(std::launch::async, [&runs, &columns, &statistics, atlases] {
+                    return atlases.get()->describe(runs.skeleton, columns, statistics);
                 });
             }
             countOverlaps(columns, runs.vois(), found.statistics);

@@ -1,5 +1,6 @@
 #include "apps/glomera-voi/cmd/extract_cohort.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <utility>
@@ -48,7 +49,8 @@ void addCohortOptions(CLI::App& command, CohortArguments& a) {
             .add_option("--bids", a.bids,
                         "a BIDS derivatives folder (fMRIPrep's): every sub-*/[ses-*/]func/"
                         "*_bold.nii.gz that matches, each written under --out-dir by its "
-                        "derivative name, with its confounds table and sidecar")
+                        "derivative name, with its confounds table and sidecar; images given "
+                        "too (or --images) choose among those runs")
             ->type_name("DERIVATIVES")
             ->check(CLI::ExistingDirectory)
             ->group(kGroup);
@@ -77,9 +79,13 @@ void addCohortOptions(CLI::App& command, CohortArguments& a) {
 std::string takeBidsRuns(const CohortArguments& a, const RegionsSource& source,
                          voikit::BatchSettings& settings, const voikit::Log& log) {
     if (a.bids.empty()) return "";
-    if (!settings.images.empty()) {
-        return "--bids finds the images in the tree: give no image and no --images";
+    // Images given beside --bids choose among the tree's runs (a cluster's shard of them).
+    std::vector<std::string> chosen;
+    for (const std::string& image : settings.images) {
+        std::error_code error;
+        chosen.push_back(std::filesystem::weakly_canonical(image, error).string());
     }
+    settings.images.clear();
     if (settings.outDir.empty()) {
         return "--bids writes a derivatives tree: give --out-dir OUT";
     }
@@ -103,14 +109,29 @@ std::string takeBidsRuns(const CohortArguments& a, const RegionsSource& source,
     // The template spaces are MNI whatever code the header's forms carry.
     settings.extraction.gridSpace = voikit::Space::kMni;
     const std::string desc = voikit::bidsLabel(stemOf(source.path));
+    std::vector<bool> found(chosen.size(), false);
     for (const voikit::BidsRun& run : listing.runs) {
+        if (!chosen.empty()) {
+            std::error_code error;
+            const auto at = std::find(chosen.begin(), chosen.end(),
+                                      std::filesystem::weakly_canonical(run.image, error).string());
+            if (at == chosen.end()) continue;
+            found[static_cast<std::size_t>(at - chosen.begin())] = true;
+        }
         settings.images.push_back(run.image);
         settings.outputs.push_back(
             voikit::bidsOutputPath(run, settings.outDir, desc, suffixFor(settings.table)));
         settings.confounds.push_back(run.confounds);
         settings.sidecars.push_back(run.sidecar);
     }
-    log.tell(voikit::counted(static_cast<long long>(listing.runs.size()), "run") + " found in " +
+    for (std::size_t n = 0; n < chosen.size(); ++n) {
+        if (!found[n]) {
+            return chosen[n] + " is no run of " + a.bids +
+                   " that --bids, --task, --bids-space "
+                   "and --desc choose";
+        }
+    }
+    log.tell(voikit::counted(static_cast<long long>(settings.images.size()), "run") + " found in " +
              a.bids + "; the VOIs' desc is " + desc);
     return "";
 }

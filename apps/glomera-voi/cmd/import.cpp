@@ -9,7 +9,7 @@
 #include "apps/exit-codes/exit_codes.h"
 #include "apps/glomera-voi/cmd/command.h"
 #include "apps/option-values/option_values.h"
-#include "host/host_operations.h"
+#include "common/buffer_capacities.h"
 #include "voikit/io/error.h"
 #include "voikit/io/print.h"
 #include "voikit/io/text_input.h"
@@ -57,7 +57,7 @@ std::string stem(const std::string& path) {
 int importTable(const ImportArguments& a) {
     voikit::ImportSettings settings = a.settings;
     // A list that the plug-in reads into its text box must fit there.
-    settings.listLimit = glomera::host::kTextCapacity - 1;
+    settings.listLimit = glomera::kTextCapacity - 1;
     const voikit::ImportResult result =
         voikit::importTable(voikit::readTextInput(a.table), settings);
     if (!result.notText.empty()) throw voikit::Error(a.table + ": " + result.notText);

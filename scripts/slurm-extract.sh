@@ -190,8 +190,9 @@ else
     check=("$program" extract "${sources[@]}" --images "$list" "$@" -o "$out/stats.tsv" --dry-run)
 fi
 status=0
-"${check[@]}" >/dev/null || status=$?
+listing=$("${check[@]}") || status=$?
 if ((status == 3)); then
+    grep ': would fail: ' <<<"$listing" >&2 || true
     echo "slurm-extract: the images above cannot be read; their tasks will name them" >&2
 elif ((status != 0)); then
     echo "slurm-extract: extract refused the command (exit $status): nothing submitted" >&2

@@ -299,6 +299,40 @@ TEST_F(BidsCohort, FindsTheRunsAndWritesDerivativeNamesWithSidecars) {
                     "sub-02_ses-1_task-rest_run-1_space-T1w_desc-peaks_timeseries.tsv")));
 }
 
+// Each run's confounds table and sidecar come from the tree; a run without its table is
+// named before any work.
+TEST_F(BidsCohort, EachRunCleanedWithItsOwnConfoundsAndRepetitionTime) {
+    const std::string run1 = "sub-02_ses-1_task-rest_run-1_space-MNI152NLin2009cAsym_desc-preproc";
+    ProgramResult r =
+        extract("--bids derivatives --task rest --out-dir out --confound-columns csf");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_TRUE(contains(r.err, run1 + "_bold.nii.gz has no confounds table")) << r.err;
+    EXPECT_FALSE(fs::exists(folder.file("out/sub-01")));
+    for (const char* run : {"run-1", "run-2"}) {
+        writeFile(folder.file(std::string("derivatives/sub-02/ses-1/func/sub-02_ses-1_task-rest_") +
+                              run + "_desc-confounds_timeseries.tsv"),
+                  "csf\tframewise_displacement\n5\tn/a\n1\t0.1\n2\t0.2\n");
+    }
+    r = extract("--bids derivatives --task rest --out-dir out --confound-columns csf -j 2");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string series =
+        "out/sub-01/func/sub-01_task-rest_space-MNI152NLin2009cAsym_desc-peaks_timeseries";
+    const nlohmann::json sidecar = readJson(folder.file(series + ".json"));
+    EXPECT_EQ(sidecar["RepetitionTime"], 2.0);  // from the run's own sidecar
+    EXPECT_TRUE(contains(sidecar["images"][0]["confounds"].get<std::string>(),
+                         "sub-01_task-rest_desc-confounds_timeseries.tsv"));
+    EXPECT_EQ(sidecar["images"][0]["cleaning"]["confound_columns"], nlohmann::json::array({"csf"}))
+        << sidecar["images"][0]["cleaning"].dump();
+    EXPECT_TRUE(contains(sidecar["methods"]["paragraph"].get<std::string>(), "1 confound (csf)"))
+        << sidecar["methods"]["paragraph"];
+    EXPECT_TRUE(
+        fs::exists(folder.file("out/sub-02/ses-1/func/sub-02_ses-1_task-rest_run-2_"
+                               "space-MNI152NLin2009cAsym_desc-peaks_timeseries.tsv")));
+    EXPECT_EQ(
+        extract("--bids derivatives --out-dir out --confounds x.tsv --confound-columns csf").status,
+        2);
+}
+
 TEST_F(BidsCohort, DryRunListsAndWritesNothingAndBadCommandsAreRefused) {
     ProgramResult r = extract("--bids derivatives --out-dir out --stats --dry-run");
     ASSERT_EQ(r.status, 0) << r.err;

@@ -184,4 +184,30 @@ cmp cleaned/series/image3_voi_timeseries.tsv direct3.tsv &&
     { echo "slurm_extract_test: a task's cleaned series or matrix differs" >&2; exit 1; }
 cmp cleaned/stats.tsv out/stats.tsv ||
     { echo "slurm_extract_test: the group table took the cleaning options" >&2; exit 1; }
+# A BIDS derivatives tree through the job array: every run of the tree (the list "-"), the
+# derivative names mirrored under OUTDIR/series, the group table from the runs' statistics.
+/usr/bin/python3 - <<'PYTHON'
+import nibabel as nib
+import numpy as np
+affine = np.eye(4)
+affine[:3, 3] = -8
+for n, folder in enumerate(["sub-01/func", "sub-02/ses-1/func", "sub-02/ses-2/func"]):
+    import os
+    os.makedirs(f"tree/{folder}", exist_ok=True)
+    name = folder.replace("/func", "").replace("/", "_")
+    data = np.random.default_rng(10 + n).normal(n, 1, (17, 17, 17, 4)).astype(np.float32)
+    image = nib.Nifti1Image(data, affine)
+    image.set_sform(affine, code=4)
+    image.to_filename(f"tree/{folder}/{name}_task-rest_space-MNI152NLin6Asym_desc-preproc_bold.nii.gz")
+PYTHON
+"$scripts/slurm-extract.sh" --wait --shard-size 2 --glomera-voi "$glomera_voi" \
+    spheres.voi - bidsout -- --bids tree 2>bids.err || { cat bids.err; exit 1; }
+for run in sub-01/func/sub-01 sub-02/ses-1/func/sub-02_ses-1 sub-02/ses-2/func/sub-02_ses-2; do
+    [ -f "bidsout/series/${run}_task-rest_space-MNI152NLin6Asym_desc-spheres_timeseries.tsv" ] ||
+        { cat bids.err; echo "slurm_extract_test: no series for $run" >&2; exit 1; }
+done
+[ -f bidsout/series/dataset_description.json ] ||
+    { echo "slurm_extract_test: no dataset_description.json" >&2; exit 1; }
+bids_rows=$(($(wc -l <bidsout/stats.tsv) - 1))
+((bids_rows == 3 * 4 * 2)) || { echo "slurm_extract_test: $bids_rows BIDS rows, not 24" >&2; exit 1; }
 echo "slurm_extract_test: 5 images in 3 array tasks gathered into $rows rows, the broken image named; series, matrices and a refused option as they should be"

@@ -50,7 +50,10 @@ std::string joined(const std::vector<std::pair<std::string, std::string>>& entit
     std::string name;
     for (const auto& [key, value] : entities) {
         if (std::find(without.begin(), without.end(), key) != without.end()) continue;
-        name += (name.empty() ? "" : "_") + key + "-" + value;
+        if (!name.empty()) name += '_';
+        name += key;
+        name += '-';
+        name += value;
     }
     return name;
 }
@@ -123,10 +126,11 @@ BidsListing findBidsRuns(const BidsQuery& query) {
             if (!query.space.empty() && space != query.space) continue;
             const std::string relative = fs::relative(folder, query.root, error).generic_string();
             if (!isMniTemplateSpace(space)) {
-                listing.leftOut.push_back(
-                    relative + "/" + name + ": " +
-                    (space.empty() ? std::string("no space entity") : "space-" + space) +
-                    " is no MNI template space; left out");
+                std::string why = relative;
+                why += "/" + name + ": ";
+                why += space.empty() ? std::string("no space entity") : "space-" + space;
+                why += " is no MNI template space; left out";
+                listing.leftOut.push_back(std::move(why));
                 continue;
             }
             if (std::find(spacesNoted.begin(), spacesNoted.end(), space) == spacesNoted.end()) {

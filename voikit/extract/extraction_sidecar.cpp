@@ -60,7 +60,7 @@ json imageJson(const SidecarImage& image) {
         entry["repetition_time_from"] = asUtf8(image.repetitionTimeSource);
     }
     entry["confounds"] = image.confounds.empty() ? json() : json(asUtf8(image.confounds));
-    entry["cleaning"] = image.cleaning;
+    entry["cleaning"] = image.cleaning ? *image.cleaning : json();
     json others = json::array();
     for (const std::string& other : image.otherOutputs) others.push_back(asUtf8(other));
     entry["other_outputs"] = others;

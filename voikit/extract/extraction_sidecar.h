@@ -30,12 +30,12 @@ struct SidecarImage {
     std::string output;  // the table its values went to
     std::int64_t volumes = 0;
     LabelGrid grid;
-    std::vector<std::int64_t> cells;        // per VOI on this image's grid
-    std::optional<double> repetitionTime;   // seconds
-    std::string repetitionTimeSource;       // where it was read
-    std::string confounds;                  // the confounds table, "" none
-    nlohmann::ordered_json cleaning;        // what was done to this image; null: nothing
-    std::vector<std::string> otherOutputs;  // written beside the table (a matrix, ...)
+    std::vector<std::int64_t> cells;                 // per VOI on this image's grid
+    std::optional<double> repetitionTime;            // seconds
+    std::string repetitionTimeSource;                // where it was read
+    std::string confounds;                           // the confounds table, "" none
+    std::optional<nlohmann::ordered_json> cleaning;  // what was done to this image; none: nothing
+    std::vector<std::string> otherOutputs;           // written beside the table (a matrix, ...)
 };
 
 // Everything one sidecar says: the table it describes, the VOIs, the settings, what made it.

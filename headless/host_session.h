@@ -9,6 +9,7 @@
 
 #include "glomera_versions.h"
 #include "host/vmr_main_header.h"
+#include "voikit/io/error.h"
 
 namespace headless {
 
@@ -16,10 +17,7 @@ namespace headless {
 constexpr const char kHostName[] = "HelmoraZT";
 
 // Something a user asked for that the host stand-in cannot do as asked (exit status 2).
-class UsageError : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
+using UsageError = voikit::UsageError;
 
 // Everything the host keeps for the plug-in: the dialog parameters, the current document
 // and its VMR header, the answers a user would give, and what happened along the way.

@@ -328,7 +328,6 @@ def main():
                 ("low-pass 0.1 Hz", ["--low-pass", "0.1"], None, 0.1)):
             agree(f"{label} against scipy's sosfiltfilt", run("filter", arguments),
                   reference_clean(means, confounds, high=high, low=low), 1e-9)
-        # The time unit from the sidecar rather than the header: both say 2 s here.
         agree("z-scores, to print precision", run("zscore", ["--standardize", "zscore"]),
               reference_clean(means, confounds, standardize="zscore"), 1e-13)
         agree("percent signal change, to print precision",

@@ -7,6 +7,7 @@
 #include "apps/exit-codes/exit_codes.h"
 #include "apps/glomera-voi/cmd/command.h"
 #include "apps/glomera-voi/program.h"
+#include "voikit/io/error.h"
 
 namespace {
 
@@ -35,6 +36,9 @@ int run(int argc, char** argv) {
 int main(int argc, char** argv) {
     try {
         return run(argc, argv);
+    } catch (const voikit::UsageError& error) {
+        say(stderr, error.what());
+        return kExitUsage;
     } catch (const std::bad_alloc&) {
         say(stderr, "not enough memory to go on; nothing was left half written");
         return kExitFailure;

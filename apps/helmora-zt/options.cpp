@@ -100,7 +100,7 @@ CommandLine::CommandLine()
         ->type_name("R,G,B")
         ->group(voi);
     addValue(app_, "--radius", j.radius, options::radiusKind(), Wording::kWants,
-             "radius for table rows without one (default 6 mm)")
+             options::radiusHelp("radius for table rows"))
         ->type_name("R")
         ->group(voi);
     addValue(app_, "--space", j.space, options::spaceKind(), Wording::kWants,

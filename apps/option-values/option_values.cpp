@@ -1,6 +1,9 @@
 #include "apps/option-values/option_values.h"
 
+#include <fmt/format.h>
+
 #include "common/strict_number.h"
+#include "voikit/tables/list_voi.h"
 
 namespace options {
 namespace {
@@ -19,6 +22,10 @@ ValueKind<Enum> nameKind(const std::array<const char*, kCount>& names,
 }
 
 }  // namespace
+
+std::string radiusHelp(const std::string& what) {
+    return fmt::format("{} without one (default {:g} mm)", what, voikit::kDefaultRadius);
+}
 
 const ValueKind<double>& radiusKind() {
     static const ValueKind<double> kind{[](std::string_view text) {

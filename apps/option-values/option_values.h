@@ -43,6 +43,10 @@ const ValueKind<voikit::Space>& spaceKind();                  // tal or mni
 const ValueKind<voikit::MniToTal>& transformKind();           // spm, fsl, other or brett
 const ValueKind<voikit::AtlasSideRule>& atlasSideRuleKind();  // check or ignore
 
+// The help of an option of the spheres' radius: `what` it is, "... for rows", then "without
+// one" and the default radius.
+std::string radiusHelp(const std::string& what);
+
 // What `option` says of a `text` that is not what it `wants`.
 std::string refusal(const std::string& option, const std::string& wants, const std::string& names,
                     std::string_view text, Wording wording);

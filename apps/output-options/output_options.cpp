@@ -11,6 +11,21 @@ CLI::Option* addAtlasSidesOption(CLI::App& command, voikit::AtlasSideRule& rule)
                              "(use it as it is, with a warning)");
 }
 
+void addPictureOptions(CLI::App& command, voikit::OutputRequest& request,
+                       const std::string& group) {
+    command.add_option("--svg", request.svg, "the same picture as SVG")
+        ->type_name("PATH")
+        ->group(group);
+    command.add_option("--pdf", request.pdf, "the same picture as PDF")
+        ->type_name("PATH")
+        ->group(group);
+    command
+        .add_flag("--radiological", request.radiological,
+                  "the subject's right on the left of the coronal and axial views, and of the "
+                  "page until switched (default: neurological, right on the right)")
+        ->group(group);
+}
+
 OutputOptions::OutputOptions(CLI::App& command, const std::string& group) {
     command
         .add_option("--nifti", request_.nifti,
@@ -35,17 +50,7 @@ OutputOptions::OutputOptions(CLI::App& command, const std::string& group) {
                     "each VOI numbered")
         ->type_name("PATH")
         ->group(group);
-    command.add_option("--svg", request_.svg, "the same picture as SVG")
-        ->type_name("PATH")
-        ->group(group);
-    command.add_option("--pdf", request_.pdf, "the same picture as PDF")
-        ->type_name("PATH")
-        ->group(group);
-    command
-        .add_flag("--radiological", request_.radiological,
-                  "the subject's right on the left of the coronal and axial views, and in the "
-                  "page until switched (default: neurological)")
-        ->group(group);
+    addPictureOptions(command, request_, group);
     command
         .add_option("--report", request_.report,
                     "per VOI: name, colour, voxels, centre of mass, extent, where it lies; then "
@@ -75,12 +80,15 @@ OutputOptions::OutputOptions(CLI::App& command, const std::string& group) {
                   "leave out of the reports and the page where the VOIs lie")
         ->group(group);
     addAtlasSidesOption(command, request_.sideRule)->group(group);
-    command
-        .add_option("--brain", request_.brain,
-                    "the brain-extracted MNI template to check against, draw and show in the "
-                    "page (default: ch2bet of mricron-data)")
-        ->type_name("IMAGE")
-        ->group(group);
+    addBrainOption(command, request_.brain)->group(group);
+}
+
+CLI::Option* addBrainOption(CLI::App& command, std::string& brain) {
+    return command
+        .add_option("--brain", brain,
+                    "the brain-extracted MNI template to check against, draw and show the "
+                    "VOIs over (default: ch2bet of mricron-data)")
+        ->type_name("IMAGE");
 }
 
 voikit::OutputRequest OutputOptions::request(voikit::MniToTal transform) const {

@@ -25,6 +25,15 @@ class OutputOptions {
     bool noAtlas_ = false;
 };
 
+// Declares the picture's --svg, --pdf and --radiological on `command`, under `group`, into
+// `request`: for every command that draws the picture.
+void addPictureOptions(CLI::App& command, voikit::OutputRequest& request,
+                       const std::string& group = "Options");
+
+// Declares --brain, the template the picture, the reports and the page check against and
+// draw, into `brain`.
+CLI::Option* addBrainOption(CLI::App& command, std::string& brain);
+
 // Declares --atlas-sides check|ignore on `command`, into `rule`: for every command that
 // reads atlases.
 CLI::Option* addAtlasSidesOption(CLI::App& command, voikit::AtlasSideRule& rule);

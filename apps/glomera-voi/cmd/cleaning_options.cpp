@@ -71,7 +71,8 @@ std::shared_ptr<CleaningOptions> CleaningOptions::declare(CLI::App& command) {
               .add_option("--drop-volumes", s.dropVolumes,
                           "leave out the first N volumes (before the scanner's steady state)")
               ->type_name("N")
-              ->check(CLI::Range(std::int64_t{0}, std::int64_t{1} << 40)));
+              // An image holds at most 2^20 volumes.
+              ->check(CLI::Range(std::int64_t{0}, std::int64_t{1} << 20)));
     group(command.add_flag("--detrend", s.detrend, "take away each series' linear trend"));
     group(options::addValue(command, "--high-pass", s.highPass,
                             positiveKind("a frequency in Hz above 0"), Wording::kCli11,

@@ -107,7 +107,7 @@ CommandRun cmd::declareImport(CLI::App& command) {
                       "the transform for MNI coordinates: Lancaster's spm (default), fsl or "
                       "other, or brett");
     options::addValue(command, "--radius", a->settings.radius, options::radiusKind(),
-                      Wording::kCli11, "radius for rows without one (default 6 mm)")
+                      Wording::kCli11, options::radiusHelp("radius for rows"))
         ->type_name("R");
     options::addValue(command, "--color,--colour", a->settings.colour, options::colourKind(),
                       Wording::kCli11,

@@ -13,6 +13,7 @@
 #include "voikit/extract/cell_volumes.h"
 #include "voikit/extract/sphere_regions.h"
 #include "voikit/extract/voi_file_regions.h"
+#include "voikit/io/error.h"
 #include "voikit/io/word_list.h"
 #include "voikit/outputs/label_grid.h"
 #include "voikit/provenance/provenance.h"
@@ -119,15 +120,14 @@ int writeCells(const NiftiArguments& a, const std::string& out) {
 int nifti(NiftiArguments& a) {
     const std::size_t wanted = a.peaks.empty() ? 2 : 1;
     if (a.files.size() != wanted) {
-        say(stderr, a.peaks.empty() ? "nifti: give FILE.voi and OUT, the volume to write"
-                                    : "nifti: with --peaks, give only OUT, the volume to write");
-        return kExitUsage;
+        throw voikit::UsageError(a.peaks.empty()
+                                     ? "nifti: give FILE.voi and OUT, the volume to write"
+                                     : "nifti: with --peaks, give only OUT, the volume to write");
     }
     if (!a.peaks.empty() && a.request.grid.empty()) {
-        say(stderr,
+        throw voikit::UsageError(
             "nifti: spheres from --peaks are made on a grid: give --grid IMAGE, or --grid "
             "mni1mm or mni2mm");
-        return kExitUsage;
     }
     const std::string& out = a.files.back();
     if (!a.peaks.empty() || a.onePerVoi) return writeCells(a, out);
@@ -163,23 +163,9 @@ CommandRun cmd::declareNifti(CLI::App& command) {
                       "(its code is scanner, aligned or unknown): tal or mni")
         ->type_name("tal|mni");
     addTransformOption(command, a->request.transform);
-    CLI::Option* peaks =
-        command
-            .add_option("--peaks", a->peaks,
-                        "instead of a .voi file, a table of peaks as pasted from a paper (as "
-                        "import reads it): one sphere per peak made in the grid's own "
-                        "millimetres (the cells within the radius of the peak converted into "
-                        "its space), on --grid")
-            ->type_name("TABLE");
-    options::addValue(command, "--space", a->peakSettings.space, options::spaceKind(),
-                      Wording::kCli11,
-                      "the space of the peaks' coordinates (default: the table's own, else tal)")
-        ->needs(peaks);
-    options::addValue(command, "--radius", a->peakSettings.radius, options::radiusKind(),
-                      Wording::kCli11,
-                      "the spheres' radius in mm, for rows without one (default 6)")
-        ->type_name("R")
-        ->needs(peaks);
+    addPeakOptions(command, a->peaks, a->peakSettings,
+                   "made in the grid's own millimetres (the cells within the radius of the peak "
+                   "converted into its space), on --grid");
     command.add_flag("--one-per-voi", a->onePerVoi,
                      "write the VOIs as the volumes of one 4D file, one 8-bit mask each, so "
                      "that where VOIs overlap every VOI keeps its cells (a label volume gives "

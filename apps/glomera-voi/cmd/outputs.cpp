@@ -6,6 +6,7 @@
 #include "apps/glomera-voi/cmd/command.h"
 #include "apps/glomera-voi/cmd/voi_file.h"
 #include "apps/output-options/output_options.h"
+#include "voikit/io/error.h"
 
 namespace {
 
@@ -30,14 +31,12 @@ CommandRun cmd::declareOutputs(CLI::App& command) {
         try {
             request = a->outputs->request(a->transform);
         } catch (const CLI::ValidationError& error) {
-            say(stderr, error.what());
-            return kExitUsage;
+            throw voikit::UsageError(error.what());
         }
         if (!request.any()) {
-            say(stderr,
+            throw voikit::UsageError(
                 "outputs: ask for at least one of --nifti, --png, --svg, --pdf, --report, "
                 "--report-json, --html");
-            return kExitUsage;
         }
         return makeOutputs(a->file, request);
     };

@@ -2,8 +2,29 @@
 
 #include <cmath>
 
+#include "apps/option-values/option_values.h"
 #include "voikit/io/error.h"
 #include "voikit/io/text_input.h"
+
+void addPeakOptions(CLI::App& command, std::string& peaks, voikit::ImportSettings& settings,
+                    const std::string& where) {
+    CLI::Option* table =
+        command
+            .add_option("--peaks", peaks,
+                        "instead of a .voi file, a table of peaks as pasted from a paper (as "
+                        "import reads it): one sphere per peak, " +
+                            where)
+            ->type_name("TABLE");
+    options::addValue(command, "--space", settings.space, options::spaceKind(),
+                      options::Wording::kCli11,
+                      "the space of the peaks' coordinates (default: the table's own, else tal)")
+        ->needs(table);
+    options::addValue(command, "--radius", settings.radius, options::radiusKind(),
+                      options::Wording::kCli11,
+                      options::radiusHelp("the spheres' radius in mm, for rows"))
+        ->type_name("R")
+        ->needs(table);
+}
 
 PeakTable readPeakTable(const std::string& path, const voikit::ImportSettings& settings,
                         const voikit::Log& log) {

@@ -3,6 +3,7 @@
 
 #include "apps/glomera-voi/cmd/command.h"
 #include "apps/glomera-voi/cmd/voi_file.h"
+#include "apps/output-options/output_options.h"
 
 namespace {
 
@@ -20,11 +21,7 @@ CommandRun cmd::declarePng(CLI::App& command) {
     const auto a = std::make_shared<PngArguments>();
     addVoiFileArguments(command, a->file);
     command.add_option("OUT", a->request.png, "the picture, .png")->required();
-    command.add_option("--svg", a->request.svg, "the same picture as SVG")->type_name("PATH");
-    command.add_option("--pdf", a->request.pdf, "the same picture as PDF")->type_name("PATH");
-    command.add_flag("--radiological", a->request.radiological,
-                     "the subject's right on the left of the coronal and axial views (default: "
-                     "neurological, right on the right)");
+    addPictureOptions(command, a->request);
     addTransformOption(command, a->request.transform);
     addBrainOption(command, a->request.brain);
     return [a] { return makeOutputs(a->file, a->request); };

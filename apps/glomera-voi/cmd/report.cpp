@@ -6,6 +6,7 @@
 #include "apps/glomera-voi/cmd/command.h"
 #include "apps/glomera-voi/cmd/voi_file.h"
 #include "apps/output-options/output_options.h"
+#include "voikit/io/error.h"
 #include "voikit/io/text_output.h"
 #include "voikit/provenance/methods.h"
 
@@ -51,10 +52,9 @@ CommandRun cmd::declareReport(CLI::App& command) {
         request.methods = a->methods;
         if (a->file.voi.empty()) {
             if (!a->methods) {
-                say(stderr,
+                throw voikit::UsageError(
                     "report: FILE.voi is required (or --methods alone, for the methods "
                     "paragraph)");
-                return kExitUsage;
             }
             const voikit::Methods methods = voikit::methodsOf(request);
             voikit::writeTextOutput("-", a->json ? voikit::methodsJson(methods).dump(2) + "\n"

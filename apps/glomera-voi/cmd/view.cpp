@@ -4,6 +4,7 @@
 
 #include "apps/glomera-voi/cmd/command.h"
 #include "apps/glomera-voi/cmd/voi_file.h"
+#include "apps/output-options/output_options.h"
 #include "common/ends_with.h"
 
 namespace {

@@ -18,15 +18,6 @@ void addTransformOption(CLI::App& command, voikit::MniToTal& transform) {
                       "grids): Lancaster's spm (default), fsl or other, or brett");
 }
 
-void addBrainOption(CLI::App& command, std::string& brain) {
-    command
-        .add_option("--brain", brain,
-                    "the brain-extracted MNI template to check against, draw and show the "
-                    "VOIs over (default: ch2bet of mricron-data)")
-        ->type_name("IMAGE")
-        ->check(CLI::ExistingFile);
-}
-
 voikit::Log commandLog(const VoiFileArguments& arguments) {
     voikit::Log log;
     if (!arguments.quiet) log.note = [](const std::string& text) { say(stderr, text); };

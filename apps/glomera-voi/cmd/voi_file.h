@@ -17,9 +17,6 @@ void addVoiFileArguments(CLI::App& command, VoiFileArguments& arguments);
 // Declares --mni-to-tal, the transform between TAL and MNI the outputs use.
 void addTransformOption(CLI::App& command, voikit::MniToTal& transform);
 
-// Declares --brain, the template the picture and the report check against.
-void addBrainOption(CLI::App& command, std::string& brain);
-
 // Where the toolbox tells what was written (unless quiet) and what the user should look at
 // (always): standard error.
 voikit::Log commandLog(const VoiFileArguments& arguments);

@@ -14,7 +14,10 @@
 #include "plugin/dialog_parameters.h"
 #include "voikit/io/error.h"
 #include "voikit/io/print.h"
+#include "voikit/io/sha256.h"
 #include "voikit/io/text_input.h"
+#include "voikit/provenance/provenance.h"
+#include "voikit/provenance/version.h"
 #include "voikit/space/coordinate_space.h"
 #include "voikit/tables/table_import.h"
 
@@ -162,10 +165,17 @@ bool JobRunner::importTable(const Action& action) {
         return true;
     }
     session_.parameters[param::kVoiText] = result.list;
+    voikit::InputSpaceRecord input;
+    input.transform = job_.transform;
+    input.source = voikit::InputFile{"source table", path, bytes.size(), voikit::sha256Of(bytes)};
+    for (const voikit::AcceptedPeak& peak : result.peaks) {
+        input.spheres.push_back(
+            {peak.name, peak.written, peak.writings.front().second, peak.tal, peak.values.radius});
+    }
     // The file this table's spheres went to, whatever an earlier job wrote.
     const std::string earlier = lastVoiFile_;
     lastVoiFile_.clear();
-    const bool started = start(true, withoutExtension(path) + ".voi");
+    const bool started = start(true, withoutExtension(path) + ".voi", std::move(input));
     const std::string written = lastVoiFile_;
     if (written.empty()) lastVoiFile_ = earlier;
     if (onImported && !action.review.empty()) {
@@ -174,7 +184,8 @@ bool JobRunner::importTable(const Action& action) {
     return started;
 }
 
-bool JobRunner::start(bool fromList, const std::string& defaultOutput) {
+bool JobRunner::start(bool fromList, const std::string& defaultOutput,
+                      voikit::InputSpaceRecord input) {
     if (job_.output.empty()) session_.parameters[param::kFileName] = fileNameFor(defaultOutput);
     session_.parameters[param::kListSource] = fromList ? "1" : "0";
     const int loadsBefore = session_.loads;
@@ -183,7 +194,19 @@ bool JobRunner::start(bool fromList, const std::string& defaultOutput) {
     if (!command("Start")) return false;
     // The plug-in replaces its file by renaming a new one over it: a new identity.
     const FileIdentity after = identify(target);
-    if (after.exists && !(after == before)) lastVoiFile_ = target;
+    if (after.exists && !(after == before)) {
+        lastVoiFile_ = target;
+        // The .voi file cannot say what its coordinates were given in: the record beside it
+        // does, for the reports' methods and for extraction.
+        input.writtenBy = std::string(kHostName) + " (Glomera " + voikit::glomeraVersion() + ")";
+        try {
+            voikit::writeInputSpaceRecord(target, std::move(input));
+        } catch (const std::exception& error) {
+            complain(std::string("the input-space record beside ") + target +
+                     " could not be written: " + error.what());
+            return false;
+        }
+    }
     if (session_.intParameter(param::kLoadInHost) == 1 && session_.loads == loadsBefore) {
         complain("the plug-in wrote no VOI file");
         return false;
@@ -212,7 +235,14 @@ bool JobRunner::run(const Action& action) {
             const char* names[] = {param::kCentreX, param::kCentreY, param::kCentreZ,
                                    param::kRadius};
             for (int i = 0; i < 4; ++i) session_.parameters[names[i]] = fields[i];
-            return start(false, job_.name + ".voi");
+            voikit::InputSpaceRecord input;
+            input.transform = job_.transform;
+            const std::array<double, 4>& given = action.sphere.value;
+            const voikit::Space space = job_.space.value_or(voikit::Space::kTal);
+            const voikit::Point written = {given[0], given[1], given[2]};
+            input.spheres.push_back({job_.name, space, written,
+                                     voikit::toTal(written, space, job_.transform), given[3]});
+            return start(false, job_.name + ".voi", std::move(input));
         }
         case Action::kList:
             return importTable(action);
@@ -230,7 +260,10 @@ bool JobRunner::run(const Action& action) {
                                cleanUp.kept + cleanUp.dropped),
                    cleanUp.dropped == 0 && cleanUp.kept > 0);
             if (cleanUp.kept == 0) incomplete_ = true;
-            return start(true, withoutExtension(action.argument) + ".voi");
+            // A list holds TAL coordinates by its format; the spheres are its own lines.
+            voikit::InputSpaceRecord input;
+            input.source = voikit::checksummedFile("source list", action.argument);
+            return start(true, withoutExtension(action.argument) + ".voi", std::move(input));
         }
         case Action::kClean:
             if (!readList(action.argument) || !command("CleanUpText")) return false;

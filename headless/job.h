@@ -10,6 +10,7 @@
 
 #include "headless/host_session.h"
 #include "headless/plugin_library.h"
+#include "voikit/provenance/input_space.h"
 #include "voikit/space/coordinate_space.h"
 #include "voikit/tables/table_import.h"
 
@@ -103,7 +104,8 @@ class JobRunner {
     // One line of a list's account; with --quiet only the lines that were dropped.
     void account(const std::string& path, int number, const std::string& text) const;
     void settle(const std::string& path, const std::string& summary, bool complete);
-    bool start(bool fromList, const std::string& defaultOutput);
+    // Starts the plug-in's run; a .voi file it writes gets `input` beside it as its record.
+    bool start(bool fromList, const std::string& defaultOutput, voikit::InputSpaceRecord input);
     bool run(const Action& action);
     void complain(const std::string& message) const;
 

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # The values inside the VOIs of a .voi file (or the spheres of a table of peaks) from a long
 # list of images, on a Slurm cluster: the list is cut into shards, one task of a job array
-# extracts each shard's statistics into its own table (written whole or not at all), and a
-# final job gathers the shards' tables into one, in the order of the list.
+# extracts each shard, and a final job gathers the shards, in the order of the list.
 #
 #   scripts/slurm-extract.sh [OPTIONS] FILE.voi IMAGES.txt OUTDIR [-- EXTRACT OPTIONS]
 #
@@ -11,21 +10,36 @@
 #   --glomera-voi P    the program (default: glomera-voi beside this script's build, else
 #                      on the PATH)
 #   --wait             return only when the gather job has ended, with its exit status
-#   EXTRACT OPTIONS    go to glomera-voi extract: --peaks TABLE (then give - for
-#                      FILE.voi), --mni-to-tal fsl, --grid-space mni, ...
+#   EXTRACT OPTIONS    any option of glomera-voi extract but --json: --peaks TABLE (then give - for
+#                      FILE.voi), --mni-to-tal fsl, --grid-space mni, the cleaning and
+#                      --connectivity, --bids DERIVATIVES (then IMAGES.txt may be - for
+#                      every *_bold.nii.gz of the tree), ...; not --out-dir, -o, --images,
+#                      -j or --skip-existing, which the script sets
 #
-# Each task runs `glomera-voi extract --stats -j CPUS` on its shard, CPUS being the CPUs
-# Slurm gave it (--sbatch "--cpus-per-task 4" for more). Written into OUTDIR:
+# Before anything is submitted, the whole command runs as `extract --dry-run` on the whole
+# list: an option extract refuses stops the script with exit 2 (1 when a file cannot be
+# read), nothing submitted; images whose header cannot be read are named and submitted, and
+# their tasks name them again.
+#
+# Each task runs on its shard with -j CPUS, CPUS being the CPUs Slurm gave it (--sbatch
+# "--cpus-per-task 4" for more): the time series of each image, cleaned and with its matrix
+# as the options ask, into OUTDIR/series/ (with --bids, the derivatives tree there), then the
+# per-volume statistics of the same images for the group table (without the options that
+# shape the series). With --stats or --json in the options, the statistics alone. Written:
+#   series/               each image's series (NAME_voi_timeseries.tsv, its .json sidecar,
+#                         NAME_voi_connectivity.tsv with --connectivity)
 #   shards/list-K.txt     the images of shard K (K from 0)
-#   shards/stats-K.tsv    shard K's table; a task run again (requeued, or the whole script
-#                         run again) leaves a shard whose table is there (--skip-existing)
+#   shards/stats-K.tsv    shard K's statistics; a task run again (requeued, or the whole
+#                         script run again) leaves out what is there (--skip-existing)
 #   logs/                 each job's standard output and error
-#   stats.tsv             all shards' tables as one, written by the gather job
+#   stats.tsv             the group table: all shards' statistics as one (one row per image,
+#                         volume and VOI), written by the gather job
 #
-# An image that fails is named in its task's log and left out of its shard's table; the task
-# exits 1 and the others go on. The gather job runs when every task has ended, whatever
-# their status; it names each shard without a table and each task's failed images, and exits
-# 1 when there were any (the table then holds what was extracted).
+# An image that fails is named in its task's log and left out; the task exits 1 and the
+# others go on. The gather job runs when every task has ended, whatever their status; it
+# names each shard without a table and each task's failed images, counts the series and
+# matrices written, and exits 1 when anything failed (the table then holds what was
+# extracted).
 #
 #   scripts/slurm-extract.sh --gather OUTDIR
 # gathers by hand, for example after tasks were run again.
@@ -57,6 +71,12 @@ gather() {
         echo "$failed" >&2
         echo "slurm-extract: the images above failed and are not in $table" >&2
         status=1
+    fi
+    if [ -d "$out/series" ]; then
+        local series matrices
+        series=$(find "$out/series" -name '*_timeseries.tsv' | wc -l)
+        matrices=$(find "$out/series" -name '*_connectivity.tsv' | wc -l)
+        echo "slurm-extract: $series time series and $matrices matrices in $out/series" >&2
     fi
     if [ -s "$temporary" ]; then
         mv "$temporary" "$table"
@@ -91,6 +111,49 @@ fi
 voi=$1 list=$2 out=$3
 shift 3
 [ "${1:-}" = "--" ] && shift
+# The extract options: which the script sets itself, which ask for statistics alone, which
+# shape the series (left out of the statistics pass), and a BIDS tree.
+series_wanted=yes bids=""
+stats_options=()
+stats_kind=(--stats)
+series_only='^--(summary|mask|mask-threshold|drop-volumes|detrend|high-pass|low-pass|confounds|confound-columns|standardize|censor|fd-threshold|t-r|connectivity|fisher-z)$'
+bids_only='^--(bids|task|bids-space|desc)$'
+flags='^--(detrend|fisher-z|stats|json|dry-run|quiet|skip-existing)$|^-q$'
+options=("$@")
+for ((i = 0; i < ${#options[@]}; i++)); do
+    word=${options[i]}
+    name=${word%%=*}
+    value_inline=""
+    [ "$name" != "$word" ] && value_inline=yes
+    case "$name" in
+        --out-dir | -o | --output | --images | -j | --jobs | --skip-existing | --dry-run)
+            echo "slurm-extract: $name is set by the script (OUTDIR, the shards, CPUs): leave it out" >&2
+            exit 2 ;;
+        --stats) series_wanted="" ;;
+        --json)
+            echo "slurm-extract: the shards' tables are gathered as one TSV: give --stats, not --json" >&2
+            exit 2 ;;
+        --bids) bids=${options[i + 1]:-} ; [ "$value_inline" ] && bids=${word#*=} ;;
+    esac
+    takes_value=""
+    if [[ $name == -* ]] && ! [[ $name =~ $flags ]] && [ -z "$value_inline" ]; then
+        takes_value=yes
+    fi
+    if [[ $name =~ $series_only ]] || [[ $name =~ $bids_only ]]; then
+        [ "$takes_value" ] && i=$((i + 1))
+        continue
+    fi
+    [[ $name == --stats || $name == --json ]] && continue
+    stats_options+=("$word")
+    if [ "$takes_value" ] && ((i + 1 < ${#options[@]})); then
+        i=$((i + 1))
+        stats_options+=("${options[i]}")
+    fi
+done
+# The statistics of a BIDS tree's runs: their template spaces are MNI.
+if [ "$bids" ] && ! printf '%s\n' "${stats_options[@]}" | grep -q -- '^--grid-space'; then
+    stats_options+=(--grid-space mni)
+fi
 if ! [[ $shard_size =~ ^[1-9][0-9]*$ ]]; then
     echo "slurm-extract: --shard-size wants a whole number above 0, not \"$shard_size\"" >&2
     exit 2
@@ -104,6 +167,39 @@ if [ ! -x "$program" ]; then
     exit 2
 fi
 program=$(cd "$(dirname "$program")" && pwd)/$(basename "$program")
+sources=()
+[ "$voi" = "-" ] || sources=("$voi")
+if [ "$list" = "-" ]; then
+    if [ -z "$bids" ]; then
+        echo "slurm-extract: IMAGES.txt - lists the runs of a BIDS tree: give --bids too" >&2
+        exit 2
+    fi
+    mkdir -p "$out"
+    list="$out/images.txt"
+    find "$bids" -path '*/func/*_bold.nii.gz' | sort >"$list"
+fi
+if [ ! -r "$list" ]; then
+    echo "slurm-extract: cannot read the list of images $list" >&2
+    exit 2
+fi
+
+# The whole command, checked on the whole list before anything is submitted.
+if [ "$series_wanted" ]; then
+    check=("$program" extract "${sources[@]}" --images "$list" "$@" --out-dir "$out/series" --dry-run)
+else
+    check=("$program" extract "${sources[@]}" --images "$list" "$@" -o "$out/stats.tsv" --dry-run)
+fi
+status=0
+listing=$("${check[@]}") || status=$?
+if ((status == 3)); then
+    grep ': would fail: ' <<<"$listing" >&2 || true
+    echo "slurm-extract: the images above cannot be read; their tasks will name them" >&2
+elif ((status != 0)); then
+    echo "slurm-extract: extract refused the command (exit $status): nothing submitted" >&2
+    exit "$status"
+fi
+status=0
+
 mkdir -p "$out/shards" "$out/logs"
 out=$(cd "$out" && pwd)
 
@@ -122,12 +218,26 @@ if ((shards == 0)); then
     exit 2
 fi
 
-# The task's command: its shard's images, its own table, as many images at a time as CPUs.
-sources=(--images "$out/shards/list-\$SLURM_ARRAY_TASK_ID.txt")
-[ "$voi" = "-" ] || sources=("$voi" "${sources[@]}")
-task=$(printf '%q ' "$program" extract "${sources[@]}" --stats --skip-existing --quiet "$@")
-task=${task//\\\$SLURM_ARRAY_TASK_ID/\$SLURM_ARRAY_TASK_ID}
-task="$task -j \${SLURM_CPUS_PER_TASK:-1} -o $(printf '%q' "$out")/shards/stats-\$SLURM_ARRAY_TASK_ID.tsv"
+# The task's commands: its shard's images, its own files, as many images at a time as CPUs.
+shard="$out/shards/list-\$SLURM_ARRAY_TASK_ID.txt"
+stats_table="$out/shards/stats-\$SLURM_ARRAY_TASK_ID.tsv"
+series_options=(--out-dir "$out/series")
+command_of() {  # the words as one shell command; the shard's variable left to the task
+    local text
+    text=$(printf '%q ' "$@")
+    text=${text//\\\$SLURM_ARRAY_TASK_ID/\$SLURM_ARRAY_TASK_ID}
+    printf '%s -j ${SLURM_CPUS_PER_TASK:-1}' "$text"
+}
+stats_task=$(command_of "$program" extract "${sources[@]}" --images "$shard" --skip-existing \
+    --quiet "${stats_options[@]}" "${stats_kind[@]}" -o "$stats_table")
+if [ "$series_wanted" ]; then
+    series_task=$(command_of "$program" extract "${sources[@]}" --images "$shard" \
+        --skip-existing --quiet "$@" "${series_options[@]}")
+    # Both passes run; the task fails when either did.
+    task="status=0; $series_task || status=\$?; $stats_task || status=\$?; exit \$status"
+else
+    task=$stats_task
+fi
 # shellcheck disable=SC2086 # the extra sbatch options are words
 array=$(sbatch --parsable $sbatch_options --job-name glomera-extract \
     --array "0-$((shards - 1))" --output "$out/logs/task-%a.out" --error "$out/logs/task-%a.err" \

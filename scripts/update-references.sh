@@ -2,9 +2,11 @@
 # Reference outputs of the bundled example, kept in tests/reference/ so that a change that
 # moves any output is seen: the main job's log and account, its report (text and JSON), its
 # label tables, a summary of the label volume's voxels and of the .voi file
-# (tests/reference_outputs.cpp), the spheres' values on ch2 (extract --stats), and its
-# picture, compared within a pixel budget; and each subcommand's output in the cases of
-# tests/command_cases.txt (tests/reference/commands/).
+# (tests/reference_outputs.cpp) with its input-space record, the spheres' values on ch2
+# (extract --stats) with their sidecar, the cleaned series and matrix of the synthetic
+# resting-state run, and its picture, compared within a pixel budget;
+# and each subcommand's output in the cases of tests/command_cases.txt
+# (tests/reference/commands/).
 #
 #   scripts/update-references.sh
 #       builds what it needs in build/, runs the job and stores its outputs as the new
@@ -43,8 +45,9 @@ regenerate() {
     (cd "$into/job" && "$repo/scripts/example-job.sh" "$bin" >"$into/log.txt" 2>"$into/account.txt")
     local out=$into/job/out
     cp "$out"/spheres.{txt,json,tsv,png} "$out"/spheres_{report.json,ColorLUT.txt,wb_labels.txt} \
-        "$out/spheres_ch2.tsv" "$into/"
-    normalize "$bin" "$into"/spheres{.txt,.json,_report.json,_ColorLUT.txt}
+        "$out"/spheres.voi.json "$out"/spheres_ch2.{tsv,json} \
+        "$out"/spheres_bold{.tsv,.json,_connectivity.tsv} "$into/"
+    normalize "$bin" "$into"/spheres{.txt,.json,_report.json,_ColorLUT.txt,_ch2.json,_bold.json}
     "$bin/reference-outputs" summary "$out/spheres.voi" >"$into/spheres.voi-summary.txt"
     "$bin/reference-outputs" summary "$out/spheres.nii.gz" >"$into/spheres.nii.gz-summary.txt"
     run_cases "$bin" "$into"

@@ -105,7 +105,7 @@ TEST_F(GlomeraVoiTest, EachOutputOfAnExistingFile) {
     EXPECT_TRUE(contains(readFile(folder.file("r.json")), "\"name\": \"mPFC\""));
     EXPECT_EQ(folder.listing(),
               "labels.json labels.nii.gz labels.tsv labels_ColorLUT.txt labels_wb_labels.txt p.png "
-              "r.json s.voi");
+              "r.json s.voi s.voi.json");
 }
 
 TEST_F(GlomeraVoiTest, OneCommandMakesWhatTheSeparateCommandsMake) {
@@ -162,7 +162,7 @@ TEST_F(GlomeraVoiTest, OneFileAskedForTwiceIsRefusedBeforeAnyOutput) {
         const ProgramResult r = run(std::string("outputs s.voi ") + c.options);
         EXPECT_EQ(r.status, 2) << c.options;
         EXPECT_TRUE(contains(r.err, c.why)) << r.err;
-        EXPECT_EQ(folder.listing(), "s.voi") << c.options;
+        EXPECT_EQ(folder.listing(), "s.voi s.voi.json") << c.options;
     }
 }
 
@@ -173,7 +173,7 @@ TEST_F(GlomeraVoiTest, AnAtlasThatCannotBeReadStopsEveryOutput) {
             "--atlas atlas.nii");
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(contains(r.err, "atlas.nii")) << r.err;
-    EXPECT_EQ(folder.listing(), "atlas.nii s.voi");
+    EXPECT_EQ(folder.listing(), "atlas.nii s.voi s.voi.json");
     // Asking for nothing is a usage error.
     const ProgramResult none = run("outputs s.voi");
     EXPECT_EQ(none.status, 2);
@@ -197,7 +197,7 @@ TEST_F(GlomeraVoiTest, ViewWritesOnePageBesideTheFileOrWhereAsked) {
     r = run("outputs s.voi --html o.html --png o.png");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(contains(r.err, "wrote o.html (")) << r.err;
-    EXPECT_EQ(folder.listing(), "o.html o.png p.html s.html s.voi");
+    EXPECT_EQ(folder.listing(), "o.html o.png p.html s.html s.voi s.voi.json");
 
     // A template or an atlas that cannot be read leaves no page.
     writeFile(folder.file("atlas.nii"), "not an image");
@@ -330,7 +330,7 @@ TEST_F(GlomeraVoiTest, HelpAndRefusals) {
     r = run("info bad.voi");
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(contains(r.err, "glomera-voi: bad.voi: line 3 should be empty"));
-    EXPECT_EQ(folder.listing(), "bad.voi s.voi");
+    EXPECT_EQ(folder.listing(), "bad.voi s.voi s.voi.json");
 }
 
 TEST_F(GlomeraVoiTest, EveryReportAndLabelTableSaysWhatMadeIt) {
@@ -359,8 +359,10 @@ TEST_F(GlomeraVoiTest, EveryReportAndLabelTableSaysWhatMadeIt) {
     EXPECT_FALSE(contains(made, "Brodmann")) << "only the atlas asked for";
     const std::string lut = readFile(folder.file("v_ColorLUT.txt"));
     EXPECT_EQ(lut.rfind("# glomera-voi (Glomera ", 0), 0u) << lut;
-    EXPECT_TRUE(contains(
-        lut, "\n# " + command + "\n# transform between TAL and MNI: fsl\n# " + voiLine + "\n"))
+    EXPECT_TRUE(contains(lut, "\n# " + command +
+                                  "\n# transform between TAL and MNI: fsl\n# input space of the "
+                                  "VOIs: TAL\n# " +
+                                  voiLine + "\n"))
         << lut;
     EXPECT_TRUE(contains(lut, "\n#No. Label Name"));
     EXPECT_EQ(readFile(folder.file("v.tsv")).rfind("index\tname\t", 0), 0u);
@@ -430,8 +432,10 @@ TEST_F(GlomeraVoiTest, MethodsParagraphWithOrWithoutAReport) {
     r = run("report s.voi --methods --json --no-atlas");
     EXPECT_EQ(r.status, 0) << r.err;
     const nlohmann::json json = nlohmann::json::parse(r.out);
-    EXPECT_TRUE(contains(json.at("methods").at("paragraph"), "icbm_spm2tal"));
-    EXPECT_EQ(json.at("methods").at("references").size(), 2u);
+    // The spheres were TAL, as the record beside the file says: nothing was converted.
+    EXPECT_FALSE(contains(json.at("methods").at("paragraph"), "icbm_spm2tal"));
+    EXPECT_TRUE(contains(json.at("methods").at("paragraph"), "used as given"));
+    EXPECT_EQ(json.at("methods").at("references").size(), 1u);
     r = run("report --methods --json");
     EXPECT_EQ(nlohmann::json::parse(r.out).at("references").size(), 10u);
     // A report needs its file.

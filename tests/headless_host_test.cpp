@@ -97,7 +97,8 @@ TEST_F(HeadlessHostTest, MainJobSaysTheTableLostALine) {
     EXPECT_TRUE(contains(r.err,
                          "mni_table.txt line 12: dropped: outside the accepted box: "
                          "z = -50.0 is not within -42..76 (TAL, from MNI 30 -92 -52)\n"));
-    EXPECT_EQ(folder.listing(), "s.json s.nii.gz s.tsv s.txt s.voi s_ColorLUT.txt s_wb_labels.txt");
+    EXPECT_EQ(folder.listing(),
+              "s.json s.nii.gz s.tsv s.txt s.voi s.voi.json s_ColorLUT.txt s_wb_labels.txt");
     // The report says what made it: this host's command, which names the table.
     const std::string report = readFile(folder.file("s.txt"));
     EXPECT_TRUE(contains(report, "\nMade by:\n  HelmoraZT.exe (Glomera ")) << report;
@@ -148,7 +149,7 @@ TEST_F(HeadlessHostTest, ExportErrorsExitNonZeroAndLeaveNothing) {
     r = run("--sphere 0,0,0,3 -o a.voi --png missing/p.png");
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(contains(r.err, "cannot create missing/p.png"));
-    EXPECT_EQ(folder.listing(), "a.voi bad.voi");
+    EXPECT_EQ(folder.listing(), "a.voi a.voi.json bad.voi");
     // A refused run makes nothing of an older file of the same name.
     r = run("--set Radius=nan --run Start -o a.voi --png p.png");
     EXPECT_EQ(r.status, 1);
@@ -356,7 +357,7 @@ TEST_F(HeadlessHostTest, ListReadsAnSpmTableWithoutInventingSpheres) {
     r = run("--quiet --list noise.txt");
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(contains(r.err, "noise.txt: not text: 5,000 of its 5,000 characters")) << r.err;
-    EXPECT_EQ(folder.listing(), "noise.txt spm.voi");
+    EXPECT_EQ(folder.listing(), "noise.txt spm.voi spm.voi.json");
 }
 
 TEST_F(HeadlessHostTest, TablesThatMakeNoVoiOrLoseLinesSaySo) {
@@ -398,7 +399,7 @@ TEST_F(HeadlessHostTest, NumericOptionsRefuseWhatIsNotANumber) {
     // Spaces and signs a shell user types stay fine.
     const ProgramResult r = run("--quiet --sphere +1,-2.5,.5,3 -o s.voi");
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(folder.listing(), "s.voi");
+    EXPECT_EQ(folder.listing(), "s.voi s.voi.json");
 }
 
 }  // namespace

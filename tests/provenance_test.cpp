@@ -112,7 +112,8 @@ voikit::Provenance sample() {
             {{"VOI file", "s.voi", 1234, ""},
              {"atlas AAL image", "/t/aal.nii.gz", 99,
               "b512dcd3f36b77f56be7a9a038134096e66314b7e8c31d25875b96bcf6991454"},
-             {"atlas caf\xE9 image", "/t/caf\xE9.nii", 7, ""}}};
+             {"atlas caf\xE9 image", "/t/caf\xE9.nii", 7, ""}},
+            {}};
 }
 
 TEST(Provenance, LinesSayWhatMadeAResult) {
@@ -182,7 +183,7 @@ TEST(Methods, ParagraphCitesWhatTheChoicesUse) {
         std::vector<const char*> absent;
         std::size_t references;
     } cases[] = {
-        {{MniToTal::kSpm, voikit::defaultAtlases(), true, "", {}},
+        {{MniToTal::kSpm, voikit::defaultAtlases(), true, "", {}, {}, {}},
          {"icbm_spm2tal; Lancaster et al., 2007", "AAL atlas (Tzourio-Mazoyer et al., 2002)",
           "(ICBM-DTI-81; Mori et al., 2008; Wakana et al., 2007; Hua et al., 2008)",
           "AICHA atlas (Joliot et al., 2015)", "Brodmann areas (Brodmann, 1909)",
@@ -191,7 +192,7 @@ TEST(Methods, ParagraphCitesWhatTheChoicesUse) {
          {"Brett et al.", "label image", "mirrored"},
          10},
         // The JHU file read with its x axis mirrored: said once, in the singular.
-        {{MniToTal::kSpm, voikit::defaultAtlases(), true, "", {"jhu"}},
+        {{MniToTal::kSpm, voikit::defaultAtlases(), true, "", {"jhu"}, {}, {}},
          {"The header of the file of the JHU white-matter labels swaps left and right",
           "the image was read with the x axis mirrored"},
          {"The headers", "AAL atlas swaps"},
@@ -201,24 +202,29 @@ TEST(Methods, ParagraphCitesWhatTheChoicesUse) {
           {"jhu", "/data/flipped.nii.gz"},
           true,
           "",
-          {"/data/flipped.nii.gz", "jhu", "aal"}},
+          {"/data/flipped.nii.gz", "jhu", "aal"},
+          {},
+          {}},
          {"The headers of the files of the JHU white-matter labels and the label image "
           "flipped.nii.gz swap left and right",
           "the images were read"},
          {"AAL"},
          7},
-        {{MniToTal::kBrett, {"aal"}, true, "", {}},
+        {{MniToTal::kBrett, {"aal"}, true, "", {}, {}, {}},
          {"Brett's piecewise linear transform (mni2tal; Brett et al., 2002)", "AAL atlas"},
          {"Lancaster", "AICHA", "JHU"},
          5},
-        {{MniToTal::kFsl, {"jhu"}, false, "", {"jhu"}},
-         {"icbm_fsl2tal"},
-         {"atlas", "MRIcron", "ch2bet", "mirrored"},
-         2},
+        // Without atlases and without a record of MNI input, no transform was used at all.
+        {{MniToTal::kFsl, {"jhu"}, false, "", {"jhu"}, {}, {}},
+         {"taken to be in Talairach space", "no record of another input space"},
+         {"icbm_fsl2tal", "atlas", "MRIcron", "ch2bet", "mirrored", "converted"},
+         1},
         {{MniToTal::kOther,
           {"/data/my atlas.nii.gz:/data/labels.txt"},
           true,
           "/data/mybet.nii",
+          {},
+          {},
           {}},
          {"icbm_other2tal", "the label image my atlas.nii.gz",
           "the brain-extracted template mybet.nii"},
@@ -248,7 +254,7 @@ TEST(Methods, ParagraphCitesWhatTheChoicesUse) {
 TEST(Methods, EveryDefaultAtlasHasItsOwnWordsAndReferences) {
     for (const std::string& atlas : voikit::defaultAtlases()) {
         const voikit::Methods methods =
-            voikit::methodsFor({voikit::MniToTal::kSpm, {atlas}, true, "", {}});
+            voikit::methodsFor({voikit::MniToTal::kSpm, {atlas}, true, "", {}, {}, {}});
         EXPECT_FALSE(contains(methods.paragraph, "label image")) << atlas;
         // Talairach, Lancaster, Holmes, Rorden and the atlas's own.
         EXPECT_GT(methods.references.size(), 4u) << atlas;

@@ -4,7 +4,8 @@
 # slurm.conf (proctrack/linuxproc, task/none, free ports), the node waited for until idle.
 # A list of images (one of them broken) is extracted in shards of two by a job array and
 # gathered; the gathered table must be the one a single run on the whole list writes, the
-# broken image named. The daemons are stopped by their process ids whatever happened.
+# broken image named, each image's series the one extract writes alone. Then a bad option
+# (nothing submitted), and the cleaning with matrices in shards of three. The daemons are stopped by their process ids whatever happened.
 #
 #   tests/slurm_extract_test.sh GLOMERA_VOI HELMORA_ZT
 # Exits 77 (skipped) where the daemons are not installed or the test is not run as root.
@@ -146,4 +147,67 @@ if ! cmp out/stats.tsv direct.tsv; then
 fi
 rows=$(($(wc -l <out/stats.tsv) - 1))
 ((rows == 4 * 3 * 2)) || { echo "slurm_extract_test: $rows rows, not 24" >&2; exit 1; }
-echo "slurm_extract_test: 5 images in 3 array tasks gathered into $rows rows, the broken image named"
+# Each image's series beside the group table, as extract alone writes it.
+[ "$(ls out/series/*_voi_timeseries.tsv | wc -l)" -eq 4 ] ||
+    { echo "slurm_extract_test: not every image has its series" >&2; exit 1; }
+"$glomera_voi" extract spheres.voi image2.nii.gz -o direct2.tsv -q
+cmp out/series/image2_voi_timeseries.tsv direct2.tsv ||
+    { echo "slurm_extract_test: a task's series differs from extract's own" >&2; exit 1; }
+
+# An option extract refuses stops the script before anything is submitted.
+set +e
+"$scripts/slurm-extract.sh" --glomera-voi "$glomera_voi" spheres.voi images.txt refused \
+    -- --summary sometimes 2>refused.err
+status=$?
+set -e
+if ((status != 2)) || [ -e refused/shards ]; then
+    cat refused.err
+    echo "slurm_extract_test: a bad option ended with $status, or shards were made" >&2
+    exit 1
+fi
+
+# The cleaning and the matrices through the job array, the statistics without them.
+set +e
+"$scripts/slurm-extract.sh" --wait --shard-size 3 --glomera-voi "$glomera_voi" \
+    spheres.voi images.txt cleaned -- --detrend --standardize zscore \
+    --connectivity correlation 2>cleaned.err
+status=$?
+set -e
+cat cleaned.err
+((status == 1)) || { echo "slurm_extract_test: the cleaned run ended with $status" >&2; exit 1; }
+[ "$(ls cleaned/series/*_voi_connectivity.tsv | wc -l)" -eq 4 ] ||
+    { echo "slurm_extract_test: not every image has its matrix" >&2; exit 1; }
+"$glomera_voi" extract spheres.voi image3.nii.gz --detrend --standardize zscore \
+    --connectivity correlation -o direct3.tsv -q
+cmp cleaned/series/image3_voi_timeseries.tsv direct3.tsv &&
+    cmp cleaned/series/image3_voi_connectivity.tsv direct3_connectivity.tsv ||
+    { echo "slurm_extract_test: a task's cleaned series or matrix differs" >&2; exit 1; }
+cmp cleaned/stats.tsv out/stats.tsv ||
+    { echo "slurm_extract_test: the group table took the cleaning options" >&2; exit 1; }
+# A BIDS derivatives tree through the job array: every run of the tree (the list "-"), the
+# derivative names mirrored under OUTDIR/series, the group table from the runs' statistics.
+/usr/bin/python3 - <<'PYTHON'
+import nibabel as nib
+import numpy as np
+affine = np.eye(4)
+affine[:3, 3] = -8
+for n, folder in enumerate(["sub-01/func", "sub-02/ses-1/func", "sub-02/ses-2/func"]):
+    import os
+    os.makedirs(f"tree/{folder}", exist_ok=True)
+    name = folder.replace("/func", "").replace("/", "_")
+    data = np.random.default_rng(10 + n).normal(n, 1, (17, 17, 17, 4)).astype(np.float32)
+    image = nib.Nifti1Image(data, affine)
+    image.set_sform(affine, code=4)
+    image.to_filename(f"tree/{folder}/{name}_task-rest_space-MNI152NLin6Asym_desc-preproc_bold.nii.gz")
+PYTHON
+"$scripts/slurm-extract.sh" --wait --shard-size 2 --glomera-voi "$glomera_voi" \
+    spheres.voi - bidsout -- --bids tree 2>bids.err || { cat bids.err; exit 1; }
+for run in sub-01/func/sub-01 sub-02/ses-1/func/sub-02_ses-1 sub-02/ses-2/func/sub-02_ses-2; do
+    [ -f "bidsout/series/${run}_task-rest_space-MNI152NLin6Asym_desc-spheres_timeseries.tsv" ] ||
+        { cat bids.err; echo "slurm_extract_test: no series for $run" >&2; exit 1; }
+done
+[ -f bidsout/series/dataset_description.json ] ||
+    { echo "slurm_extract_test: no dataset_description.json" >&2; exit 1; }
+bids_rows=$(($(wc -l <bidsout/stats.tsv) - 1))
+((bids_rows == 3 * 4 * 2)) || { echo "slurm_extract_test: $bids_rows BIDS rows, not 24" >&2; exit 1; }
+echo "slurm_extract_test: 5 images in 3 array tasks gathered into $rows rows, the broken image named; series, matrices and a refused option as they should be"

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -23,12 +24,23 @@
 #include "voikit/extract/series_cleaning.h"
 #include "voikit/io/error.h"
 #include "voikit/io/text_output.h"
+#include "voikit/io/utf8.h"
 #include "voikit/io/word_list.h"
 
 namespace voikit {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// The folder a file goes in, made with its parents where missing (a BIDS tree's
+// sub-*/ses-*/func); throws Error naming it when it cannot be.
+void makeFolderFor(const std::string& file) {
+    const std::filesystem::path folder = std::filesystem::path(file).parent_path();
+    if (folder.empty()) return;
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) throw Error("cannot make the folder " + folder.string() + ": " + error.message());
+}
 
 bool exists(const std::string& path) {
     struct stat status {};
@@ -258,7 +270,7 @@ std::string maskCounts(const std::string& image, const std::string& mask, const 
 }  // namespace
 
 std::string outputFileFor(const std::string& image, const std::string& outDir, ExtractTable table) {
-    std::string name = image.substr(image.find_last_of('/') + 1);
+    std::string name = asUtf8(image.substr(image.find_last_of('/') + 1));
     for (const char* extension : {".nii.gz", ".nii", ".hdr.gz", ".hdr"}) {
         if (glomera::endsWith(name, extension) && name.size() > std::strlen(extension)) {
             name.resize(name.size() - std::strlen(extension));
@@ -301,7 +313,10 @@ BatchOutcome extractImages(const Regions& regions, const BatchSettings& settings
     if (perImage) {
         std::map<std::string, std::size_t> seen;
         for (std::size_t n = 0; n < images; ++n) {
-            outputs.push_back(outputFileFor(settings.images[n], settings.outDir, settings.table));
+            outputs.push_back(
+                settings.outputs.empty()
+                    ? outputFileFor(settings.images[n], settings.outDir, settings.table)
+                    : settings.outputs.at(n));
             const auto [at, fresh] = seen.emplace(outputs.back(), n);
             if (!fresh) {
                 throw Error(settings.images[at->second] + " and " + settings.images[n] +
@@ -316,7 +331,8 @@ BatchOutcome extractImages(const Regions& regions, const BatchSettings& settings
         outcome.skipped = images;
         return outcome;
     }
-    const std::vector<std::string> columns = columnNames(regions.names());
+    // Names made UTF-8 before they are told apart, so that two that read the same differ.
+    const std::vector<std::string> columns = columnNames(utf8Texts(regions.names()));
     const auto opening = [&] {
         return settings.table == ExtractTable::kStatistics ? statisticsHeader()
                : settings.table == ExtractTable::kJson     ? jsonOpening()
@@ -408,6 +424,7 @@ BatchOutcome extractImages(const Regions& regions, const BatchSettings& settings
                 if (perImage) {
                     const std::string closing =
                         settings.table == ExtractTable::kJson ? jsonClosing({}) : "";
+                    makeFolderFor(outputs[n]);
                     writeTextOutput(outputs[n], opening() + *text + closing);
                     files.push_back(outputs[n]);
                 } else if (series) {
@@ -428,6 +445,9 @@ BatchOutcome extractImages(const Regions& regions, const BatchSettings& settings
                 if (matrix) reporter.tell("wrote " + files.back() + " from " + image);
                 if (series && settings.seriesWritten) {
                     settings.seriesWritten({n, image, series->series, series->record, files});
+                }
+                if (settings.imageExtracted) {
+                    settings.imageExtracted(n, extraction, perImage ? outputs[n] : "");
                 }
             } catch (const std::bad_alloc&) {
                 failures[n] = image + ": not enough memory to extract its values";

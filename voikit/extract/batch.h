@@ -33,6 +33,9 @@ struct BatchSettings {
     // image in that folder.
     std::string output = "-";
     std::string outDir;
+    // With outDir: each image's file, in place of outputFileFor's names (BIDS derivative
+    // names, in folders made as needed); empty: outputFileFor.
+    std::vector<std::string> outputs;
     bool skipExisting = false;  // leave out images (or, for one table, the run) already written
     unsigned jobs = 1;          // images worked on side by side
     bool progress = false;      // a progress line on standard error, redrawn in place
@@ -46,6 +49,9 @@ struct BatchSettings {
     // Told of each image whose time series was written, from the worker that wrote it (so,
     // with jobs > 1, from several threads at once).
     std::function<void(const WrittenSeries&)> seriesWritten;
+    // Told of each image whose values were written, from its worker thread: its index, its
+    // extraction and the file written ("" for the one table), for the sidecars.
+    std::function<void(std::size_t, const ImageExtraction&, const std::string&)> imageExtracted;
 };
 
 struct BatchOutcome {
@@ -55,7 +61,8 @@ struct BatchOutcome {
 };
 
 // The file an image's table goes to in `outDir`: the image's name without .nii or .nii.gz,
-// with _voi_timeseries.tsv, _voi_stats.tsv or _voi_stats.json.
+// with _voi_timeseries.tsv, _voi_stats.tsv or _voi_stats.json; a name that is no UTF-8 is
+// read as Windows-1252 and written as UTF-8.
 std::string outputFileFor(const std::string& image, const std::string& outDir, ExtractTable table);
 
 // The file of the connectivity matrix beside the series in `seriesFile`:

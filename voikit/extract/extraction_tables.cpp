@@ -72,12 +72,12 @@ std::string statisticsHeader() {
 std::string statisticsRows(const ImageExtraction& extraction,
                            const std::vector<std::string>& names) {
     std::string rows;
-    const std::string image = tsvField(extraction.image);
+    const std::string image = tsvField(asUtf8(extraction.image));
     for (std::int64_t volume = 0; volume < extraction.volumes; ++volume) {
         for (std::size_t v = 0; v < extraction.vois(); ++v) {
             const CellStatistics& s = extraction.at(volume, v);
             rows += image + "\t" + std::to_string(volume) + "\t" + std::to_string(v + 1) + "\t" +
-                    tsvField(names[v]);
+                    tsvField(asUtf8(names[v]));
             for (double value : {s.mean, s.median, s.std, s.min, s.max}) {
                 rows += "\t" + tableNumber(value);
             }

@@ -11,6 +11,8 @@ namespace voikit {
 // the name with the VOI's index (from 1): "Amygdala_L_3".
 std::vector<std::string> columnNames(const std::vector<std::string>& names);
 
+// Names and paths in the tables are UTF-8: any other bytes are read as Windows-1252, as the
+// page and the JSON read them, so that a UTF-8 reader takes every table.
 // A field of a tab-separated table: backslashes, tabs and line ends escaped as \\, \t, \n
 // and \r, so that no name or path breaks the table.
 std::string tsvField(const std::string& text);

@@ -23,6 +23,8 @@ class VoiFileRegions : public Regions {
     const char* outsideUnit() const override { return "voxel"; }
 
     const VoiRuns& runs() const { return runs_; }
+    // Each VOI's voxels, centre of mass and extent on the 1 mm TAL lattice.
+    const VoiStatistics& figures() const { return figures_; }
 
   private:
     VoiRuns runs_;

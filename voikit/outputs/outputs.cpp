@@ -123,7 +123,7 @@ void addIfThere(std::vector<InputFile>& inputs, const std::string& role, const s
 // hundreds of MB, is named with its size.
 Provenance provenanceOf(const std::string& voiPath, const OutputRequest& request) {
     const bool reports = !request.report.empty() || !request.reportJson.empty();
-    Provenance provenance{request.invocation, request.transform, {}};
+    Provenance provenance{request.invocation, request.transform, {}, {}};
     provenance.inputs.push_back(sizedFile("VOI file", voiPath));
     if (!request.nifti.empty() && !request.grid.empty()) {
         provenance.inputs.push_back(checksummedFile("grid image", request.grid));
@@ -162,7 +162,8 @@ std::string pageTemplate(const OutputRequest& request) {
 
 void writePage(const std::string& voiPath, const VoiFileContents& skeleton,
                const ReportFindings& found, const AnatomyLookup* where, const LabelVolume& labels,
-               const std::string& templatePath, const OutputRequest& request, const Log& log) {
+               const std::string& templatePath, const OutputRequest& request,
+               const std::string& inputSpace, const Log& log) {
     warnOfVoxelsOffTheGrid(labels, skeleton, templatePath, log);
     ViewPageContents contents;
     contents.source = voiPath;
@@ -178,6 +179,7 @@ void writePage(const std::string& voiPath, const VoiFileContents& skeleton,
     contents.radiological = request.radiological;
     contents.preface = request.htmlPreface;
     contents.title = request.htmlTitle;
+    contents.inputSpace = inputSpace;
     const std::string page = viewPage(contents);
     writeTextOutput(request.html, page);
     if (request.html == "-") return;
@@ -222,8 +224,29 @@ void checkOutputsDistinct(const OutputRequest& request) {
 // by side: the atlases and the template load while the file is read, and the reports' findings and
 // the picture's brain are worked out while the sweep goes on and the volume is written. Messages
 // come in the same order whatever finishes first.
-Methods methodsOf(const OutputRequest& request, const Anatomy* anatomy) {
-    MethodsChoices choices{request.transform, request.atlases, request.anatomy, request.brain, {}};
+std::optional<InputSpaceRecord> voiInputSpace(const std::string& voiPath, const Log& log,
+                                              bool mention) {
+    InputSpaceReading reading = readInputSpaceRecord(voiPath);
+    if (!reading.record) {
+        std::error_code error;
+        if (std::filesystem::exists(inputSpaceRecordPath(voiPath), error)) {
+            log.warn(reading.why);
+        } else if (mention) {
+            log.tell(reading.why);
+        }
+    }
+    return std::move(reading.record);
+}
+
+Methods methodsOf(const OutputRequest& request, const Anatomy* anatomy,
+                  const std::optional<InputSpaceRecord>& input, const VoiStatistics* statistics) {
+    MethodsChoices choices{
+        request.transform, request.atlases, request.anatomy, request.brain, {}, input, {}};
+    if (statistics) {
+        for (const VoiStatistics::Voi& voi : statistics->vois) {
+            choices.voxelCounts.push_back(voi.voxels);
+        }
+    }
     if (!request.anatomy) return methodsFor(choices);
     for (const std::string& choice : request.atlases) {
         const std::string title = Atlas::files(choice).title;
@@ -242,11 +265,16 @@ void makeOutputs(const std::string& voiPath, const OutputRequest& request, const
     checkOutputsDistinct(request);
     const bool reports = !request.report.empty() || !request.reportJson.empty();
     const bool page = !request.html.empty();
+    const std::optional<InputSpaceRecord> input = voiInputSpace(voiPath, log, request.methods);
     const std::string templatePath = page ? pageTemplate(request) : "";
     // The checksums are taken while the file is read.
     std::future<Provenance> provenance;
     if (reports || !request.nifti.empty()) {
-        provenance = std::async(std::launch::async, provenanceOf, voiPath, request);
+        provenance = std::async(std::launch::async, [&] {
+            Provenance made = provenanceOf(voiPath, request);
+            made.inputSpace = inputSpaceWords(input);
+            return made;
+        });
     }
     // Shared: the reports' findings use the atlases as soon as they are loaded, and the
     // page shows them.
@@ -335,7 +363,8 @@ void makeOutputs(const std::string& voiPath, const OutputRequest& request, const
     if (found.anatomy) warnOfAnatomy(*found.anatomy, skeleton, log);
     const Anatomy* lies = found.anatomy ? &*found.anatomy : nullptr;
     const std::optional<Methods> methods =
-        request.methods ? std::optional<Methods>(methodsOf(request, lies)) : std::nullopt;
+        request.methods ? std::optional<Methods>(methodsOf(request, lies, input, &found.statistics))
+                        : std::nullopt;
     const Methods* paragraph = methods ? &*methods : nullptr;
     if (!request.report.empty()) {
         writeTextOutput(request.report, reportText(voiPath, skeleton, found.statistics,
@@ -348,7 +377,7 @@ void makeOutputs(const std::string& voiPath, const OutputRequest& request, const
     if (!request.report.empty() && request.report != "-") log.tell("wrote " + request.report);
     if (page) {
         writePage(voiPath, skeleton, found, where.get(), pageLabels->finish(), templatePath,
-                  request, log);
+                  request, inputSpaceWords(input), log);
     }
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "voikit/io/log.h"
+#include "voikit/provenance/input_space.h"
 #include "voikit/provenance/methods.h"
 #include "voikit/provenance/provenance.h"
 #include "voikit/space/atlas.h"
@@ -13,6 +14,7 @@
 namespace voikit {
 
 struct Anatomy;
+struct VoiStatistics;
 
 // What to make of a .voi file.
 struct OutputRequest {
@@ -75,7 +77,16 @@ void makeOutputs(const std::string& voiPath, const OutputRequest& request, const
 
 // The methods paragraph for what the request asks of the reports. Which atlases were read
 // with their x axis mirrored comes from the anatomy the report found; without it, from the
-// atlases' images as installed.
-Methods methodsOf(const OutputRequest& request, const Anatomy* anatomy = nullptr);
+// atlases' images as installed. The input space comes from the .voi file's record (none:
+// Talairach input), the voxel counts from its figures.
+Methods methodsOf(const OutputRequest& request, const Anatomy* anatomy = nullptr,
+                  const std::optional<InputSpaceRecord>& input = std::nullopt,
+                  const VoiStatistics* statistics = nullptr);
+
+// The .voi file's input-space record, read as every output of it reads it: a record that
+// is there but not believed is warned of; a file without one is described as Talairach input
+// (said when `mention` is set).
+std::optional<InputSpaceRecord> voiInputSpace(const std::string& voiPath, const Log& log,
+                                              bool mention);
 
 }  // namespace voikit

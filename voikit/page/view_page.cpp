@@ -212,6 +212,8 @@ std::string viewPage(const ViewPageContents& c) {
         (count == 1 ? " VOI" : " VOIs") + " over the MNI template " +
         htmlEscaped(asUtf8(fileName(c.templatePath))) + "; TAL and MNI through " +
         transformName(c.transform) +
+        (c.inputSpace.empty() ? std::string()
+                              : "; made from coordinates in " + htmlEscaped(c.inputSpace)) +
         ". Click a VOI to go to its centre; click the image to move the crosshair.</p></header>\n" +
         c.preface +
         "<main>\n<section id=\"viewer\">\n<div class=\"toolbar\"><label><input type=\"checkbox\" "

@@ -26,6 +26,7 @@ struct ViewPageContents {
     // an import), and the title the page then takes in place of "VOIs of SOURCE".
     std::string preface;
     std::string title;
+    std::string inputSpace;  // the space the VOIs were given in, in words; empty: unsaid
 };
 
 // One self-contained HTML page that opens from disk with no server and no network: the

@@ -113,17 +113,78 @@ std::string cited(const std::vector<const Reference*>& references, const std::st
     return text.empty() ? "" : " (" + text + ")";
 }
 
+// "6 mm" or "from 4 to 10 mm"; "" for no value.
+std::string rangeWords(std::vector<double> values, const std::string& unit) {
+    if (values.empty()) return "";
+    std::sort(values.begin(), values.end());
+    const auto number = [](double value) {
+        std::string text = std::to_string(value);
+        text.erase(text.find_last_not_of('0') + 1);
+        if (text.back() == '.') text.pop_back();
+        return text;
+    };
+    if (values.front() == values.back()) return number(values.front()) + " " + unit;
+    return "from " + number(values.front()) + " to " + number(values.back()) + " " + unit;
+}
+
+std::vector<double> asDoubles(const std::vector<std::int64_t>& counts) {
+    return std::vector<double>(counts.begin(), counts.end());
+}
+
+// Where the coordinates came from and what was done to them, and the spheres made of them.
+// Says whether the transform was named (and cited), for the sentences that follow.
+std::string inputSentences(const MethodsChoices& choices, std::vector<const Reference*>& cites,
+                           bool& transformNamed) {
+    const std::optional<InputSpaceRecord>& input = choices.input;
+    std::string text;
+    transformNamed = false;
+    cites.push_back(&kTalairach);
+    if (input && input->transform) {
+        const TransformWords& used = kTransforms[static_cast<std::size_t>(*input->transform)];
+        cites.push_back(used.reference);
+        text = std::string("Coordinates reported in MNI space were converted to Talairach space") +
+               cited({&kTalairach}) + " with " + used.words + cited({used.reference}, used.tag) +
+               (input->space ? "." : "; those reported in Talairach space were used as given.");
+        transformNamed = *input->transform == choices.transform;
+    } else if (input) {
+        text = "The VOIs were made from coordinates reported in Talairach space" +
+               cited({&kTalairach}) + ", used as given, with no conversion.";
+    } else {
+        text = "The VOIs' coordinates were taken to be in Talairach space" + cited({&kTalairach}) +
+               " and used as given: no record of another input space was kept with the VOI "
+               "file.";
+    }
+    std::vector<double> radii;
+    if (input) {
+        for (const RecordedSphere& sphere : input->spheres) radii.push_back(sphere.radius);
+    }
+    if (!radii.empty()) {
+        text += " Each VOI was a sphere of radius " + rangeWords(radii, "mm") +
+                " around its Talairach centre, drawn on a 1 mm grid";
+        text += choices.voxelCounts.empty()
+                    ? "."
+                    : " (" + rangeWords(asDoubles(choices.voxelCounts), "voxels") + ").";
+    } else if (!choices.voxelCounts.empty()) {
+        text +=
+            " The VOIs held " + rangeWords(asDoubles(choices.voxelCounts), "voxels") + " of 1 mm³.";
+    }
+    return text;
+}
+
 }  // namespace
 
 Methods methodsFor(const MethodsChoices& choices) {
     std::vector<const Reference*> cites = {&kTalairach};
     const TransformWords& transform = kTransforms[static_cast<std::size_t>(choices.transform)];
-    cites.push_back(transform.reference);
+    bool transformNamed = false;
     std::string text = std::string("Volumes of interest (VOIs) were described with Glomera ") +
-                       glomeraVersion() +
-                       ". Coordinates reported in MNI space were converted to Talairach space" +
-                       cited({&kTalairach}) + " with " + transform.words +
-                       cited({transform.reference}, transform.tag) + ".";
+                       glomeraVersion() + ". " + inputSentences(choices, cites, transformNamed);
+    // How MNI atlases are reached from the Talairach VOIs: by the transform already named, or
+    // by the one named here.
+    const std::string toMni =
+        transformNamed ? std::string(", reached through the inverse of the same transform")
+                       : std::string(", reached from Talairach space with the inverse of ") +
+                             transform.words + cited({transform.reference}, transform.tag);
     if (choices.anatomy) {
         std::vector<std::string> atlases;
         std::vector<std::string> mirrored;  // the atlases read with their x axis mirrored
@@ -157,9 +218,10 @@ Methods methodsFor(const MethodsChoices& choices) {
             text +=
                 " For each VOI, the region at its centre of mass and the share of its voxels "
                 "in each region were taken from " +
-                listedInWords(atlases) +
-                ", in MNI space, reached through the inverse of the same transform.";
+                listedInWords(atlases) + ", in MNI space" + toMni + ".";
         }
+        // The atlases and the template are MNI: the transform takes the VOIs there.
+        cites.push_back(transform.reference);
         if (!mirrored.empty()) {
             const bool one = mirrored.size() == 1;
             text +=
@@ -172,6 +234,7 @@ Methods methodsFor(const MethodsChoices& choices) {
                 "says.";
         }
         text += " Each VOI was checked against the brain of " + brain +
+                (atlases.empty() ? ", in MNI space" + toMni : std::string()) +
                 ": a VOI whose centre lies outside it, or less than half of whose voxels lie "
                 "inside it, was flagged.";
         if (collection || !ownBrain) {
@@ -181,6 +244,75 @@ Methods methodsFor(const MethodsChoices& choices) {
         }
     }
     // Each reference once, in the order of its entry.
+    std::map<std::string, const Reference*> entries;
+    for (const Reference* reference : cites) entries.emplace(reference->entry, reference);
+    Methods methods{text, {}};
+    for (const auto& [entry, reference] : entries) methods.references.push_back(entry);
+    return methods;
+}
+
+Methods extractionMethods(const ExtractionChoices& choices) {
+    std::vector<const Reference*> cites;
+    std::string text =
+        std::string("Values were extracted from the images with Glomera ") + glomeraVersion() + ".";
+    const TransformWords& transform = kTransforms[static_cast<std::size_t>(choices.transform)];
+    const bool mniGrid = std::find(choices.gridSpaces.begin(), choices.gridSpaces.end(),
+                                   Space::kMni) != choices.gridSpaces.end();
+    if (choices.peakSpace) {
+        const bool otherGrid =
+            choices.mixedPeakSpaces ||
+            std::any_of(choices.gridSpaces.begin(), choices.gridSpaces.end(),
+                        [&](Space space) { return space != *choices.peakSpace; });
+        text += std::string(" Spheres of radius ") + rangeWords(choices.radii, "mm") +
+                " were centred on peaks reported in " +
+                (choices.mixedPeakSpaces             ? "MNI and Talairach"
+                 : *choices.peakSpace == Space::kMni ? "MNI"
+                                                     : "Talairach") +
+                " space and made in each image's own millimetres: each took the cells whose "
+                "centre lies within the radius of the peak (the one nearest cell where none "
+                "did).";
+        if (otherGrid) {
+            text += std::string(" Peaks on an image of the other space were converted with ") +
+                    transform.words + cited({transform.reference}, transform.tag) + ".";
+            cites.push_back(transform.reference);
+        }
+    } else if (choices.voiFile) {
+        bool named = false;
+        text += " " + inputSentences(*choices.voiFile, cites, named);
+        text +=
+            " Each VOI took the image cells whose centre, taken to Talairach space, lies "
+            "nearest to one of its voxels";
+        if (mniGrid) {
+            text += named ? std::string(" (MNI images through the same transform)")
+                          : std::string(" (MNI images through ") + transform.words +
+                                cited({transform.reference}, transform.tag) + ")";
+            cites.push_back(transform.reference);
+        }
+        text += "; where VOIs overlap, each kept its cells.";
+    }
+    if (!choices.grids.empty()) {
+        text += std::string(choices.grids.size() == 1 ? " The images' grid: "
+                                                      : " The images' grids: ") +
+                listedInWords(choices.grids) + ".";
+    }
+    if (!choices.cells.empty()) {
+        text += " On the first image's grid the VOIs held " +
+                rangeWords(asDoubles(choices.cells), "cells") + ".";
+    }
+    if (choices.summary == "eig1") {
+        text +=
+            " Each VOI's series was its first eigenvariate: the first principal component of "
+            "its cells' time series after each cell's mean was removed, signed to correlate "
+            "positively with the mean series and scaled as in SPM's VOI extraction.";
+    } else {
+        text += " Each VOI's value in each volume was the " + choices.summary +
+                " of its cells' finite values.";
+    }
+    for (const std::string& step : choices.cleaning) text += " " + step;
+    if (choices.repetitionTime) {
+        std::vector<double> tr = {*choices.repetitionTime};
+        text += " The repetition time was " + rangeWords(tr, "s") + ".";
+    }
     std::map<std::string, const Reference*> entries;
     for (const Reference* reference : cites) entries.emplace(reference->entry, reference);
     Methods methods{text, {}};

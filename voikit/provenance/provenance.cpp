@@ -61,6 +61,9 @@ std::vector<std::string> provenanceLines(const Provenance& provenance) {
         "command: " + provenance.invocation.commandLine,
         std::string("transform between TAL and MNI: ") + transformName(provenance.transform),
     };
+    if (!provenance.inputSpace.empty()) {
+        lines.push_back("input space of the VOIs: " + provenance.inputSpace);
+    }
     for (const InputFile& file : provenance.inputs) {
         lines.push_back(file.role + ": " + file.path + ", " + std::to_string(file.bytes) +
                         " bytes" + (file.sha256.empty() ? "" : ", SHA-256 " + file.sha256));
@@ -77,13 +80,15 @@ nlohmann::ordered_json provenanceJson(const Provenance& provenance) {
                           {"bytes", file.bytes},
                           {"sha256", file.sha256.empty() ? json() : json(file.sha256)}});
     }
-    return {{"program", asUtf8(provenance.invocation.program)},
-            {"version", glomeraVersion()},
-            {"commit", *buildCommit() ? json(buildCommit()) : json()},
-            {"uncommitted_changes", builtWithLocalChanges()},
-            {"command_line", asUtf8(provenance.invocation.commandLine)},
-            {"transform", transformName(provenance.transform)},
-            {"inputs", inputs}};
+    json made = {{"program", asUtf8(provenance.invocation.program)},
+                 {"version", glomeraVersion()},
+                 {"commit", *buildCommit() ? json(buildCommit()) : json()},
+                 {"uncommitted_changes", builtWithLocalChanges()},
+                 {"command_line", asUtf8(provenance.invocation.commandLine)},
+                 {"transform", transformName(provenance.transform)},
+                 {"inputs", inputs}};
+    if (!provenance.inputSpace.empty()) made["input_space"] = provenance.inputSpace;
+    return made;
 }
 
 }  // namespace voikit

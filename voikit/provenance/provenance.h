@@ -40,6 +40,9 @@ struct Provenance {
     Invocation invocation;
     MniToTal transform = MniToTal::kSpm;
     std::vector<InputFile> inputs;
+    // The space the VOIs' coordinates were given in, in a few words (inputSpaceWords); empty
+    // where no VOI file was read.
+    std::string inputSpace;
 };
 
 // One line per fact, for people: "glomera-voi (Glomera 1.0.0, commit ...)", "command: ...",

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -11,6 +12,7 @@
 #include "apps/exit-codes/exit_codes.h"
 #include "apps/glomera-voi/cmd/cleaning_options.h"
 #include "apps/glomera-voi/cmd/command.h"
+#include "apps/glomera-voi/cmd/extract_cohort.h"
 #include "apps/glomera-voi/cmd/peak_table.h"
 #include "apps/option-values/option_values.h"
 #include "voikit/extract/batch.h"
@@ -19,6 +21,7 @@
 #include "voikit/io/log.h"
 #include "voikit/io/text_input.h"
 #include "voikit/io/word_list.h"
+#include "voikit/outputs/outputs.h"
 #include "voikit/space/coordinate_space.h"
 #include "voikit/tables/table_import.h"
 
@@ -39,6 +42,7 @@ struct ExtractArguments {
     bool skipExisting = false;
     bool quiet = false;
     std::shared_ptr<cmd::CleaningOptions> cleaning;
+    CohortArguments cohort;
 };
 
 void tell(const std::string& line) { say(stderr, line); }
@@ -161,6 +165,11 @@ std::vector<std::string> listedImages(const std::string& list) {
 
 int extract(ExtractArguments& a) {
     const bool fromPeaks = !a.peaks.empty();
+    const auto usage = [](const std::string& why) {
+        tell("extract: " + why);
+        return kExitUsage;
+    };
+    if (!fromPeaks && a.inputs.empty()) return usage("give the .voi file (or --peaks TABLE)");
     voikit::BatchSettings settings;
     settings.images.assign(a.inputs.begin() + (fromPeaks ? 0 : 1), a.inputs.end());
     if (!a.imageList.empty()) {
@@ -169,10 +178,17 @@ int extract(ExtractArguments& a) {
     settings.table = a.stats  ? voikit::ExtractTable::kStatistics
                      : a.json ? voikit::ExtractTable::kJson
                               : voikit::ExtractTable::kTimeSeries;
-    const auto usage = [](const std::string& why) {
-        tell("extract: " + why);
-        return kExitUsage;
-    };
+    settings.outDir = a.outDir;
+    settings.extraction.gridSpace = a.gridSpace;
+    settings.extraction.transform = a.transform;
+    voikit::Log log;
+    if (!a.quiet) log.note = tell;
+    log.warning = tell;
+    RegionsSource source{fromPeaks ? a.peaks : a.inputs.front(), fromPeaks, a.transform, {}};
+    if (!fromPeaks) source.input = voikit::voiInputSpace(source.path, log, false);
+    if (const std::string why = takeBidsRuns(a.cohort, source, settings, log); !why.empty()) {
+        return usage(why);
+    }
     if (settings.images.empty()) return usage("give at least one image (or --images LIST.txt)");
     if (!a.output.empty() && !a.outDir.empty()) {
         return usage("-o writes one table, --out-dir one file per image: give one of them");
@@ -186,23 +202,22 @@ int extract(ExtractArguments& a) {
     if (a.skipExisting && a.outDir.empty() && (a.output.empty() || a.output == "-")) {
         return usage("--skip-existing needs files to look for: give --out-dir or -o PATH");
     }
+    const bool bids = !a.cohort.bids.empty();
+    if (bids && !a.cleaning->confounds().empty()) {
+        return usage("--bids takes each run's confounds table from the tree: give no --confounds");
+    }
     const std::string cleaningProblem = a.cleaning->settle(
         settings.images.size(), settings.table == voikit::ExtractTable::kTimeSeries,
-        !a.outDir.empty() || (!a.output.empty() && a.output != "-"));
+        !a.outDir.empty() || (!a.output.empty() && a.output != "-"), bids);
     if (!cleaningProblem.empty()) return usage(cleaningProblem);
     settings.cleaning = a.cleaning->settings();
-    settings.confounds = a.cleaning->confounds();
+    if (!bids) settings.confounds = a.cleaning->confounds();
+    if (!settings.cleaning.readsConfounds()) settings.confounds.clear();
     settings.output = a.output.empty() ? "-" : a.output;
-    settings.outDir = a.outDir;
     settings.skipExisting = a.skipExisting;
     settings.jobs = a.jobs > 0 ? a.jobs : voikit::processorsAvailable();
     settings.progress = !a.quiet && isatty(fileno(stderr)) != 0;
-    settings.extraction.gridSpace = a.gridSpace;
-    settings.extraction.transform = a.transform;
 
-    voikit::Log log;
-    if (!a.quiet) log.note = tell;
-    log.warning = tell;
     std::unique_ptr<voikit::Regions> regions;
     if (fromPeaks) {
         std::vector<voikit::Sphere> spheres = readPeakTable(a.peaks, a.peakSettings, log).spheres;
@@ -214,7 +229,21 @@ int extract(ExtractArguments& a) {
     } else {
         regions = std::make_unique<voikit::VoiFileRegions>(a.inputs.front());
     }
+    if (a.cohort.dryRun) return dryRun(settings, *regions);
+    if (!settings.outDir.empty()) {
+        std::error_code error;
+        if (std::filesystem::create_directories(settings.outDir, error)) {
+            log.tell("made the folder " + settings.outDir);
+        } else if (error) {
+            tell("extract: cannot make --out-dir " + settings.outDir + ": " + error.message());
+            return kExitFailure;
+        }
+    }
+    writeBidsDescription(a.cohort, settings);
+    SidecarWriter sidecars(*regions, source, settings);
+    sidecars.attach(settings);
     const voikit::BatchOutcome outcome = voikit::extractImages(*regions, settings, log);
+    sidecars.finish(outcome, log);
     const std::size_t images = settings.images.size();
     if (outcome.skipped > 0) {
         tell(std::to_string(outcome.skipped) + " of " +
@@ -240,10 +269,9 @@ CommandRun cmd::declareExtract(CLI::App& command) {
     command.footer(footer());
     const auto a = std::make_shared<ExtractArguments>();
     using options::Wording;
-    command
-        .add_option("FILE.voi IMAGE", a->inputs,
-                    "the .voi file, then the images (with --peaks: the images alone)")
-        ->required();
+    command.add_option("FILE.voi IMAGE", a->inputs,
+                       "the .voi file, then the images (with --peaks: the images alone; with "
+                       "--bids: the .voi file alone)");
     CLI::Option* peaks =
         command
             .add_option("--peaks", a->peaks,
@@ -268,9 +296,9 @@ CommandRun cmd::declareExtract(CLI::App& command) {
                     "the table: for the time series of one image, or --stats/--json for all "
                     "images; '-' (default) for standard output")
         ->type_name("PATH");
-    command.add_option("--out-dir", a->outDir, "one file per image in this folder")
-        ->type_name("DIR")
-        ->check(CLI::ExistingDirectory);
+    command
+        .add_option("--out-dir", a->outDir, "one file per image in this folder, made if missing")
+        ->type_name("DIR");
     CLI::Option* stats = command.add_flag(
         "--stats", a->stats,
         "per VOI and volume: mean median std min max count nonfinite, one long table");
@@ -295,6 +323,7 @@ CommandRun cmd::declareExtract(CLI::App& command) {
                      "the table is there)");
     command.add_flag("-q,--quiet", a->quiet, "do not say what was written");
     a->cleaning = cmd::CleaningOptions::declare(command);
+    addCohortOptions(command, a->cohort);
     return [a] {
         a->peakSettings.transform = a->transform;
         return extract(*a);

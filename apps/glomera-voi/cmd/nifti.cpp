@@ -42,7 +42,7 @@ std::string gridCheck(const std::string& grid) {
 // What the volume says made it: this command, the transform, the table or .voi file and the
 // grid image it read.
 voikit::Provenance provenanceOf(const NiftiArguments& a) {
-    voikit::Provenance provenance{invocation(), a.request.transform, {}};
+    voikit::Provenance provenance{invocation(), a.request.transform, {}, {}};
     if (!a.peaks.empty()) {
         provenance.inputs.push_back(voikit::checksummedFile("table of peaks", a.peaks));
     } else {

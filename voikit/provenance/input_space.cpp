@@ -1,0 +1,182 @@
+#include "voikit/provenance/input_space.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "voikit/io/error.h"
+#include "voikit/io/sha256.h"
+#include "voikit/io/text_output.h"
+#include "voikit/io/utf8.h"
+
+namespace voikit {
+namespace {
+
+using ordered = nlohmann::ordered_json;
+
+// What readers look for first: a record of another layout is refused by name, not misread.
+constexpr const char* kFormat = "glomera-voi-input/1";
+
+ordered point(const Point& p) { return ordered::array({p[0], p[1], p[2]}); }
+
+Point pointFrom(const nlohmann::json& json, const char* what) {
+    if (!json.is_array() || json.size() != 3) {
+        throw Error(std::string(what) + " is not three numbers");
+    }
+    Point p{};
+    for (int i = 0; i < 3; ++i) {
+        if (!json[i].is_number()) throw Error(std::string(what) + " is not three numbers");
+        p[i] = json[i].get<double>();
+    }
+    return p;
+}
+
+Space spaceFrom(const nlohmann::json& json, const char* what) {
+    const std::optional<Space> space =
+        json.is_string() ? spaceNamed(json.get<std::string>()) : std::nullopt;
+    if (!space) throw Error(std::string(what) + " is neither \"tal\" nor \"mni\"");
+    return *space;
+}
+
+const char* lowerName(Space space) { return kSpaceNames[static_cast<std::size_t>(space)]; }
+
+ordered fileJson(const InputFile& file) {
+    return {{"path", asUtf8(file.path)},
+            {"bytes", file.bytes},
+            {"sha256", file.sha256.empty() ? ordered() : ordered(file.sha256)}};
+}
+
+InputFile fileFrom(const nlohmann::json& json, const std::string& role) {
+    if (!json.is_object() || !json.contains("path") || !json["path"].is_string() ||
+        !json.contains("bytes") || !json["bytes"].is_number_unsigned()) {
+        throw Error("\"" + role + "\" lacks its path or size");
+    }
+    InputFile file{role, json["path"].get<std::string>(), json["bytes"].get<std::uint64_t>(), ""};
+    if (json.contains("sha256") && json["sha256"].is_string()) {
+        file.sha256 = json["sha256"].get<std::string>();
+    }
+    return file;
+}
+
+}  // namespace
+
+std::string inputSpaceRecordPath(const std::string& voiPath) { return voiPath + ".json"; }
+
+std::optional<Space> commonSpace(const std::vector<RecordedSphere>& spheres) {
+    if (spheres.empty()) return Space::kTal;
+    for (const RecordedSphere& sphere : spheres) {
+        if (sphere.space != spheres.front().space) return std::nullopt;
+    }
+    return spheres.front().space;
+}
+
+ordered inputSpaceJson(const InputSpaceRecord& record) {
+    ordered spheres = ordered::array();
+    for (const RecordedSphere& sphere : record.spheres) {
+        spheres.push_back({{"name", asUtf8(sphere.name)},
+                           {"space", lowerName(sphere.space)},
+                           {"centre", point(sphere.written)},
+                           {"centre_tal", point(sphere.tal)},
+                           {"radius_mm", sphere.radius}});
+    }
+    return {{"format", kFormat},
+            {"voi_file", fileJson(record.voi)},
+            {"input_space", record.space ? ordered(lowerName(*record.space)) : ordered("mixed")},
+            {"transform", record.transform ? ordered(transformName(*record.transform)) : ordered()},
+            {"source_table", record.source ? fileJson(*record.source) : ordered()},
+            {"spheres", spheres},
+            {"written_by", asUtf8(record.writtenBy)}};
+}
+
+InputSpaceRecord inputSpaceFromJson(const nlohmann::json& json) {
+    if (!json.is_object() || json.value("format", "") != kFormat) {
+        throw Error(std::string("it is no input-space record (\"format\" is not \"") + kFormat +
+                    "\")");
+    }
+    InputSpaceRecord record;
+    record.voi = fileFrom(json.value("voi_file", nlohmann::json()), "voi_file");
+    const nlohmann::json& space = json.value("input_space", nlohmann::json());
+    record.space =
+        space == "mixed" ? std::nullopt : std::optional<Space>(spaceFrom(space, "\"input_space\""));
+    const nlohmann::json& transform = json.value("transform", nlohmann::json());
+    if (!transform.is_null()) {
+        record.transform =
+            transform.is_string() ? transformNamed(transform.get<std::string>()) : std::nullopt;
+        if (!record.transform) throw Error("\"transform\" names no known transform");
+    }
+    const nlohmann::json& source = json.value("source_table", nlohmann::json());
+    if (!source.is_null()) record.source = fileFrom(source, "source_table");
+    const nlohmann::json& spheres = json.value("spheres", nlohmann::json::array());
+    if (!spheres.is_array()) throw Error("\"spheres\" is not a list");
+    for (const nlohmann::json& entry : spheres) {
+        if (!entry.is_object() || !entry.value("radius_mm", nlohmann::json()).is_number()) {
+            throw Error("a sphere lacks its radius");
+        }
+        RecordedSphere sphere;
+        sphere.name = entry.value("name", "");
+        sphere.space = spaceFrom(entry.value("space", nlohmann::json()), "a sphere's \"space\"");
+        sphere.written = pointFrom(entry.value("centre", nlohmann::json()), "a sphere's centre");
+        sphere.tal =
+            pointFrom(entry.value("centre_tal", nlohmann::json()), "a sphere's \"centre_tal\"");
+        sphere.radius = entry["radius_mm"].get<double>();
+        record.spheres.push_back(std::move(sphere));
+    }
+    if (record.space && record.space != commonSpace(record.spheres) && !record.spheres.empty()) {
+        throw Error("\"input_space\" contradicts the spheres' own spaces");
+    }
+    if (!record.transform && record.space != Space::kTal) {
+        throw Error("MNI input without a \"transform\"");
+    }
+    record.writtenBy = json.value("written_by", "");
+    return record;
+}
+
+void writeInputSpaceRecord(const std::string& voiPath, InputSpaceRecord record) {
+    const FileChecksum checksum = sha256OfFile(voiPath);
+    const std::size_t slash = voiPath.rfind('/');
+    // The .voi file is named as it lies beside the record, so that both move together.
+    record.voi = {"VOI file", slash == std::string::npos ? voiPath : voiPath.substr(slash + 1),
+                  checksum.bytes, checksum.sha256};
+    record.space = commonSpace(record.spheres);
+    const bool anyMni = std::any_of(record.spheres.begin(), record.spheres.end(),
+                                    [](const RecordedSphere& s) { return s.space == Space::kMni; });
+    if (!anyMni) record.transform.reset();
+    writeTextOutput(inputSpaceRecordPath(voiPath), inputSpaceJson(record).dump(2) + "\n");
+}
+
+InputSpaceReading readInputSpaceRecord(const std::string& voiPath) {
+    const std::string path = inputSpaceRecordPath(voiPath);
+    const std::string talairach = ": its VOIs are described as made from Talairach coordinates";
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return {std::nullopt, voiPath + " has no input-space record (" + path + ")" + talairach};
+    }
+    std::stringstream text;
+    text << in.rdbuf();
+    try {
+        InputSpaceRecord record = inputSpaceFromJson(nlohmann::json::parse(text.str()));
+        const FileChecksum checksum = sha256OfFile(voiPath);
+        if (checksum.sha256 != record.voi.sha256 || checksum.bytes != record.voi.bytes) {
+            return {std::nullopt, path + " describes another version of " + voiPath +
+                                      " (its checksum differs): not believed" + talairach};
+        }
+        record.voi.path = voiPath;
+        return {std::move(record), ""};
+    } catch (const nlohmann::json::exception&) {
+        return {std::nullopt, path + " is not readable JSON: not believed" + talairach};
+    } catch (const Error& error) {
+        return {std::nullopt, path + ": " + error.what() + ": not believed" + talairach};
+    }
+}
+
+std::string inputSpaceWords(const std::optional<InputSpaceRecord>& record) {
+    if (!record) return "TAL (no input-space record)";
+    if (!record->transform) return "TAL";
+    const std::string with =
+        std::string("converted to TAL with ") + transformName(*record->transform);
+    if (record->space) return "MNI (" + with + ")";
+    return "MNI and TAL (MNI " + with + ")";
+}
+
+}  // namespace voikit

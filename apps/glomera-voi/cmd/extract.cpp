@@ -18,6 +18,7 @@
 #include "voikit/extract/batch.h"
 #include "voikit/extract/sphere_regions.h"
 #include "voikit/extract/voi_file_regions.h"
+#include "voikit/io/error.h"
 #include "voikit/io/log.h"
 #include "voikit/io/text_input.h"
 #include "voikit/io/word_list.h"
@@ -165,9 +166,8 @@ std::vector<std::string> listedImages(const std::string& list) {
 
 int extract(ExtractArguments& a) {
     const bool fromPeaks = !a.peaks.empty();
-    const auto usage = [](const std::string& why) {
-        tell("extract: " + why);
-        return kExitUsage;
+    const auto usage = [](const std::string& why) -> int {
+        throw voikit::UsageError("extract: " + why);
     };
     if (!fromPeaks && a.inputs.empty()) return usage("give the .voi file (or --peaks TABLE)");
     voikit::BatchSettings settings;
@@ -272,21 +272,7 @@ CommandRun cmd::declareExtract(CLI::App& command) {
     command.add_option("FILE.voi IMAGE", a->inputs,
                        "the .voi file, then the images (with --peaks: the images alone; with "
                        "--bids: the .voi file alone)");
-    CLI::Option* peaks =
-        command
-            .add_option("--peaks", a->peaks,
-                        "instead of a .voi file, a table of peaks as pasted from a paper (as "
-                        "import reads it): one sphere per peak, made in each image's own space")
-            ->type_name("TABLE");
-    options::addValue(command, "--space", a->peakSettings.space, options::spaceKind(),
-                      Wording::kCli11,
-                      "the space of the peaks' coordinates (default: the table's own, else tal)")
-        ->needs(peaks);
-    options::addValue(command, "--radius", a->peakSettings.radius, options::radiusKind(),
-                      Wording::kCli11,
-                      "the spheres' radius in mm, for rows without one (default 6)")
-        ->type_name("R")
-        ->needs(peaks);
+    addPeakOptions(command, a->peaks, a->peakSettings, "made in each image's own space");
     command
         .add_option("--images", a->imageList,
                     "more images, one path a line (# starts a comment); '-' reads standard input")

@@ -84,10 +84,8 @@ int importTable(const ImportArguments& a) {
     const std::string bytes = voikit::readTextInput(a.table);
     const voikit::ImportResult result = voikit::importTable(bytes, settings);
     if (!result.notText.empty()) throw voikit::Error(a.table + ": " + result.notText);
-    if (!result.spaceConflict.empty()) {
-        say(stderr, a.table + ": " + result.spaceConflict);
-        return kExitUsage;
-    }
+    if (!result.spaceConflict.empty())
+        throw voikit::UsageError(a.table + ": " + result.spaceConflict);
     for (const voikit::ImportedLine& line : result.lines) {
         voikit::print(stderr, "line {}: {}\n", line.number, line.account);
     }
@@ -100,10 +98,8 @@ int importTable(const ImportArguments& a) {
     if (!a.foci.empty() && result.vois > 0) {
         foci = voikit::fociFile(result, fociSpace(a.fociSpace, result), settings.transform,
                                 a.subjects, stem(a.table));
-        if (!foci.refusal.empty()) {
-            say(stderr, "--foci " + a.foci + ": " + foci.refusal);
-            return kExitUsage;
-        }
+        if (!foci.refusal.empty())
+            throw voikit::UsageError("--foci " + a.foci + ": " + foci.refusal);
     }
     voikit::writeTextOutput(a.output.empty() ? "-" : a.output, result.list);
     if (!foci.text.empty()) voikit::writeTextOutput(a.foci, foci.text);

@@ -376,8 +376,12 @@ void makeOutputs(const std::string& voiPath, const OutputRequest& request, const
     }
     if (!request.report.empty() && request.report != "-") log.tell("wrote " + request.report);
     if (page) {
+        // A review of an import says how the space was decided in its own section; its
+        // throwaway .voi has no record to speak of.
+        const std::string space =
+            request.htmlPreface.empty() ? inputSpaceWords(input) : std::string();
         writePage(voiPath, skeleton, found, where.get(), pageLabels->finish(), templatePath,
-                  request, inputSpaceWords(input), log);
+                  request, space, log);
     }
 }
 

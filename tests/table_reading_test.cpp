@@ -430,3 +430,37 @@ TEST(TableReading, AnFslHeaderWithoutACoordinateColumnIsRefusedWithTheReason) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TableReading, ParameterLinesBelowATableAreSetAsideNotPeaks) {
+    const struct {
+        const char* line;
+        const char* parameter;
+    } cases[] = {
+        {"FWHM = 9.3 9.6 9.1 {mm}", "FWHM"},
+        {"Voxel size: 2 2 2 mm", "Voxel size"},
+        {"Search volume: 1771 resels; 12 34 56 voxels", "Search volume"},
+        {"smoothness (FWHM) = 8 8 8", "smoothness"},
+    };
+    for (const auto& c : cases) {
+        const voikit::ImportResult result = voikit::importTable(
+            std::string("Region\tx\ty\tz\tT\nInsula\t36\t22\t-2\t5.1\n") + c.line + "\n",
+            inSpace(Space::kMni));
+        ASSERT_EQ(result.lines.size(), 3u) << c.line;
+        EXPECT_EQ(result.vois, 1) << c.line;
+        EXPECT_EQ(result.lines[2].kind, voikit::ImportedLine::kIgnored) << c.line;
+        EXPECT_EQ(result.lines[2].account.rfind(std::string("set aside: it states the analysis "
+                                                            "parameter ") +
+                                                    c.parameter,
+                                                0),
+                  0u)
+            << result.lines[2].account;
+    }
+    // A peak written in prose with its axes named is still a peak.
+    const voikit::ImportResult prose = voikit::importTable(
+        "The peak lay at x = 40, y = 26, z = 32 (MNI).\n", inSpace(Space::kMni));
+    EXPECT_EQ(prose.vois, 1) << prose.lines[0].account;
+}
+
+}  // namespace

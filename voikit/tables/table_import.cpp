@@ -9,6 +9,7 @@
 #include "voikit/space/point_text.h"
 #include "voikit/tables/layouts/read_table.h"
 #include "voikit/tables/text/author_cells.h"
+#include "voikit/tables/text/parameter_line.h"
 #include "voikit/tables/text/pasted_text.h"
 #include "voikit/tables/text/tokens.h"
 
@@ -198,6 +199,17 @@ class Importer {
         rowOfNumbers_ = true;
         ++result_.rowsOfNumbers;
         const std::string named = numbersText(tokens.tokens);
+        // "FWHM = 9.3 9.6 9.1 {mm}" below a table: three numbers, but the smoothness's.
+        const std::string parameter =
+            read.kind == ReadLine::kCoordinates ? parameterOfLine(*text.plain) : std::string();
+        if (!parameter.empty()) {
+            read = ReadLine{};
+            read.kind = ReadLine::kIgnored;
+            read.account = "set aside: it states the analysis parameter " + parameter +
+                           ", whose numbers (" + named + ") are no peak's";
+            explained_ = true;
+            return;
+        }
         if (read.kind == ReadLine::kCoordinates && !read.peaks.empty()) return;
         if (read.kind == ReadLine::kIgnored) {
             read.account = "set aside: " + read.account + " (" + named + ")";

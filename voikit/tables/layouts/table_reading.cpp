@@ -160,14 +160,7 @@ std::string withoutMark(const std::string& word) {
     std::string text = word;
     const std::size_t caret = text.find('^');
     if (caret != std::string::npos && caret > 0) text.resize(caret);
-    std::size_t end = text.size();
-    while (end > 0) {
-        std::size_t start = end - 1;
-        while (start > 0 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) --start;
-        std::size_t at = start;
-        if (!isFootnoteMark(nextCodePoint(text, at))) break;
-        end = start;
-    }
+    const std::size_t end = endBeforeFootnoteMarks(text);
     return end == 0 ? text : text.substr(0, end);
 }
 

@@ -87,7 +87,7 @@ std::size_t latexCommand(std::string_view line, std::size_t at, std::size_t to, 
         return end;
     }
     if (name == "multicolumn" || name == "multirow") {
-        // {n}{spec}{text}: the text, then as many empty cells as the heading spans more.
+        // {n}{alignment}{text}: the text, then as many empty cells as the heading spans more.
         const std::size_t first = groupEnd(line, end);
         const int span = std::atoi(std::string(line.substr(end + 1, first - end)).c_str());
         const std::size_t second = groupEnd(line, first);

@@ -16,8 +16,7 @@ bool isFootnoteMark(char32_t c) {
     return superscript || symbol;
 }
 
-std::optional<CellNumber> cellNumber(std::string_view text, bool decimalComma, bool letterMark) {
-    // The marks run from the last digit to the end.
+std::size_t endBeforeFootnoteMarks(std::string_view text) {
     std::size_t end = text.size();
     while (end > 0) {
         std::size_t start = end - 1;
@@ -26,6 +25,12 @@ std::optional<CellNumber> cellNumber(std::string_view text, bool decimalComma, b
         if (!isFootnoteMark(nextCodePoint(text, at))) break;
         end = start;
     }
+    return end;
+}
+
+std::optional<CellNumber> cellNumber(std::string_view text, bool decimalComma, bool letterMark) {
+    // The marks run from the last digit to the end.
+    std::size_t end = endBeforeFootnoteMarks(text);
     if (letterMark && end == text.size() && end >= 2 && text[end - 1] >= 'a' &&
         text[end - 1] <= 'h' && text[end - 2] >= '0' && text[end - 2] <= '9') {
         --end;

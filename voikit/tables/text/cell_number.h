@@ -23,4 +23,8 @@ std::optional<CellNumber> cellNumber(std::string_view text, bool decimalComma,
 // Whether the code point is one of the footnote marks above (letters a..h excepted).
 bool isFootnoteMark(char32_t c);
 
+// Where the footnote marks at the end of `text` begin ("4ᵃ", "52*", "putamen†"): its size when
+// it ends in none.
+std::size_t endBeforeFootnoteMarks(std::string_view text);
+
 }  // namespace voikit

@@ -285,7 +285,15 @@ void makeOutputs(const std::string& voiPath, const OutputRequest& request, const
                           std::make_shared<AnatomyLookup>(settings));
                   }).share();
     }
-    const PictureSettings picture = pictureSettings(request, log);
+    PictureSettings picture = pictureSettings(request, log);
+    // The picture speaks the space the VOIs were given in, where they were all in one.
+    if (input && input->space == Space::kMni) picture.mniAxes = input->transform;
+    if (input) {
+        for (const DroppedPeak& peak : input->dropped) {
+            picture.notDrawn.push_back((peak.name.empty() ? "" : peak.name + ", ") + "line " +
+                                       std::to_string(peak.line) + ": " + peak.reason);
+        }
+    }
     std::future<std::unique_ptr<MniImage>> brainImage;
     if (request.picture() && !picture.brain.empty()) {
         brainImage = std::async(std::launch::async, [path = picture.brain] {

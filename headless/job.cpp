@@ -172,6 +172,23 @@ bool JobRunner::importTable(const Action& action) {
         input.spheres.push_back(
             {peak.name, peak.written, peak.writings.front().second, peak.tal, peak.values.radius});
     }
+    for (const voikit::ImportedLine& line : result.lines) {
+        if (line.kind != voikit::ImportedLine::kDropped) continue;
+        // Its name as the table writes it, from the cells the import marked as the name.
+        std::string name;
+        const auto row = static_cast<std::size_t>(line.number - 1);
+        for (const voikit::ImportedCell& cell : line.cells) {
+            if (cell.role != voikit::CellRole::kName || row >= result.rawLines.size()) continue;
+            const std::string& raw = result.rawLines[row];
+            if (cell.begin >= cell.end || cell.end > raw.size()) continue;
+            name += (name.empty() ? "" : " ") + raw.substr(cell.begin, cell.end - cell.begin);
+        }
+        const std::string prefix = "dropped: ";
+        input.dropped.push_back({line.number, name,
+                                 line.account.rfind(prefix, 0) == 0
+                                     ? line.account.substr(prefix.size())
+                                     : line.account});
+    }
     // The file this table's spheres went to, whatever an earlier job wrote.
     const std::string earlier = lastVoiFile_;
     lastVoiFile_.clear();

@@ -261,6 +261,16 @@ Methods methodsOf(const OutputRequest& request, const Anatomy* anatomy,
     return methodsFor(choices);
 }
 
+void pictureInInputSpace(PictureSettings& picture, const std::optional<InputSpaceRecord>& input) {
+    if (!input) return;
+    // Axes in MNI only where every VOI was given in MNI; mixed input keeps TAL.
+    if (input->space == Space::kMni) picture.mniAxes = input->transform;
+    for (const DroppedPeak& peak : input->dropped) {
+        picture.notDrawn.push_back((peak.name.empty() ? "" : peak.name + ", ") + "line " +
+                                   std::to_string(peak.line) + ": " + peak.reason);
+    }
+}
+
 void makeOutputs(const std::string& voiPath, const OutputRequest& request, const Log& log) {
     checkOutputsDistinct(request);
     const bool reports = !request.report.empty() || !request.reportJson.empty();
@@ -285,7 +295,8 @@ void makeOutputs(const std::string& voiPath, const OutputRequest& request, const
                           std::make_shared<AnatomyLookup>(settings));
                   }).share();
     }
-    const PictureSettings picture = pictureSettings(request, log);
+    PictureSettings picture = pictureSettings(request, log);
+    pictureInInputSpace(picture, input);
     std::future<std::unique_ptr<MniImage>> brainImage;
     if (request.picture() && !picture.brain.empty()) {
         brainImage = std::async(std::launch::async, [path = picture.brain] {

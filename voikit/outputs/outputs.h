@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "voikit/io/log.h"
+#include "voikit/picture/projection_picture.h"
 #include "voikit/provenance/input_space.h"
 #include "voikit/provenance/methods.h"
 #include "voikit/provenance/provenance.h"
@@ -88,5 +89,9 @@ Methods methodsOf(const OutputRequest& request, const Anatomy* anatomy = nullptr
 // (said when `mention` is set).
 std::optional<InputSpaceRecord> voiInputSpace(const std::string& voiPath, const Log& log,
                                               bool mention);
+
+// The picture in the space the VOIs were given in: MNI axes where the record says every VOI
+// came from MNI coordinates, and the peaks it says were dropped named under the legend.
+void pictureInInputSpace(PictureSettings& picture, const std::optional<InputSpaceRecord>& input);
 
 }  // namespace voikit

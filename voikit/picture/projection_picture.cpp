@@ -9,6 +9,7 @@
 #include <array>
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -704,7 +705,15 @@ std::size_t drawNumbers(cairo_t* cr, Numbers& numbers,
     return leftOut;
 }
 
-void drawFrame(cairo_t* cr, const Panel& panel) {
+// "x (mm)" as it stands, or "x (MNI mm)" where the axes are in MNI millimetres.
+std::string axisName(const char* name, std::optional<MniToTal> mni) {
+    std::string named = name;
+    const std::size_t mm = named.find("(mm)");
+    if (mni && mm != std::string::npos) named.replace(mm, 4, "(MNI mm)");
+    return named;
+}
+
+void drawFrame(cairo_t* cr, const Panel& panel, std::optional<MniToTal> mni) {
     const View& v = panel.view;
     cairo_set_line_width(cr, 1.0);
     // The accepted box.
@@ -727,27 +736,26 @@ void drawFrame(cairo_t* cr, const Panel& panel) {
     cairo_move_to(cr, axisX + 0.5, panel.y);
     cairo_line_to(cr, axisX + 0.5, panel.y + panel.height());
     cairo_stroke(cr);
-    for (int mm = (panel.low[v.across] / kTick) * kTick; mm <= panel.high[v.across]; mm += kTick) {
-        if (mm < panel.low[v.across]) continue;
-        const double cx = panel.column(mm);
+    for (const AxisTick& tick :
+         axisTicks(v.across, panel.low[v.across], panel.high[v.across], mni)) {
+        const double cx = panel.column(tick.tal);
         setColour(cr, kAxisColour);
         cairo_move_to(cr, cx, axisY);
         cairo_line_to(cr, cx, axisY + 4);
         cairo_stroke(cr);
-        text(cr, cx, axisY + 16, std::to_string(mm), 10, kTextColour, 0.5);
+        text(cr, cx, axisY + 16, tick.text, 10, kTextColour, 0.5);
     }
-    for (int mm = (panel.low[v.up] / kTick) * kTick; mm <= panel.high[v.up]; mm += kTick) {
-        if (mm < panel.low[v.up]) continue;
-        const double cy = panel.row(mm);
+    for (const AxisTick& tick : axisTicks(v.up, panel.low[v.up], panel.high[v.up], mni)) {
+        const double cy = panel.row(tick.tal);
         setColour(cr, kAxisColour);
         cairo_move_to(cr, axisX - 4, cy);
         cairo_line_to(cr, axisX, cy);
         cairo_stroke(cr);
-        text(cr, axisX - 7, cy + 4, std::to_string(mm), 10, kTextColour, 1.0);
+        text(cr, axisX - 7, cy + 4, tick.text, 10, kTextColour, 1.0);
     }
-    text(cr, panel.x, axisY + 34, v.acrossName, 11, kAxisColour);
+    text(cr, panel.x, axisY + 34, axisName(v.acrossName, mni), 11, kAxisColour);
     text(cr, panel.x, panel.y - 26, v.title, 13, kTextColour, 0.0, true);
-    text(cr, panel.x, panel.y - 9, std::string(v.upName) + " up", 10, kAxisColour);
+    text(cr, panel.x, panel.y - 9, axisName(v.upName, mni) + " up", 10, kAxisColour);
     if (v.leftRight) {
         // The subject's right is where x grows.
         const bool rightOnRight = !v.acrossFlip;
@@ -818,6 +826,65 @@ cairo_status_t appendTo(void* closure, const unsigned char* data, unsigned int l
 
 }  // namespace
 
+std::vector<AxisTick> axisTicks(int axis, int low, int high, std::optional<MniToTal> mni) {
+    std::vector<AxisTick> ticks;
+    if (!mni) {
+        for (int mm = (low / kTick) * kTick; mm <= high; mm += kTick) {
+            if (mm >= low) ticks.push_back({static_cast<double>(mm), std::to_string(mm)});
+        }
+        return ticks;
+    }
+    // The transforms scale by less than a fifth: the MNI millimetres a little past the TAL
+    // ones cover the axis.
+    const int reach = (std::max(std::abs(low), std::abs(high)) * 3 / 2 / kTick + 1) * kTick;
+    for (int mm = -reach; mm <= reach; mm += kTick) {
+        Point point{};
+        point[static_cast<std::size_t>(axis)] = mm;
+        const double tal = mniToTal(point, *mni)[static_cast<std::size_t>(axis)];
+        if (tal >= low && tal <= high) ticks.push_back({tal, std::to_string(mm)});
+    }
+    return ticks;
+}
+
+std::string pictureCaption(const PictureSettings& settings, bool brain, std::size_t leftOut) {
+    const std::string millimetres =
+        settings.mniAxes
+            ? std::string(
+                  "MNI millimetres, as the VOIs were given: the VOIs drawn in TAL, the "
+                  "axes read through ") +
+                  transformName(*settings.mniAxes) +
+                  "'s transform on the lines through the origin (a few mm off away from them)"
+            : std::string("TAL millimetres");
+    return millimetres +
+           (brain ? ", brain: " + settings.brain.substr(settings.brain.rfind('/') + 1) +
+                        " placed from MNI (" + transformName(settings.transform) + ")"
+                  : "") +
+           (leftOut > 0 ? "; too crowded to number every VOI: up to " + std::to_string(leftOut) +
+                              " numbers per view left out"
+                        : "");
+}
+
+std::vector<std::string> notDrawnLines(const std::vector<std::string>& notDrawn) {
+    constexpr std::size_t kMostLines = 5;
+    constexpr std::size_t kLongest = 150;  // characters: about the width of the legend
+    std::vector<std::string> lines;
+    const std::size_t shown = notDrawn.size() <= kMostLines ? notDrawn.size() : kMostLines - 1;
+    for (std::size_t i = 0; i < shown; ++i) {
+        std::string line = "Not drawn: " + notDrawn[i];
+        if (line.size() > kLongest) {
+            std::size_t cut = kLongest - 3;
+            // Not inside a character of several bytes.
+            while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
+            line = line.substr(0, cut) + "...";
+        }
+        lines.push_back(std::move(line));
+    }
+    if (shown < notDrawn.size()) {
+        lines.push_back(fmt::format("Not drawn: and {} more", notDrawn.size() - shown));
+    }
+    return lines;
+}
+
 std::size_t legendEntries(std::size_t vois, const VoiStatistics& statistics,
                           const PictureSettings& settings) {
     const Layout layout = layOut(statistics, settings.radiological);
@@ -843,7 +910,9 @@ void writeProjectionPicture(const PicturePass& pass, const glomera::VoiFileConte
     const Layout layout = layOut(statistics, settings.radiological);
     const int rows = legendRows(contents.vois.size(), layout.width - kLeft);
     const double legendTop = layout.panelsBottom + kBelowPanels + 16;
-    const double height = legendTop + 14 + rows * kLegendRowHeight + 20;
+    const std::vector<std::string> notDrawn = notDrawnLines(settings.notDrawn);
+    const double height = legendTop + 14 + rows * kLegendRowHeight + 20 +
+                          static_cast<double>(notDrawn.size()) * kLegendRowHeight;
     const std::optional<BrainSums>& brain = pass.views().brain;
 
     glomera::AtomicFile out;
@@ -865,19 +934,16 @@ void writeProjectionPicture(const PicturePass& pass, const glomera::VoiFileConte
         const Panel& panel = projection.panel;
         if (brain) drawBrain(cr, panel, *brain);
         drawVois(cr, projection, contents, statistics);
-        drawFrame(cr, panel);
+        drawFrame(cr, panel, settings.mniAxes);
         leftOut = std::max(leftOut, drawNumbers(cr, numbers, projection, statistics));
     }
-    text(cr, kLeft, 22,
-         std::string("TAL millimetres") +
-             (brain ? ", brain: " + settings.brain.substr(settings.brain.rfind('/') + 1) +
-                          " placed from MNI (" + transformName(settings.transform) + ")"
-                    : "") +
-             (leftOut > 0 ? "; too crowded to number every VOI: up to " + std::to_string(leftOut) +
-                                " numbers per view left out"
-                          : ""),
-         11, kAxisColour);
+    text(cr, kLeft, 22, pictureCaption(settings, brain.has_value(), leftOut), 11, kAxisColour);
     drawLegend(cr, kLeft, legendTop, layout.width - kLeft, contents, rows);
+    double below = legendTop + 14 + rows * kLegendRowHeight + 6;
+    for (const std::string& line : notDrawn) {
+        text(cr, kLeft, below + 10, line, 11, kTextColour);
+        below += kLegendRowHeight;
+    }
     context.reset();
     if (!svg && !pdf) {
         cairo_surface_flush(surface);

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "voi/voi_reader.h"
 #include "voikit/io/log.h"
@@ -17,7 +19,32 @@ struct PictureSettings {
     bool radiological = false;  // the subject's right on the left of the coronal and axial views
     std::string brain;          // brain-extracted MNI template drawn under the VOIs; "" for none
     MniToTal transform = MniToTal::kSpm;  // to place the MNI template in TAL millimetres
+    // The VOIs came from MNI coordinates taken to TAL with this transform: the axes are
+    // labelled in MNI millimetres through it. None: TAL millimetres.
+    std::optional<MniToTal> mniAxes;
+    // Peaks of the input that made no VOI, one line each with why, listed under the legend.
+    std::vector<std::string> notDrawn;
 };
+
+// One label of an axis: where it stands in the TAL millimetres the picture is drawn in, and
+// what it reads.
+struct AxisTick {
+    double tal = 0;
+    std::string text;
+};
+
+// The labels of a TAL axis (0 x, 1 y, 2 z) over [low, high] mm: every 20 TAL millimetres,
+// or, with an MNI transform, every 20 MNI millimetres placed where the transform takes them
+// on the line through the origin.
+std::vector<AxisTick> axisTicks(int axis, int low, int high, std::optional<MniToTal> mni);
+
+// The line above the views: the millimetres the axes are in, the brain drawn under the VOIs
+// ("" for none) and how many numbers a view had no room for.
+std::string pictureCaption(const PictureSettings& settings, bool brain, std::size_t leftOut);
+
+// The lines under the legend naming the peaks not drawn: at most a few, the rest summed up,
+// each cut to a length the picture holds.
+std::vector<std::string> notDrawnLines(const std::vector<std::string>& notDrawn);
 
 // The VOIs as each view shows them, gathered VOI by VOI; the VOIs' figures lay the views
 // out.

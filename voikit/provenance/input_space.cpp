@@ -80,13 +80,22 @@ ordered inputSpaceJson(const InputSpaceRecord& record) {
                            {"centre_tal", point(sphere.tal)},
                            {"radius_mm", sphere.radius}});
     }
-    return {{"format", kFormat},
-            {"voi_file", fileJson(record.voi)},
-            {"input_space", record.space ? ordered(lowerName(*record.space)) : ordered("mixed")},
-            {"transform", record.transform ? ordered(transformName(*record.transform)) : ordered()},
-            {"source_table", record.source ? fileJson(*record.source) : ordered()},
-            {"spheres", spheres},
-            {"written_by", asUtf8(record.writtenBy)}};
+    ordered dropped = ordered::array();
+    for (const DroppedPeak& peak : record.dropped) {
+        dropped.push_back(
+            {{"line", peak.line}, {"name", asUtf8(peak.name)}, {"reason", asUtf8(peak.reason)}});
+    }
+    ordered json = {
+        {"format", kFormat},
+        {"voi_file", fileJson(record.voi)},
+        {"input_space", record.space ? ordered(lowerName(*record.space)) : ordered("mixed")},
+        {"transform", record.transform ? ordered(transformName(*record.transform)) : ordered()},
+        {"source_table", record.source ? fileJson(*record.source) : ordered()},
+        {"spheres", spheres},
+        {"written_by", asUtf8(record.writtenBy)}};
+    // Written only when a peak was dropped, so that records of complete tables stay as ever.
+    if (!record.dropped.empty()) json["dropped"] = dropped;
+    return json;
 }
 
 InputSpaceRecord inputSpaceFromJson(const nlohmann::json& json) {
@@ -121,6 +130,16 @@ InputSpaceRecord inputSpaceFromJson(const nlohmann::json& json) {
             pointFrom(entry.value("centre_tal", nlohmann::json()), "a sphere's \"centre_tal\"");
         sphere.radius = entry["radius_mm"].get<double>();
         record.spheres.push_back(std::move(sphere));
+    }
+    const nlohmann::json& dropped = json.value("dropped", nlohmann::json::array());
+    if (!dropped.is_array()) throw Error("\"dropped\" is not a list");
+    for (const nlohmann::json& entry : dropped) {
+        if (!entry.is_object() || !entry.value("line", nlohmann::json()).is_number_integer() ||
+            !entry.value("reason", nlohmann::json()).is_string()) {
+            throw Error("a dropped peak lacks its line or its reason");
+        }
+        record.dropped.push_back({entry["line"].get<int>(), entry.value("name", ""),
+                                  entry["reason"].get<std::string>()});
     }
     if (record.space && record.space != commonSpace(record.spheres) && !record.spheres.empty()) {
         throw Error("\"input_space\" contradicts the spheres' own spaces");

@@ -26,6 +26,13 @@ struct RecordedSphere {
     double radius = 0;          // in mm
 };
 
+// A peak of the source that made no sphere, with why: the record says what was not drawn.
+struct DroppedPeak {
+    int line = 0;        // the source's line, from 1
+    std::string name;    // as the table writes it; "" where it names none
+    std::string reason;  // as the import's account gives it, naming the peak and its centre
+};
+
 struct InputSpaceRecord {
     // The space of every centre, or none when the table mixed spaces (spheres says which).
     std::optional<Space> space = Space::kTal;
@@ -35,8 +42,9 @@ struct InputSpaceRecord {
     // on the command line.
     std::optional<InputFile> source;
     std::vector<RecordedSphere> spheres;
-    InputFile voi;          // the .voi file described: its size and checksum
-    std::string writtenBy;  // "HelmoraZT.exe (Glomera 1.0.0)"
+    std::vector<DroppedPeak> dropped;  // none in a record written without the list
+    InputFile voi;                     // the .voi file described: its size and checksum
+    std::string writtenBy;             // "HelmoraZT.exe (Glomera 1.0.0)"
 };
 
 // The record's path beside a .voi file: the .voi file's path with .json added.

@@ -226,8 +226,10 @@ class BidsCohort : public testing::Test {
             image.affine[a][a] = 2;
             image.affine[a][3] = -8;
         }
-        for (int n = 0; n < 729 * 3; ++n)
-            image.values.push_back(which * 100 + n % 729 % 9 + n / 729);
+        for (int n = 0; n < 729 * 3; ++n) {
+            const int volume = n / 729;  // each volume a step higher
+            image.values.push_back(which * 100 + n % 729 % 9 + volume);
+        }
         image.write(folder.file("derivatives/" + at + "/" + name + "_bold.nii.gz"));
     }
     ProgramResult extract(const std::string& arguments) {

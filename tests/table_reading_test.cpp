@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "number_rows.h"
@@ -58,7 +59,11 @@ std::vector<std::string> filesIn(const std::string& folder) {
     if (DIR* dir = opendir(folder.c_str())) {
         while (const dirent* entry = readdir(dir)) {
             const std::string name = entry->d_name;
-            if (name != "." && name != "..") files.push_back(folder + "/" + name);
+            if (name == "." || name == "..") continue;
+            std::string path = folder;
+            path += "/";
+            path += name;
+            files.push_back(std::move(path));
         }
         closedir(dir);
     }

@@ -200,8 +200,13 @@ std::string reviewSection(const ReviewContents& r) {
         for (const ReviewFate& fate : line.fates) {
             if (fate.kind != "dropped") continue;
             const std::string number = std::to_string(line.number);
-            dropped += "<li><a href=\"#line-" + number + "\">line " + number +
-                       "</a>: " + htmlEscaped(asUtf8(fate.account)) + "</li>";
+            dropped += "<li><a href=\"#line-";
+            dropped += number;
+            dropped += "\">line ";
+            dropped += number;
+            dropped += "</a>: ";
+            dropped += htmlEscaped(asUtf8(fate.account));
+            dropped += "</li>";
         }
     }
     if (!dropped.empty()) out += "<h2>Dropped</h2>\n<ul id=\"dropped\">" + dropped + "</ul>\n";

@@ -188,7 +188,7 @@ int dryRun(const voikit::BatchSettings& settings, const voikit::Regions& regions
 
 SidecarWriter::SidecarWriter(const voikit::Regions& regions, RegionsSource source,
                              const voikit::BatchSettings& settings)
-    : regions_(regions), source_(std::move(source)), settings_(settings) {
+    : source_(std::move(source)), settings_(settings) {
     const std::vector<std::string> columns =
         voikit::columnNames(voikit::utf8Texts(regions.names()));
     const auto* spheres = dynamic_cast<const voikit::SphereRegions*>(&regions);

@@ -72,7 +72,6 @@ class SidecarWriter {
         std::vector<std::string> files;  // the series, then the matrix
     };
 
-    const voikit::Regions& regions_;
     RegionsSource source_;
     const voikit::BatchSettings& settings_;
     std::vector<voikit::SidecarVoi> vois_;

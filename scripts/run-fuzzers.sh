@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang under AddressSanitizer and
 # UndefinedBehaviorSanitizer and runs each for SECONDS (default 60) on a copy of its seed
-# corpus. Fails on the first finding, which libFuzzer saves as crash-* in the work folder.
+# corpus. Fails on the first finding, which libFuzzer saves as crash-*, timeout-* or oom-* in
+# the work folder; the log shows the input in base64, so a finding in CI can be replayed. An
+# input that takes more than 25 s is a finding (a loop that never ends), not a stalled run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -20,9 +22,14 @@ for target in clean_up line_reader voi_reader plugin_lifetime table_import image
     if [ "$target" = table_import ]; then find tests/tables -type f -exec cp -n {} "$corpus"/ \;; fi
     echo "fuzzing $target for ${seconds}s"
     if ! (cd "$work" && "$OLDPWD/build-fuzz/bin/${target}_fuzzer" -max_total_time="$seconds" \
-            -rss_limit_mb=4096 -print_final_stats=1 "$corpus" >"$work/$target.log" 2>&1); then
+            -rss_limit_mb=4096 -timeout=25 -print_final_stats=1 "$corpus" >"$work/$target.log" 2>&1); then
         echo "FINDING in $target: see $work/$target.log"
         tail -40 "$work/$target.log"
+        for finding in "$work"/crash-* "$work"/timeout-* "$work"/oom-*; do
+            [ -f "$finding" ] || continue
+            echo "input $(basename "$finding"), base64:"
+            head -c 8192 "$finding" | base64
+        done
         status=1
     else
         grep -E "stat::number_of_executed_units" "$work/$target.log" | sed "s/^/  /"

@@ -355,6 +355,13 @@ TEST(TableReading, CellsAsTheAuthorLaidThemOut) {
         voikit::importTable(table("pdf_cell_per_line.txt"), inSpace(Space::kMni));
     EXPECT_EQ(cellsOf(pdf, 7, CellRole::kName), "Precentral gyrus");
     EXPECT_EQ(cellsOf(pdf, 8, CellRole::kX), "");
+    // A command whose parenthesis or braces are never closed ends the row's text; it must not
+    // send the reader back to the start of the line (it once looped for ever).
+    const ImportResult unclosed = voikit::importTable(
+        "Region & x & y & z \\\\\nCuneus & 4 & -80 & 22 \\cmidrule(lr \\\\\n"
+        "Insula & 38 & 18 & 2 \\cite{a \\\\\n",
+        inSpace(Space::kMni));
+    EXPECT_EQ(vois(unclosed).substr(0, 7), "Cuneus ") << accounts(unclosed);
 }
 
 TEST(TableReading, NimareDatasetsByTheirSchema) {

@@ -99,7 +99,11 @@ std::size_t latexCommand(std::string_view line, std::size_t at, std::size_t to, 
     if (name == "textsuperscript" || name == "tnote" || name == "footnotemark" ||
         name == "cmidrule" || name == "label" || name == "cite") {
         std::size_t skip = end;
-        if (skip < to && line[skip] == '(') skip = line.find(')', skip) + 1;
+        if (skip < to && line[skip] == '(') {
+            // "\cmidrule(lr){4-6}"; an unclosed "(" runs to the end of the text.
+            const std::size_t close = line.find(')', skip);
+            skip = close < to ? close + 1 : to;
+        }
         return std::min(to, groupEnd(line, skip));
     }
     if (name == "hline" || name == "toprule" || name == "midrule" || name == "bottomrule")
@@ -114,7 +118,8 @@ void latexText(std::string_view line, std::size_t from, std::size_t to, Writer& 
         const char c = line[i];
         if (c == '\\' && i + 1 < to && line[i + 1] == '\\') return;  // the row's end
         if (c == '\\') {
-            i = latexCommand(line, i + 1, to, out);
+            // Every command moves on by at least its backslash, whatever its groups hold.
+            i = std::max(i + 1, latexCommand(line, i + 1, to, out));
         } else if (c == '&') {
             out.put('\t', i++);
         } else if (c == '$' || c == '{' || c == '}') {

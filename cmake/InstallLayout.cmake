@@ -27,9 +27,6 @@ cmake_path(SET GLOMERA_BUILD_DATADIR NORMALIZE
     "${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/${GLOMERA_DATADIR_FROM_BINDIR}")
 file(MAKE_DIRECTORY ${GLOMERA_BUILD_DATADIR})
 
-# Files fetched into the build tree by scripts/install-deps.sh, such as the niivue bundle.
-set(GLOMERA_THIRD_PARTY_DIR ${CMAKE_BINARY_DIR}/third_party)
-
 # glomera_share_files(PATH... [DESTINATION SUBFOLDER]): files or folders the programs read at
 # run time. Each is copied at build time into the build tree's data folder (under SUBFOLDER)
 # when it exists, so that one fetched after configuring is taken too, and installed with that
@@ -46,5 +43,3 @@ endfunction()
 # The bundled examples, for a first run and a check of an installed package.
 glomera_share_files(${CMAKE_SOURCE_DIR}/examples/mni_table.txt
     ${CMAKE_SOURCE_DIR}/examples/coordinates.txt DESTINATION examples)
-# The niivue bundle a page inlines, once scripts/install-deps.sh has fetched it.
-glomera_share_files(${GLOMERA_THIRD_PARTY_DIR}/niivue)

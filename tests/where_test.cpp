@@ -220,10 +220,14 @@ TEST_F(GlomeraVoiWhereTest, TellsWhatLiesAtEachPoint) {
     r = run("where --points peaks.txt --space mni --atlas aal");
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(contains(r.err, "peaks.txt: line 4: no three numbers in a row")) << r.err;
-    writeFile(folder.file("peaks.txt"), "name x y z\nAmygdala_L 24 -4 -18\nInsula_R 36 24 -4\n");
+    // A line with numbers that make no point is passed over with a word, not in silence.
+    writeFile(folder.file("peaks.txt"),
+              "name x y z\nAmygdala_L 24 -4 -18\nB 1 2\nInsula_R 36 24 -4\n");
     r = run("where --points peaks.txt --space mni --atlas aal --json -o where.json");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(contains(r.err, "peaks.txt: the points are MNI (--space)")) << r.err;
+    EXPECT_TRUE(contains(r.err, "peaks.txt: 1 line with numbers but no point, passed over (line 3"))
+        << r.err;
     const auto json = nlohmann::json::parse(readFile(folder.file("where.json")));
     ASSERT_EQ(json["points"].size(), 2u);
     EXPECT_EQ(json["points"][0]["name"], "Amygdala_L");

@@ -10,7 +10,8 @@ enum ExitStatus : int {
     kExitSuccess = 0,
     kExitFailure = 1,     // the work could not be done; nothing was left half written
     kExitUsage = 2,       // the command line could not be taken
-    kExitIncomplete = 3,  // a table or list lost coordinate lines or made no VOI
+    kExitIncomplete = 3,  // a table or list lost coordinate lines or made no VOI or sphere,
+                          // or a dry run found images it cannot read
 };
 
 // When a program exits with a status, in its own words: "on success", "when ...".

@@ -54,7 +54,8 @@ std::string footer() {
                {kExitUsage, "on a usage error"},
                {kExitIncomplete,
                 "when import dropped coordinate lines or made no VOI (0 with --allow-dropped as "
-                "long as it made one)"},
+                "long as it made one), when a --peaks table made no sphere, or when extract "
+                "--dry-run found an image it cannot read"},
            }) +
            exampleLines(examples);
 }

@@ -32,6 +32,11 @@ PointReading readPoints(std::string_view bytes, std::optional<Space> space) {
     bool assumed = false;
     for (std::size_t i = 0; i < reading.lines.size(); ++i) {
         const int number = static_cast<int>(i) + 1;
+        const ReadLine& line = reading.lines[i];
+        if ((line.kind == ReadLine::kNoCoordinates || line.kind == ReadLine::kIgnored) &&
+            plain[i].find_first_of("0123456789") != std::string::npos) {
+            result.passedOver.push_back(fmt::format("line {}: {}", number, line.account));
+        }
         for (const Peak& peak : reading.lines[i].peaks) {
             if (!peak.refused.empty() || peak.writings.empty()) {
                 result.refused.push_back(fmt::format(

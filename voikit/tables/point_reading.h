@@ -21,6 +21,9 @@ struct PointReading {
     std::vector<ReadPoint> points;
     // Lines whose coordinates could not be taken: "line 4: why", one each.
     std::vector<std::string> refused;
+    // Lines that hold numbers but were read as no point (too few numbers, a heading, a
+    // caption): "line 3: no coordinates", one each, so that none goes without a word.
+    std::vector<std::string> passedOver;
     // How the space was decided: from the file (a heading, a "// Reference=" line, a space
     // column), from --space, or assumed; one line.
     std::string spaceNote;

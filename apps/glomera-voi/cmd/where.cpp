@@ -19,6 +19,7 @@
 #include "voikit/io/error.h"
 #include "voikit/io/text_input.h"
 #include "voikit/io/text_output.h"
+#include "voikit/io/word_list.h"
 #include "voikit/outputs/where_report.h"
 #include "voikit/tables/point_reading.h"
 
@@ -79,6 +80,13 @@ int where(const WhereArguments& a) {
             throw voikit::Error(source + ": " + read.refused[0] + " (" +
                                 std::to_string(read.refused.size()) +
                                 " line(s) without a point that can be taken)");
+        }
+        if (!read.passedOver.empty()) {
+            say(stderr,
+                source + ": " +
+                    voikit::counted(static_cast<long long>(read.passedOver.size()), "line") +
+                    " with numbers but no point, passed over (" + read.passedOver[0] +
+                    (read.passedOver.size() > 1 ? "; ..." : "") + ")");
         }
         if (!read.spaceNote.empty()) say(stderr, source + ": " + read.spaceNote);
         for (const voikit::ReadPoint& point : read.points) {

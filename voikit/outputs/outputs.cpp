@@ -280,7 +280,7 @@ void makeOutputs(const std::string& voiPath, const OutputRequest& request, const
     // The checksums are taken while the file is read.
     std::future<Provenance> provenance;
     if (reports || !request.nifti.empty()) {
-        provenance = std::async(std::launch::async, [&] {
+        provenance = std::async(std::launch::async, [&voiPath, &request, &input] {
             Provenance made = provenanceOf(voiPath, request);
             made.inputSpace = inputSpaceWords(input);
             return made;

@@ -15,7 +15,7 @@ import numpy as _np
 
 from . import _glomera
 from ._glomera import (FileError, Line, Peak, Sphere, Table, __version__, connectivity,
-                       parse_table, read_table, spheres, where)
+                       parse_table, where)
 
 __all__ = ["FileError", "Line", "Peak", "Sphere", "SpheresMasker", "Table", "View",
            "connectivity", "extract", "parse_table", "read_table", "read_voi", "spheres",
@@ -32,6 +32,22 @@ def _call(name, *args, **keywords):
 
 def _path(value):
     return None if value is None else _os.fspath(value)
+
+
+def read_table(path, space=None, radius=None, mni_to_tal="spm"):
+    return _glomera.read_table(_os.fspath(path), space, radius, mni_to_tal)
+
+
+read_table.__doc__ = _glomera.read_table.__doc__
+
+
+def spheres(source, radius=None, space=None, names=None):
+    if isinstance(source, _os.PathLike):
+        source = _os.fspath(source)
+    return _glomera.spheres(source, radius, space, names)
+
+
+spheres.__doc__ = _glomera.spheres.__doc__
 
 
 def to_dataframe(table, what="peaks"):

@@ -1,5 +1,6 @@
 """Tables of peaks, spheres, .voi files and where: the module against the command."""
 import json
+import pathlib
 
 import pytest
 
@@ -127,3 +128,12 @@ def test_where_as_the_command_tells_it(glomera_voi, space):
     assert glomera.where([[21, -13, 8], [-40, 20, -10]], space=space)["points"] == \
         command["points"]
     assert glomera.where((21, -13, 8), space=space)["points"] == command["points"][:1]
+
+
+def test_every_name_documented_and_typed():
+    stub = (pathlib.Path(glomera.__file__).with_name("__init__.pyi")).read_text()
+    for name in glomera.__all__:
+        if name == "__version__":
+            continue
+        assert getattr(glomera, name).__doc__, f"{name} has no docstring"
+        assert f"def {name}(" in stub or f"class {name}" in stub, f"{name} is not in the stub"

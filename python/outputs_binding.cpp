@@ -104,6 +104,7 @@ void declareOutputs(py::module_& module) {
                 const py::gil_scoped_release unlocked;
                 const voikit::PointLookup lookup(settings);
                 std::vector<voikit::WherePoint> found;
+                found.reserve(given.size());
                 for (const voikit::NamedPoint& point : given) {
                     found.push_back(
                         {point, in, lookup.at(voikit::toTal(point.point, in, settings.transform))});

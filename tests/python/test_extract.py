@@ -224,3 +224,13 @@ def test_page_inline_and_saved(tmp_path, peaks_file):
     assert html.escape(str(voi)) in of_file
     for peak in table.peaks:
         assert peak.name in of_file and peak.name in page.page.decode("utf-8")
+
+
+def test_masker_without_radius_takes_the_nearest_cell(tmp_path):
+    path = tmp_path / "bold.nii.gz"
+    data, affine = write_series(path, volumes=12)
+    seeds = [(-29.0, 17.0, 5.0), (10.2, -40.7, 21.1)]
+    got = glomera.SpheresMasker(seeds).fit_transform(str(path))
+    for column, seed in enumerate(seeds):
+        i, j, k = np.round(np.linalg.solve(affine, [*seed, 1])[:3]).astype(int)
+        assert np.array_equal(got[:, column], data[i, j, k, :])

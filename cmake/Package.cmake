@@ -19,7 +19,8 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
     "(/usr/lib/glomera/Glomera.so); HelmoraZT.exe, a headless host that runs the"
     "plug-in from the shell; and glomera-voi, which makes NIfTI label volumes with"
     "label tables, pictures and reports of any .voi file, with the atlas regions each"
-    "VOI lies in and what made each result.")
+    "VOI lies in and what made each result; and the Python module glomera, the same"
+    "toolbox with numpy arrays and a spheres masker for notebooks and pipelines.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -27,7 +28,16 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The Python module is built for one minor version of Debian's Python and hands back numpy
+# arrays; dpkg-shlibdeps cannot see either (an extension module links no libpython).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS mricron-data)
+if(GLOMERA_PYTHON)
+    math(EXPR next_minor "${Python_VERSION_MINOR} + 1")
+    string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", python3 (>= ${Python_VERSION_MAJOR}."
+        "${Python_VERSION_MINOR}), python3 (<< ${Python_VERSION_MAJOR}.${next_minor}), "
+        "python3-numpy")
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "python3-pandas, python3-nibabel")
+endif()
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS bash-completion)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -5,7 +5,9 @@
 2. the dependency arrows between folders (who includes whose headers) run one way;
 3. each CMake target links exactly the project libraries, and the known outside libraries,
    whose headers its sources include;
-4. the toolbox (voikit/ and its program) includes nothing of the host's folder.
+4. the toolbox (voikit/ and its program) includes nothing of the host's folder, and nothing
+   includes the Python module's folder (python/), a binding over the libraries that no code
+   builds on.
 
 Prints every breach and exits 1 if there is one. Tests, benchmarks and fuzz targets are not
 programs or libraries and are not counted."""
@@ -32,6 +34,9 @@ OUTSIDE = {
 # Arrows that must not exist even one way: the toolbox and its program know nothing of the
 # host the plug-in runs in (only the host stand-in plays it).
 FORBIDDEN = [("voikit", "host"), ("apps/glomera-voi", "host")]
+# The Python module (python/, linking pybind11::module) binds the libraries; nothing else
+# includes its headers.
+BINDING = "python"
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]', re.M)
 
 
@@ -105,6 +110,10 @@ def main():
         for source, target in FORBIDDEN:
             if (folder == source or folder.startswith(source + "/")) and target in targets:
                 breaches.append(f"{folder} includes headers of {target}, which it must not know")
+
+    for folder, targets in arrows.items():
+        if folder != BINDING and not folder.startswith(BINDING + "/") and BINDING in targets:
+            breaches.append(f"{folder} includes headers of {BINDING}, the Python binding")
 
     # Depth-first search for a cycle among the arrows.
     state = {}

@@ -24,6 +24,14 @@ dpkg-deb -f "$deb" Depends | grep -q "mricron-data" || {
     echo "test-package: the package does not depend on mricron-data" >&2
     exit 1
 }
+python_module=no
+if [ -d build/python/glomera ]; then
+    python_module=yes
+    dpkg-deb -f "$deb" Depends | grep -q "python3-numpy" || {
+        echo "test-package: the package carries the Python module but no python3-numpy" >&2
+        exit 1
+    }
+fi
 
 work=$(mktemp -d)
 cleanup() {
@@ -65,6 +73,12 @@ glomera-voi report --methods | grep -q "Lancaster et al., 2007" || fail "report 
 # mricron-data's JHU labels, whose header swaps left and right, read on their named sides.
 glomera-voi where 21,-13,8 --space mni --atlas jhu |
     grep -q "Posterior_limb_of_internal_capsule_R" || fail "where names the wrong JHU side"
+
+# Debian's Python finds the module, which reads the example as the command does.
+if [ "$python_module" = yes ]; then
+    /usr/bin/python3 -c "import glomera, sys; sys.exit(glomera.read_table('/usr/share/glomera/examples/mni_table.txt', space='mni').vois != 9)" ||
+        fail "/usr/bin/python3 does not import glomera or reads the example otherwise"
+fi
 
 # The manual page shows every subcommand; bash completes them.
 page=$(MANWIDTH=100 man glomera-voi 2>/dev/null)

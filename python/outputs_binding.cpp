@@ -92,6 +92,9 @@ void declareOutputs(py::module_& module) {
             } else {
                 for (const py::handle point : points) given.push_back(givenPoint(point));
             }
+            translated({}, [&] {
+                for (const voikit::NamedPoint& point : given) voikit::checkWithinReach(point);
+            });
             voikit::AnatomySettings settings;
             settings.atlases = atlasesOf(atlases);
             settings.brain = brain;

@@ -48,53 +48,6 @@ TEST(PointList, APointIsThreeNumbers) {
     }
 }
 
-TEST(PointList, AListHasAPointALineWithANameBeforeOrAfter) {
-    std::vector<std::string> told;
-    voikit::Log log;
-    log.note = [&](const std::string& line) { told.push_back(line); };
-    const std::vector<voikit::NamedPoint> points = voikit::readPointList(
-        "\xef\xbb\xbfx,y,z,name\r\n"
-        "-22,-6,-18,Amygdala_L\r\n"
-        "\r\n"
-        "# a comment\r\n"
-        "// another\r\n"
-        "Left Insula\t-36\t12\t2\r\n"
-        "0 0 0\n"
-        "42 -52 -20 fusiform gyrus",
-        "peaks.csv", log);
-    ASSERT_EQ(points.size(), 4u);
-    EXPECT_EQ(points[0].point, (Point{-22, -6, -18}));
-    EXPECT_EQ(points[0].name, "Amygdala_L");
-    EXPECT_EQ(points[0].source, "peaks.csv line 2");
-    EXPECT_EQ(points[1].point, (Point{-36, 12, 2}));
-    EXPECT_EQ(points[1].name, "Left_Insula");
-    EXPECT_EQ(points[2].name, "");
-    EXPECT_EQ(points[3].name, "fusiform_gyrus");
-    EXPECT_EQ(points[3].source, "peaks.csv line 8");
-    EXPECT_EQ(told, (std::vector<std::string>{"peaks.csv line 1: a heading, skipped: x,y,z,name"}));
-
-    const struct {
-        const char* text;
-        const char* error;
-    } refused[] = {
-        {"1 2 3\nx y z\n", "p.txt line 2 holds no point: 0 numbers, where a point is three"},
-        {"1 2 3\n1 2\n", "p.txt line 2 holds no point: 2 numbers"},
-        {"BA 17 -2 30 4\n", "p.txt line 1 holds no point: 4 numbers"},
-        {"1 a 2 3\n", "p.txt line 1 holds no point: its three numbers are not side by side"},
-        {"a 1 2 3 b\n", "p.txt line 1 holds no point: its three numbers are not side by side"},
-        {"# nothing\n\n", "p.txt holds no point"},
-        {"", "p.txt holds no point"},
-    };
-    for (const auto& c : refused) {
-        try {
-            voikit::readPointList(c.text, "p.txt", voikit::Log{});
-            ADD_FAILURE() << "taken: " << c.text;
-        } catch (const voikit::Error& error) {
-            EXPECT_EQ(std::string(error.what()).rfind(c.error, 0), 0u) << error.what();
-        }
-    }
-}
-
 // A sparse label image on a sheared grid of unequal voxel sizes: the nearest labelled voxel
 // found by shells is the one a search through every voxel finds, inside the image and far
 // outside it.

@@ -128,6 +128,12 @@ def test_where_as_the_command_tells_it(glomera_voi, space):
     assert glomera.where([[21, -13, 8], [-40, 20, -10]], space=space)["points"] == \
         command["points"]
     assert glomera.where((21, -13, 8), space=space)["points"] == command["points"][:1]
+    # A point no head reaches is refused with the command's words.
+    far = glomera_voi("where", "0,0,301", "--space", space, check=False)
+    assert far.returncode == 2
+    with pytest.raises(ValueError) as refused:
+        glomera.where("0,0,301", space=space)
+    assert str(refused.value) in far.stderr
 
 
 def test_every_name_documented_and_typed():

@@ -1,5 +1,9 @@
 #include "voikit/anatomy/point_list.h"
 
+#include <fmt/format.h>
+
+#include <cmath>
+
 #include "common/strict_number.h"
 #include "voikit/io/error.h"
 
@@ -37,12 +41,6 @@ std::string plain(std::string text) {
     return out;
 }
 
-std::string joined(const std::vector<std::string>& fields, std::size_t from, std::size_t to) {
-    std::string name;
-    for (std::size_t i = from; i < to; ++i) name += (name.empty() ? "" : "_") + fields[i];
-    return name;
-}
-
 }  // namespace
 
 std::optional<Point> parsePoint(std::string_view text) {
@@ -57,56 +55,14 @@ std::optional<Point> parsePoint(std::string_view text) {
     return point;
 }
 
-std::vector<NamedPoint> readPointList(const std::string& text, const std::string& source,
-                                      const Log& log) {
-    const std::string lines = plain(text);
-    std::vector<NamedPoint> points;
-    bool first = true;
-    std::size_t start = 0;
-    for (int number = 1; start < lines.size(); ++number) {
-        std::size_t end = lines.find('\n', start);
-        if (end == std::string::npos) end = lines.size();
-        const std::string line = lines.substr(start, end - start);
-        start = end + 1;
-        const std::vector<std::string> fields = fieldsOf(line);
-        const std::string where = source + " line " + std::to_string(number);
-        if (fields.empty() || fields[0][0] == '#' || fields[0].compare(0, 2, "//") == 0) continue;
-        std::vector<bool> numeric;
-        std::size_t numbers = 0;
-        for (const std::string& field : fields) {
-            numeric.push_back(glomera::parseFiniteNumber(field).has_value());
-            numbers += numeric.back() ? 1 : 0;
-        }
-        const bool heading = first && numbers == 0;
-        first = false;
-        if (heading) {
-            log.tell(where + ": a heading, skipped: " + std::string(line));
-            continue;
-        }
-        // Three numbers together, with the name before or after them.
-        std::size_t at = fields.size();
-        for (std::size_t i = 0; numbers == 3 && i + 3 <= fields.size(); ++i) {
-            if (numeric[i] && numeric[i + 1] && numeric[i + 2]) at = i;
-        }
-        if (at == fields.size() || (at != 0 && at + 3 != fields.size())) {
-            std::string why = where + " holds no point: ";
-            why += numbers == 3 ? "its three numbers are not side by side"
-                                : std::to_string(numbers) +
-                                      " numbers, where a point is three (x y z, and a name "
-                                      "before or after them)";
-            why += ": \"" + line + "\"";
-            throw Error(why);
-        }
-        NamedPoint point;
-        for (std::size_t axis = 0; axis < 3; ++axis) {
-            point.point[axis] = *glomera::parseFiniteNumber(fields[at + axis]);
-        }
-        point.name = at == 0 ? joined(fields, 3, fields.size()) : joined(fields, 0, at);
-        point.source = where;
-        points.push_back(std::move(point));
+void checkWithinReach(const NamedPoint& given) {
+    for (std::size_t axis = 0; axis < 3; ++axis) {
+        if (std::fabs(given.point[axis]) <= kFarthestPoint) continue;
+        throw UsageError(fmt::format(
+            "where: {}: {} = {:g} mm is more than {:g} mm from the origin, outside any head; "
+            "give millimetres",
+            given.source, "xyz"[axis], given.point[axis], kFarthestPoint));
     }
-    if (points.empty()) throw Error(source + " holds no point (x y z a line)");
-    return points;
 }
 
 }  // namespace voikit

@@ -5,7 +5,6 @@
 #include <string_view>
 #include <vector>
 
-#include "voikit/io/log.h"
 #include "voikit/space/coordinate_space.h"
 
 namespace voikit {
@@ -20,11 +19,12 @@ struct NamedPoint {
 // "X,Y,Z" or "X Y Z": three numbers, nothing else; none otherwise.
 std::optional<Point> parsePoint(std::string_view text);
 
-// A list of points, one a line: three numbers (separated by blanks, tabs, commas or
-// semicolons) and an optional name before or after them. Empty lines and comments (# or //)
-// are skipped, and so is a heading without numbers as the first line, with a note to `log`.
-// Throws Error naming the line and its text for any other line that holds no point.
-std::vector<NamedPoint> readPointList(const std::string& text, const std::string& source,
-                                      const Log& log);
+// No head reaches this far from the origin on any axis: a point beyond it is a typing or
+// unit mistake (metres, voxel indices of a huge grid, a stray exponent).
+constexpr double kFarthestPoint = 300;
+
+// Throws UsageError naming the point's source and axis when it lies more than
+// kFarthestPoint mm from the origin on any axis.
+void checkWithinReach(const NamedPoint& given);
 
 }  // namespace voikit

@@ -1,8 +1,5 @@
 // glomera-voi where: the region at each point in every atlas, and the nearest region where a
 // point falls in none, as the field's whereami and atlasquery tell it.
-#include <fmt/format.h>
-
-#include <cmath>
 #include <memory>
 #include <optional>
 #include <string>
@@ -47,22 +44,6 @@ const options::ValueKind<voikit::NamedPoint>& pointKind() {
     return kind;
 }
 
-// No head reaches this far from the origin on any axis: a point beyond it is a typing or
-// unit mistake (metres, voxel indices of a huge grid, a stray exponent), refused before any
-// atlas is read.
-constexpr double kFarthestPoint = 300;
-
-void checkWithinReach(const voikit::NamedPoint& given) {
-    for (int axis = 0; axis < 3; ++axis) {
-        if (std::fabs(given.point[static_cast<std::size_t>(axis)]) <= kFarthestPoint) continue;
-        throw voikit::UsageError(fmt::format(
-            "where: {}: {} = {:g} mm is more than {:g} mm from the origin, outside any head; "
-            "give millimetres",
-            given.source, "xyz"[axis], given.point[static_cast<std::size_t>(axis)],
-            kFarthestPoint));
-    }
-}
-
 // Prints what lies at each point, or writes it to -o; the notes on the atlases go to
 // standard error.
 int where(const WhereArguments& a) {
@@ -96,7 +77,7 @@ int where(const WhereArguments& a) {
         }
     }
     if (given.empty()) throw voikit::UsageError("where: give a point X,Y,Z or --points FILE");
-    for (const auto& point : given) checkWithinReach(point.first);
+    for (const auto& point : given) voikit::checkWithinReach(point.first);
     voikit::AnatomySettings settings = a.settings;
     if (!a.atlases.empty()) settings.atlases = a.atlases;
     const voikit::PointLookup lookup(settings);

@@ -61,8 +61,12 @@ class FileError(OSError, ValueError):
 
 void raiseError(const std::exception& error, const std::vector<std::string>& files) {
     const std::string message = error.what();
-    const std::string file =
-        dynamic_cast<const voikit::UsageError*>(&error) ? "" : fileNamed(message, files);
+    // The file the toolbox named when it threw, else the one of the call's files its
+    // message names.
+    const auto* known = dynamic_cast<const voikit::Error*>(&error);
+    const std::string file = known && !known->path().empty() ? known->path()
+                             : known                         ? fileNamed(message, files)
+                                                             : "";
     if (file.empty()) throw py::value_error(message);
     py::object instance = fileError()(message);
     instance.attr("filename") = file;

@@ -12,7 +12,13 @@ class Error : public std::runtime_error {
     using std::runtime_error::runtime_error;
     // "path: reason", thrown where the file is known.
     Error(const std::string& path, const std::string& reason)
-        : std::runtime_error(path + ": " + reason) {}
+        : std::runtime_error(path + ": " + reason), path_(path) {}
+
+    // The file the error is about, when it was thrown with one; else empty.
+    const std::string& path() const { return path_; }
+
+  private:
+    std::string path_;
 };
 
 // A command line that cannot be taken as given: what is missing or contradicts what, said in

@@ -53,24 +53,6 @@ void declareExtract(py::module_& module);
 
 namespace binding {
 
-// A folder of its own under the system's temporary folder, removed with what it holds: where
-// the module has the toolbox write what it hands back in memory.
-class Scratch {
-  public:
-    Scratch();
-    ~Scratch();
-    Scratch(const Scratch&) = delete;
-    Scratch& operator=(const Scratch&) = delete;
-    const std::string& path() const { return path_; }
-
-  private:
-    std::string path_;
-};
-
-}  // namespace binding
-
-namespace binding {
-
 // What the toolbox warns of, gathered from any thread while the GIL is released, and then
 // given to Python's warnings once it is held again. Notes (what was written) are dropped:
 // the caller knows what it asked for.

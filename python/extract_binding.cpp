@@ -23,6 +23,7 @@
 #include "voikit/extract/sphere_regions.h"
 #include "voikit/extract/voi_file_regions.h"
 #include "voikit/io/error.h"
+#include "voikit/io/scratch_folder.h"
 #include "voikit/outputs/label_grid.h"
 #include "voikit/signal/connectivity.h"
 
@@ -166,8 +167,10 @@ void declareExtract(py::module_& module) {
             voikit::BatchOutcome outcome;
             translated(files, [&] {
                 const py::gil_scoped_release unlocked;
-                const std::unique_ptr<Scratch> scratch =
-                    output.empty() && outDir.empty() ? std::make_unique<Scratch>() : nullptr;
+                const std::unique_ptr<voikit::ScratchFolder> scratch =
+                    output.empty() && outDir.empty()
+                        ? std::make_unique<voikit::ScratchFolder>("glomera-python")
+                        : nullptr;
                 settings.output = scratch ? scratch->path() + "/series.tsv" : output;
                 outcome = voikit::extractImages(*regions, settings, gathered.log());
             });

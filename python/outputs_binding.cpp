@@ -3,13 +3,8 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
 #include <optional>
 #include <string>
-#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -18,28 +13,12 @@
 #include "voikit/anatomy/point_lookup.h"
 #include "voikit/io/error.h"
 #include "voikit/io/log.h"
+#include "voikit/io/scratch_folder.h"
 #include "voikit/io/text_input.h"
 #include "voikit/outputs/outputs.h"
 #include "voikit/outputs/where_report.h"
 
 namespace binding {
-
-Scratch::Scratch() {
-    std::error_code error;
-    std::string base = std::filesystem::temp_directory_path(error).string();
-    if (error) base = "/tmp";
-    std::string pattern = base + "/glomera-python-XXXXXX";
-    if (!mkdtemp(pattern.data())) {
-        throw voikit::Error("cannot make a temporary folder in " + base + ": " +
-                            std::strerror(errno));
-    }
-    path_ = pattern;
-}
-
-Scratch::~Scratch() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
 
 namespace {
 
@@ -165,7 +144,7 @@ void declareOutputs(py::module_& module) {
             Gathered gathered;
             translated({voi}, [&] {
                 const py::gil_scoped_release unlocked;
-                const Scratch scratch;
+                const voikit::ScratchFolder scratch("glomera-python");
                 voikit::OutputRequest request;
                 request.reportJson = scratch.path() + "/report.json";
                 request.anatomy = anatomy;
@@ -191,7 +170,7 @@ void declareOutputs(py::module_& module) {
             Gathered gathered;
             translated({voi}, [&] {
                 const py::gil_scoped_release unlocked;
-                const Scratch scratch;
+                const voikit::ScratchFolder scratch("glomera-python");
                 voikit::OutputRequest request;
                 request.html = scratch.path() + "/page.html";
                 request.anatomy = anatomy;

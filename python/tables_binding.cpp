@@ -4,22 +4,19 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
-#include <algorithm>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
 
-#include "plugin/sphere_voxels.h"
 #include "python/binding.h"
 #include "python/peak_table.h"
-#include "voi/voi_set.h"
-#include "voi/voi_writer.h"
+#include "voikit/extract/peak_spheres.h"
 #include "voikit/extract/sphere_regions.h"
 #include "voikit/io/error.h"
 #include "voikit/io/text_input.h"
+#include "voikit/outputs/list_voi_file.h"
 #include "voikit/outputs/outputs.h"
 #include "voikit/tables/list_voi.h"
 #include "voikit/tables/table_import.h"
@@ -113,30 +110,6 @@ voikit::Point pointOf(const py::handle& row) {
     return {values[0].cast<double>(), values[1].cast<double>(), values[2].cast<double>()};
 }
 
-// The .voi file the plug-in makes of the table's list: its own sphere code, with the header
-// a host's TAL document of 1 mm voxels gives it.
-void writeTableVoi(const PeakTable& table, const std::string& path) {
-    glomera::VoiSet set;
-    set.fileName = path.c_str();
-    set.resolutionX = set.resolutionY = set.resolutionZ = 1;
-    set.framingCubeDim = 256;
-    set.leftRightConvention = 1;
-    for (const voikit::AcceptedPeak& peak : table.result->peaks) {
-        const glomera::VoiLineValues& v = peak.values;
-        glomera::VoiEntry entry;
-        const std::size_t length = std::min(v.name.size(), glomera::VoiLineValues::kNameLimit);
-        std::memcpy(entry.name, v.name.data(), length);
-        entry.colorR = v.r;
-        entry.colorG = v.g;
-        entry.colorB = v.b;
-        entry.voxels = glomera::makeSphereVoxels(v.x, v.y, v.z, v.radius, &entry.voxelCount);
-        if (!entry.voxels) throw voikit::Error(path, "the sphere of " + v.name + " cannot be made");
-        set.vois.push_back(std::move(entry));
-    }
-    set.voiCount = static_cast<std::int32_t>(set.vois.size());
-    if (!glomera::writeVoiFile(set)) throw voikit::Error(path, "cannot be written");
-}
-
 }  // namespace
 
 std::vector<voikit::Sphere> spheresOf(const py::handle& source, const std::optional<double>& radius,
@@ -145,11 +118,7 @@ std::vector<voikit::Sphere> spheresOf(const py::handle& source, const std::optio
     std::vector<voikit::Sphere> spheres;
     if (py::isinstance<PeakTable>(source)) {
         const PeakTable& table = source.cast<const PeakTable&>();
-        for (const voikit::AcceptedPeak& peak : table.result->peaks) {
-            spheres.push_back({peak.writings.front().second, peak.written,
-                               radius.value_or(peak.values.radius), peak.name});
-        }
-        return spheres;
+        return voikit::peakSpheres(*table.result, radius);
     }
     if (py::isinstance<py::list>(source) && py::len(source) > 0 &&
         py::isinstance<voikit::Sphere>(py::reinterpret_borrow<py::list>(source)[0])) {
@@ -340,7 +309,7 @@ void declareTables(py::module_& module) {
                                         ": no VOI to write");
                 }
                 const py::gil_scoped_release unlocked;
-                writeTableVoi(table, path);
+                voikit::writeListVoiFile(*table.result, path);
             });
         },
         py::arg("table"), py::arg("path"), py::arg("space") = py::none(),

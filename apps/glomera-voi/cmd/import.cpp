@@ -8,13 +8,14 @@
 
 #include "apps/exit-codes/exit_codes.h"
 #include "apps/glomera-voi/cmd/command.h"
-#include "apps/glomera-voi/cmd/list_spheres.h"
 #include "apps/option-values/option_values.h"
 #include "common/buffer_capacities.h"
 #include "voikit/io/error.h"
 #include "voikit/io/print.h"
+#include "voikit/io/scratch_folder.h"
 #include "voikit/io/text_input.h"
 #include "voikit/io/text_output.h"
+#include "voikit/outputs/list_voi_file.h"
 #include "voikit/outputs/review_output.h"
 #include "voikit/page/import_review.h"
 #include "voikit/tables/foci_output.h"
@@ -65,11 +66,19 @@ void writeReview(const ImportArguments& a, const std::string& bytes,
     voikit::Log log;
     log.note = [](const std::string& text) { say(stderr, text); };
     log.warning = log.note;
-    const ScratchFolder scratch;
+    const voikit::ScratchFolder scratch("glomera-review");
     const std::string spheres = scratch.path() + "/spheres.voi";
-    const bool drawn = result.vois > 0 && writeListSpheres(result, spheres);
-    if (result.vois > 0 && !drawn)
-        say(stderr, "--review: the spheres could not be made; the page shows the review alone");
+    bool drawn = false;
+    if (result.vois > 0) {
+        try {
+            voikit::writeListVoiFile(result, spheres);
+            drawn = true;
+        } catch (const voikit::Error& error) {
+            // The review is still worth having without its spheres.
+            say(stderr, std::string("--review: the spheres could not be made (") + error.what() +
+                            "); the page shows the review alone");
+        }
+    }
     voikit::writeReviewPage(a.review, review, drawn ? spheres : "", request, log);
 }
 

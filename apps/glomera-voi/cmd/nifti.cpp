@@ -10,6 +10,7 @@
 #include "apps/glomera-voi/cmd/peak_table.h"
 #include "apps/glomera-voi/cmd/voi_file.h"
 #include "apps/option-values/option_values.h"
+#include "voi/voi_reader.h"
 #include "voikit/extract/cell_volumes.h"
 #include "voikit/extract/sphere_regions.h"
 #include "voikit/extract/voi_file_regions.h"

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "apps/option-values/option_values.h"
+#include "voikit/extract/peak_spheres.h"
 #include "voikit/io/error.h"
 #include "voikit/io/text_input.h"
 
@@ -41,9 +42,9 @@ PeakTable readPeakTable(const std::string& path, const voikit::ImportSettings& s
     for (const std::string& warning : result.warnings) log.warn(about + warning);
     log.tell(path + ": " + result.summary() + " (" + result.encoding + ")");
     PeakTable table;
+    table.spheres = voikit::peakSpheres(result);
     for (const voikit::AcceptedPeak& peak : result.peaks) {
         const double radius = peak.values.radius;
-        table.spheres.push_back({peak.writings.front().second, peak.written, radius, peak.name});
         glomera::VoiInfo info;
         info.name = peak.name;
         info.color[0] = peak.values.r;

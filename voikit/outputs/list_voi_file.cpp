@@ -1,0 +1,34 @@
+#include "voikit/outputs/list_voi_file.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "plugin/sphere_voxels.h"
+#include "voi/voi_writer.h"
+#include "voikit/io/error.h"
+
+namespace voikit {
+
+void writeListVoiFile(const ImportResult& result, const std::string& path) {
+    glomera::VoiSet set;
+    set.fileName = path.c_str();
+    set.resolutionX = set.resolutionY = set.resolutionZ = 1;
+    set.framingCubeDim = 256;
+    set.leftRightConvention = 1;
+    for (const AcceptedPeak& peak : result.peaks) {
+        const glomera::VoiLineValues& v = peak.values;
+        glomera::VoiEntry entry;
+        const std::size_t length = std::min(v.name.size(), glomera::VoiLineValues::kNameLimit);
+        std::memcpy(entry.name, v.name.data(), length);
+        entry.colorR = v.r;
+        entry.colorG = v.g;
+        entry.colorB = v.b;
+        entry.voxels = glomera::makeSphereVoxels(v.x, v.y, v.z, v.radius, &entry.voxelCount);
+        if (!entry.voxels) throw Error(path, "the sphere of " + v.name + " cannot be made");
+        set.vois.push_back(std::move(entry));
+    }
+    set.voiCount = static_cast<std::int32_t>(set.vois.size());
+    if (!glomera::writeVoiFile(set)) throw Error(path, "cannot be written");
+}
+
+}  // namespace voikit

@@ -310,19 +310,19 @@ TEST_F(HeadlessHostTest, UsageErrorsAndHelp) {
     } refused[] = {
         {"--bogus", "--bogus"},
         {"--sphere", "--sphere"},
-        {"--set novalue", "--set wants NAME=VALUE, not \"novalue\""},
-        {"--set =1", "--set wants NAME=VALUE"},
-        {"--header offset", "--header wants FIELD=VALUE"},
+        {"--set novalue", "--set: wants NAME=VALUE, not \"novalue\""},
+        {"--set =1", "--set: wants NAME=VALUE"},
+        {"--header offset", "--header: wants FIELD=VALUE"},
         {"--header colour=1", "unknown --header field \"colour\""},
-        {"--header offset=1.5", "--header offset wants a whole number"},
-        {"--header resolution=abc", "--header resolution wants a number, not \"abc\""},
-        {"--host-version 2.2", "--host-version wants MAJOR.MINOR.REVISION, not \"2.2\""},
-        {"--host-version 2.2.x", "--host-version wants"},
-        {"--document-id 1.5", "--document-id wants a whole number"},
-        {"--document-type ''", "--document-type wants a whole number"},
-        {"--color 1,2", "--color wants R,G,B"},
-        {"--color 1,2,256", "--color wants R,G,B"},
-        {"--sphere 1,2,3 ", "--sphere wants X,Y,Z,R"},
+        {"--header offset=1.5", "--header offset: wants a whole number"},
+        {"--header resolution=abc", "--header resolution: wants a number, not \"abc\""},
+        {"--host-version 2.2", "--host-version: wants MAJOR.MINOR.REVISION, not \"2.2\""},
+        {"--host-version 2.2.x", "--host-version: wants"},
+        {"--document-id 1.5", "--document-id: wants a whole number"},
+        {"--document-type ''", "--document-type: wants a whole number"},
+        {"--color 1,2", "--color: wants R,G,B"},
+        {"--color 1,2,256", "--color: wants R,G,B"},
+        {"--sphere 1,2,3 ", "--sphere: wants X,Y,Z,R"},
         {"unexpected", "unexpected"},
     };
     for (const auto& c : refused) {
@@ -393,7 +393,7 @@ TEST_F(HeadlessHostTest, NumericOptionsRefuseWhatIsNotANumber) {
                                "1e400,0,0,5", "',,,'", "0,0,0,1e39", "0,0,0,inf"}) {
         const ProgramResult r = run(std::string("--sphere ") + sphere + " -o s.voi");
         EXPECT_EQ(r.status, 2) << sphere;
-        EXPECT_TRUE(contains(r.err, "--sphere wants X,Y,Z,R: four numbers, not")) << r.err;
+        EXPECT_TRUE(contains(r.err, "--sphere: wants X,Y,Z,R: four numbers, not")) << r.err;
     }
     EXPECT_EQ(folder.listing(), "");
     // Spaces and signs a shell user types stay fine.

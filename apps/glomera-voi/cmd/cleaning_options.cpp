@@ -41,7 +41,6 @@ options::ValueKind<T> namesKind(std::vector<std::pair<std::string, T>> table) {
 std::shared_ptr<CleaningOptions> CleaningOptions::declare(CLI::App& command) {
     auto o = std::make_shared<CleaningOptions>();
     voikit::CleaningSettings& s = o->settings_;
-    using options::Wording;
     using voikit::Connectivity;
     using voikit::Standardize;
     using voikit::Summary;
@@ -50,7 +49,6 @@ std::shared_ptr<CleaningOptions> CleaningOptions::declare(CLI::App& command) {
         command, "--summary", s.summary,
         namesKind<Summary>(
             {{"mean", Summary::kMean}, {"median", Summary::kMedian}, {"eig1", Summary::kEig1}}),
-        Wording::kCli11,
         "each volume's value of a VOI: the mean of its cells (default), "
         "their median, or the first eigenvariate of their series"));
     CLI::Option* mask =
@@ -64,7 +62,7 @@ std::shared_ptr<CleaningOptions> CleaningOptions::declare(CLI::App& command) {
                                                            return glomera::parseFiniteNumber(text);
                                                        },
                                                        "a number", ""},
-                            Wording::kCli11, "the mask's value a cell must pass (default 0)")
+                            "the mask's value a cell must pass (default 0)")
               ->type_name("T")
               ->needs(mask));
     group(command
@@ -75,16 +73,16 @@ std::shared_ptr<CleaningOptions> CleaningOptions::declare(CLI::App& command) {
               ->check(CLI::Range(std::int64_t{0}, std::int64_t{1} << 20)));
     group(command.add_flag("--detrend", s.detrend, "take away each series' linear trend"));
     group(options::addValue(command, "--high-pass", s.highPass,
-                            positiveKind("a frequency in Hz above 0"), Wording::kCli11,
+                            positiveKind("a frequency in Hz above 0"),
                             "keep what lies above this frequency (Butterworth, order 5, "
                             "forward and backward)")
               ->type_name("HZ"));
     group(options::addValue(command, "--low-pass", s.lowPass,
-                            positiveKind("a frequency in Hz above 0"), Wording::kCli11,
+                            positiveKind("a frequency in Hz above 0"),
                             "keep what lies below this frequency")
               ->type_name("HZ"));
     group(options::addValue(command, "--t-r", s.repetitionTime,
-                            positiveKind("a repetition time in seconds above 0"), Wording::kCli11,
+                            positiveKind("a repetition time in seconds above 0"),
                             "the repetition time in seconds (default: the BIDS sidecar's "
                             "RepetitionTime, else the header's pixdim[4])")
               ->type_name("SECONDS"));
@@ -108,20 +106,18 @@ std::shared_ptr<CleaningOptions> CleaningOptions::declare(CLI::App& command) {
                           "of the fit and the z-scores and written n/a")
               ->type_name("COLUMN"));
     group(options::addValue(command, "--fd-threshold", s.fdThreshold,
-                            positiveKind("a displacement in mm above 0"), Wording::kCli11,
+                            positiveKind("a displacement in mm above 0"),
                             "censor volumes whose framewise_displacement passes this")
               ->type_name("MM"));
     group(options::addValue(
         command, "--standardize", s.standardize,
         namesKind<Standardize>({{"zscore", Standardize::kZscore}, {"psc", Standardize::kPsc}}),
-        Wording::kCli11,
         "z-scores (sample standard deviation, n - 1) or percent signal "
         "change against the series' mean before cleaning"));
     CLI::Option* connectivity = group(options::addValue(
         command, "--connectivity", s.connectivity,
         namesKind<Connectivity>(
             {{"correlation", Connectivity::kCorrelation}, {"partial", Connectivity::kPartial}}),
-        Wording::kCli11,
         "write the VOI-by-VOI matrix of the cleaned series beside them (NAME_connectivity.tsv)"));
     group(command
               .add_flag("--fisher-z", s.fisherZ,

@@ -142,7 +142,6 @@ CommandRun cmd::declareNifti(CLI::App& command) {
         "a NIfTI-1 label volume (16-bit, 0 background, i for the i-th VOI) and its label table "
         "(.tsv) beside it; or one mask per VOI");
     const auto a = std::make_shared<NiftiArguments>();
-    using options::Wording;
     command
         .add_option("FILE.voi OUT", a->files,
                     "the .voi file (none with --peaks), then the volume to write, .nii or "
@@ -158,7 +157,6 @@ CommandRun cmd::declareNifti(CLI::App& command) {
         ->type_name("IMAGE|mni1mm|mni2mm")
         ->check(gridCheck);
     options::addValue(command, "--grid-space", a->request.gridSpace, options::spaceKind(),
-                      Wording::kCli11,
                       "the space of the grid image's millimetres, where its header does not say "
                       "(its code is scanner, aligned or unknown): tal or mni")
         ->type_name("tal|mni");

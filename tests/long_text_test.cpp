@@ -87,7 +87,8 @@ TEST_F(LongTextTest, ReportRowsKeepTheirColumnsAfterALongName) {
 
 TEST_F(LongTextTest, ColourTableHoldsTheWholeName) {
     const glomera::VoiFileContents contents = glomera::loadVoiFile(voi);
-    const LabelVolume volume = fillLabels(contents, defaultGrid(computeStatistics(contents), 1));
+    const LabelVolume volume =
+        fillLabels(contents, defaultGrid("vois.voi", computeStatistics(contents), 1));
     writeLabelVolume(folder.file("labels.nii"), contents, volume);
     EXPECT_EQ(readFile(folder.file("labels_ColorLUT.txt")),
               "#No. Label Name                                 R   G   B   A\n"

@@ -77,7 +77,8 @@ int writeCells(const NiftiArguments& a, const std::string& out) {
         auto file = std::make_unique<voikit::VoiFileRegions>(a.files.front());
         for (const auto& voi : file->runs().skeleton.vois) infos.push_back(voi.info);
         if (request.grid.empty()) {
-            grid = voikit::defaultGrid(voikit::computeStatistics(file->runs()), kGridMargin);
+            grid = voikit::defaultGrid(a.files.front(), voikit::computeStatistics(file->runs()),
+                                       kGridMargin);
         }
         regions = std::move(file);
     }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "plugin/sphere_voxels.h"
+#include "tests/support/voi_file_loading.h"
 #include "tests/test_files.h"
 #include "voi/voi_reader.h"
 

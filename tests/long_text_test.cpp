@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "tests/support/voi_file_loading.h"
+#include "tests/support/vois_in_memory.h"
 #include "tests/test_files.h"
 #include "voi/voi_reader.h"
 #include "voikit/outputs/label_volume.h"

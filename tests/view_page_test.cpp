@@ -13,6 +13,7 @@
 #include <random>
 #include <string>
 
+#include "tests/support/vois_in_memory.h"
 #include "tests/test_files.h"
 #include "tests/test_vois.h"
 #include "voikit/outputs/label_volume.h"

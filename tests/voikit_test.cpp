@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "plugin/sphere_voxels.h"
+#include "tests/support/vois_in_memory.h"
 #include "tests/test_files.h"
 #include "tests/test_vois.h"
 #include "voikit/io/error.h"

@@ -20,7 +20,6 @@
 #include "voikit/io/width_in_bytes.h"
 #include "voikit/space/nifti_file.h"
 #include "voikit/space/nifti_writing.h"
-#include "voikit/voxels/voi_passes.h"
 
 namespace voikit {
 namespace {
@@ -288,15 +287,6 @@ LabelVolume LabelPass::finish() {
     // The lattice is done with; it need not be held while the volume is written.
     work_->lattice.labels = std::vector<std::int16_t>();
     return volume;
-}
-
-LabelVolume fillLabels(const VoiFileContents& contents, const LabelGrid& grid) {
-    const VoiRuns runs = runsOf(contents);
-    FiguresPass figures;
-    replay(runs, figures);
-    LabelPass labels("", grid, figures.statistics);
-    replay(runs, labels);
-    return labels.finish();
 }
 
 namespace {

@@ -50,9 +50,6 @@ class LabelPass : public RunVisitor {
     std::int32_t voi_ = -1;
 };
 
-// The same for VOIs held in memory.
-LabelVolume fillLabels(const glomera::VoiFileContents& contents, const LabelGrid& grid);
-
 // A NIfTI-1 file of voxels on a grid (.nii or .nii.gz, the transform in both qform and sform
 // with the code of the grid's space), written into a temporary file beside its path with
 // every write checked; it appears under its path on commit(), after whatever is to go beside

@@ -52,22 +52,11 @@ TEST_F(HeadlessHostTest, BundledExampleCleansAndBecomesOneVoiPerValidLine) {
     EXPECT_EQ(cleaned.status, 0) << cleaned.err;
     EXPECT_EQ(cleaned.out, kBundledExampleCleaned);
 
+    // The log and the account of each line are the reference case host-raw-list; here, the
+    // status without --allow-dropped (two lines with coordinates were dropped), the host's
+    // load of the file and its spheres.
     const ProgramResult r = run("--raw-list " + list + " -o list.voi");
-    // Two lines with coordinates are dropped by the clean-up: the status says so, and the
-    // account says which and why.
     EXPECT_EQ(r.status, 3) << r.err;
-    EXPECT_TRUE(contains(r.out, "Plugin>  Read 12 lines in "));
-    EXPECT_TRUE(contains(r.err, "coordinates.txt line 2: no coordinates\n"));
-    EXPECT_TRUE(contains(r.err,
-                         "coordinates.txt line 9: VOI 5 mPFC at TAL -4.0 50.0 18.0, "
-                         "radius 10.0 mm, colour 255 200 0\n"));
-    EXPECT_TRUE(contains(r.err,
-                         "coordinates.txt line 11: dropped: outside the accepted box: "
-                         "x = 80.0 is not within -68..68\n"));
-    EXPECT_TRUE(contains(r.err,
-                         "coordinates.txt line 12: dropped: fewer than the eight fields "
-                         "x y z radius name r g b (read 7)\n"));
-    EXPECT_TRUE(contains(r.err, "6 VOIs from 12 lines; 2 of 8 coordinate lines dropped\n"));
     EXPECT_TRUE(contains(r.out, "loaded list.voi: 6 VOIs"));
     const glomera::VoiFileContents contents = glomera::loadVoiFile(folder.file("list.voi"));
     ASSERT_EQ(contents.vois.size(), 6u);
@@ -82,8 +71,6 @@ TEST_F(HeadlessHostTest, BundledExampleCleansAndBecomesOneVoiPerValidLine) {
             contents.vois[i].voxels,
             std::vector<std::int32_t>(voxels.get(), voxels.get() + 3 * std::ptrdiff_t{count}));
     }
-    EXPECT_EQ(contents.vois[4].info.name, "mPFC");
-    EXPECT_EQ(contents.vois[4].info.color[1], 200);
 }
 
 // What the main job makes of the bundled example is compared with tests/reference/ by the

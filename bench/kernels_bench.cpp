@@ -17,9 +17,9 @@
 #include "coordlist/clean_up_text.h"
 #include "coordlist/stream_fields.h"
 #include "coordlist/text_lines.h"
-#include "coordlist/voi_line_reader.h"
 #include "host/host_operations.h"
 #include "plugin/sphere_voxels.h"
+#include "tests/support/voi_line_reader.h"
 #include "voi/voi_writer.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "coordlist/voi_line_reader.h"
+#include "tests/support/voi_line_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) return 0;

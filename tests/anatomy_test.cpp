@@ -9,6 +9,7 @@
 #include <string>
 
 #include "plugin/sphere_voxels.h"
+#include "tests/support/vois_in_memory.h"
 #include "tests/test_files.h"
 #include "tests/test_images.h"
 #include "tests/test_vois.h"

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/vois_in_memory.h"
 #include "tests/test_files.h"
 #include "tests/test_vois.h"
 #include "voikit/anatomy/anatomy.h"

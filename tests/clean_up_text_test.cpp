@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "coordlist/voi_line_reader.h"
 #include "host/host_operations.h"
+#include "tests/support/voi_line_reader.h"
 
 namespace {
 

@@ -441,7 +441,7 @@ class ExtractCommand : public testing::Test {
 TEST_F(ExtractCommand, TimeSeriesWithDuplicateNamesAndNaVolumes) {
     ProgramResult r = run("s.voi scanner.nii.gz");
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(contains(r.err, "does not say which space")) << r.err;
+    EXPECT_TRUE(contains(r.err, "scanner.nii.gz: the image does not say which space")) << r.err;
     EXPECT_TRUE(contains(r.err, "normalised")) << r.err;
     r = run("s.voi scanner.nii.gz --grid-space tal");
     EXPECT_EQ(r.status, 0) << r.err;

@@ -317,7 +317,7 @@ TEST_F(GlomeraVoiTest, HelpAndRefusals) {
         {"frobnicate s.voi", 2, "frobnicate"},
         {"nifti s.voi", 2, "OUT"},
         {"info missing.voi", 2, "missing.voi"},
-        {"nifti s.voi out.img", 1, "ends with .nii or .nii.gz"},
+        {"nifti s.voi out.img", 1, "out.img: a NIfTI volume's name ends with .nii or .nii.gz"},
         {"png s.voi none/p.png", 1, "cannot create none/p.png"},
         {"nifti s.voi o.nii --grid s.voi", 1, "s.voi is not a readable NIfTI image"},
     };

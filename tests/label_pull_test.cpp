@@ -7,6 +7,7 @@
 #include <string>
 
 #include "plugin/sphere_voxels.h"
+#include "tests/support/vois_in_memory.h"
 #include "tests/test_vois.h"
 #include "voikit/outputs/label_volume.h"
 

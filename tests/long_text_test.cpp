@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "tests/support/voi_file_loading.h"
+#include "tests/support/vois_in_memory.h"
 #include "tests/test_files.h"
 #include "voi/voi_reader.h"
 #include "voikit/outputs/label_volume.h"
@@ -87,7 +89,8 @@ TEST_F(LongTextTest, ReportRowsKeepTheirColumnsAfterALongName) {
 
 TEST_F(LongTextTest, ColourTableHoldsTheWholeName) {
     const glomera::VoiFileContents contents = glomera::loadVoiFile(voi);
-    const LabelVolume volume = fillLabels(contents, defaultGrid(computeStatistics(contents), 1));
+    const LabelVolume volume =
+        fillLabels(contents, defaultGrid("vois.voi", computeStatistics(contents), 1));
     writeLabelVolume(folder.file("labels.nii"), contents, volume);
     EXPECT_EQ(readFile(folder.file("labels_ColorLUT.txt")),
               "#No. Label Name                                 R   G   B   A\n"

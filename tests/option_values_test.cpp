@@ -10,8 +10,6 @@
 
 namespace {
 
-using options::Wording;
-
 // Parses `arguments` after the program name; the refusal's text, or "" when all was taken.
 std::string parse(CLI::App& app, std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), "program");
@@ -48,39 +46,36 @@ TEST(OptionValues, RadiusTakesStrictNumbersAboveZero) {
          0},  // a typographic minus
     };
     for (const auto& c : cases) {
-        for (const Wording wording : {Wording::kCli11, Wording::kWants}) {
-            CLI::App app;
-            std::optional<double> radius;
-            options::addValue(app, "--radius", radius, options::radiusKind(), wording, "");
-            const std::string refusal = parse(app, {"--radius", c.text});
-            if (c.value > 0) {
-                EXPECT_EQ(refusal, "") << c.text;
-                EXPECT_EQ(radius, c.value) << c.text;
-                continue;
-            }
-            const std::string name = wording == Wording::kCli11 ? "--radius: " : "--radius ";
-            EXPECT_EQ(refusal, name + "wants a radius in mm above 0, not \"" + c.text + "\"");
-            EXPECT_FALSE(radius.has_value()) << c.text;
+        CLI::App app;
+        std::optional<double> radius;
+        options::addValue(app, "--radius", radius, options::radiusKind(), "");
+        const std::string refusal = parse(app, {"--radius", c.text});
+        if (c.value > 0) {
+            EXPECT_EQ(refusal, "") << c.text;
+            EXPECT_EQ(radius, c.value) << c.text;
+            continue;
         }
+        EXPECT_EQ(refusal,
+                  std::string("--radius: wants a radius in mm above 0, not \"") + c.text + "\"");
+        EXPECT_FALSE(radius.has_value()) << c.text;
     }
 }
 
 TEST(OptionValues, EachKindReadsItsTextOrRefusesInTheOptionsWords) {
     const struct {
         const char* text;
-        Wording wording;
         const char* refusal;  // "" when taken
     } cases[] = {
-        {"mni", Wording::kCli11, ""},
-        {"tal", Wording::kWants, ""},
-        {"icbm", Wording::kCli11, "--space: icbm not in {tal,mni}"},
-        {"MNI", Wording::kWants, "--space wants tal or mni, not \"MNI\""},
-        {"", Wording::kCli11, "--space:  not in {tal,mni}"},
+        {"mni", ""},
+        {"tal", ""},
+        {"icbm", "--space: icbm not in {tal,mni}"},
+        {"MNI", "--space: MNI not in {tal,mni}"},
+        {"", "--space:  not in {tal,mni}"},
     };
     for (const auto& c : cases) {
         CLI::App app;
         voikit::Space space = voikit::Space::kTal;
-        options::addValue(app, "--space", space, options::spaceKind(), c.wording, "");
+        options::addValue(app, "--space", space, options::spaceKind(), "");
         EXPECT_EQ(parse(app, {"--space", c.text}), c.refusal) << c.text;
         if (c.refusal[0] == '\0') {
             EXPECT_EQ(space, voikit::spaceNamed(c.text)) << c.text;
@@ -90,17 +85,15 @@ TEST(OptionValues, EachKindReadsItsTextOrRefusesInTheOptionsWords) {
     for (const char* name : voikit::kTransformNames) {
         CLI::App app;
         voikit::MniToTal transform = voikit::MniToTal::kSpm;
-        options::addValue(app, "--mni-to-tal", transform, options::transformKind(), Wording::kCli11,
-                          "");
+        options::addValue(app, "--mni-to-tal", transform, options::transformKind(), "");
         EXPECT_EQ(parse(app, {"--mni-to-tal", name}), "");
         EXPECT_STREQ(voikit::transformName(transform), name);
     }
     CLI::App app;
     voikit::MniToTal transform = voikit::MniToTal::kSpm;
-    options::addValue(app, "--mni-to-tal", transform, options::transformKind(), Wording::kWants,
-                      "");
+    options::addValue(app, "--mni-to-tal", transform, options::transformKind(), "");
     EXPECT_EQ(parse(app, {"--mni-to-tal", "lancaster"}),
-              "--mni-to-tal wants spm, fsl, other or brett, not \"lancaster\"");
+              "--mni-to-tal: lancaster not in {spm,fsl,other,brett}");
 }
 
 TEST(OptionValues, ColourIsNamedByItsFirstLongNameWhicheverIsGiven) {
@@ -124,8 +117,7 @@ TEST(OptionValues, ColourIsNamedByItsFirstLongNameWhicheverIsGiven) {
     for (const auto& c : cases) {
         CLI::App app;
         std::optional<std::array<int, 3>> colour;
-        options::addValue(app, "--color,--colour", colour, options::colourKind(), Wording::kCli11,
-                          "");
+        options::addValue(app, "--color,--colour", colour, options::colourKind(), "");
         EXPECT_EQ(parse(app, c.arguments), c.refusal) << c.arguments[1];
         if (c.refusal[0] == '\0') {
             EXPECT_EQ(colour, c.colour) << c.arguments[1];
@@ -138,10 +130,9 @@ TEST(OptionValues, TargetsKeepTheirDefaultUnlessGivenAndListsKeepTheOrder) {
     std::optional<double> radius;
     voikit::MniToTal transform = voikit::MniToTal::kBrett;
     std::vector<voikit::Space> spaces;
-    options::addValue(app, "--radius", radius, options::radiusKind(), Wording::kCli11, "");
-    options::addValue(app, "--mni-to-tal", transform, options::transformKind(), Wording::kCli11,
-                      "");
-    options::addValue(app, "--in", spaces, options::spaceKind(), Wording::kCli11, "");
+    options::addValue(app, "--radius", radius, options::radiusKind(), "");
+    options::addValue(app, "--mni-to-tal", transform, options::transformKind(), "");
+    options::addValue(app, "--in", spaces, options::spaceKind(), "");
     EXPECT_EQ(parse(app, {"--in", "mni", "--in", "tal", "--in", "mni"}), "");
     EXPECT_FALSE(radius.has_value());
     EXPECT_EQ(transform, voikit::MniToTal::kBrett);
@@ -149,23 +140,24 @@ TEST(OptionValues, TargetsKeepTheirDefaultUnlessGivenAndListsKeepTheOrder) {
                                                   voikit::Space::kMni}));
     // A single value given twice is refused, as CLI11 refuses it.
     CLI::App twice;
-    options::addValue(twice, "--radius", radius, options::radiusKind(), Wording::kCli11, "");
+    options::addValue(twice, "--radius", radius, options::radiusKind(), "");
     EXPECT_EQ(parse(twice, {"--radius", "1", "--radius", "2"}),
               "--radius: At Most 1 required but received 2");
 }
 
-TEST(OptionValues, HelpShowsTheChoicesOfANameTableOnlyInCli11Words) {
+TEST(OptionValues, HelpShowsTheChoicesOfANameTable) {
     CLI::App app;
     voikit::Space space = voikit::Space::kTal;
     voikit::MniToTal transform = voikit::MniToTal::kSpm;
-    options::addValue(app, "--space", space, options::spaceKind(), Wording::kCli11, "the space");
-    options::addValue(app, "--mni-to-tal", transform, options::transformKind(), Wording::kWants,
-                      "the transform")
+    std::optional<double> radius;
+    options::addValue(app, "--space", space, options::spaceKind(), "the space");
+    options::addValue(app, "--mni-to-tal", transform, options::transformKind(), "the transform")
         ->type_name("NAME");
+    options::addValue(app, "--radius", radius, options::radiusKind(), "the radius");
     const std::string help = app.help();
     EXPECT_NE(help.find("--space TEXT:{tal,mni}"), std::string::npos) << help;
-    EXPECT_NE(help.find("--mni-to-tal NAME "), std::string::npos) << help;
-    EXPECT_EQ(help.find("{spm"), std::string::npos) << help;
+    EXPECT_NE(help.find("--mni-to-tal NAME:{spm,fsl,other,brett}"), std::string::npos) << help;
+    EXPECT_NE(help.find("--radius TEXT "), std::string::npos) << help;
 }
 
 TEST(ExitCodes, HelpParagraphTellsEveryStatusInLinesOfTheWidth) {

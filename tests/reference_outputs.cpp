@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "common/ends_with.h"
+#include "tests/support/voi_file_loading.h"
 #include "voi/voi_reader.h"
 
 namespace {

@@ -21,6 +21,7 @@
 #include "common/atomic_file.h"
 #include "plugin/glomera.h"
 #include "tests/in_process_host.h"
+#include "tests/support/voi_file_loading.h"
 #include "tests/test_files.h"
 #include "voi/voi_reader.h"
 

@@ -10,6 +10,7 @@
 #include "plugin/sphere_voxels.h"
 #include "tests/allocation_failure.h"
 #include "tests/in_process_host.h"
+#include "tests/support/voi_file_loading.h"
 #include "tests/test_files.h"
 #include "voi/voi_reader.h"
 #include "voi/voi_writer.h"

@@ -13,6 +13,7 @@
 #include <random>
 #include <string>
 
+#include "tests/support/vois_in_memory.h"
 #include "tests/test_files.h"
 #include "tests/test_vois.h"
 #include "voikit/outputs/label_volume.h"
@@ -299,7 +300,7 @@ TEST(ViewPageAtlas, AnAtlasOfMoreThan256RegionsTravelsAsTwoBytesPerVoxel) {
     const voikit::VoiStatistics figures = voikit::computeStatistics(many);
     const std::string image = folder.file("many.nii.gz");
     voikit::writeLabelVolume(image, many,
-                             voikit::fillLabels(many, voikit::defaultGrid(figures, 2)));
+                             voikit::fillLabels(many, voikit::defaultGrid("vois.voi", figures, 2)));
     const voikit::Atlas atlas(image);
     ASSERT_EQ(atlas.labels().size(), 301u);
 

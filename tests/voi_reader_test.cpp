@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/atomic_file.h"
+#include "tests/support/voi_file_loading.h"
 #include "tests/test_files.h"
 #include "voi/voi_format.h"
 #include "voi/voi_set.h"

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "plugin/sphere_voxels.h"
+#include "tests/support/vois_in_memory.h"
 #include "tests/test_files.h"
 #include "tests/test_vois.h"
 #include "voikit/io/error.h"
@@ -111,7 +112,7 @@ class VoiExportsTest : public testing::Test {
 
 TEST_F(VoiExportsTest, DefaultGridRoundTripsEveryVoxelInBothTransforms) {
     const VoiStatistics statistics = computeStatistics(contents);
-    const LabelGrid grid = defaultGrid(statistics, 5);
+    const LabelGrid grid = defaultGrid("vois.voi", statistics, 5);
     LabelVolume volume;
     const Image image = writeAndRead(grid, "labels.nii.gz", volume);
     ASSERT_TRUE(image);
@@ -179,7 +180,7 @@ TEST_F(VoiExportsTest, QformIsUsedWithoutSformAndCutSpheresAreCounted) {
 
 TEST_F(VoiExportsTest, LabelTableMatchesTheVois) {
     const VoiStatistics statistics = computeStatistics(contents);
-    const LabelGrid grid = defaultGrid(statistics, 2);
+    const LabelGrid grid = defaultGrid("vois.voi", statistics, 2);
     const LabelVolume volume = fillLabels(contents, grid);
     const std::string table = writeLabelVolume(folder.file("v.nii"), contents, volume);
     EXPECT_EQ(table, folder.file("v.tsv"));
@@ -224,7 +225,8 @@ TEST_F(VoiExportsTest, LabelTableCellsAreUtf8WithoutTabs) {
     named.vois.push_back(sphereVoi("tab\there", 0, 0, 0, 2, 300, -5, 16));
     named.vois.push_back(sphereVoi("Gyrus_\xe9", 9, 0, 0, 2, 1, 2, 3));
     named.vois.push_back(sphereVoi("", 18, 0, 0, 2, 1, 2, 3));
-    const LabelVolume volume = fillLabels(named, defaultGrid(computeStatistics(named), 1));
+    const LabelVolume volume =
+        fillLabels(named, defaultGrid("vois.voi", computeStatistics(named), 1));
     const std::string table = readFile(writeLabelVolume(folder.file("n.nii"), named, volume));
     // The colour as the file gives it in r g b, held to 0..255 as #rrggbb.
     EXPECT_NE(table.find("\n1\ttab here\t#ff0010\t300\t-5\t16\t"), std::string::npos) << table;
@@ -258,7 +260,7 @@ TEST(VoiStatistics, OverlapsAreCountedExactlyForEveryPair) {
     EXPECT_EQ(statistics.vois[3].high[2], 42);
 
     // In the label volume the later VOI wins every shared cell.
-    const LabelGrid grid = defaultGrid(statistics, 0);
+    const LabelGrid grid = defaultGrid("vois.voi", statistics, 0);
     const LabelVolume volume = fillLabels(contents, grid);
     EXPECT_EQ(volume.labelled[2], static_cast<std::int64_t>(sets[2].size()));
     std::int64_t union_ = 0;
@@ -377,7 +379,8 @@ TEST(LabelVolume, VoxelsTakenOverByLaterVoisAreCounted) {
     }
     ASSERT_GT(expected, 100);
     const VoiStatistics statistics = computeStatistics(overlapping);
-    EXPECT_EQ(fillLabels(overlapping, defaultGrid(statistics, 1)).overwritten, expected);
+    EXPECT_EQ(fillLabels(overlapping, defaultGrid("vois.voi", statistics, 1)).overwritten,
+              expected);
 }
 
 // A 1 mm grid aligned with the voxels that cuts the VOIs on every side, a little on one axis
@@ -385,7 +388,7 @@ TEST(LabelVolume, VoxelsTakenOverByLaterVoisAreCounted) {
 TEST_F(VoiExportsTest, AnAlignedGridThatCutsTheVoisCountsTheVoxelsOffIt) {
     const VoiStatistics statistics = computeStatistics(contents);
     for (int cutAxis = -1; cutAxis < 3; ++cutAxis) {
-        LabelGrid grid = defaultGrid(statistics, 0);
+        LabelGrid grid = defaultGrid("vois.voi", statistics, 0);
         for (int axis = 0; axis < 3; ++axis) {
             if (cutAxis >= 0 && axis != cutAxis) continue;
             grid.affine[axis][3] += 2;
@@ -413,7 +416,7 @@ TEST_F(VoiExportsTest, AnAlignedGridThatCutsTheVoisCountsTheVoxelsOffIt) {
 // label table is left beside a volume that was not written.
 TEST_F(VoiExportsTest, AVolumeThatCannotBeWrittenSaysWhyAndLeavesNoTables) {
     const VoiStatistics statistics = computeStatistics(contents);
-    const LabelVolume volume = fillLabels(contents, defaultGrid(statistics, 5));
+    const LabelVolume volume = fillLabels(contents, defaultGrid("vois.voi", statistics, 5));
     for (const char* name : {"full.nii.gz", "full.nii"}) {
         const std::string path = folder.file(name);
         ASSERT_EQ(symlink("/dev/full", path.c_str()), 0);
@@ -421,8 +424,7 @@ TEST_F(VoiExportsTest, AVolumeThatCannotBeWrittenSaysWhyAndLeavesNoTables) {
             writeLabelVolume(path, contents, volume);
             ADD_FAILURE() << name << " was written";
         } catch (const voikit::Error& error) {
-            EXPECT_EQ(std::string(error.what()),
-                      "cannot write " + path + ": No space left on device");
+            EXPECT_EQ(std::string(error.what()), path + ": cannot write: No space left on device");
         }
     }
     EXPECT_EQ(folder.listing(), "full.nii full.nii.gz");
@@ -456,16 +458,31 @@ TEST(VoiStatistics, VoisSpreadFarApartAreCountedButGetNoDefaultGrid) {
     ASSERT_EQ(figures.overlaps.size(), 1u);
     EXPECT_EQ(figures.overlaps[0].first, 1);
     EXPECT_EQ(figures.overlaps[0].sharedVoxels, figures.vois[1].voxels);
-    EXPECT_THROW(defaultGrid(figures, 5), Error);
+    try {
+        defaultGrid("far.voi", figures, 5);
+        ADD_FAILURE() << "a default grid over 6 m was made";
+    } catch (const Error& error) {
+        EXPECT_EQ(std::string(error.what()), "far.voi: the VOIs spread too far for a 1 mm grid");
+    }
     // The default grid's bound.
     VoiStatistics wide;
     for (int axis = 0; axis < 3; ++axis) {
         wide.low[axis] = -300;
         wide.high[axis] = 300;
     }
-    EXPECT_THROW(defaultGrid(wide, 5), Error);
+    EXPECT_THROW(defaultGrid("vois.voi", wide, 5), Error);
     for (int axis = 0; axis < 3; ++axis) wide.high[axis] = 90;
-    EXPECT_EQ(defaultGrid(wide, 5).dims[0], 401);
+    EXPECT_EQ(defaultGrid("vois.voi", wide, 5).dims[0], 401);
+    // Labels tell apart no more VOIs than 16 bits hold; the refusal names the file.
+    VoiStatistics many = wide;
+    many.vois.resize(kMaxLabels + 1);
+    try {
+        LabelPass("many.voi", defaultGrid("many.voi", wide, 5), many);
+        ADD_FAILURE() << "labels for more VOIs than 16 bits hold";
+    } catch (const Error& error) {
+        EXPECT_EQ(std::string(error.what()), "many.voi: more than " + std::to_string(kMaxLabels) +
+                                                 " VOIs do not fit 16-bit labels");
+    }
 }
 
 // A small image whose header is then changed at byte offsets of the NIfTI-1 layout.
@@ -530,6 +547,8 @@ TEST_F(VoiExportsTest, AGridOfUnknownSpaceIsRefusedUntilTheUserSaysWhich) {
         gridOfImage(folder.file("scanner.nii"), std::nullopt, MniToTal::kSpm);
         ADD_FAILURE() << "a grid of unknown space was taken";
     } catch (const Error& error) {
+        EXPECT_EQ(std::string(error.what()).rfind(folder.file("scanner.nii") + ": ", 0), 0u)
+            << error.what();
         EXPECT_NE(std::string(error.what()).find("scanner coordinates"), std::string::npos);
         EXPECT_NE(std::string(error.what()).find("--grid-space mni"), std::string::npos);
     }

@@ -11,6 +11,7 @@
 #include <tuple>
 #include <vector>
 
+#include "tests/support/voi_file_loading.h"
 #include "tests/test_files.h"
 #include "voi/voi_set.h"
 #include "voi/voi_writer.h"

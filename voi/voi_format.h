@@ -26,10 +26,4 @@ constexpr const char kVtcCount[] = "NrOfVOIVTCs: ";
 // Every line ends with CR LF.
 constexpr const char kLineEnd[] = "\r\n";
 
-// A key's length without its terminator.
-template <std::size_t N>
-constexpr std::size_t keyLength(const char (&)[N]) {
-    return N - 1;
-}
-
 }  // namespace glomera::voi_format

@@ -89,6 +89,4 @@ struct VoiFileContents {
     std::vector<Voi> vois;
 };
 
-VoiFileContents loadVoiFile(const std::string& path);
-
 }  // namespace glomera

@@ -8,7 +8,7 @@
 
 namespace {
 
-using options::Wording;
+using options::valueOf;
 
 constexpr std::int64_t kInt32Low = std::numeric_limits<std::int32_t>::min();
 constexpr std::int64_t kInt32High = std::numeric_limits<std::int32_t>::max();
@@ -50,12 +50,6 @@ std::optional<std::pair<std::string, std::string>> readAssignment(std::string_vi
     if (equals == std::string_view::npos || equals == 0) return std::nullopt;
     return std::make_pair(std::string(text.substr(0, equals)),
                           std::string(text.substr(equals + 1)));
-}
-
-// What `text` is as a value of `kind`, refused in the host stand-in's words for `option`.
-template <typename T>
-T valueOf(const std::string& option, const std::string& text, const options::ValueKind<T>& kind) {
-    return options::valueOf(option, text, kind, Wording::kWants);
 }
 
 const options::ValueKind<float>& resolutionKind() {

@@ -55,10 +55,9 @@ CommandLine::CommandLine()
     app_.get_formatter()->column_width(30);
     headless::Job& j = job;
     using options::addValue;
-    using options::Wording;
 
     const char* jobs = "Main jobs (run in the order given, all in one plug-in lifetime)";
-    addValue(app_, "-s,--sphere", spheres_, sphereKind(), Wording::kWants,
+    addValue(app_, "-s,--sphere", spheres_, sphereKind(),
              "one sphere VOI centred at TAL X,Y,Z with radius R mm (\"Start\" in dialog mode)")
         ->type_name("X,Y,Z,R")
         ->group(jobs);
@@ -101,22 +100,22 @@ CommandLine::CommandLine()
     app_.add_option("-n,--name", j.name, "VOI name for --sphere (default VOI_1)")
         ->type_name("NAME")
         ->group(voi);
-    addValue(app_, "--color,--colour", j.colour, options::colourKind(), Wording::kWants,
+    addValue(app_, "--color,--colour", j.colour, options::colourKind(),
              "VOI colour for --sphere (default 255,0,0) and for table rows without one "
              "(default: a palette)")
         ->type_name("R,G,B")
         ->group(voi);
-    addValue(app_, "--radius", j.radius, options::radiusKind(), Wording::kWants,
+    addValue(app_, "--radius", j.radius, options::radiusKind(),
              options::radiusHelp("radius for table rows"))
         ->type_name("R")
         ->group(voi);
-    addValue(app_, "--space", j.space, options::spaceKind(), Wording::kWants,
+    addValue(app_, "--space", j.space, options::spaceKind(),
              "space of the coordinates of --sphere (default tal) and --list (default: the "
              "table's own, else tal): tal or mni; MNI coordinates are converted to TAL before "
              "the plug-in sees them")
         ->type_name("tal|mni")
         ->group(voi);
-    addValue(app_, "--mni-to-tal", j.transform, options::transformKind(), Wording::kWants,
+    addValue(app_, "--mni-to-tal", j.transform, options::transformKind(),
              "the MNI to TAL transform: Lancaster's spm (default), fsl or other, or brett")
         ->type_name("NAME")
         ->group(voi);
@@ -129,7 +128,7 @@ CommandLine::CommandLine()
         ->group(voi);
 
     const char* dialog = "Dialog and user";
-    addValue(app_, "--set", j.parameters, assignmentKind("NAME=VALUE"), Wording::kWants,
+    addValue(app_, "--set", j.parameters, assignmentKind("NAME=VALUE"),
              "set a dialog parameter (after the options above, so it wins)")
         ->type_name("NAME=VALUE")
         ->group(dialog);
@@ -156,15 +155,15 @@ CommandLine::CommandLine()
                         " from it, the plug-in folder of an installed prefix)")
         ->type_name("PATH")
         ->group(host);
-    addValue(app_, "--host-version", j.hostVersion, versionKind(), Wording::kWants,
+    addValue(app_, "--host-version", j.hostVersion, versionKind(),
              "host version reported to the plug-in (default " GLOMERA_MINIMUM_HOST_VERSION ")")
         ->type_name("M.m.r")
         ->group(host);
-    addValue(app_, "--document-id", j.documentId, wholeNumberKind(), Wording::kWants,
+    addValue(app_, "--document-id", j.documentId, wholeNumberKind(),
              "current document (default 1; negative: none)")
         ->type_name("N")
         ->group(host);
-    addValue(app_, "--document-type", j.documentType, wholeNumberKind(), Wording::kWants,
+    addValue(app_, "--document-type", j.documentType, wholeNumberKind(),
              "its type (default 3, a VMR)")
         ->type_name("N")
         ->group(host);

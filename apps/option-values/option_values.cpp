@@ -8,7 +8,7 @@
 namespace options {
 namespace {
 
-// A name table as a kind: "tal or mni" for refusals in words, "{tal,mni}" as CLI11 shows it.
+// A name table as a kind: "tal or mni" as it wants, "{tal,mni}" as CLI11 shows and refuses it.
 template <typename Enum, std::size_t kCount>
 ValueKind<Enum> nameKind(const std::array<const char*, kCount>& names,
                          std::optional<Enum> (*named)(std::string_view)) {
@@ -60,10 +60,8 @@ const ValueKind<voikit::AtlasSideRule>& atlasSideRuleKind() {
 }
 
 std::string refusal(const std::string& option, const std::string& wants, const std::string& names,
-                    std::string_view text, Wording wording) {
+                    std::string_view text) {
     const std::string given(text);
-    if (wording == Wording::kWants) return option + " wants " + wants + ", not \"" + given + "\"";
-    // CLI11's own words, as its checks put them.
     if (!names.empty()) return option + ": " + given + " not in " + names;
     return option + ": wants " + wants + ", not \"" + given + "\"";
 }

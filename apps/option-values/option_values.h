@@ -20,14 +20,6 @@
 // string to be read again.
 namespace options {
 
-// How an option words a refusal; each keeps the wording its users have seen.
-enum class Wording {
-    kCli11,  // "--radius: wants a radius in mm above 0, not \"0\"", "--space: icbm not in
-             // {tal,mni}"
-    kWants,  // "--radius wants a radius in mm above 0, not \"0\"", "--space wants tal or mni, not
-             // \"icbm\""
-};
-
 // A kind of value: how a text is read, and what an option of this kind wants.
 template <typename T>
 struct ValueKind {
@@ -47,17 +39,18 @@ const ValueKind<voikit::AtlasSideRule>& atlasSideRuleKind();  // check or ignore
 // one" and the default radius.
 std::string radiusHelp(const std::string& what);
 
-// What `option` says of a `text` that is not what it `wants`.
+// What `option` says of a `text` that is not what it `wants`, in CLI11's own words:
+// "--radius: wants a radius in mm above 0, not \"0\"", or for a name table
+// "--space: icbm not in {tal,mni}".
 std::string refusal(const std::string& option, const std::string& wants, const std::string& names,
-                    std::string_view text, Wording wording);
+                    std::string_view text);
 
 // What `text` is as a value of `kind`; throws CLI::ValidationError with the refusal for
 // `option` when it is none.
 template <typename T>
-T valueOf(const std::string& option, std::string_view text, const ValueKind<T>& kind,
-          Wording wording) {
+T valueOf(const std::string& option, std::string_view text, const ValueKind<T>& kind) {
     std::optional<T> value = kind.read(text);
-    if (!value) throw CLI::ValidationError(refusal(option, kind.wants, kind.names, text, wording));
+    if (!value) throw CLI::ValidationError(refusal(option, kind.wants, kind.names, text));
     return std::move(*value);
 }
 
@@ -85,17 +78,17 @@ struct IsList<std::vector<T>> : std::true_type {};
 
 // Adds an option that reads what it is given into `target`: a T, a std::optional<T> left empty
 // unless the option is given, or a std::vector<T> of every value in the order given. Its type
-// shows as TEXT (with a name table's choices when CLI11 words it) unless type_name() says else.
+// shows as TEXT (with a name table's choices) unless type_name() says else.
 template <typename Target, typename T>
 CLI::Option* addValue(CLI::App& app, const std::string& names, Target& target,
-                      const ValueKind<T>& kind, Wording wording, const std::string& description) {
+                      const ValueKind<T>& kind, const std::string& description) {
     // The callback names the option as CLI11 does, known once the option exists.
     auto name = std::make_shared<std::string>();
     CLI::Option* option = app.add_option(
         names,
-        [&target, kind, wording, name](const CLI::results_t& texts) {
+        [&target, kind, name](const CLI::results_t& texts) {
             for (const std::string& text : texts) {
-                detail::store(target, valueOf(*name, text, kind, wording));
+                detail::store(target, valueOf(*name, text, kind));
             }
             return true;
         },
@@ -103,7 +96,7 @@ CLI::Option* addValue(CLI::App& app, const std::string& names, Target& target,
     *name = option->get_name();
     option->type_name("TEXT")->type_size(1)->expected(
         detail::IsList<Target>::value ? CLI::detail::expected_max_vector_size : 1);
-    if (wording == Wording::kCli11 && !kind.names.empty()) {
+    if (!kind.names.empty()) {
         option->check(CLI::Validator(kind.names));  // shows the choices in the help
     }
     return option;

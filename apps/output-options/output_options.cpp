@@ -5,7 +5,6 @@
 
 CLI::Option* addAtlasSidesOption(CLI::App& command, voikit::AtlasSideRule& rule) {
     return options::addValue(command, "--atlas-sides", rule, options::atlasSideRuleKind(),
-                             options::Wording::kCli11,
                              "what to do with an atlas whose labels mostly lie on the other side "
                              "of x = 0 from their names: check (default: refuse it) or ignore "
                              "(use it as it is, with a warning)");
@@ -39,7 +38,6 @@ OutputOptions::OutputOptions(CLI::App& command, const std::string& group) {
         ->type_name("IMAGE")
         ->group(group);
     options::addValue(command, "--grid-space", request_.gridSpace, options::spaceKind(),
-                      options::Wording::kCli11,
                       "the space of the --grid image's millimetres, where its header does not "
                       "say (its code is scanner, aligned or unknown): tal or mni")
         ->type_name("tal|mni")

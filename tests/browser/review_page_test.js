@@ -12,6 +12,7 @@ const fs = require('node:fs');
 const path = require('node:path');
 
 const { launch, viewerReady, goTo } = require('./chromium.js');
+const { options, check, watch, run } = require('./harness.js');
 
 const kHostile = [
   "</script><script>document.title='x'</script>",
@@ -31,16 +32,6 @@ const kTable = [
   'FWHM = 9.3 9.6 9.1 {mm}',
 ];
 
-function options() {
-  const named = {};
-  const args = process.argv.slice(2);
-  for (let i = 0; i + 1 < args.length; i += 2) named[args[i].replace(/^--/, '')] = args[i + 1];
-  for (const key of ['tool', 'work']) {
-    if (!named[key]) throw new Error(`--${key} is missing`);
-  }
-  return named;
-}
-
 function makePage(o) {
   fs.rmSync(o.work, { recursive: true, force: true });
   fs.mkdirSync(o.work, { recursive: true });
@@ -53,25 +44,8 @@ function makePage(o) {
   return { page: path.join(o.work, 'review.html'), vois: list.length, stderr: run.stderr };
 }
 
-const results = { passed: 0, failed: 0 };
-let shots = 0;
-
-async function check(name, browserPage, work, body) {
-  try {
-    await body();
-    results.passed += 1;
-    console.log(`ok - ${name}`);
-  } catch (error) {
-    results.failed += 1;
-    const shot = path.join(work, `failure-${++shots}.png`);
-    await browserPage.screenshot({ path: shot, fullPage: true }).catch(() => {});
-    console.log(`FAILED - ${name}\n  ${String(error.stack || error).replace(/\n/g, '\n  ')}`);
-    console.log(`  screenshot: ${shot}`);
-  }
-}
-
 async function main() {
-  const o = options();
+  const o = options(['tool', 'work']);
   const made = makePage(o);
   const expectedTitle = 'What was read from table.txt';
   const problems = [];
@@ -80,20 +54,7 @@ async function main() {
     const page = await browser.newPage();
     await page.bringToFront();
     await page.setViewport({ width: 1400, height: 1000 });
-    page.on('console', (message) => {
-      if (message.type() === 'error') problems.push(`console error: ${message.text()}`);
-    });
-    page.on('pageerror', (error) => problems.push(`script error: ${error.message}`));
-    page.on('request', (request) => {
-      const url = request.url();
-      if (!(url === `file://${made.page}` || /^(data|blob):/.test(url))) {
-        problems.push(`request out of the page: ${url.slice(0, 120)}`);
-      }
-    });
-    page.on('dialog', async (dialog) => {
-      problems.push(`a dialog opened: ${dialog.message()}`);
-      await dialog.dismiss();
-    });
+    watch(page, made.page, problems);
 
     await page.goto(`file://${made.page}`);
     const error = await viewerReady(page);
@@ -173,11 +134,6 @@ async function main() {
   } finally {
     await browser.close();
   }
-  console.log(`${results.passed} passed, ${results.failed} failed`);
-  process.exitCode = results.failed ? 1 : 0;
 }
 
-main().catch((error) => {
-  console.error(String(error.stack || error));
-  process.exitCode = 1;
-});
+run(main);

@@ -12,6 +12,7 @@ const fs = require('node:fs');
 const path = require('node:path');
 
 const { launch, viewerReady, goTo } = require('./chromium.js');
+const { options, check, watch, run } = require('./harness.js');
 
 const kMostPageBytes = 6e6;
 // What the example's third peak is in the table it comes from (MNI mm).
@@ -20,16 +21,6 @@ const kHostileNames = [
   "</script><script>document.title='x'</script>",
   '<img src=x onerror=alert(1)>',
 ];
-
-function options() {
-  const named = {};
-  const args = process.argv.slice(2);
-  for (let i = 0; i + 1 < args.length; i += 2) named[args[i].replace(/^--/, '')] = args[i + 1];
-  for (const key of ['host', 'tool', 'examples', 'work']) {
-    if (!named[key]) throw new Error(`--${key} is missing`);
-  }
-  return named;
-}
 
 // The example's spheres, with the first two VOIs renamed, and the page and report of them.
 function makePage(o) {
@@ -51,23 +42,6 @@ function makePage(o) {
   execFileSync(o.tool, ['view', voi, '-o', page, '--quiet']);
   execFileSync(o.tool, ['report', voi, report, '--json', '--quiet']);
   return { voi, page, report: JSON.parse(fs.readFileSync(report, 'utf8')) };
-}
-
-const results = { passed: 0, failed: 0 };
-let shots = 0;
-
-async function check(name, browserPage, work, body) {
-  try {
-    await body();
-    results.passed += 1;
-    console.log(`ok - ${name}`);
-  } catch (error) {
-    results.failed += 1;
-    const shot = path.join(work, `failure-${++shots}.png`);
-    await browserPage.screenshot({ path: shot }).catch(() => {});
-    console.log(`FAILED - ${name}\n  ${String(error.stack || error).replace(/\n/g, '\n  ')}`);
-    console.log(`  screenshot: ${shot}`);
-  }
 }
 
 // The canvas as RGBA pixels: a screenshot of it, decoded in a blank page of its own.
@@ -120,7 +94,7 @@ async function crosshairMni(page) {
 }
 
 async function main() {
-  const o = options();
+  const o = options(['host', 'tool', 'examples', 'work']);
   const made = makePage(o);
   const expectedTitle = `VOIs of ${made.voi}`;
   const problems = [];
@@ -131,20 +105,7 @@ async function main() {
     // The page under test in front: a tab behind draws no frames.
     await page.bringToFront();
     await page.setViewport({ width: 1400, height: 900 });
-    page.on('console', (message) => {
-      if (message.type() === 'error') problems.push(`console error: ${message.text()}`);
-    });
-    page.on('pageerror', (error) => problems.push(`script error: ${error.message}`));
-    page.on('requestfailed', (request) => problems.push(`failed request: ${request.url().slice(0, 120)}`));
-    page.on('request', (request) => {
-      const url = request.url();
-      const inside = url === `file://${made.page}` || /^(data|blob):/.test(url);
-      if (!inside) problems.push(`request out of the page: ${url.slice(0, 120)}`);
-    });
-    page.on('dialog', async (dialog) => {
-      problems.push(`a dialog opened: ${dialog.message()}`);
-      await dialog.dismiss();
-    });
+    watch(page, made.page, problems);
 
     await check('the page for the example stays under 6 MB', page, o.work, async () => {
       const bytes = fs.statSync(made.page).size;
@@ -269,8 +230,6 @@ async function main() {
   } finally {
     await browser.close();
   }
-  console.log(`${results.passed} passed, ${results.failed} failed`);
-  process.exitCode = results.failed ? 1 : 0;
 }
 
 // A VOI's MNI centre as the page has it.
@@ -278,7 +237,4 @@ function mniOf(page, number) {
   return page.evaluate((n) => window.glomeraPage.vois[n - 1].mni, number);
 }
 
-main().catch((error) => {
-  console.error(error);
-  process.exitCode = 1;
-});
+run(main);

@@ -11,7 +11,6 @@
 #include "voikit/space/atlas.h"
 #include "voikit/space/name_side.h"
 #include "voikit/voxels/voxel_columns.h"
-#include "voikit/voxels/voxel_runs.h"
 
 namespace voikit {
 
@@ -317,12 +316,6 @@ Anatomy AnatomyLookup::describe(const glomera::VoiFileContents& named, const Vox
         }
     }
     return anatomy;
-}
-
-Anatomy describeAnatomy(const glomera::VoiFileContents& contents, const VoiStatistics& statistics,
-                        const AnatomySettings& settings) {
-    const VoiRuns runs = runsOf(contents);
-    return AnatomyLookup(settings).describe(contents, groupByColumn(runs, statistics), statistics);
 }
 
 }  // namespace voikit

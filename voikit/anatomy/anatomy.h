@@ -84,8 +84,4 @@ class AnatomyLookup {
     std::vector<std::vector<std::size_t>> grids_;  // atlases and brain, by the grid they share
 };
 
-// The same for VOIs held in memory.
-Anatomy describeAnatomy(const glomera::VoiFileContents& contents, const VoiStatistics& statistics,
-                        const AnatomySettings& settings);
-
 }  // namespace voikit

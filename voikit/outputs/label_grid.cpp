@@ -65,7 +65,7 @@ double LabelGrid::cellVolume() const {
                      a[0][2] * (a[1][0] * a[2][1] - a[1][1] * a[2][0]));
 }
 
-LabelGrid defaultGrid(const VoiStatistics& statistics, int margin) {
+LabelGrid defaultGrid(const std::string& voiPath, const VoiStatistics& statistics, int margin) {
     LabelGrid grid;
     const bool empty = statistics.low[0] > statistics.high[0];
     std::int64_t cells = 1;
@@ -76,7 +76,7 @@ LabelGrid defaultGrid(const VoiStatistics& statistics, int margin) {
         grid.affine[axis][axis] = 1.0;
         grid.affine[axis][3] = static_cast<double>(low);
         cells *= grid.dims[axis];
-        if (cells > kMaxGridCells) throw Error("the VOIs spread too far for a 1 mm grid");
+        if (cells > kMaxGridCells) throw Error(voiPath, "the VOIs spread too far for a 1 mm grid");
     }
     grid.space = Space::kTal;
     return grid;
@@ -98,25 +98,26 @@ LabelGrid gridOfHeader(const std::string& path, const nifti_image& header,
     if (grid.dims[0] > kMaxImageGridCells || grid.dims[1] > kMaxImageGridCells ||
         grid.dims[2] > kMaxImageGridCells || grid.dims[0] * grid.dims[1] > kMaxImageGridCells ||
         grid.dims[0] * grid.dims[1] * grid.dims[2] > kMaxImageGridCells) {
-        throw Error("the grid of " + path + " is too large");
+        throw Error(path, "the grid is too large");
     }
     const std::optional<Space> coded =
         found.spaceCode == NIFTI_XFORM_TALAIRACH ? std::optional<Space>(Space::kTal)
         : found.spaceCode == NIFTI_XFORM_MNI_152 ? std::optional<Space>(Space::kMni)
                                                  : std::nullopt;
     if (coded && declared && *coded != *declared) {
-        throw Error(path + " says its millimetres are " + spaceName(*coded) +
-                    ", not what --grid-space says (" + spaceName(*declared) + ")");
+        throw Error(path, std::string("its header says its millimetres are ") + spaceName(*coded) +
+                              ", not what --grid-space says (" + spaceName(*declared) + ")");
     }
     if (!coded && !declared) {
-        throw Error(path +
-                    " does not say which space its millimetres are in (its transform's "
-                    "code is " +
-                    std::to_string(found.spaceCode) + ", " + spaceCodeName(found.spaceCode) +
-                    "): give --grid-space mni for an image in MNI space (registered to an MNI "
-                    "template such as ch2, SPM's or FSL's), or --grid-space tal for an image "
-                    "in Talairach space. An image in a subject's own (native) space has to be "
-                    "normalised to one of them first: a sphere's millimetres mean nothing there");
+        throw Error(
+            path,
+            "the image does not say which space its millimetres are in (its transform's "
+            "code is " +
+                std::to_string(found.spaceCode) + ", " + spaceCodeName(found.spaceCode) +
+                "): give --grid-space mni for an image in MNI space (registered to an MNI "
+                "template such as ch2, SPM's or FSL's), or --grid-space tal for an image "
+                "in Talairach space. An image in a subject's own (native) space has to be "
+                "normalised to one of them first: a sphere's millimetres mean nothing there");
     }
     grid.space = coded ? *coded : *declared;
     return grid;

@@ -30,8 +30,8 @@ struct LabelGrid {
 constexpr std::int64_t kMaxImageGridCells = kMaxGridCells * 4;
 
 // The default grid: 1 mm TAL voxels covering every VOI with `margin` voxels to spare. Throws
-// Error when that grid would pass kMaxGridCells.
-LabelGrid defaultGrid(const VoiStatistics& statistics, int margin);
+// Error naming `voiPath`, where the VOIs come from, when that grid would pass kMaxGridCells.
+LabelGrid defaultGrid(const std::string& voiPath, const VoiStatistics& statistics, int margin);
 
 // The grid of a NIfTI image: its sform, else its qform, else its voxel sizes alone. Its space
 // comes from the same form's code: Talairach or MNI_152; for any other code `declared` must
@@ -59,7 +59,8 @@ LabelGrid gridNamedOrOfImage(const std::string& grid, std::optional<Space> decla
 
 // The rule that puts VOIs on a grid: each cell's centre is taken to TAL through the grid's
 // space and belongs to the 1 mm lattice voxel nearest to it. Throws Error for a grid whose
-// transform cannot be inverted.
+// transform cannot be inverted (never one of an image: reading it refuses such a transform,
+// naming the file).
 class GridPull {
   public:
     explicit GridPull(const LabelGrid& grid);

@@ -20,7 +20,6 @@
 #include "voikit/io/width_in_bytes.h"
 #include "voikit/space/nifti_file.h"
 #include "voikit/space/nifti_writing.h"
-#include "voikit/voxels/voi_passes.h"
 
 namespace voikit {
 namespace {
@@ -209,17 +208,18 @@ struct LabelPass::Work {
     bool allOnTheGrid = false;  // every voxel of the VOIs' extent has a cell of its own
 };
 
-LabelPass::LabelPass(const LabelGrid& grid, const VoiStatistics& figures)
+LabelPass::LabelPass(const std::string& voiPath, const LabelGrid& grid,
+                     const VoiStatistics& figures)
     : work_(std::make_unique<Work>(grid)) {
     if (figures.vois.size() > kMaxLabels) {
-        throw Error(fmt::format("more than {} VOIs do not fit 16-bit labels", kMaxLabels));
+        throw Error(voiPath, fmt::format("more than {} VOIs do not fit 16-bit labels", kMaxLabels));
     }
     volume_.grid = grid;
     volume_.outside.assign(figures.vois.size(), 0);
     volume_.labelled.assign(figures.vois.size(), 0);
     Lattice& lattice = work_->lattice;
     lattice.extent = VoxelExtent(figures);
-    lattice.extent.checkFits();
+    lattice.extent.checkFits(voiPath);
     lattice.labels.assign(static_cast<std::size_t>(lattice.extent.cells), 0);
     // On the lattice a run is off the grid by its x, its y or its z range alone, so the two
     // corner columns of the extent, whole, stand for every run in it: the default grid,
@@ -289,15 +289,6 @@ LabelVolume LabelPass::finish() {
     return volume;
 }
 
-LabelVolume fillLabels(const VoiFileContents& contents, const LabelGrid& grid) {
-    const VoiRuns runs = runsOf(contents);
-    FiguresPass figures;
-    replay(runs, figures);
-    LabelPass labels(grid, figures.statistics);
-    replay(runs, labels);
-    return labels.finish();
-}
-
 namespace {
 
 // The header of a NIfTI-1 image of voxels on a grid, the transform in both qform and sform
@@ -307,7 +298,8 @@ NiftiImage gridImage(const LabelGrid& grid, int datatype, std::int64_t volumes, 
     const std::int64_t dims[8] = {
         volumes > 1 ? 4 : 3, grid.dims[0], grid.dims[1], grid.dims[2], volumes, 1, 1, 1};
     NiftiImage image(nifti_make_new_nim(dims, datatype, 0));
-    if (!image) throw Error("cannot make a NIfTI image");
+    // With the grid's sizes checked, libnifti fails here only for want of memory.
+    if (!image) throw std::bad_alloc();
     nifti_image& nim = *image;
     const nifti_dmat44 matrix = toMatrix(grid.affine);
     nim.sto_xyz = matrix;
@@ -332,8 +324,8 @@ NiftiImage gridImage(const LabelGrid& grid, int datatype, std::int64_t volumes, 
 }
 
 // Why a file could not be written, as far as the system said.
-std::string cannotWrite(const std::string& path) {
-    return "cannot write " + path + (errno != 0 ? std::string(": ") + std::strerror(errno) : "");
+std::string cannotWrite() {
+    return "cannot write" + (errno != 0 ? std::string(": ") + std::strerror(errno) : "");
 }
 
 std::string labelDescription(const VoiFileContents& contents) {
@@ -348,7 +340,7 @@ GridVolumeFile::GridVolumeFile(const std::string& path, const LabelGrid& grid, i
     : path_(path) {
     const bool compressed = endsWith(path, ".nii.gz");
     if (!compressed && !endsWith(path, ".nii")) {
-        throw Error("a NIfTI volume's name ends with .nii or .nii.gz, not like " + path);
+        throw Error(path, "a NIfTI volume's name ends with .nii or .nii.gz");
     }
     NiftiImage image = gridImage(grid, datatype, volumes, intent, calMax, description);
     const std::size_t bytes =
@@ -358,18 +350,18 @@ GridVolumeFile::GridVolumeFile(const std::string& path, const LabelGrid& grid, i
         const std::string made = provenanceJson(*provenance).dump(-1, ' ', true);
         if (nifti_add_extension(image.get(), made.c_str(), static_cast<int>(made.size()),
                                 NIFTI_ECODE_COMMENT) != 0) {
-            throw Error("cannot note in " + path + " what made it");
+            throw Error(path, "cannot note what made it");
         }
     }
     errno = 0;
-    if (!file_.open(path)) throw Error(cannotWrite(path));
+    if (!file_.open(path)) throw Error(path, cannotWrite());
     writeNifti1(*image, data, bytes, compressed, file_);
-    if (file_.failed()) throw Error(cannotWrite(path));
+    if (file_.failed()) throw Error(path, cannotWrite());
 }
 
 void GridVolumeFile::commit() {
     errno = 0;
-    if (!file_.commit()) throw Error(cannotWrite(path_));
+    if (!file_.commit()) throw Error(path_, cannotWrite());
 }
 
 std::string labelVolumeBytes(const VoiFileContents& contents, const LabelVolume& volume) {

@@ -31,10 +31,11 @@ constexpr std::size_t kMaxLabels = 32767;
 // Labels VOI by VOI: each cell of the grid takes the label of the VOI voxel nearest to the
 // cell's centre (its position converted to TAL first), so a VOI keeps its volume and its
 // centre on grids finer or coarser than 1 mm. The VOIs' figures give their extent. Throws
-// Error for more than kMaxLabels VOIs or VOIs spread too far.
+// Error naming `voiPath`, where the VOIs come from, for more than kMaxLabels VOIs or VOIs
+// spread too far.
 class LabelPass : public RunVisitor {
   public:
-    LabelPass(const LabelGrid& grid, const VoiStatistics& figures);
+    LabelPass(const std::string& voiPath, const LabelGrid& grid, const VoiStatistics& figures);
     ~LabelPass() override;
     LabelPass(const LabelPass&) = delete;
     LabelPass& operator=(const LabelPass&) = delete;
@@ -48,9 +49,6 @@ class LabelPass : public RunVisitor {
     LabelVolume volume_;
     std::int32_t voi_ = -1;
 };
-
-// The same for VOIs held in memory.
-LabelVolume fillLabels(const glomera::VoiFileContents& contents, const LabelGrid& grid);
 
 // A NIfTI-1 file of voxels on a grid (.nii or .nii.gz, the transform in both qform and sform
 // with the code of the grid's space), written into a temporary file beside its path with

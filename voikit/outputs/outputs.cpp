@@ -314,14 +314,14 @@ void makeOutputs(const std::string& voiPath, const OutputRequest& request, const
     if (!request.nifti.empty()) {
         const LabelGrid grid =
             request.grid.empty()
-                ? defaultGrid(statistics, kGridMargin)
+                ? defaultGrid(voiPath, statistics, kGridMargin)
                 : gridNamedOrOfImage(request.grid, request.gridSpace, request.transform);
-        passes.push_back(&labels.emplace(grid, statistics));
+        passes.push_back(&labels.emplace(voiPath, grid, statistics));
     }
     std::optional<LabelPass> pageLabels;
     if (page) {
-        passes.push_back(
-            &pageLabels.emplace(mniTemplateGrid(templatePath, request.transform), statistics));
+        passes.push_back(&pageLabels.emplace(
+            voiPath, mniTemplateGrid(templatePath, request.transform), statistics));
     }
     std::optional<PicturePass> views;
     std::future<void> brain;

@@ -5,17 +5,18 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
-
-#include "voikit/io/error.h"
+#include <new>
+#include <stdexcept>
 
 namespace voikit {
 
 std::string gzipped(std::string_view bytes) {
     z_stream stream{};
     // Window bits 15 + 16: a gzip header and trailer around the deflate stream.
+    // With these settings zlib can fail only for want of memory; no file is involved yet.
     if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) !=
         Z_OK) {
-        throw Error("cannot start compressing the page's data");
+        throw std::bad_alloc();
     }
     std::string out;
     constexpr std::size_t kChunk = std::size_t{1} << 16;
@@ -36,9 +37,10 @@ std::string gzipped(std::string_view bytes) {
         stream.avail_out = static_cast<uInt>(kChunk);
         status = deflate(&stream, consumed == bytes.size() ? Z_FINISH : Z_NO_FLUSH);
         out.resize(before + kChunk - stream.avail_out);
+        // Once started, deflate fails only on a stream this loop set up wrongly.
         if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR) {
             deflateEnd(&stream);
-            throw Error("cannot compress the page's data");
+            throw std::logic_error("zlib refused the page's data");
         }
     }
     deflateEnd(&stream);

@@ -75,9 +75,10 @@ VoxelExtent::VoxelExtent(const VoiStatistics& figures) {
     }
 }
 
-void VoxelExtent::checkFits() const {
+void VoxelExtent::checkFits(const std::string& voiPath) const {
     if (cells > kMaxGridCells) {
-        throw Error(fmt::format("the VOIs spread over more than {} cells of 1 mm", kMaxGridCells));
+        throw Error(voiPath,
+                    fmt::format("the VOIs spread over more than {} cells of 1 mm", kMaxGridCells));
     }
 }
 

@@ -44,8 +44,9 @@ struct VoxelExtent {
     VoxelExtent() = default;
     explicit VoxelExtent(const VoiStatistics& figures);
 
-    // Throws Error when the extent passes kMaxGridCells cells.
-    void checkFits() const;
+    // Throws Error naming `voiPath`, where the VOIs come from, when the extent passes
+    // kMaxGridCells cells.
+    void checkFits(const std::string& voiPath) const;
     bool contains(std::int64_t x, std::int64_t y, std::int64_t z) const {
         return x >= low[0] && x < low[0] + size[0] && y >= low[1] && y < low[1] + size[1] &&
                z >= low[2] && z < low[2] + size[2];

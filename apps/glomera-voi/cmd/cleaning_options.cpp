@@ -41,87 +41,79 @@ options::ValueKind<T> namesKind(std::vector<std::pair<std::string, T>> table) {
 std::shared_ptr<CleaningOptions> CleaningOptions::declare(CLI::App& command) {
     auto o = std::make_shared<CleaningOptions>();
     voikit::CleaningSettings& s = o->settings_;
-    using options::Wording;
     using voikit::Connectivity;
     using voikit::Standardize;
     using voikit::Summary;
     const auto group = [&](CLI::Option* option) { return option->group(kGroup); };
+    // An option read as CLI11 reads its target, shown as `type`.
+    const auto plain = [&](const std::string& names, auto& target, const std::string& help,
+                           const std::string& type) {
+        return group(command.add_option(names, target, help)->type_name(type));
+    };
+    // A number above 0 that `wants` describes, shown as `type`.
+    const auto positive = [&](const std::string& names, auto& target, const std::string& wants,
+                              const std::string& help, const std::string& type) {
+        return group(
+            options::addValue(command, names, target, positiveKind(wants), help)->type_name(type));
+    };
     group(options::addValue(
         command, "--summary", s.summary,
         namesKind<Summary>(
             {{"mean", Summary::kMean}, {"median", Summary::kMedian}, {"eig1", Summary::kEig1}}),
-        Wording::kCli11,
         "each volume's value of a VOI: the mean of its cells (default), "
         "their median, or the first eigenvariate of their series"));
-    CLI::Option* mask =
-        group(command
-                  .add_option("--mask", s.mask,
+    CLI::Option* mask = plain("--mask", s.mask,
                               "leave out the cells where this image (a brain mask or a grey-matter "
-                              "probability map, on any grid) is not above --mask-threshold")
-                  ->type_name("IMAGE"));
+                              "probability map, on any grid) is not above --mask-threshold",
+                              "IMAGE");
     group(options::addValue(command, "--mask-threshold", s.maskThreshold,
                             options::ValueKind<double>{[](std::string_view text) {
                                                            return glomera::parseFiniteNumber(text);
                                                        },
                                                        "a number", ""},
-                            Wording::kCli11, "the mask's value a cell must pass (default 0)")
+                            "the mask's value a cell must pass (default 0)")
               ->type_name("T")
               ->needs(mask));
-    group(command
-              .add_option("--drop-volumes", s.dropVolumes,
-                          "leave out the first N volumes (before the scanner's steady state)")
-              ->type_name("N")
-              // An image holds at most 2^20 volumes.
-              ->check(CLI::Range(std::int64_t{0}, std::int64_t{1} << 20)));
+    plain("--drop-volumes", s.dropVolumes,
+          "leave out the first N volumes (before the scanner's steady state)", "N")
+        // An image holds at most 2^20 volumes.
+        ->check(CLI::Range(std::int64_t{0}, std::int64_t{1} << 20));
     group(command.add_flag("--detrend", s.detrend, "take away each series' linear trend"));
-    group(options::addValue(command, "--high-pass", s.highPass,
-                            positiveKind("a frequency in Hz above 0"), Wording::kCli11,
-                            "keep what lies above this frequency (Butterworth, order 5, "
-                            "forward and backward)")
-              ->type_name("HZ"));
-    group(options::addValue(command, "--low-pass", s.lowPass,
-                            positiveKind("a frequency in Hz above 0"), Wording::kCli11,
-                            "keep what lies below this frequency")
-              ->type_name("HZ"));
-    group(options::addValue(command, "--t-r", s.repetitionTime,
-                            positiveKind("a repetition time in seconds above 0"), Wording::kCli11,
-                            "the repetition time in seconds (default: the BIDS sidecar's "
-                            "RepetitionTime, else the header's pixdim[4])")
-              ->type_name("SECONDS"));
-    group(command
-              .add_option("--confounds", o->confounds_,
-                          "the confounds table of each image (as fMRIPrep writes "
-                          "*_desc-confounds_timeseries.tsv), given once per image in their "
-                          "order")
-              ->type_name("TSV")
-              ->expected(1)
-              ->take_all()
-              ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll));
-    group(command
-              .add_option("--confound-columns", o->columnLists_,
-                          "the confounds to regress out, by name, * standing for any text: "
-                          "trans_*,rot_*,csf,white_matter (an intercept is always fitted)")
-              ->type_name("LIST"));
-    group(command
-              .add_option("--censor", s.censorColumn,
-                          "a 0/1 column of the confounds table: volumes with 1 are left out "
-                          "of the fit and the z-scores and written n/a")
-              ->type_name("COLUMN"));
-    group(options::addValue(command, "--fd-threshold", s.fdThreshold,
-                            positiveKind("a displacement in mm above 0"), Wording::kCli11,
-                            "censor volumes whose framewise_displacement passes this")
-              ->type_name("MM"));
+    positive("--high-pass", s.highPass, "a frequency in Hz above 0",
+             "keep what lies above this frequency (Butterworth, order 5, forward and backward)",
+             "HZ");
+    positive("--low-pass", s.lowPass, "a frequency in Hz above 0",
+             "keep what lies below this frequency", "HZ");
+    positive("--t-r", s.repetitionTime, "a repetition time in seconds above 0",
+             "the repetition time in seconds (default: the BIDS sidecar's RepetitionTime, else "
+             "the header's pixdim[4])",
+             "SECONDS");
+    plain("--confounds", o->confounds_,
+          "the confounds table of each image (as fMRIPrep writes "
+          "*_desc-confounds_timeseries.tsv), given once per image in their order",
+          "TSV")
+        ->expected(1)
+        ->take_all()
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    plain("--confound-columns", o->columnLists_,
+          "the confounds to regress out, by name, * standing for any text: "
+          "trans_*,rot_*,csf,white_matter (an intercept is always fitted)",
+          "LIST");
+    plain("--censor", s.censorColumn,
+          "a 0/1 column of the confounds table: volumes with 1 are left out of the fit and the "
+          "z-scores and written n/a",
+          "COLUMN");
+    positive("--fd-threshold", s.fdThreshold, "a displacement in mm above 0",
+             "censor volumes whose framewise_displacement passes this", "MM");
     group(options::addValue(
         command, "--standardize", s.standardize,
         namesKind<Standardize>({{"zscore", Standardize::kZscore}, {"psc", Standardize::kPsc}}),
-        Wording::kCli11,
         "z-scores (sample standard deviation, n - 1) or percent signal "
         "change against the series' mean before cleaning"));
     CLI::Option* connectivity = group(options::addValue(
         command, "--connectivity", s.connectivity,
         namesKind<Connectivity>(
             {{"correlation", Connectivity::kCorrelation}, {"partial", Connectivity::kPartial}}),
-        Wording::kCli11,
         "write the VOI-by-VOI matrix of the cleaned series beside them (NAME_connectivity.tsv)"));
     group(command
               .add_flag("--fisher-z", s.fisherZ,

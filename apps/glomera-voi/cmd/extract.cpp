@@ -268,7 +268,6 @@ CommandRun cmd::declareExtract(CLI::App& command) {
         "time series, or per-VOI statistics of every volume");
     command.footer(footer());
     const auto a = std::make_shared<ExtractArguments>();
-    using options::Wording;
     command.add_option("FILE.voi IMAGE", a->inputs,
                        "the .voi file, then the images (with --peaks: the images alone; with "
                        "--bids: the .voi file alone)");
@@ -289,13 +288,12 @@ CommandRun cmd::declareExtract(CLI::App& command) {
         "--stats", a->stats,
         "per VOI and volume: mean median std min max count nonfinite, one long table");
     command.add_flag("--json", a->json, "the same statistics as JSON")->excludes(stats);
-    options::addValue(command, "--grid-space", a->gridSpace, options::spaceKind(), Wording::kCli11,
+    options::addValue(command, "--grid-space", a->gridSpace, options::spaceKind(),
                       "the space of the images' millimetres where their header does not say "
                       "(scanner, aligned or unknown code): tal or mni. An image in a subject's "
                       "own space has to be normalised first")
         ->type_name("tal|mni");
     options::addValue(command, "--mni-to-tal", a->transform, options::transformKind(),
-                      Wording::kCli11,
                       "the transform between TAL and MNI, for MNI images and peaks in the "
                       "other space: Lancaster's spm (default), fsl or other, or brett");
     command

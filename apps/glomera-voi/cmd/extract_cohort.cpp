@@ -54,21 +54,17 @@ void addCohortOptions(CLI::App& command, CohortArguments& a) {
             ->type_name("DERIVATIVES")
             ->check(CLI::ExistingDirectory)
             ->group(kGroup);
-    command.add_option("--task", a.task, "with --bids: only this task")
-        ->type_name("T")
-        ->needs(bids)
-        ->group(kGroup);
-    command
-        .add_option("--bids-space", a.bidsSpace,
-                    "with --bids: only this space (default: every MNI template space, e.g. "
-                    "MNI152NLin2009cAsym; each taken as MNI, with a note)")
-        ->type_name("S")
-        ->needs(bids)
-        ->group(kGroup);
-    command.add_option("--desc", a.desc, "with --bids: the images' desc entity (default preproc)")
-        ->type_name("D")
-        ->needs(bids)
-        ->group(kGroup);
+    // The entities that choose among the tree's runs.
+    const auto entity = [&](const std::string& name, std::string& target, const std::string& help,
+                            const std::string& type) {
+        command.add_option(name, target, help)->type_name(type)->needs(bids)->group(kGroup);
+    };
+    entity("--task", a.task, "with --bids: only this task", "T");
+    entity("--bids-space", a.bidsSpace,
+           "with --bids: only this space (default: every MNI template space, e.g. "
+           "MNI152NLin2009cAsym; each taken as MNI, with a note)",
+           "S");
+    entity("--desc", a.desc, "with --bids: the images' desc entity (default preproc)", "D");
     command
         .add_flag("--dry-run", a.dryRun,
                   "check the whole command and list the images it would read, each header "

@@ -125,30 +125,27 @@ CommandRun cmd::declareImport(CLI::App& command) {
         "made into the plug-in's list: one line \"x y z radius name r g b\" per peak, in TAL; "
         "every input line accounted for");
     const auto a = std::make_shared<ImportArguments>();
-    using options::Wording;
     command.add_option("TABLE", a->table, "the table; '-' for standard input")->required();
     command.add_option("-o,--output", a->output, "the list file; default: standard output")
         ->type_name("LIST");
-    options::addValue(command, "--space", a->settings.space, options::spaceKind(), Wording::kCli11,
+    options::addValue(command, "--space", a->settings.space, options::spaceKind(),
                       "the space of the table's coordinates (default: the table's own, from a "
                       "\"// Reference=\" line or MNI/Talairach column headings, else tal); one "
                       "that contradicts the table's is a usage error");
     options::addValue(command, "--mni-to-tal", a->settings.transform, options::transformKind(),
-                      Wording::kCli11,
                       "the transform for MNI coordinates: Lancaster's spm (default), fsl or "
                       "other, or brett");
     options::addValue(command, "--radius", a->settings.radius, options::radiusKind(),
-                      Wording::kCli11, options::radiusHelp("radius for rows"))
+                      options::radiusHelp("radius for rows"))
         ->type_name("R");
     options::addValue(command, "--color,--colour", a->settings.colour, options::colourKind(),
-                      Wording::kCli11,
                       "colour for rows without one (default: a palette, one per VOI)")
         ->type_name("R,G,B");
     command
         .add_option("--foci", a->foci,
                     "also write the peaks that became VOIs as a GingerALE/Sleuth foci file")
         ->type_name("FOCI");
-    options::addValue(command, "--foci-space", a->fociSpace, options::spaceKind(), Wording::kCli11,
+    options::addValue(command, "--foci-space", a->fociSpace, options::spaceKind(),
                       "the space of the foci file (default: the space the peaks were written "
                       "in, when they share one; else tal)");
     command

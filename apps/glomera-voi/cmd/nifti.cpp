@@ -78,7 +78,8 @@ int writeCells(const NiftiArguments& a, const std::string& out) {
         auto file = std::make_unique<voikit::VoiFileRegions>(a.files.front());
         for (const auto& voi : file->runs().skeleton.vois) infos.push_back(voi.info);
         if (request.grid.empty()) {
-            grid = voikit::defaultGrid(voikit::computeStatistics(file->runs()), kGridMargin);
+            grid = voikit::defaultGrid(a.files.front(), voikit::computeStatistics(file->runs()),
+                                       kGridMargin);
         }
         regions = std::move(file);
     }
@@ -143,7 +144,6 @@ CommandRun cmd::declareNifti(CLI::App& command) {
         "a NIfTI-1 label volume (16-bit, 0 background, i for the i-th VOI) and its label table "
         "(.tsv) beside it; or one mask per VOI");
     const auto a = std::make_shared<NiftiArguments>();
-    using options::Wording;
     command
         .add_option("FILE.voi OUT", a->files,
                     "the .voi file (none with --peaks), then the volume to write, .nii or "
@@ -159,7 +159,6 @@ CommandRun cmd::declareNifti(CLI::App& command) {
         ->type_name("IMAGE|mni1mm|mni2mm")
         ->check(gridCheck);
     options::addValue(command, "--grid-space", a->request.gridSpace, options::spaceKind(),
-                      Wording::kCli11,
                       "the space of the grid image's millimetres, where its header does not say "
                       "(its code is scanner, aligned or unknown): tal or mni")
         ->type_name("tal|mni");

@@ -17,11 +17,9 @@ void addPeakOptions(CLI::App& command, std::string& peaks, voikit::ImportSetting
                             where)
             ->type_name("TABLE");
     options::addValue(command, "--space", settings.space, options::spaceKind(),
-                      options::Wording::kCli11,
                       "the space of the peaks' coordinates (default: the table's own, else tal)")
         ->needs(table);
     options::addValue(command, "--radius", settings.radius, options::radiusKind(),
-                      options::Wording::kCli11,
                       options::radiusHelp("the spheres' radius in mm, for rows"))
         ->type_name("R")
         ->needs(table);

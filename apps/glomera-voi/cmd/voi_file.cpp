@@ -13,7 +13,6 @@ void addVoiFileArguments(CLI::App& command, VoiFileArguments& arguments) {
 
 void addTransformOption(CLI::App& command, voikit::MniToTal& transform) {
     options::addValue(command, "--mni-to-tal", transform, options::transformKind(),
-                      options::Wording::kCli11,
                       "the transform between TAL and MNI (for the atlases, the template and MNI "
                       "grids): Lancaster's spm (default), fsl or other, or brett");
 }

@@ -101,8 +101,7 @@ CommandRun cmd::declareWhere(CLI::App& command) {
         "the region at each point in every atlas, and the nearest region and its distance "
         "where a point falls in none");
     const auto a = std::make_shared<WhereArguments>();
-    using options::Wording;
-    options::addValue(command, "POINT", a->points, pointKind(), Wording::kCli11,
+    options::addValue(command, "POINT", a->points, pointKind(),
                       "points, each three numbers joined by commas (or blanks, quoted)")
         ->type_name("X,Y,Z");
     command
@@ -111,7 +110,7 @@ CommandRun cmd::declareWhere(CLI::App& command) {
                     "before or after them, or any table import reads); '-' for standard input")
         ->type_name("FILE");
     options::addValue(
-        command, "--space", a->space, options::spaceKind(), Wording::kCli11,
+        command, "--space", a->space, options::spaceKind(),
         "the space of the points (default: a points file's own, from a heading such as "
         "\"MNI x y z\" or a \"// Reference=\" line, else tal); one that "
         "contradicts the file's is a usage error");

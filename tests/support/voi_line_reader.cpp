@@ -1,4 +1,4 @@
-#include "coordlist/voi_line_reader.h"
+#include "tests/support/voi_line_reader.h"
 
 #include <cstring>
 

@@ -477,7 +477,7 @@ TEST(VoiStatistics, VoisSpreadFarApartAreCountedButGetNoDefaultGrid) {
     VoiStatistics many = wide;
     many.vois.resize(kMaxLabels + 1);
     try {
-        LabelPass("many.voi", defaultGrid("many.voi", wide, 5), many);
+        const LabelPass labels("many.voi", defaultGrid("many.voi", wide, 5), many);
         ADD_FAILURE() << "labels for more VOIs than 16 bits hold";
     } catch (const Error& error) {
         EXPECT_EQ(std::string(error.what()), "many.voi: more than " + std::to_string(kMaxLabels) +

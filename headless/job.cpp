@@ -16,6 +16,7 @@
 #include "voikit/io/print.h"
 #include "voikit/io/sha256.h"
 #include "voikit/io/text_input.h"
+#include "voikit/outputs/list_voi_file.h"
 #include "voikit/provenance/provenance.h"
 #include "voikit/provenance/version.h"
 #include "voikit/space/coordinate_space.h"
@@ -165,30 +166,9 @@ bool JobRunner::importTable(const Action& action) {
         return true;
     }
     session_.parameters[param::kVoiText] = result.list;
-    voikit::InputSpaceRecord input;
-    input.transform = job_.transform;
-    input.source = voikit::InputFile{"source table", path, bytes.size(), voikit::sha256Of(bytes)};
-    for (const voikit::AcceptedPeak& peak : result.peaks) {
-        input.spheres.push_back(
-            {peak.name, peak.written, peak.writings.front().second, peak.tal, peak.values.radius});
-    }
-    for (const voikit::ImportedLine& line : result.lines) {
-        if (line.kind != voikit::ImportedLine::kDropped) continue;
-        // Its name as the table writes it, from the cells the import marked as the name.
-        std::string name;
-        const auto row = static_cast<std::size_t>(line.number - 1);
-        for (const voikit::ImportedCell& cell : line.cells) {
-            if (cell.role != voikit::CellRole::kName || row >= result.rawLines.size()) continue;
-            const std::string& raw = result.rawLines[row];
-            if (cell.begin >= cell.end || cell.end > raw.size()) continue;
-            name += (name.empty() ? "" : " ") + raw.substr(cell.begin, cell.end - cell.begin);
-        }
-        const std::string prefix = "dropped: ";
-        input.dropped.push_back({line.number, name,
-                                 line.account.rfind(prefix, 0) == 0
-                                     ? line.account.substr(prefix.size())
-                                     : line.account});
-    }
+    voikit::InputSpaceRecord input = voikit::listInputSpace(
+        result, job_.transform,
+        voikit::InputFile{"source table", path, bytes.size(), voikit::sha256Of(bytes)});
     // The file this table's spheres went to, whatever an earlier job wrote.
     const std::string earlier = lastVoiFile_;
     lastVoiFile_.clear();

@@ -18,6 +18,8 @@
 #include "voikit/io/text_input.h"
 #include "voikit/outputs/list_voi_file.h"
 #include "voikit/outputs/outputs.h"
+#include "voikit/provenance/input_space.h"
+#include "voikit/provenance/version.h"
 #include "voikit/tables/list_voi.h"
 #include "voikit/tables/table_import.h"
 
@@ -310,14 +312,27 @@ void declareTables(py::module_& module) {
                 }
                 const py::gil_scoped_release unlocked;
                 voikit::writeListVoiFile(*table.result, path);
+                // The record beside it keeps what the .voi file cannot: the space the
+                // centres were written in and the peaks that were dropped.
+                std::optional<voikit::InputFile> source;
+                if (table.source != "<text>") {
+                    source = voikit::checksummedFile("source table", table.source);
+                }
+                voikit::InputSpaceRecord record =
+                    voikit::listInputSpace(*table.result, table.transform, std::move(source));
+                record.writtenBy = std::string("the Python module glomera (Glomera ") +
+                                   voikit::glomeraVersion() + ")";
+                voikit::writeInputSpaceRecord(path, std::move(record));
             });
         },
         py::arg("table"), py::arg("path"), py::arg("space") = py::none(),
         py::arg("radius") = py::none(),
         "Writes the .voi file the plug-in makes of a table (a Table or a table's file): one "
         "sphere per peak, made in TAL by the plug-in's own sphere code, for a host's TAL "
-        "document of 1 mm voxels. Raises FileError when the table made no VOI or the file "
-        "cannot be written.");
+        "document of 1 mm voxels, and beside it the record of what it was made from "
+        "(PATH.json: the space each centre was written in, the dropped peaks), as the host "
+        "stand-in writes it. Raises FileError when the table made no VOI or the file cannot "
+        "be written.");
 }
 
 }  // namespace binding

@@ -108,6 +108,22 @@ def test_voi_file_as_the_review_makes_it(glomera_voi, tmp_path, peaks_file):
     assert [v["name"] for v in report["vois"]] == ["Left_insula", "Right_insula", "Cingulate"]
 
 
+def test_the_record_beside_the_voi_says_what_it_was_made_from(glomera_voi, tmp_path, peaks_file):
+    # As the host stand-in writes it: the space the centres were written in, the table with
+    # its checksum, each sphere; the toolbox believes it and speaks of MNI input.
+    voi = tmp_path / "s.voi"
+    glomera.write_voi(glomera.read_table(peaks_file, space="mni"), voi)
+    record = json.loads((tmp_path / "s.voi.json").read_text())
+    assert record["input_space"] == "mni" and record["transform"] == "spm"
+    assert record["source_table"]["path"] == str(peaks_file)
+    assert [s["name"] for s in record["spheres"]] == ["Left_insula", "Right_insula", "Cingulate"]
+    report = glomera_voi("report", voi, "-", "--no-atlas").stdout
+    assert "input space of the VOIs: MNI (converted to TAL with spm)" in report
+    # A table given as text has no file to name.
+    glomera.write_voi(glomera.parse_table("Insula -38 18 2\n", space="mni"), voi)
+    assert json.loads((tmp_path / "s.voi.json").read_text())["source_table"] is None
+
+
 def test_outputs_record_the_python_call(tmp_path, peaks_file):
     voi = tmp_path / "s.voi"
     text = tmp_path / "s.txt"

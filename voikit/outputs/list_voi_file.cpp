@@ -31,4 +31,33 @@ void writeListVoiFile(const ImportResult& result, const std::string& path) {
     if (!glomera::writeVoiFile(set)) throw Error(path, "cannot be written");
 }
 
+InputSpaceRecord listInputSpace(const ImportResult& result, MniToTal transform,
+                                std::optional<InputFile> source) {
+    InputSpaceRecord input;
+    input.transform = transform;
+    input.source = std::move(source);
+    for (const AcceptedPeak& peak : result.peaks) {
+        input.spheres.push_back(
+            {peak.name, peak.written, peak.writings.front().second, peak.tal, peak.values.radius});
+    }
+    for (const ImportedLine& line : result.lines) {
+        if (line.kind != ImportedLine::kDropped) continue;
+        // Its name as the table writes it, from the cells the import marked as the name.
+        std::string name;
+        const auto row = static_cast<std::size_t>(line.number - 1);
+        for (const ImportedCell& cell : line.cells) {
+            if (cell.role != CellRole::kName || row >= result.rawLines.size()) continue;
+            const std::string& raw = result.rawLines[row];
+            if (cell.begin >= cell.end || cell.end > raw.size()) continue;
+            name += (name.empty() ? "" : " ") + raw.substr(cell.begin, cell.end - cell.begin);
+        }
+        const std::string prefix = "dropped: ";
+        input.dropped.push_back({line.number, name,
+                                 line.account.rfind(prefix, 0) == 0
+                                     ? line.account.substr(prefix.size())
+                                     : line.account});
+    }
+    return input;
+}
+
 }  // namespace voikit

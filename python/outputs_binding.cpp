@@ -165,7 +165,7 @@ void declareOutputs(py::module_& module) {
         "_page",
         [](const std::string& voi, bool anatomy,
            const std::optional<std::vector<std::string>>& atlases, bool radiological,
-           const std::string& mniToTal, const std::string& call) {
+           const std::string& mniToTal, const std::string& call, const std::string& title) {
             std::string page;
             Gathered gathered;
             translated({voi}, [&] {
@@ -178,6 +178,7 @@ void declareOutputs(py::module_& module) {
                 request.radiological = radiological;
                 request.transform = transformOf(mniToTal);
                 request.invocation = {"python", call};
+                request.htmlTitle = title;
                 voikit::makeOutputs(voi, request, gathered.log());
                 page = voikit::readTextInput(request.html);
             });
@@ -186,7 +187,9 @@ void declareOutputs(py::module_& module) {
         },
         py::arg("voi"), py::arg("anatomy") = true, py::arg("atlases") = py::none(),
         py::arg("radiological") = false, py::arg("mni_to_tal") = "spm", py::arg("call") = "",
-        "The interactive page of a .voi file (`glomera-voi view`), as bytes.");
+        py::arg("title") = "",
+        "The interactive page of a .voi file (`glomera-voi view`), as bytes; titled \"VOIs of "
+        "VOI\" unless a title is given.");
 }
 
 }  // namespace binding

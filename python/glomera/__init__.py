@@ -364,9 +364,14 @@ def view(vois, *, anatomy=True, atlases=None, radiological=False, mni_to_tal="sp
         page = _glomera._page(_os.fspath(vois), anatomy=anatomy, atlases=atlases,
                               radiological=radiological, mni_to_tal=mni_to_tal, call=call)
         return View(page, height)
+    # The .voi file made here is gone once the page is made: the page is named after the
+    # table the spheres came from.
+    source = vois.source if isinstance(vois, Table) else _os.fspath(vois)
+    title = "Spheres of a pasted table" if source == "<text>" else "Spheres of " + source
     with _tempfile.TemporaryDirectory(prefix="glomera-view-") as folder:
         path = _os.path.join(folder, "spheres.voi")
         _glomera.write_voi(vois if isinstance(vois, Table) else _os.fspath(vois), path)
         page = _glomera._page(path, anatomy=anatomy, atlases=atlases,
-                              radiological=radiological, mni_to_tal=mni_to_tal, call=call)
+                              radiological=radiological, mni_to_tal=mni_to_tal, call=call,
+                              title=title)
     return View(page, height)

@@ -217,6 +217,11 @@ def test_page_inline_and_saved(tmp_path, peaks_file):
     # Escaped whole: no quote ends the attribute early, and it reads back as the page.
     assert '"' not in attribute and "<" not in attribute
     assert html.unescape(attribute) == page.page.decode("utf-8")
+    # Named after the table, not the .voi file made for it and gone since.
+    title = "<title>Spheres of " + html.escape(str(peaks_file))
+    assert title in page.page.decode("utf-8") and "glomera-view-" not in page.page.decode("utf-8")
+    pasted = glomera.view(glomera.parse_table("-22 -6 -18 a\n"), anatomy=False).page
+    assert b"<title>Spheres of a pasted table" in pasted
     saved = page.save(tmp_path / "page.html")
     assert open(saved, "rb").read() == page.page
     voi = glomera.write_voi(table, tmp_path / "s.voi")

@@ -18,7 +18,7 @@ void writeTextOutput(const std::string& path, const std::string& text) {
     glomera::AtomicFile out;
     if (!out.open(path)) throw Error("cannot create " + path + ": " + std::strerror(errno));
     out.append(text.data(), text.size());
-    if (!out.commit()) throw Error("cannot write " + path + ": " + std::strerror(errno));
+    if (!out.commit()) throw Error(path, std::string("cannot write: ") + std::strerror(errno));
 }
 
 }  // namespace voikit

@@ -955,7 +955,7 @@ void writeProjectionPicture(const PicturePass& pass, const glomera::VoiFileConte
                     cairo_status_to_string(cairo_surface_status(surface)));
     }
     owned.reset();
-    if (!out.commit()) throw Error("cannot write " + path + ": " + std::strerror(errno));
+    if (!out.commit()) throw Error(path, std::string("cannot write: ") + std::strerror(errno));
 }
 
 }  // namespace voikit

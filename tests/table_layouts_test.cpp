@@ -85,6 +85,23 @@ TEST(TableLayouts, RowsAreReadByTheHeaderOrRefusedNeverShifted) {
          "Amygdala_Left -22.0 -6.0 -18.0\nAmygdala_Right 24.0 -4.0 -18.0\n", ""},
         {"a header naming the space beside its axes", "Region x_MNI y_MNI z_MNI\nIFG -48 28 4",
          "IFG -45.4 24.2 9.4\n", ""},
+        {"headings of two words over x y z place BA and k before them, MNI over them",
+         "Brain region Side BA Cluster size MNI coordinates t-value\nx y z\n"
+         "Inferior frontal gyrus L 44 62 -48 12 22 4.65",
+         "Inferior_frontal_gyrus_L -45.7 7.7 24.1\n", ""},
+        {"headings above that name columns before the coordinates and cannot be placed",
+         "Region BA k MNI coordinates Zmax\nx y z\nIFG 44 62 -48 12 22 4.65\n"
+         "Insula 13 35 -30 20 -4 4.02",
+         "",
+         "dropped: 6 numbers where the header names 3 (x, y, z), and the line above names "
+         "columns before the coordinates (BA k): which of them are x, y and z cannot be told; "
+         "refused rather than shifted"},
+        {"digits grouped by commas in a count column are thousands",
+         "Region Side BA Cluster size MNI coordinates T\nx y z\nACC R 32 1,126 6 24 38 7.12",
+         "ACC_R 4.1 17.3 40.2\n", ""},
+        {"digits grouped by commas in a column of no count stay ambiguous",
+         "Region BA k MNI coordinates T\nx y z\nACC 1,126 32 6 24 38 7.12", "",
+         "dropped: ambiguous decimal comma: \"1,126\" may be one number or two"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -34,6 +34,10 @@ struct ColumnHeader {
     int side = -1;             // the column of sides (L, R, left, right), if any
     int space = -1;            // the column that gives each row's space, if any
     std::vector<bool> counts;  // per column: one of counts (k, voxels, cluster size)
+    // Headings of number columns (BA, cluster size, T) that the line above names before its
+    // coordinates while this header names none before x: which of a longer row's numbers
+    // are x, y and z it does not say. Empty when the line above names none.
+    std::string namedBefore;
 
     // How many numbers a column takes in a row.
     static int width(Column column) {

@@ -90,7 +90,7 @@ HeaderRows::HeaderRows(ColumnHeader header, const std::vector<std::string>& rows
             ++counted;
         }
     }
-    if (counted >= 2 && lengths.size() == 1 &&
+    if (counted >= 2 && lengths.size() == 1 && header_.namedBefore.empty() &&
         static_cast<int>(*lengths.begin()) > segment_.slots) {
         unlabelled_ = static_cast<int>(*lengths.begin()) - segment_.slots;
         note_ = fmt::format(
@@ -330,6 +330,12 @@ int HeaderRows::runIndex(int column, int base, int length) const {
 
 ReadLine HeaderRows::readWords(const std::string& text) const {
     Tokens line = tokenize(text);
+    const std::string ambiguity = line.ambiguity;
+    // Digits grouped by commas ("1,126") are a count's thousands where they stand in a count
+    // column; that is checked once the row's numbers are placed.
+    const bool countColumns =
+        std::find(header_.counts.begin(), header_.counts.end(), true) != header_.counts.end();
+    if (!ambiguity.empty() && countColumns) line = tokenize(text, true);
     if (!line.ambiguity.empty()) return refusedLine(line.ambiguity);
     // A number more than the header's columns hold, after a word that takes one ("Area 44"),
     // is the name's.
@@ -392,6 +398,13 @@ ReadLine HeaderRows::readWords(const std::string& text) const {
         return true;
     };
     std::string unlabelledNote;
+    if (length > slots && !header_.namedBefore.empty()) {
+        return refusedLine(count(run->length, "number") + " where the header names " + names +
+                           ", and the line above names columns before the coordinates (" +
+                           header_.namedBefore +
+                           "): which of them are x, y and z cannot be told; refused rather "
+                           "than shifted");
+    }
     if (length > slots && unlabelled_ != length - slots) {
         // Extra numbers first could belong to the name ("Area 44"), unless no name holds them.
         if (countsUpTo(length - slots)) {
@@ -421,6 +434,24 @@ ReadLine HeaderRows::readWords(const std::string& text) const {
         if (fromRight) base = length - slots;
     }
     const auto at = [&](int index) { return tokens[run->start + static_cast<std::size_t>(index)]; };
+    std::string thousandsNote;
+    if (!ambiguity.empty()) {
+        // Grouped digits read as thousands must all stand in count columns.
+        std::set<std::size_t> inCounts;
+        for (std::size_t i = static_cast<std::size_t>(segment_.first); i < header_.columns.size();
+             ++i) {
+            const int index = runIndex(static_cast<int>(i), base, length);
+            if (header_.counts[i] && index >= 0)
+                inCounts.insert(run->start + static_cast<std::size_t>(index));
+        }
+        for (std::size_t i = 0; i < tokens.size(); ++i) {
+            if (!tokens[i].number || !groupedThousands(tokens[i].text)) continue;
+            if (inCounts.count(i) == 0) return refusedLine(ambiguity);
+            thousandsNote += fmt::format("{}\"{}\" read as {:g}", thousandsNote.empty() ? "" : ", ",
+                                         tokens[i].text, *tokens[i].number);
+        }
+        thousandsNote += " in a count column, its commas thousands separators";
+    }
     Span radiusSpan;
     for (std::size_t i = static_cast<std::size_t>(segment_.first); i < header_.columns.size();
          ++i) {
@@ -452,6 +483,7 @@ ReadLine HeaderRows::readWords(const std::string& text) const {
     if (!radiusSpan.empty()) read.cells.push_back({CellRole::kRadius, radiusSpan});
     read.placed = static_cast<int>(run->length);
     read.note = marksNote(tokens);
+    if (!thousandsNote.empty()) read.note += (read.note.empty() ? "" : "; ") + thousandsNote;
     applySideAndSpace(sideWord, spaceText, groups, refused, read);
     if (!unlabelledNote.empty()) read.note += (read.note.empty() ? "" : "; ") + unlabelledNote;
     addPeaks(text, shared, groups, refused, read);

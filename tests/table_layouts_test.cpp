@@ -99,6 +99,17 @@ TEST(TableLayouts, RowsAreReadByTheHeaderOrRefusedNeverShifted) {
         {"digits grouped by commas in a count column are thousands",
          "Region Side BA Cluster size MNI coordinates T\nx y z\nACC R 32 1,126 6 24 38 7.12",
          "ACC_R 4.1 17.3 40.2\n", ""},
+        {"rows under column names at blanks without x, y or z are no peaks",
+         "Patients Controls p\nAge, years 34.2 33.8 0.71\nEducation, years 14.1 15.2 0.09", "",
+         "dropped: a row under line 1, whose column names (\"Patients Controls p\") hold no x, y "
+         "or z: no peak"},
+        {"column names numbered as runs: their numbers name columns, the rows are no peaks",
+         "ROI Run 1 Run 2 Run 3\nLeft amygdala 0.42 0.51 0.38\nvmPFC -0.12 -0.08 -0.15", "",
+         "1: set aside: column names without x, y or z; their numbers number the columns (1 2 3)\n"
+         "2: dropped: a row under line 1"},
+        {"a title of a few words over whole signed numbers: the rows are coordinates",
+         "Main effect conflict\nIFG -48 28 4\nIPS 30 -60 50",
+         "IFG -48.0 28.0 4.0\nIPS 30.0 -60.0 50.0\n", ""},
         {"digits grouped by commas in a column of no count stay ambiguous",
          "Region BA k MNI coordinates T\nx y z\nACC 1,126 32 6 24 38 7.12", "",
          "dropped: ambiguous decimal comma: \"1,126\" may be one number or two"},

@@ -6,6 +6,7 @@
 
 #include "voikit/space/coordinate_space.h"
 #include "voikit/tables/text/cells.h"
+#include "voikit/tables/text/tokens.h"
 
 namespace voikit {
 
@@ -50,6 +51,9 @@ struct ColumnHeader {
 // the line right above it if any, heads groups of its columns when it holds nothing but such
 // headings (spaces, sides, "coordinates", names of columns the header leaves empty).
 std::optional<ColumnHeader> readColumnHeader(const std::string& line, const std::string* above);
+
+// Whether a line's words are a sentence's ("as", "were", "table", ...) rather than headings'.
+bool readsAsSentence(const Tokens& tokens);
 
 // "columns: name, name, x, y, z, ignored (tab-separated)"
 std::string describeHeader(const ColumnHeader& header);

@@ -172,6 +172,31 @@ TEST(TableLayouts, PeaksOfAResultsParagraph) {
               "set aside: its numbers (1 23 3.41) are statistics' values or stand in "
               "brackets, not x, y and z");
     EXPECT_EQ(result.summary(), "2 VOIs from 2 lines; 1 of 3 peaks dropped");
+
+    // "±34" writes a peak on each side; "mm" may follow each value named by its axis.
+    const voikit::ImportResult notations = voikit::importTable(
+        "Errors engaged the anterior insula (\u00B134, 22, -2). The pre-SMA peak lay at x = 4 mm, "
+        "y = 14 mm, z = 52 mm (k = 412 voxels, Z = 5.88).\n",
+        inSpace(Space::kTal));
+    EXPECT_EQ(vois(notations),
+              "anterior_insula_R 34.0 22.0 -2.0\nanterior_insula_L -34.0 22.0 -2.0\n"
+              "VOI_3 4.0 14.0 52.0\n");
+    EXPECT_NE(notations.lines[1].account.find("as written: TAL \u00B134 22 -2 (x = -34: left)"),
+              std::string::npos)
+        << notations.lines[1].account;
+    EXPECT_EQ(notations.dropped, 0);
+    // A sign before z cannot be told, and numbers that may write a peak in a notation not
+    // read are named: never left without a word on a line that made VOIs.
+    const voikit::ImportResult unread = voikit::importTable(
+        "the insula (34, 22, \u00B12) and the IFG (-48, 28, 4), the SMA at 4 mm, 14 mm, 52 mm.\n",
+        inSpace(Space::kTal));
+    EXPECT_EQ(vois(unread), "IFG -48.0 28.0 4.0\n");
+    EXPECT_EQ(unread.lines[0].account,
+              "dropped: \"\u00B12\" stands before y or z: which peaks it writes cannot be told "
+              "(insula)");
+    EXPECT_EQ(unread.lines[2].account,
+              "dropped: 3 numbers (4 14 52) that may write a peak stand in no notation read here; "
+              "refused rather than guessed");
 }
 
 TEST(TableLayouts, OnlyAReferenceLineOrAColumnHeadingGivesTheSpace) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <nifti2_io.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -104,6 +105,40 @@ TEST_F(InputSpaceRecord, NotBelievedWhenMissingBrokenOrOfAnotherFile) {
     EXPECT_EQ(voikit::inputSpaceFromJson(json).transform, voikit::MniToTal::kBrett);
     json["input_space"] = "tal";
     EXPECT_THROW(voikit::inputSpaceFromJson(json), voikit::Error);
+}
+
+// A small .voi file is known by its checksum, so that a copy elsewhere keeps its record; a
+// large one by its size and modification time, which cost no second reading of the file.
+TEST_F(InputSpaceRecord, SmallFilesByChecksumLargeOnesByTime) {
+    writeFile(folder.file("list.txt"), "0 0 0 3 Centre 255 0 0\n");
+    ASSERT_EQ(host("--raw-list list.txt -o small.voi").status, 0);
+    fs::create_directory(folder.file("copy"));
+    fs::copy_file(folder.file("small.voi"), folder.file("copy/small.voi"));
+    fs::copy_file(folder.file("small.voi.json"), folder.file("copy/small.voi.json"));
+    const auto later = fs::last_write_time(folder.file("small.voi")) + std::chrono::seconds(5);
+    fs::last_write_time(folder.file("copy/small.voi"), later);
+    const voikit::InputSpaceReading copied =
+        voikit::readInputSpaceRecord(folder.file("copy/small.voi"));
+    EXPECT_TRUE(copied.record) << copied.why;
+
+    const std::string large = folder.file("large.voi");
+    writeFile(large, std::string(voikit::kVoiChecksummedUpTo + 1, 'v'));
+    voikit::writeInputSpaceRecord(large, {});
+    const nlohmann::json json = readJson(voikit::inputSpaceRecordPath(large));
+    EXPECT_TRUE(json["voi_file"]["sha256"].is_null());
+    EXPECT_EQ(json["voi_file"]["bytes"], voikit::kVoiChecksummedUpTo + 1);
+    EXPECT_EQ(json["voi_file"]["modified"].get<std::string>().size(), 30u);
+    voikit::InputSpaceReading read = voikit::readInputSpaceRecord(large);
+    EXPECT_TRUE(read.record) << read.why;
+
+    // Rewritten with other bytes of the same size: only its time tells.
+    writeFile(large, std::string(voikit::kVoiChecksummedUpTo + 1, 'w'));
+    fs::last_write_time(large, fs::last_write_time(large) + std::chrono::seconds(5));
+    read = voikit::readInputSpaceRecord(large);
+    EXPECT_FALSE(read.record);
+    EXPECT_TRUE(contains(read.why, "(its modification time differs)")) << read.why;
+    writeFile(large, "short");
+    EXPECT_TRUE(contains(voikit::readInputSpaceRecord(large).why, "(its size differs)"));
 }
 
 // The methods paragraph says what was done to the coordinates, and cites only what was used.

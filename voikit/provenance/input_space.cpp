@@ -1,7 +1,11 @@
 #include "voikit/provenance/input_space.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 
@@ -59,6 +63,39 @@ InputFile fileFrom(const nlohmann::json& json, const std::string& role) {
     return file;
 }
 
+// What a stat tells of a file: its size and its modification time to the nanosecond, in UTC.
+struct FileStamp {
+    std::uint64_t bytes = 0;
+    std::string modified;
+};
+
+FileStamp stampOf(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        throw Error(path, std::string("cannot see it: ") + std::strerror(errno));
+    }
+    std::tm utc{};
+    gmtime_r(&info.st_mtim.tv_sec, &utc);
+    char text[48];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%09ldZ", utc.tm_year + 1900,
+                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
+                  static_cast<long>(info.st_mtim.tv_nsec));
+    return {static_cast<std::uint64_t>(info.st_size), text};
+}
+
+// Why the record does not describe the .voi file as it is now, or "" when it does. A file
+// recorded with its checksum is compared by it (a copy elsewhere is still the same file); one
+// recorded without, by its modification time, which a copy may not keep.
+std::string mismatch(const InputSpaceRecord& record, const std::string& voiPath) {
+    const FileStamp now = stampOf(voiPath);
+    if (now.bytes != record.voi.bytes) return "its size differs";
+    if (!record.voi.sha256.empty()) {
+        return sha256OfFile(voiPath).sha256 == record.voi.sha256 ? "" : "its checksum differs";
+    }
+    if (record.voiModified.empty()) return "it gives neither its checksum nor its time";
+    return now.modified == record.voiModified ? "" : "its modification time differs";
+}
+
 }  // namespace
 
 std::string inputSpaceRecordPath(const std::string& voiPath) { return voiPath + ".json"; }
@@ -85,9 +122,11 @@ ordered inputSpaceJson(const InputSpaceRecord& record) {
         dropped.push_back(
             {{"line", peak.line}, {"name", asUtf8(peak.name)}, {"reason", asUtf8(peak.reason)}});
     }
+    ordered voiJson = fileJson(record.voi);
+    if (!record.voiModified.empty()) voiJson["modified"] = record.voiModified;
     ordered json = {
         {"format", kFormat},
-        {"voi_file", fileJson(record.voi)},
+        {"voi_file", voiJson},
         {"input_space", record.space ? ordered(lowerName(*record.space)) : ordered("mixed")},
         {"transform", record.transform ? ordered(transformName(*record.transform)) : ordered()},
         {"source_table", record.source ? fileJson(*record.source) : ordered()},
@@ -105,6 +144,8 @@ InputSpaceRecord inputSpaceFromJson(const nlohmann::json& json) {
     }
     InputSpaceRecord record;
     record.voi = fileFrom(json.value("voi_file", nlohmann::json()), "voi_file");
+    const nlohmann::json& modified = json["voi_file"].value("modified", nlohmann::json());
+    if (modified.is_string()) record.voiModified = modified.get<std::string>();
     const nlohmann::json& space = json.value("input_space", nlohmann::json());
     record.space =
         space == "mixed" ? std::nullopt : std::optional<Space>(spaceFrom(space, "\"input_space\""));
@@ -152,11 +193,18 @@ InputSpaceRecord inputSpaceFromJson(const nlohmann::json& json) {
 }
 
 void writeInputSpaceRecord(const std::string& voiPath, InputSpaceRecord record) {
-    const FileChecksum checksum = sha256OfFile(voiPath);
+    const FileStamp stamp = stampOf(voiPath);
     const std::size_t slash = voiPath.rfind('/');
     // The .voi file is named as it lies beside the record, so that both move together.
     record.voi = {"VOI file", slash == std::string::npos ? voiPath : voiPath.substr(slash + 1),
-                  checksum.bytes, checksum.sha256};
+                  stamp.bytes, ""};
+    if (stamp.bytes <= kVoiChecksummedUpTo) {
+        const FileChecksum checksum = sha256OfFile(voiPath);
+        record.voi.bytes = checksum.bytes;
+        record.voi.sha256 = checksum.sha256;
+    } else {
+        record.voiModified = stamp.modified;
+    }
     record.space = commonSpace(record.spheres);
     const bool anyMni = std::any_of(record.spheres.begin(), record.spheres.end(),
                                     [](const RecordedSphere& s) { return s.space == Space::kMni; });
@@ -175,10 +223,10 @@ InputSpaceReading readInputSpaceRecord(const std::string& voiPath) {
     text << in.rdbuf();
     try {
         InputSpaceRecord record = inputSpaceFromJson(nlohmann::json::parse(text.str()));
-        const FileChecksum checksum = sha256OfFile(voiPath);
-        if (checksum.sha256 != record.voi.sha256 || checksum.bytes != record.voi.bytes) {
-            return {std::nullopt, path + " describes another version of " + voiPath +
-                                      " (its checksum differs): not believed" + talairach};
+        const std::string why = mismatch(record, voiPath);
+        if (!why.empty()) {
+            return {std::nullopt, path + " describes another version of " + voiPath + " (" + why +
+                                      "): not believed" + talairach};
         }
         record.voi.path = voiPath;
         return {std::move(record), ""};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -14,8 +15,11 @@ namespace voikit {
 // record, a small JSON file beside it (spheres.voi -> spheres.voi.json), keeps what the
 // file cannot: the space the coordinates were written in, the transform that took MNI ones
 // to TAL, the table they came from with its checksum, and each sphere's centre as written
-// and radius. It carries the .voi file's own size and checksum, so that a record left
-// beside a file that was since replaced is seen for what it is and not believed.
+// and radius. It identifies the .voi file it describes, so that a record left beside a file
+// that was since replaced is seen for what it is and not believed: by its size and checksum,
+// which survive copies, up to kVoiChecksummedUpTo bytes; a larger file by its size and
+// modification time, which cost nothing to take, where its checksum would cost more time
+// than making the file did.
 
 // One sphere as it was asked for.
 struct RecordedSphere {
@@ -43,9 +47,14 @@ struct InputSpaceRecord {
     std::optional<InputFile> source;
     std::vector<RecordedSphere> spheres;
     std::vector<DroppedPeak> dropped;  // none in a record written without the list
-    InputFile voi;                     // the .voi file described: its size and checksum
-    std::string writtenBy;             // "HelmoraZT.exe (Glomera 1.0.0)"
+    InputFile voi;  // the .voi file described: its size, and its checksum where it is small
+    // Its modification time ("2026-12-09T17:42:42.123456789Z") where it has no checksum.
+    std::string voiModified;
+    std::string writtenBy;  // "HelmoraZT.exe (Glomera 1.0.0)"
 };
+
+// The largest .voi file whose record carries its checksum (4 MiB: about 3 ms to take).
+constexpr std::uint64_t kVoiChecksummedUpTo = std::uint64_t{4} << 20;
 
 // The record's path beside a .voi file: the .voi file's path with .json added.
 std::string inputSpaceRecordPath(const std::string& voiPath);
@@ -53,8 +62,8 @@ std::string inputSpaceRecordPath(const std::string& voiPath);
 // The space of all the spheres, or none when they differ; TAL for no sphere.
 std::optional<Space> commonSpace(const std::vector<RecordedSphere>& spheres);
 
-// Writes the record beside the .voi file (whole or not at all), taking the .voi file's size
-// and checksum now: call it once the .voi file is written. Throws Error on failure.
+// Writes the record beside the .voi file (whole or not at all), taking what identifies the
+// .voi file now: call it once the .voi file is written. Throws Error on failure.
 void writeInputSpaceRecord(const std::string& voiPath, InputSpaceRecord record);
 
 // The record as JSON, and back. fromJson throws Error naming what is missing or wrong.

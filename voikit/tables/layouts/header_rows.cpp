@@ -37,6 +37,15 @@ std::string labelsFrom(const ColumnHeader& header, int first) {
     return text;
 }
 
+// The marks of the cells a row leaves empty, as written: "– – –".
+std::string emptyMarks(const std::vector<Token>& tokens) {
+    std::string marks;
+    for (const Token& t : tokens) {
+        if (emptyCellMark(t)) marks += (marks.empty() ? "" : " ") + t.text;
+    }
+    return marks;
+}
+
 std::string count(std::size_t n, const char* what) {
     return counted(static_cast<long long>(n), what);
 }
@@ -347,6 +356,12 @@ ReadLine HeaderRows::readWords(const std::string& text) const {
     const std::vector<Token>& tokens = line.tokens;
     const std::optional<NumberRun> run = coordinateRun(tokens);
     if (!run) {
+        // "Insula L – – – n.s.": a region the table lists without a peak.
+        if (std::count_if(tokens.begin(), tokens.end(), emptyCellMark) >= 3 &&
+            coordinateCandidates(tokens) < 3) {
+            return refusedLine("its cells are marked empty (" + emptyMarks(tokens) +
+                               "): the table gives no peak here");
+        }
         if (coordinateCandidates(tokens) < 3) return noCoordinates(text);
         return refusedLine("no three numbers in a row");
     }
@@ -397,6 +412,38 @@ ReadLine HeaderRows::readWords(const std::string& text) const {
         }
         return true;
     };
+    // Cells the author marked empty ("–", "n/a") right before or after the numbers keep their
+    // places: with them the row fills the header's columns, and the numbers stand around them.
+    std::size_t emptyBefore = 0;
+    while (emptyBefore < run->start && emptyCellMark(tokens[run->start - 1 - emptyBefore])) {
+        ++emptyBefore;
+    }
+    std::size_t emptyAfter = 0;
+    for (std::size_t i = run->start + run->length; i < tokens.size() && emptyCellMark(tokens[i]);
+         ++i) {
+        ++emptyAfter;
+    }
+    const bool marked = emptyBefore + emptyAfter > 0;
+    if (marked) {
+        const int cells = length + static_cast<int>(emptyBefore + emptyAfter);
+        if (cells != slots) {
+            return refusedLine(count(run->length, "number") + " and " +
+                               count(emptyBefore + emptyAfter, "cell") + " marked empty (" +
+                               emptyMarks(tokens) + ") where the header names " + names +
+                               ": which columns are empty cannot be told; refused rather than "
+                               "shifted");
+        }
+        base = -static_cast<int>(emptyBefore);
+        for (const Triple& triple : header_.triples) {
+            const std::pair<int, const char*> axes[] = {
+                {triple.x, "x"}, {triple.y, "y"}, {triple.z, "z"}};
+            for (const auto& [column, axis] : axes) {
+                if (runIndex(column, base, length) >= 0) continue;
+                return refusedLine(std::string("its cell under ") + axis + " is marked empty (" +
+                                   emptyMarks(tokens) + "): the table gives no peak here");
+            }
+        }
+    }
     std::string unlabelledNote;
     if (length > slots && !header_.namedBefore.empty()) {
         return refusedLine(count(run->length, "number") + " where the header names " + names +
@@ -416,7 +463,7 @@ ReadLine HeaderRows::readWords(const std::string& text) const {
                          count(run->length - static_cast<std::size_t>(slots), "number") +
                          " read as a column the header does not label";
     }
-    if (length < slots) {
+    if (length < slots && !marked) {
         // Empty cells at the end (read from the left) or before x (read from the right).
         bool fromLeft = length >= slots - segment_.after;
         const bool fromRight = slots - length <= segment_.before;

@@ -118,6 +118,19 @@ bool isWord(const std::string& text) {
     return false;
 }
 
+bool emptyCellMark(const Token& token) {
+    if (token.number || token.text.empty()) return false;
+    const std::string text = lowered(token.text);
+    if (text == "n/a" || text == "na" || text == "n.a." || text == "n.s." || text == "ns") {
+        return true;
+    }
+    for (std::size_t at = 0; at < text.size();) {
+        const char32_t c = nextCodePoint(text, at);
+        if (c != '-' && !(c >= 0x2010 && c <= 0x2015) && c != 0x2212) return false;
+    }
+    return true;
+}
+
 std::vector<std::string> tabFields(const std::string& line) {
     std::vector<std::string> fields;
     std::size_t start = 0;

@@ -40,6 +40,10 @@ bool groupedThousands(const std::string& text);
 // Whether a token can be part of a name: it holds a letter or digit, not only marks and dashes.
 bool isWord(const std::string& text);
 
+// Whether a token marks a cell its author left empty: a dash alone ("-", "–", "—"), "n/a",
+// "NA", "n.a." or "n.s.".
+bool emptyCellMark(const Token& token);
+
 // The tab-separated fields of a line, empty ones included but for those at the end.
 std::vector<std::string> tabFields(const std::string& line);
 

@@ -355,6 +355,17 @@ TEST(TableReading, CellsAsTheAuthorLaidThemOut) {
         voikit::importTable(table("pdf_cell_per_line.txt"), inSpace(Space::kMni));
     EXPECT_EQ(cellsOf(pdf, 7, CellRole::kName), "Precentral gyrus");
     EXPECT_EQ(cellsOf(pdf, 8, CellRole::kX), "");
+    // An HTML row whose cells stand one a line (pandas' to_html) is read as one row, on the
+    // line of its first cell; its name cell is the first line's, the rest are elsewhere.
+    const ImportResult pandas = voikit::importTable(
+        "<table>\n<tr>\n<th>Region</th>\n<th>X</th>\n<th>Y</th>\n<th>Z</th>\n</tr>\n"
+        "<tr>\n<td>Insula</td>\n<td>&minus;34</td>\n<td>20</td>\n<td>-4</td>\n</tr>\n</table>\n",
+        inSpace(Space::kMni));
+    EXPECT_EQ(vois(pandas), "Insula -32.4 17.4 1.8\n") << accounts(pandas);
+    EXPECT_EQ(pandas.lines[8].account.rfind("VOI 1 Insula", 0), 0u) << accounts(pandas);
+    EXPECT_EQ(cellsOf(pandas, 9, CellRole::kName), "Insula");
+    EXPECT_EQ(cellsOf(pandas, 9, CellRole::kX), "");
+    EXPECT_EQ(pandas.lines[9].kind, ImportedLine::kEmpty);
     // A command whose parenthesis or braces are never closed ends the row's text; it must not
     // send the reader back to the start of the line (it once looped for ever).
     const ImportResult unclosed = voikit::importTable(

@@ -134,7 +134,15 @@ TEST(TableReading, NoVoiFromRowsOfNumbersSaysHowManyWereNotRead) {
     EXPECT_EQ(none.vois, 0);
     EXPECT_EQ(none.rowsOfNumbers, 2);
     EXPECT_EQ(none.unreadRows(), "2 rows of numbers were not read") << accounts(none);
-    // Rows set aside are no rows left unread; a table that made VOIs says nothing.
+    // Rows set aside are no rows left unread: a table whose every row was set aside says so
+    // rather than "0 rows ... were not read".
+    const ImportResult asideOnly = voikit::importTable(
+        "Focus point (LPI)=\n   -42 mm [L],   18 mm [A],    6 mm [S] {T-T Atlas}\n",
+        ImportSettings{});
+    EXPECT_EQ(asideOnly.vois, 0);
+    EXPECT_EQ(asideOnly.rowsUnread, 0) << accounts(asideOnly);
+    EXPECT_EQ(asideOnly.unreadRows(), "no VOI: 1 row of numbers, every one set aside as no peak");
+    // A table that made VOIs says nothing.
     EXPECT_EQ(voikit::importTable("x y z\n1 2 3\n", ImportSettings{}).unreadRows(), "");
     TempFolder folder;
     writeFile(folder.file("t.txt"), "Insula 120 5.1 4 3\nIFG 88 4.2 7 1 9\n");

@@ -134,7 +134,15 @@ TEST(TableReading, NoVoiFromRowsOfNumbersSaysHowManyWereNotRead) {
     EXPECT_EQ(none.vois, 0);
     EXPECT_EQ(none.rowsOfNumbers, 2);
     EXPECT_EQ(none.unreadRows(), "2 rows of numbers were not read") << accounts(none);
-    // Rows set aside are no rows left unread; a table that made VOIs says nothing.
+    // Rows set aside are no rows left unread: a table whose every row was set aside says so
+    // rather than "0 rows ... were not read".
+    const ImportResult asideOnly = voikit::importTable(
+        "Focus point (LPI)=\n   -42 mm [L],   18 mm [A],    6 mm [S] {T-T Atlas}\n",
+        ImportSettings{});
+    EXPECT_EQ(asideOnly.vois, 0);
+    EXPECT_EQ(asideOnly.rowsUnread, 0) << accounts(asideOnly);
+    EXPECT_EQ(asideOnly.unreadRows(), "no VOI: 1 row of numbers, every one set aside as no peak");
+    // A table that made VOIs says nothing.
     EXPECT_EQ(voikit::importTable("x y z\n1 2 3\n", ImportSettings{}).unreadRows(), "");
     TempFolder folder;
     writeFile(folder.file("t.txt"), "Insula 120 5.1 4 3\nIFG 88 4.2 7 1 9\n");
@@ -355,6 +363,17 @@ TEST(TableReading, CellsAsTheAuthorLaidThemOut) {
         voikit::importTable(table("pdf_cell_per_line.txt"), inSpace(Space::kMni));
     EXPECT_EQ(cellsOf(pdf, 7, CellRole::kName), "Precentral gyrus");
     EXPECT_EQ(cellsOf(pdf, 8, CellRole::kX), "");
+    // An HTML row whose cells stand one a line (pandas' to_html) is read as one row, on the
+    // line of its first cell; its name cell is the first line's, the rest are elsewhere.
+    const ImportResult pandas = voikit::importTable(
+        "<table>\n<tr>\n<th>Region</th>\n<th>X</th>\n<th>Y</th>\n<th>Z</th>\n</tr>\n"
+        "<tr>\n<td>Insula</td>\n<td>&minus;34</td>\n<td>20</td>\n<td>-4</td>\n</tr>\n</table>\n",
+        inSpace(Space::kMni));
+    EXPECT_EQ(vois(pandas), "Insula -32.4 17.4 1.8\n") << accounts(pandas);
+    EXPECT_EQ(pandas.lines[8].account.rfind("VOI 1 Insula", 0), 0u) << accounts(pandas);
+    EXPECT_EQ(cellsOf(pandas, 9, CellRole::kName), "Insula");
+    EXPECT_EQ(cellsOf(pandas, 9, CellRole::kX), "");
+    EXPECT_EQ(pandas.lines[9].kind, ImportedLine::kEmpty);
     // A command whose parenthesis or braces are never closed ends the row's text; it must not
     // send the reader back to the start of the line (it once looped for ever).
     const ImportResult unclosed = voikit::importTable(

@@ -407,15 +407,47 @@ void joinCellLines(const std::vector<std::string>& lines, std::vector<MappedLine
     }
 }
 
+// The last line of the HTML row whose first cell stands on line `i`: the line of its
+// "</tr>", or the line before the next row's "<tr>", where the row's cells stand one a line
+// (as pandas writes them); `i` when the row ends on its own line or its end is not found.
+std::size_t htmlRowEnd(const std::vector<std::string>& lines, std::size_t i) {
+    constexpr std::size_t kMostLines = 256;
+    if (lower(lines[i]).find("</tr") != std::string::npos) return i;
+    for (std::size_t k = i + 1; k < lines.size() && k <= i + kMostLines; ++k) {
+        const std::string low = lower(lines[k]);
+        if (low.find("</tr") != std::string::npos) return k;
+        if (low.find("<tr") != std::string::npos || low.find("</table") != std::string::npos)
+            return k - 1;
+    }
+    return i;
+}
+
 }  // namespace
 
 std::vector<MappedLine> authorCells(const std::vector<std::string>& lines) {
     std::vector<MappedLine> mapped;
     mapped.reserve(lines.size());
     HtmlRows html;
-    for (const std::string& line : lines) {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
         if (isHtmlRow(line)) {
-            mapped.push_back(html.row(line));
+            const std::size_t last = htmlRowEnd(lines, i);
+            if (last == i) {
+                mapped.push_back(html.row(line));
+                continue;
+            }
+            // A row over several lines is read as one, joined on the line of its first cell;
+            // its other lines are empty.
+            std::string joined = line;
+            for (std::size_t k = i + 1; k <= last; ++k) joined += ' ' + lines[k];
+            MappedLine row = html.row(joined);
+            for (std::size_t b = 0; b + 1 < row.from.size(); ++b) {
+                if (row.from[b] >= line.size()) row.from[b] = kElsewhere;
+            }
+            row.from.back() = line.size();
+            mapped.push_back(std::move(row));
+            for (std::size_t k = i + 1; k <= last; ++k) mapped.push_back(Writer().finish(0));
+            i = last;
         } else if (isMarkdownRow(line)) {
             mapped.push_back(markdownRow(line));
         } else if (isLatexRow(line)) {

@@ -372,11 +372,29 @@ ReadLine HeaderRows::readWords(const std::string& text) const {
     if (!header_.columns.empty() && header_.columns[0] != Column::kText) {
         while (nameFrom < run->start && tokens[nameFrom].number) ++nameFrom;
     }
+    // Cells the author marked empty ("–", "n/a") among or beside the numbers keep their places:
+    // the numbers and marks after the name, [from, to), fill the header's columns in order.
+    // Marks first that the columns do not ask for are a name column's ("—" for a midline side).
+    const int slots = segment_.slots;
+    std::size_t from = run->start;
+    std::size_t to = run->start + run->length;
+    const auto numberOrMark = [&](std::size_t i) {
+        return tokens[i].number.has_value() || emptyCellMark(tokens[i]);
+    };
+    while (from > nameFrom && numberOrMark(from - 1)) --from;
+    while (to < tokens.size() && numberOrMark(to)) ++to;
+    const bool marked = std::any_of(tokens.begin() + static_cast<std::ptrdiff_t>(from),
+                                    tokens.begin() + static_cast<std::ptrdiff_t>(to), emptyCellMark);
+    if (marked) {
+        while (to - from > static_cast<std::size_t>(slots) && emptyCellMark(tokens[from])) ++from;
+    } else {
+        from = run->start;
+    }
     // The side and space columns stand among the words before the numbers.
     std::string sideWord, spaceText;
     std::vector<Token> nameWords;
     ReadLine read;
-    for (std::size_t i = nameFrom; i < run->start; ++i) {
+    for (std::size_t i = nameFrom; i < from; ++i) {
         const Token& t = tokens[i];
         if (header_.space >= 0 && !t.number && spaceWord(t.text)) {
             spaceText = t.text;
@@ -400,7 +418,6 @@ ReadLine HeaderRows::readWords(const std::string& text) const {
         }
     }
     const int length = static_cast<int>(run->length);
-    const int slots = segment_.slots;
     const std::string names = fmt::format("{} ({})", slots, labelsFrom(header_, segment_.first));
     int base = 0;  // where the header's first number column stands in the run
     // Numbers before x that a name or a count column could hold: unsigned whole numbers.
@@ -412,28 +429,14 @@ ReadLine HeaderRows::readWords(const std::string& text) const {
         }
         return true;
     };
-    // Cells the author marked empty ("–", "n/a") right before or after the numbers keep their
-    // places: with them the row fills the header's columns, and the numbers stand around them.
-    std::size_t emptyBefore = 0;
-    while (emptyBefore < run->start && emptyCellMark(tokens[run->start - 1 - emptyBefore])) {
-        ++emptyBefore;
-    }
-    std::size_t emptyAfter = 0;
-    for (std::size_t i = run->start + run->length; i < tokens.size() && emptyCellMark(tokens[i]);
-         ++i) {
-        ++emptyAfter;
-    }
-    const bool marked = emptyBefore + emptyAfter > 0;
     if (marked) {
-        const int cells = length + static_cast<int>(emptyBefore + emptyAfter);
-        if (cells != slots) {
-            return refusedLine(count(run->length, "number") + " and " +
-                               count(emptyBefore + emptyAfter, "cell") + " marked empty (" +
+        if (to - from != static_cast<std::size_t>(slots)) {
+            return refusedLine(count(run->length, "number") + " and cells marked empty (" +
                                emptyMarks(tokens) + ") where the header names " + names +
                                ": which columns are empty cannot be told; refused rather than "
                                "shifted");
         }
-        base = -static_cast<int>(emptyBefore);
+        base = -static_cast<int>(run->start - from);
         for (const Triple& triple : header_.triples) {
             const std::pair<int, const char*> axes[] = {
                 {triple.x, "x"}, {triple.y, "y"}, {triple.z, "z"}};

@@ -19,13 +19,18 @@ namespace {
 
 bool isText(const std::string& line) { return !emptyOrComment(line); }
 
-// The line above a header that may head its groups: the one right above, or past a line a
-// rule left empty (LaTeX's \cmidrule) when both are split at tabs.
+// The line above a header that may head its groups: the one right above, or, when both are
+// split at tabs, past the lines markup left empty (LaTeX's \cmidrule; an HTML row's other
+// lines and its <tr> tags, where the rows are pretty-printed one cell a line).
 std::size_t aboveOf(const std::vector<std::string>& lines, std::size_t i) {
+    constexpr std::size_t kMostEmpty = 16;
     if (i > 0 && isText(lines[i - 1])) return i - 1;
-    const bool tabbed = lines[i].find('\t') != std::string::npos;
-    if (i > 1 && tabbed && lines[i - 1].empty() && lines[i - 2].find('\t') != std::string::npos)
-        return i - 2;
+    if (lines[i].find('\t') == std::string::npos) return i;
+    std::size_t above = i;
+    while (above > 0 && i - above <= kMostEmpty && lines[above - 1].empty()) --above;
+    if (above > 0 && above < i && lines[above - 1].find('\t') != std::string::npos) {
+        return above - 1;
+    }
     return i;
 }
 

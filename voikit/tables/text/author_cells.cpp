@@ -184,6 +184,34 @@ bool isHtmlRow(std::string_view line) {
     return low.find("<td") != std::string::npos || low.find("<th") != std::string::npos;
 }
 
+// A line of nothing but a table's structural tags ("<tr>", "</tr>", "<tbody>"), as pretty-printed
+// HTML has between its rows: empty, so that a heading row stays right above the next.
+bool isHtmlStructure(std::string_view line) {
+    static const char* const kTags[] = {"table", "thead", "tbody", "tfoot", "tr", "colgroup", "col"};
+    bool any = false;
+    std::size_t at = 0;
+    while (at < line.size()) {
+        if (line[at] == ' ' || line[at] == '\t' || line[at] == '\r') {
+            ++at;
+            continue;
+        }
+        if (line[at] != '<') return false;
+        const std::size_t close = line.find('>', at);
+        if (close == std::string_view::npos) return false;
+        std::size_t name = at + 1 + (at + 1 < close && line[at + 1] == '/' ? 1 : 0);
+        std::size_t end = name;
+        while (end < close && std::isalpha(static_cast<unsigned char>(line[end])) != 0) ++end;
+        const std::string tag = lower(line.substr(name, end - name));
+        if (std::none_of(std::begin(kTags), std::end(kTags),
+                         [&](const char* known) { return tag == known; })) {
+            return false;
+        }
+        any = true;
+        at = close + 1;
+    }
+    return any;
+}
+
 // The value of a tag's attribute ("colspan" in <td colspan="3">), 1 when absent.
 int spanOf(const std::string& tag, const char* attribute) {
     const std::size_t at = tag.find(attribute);
@@ -452,7 +480,7 @@ std::vector<MappedLine> authorCells(const std::vector<std::string>& lines) {
             mapped.push_back(markdownRow(line));
         } else if (isLatexRow(line)) {
             mapped.push_back(latexRow(line));
-        } else if (isLatexRule(line)) {
+        } else if (isLatexRule(line) || isHtmlStructure(line)) {
             mapped.push_back(Writer().finish(line.size()));
         } else {
             mapped.push_back(unchanged(line));

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <memory>
+#include <regex>
 #include <set>
 
 #include "voikit/tables/layouts/column_header.h"
@@ -32,6 +33,22 @@ std::size_t aboveOf(const std::vector<std::string>& lines, std::size_t i) {
         return above - 1;
     }
     return i;
+}
+
+// The words of a header, or of the heading line above it, that give its coordinates as voxel
+// indices rather than millimetres ("x (vox)", "Voxel coordinates"); "" when none do.
+std::string voxelHeading(const std::string& line) {
+    static const std::regex kVoxels(
+        R"(\b[xyz]\s*[\(\[]\s*vox(?:els?)?\s*[\)\]]|\bvox(?:el)?\s+(?:coordinates?|coords?|indices|index|space)\b|\(\s*i\s*,\s*j\s*,\s*k\s*\))",
+        std::regex::icase | std::regex::optimize);
+    // "Peak voxel coordinates (MNI)" are the millimetres of the peak's voxel.
+    static const std::regex kMillimetres(R"(\bpeak\s+vox|\bmni\b|\btal\b|talairach|\bmm\b)",
+                                         std::regex::icase | std::regex::optimize);
+    std::smatch match;
+    if (!std::regex_search(line, match, kVoxels)) return "";
+    const std::string words = match[0].str();
+    const bool axisUnit = std::regex_search(words, std::regex(R"(^[xyz])", std::regex::icase));
+    return axisUnit || !std::regex_search(line, kMillimetres) ? words : std::string();
 }
 
 // The header a line is, with the line above it when that may head its groups.
@@ -156,6 +173,7 @@ TableReading readGenericTable(const std::vector<std::string>& lines) {
         if (isText(lines[i])) headers[i] = headerAt(lines, i);
     }
     std::unique_ptr<HeaderRows> rows;
+    std::string voxels;        // the header's words that make its x, y and z voxel indices
     std::string otherColumns;  // the last line of column names without x, y or z
     std::string region;        // the name of the last named row under the header
     int further = 0;           // the rows after it with empty name cells
@@ -176,9 +194,14 @@ TableReading readGenericTable(const std::vector<std::string>& lines) {
             read.kind = ReadLine::kHeader;
             read.account = "header: " + describeHeader(rows->header());
             if (!rows->note().empty()) read.account += "; " + rows->note();
-            reading.lines.push_back(read);
             const int number = static_cast<int>(i) + 1;
             const std::size_t above = aboveOf(lines, i);
+            voxels = voxelHeading(lines[i]);
+            if (voxels.empty() && above != i) voxels = voxelHeading(lines[above]);
+            if (!voxels.empty()) {
+                read.account += "; \"" + voxels + "\": its x, y and z are voxel indices";
+            }
+            reading.lines.push_back(read);
             if (headers[i]->groupLine) {
                 reading.lines[above].kind = ReadLine::kHeader;
                 reading.lines[above].account = "header: headings over the columns below";
@@ -213,6 +236,11 @@ TableReading readGenericTable(const std::vector<std::string>& lines) {
             continue;
         }
         ReadLine read = rows ? rows->read(line) : readFreeLine(line);
+        if (rows && !voxels.empty() && !read.peaks.empty()) {
+            // Indices place no sphere without the image they index.
+            read = refusedLine("the header gives x, y and z as voxel indices (\"" + voxels +
+                               "\"), not millimetres: no sphere can be placed from them");
+        }
         // A row whose name cells are empty, merged into the row above as spreadsheets and
         // journals print sub-peaks, is a further peak of that row's region.
         const bool merged = rows && line.find_first_not_of(" \t") != 0 && line[0] == '\t';

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <map>
+#include <regex>
 #include <set>
 #include <utility>
 
@@ -701,7 +702,32 @@ std::string numbersNamedBefore(const std::string& above, const ColumnHeader& hea
 
 }  // namespace
 
-std::optional<ColumnHeader> readColumnHeader(const std::string& line, const std::string* above) {
+namespace {
+
+// Axes headed by their directions, as some journals print them ("L–R  A–P  S–I", "R-L P-A
+// I-S"): x, y and z, when all three stand in the line (an "L-R" alone may head sides).
+std::string directionsAsAxes(const std::string& line) {
+    static const std::string kDash =
+        "(?:-|\xE2\x80\x90|\xE2\x80\x91|\xE2\x80\x92|\xE2\x80\x93|\xE2\x80\x94|\xE2\x88\x92)";
+    static const std::array<std::regex, 3> kAxes = {
+        std::regex("\\b(?:L" + kDash + "R|R" + kDash + "L)\\b", std::regex::icase),
+        std::regex("\\b(?:A" + kDash + "P|P" + kDash + "A)\\b", std::regex::icase),
+        std::regex("\\b(?:S" + kDash + "I|I" + kDash + "S)\\b", std::regex::icase)};
+    for (const std::regex& axis : kAxes) {
+        if (!std::regex_search(line, axis)) return line;
+    }
+    std::string named = line;
+    for (std::size_t a = 0; a < kAxes.size(); ++a) {
+        named = std::regex_replace(named, kAxes[a], std::string(1, "xyz"[a]),
+                                   std::regex_constants::format_first_only);
+    }
+    return named;
+}
+
+}  // namespace
+
+std::optional<ColumnHeader> readColumnHeader(const std::string& given, const std::string* above) {
+    const std::string line = directionsAsAxes(given);
     const Tokens tokens = tokenize(line);
     if (tokens.tokens.empty() || holdsNumbers(tokens)) return std::nullopt;
     if (delimiterOf(line) == Delimiter::kBlanks && readsAsSentence(tokens)) return std::nullopt;

@@ -383,8 +383,9 @@ ReadLine HeaderRows::readWords(const std::string& text) const {
     };
     while (from > nameFrom && numberOrMark(from - 1)) --from;
     while (to < tokens.size() && numberOrMark(to)) ++to;
-    const bool marked = std::any_of(tokens.begin() + static_cast<std::ptrdiff_t>(from),
-                                    tokens.begin() + static_cast<std::ptrdiff_t>(to), emptyCellMark);
+    const bool marked =
+        std::any_of(tokens.begin() + static_cast<std::ptrdiff_t>(from),
+                    tokens.begin() + static_cast<std::ptrdiff_t>(to), emptyCellMark);
     if (marked) {
         while (to - from > static_cast<std::size_t>(slots) && emptyCellMark(tokens[from])) ++from;
     } else {

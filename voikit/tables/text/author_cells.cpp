@@ -187,7 +187,8 @@ bool isHtmlRow(std::string_view line) {
 // A line of nothing but a table's structural tags ("<tr>", "</tr>", "<tbody>"), as pretty-printed
 // HTML has between its rows: empty, so that a heading row stays right above the next.
 bool isHtmlStructure(std::string_view line) {
-    static const char* const kTags[] = {"table", "thead", "tbody", "tfoot", "tr", "colgroup", "col"};
+    static const char* const kTags[] = {"table", "thead",    "tbody", "tfoot",
+                                        "tr",    "colgroup", "col"};
     bool any = false;
     std::size_t at = 0;
     while (at < line.size()) {

@@ -85,6 +85,34 @@ TEST(TableLayouts, RowsAreReadByTheHeaderOrRefusedNeverShifted) {
          "Amygdala_Left -22.0 -6.0 -18.0\nAmygdala_Right 24.0 -4.0 -18.0\n", ""},
         {"a header naming the space beside its axes", "Region x_MNI y_MNI z_MNI\nIFG -48 28 4",
          "IFG -45.4 24.2 9.4\n", ""},
+        {"headings of two words over x y z place BA and k before them, MNI over them",
+         "Brain region Side BA Cluster size MNI coordinates t-value\nx y z\n"
+         "Inferior frontal gyrus L 44 62 -48 12 22 4.65",
+         "Inferior_frontal_gyrus_L -45.7 7.7 24.1\n", ""},
+        {"headings above that name columns before the coordinates and cannot be placed",
+         "Region BA k MNI coordinates Zmax\nx y z\nIFG 44 62 -48 12 22 4.65\n"
+         "Insula 13 35 -30 20 -4 4.02",
+         "",
+         "dropped: 6 numbers where the header names 3 (x, y, z), and the line above names "
+         "columns before the coordinates (BA k): which of them are x, y and z cannot be told; "
+         "refused rather than shifted"},
+        {"digits grouped by commas in a count column are thousands",
+         "Region Side BA Cluster size MNI coordinates T\nx y z\nACC R 32 1,126 6 24 38 7.12",
+         "ACC_R 4.1 17.3 40.2\n", ""},
+        {"rows under column names at blanks without x, y or z are no peaks",
+         "Patients Controls p\nAge, years 34.2 33.8 0.71\nEducation, years 14.1 15.2 0.09", "",
+         "dropped: a row under line 1, whose column names (\"Patients Controls p\") hold no x, y "
+         "or z: no peak"},
+        {"column names numbered as runs: their numbers name columns, the rows are no peaks",
+         "ROI Run 1 Run 2 Run 3\nLeft amygdala 0.42 0.51 0.38\nvmPFC -0.12 -0.08 -0.15", "",
+         "1: set aside: column names without x, y or z; their numbers number the columns (1 2 3)\n"
+         "2: dropped: a row under line 1"},
+        {"a title of a few words over whole signed numbers: the rows are coordinates",
+         "Main effect conflict\nIFG -48 28 4\nIPS 30 -60 50",
+         "IFG -48.0 28.0 4.0\nIPS 30.0 -60.0 50.0\n", ""},
+        {"digits grouped by commas in a column of no count stay ambiguous",
+         "Region BA k MNI coordinates T\nx y z\nACC 1,126 32 6 24 38 7.12", "",
+         "dropped: ambiguous decimal comma: \"1,126\" may be one number or two"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -144,6 +172,31 @@ TEST(TableLayouts, PeaksOfAResultsParagraph) {
               "set aside: its numbers (1 23 3.41) are statistics' values or stand in "
               "brackets, not x, y and z");
     EXPECT_EQ(result.summary(), "2 VOIs from 2 lines; 1 of 3 peaks dropped");
+
+    // "±34" writes a peak on each side; "mm" may follow each value named by its axis.
+    const voikit::ImportResult notations = voikit::importTable(
+        "Errors engaged the anterior insula (\u00B134, 22, -2). The pre-SMA peak lay at x = 4 mm, "
+        "y = 14 mm, z = 52 mm (k = 412 voxels, Z = 5.88).\n",
+        inSpace(Space::kTal));
+    EXPECT_EQ(vois(notations),
+              "anterior_insula_R 34.0 22.0 -2.0\nanterior_insula_L -34.0 22.0 -2.0\n"
+              "VOI_3 4.0 14.0 52.0\n");
+    EXPECT_NE(notations.lines[1].account.find("as written: TAL \u00B134 22 -2 (x = -34: left)"),
+              std::string::npos)
+        << notations.lines[1].account;
+    EXPECT_EQ(notations.dropped, 0);
+    // A sign before z cannot be told, and numbers that may write a peak in a notation not
+    // read are named: never left without a word on a line that made VOIs.
+    const voikit::ImportResult unread = voikit::importTable(
+        "the insula (34, 22, \u00B12) and the IFG (-48, 28, 4), the SMA at 4 mm, 14 mm, 52 mm.\n",
+        inSpace(Space::kTal));
+    EXPECT_EQ(vois(unread), "IFG -48.0 28.0 4.0\n");
+    EXPECT_EQ(unread.lines[0].account,
+              "dropped: \"\u00B12\" stands before y or z: which peaks it writes cannot be told "
+              "(insula)");
+    EXPECT_EQ(unread.lines[2].account,
+              "dropped: 3 numbers (4 14 52) that may write a peak stand in no notation read here; "
+              "refused rather than guessed");
 }
 
 TEST(TableLayouts, OnlyAReferenceLineOrAColumnHeadingGivesTheSpace) {

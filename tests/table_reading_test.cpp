@@ -134,7 +134,15 @@ TEST(TableReading, NoVoiFromRowsOfNumbersSaysHowManyWereNotRead) {
     EXPECT_EQ(none.vois, 0);
     EXPECT_EQ(none.rowsOfNumbers, 2);
     EXPECT_EQ(none.unreadRows(), "2 rows of numbers were not read") << accounts(none);
-    // Rows set aside are no rows left unread; a table that made VOIs says nothing.
+    // Rows set aside are no rows left unread: a table whose every row was set aside says so
+    // rather than "0 rows ... were not read".
+    const ImportResult asideOnly = voikit::importTable(
+        "Focus point (LPI)=\n   -42 mm [L],   18 mm [A],    6 mm [S] {T-T Atlas}\n",
+        ImportSettings{});
+    EXPECT_EQ(asideOnly.vois, 0);
+    EXPECT_EQ(asideOnly.rowsUnread, 0) << accounts(asideOnly);
+    EXPECT_EQ(asideOnly.unreadRows(), "no VOI: 1 row of numbers, every one set aside as no peak");
+    // A table that made VOIs says nothing.
     EXPECT_EQ(voikit::importTable("x y z\n1 2 3\n", ImportSettings{}).unreadRows(), "");
     TempFolder folder;
     writeFile(folder.file("t.txt"), "Insula 120 5.1 4 3\nIFG 88 4.2 7 1 9\n");
@@ -355,6 +363,17 @@ TEST(TableReading, CellsAsTheAuthorLaidThemOut) {
         voikit::importTable(table("pdf_cell_per_line.txt"), inSpace(Space::kMni));
     EXPECT_EQ(cellsOf(pdf, 7, CellRole::kName), "Precentral gyrus");
     EXPECT_EQ(cellsOf(pdf, 8, CellRole::kX), "");
+    // An HTML row whose cells stand one a line (pandas' to_html) is read as one row, on the
+    // line of its first cell; its name cell is the first line's, the rest are elsewhere.
+    const ImportResult pandas = voikit::importTable(
+        "<table>\n<tr>\n<th>Region</th>\n<th>X</th>\n<th>Y</th>\n<th>Z</th>\n</tr>\n"
+        "<tr>\n<td>Insula</td>\n<td>&minus;34</td>\n<td>20</td>\n<td>-4</td>\n</tr>\n</table>\n",
+        inSpace(Space::kMni));
+    EXPECT_EQ(vois(pandas), "Insula -32.4 17.4 1.8\n") << accounts(pandas);
+    EXPECT_EQ(pandas.lines[8].account.rfind("VOI 1 Insula", 0), 0u) << accounts(pandas);
+    EXPECT_EQ(cellsOf(pandas, 9, CellRole::kName), "Insula");
+    EXPECT_EQ(cellsOf(pandas, 9, CellRole::kX), "");
+    EXPECT_EQ(pandas.lines[9].kind, ImportedLine::kEmpty);
     // A command whose parenthesis or braces are never closed ends the row's text; it must not
     // send the reader back to the start of the line (it once looped for ever).
     const ImportResult unclosed = voikit::importTable(
@@ -454,6 +473,10 @@ TEST(TableReading, ParameterLinesBelowATableAreSetAsideNotPeaks) {
         {"Voxel size: 2 2 2 mm", "Voxel size"},
         {"Search volume: 1771 resels; 12 34 56 voxels", "Search volume"},
         {"smoothness (FWHM) = 8 8 8", "smoothness"},
+        // Acquisition tables: the parameter in a cell of its own, or before its values.
+        {"Voxel size\t3 3 3 mm", "Voxel size"},
+        {"Smoothing kernel 8 8 8 mm", "Smoothing kernel"},
+        {"Mean framewise displacement x, y, z\t0.14, 0.21, 0.09", "Mean framewise displacement"},
     };
     for (const auto& c : cases) {
         const voikit::ImportResult result = voikit::importTable(
@@ -473,6 +496,70 @@ TEST(TableReading, ParameterLinesBelowATableAreSetAsideNotPeaks) {
     const voikit::ImportResult prose = voikit::importTable(
         "The peak lay at x = 40, y = 26, z = 32 (MNI).\n", inSpace(Space::kMni));
     EXPECT_EQ(prose.vois, 1) << prose.lines[0].account;
+}
+
+// A cell its author marked empty keeps its place: a peak the study did not find ("– – –",
+// "n/a") gives no sphere, and a mark before the numbers or among them moves none of them.
+TEST(TableReading, CellsMarkedEmptyKeepTheirPlaces) {
+    const ImportResult result = voikit::importTable(
+        "Region Side BA k x y z Z\n"
+        "Amygdala R \u2013 612 24 \u22124 \u221218 5.92\n"
+        "Amygdala L \u2013 \u2013 \u2013 \u2013 \u2013 3.10\n"
+        "Insula L n/a n/a n/a n/a n/a n.s.\n"
+        "Inferior occipital gyrus R 19 \u2013 40 \u221278 \u22128 4.88\n"
+        "Periaqueductal gray \u2014 \u2013 61 2 \u221230 \u221212 4.12\n"
+        "Hippocampus L 28 \u2013 \u2013 \u2013 \u2013 2.2\n",
+        inSpace(Space::kTal));
+    EXPECT_EQ(vois(result),
+              "Amygdala_R 24.0 -4.0 -18.0\nInferior_occipital_gyrus_R 40.0 -78.0 -8.0\n"
+              "Periaqueductal_gray 2.0 -30.0 -12.0\n")
+        << accounts(result);
+    ASSERT_EQ(result.lines.size(), 7u);
+    for (const std::size_t row : {2u, 3u, 6u}) {
+        EXPECT_EQ(result.lines[row].kind, ImportedLine::kDropped) << accounts(result);
+        EXPECT_NE(result.lines[row].account.find("marked empty"), std::string::npos)
+            << result.lines[row].account;
+    }
+}
+
+// Tables whose x, y and z are no millimetres in a space, or no coordinates at all, give no
+// sphere: voxel indices, and the parameters of an acquisition.
+TEST(TableReading, VoxelIndicesAndAcquisitionTablesGiveNoSphere) {
+    for (const char* text : {
+             "Component Network x (vox) y (vox) z (vox) Z\nIC 3 Default mode 45 36 45 12.4\n",
+             "\t\tVoxel coordinates\t\t\nComponent\tNetwork\tx\ty\tz\tZ\nIC "
+             "3\tDMN\t45\t36\t45\t12\n",
+         }) {
+        const ImportResult result = voikit::importTable(text, inSpace(Space::kMni));
+        EXPECT_EQ(result.vois, 0) << accounts(result);
+        EXPECT_NE(accounts(result).find("voxel indices"), std::string::npos) << accounts(result);
+    }
+    // The peak voxel's coordinates are millimetres.
+    const ImportResult peakVoxel = voikit::importTable(
+        "Region\tPeak voxel coordinates (MNI)\t\t\nx\ty\tz\nInsula\t-36\t12\t-6\n", {});
+    EXPECT_EQ(peakVoxel.vois, 1) << accounts(peakVoxel);
+}
+
+// Axes headed by their directions, all three in one heading line, are x, y and z; "L-R"
+// alone is no axis.
+TEST(TableReading, AxesHeadedByTheirDirections) {
+    const ImportResult result = voikit::importTable(
+        "Structure BA k L\u2013R A\u2013P S\u2013I T\n"
+        "Paracentral lobule 6 58 \u22126 \u221224 62 4.36\n",
+        inSpace(Space::kTal));
+    EXPECT_EQ(vois(result), "Paracentral_lobule -6.0 -24.0 62.0\n") << accounts(result);
+}
+
+// A table pretty-printed one cell a line: its heading rows stand apart by their <tr> lines,
+// and the spanning heading's space still heads the x, y and z below it.
+TEST(TableReading, PrettyPrintedHtmlKeepsItsSpanningHeading) {
+    const ImportResult result = voikit::importTable(
+        "<table>\n<tr>\n<th rowspan=\"2\">Region</th>\n<th colspan=\"3\">MNI coordinates</th>\n"
+        "</tr>\n<tr>\n<th>x</th>\n<th>y</th>\n<th>z</th>\n</tr>\n<tr>\n<td>Insula</td>\n"
+        "<td>&#x2212;36</td>\n<td>12</td>\n<td>&#x2212;6</td>\n</tr>\n</table>\n",
+        {});
+    ASSERT_EQ(result.peaks.size(), 1u) << accounts(result);
+    EXPECT_EQ(result.peaks[0].written, Space::kMni) << accounts(result);
 }
 
 }  // namespace

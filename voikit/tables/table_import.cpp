@@ -421,6 +421,11 @@ const char* fateName(ImportedLine::Kind kind) {
 
 std::string ImportResult::unreadRows() const {
     if (vois > 0 || rowsOfNumbers == 0) return std::string();
+    if (rowsUnread == 0) {
+        // Every row was set aside by its reason: none was left unread, yet none is a peak.
+        return fmt::format("no VOI: {} {} of numbers, every one set aside as no peak",
+                           rowsOfNumbers, rowsOfNumbers == 1 ? "row" : "rows");
+    }
     return fmt::format("{} {} of numbers {} not read", rowsUnread, rowsUnread == 1 ? "row" : "rows",
                        rowsUnread == 1 ? "was" : "were");
 }

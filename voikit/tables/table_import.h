@@ -97,7 +97,8 @@ struct ImportResult {
     int rowsOfNumbers = 0;  // lines holding three or more numbers
     int rowsUnread = 0;     // of them, lines that made no VOI and were not set aside
 
-    // A table with rows of numbers and no VOI: "12 rows of numbers were not read"; empty
+    // A table with rows of numbers and no VOI: "12 rows of numbers were not read", or "no
+    // VOI: 6 rows of numbers, every one set aside as no peak" when each was set aside; empty
     // otherwise.
     std::string unreadRows() const;
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <map>
+#include <regex>
 #include <set>
 #include <utility>
 
@@ -443,13 +444,28 @@ void wordColumns(const Tokens& tokens, Builder& builder) {
     }
 }
 
+// Whether a word is one that heads columns; words joined by hyphens ("t-value", "z-score")
+// when each of them is.
+bool headingWord(const std::string& w) {
+    const auto known = [](const std::string& part) {
+        return spaceWord(part) || kTextWords.count(part) != 0 || kHeadingFiller.count(part) != 0 ||
+               kGroupWords.count(part) != 0 || kHeadingWords.count(part) != 0 ||
+               kNotPeakWords.count(part) != 0 || part == "of" || part == "maximum" || part == "max";
+    };
+    if (known(w)) return true;
+    const std::size_t hyphen = w.find('-');
+    if (hyphen == std::string::npos || hyphen == 0 || hyphen + 1 >= w.size()) return false;
+    std::size_t start = 0;
+    for (std::size_t end; start <= w.size(); start = end + 1) {
+        end = std::min(w.find('-', start), w.size());
+        if (end == start || !known(w.substr(start, end - start))) return false;
+    }
+    return true;
+}
+
 // Whether every word of a line is one that heads columns, and at least one is.
 bool onlyHeadings(const std::vector<std::string>& words) {
-    return !words.empty() && std::all_of(words.begin(), words.end(), [](const std::string& w) {
-        return spaceWord(w) || kTextWords.count(w) != 0 || kHeadingFiller.count(w) != 0 ||
-               kGroupWords.count(w) != 0 || kHeadingWords.count(w) != 0 ||
-               kNotPeakWords.count(w) != 0 || w == "of" || w == "maximum" || w == "max";
-    });
+    return !words.empty() && std::all_of(words.begin(), words.end(), headingWord);
 }
 
 // The headings of the line above, placed over the header's columns: names for columns the
@@ -634,6 +650,17 @@ std::optional<ColumnHeader> spreadUnder(const std::string& above,
     return header;
 }
 
+// Words that head a column of numbers other than coordinates: counts and statistics.
+bool headsNumbers(const std::string& w) {
+    static const std::set<std::string> kNumberWords = {
+        "ba", "brodmann", "k", "ke", "cluster", "size",  "extent", "voxels", "volume",   "mm3",
+        "t",  "z",        "p", "f",  "df",      "score", "value",  "stat",   "statistic"};
+    if (kNumberWords.count(w) != 0) return true;
+    const std::size_t hyphen = w.find('-');
+    return hyphen != std::string::npos && kNumberWords.count(w.substr(0, hyphen)) != 0 &&
+           headingWord(w);
+}
+
 }  // namespace
 
 // Words of sentences, not of headings: a caption that names x, y and z ("Peaks reported as
@@ -646,7 +673,61 @@ bool readsAsSentence(const Tokens& tokens) {
                        [](const Token& t) { return kSentenceWords.count(lowered(t.text)) != 0; });
 }
 
-std::optional<ColumnHeader> readColumnHeader(const std::string& line, const std::string* above) {
+namespace {
+
+// The headings of number columns (BA, k, cluster size) that a line of headings split at
+// blanks names before its coordinates ("MNI coordinates", "Talairach"), when the header
+// below names no column before its first x; empty otherwise.
+std::string numbersNamedBefore(const std::string& above, const ColumnHeader& header) {
+    const Triple& first = header.triples[0];
+    const int firstX = std::min({first.x, first.y, first.z});
+    for (int i = 0; i < firstX; ++i) {
+        if (header.columns[static_cast<std::size_t>(i)] != Column::kText) return std::string();
+    }
+    const Tokens tokens = tokenize(above);
+    if (holdsNumbers(tokens) || readsAsSentence(tokens)) return std::string();
+    std::string named;
+    for (const Token& token : tokens.tokens) {
+        const std::vector<std::string> words = wordsOf({token});
+        const bool coordinates = std::any_of(words.begin(), words.end(), [](const auto& w) {
+            return spaceWord(w) || w == "coordinates" || w == "coordinate" || w == "coords" ||
+                   w == "x";
+        });
+        if (coordinates) return named;
+        if (std::any_of(words.begin(), words.end(), headsNumbers))
+            named += (named.empty() ? "" : " ") + token.text;
+    }
+    return std::string();  // no coordinates named: nothing stands before them
+}
+
+}  // namespace
+
+namespace {
+
+// Axes headed by their directions, as some journals print them ("L–R  A–P  S–I", "R-L P-A
+// I-S"): x, y and z, when all three stand in the line (an "L-R" alone may head sides).
+std::string directionsAsAxes(const std::string& line) {
+    static const std::string kDash =
+        "(?:-|\xE2\x80\x90|\xE2\x80\x91|\xE2\x80\x92|\xE2\x80\x93|\xE2\x80\x94|\xE2\x88\x92)";
+    static const std::array<std::regex, 3> kAxes = {
+        std::regex("\\b(?:L" + kDash + "R|R" + kDash + "L)\\b", std::regex::icase),
+        std::regex("\\b(?:A" + kDash + "P|P" + kDash + "A)\\b", std::regex::icase),
+        std::regex("\\b(?:S" + kDash + "I|I" + kDash + "S)\\b", std::regex::icase)};
+    for (const std::regex& axis : kAxes) {
+        if (!std::regex_search(line, axis)) return line;
+    }
+    std::string named = line;
+    for (std::size_t a = 0; a < kAxes.size(); ++a) {
+        named = std::regex_replace(named, kAxes[a], std::string(1, "xyz"[a]),
+                                   std::regex_constants::format_first_only);
+    }
+    return named;
+}
+
+}  // namespace
+
+std::optional<ColumnHeader> readColumnHeader(const std::string& given, const std::string* above) {
+    const std::string line = directionsAsAxes(given);
     const Tokens tokens = tokenize(line);
     if (tokens.tokens.empty() || holdsNumbers(tokens)) return std::nullopt;
     if (delimiterOf(line) == Delimiter::kBlanks && readsAsSentence(tokens)) return std::nullopt;
@@ -668,6 +749,8 @@ std::optional<ColumnHeader> readColumnHeader(const std::string& line, const std:
         if (auto merged = mergedHeader(*above, header)) return merged;
     }
     if (above) header.groupLine = applyGroupLine(*above, cells, header);
+    if (above && delimiter == Delimiter::kBlanks)
+        header.namedBefore = numbersNamedBefore(*above, header);
     return header;
 }
 

@@ -6,6 +6,7 @@
 
 #include "voikit/space/coordinate_space.h"
 #include "voikit/tables/text/cells.h"
+#include "voikit/tables/text/tokens.h"
 
 namespace voikit {
 
@@ -34,6 +35,10 @@ struct ColumnHeader {
     int side = -1;             // the column of sides (L, R, left, right), if any
     int space = -1;            // the column that gives each row's space, if any
     std::vector<bool> counts;  // per column: one of counts (k, voxels, cluster size)
+    // Headings of number columns (BA, cluster size, T) that the line above names before its
+    // coordinates while this header names none before x: which of a longer row's numbers
+    // are x, y and z it does not say. Empty when the line above names none.
+    std::string namedBefore;
 
     // How many numbers a column takes in a row.
     static int width(Column column) {
@@ -46,6 +51,9 @@ struct ColumnHeader {
 // the line right above it if any, heads groups of its columns when it holds nothing but such
 // headings (spaces, sides, "coordinates", names of columns the header leaves empty).
 std::optional<ColumnHeader> readColumnHeader(const std::string& line, const std::string* above);
+
+// Whether a line's words are a sentence's ("as", "were", "table", ...) rather than headings'.
+bool readsAsSentence(const Tokens& tokens);
 
 // "columns: name, name, x, y, z, ignored (tab-separated)"
 std::string describeHeader(const ColumnHeader& header);

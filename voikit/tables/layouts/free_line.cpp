@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstring>
 #include <set>
 
 #include "voikit/tables/layouts/header_rows.h"
 #include "voikit/tables/layouts/space_words.h"
+#include "voikit/tables/text/cell_number.h"
 
 namespace voikit {
 namespace {
@@ -108,11 +110,16 @@ std::optional<std::array<std::size_t, 3>> namedTriple(const std::vector<Token>& 
         number(i + 5)) {
         return std::array<std::size_t, 3>{i + 3, i + 4, i + 5};
     }
-    if (label(i, 0) && number(i + 1) && label(i + 2, 1) && number(i + 3) && label(i + 4, 2) &&
-        number(i + 5)) {
-        return std::array<std::size_t, 3>{i + 1, i + 3, i + 5};
+    // "x = -48, y = 28, z = 4", perhaps with the unit after each value ("x = 4 mm, ...").
+    std::array<std::size_t, 3> at{};
+    std::size_t k = i;
+    for (int axis = 0; axis < 3; ++axis) {
+        if (!label(k, axis) || !number(k + 1)) return std::nullopt;
+        at[static_cast<std::size_t>(axis)] = k + 1;
+        k += 2;
+        if (axis < 2 && k < end && lowered(t[k].text) == "mm") ++k;
     }
-    return std::nullopt;
+    return at;
 }
 
 // What a bracket group from `i` to `end` writes: a peak named by its axes, or a run of three
@@ -142,31 +149,153 @@ void bracketPeak(const std::vector<Token>& t, std::size_t i, std::size_t end, Pe
     }
 }
 
+constexpr const char* kPlusMinus = "\u00B1";
+
+// The value of "±34": a number after a plus-minus sign; nothing for any other token.
+std::optional<double> plusMinus(const Token& token) {
+    const std::string sign = kPlusMinus;
+    if (token.number || token.text.compare(0, sign.size(), sign) != 0) return std::nullopt;
+    const std::string rest = token.text.substr(sign.size());
+    if (rest.empty() || rest[0] == '-' || rest[0] == '+') return std::nullopt;
+    const auto number = cellNumber(rest, false);
+    if (!number || !number->mark.empty()) return std::nullopt;
+    return number->value;
+}
+
+// A bracket's peak whose x is written "±34" ("(±34, 22, -2)": a peak on each side): the
+// peak on the right and the one on the left, or the peak refused when the sign stands
+// before y or z.
+void bracketPeaks(const std::vector<Token>& tokens, std::size_t i, std::size_t end,
+                  std::vector<Peak>& found) {
+    std::vector<Token> signedTokens = tokens;
+    std::size_t at = end;
+    for (std::size_t k = i; k < end && at == end; ++k) {
+        if (const auto value = plusMinus(tokens[k])) {
+            at = k;
+            signedTokens[k].number = value;
+            signedTokens[k].text = tokens[k].text.substr(std::string(kPlusMinus).size());
+        }
+    }
+    Peak peak;
+    bracketPeak(signedTokens, i, end, peak);
+    if (at == end || peak.writings.empty()) {
+        if (!peak.writings.empty() || !peak.refused.empty()) found.push_back(peak);
+        return;
+    }
+    const Writing& writing = peak.writings[0];
+    if (writing.spans[0].begin != tokens[at].begin) {
+        if (writing.spans[1].begin == tokens[at].begin ||
+            writing.spans[2].begin == tokens[at].begin) {
+            peak.writings.clear();
+            peak.refused = "\"" + tokens[at].text +
+                           "\" stands before y or z: which peaks it writes cannot be told";
+            found.push_back(peak);
+        }
+        return;
+    }
+    // x = +v on the right, x = -v on the left, each a peak of its own.
+    Peak right = peak, left = peak;
+    right.writings[0].text = tokens[at].text + writing.text.substr(signedTokens[at].text.size()) +
+                             " (x = " + signedTokens[at].text + ": right)";
+    left.writings[0].point[0] = -writing.point[0];
+    left.writings[0].text = tokens[at].text + writing.text.substr(signedTokens[at].text.size()) +
+                            " (x = -" + signedTokens[at].text + ": left)";
+    right.name = "R";
+    left.name = "L";
+    found.push_back(right);
+    found.push_back(left);
+}
+
 // Peaks written in brackets or with axis names, each named by the words before it; none
 // when the line writes none so.
-std::vector<Peak> sentencePeaks(const std::vector<Token>& tokens) {
+// `brackets`: the bracket groups that wrote a peak or were refused as one.
+std::vector<Peak> sentencePeaks(const std::vector<Token>& tokens, std::set<int>& brackets) {
     std::vector<Peak> peaks;
     std::size_t nameFrom = 0;
     for (std::size_t i = 0; i < tokens.size();) {
         std::size_t end = i + 1;
-        Peak peak;
+        std::vector<Peak> found;
         if (tokens[i].bracket != 0) {
             while (end < tokens.size() && tokens[end].bracket == tokens[i].bracket) ++end;
-            bracketPeak(tokens, i, end, peak);
+            bracketPeaks(tokens, i, end, found);
         } else if (const auto at = namedTriple(tokens, i, tokens.size())) {
             end = (*at)[2] + 1;
+            if (end < tokens.size() && lowered(tokens[end].text) == "mm") ++end;
+            Peak peak;
             peak.writings.push_back(
                 writingOf(tokens[(*at)[0]], tokens[(*at)[1]], tokens[(*at)[2]], std::nullopt));
+            found.push_back(peak);
         }
-        if (!peak.writings.empty() || !peak.refused.empty()) {
-            peak.name = regionName(tokens, nameFrom, i);
-            if (peak.name.empty()) peak.name = nameAfter(tokens, end);
-            peaks.push_back(peak);
+        if (!found.empty()) {
+            if (tokens[i].bracket != 0) brackets.insert(tokens[i].bracket);
+            std::string name = regionName(tokens, nameFrom, i);
+            if (name.empty()) name = nameAfter(tokens, end);
+            for (Peak& peak : found) {
+                // A side from a plus-minus sign follows the region's name.
+                peak.name = peak.name.empty() ? name
+                            : name.empty()    ? peak.name
+                                              : name + "_" + peak.name;
+                peaks.push_back(peak);
+            }
             nameFrom = end;
         }
         i = end;
     }
     return peaks;
+}
+
+// Numbers of a line that may write a peak but that no peak read from it took: three or more
+// standing together (in one bracket, or apart only by axis names and "mm"), none of them a
+// statistic's value. Empty when there are none.
+std::vector<std::size_t> unreadTriples(const std::vector<Token>& tokens,
+                                       const std::vector<Peak>& peaks,
+                                       const std::set<int>& brackets) {
+    std::set<std::size_t> used;
+    for (const Peak& peak : peaks) {
+        for (const Writing& writing : peak.writings) {
+            for (const Span& span : writing.spans) used.insert(span.begin);
+        }
+    }
+    const auto axisName = [](const Token& t) {
+        return !t.number && t.text.size() == 1 && std::strchr("xyzXYZ", t.text[0]) != nullptr;
+    };
+    const auto namesValue = [&](const Token& word) {
+        if (word.number || axisName(word)) return false;
+        const std::string w = lowered(word.text);
+        return (w.size() == 1 && std::isalpha(static_cast<unsigned char>(w[0])) != 0) ||
+               w == "df" || w == "<" || w == ">" || w == "\u2264" || w == "\u2265";
+    };
+    // A statistic's value: after its name ("t = 5.02"), or in brackets right after it
+    // ("F(1, 38)").
+    const auto statistic = [&](std::size_t k) {
+        if (k > 0 && namesValue(tokens[k - 1])) return true;
+        std::size_t first = k;
+        while (first > 0 && tokens[k].bracket != 0 &&
+               tokens[first - 1].bracket == tokens[k].bracket)
+            --first;
+        return first != k && first > 0 && tokens[first - 1].bracket == 0 &&
+               namesValue(tokens[first - 1]);
+    };
+    std::vector<std::size_t> group, unread;
+    int bracket = -1;
+    const auto close = [&]() {
+        if (group.size() >= 3) unread.insert(unread.end(), group.begin(), group.end());
+        group.clear();
+    };
+    for (std::size_t k = 0; k < tokens.size(); ++k) {
+        const Token& t = tokens[k];
+        if (t.bracket != bracket) close();
+        bracket = t.bracket;
+        const bool candidate = (t.number || plusMinus(t)) && used.count(t.begin) == 0 &&
+                               brackets.count(t.bracket) == 0;
+        if (candidate && !statistic(k)) {
+            group.push_back(k);
+        } else if (!(axisName(t) || lowered(t.text) == "mm")) {
+            close();
+        }
+    }
+    close();
+    return unread;
 }
 
 // A run of four or more numbers whose first could be part of the name before it or x: an
@@ -258,12 +387,26 @@ ReadLine readFreeLine(const std::string& line) {
     const Tokens tokens = tokenize(line);
     if (!tokens.ambiguity.empty()) return refusedLine(tokens.ambiguity);
     ReadLine read;
+    std::set<int> brackets;
     if (const auto peak = listLine(tokens.tokens)) {
         read.kind = ReadLine::kCoordinates;
         read.peaks.push_back(*peak);
-    } else if (std::vector<Peak> peaks = sentencePeaks(tokens.tokens); !peaks.empty()) {
+    } else if (std::vector<Peak> peaks = sentencePeaks(tokens.tokens, brackets); !peaks.empty()) {
         read.kind = ReadLine::kCoordinates;
+        // Numbers that may write a further peak in a notation not read here are said so.
+        const std::vector<std::size_t> unread = unreadTriples(tokens.tokens, peaks, brackets);
         read.peaks = std::move(peaks);
+        if (!unread.empty()) {
+            std::string numbers;
+            for (std::size_t k : unread)
+                numbers += (numbers.empty() ? "" : " ") + tokens.tokens[k].text;
+            Peak rest;
+            rest.refused = fmt::format(
+                "{} numbers ({}) that may write a peak stand in no notation read here; refused "
+                "rather than guessed",
+                unread.size(), numbers);
+            read.peaks.push_back(rest);
+        }
     } else {
         read = runPeaks(line, tokens.tokens);
     }

@@ -37,6 +37,15 @@ std::string labelsFrom(const ColumnHeader& header, int first) {
     return text;
 }
 
+// The marks of the cells a row leaves empty, as written: "– – –".
+std::string emptyMarks(const std::vector<Token>& tokens) {
+    std::string marks;
+    for (const Token& t : tokens) {
+        if (emptyCellMark(t)) marks += (marks.empty() ? "" : " ") + t.text;
+    }
+    return marks;
+}
+
 std::string count(std::size_t n, const char* what) {
     return counted(static_cast<long long>(n), what);
 }
@@ -90,7 +99,7 @@ HeaderRows::HeaderRows(ColumnHeader header, const std::vector<std::string>& rows
             ++counted;
         }
     }
-    if (counted >= 2 && lengths.size() == 1 &&
+    if (counted >= 2 && lengths.size() == 1 && header_.namedBefore.empty() &&
         static_cast<int>(*lengths.begin()) > segment_.slots) {
         unlabelled_ = static_cast<int>(*lengths.begin()) - segment_.slots;
         note_ = fmt::format(
@@ -330,6 +339,12 @@ int HeaderRows::runIndex(int column, int base, int length) const {
 
 ReadLine HeaderRows::readWords(const std::string& text) const {
     Tokens line = tokenize(text);
+    const std::string ambiguity = line.ambiguity;
+    // Digits grouped by commas ("1,126") are a count's thousands where they stand in a count
+    // column; that is checked once the row's numbers are placed.
+    const bool countColumns =
+        std::find(header_.counts.begin(), header_.counts.end(), true) != header_.counts.end();
+    if (!ambiguity.empty() && countColumns) line = tokenize(text, true);
     if (!line.ambiguity.empty()) return refusedLine(line.ambiguity);
     // A number more than the header's columns hold, after a word that takes one ("Area 44"),
     // is the name's.
@@ -341,6 +356,12 @@ ReadLine HeaderRows::readWords(const std::string& text) const {
     const std::vector<Token>& tokens = line.tokens;
     const std::optional<NumberRun> run = coordinateRun(tokens);
     if (!run) {
+        // "Insula L – – – n.s.": a region the table lists without a peak.
+        if (std::count_if(tokens.begin(), tokens.end(), emptyCellMark) >= 3 &&
+            coordinateCandidates(tokens) < 3) {
+            return refusedLine("its cells are marked empty (" + emptyMarks(tokens) +
+                               "): the table gives no peak here");
+        }
         if (coordinateCandidates(tokens) < 3) return noCoordinates(text);
         return refusedLine("no three numbers in a row");
     }
@@ -351,11 +372,30 @@ ReadLine HeaderRows::readWords(const std::string& text) const {
     if (!header_.columns.empty() && header_.columns[0] != Column::kText) {
         while (nameFrom < run->start && tokens[nameFrom].number) ++nameFrom;
     }
+    // Cells the author marked empty ("–", "n/a") among or beside the numbers keep their places:
+    // the numbers and marks after the name, [from, to), fill the header's columns in order.
+    // Marks first that the columns do not ask for are a name column's ("—" for a midline side).
+    const int slots = segment_.slots;
+    std::size_t from = run->start;
+    std::size_t to = run->start + run->length;
+    const auto numberOrMark = [&](std::size_t i) {
+        return tokens[i].number.has_value() || emptyCellMark(tokens[i]);
+    };
+    while (from > nameFrom && numberOrMark(from - 1)) --from;
+    while (to < tokens.size() && numberOrMark(to)) ++to;
+    const bool marked =
+        std::any_of(tokens.begin() + static_cast<std::ptrdiff_t>(from),
+                    tokens.begin() + static_cast<std::ptrdiff_t>(to), emptyCellMark);
+    if (marked) {
+        while (to - from > static_cast<std::size_t>(slots) && emptyCellMark(tokens[from])) ++from;
+    } else {
+        from = run->start;
+    }
     // The side and space columns stand among the words before the numbers.
     std::string sideWord, spaceText;
     std::vector<Token> nameWords;
     ReadLine read;
-    for (std::size_t i = nameFrom; i < run->start; ++i) {
+    for (std::size_t i = nameFrom; i < from; ++i) {
         const Token& t = tokens[i];
         if (header_.space >= 0 && !t.number && spaceWord(t.text)) {
             spaceText = t.text;
@@ -379,7 +419,6 @@ ReadLine HeaderRows::readWords(const std::string& text) const {
         }
     }
     const int length = static_cast<int>(run->length);
-    const int slots = segment_.slots;
     const std::string names = fmt::format("{} ({})", slots, labelsFrom(header_, segment_.first));
     int base = 0;  // where the header's first number column stands in the run
     // Numbers before x that a name or a count column could hold: unsigned whole numbers.
@@ -391,7 +430,32 @@ ReadLine HeaderRows::readWords(const std::string& text) const {
         }
         return true;
     };
+    if (marked) {
+        if (to - from != static_cast<std::size_t>(slots)) {
+            return refusedLine(count(run->length, "number") + " and cells marked empty (" +
+                               emptyMarks(tokens) + ") where the header names " + names +
+                               ": which columns are empty cannot be told; refused rather than "
+                               "shifted");
+        }
+        base = -static_cast<int>(run->start - from);
+        for (const Triple& triple : header_.triples) {
+            const std::pair<int, const char*> axes[] = {
+                {triple.x, "x"}, {triple.y, "y"}, {triple.z, "z"}};
+            for (const auto& [column, axis] : axes) {
+                if (runIndex(column, base, length) >= 0) continue;
+                return refusedLine(std::string("its cell under ") + axis + " is marked empty (" +
+                                   emptyMarks(tokens) + "): the table gives no peak here");
+            }
+        }
+    }
     std::string unlabelledNote;
+    if (length > slots && !header_.namedBefore.empty()) {
+        return refusedLine(count(run->length, "number") + " where the header names " + names +
+                           ", and the line above names columns before the coordinates (" +
+                           header_.namedBefore +
+                           "): which of them are x, y and z cannot be told; refused rather "
+                           "than shifted");
+    }
     if (length > slots && unlabelled_ != length - slots) {
         // Extra numbers first could belong to the name ("Area 44"), unless no name holds them.
         if (countsUpTo(length - slots)) {
@@ -403,7 +467,7 @@ ReadLine HeaderRows::readWords(const std::string& text) const {
                          count(run->length - static_cast<std::size_t>(slots), "number") +
                          " read as a column the header does not label";
     }
-    if (length < slots) {
+    if (length < slots && !marked) {
         // Empty cells at the end (read from the left) or before x (read from the right).
         bool fromLeft = length >= slots - segment_.after;
         const bool fromRight = slots - length <= segment_.before;
@@ -421,6 +485,24 @@ ReadLine HeaderRows::readWords(const std::string& text) const {
         if (fromRight) base = length - slots;
     }
     const auto at = [&](int index) { return tokens[run->start + static_cast<std::size_t>(index)]; };
+    std::string thousandsNote;
+    if (!ambiguity.empty()) {
+        // Grouped digits read as thousands must all stand in count columns.
+        std::set<std::size_t> inCounts;
+        for (std::size_t i = static_cast<std::size_t>(segment_.first); i < header_.columns.size();
+             ++i) {
+            const int index = runIndex(static_cast<int>(i), base, length);
+            if (header_.counts[i] && index >= 0)
+                inCounts.insert(run->start + static_cast<std::size_t>(index));
+        }
+        for (std::size_t i = 0; i < tokens.size(); ++i) {
+            if (!tokens[i].number || !groupedThousands(tokens[i].text)) continue;
+            if (inCounts.count(i) == 0) return refusedLine(ambiguity);
+            thousandsNote += fmt::format("{}\"{}\" read as {:g}", thousandsNote.empty() ? "" : ", ",
+                                         tokens[i].text, *tokens[i].number);
+        }
+        thousandsNote += " in a count column, its commas thousands separators";
+    }
     Span radiusSpan;
     for (std::size_t i = static_cast<std::size_t>(segment_.first); i < header_.columns.size();
          ++i) {
@@ -452,6 +534,7 @@ ReadLine HeaderRows::readWords(const std::string& text) const {
     if (!radiusSpan.empty()) read.cells.push_back({CellRole::kRadius, radiusSpan});
     read.placed = static_cast<int>(run->length);
     read.note = marksNote(tokens);
+    if (!thousandsNote.empty()) read.note += (read.note.empty() ? "" : "; ") + thousandsNote;
     applySideAndSpace(sideWord, spaceText, groups, refused, read);
     if (!unlabelledNote.empty()) read.note += (read.note.empty() ? "" : "; ") + unlabelledNote;
     addPeaks(text, shared, groups, refused, read);

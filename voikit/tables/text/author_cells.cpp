@@ -184,6 +184,35 @@ bool isHtmlRow(std::string_view line) {
     return low.find("<td") != std::string::npos || low.find("<th") != std::string::npos;
 }
 
+// A line of nothing but a table's structural tags ("<tr>", "</tr>", "<tbody>"), as pretty-printed
+// HTML has between its rows: empty, so that a heading row stays right above the next.
+bool isHtmlStructure(std::string_view line) {
+    static const char* const kTags[] = {"table", "thead",    "tbody", "tfoot",
+                                        "tr",    "colgroup", "col"};
+    bool any = false;
+    std::size_t at = 0;
+    while (at < line.size()) {
+        if (line[at] == ' ' || line[at] == '\t' || line[at] == '\r') {
+            ++at;
+            continue;
+        }
+        if (line[at] != '<') return false;
+        const std::size_t close = line.find('>', at);
+        if (close == std::string_view::npos) return false;
+        std::size_t name = at + 1 + (at + 1 < close && line[at + 1] == '/' ? 1 : 0);
+        std::size_t end = name;
+        while (end < close && std::isalpha(static_cast<unsigned char>(line[end])) != 0) ++end;
+        const std::string tag = lower(line.substr(name, end - name));
+        if (std::none_of(std::begin(kTags), std::end(kTags),
+                         [&](const char* known) { return tag == known; })) {
+            return false;
+        }
+        any = true;
+        at = close + 1;
+    }
+    return any;
+}
+
 // The value of a tag's attribute ("colspan" in <td colspan="3">), 1 when absent.
 int spanOf(const std::string& tag, const char* attribute) {
     const std::size_t at = tag.find(attribute);
@@ -407,20 +436,52 @@ void joinCellLines(const std::vector<std::string>& lines, std::vector<MappedLine
     }
 }
 
+// The last line of the HTML row whose first cell stands on line `i`: the line of its
+// "</tr>", or the line before the next row's "<tr>", where the row's cells stand one a line
+// (as pandas writes them); `i` when the row ends on its own line or its end is not found.
+std::size_t htmlRowEnd(const std::vector<std::string>& lines, std::size_t i) {
+    constexpr std::size_t kMostLines = 256;
+    if (lower(lines[i]).find("</tr") != std::string::npos) return i;
+    for (std::size_t k = i + 1; k < lines.size() && k <= i + kMostLines; ++k) {
+        const std::string low = lower(lines[k]);
+        if (low.find("</tr") != std::string::npos) return k;
+        if (low.find("<tr") != std::string::npos || low.find("</table") != std::string::npos)
+            return k - 1;
+    }
+    return i;
+}
+
 }  // namespace
 
 std::vector<MappedLine> authorCells(const std::vector<std::string>& lines) {
     std::vector<MappedLine> mapped;
     mapped.reserve(lines.size());
     HtmlRows html;
-    for (const std::string& line : lines) {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
         if (isHtmlRow(line)) {
-            mapped.push_back(html.row(line));
+            const std::size_t last = htmlRowEnd(lines, i);
+            if (last == i) {
+                mapped.push_back(html.row(line));
+                continue;
+            }
+            // A row over several lines is read as one, joined on the line of its first cell;
+            // its other lines are empty.
+            std::string joined = line;
+            for (std::size_t k = i + 1; k <= last; ++k) joined += ' ' + lines[k];
+            MappedLine row = html.row(joined);
+            for (std::size_t b = 0; b + 1 < row.from.size(); ++b) {
+                if (row.from[b] >= line.size()) row.from[b] = kElsewhere;
+            }
+            row.from.back() = line.size();
+            mapped.push_back(std::move(row));
+            for (std::size_t k = i + 1; k <= last; ++k) mapped.push_back(Writer().finish(0));
+            i = last;
         } else if (isMarkdownRow(line)) {
             mapped.push_back(markdownRow(line));
         } else if (isLatexRow(line)) {
             mapped.push_back(latexRow(line));
-        } else if (isLatexRule(line)) {
+        } else if (isLatexRule(line) || isHtmlStructure(line)) {
             mapped.push_back(Writer().finish(line.size()));
         } else {
             mapped.push_back(unchanged(line));

@@ -21,7 +21,8 @@ constexpr std::size_t kElsewhere = std::numeric_limits<std::size_t>::max();
 //   \multicolumn{n}{..}{text} as text and n-1 empty cells, \multirow and font commands as
 //   their text, superscripts (footnote marks) left out;
 // - a Markdown row "| a | b |", its alignment row "|:--|--:|" left empty;
-// - an HTML row of <td>/<th> cells, colspan as empty cells after the cell, rowspan as empty
+// - an HTML row of <td>/<th> cells (on one line, or one a line up to its </tr>, joined on the
+//   line of its first cell), colspan as empty cells after the cell, rowspan as empty
 //   cells in the rows below, entities decoded, tags and <sup> marks left out;
 // - a table copied from a PDF one cell per line: a block of short heading lines that names x,
 //   y and z, then rows of as many lines, each row joined on the line of its first cell.

@@ -118,6 +118,19 @@ bool isWord(const std::string& text) {
     return false;
 }
 
+bool emptyCellMark(const Token& token) {
+    if (token.number || token.text.empty()) return false;
+    const std::string text = lowered(token.text);
+    if (text == "n/a" || text == "na" || text == "n.a." || text == "n.s." || text == "ns") {
+        return true;
+    }
+    for (std::size_t at = 0; at < text.size();) {
+        const char32_t c = nextCodePoint(text, at);
+        if (c != '-' && !(c >= 0x2010 && c <= 0x2015) && c != 0x2212) return false;
+    }
+    return true;
+}
+
 std::vector<std::string> tabFields(const std::string& line) {
     std::vector<std::string> fields;
     std::size_t start = 0;
@@ -131,7 +144,17 @@ std::vector<std::string> tabFields(const std::string& line) {
     return fields;
 }
 
-Tokens tokenize(const std::string& line) {
+bool groupedThousands(const std::string& text) {
+    const std::size_t comma = text.find(',');
+    if (comma == std::string::npos || comma == 0 || comma > 3) return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool separator = i >= comma && (i - comma) % 4 == 0;
+        if (separator ? text[i] != ',' : (text[i] < '0' || text[i] > '9')) return false;
+    }
+    return (text.size() - comma) % 4 == 0;
+}
+
+Tokens tokenize(const std::string& line, bool thousands) {
     Tokens out;
     const std::vector<std::string> fields = tabFields(line);
     out.fields = static_cast<int>(fields.size());
@@ -152,6 +175,7 @@ Tokens tokenize(const std::string& line) {
     std::string decimalExample;
     bool fullStopNumber = false;
     for (const Piece& core : cores) {
+        if (thousands && groupedThousands(core.text)) continue;
         if (looksLikeDecimalComma(core.text)) {
             if (decimalExample.empty()) decimalExample = core.text;
         } else if (core.text.find(',') != std::string::npos) {
@@ -169,6 +193,14 @@ Tokens tokenize(const std::string& line) {
         return out;
     }
     for (const Piece& core : cores) {
+        if (thousands && groupedThousands(core.text)) {
+            std::string digits = core.text;
+            digits.erase(std::remove(digits.begin(), digits.end(), ','), digits.end());
+            out.tokens.push_back({core.text, cellNumber(digits, false)->value, std::string(),
+                                  core.field, core.bracket, core.begin,
+                                  core.begin + core.text.size()});
+            continue;
+        }
         std::vector<std::pair<std::string, std::size_t>> parts =
             decimalCommas ? std::vector<std::pair<std::string, std::size_t>>{{core.text, 0}}
                           : splitAtCommas(core.text);

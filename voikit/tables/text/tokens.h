@@ -29,11 +29,20 @@ struct Tokens {
 // them; commas too, except that in a line whose fields are otherwise separated, "22,5" is 22.5.
 // A line whose numbers could be read either way gets an `ambiguity`. A number keeps its place
 // when a footnote mark follows it (see cellNumber); a letter a..h counts as a mark only after
-// a sign or another number ("-2a", "28 4b"), so that "Area 4a" stays a name.
-Tokens tokenize(const std::string& line);
+// a sign or another number ("-2a", "28 4b"), so that "Area 4a" stays a name. With
+// `thousands`, digits grouped in threes by commas ("1,126", "12,845") are one whole number, as
+// a count column writes them, and no decimal comma.
+Tokens tokenize(const std::string& line, bool thousands = false);
+
+// Digits grouped in threes by commas: "1,126", "12,845,301".
+bool groupedThousands(const std::string& text);
 
 // Whether a token can be part of a name: it holds a letter or digit, not only marks and dashes.
 bool isWord(const std::string& text);
+
+// Whether a token marks a cell its author left empty: a dash alone ("-", "–", "—"), "n/a",
+// "NA", "n.a." or "n.s.".
+bool emptyCellMark(const Token& token);
 
 // The tab-separated fields of a line, empty ones included but for those at the end.
 std::vector<std::string> tabFields(const std::string& line);

@@ -199,21 +199,40 @@ TEST(TableLayouts, PeaksOfAResultsParagraph) {
               "refused rather than guessed");
 }
 
-TEST(TableLayouts, OnlyAReferenceLineOrAColumnHeadingGivesTheSpace) {
-    // A title that mentions MNI: a note, and with nothing to set the space the rows are
-    // refused, not taken for TAL; --space decides.
+TEST(TableLayouts, TheSpaceIsGivenInWordsNeverGuessedFromOne) {
+    // A title that says the coordinates are in MNI gives the table's space ...
     voikit::ImportResult r =
         voikit::importTable("Peaks in MNI space\nRegion x y z\nIFG -48 28 4", ImportSettings{});
-    EXPECT_EQ(vois(r), "");
+    EXPECT_EQ(vois(r), "IFG -45.4 24.2 9.4\n");
     EXPECT_EQ(r.lines[0].account,
-              "no coordinates; mentions MNI, but only --space, a \"// Reference=\" line or a "
-              "column heading sets the space: none does here, so its rows are refused");
-    ASSERT_EQ(r.lines.size(), 3u);
-    EXPECT_EQ(r.lines[2].kind, ImportedLine::kDropped);
-    EXPECT_EQ(r.lines[2].account,
-              "dropped: the table mentions MNI, but neither --space, a \"// Reference=\" line "
-              "nor a column heading says which space its coordinates are in: give --space mni, "
-              "or --space tal for Talairach coordinates (IFG)");
+              "no coordinates; says the coordinates are in MNI: the table's space");
+    // ... as do "MNI coordinates", "(Talairach)", and the space they were converted to.
+    for (const char* title :
+         {"Table 2. MNI coordinates of the peaks", "Coordinates are MNI152.", "Peaks (MNI)",
+          "Coordinates were converted from Talairach to MNI space (Lancaster, 2007)."}) {
+        EXPECT_EQ(vois(voikit::importTable(std::string(title) + "\nRegion x y z\nIFG -48 28 4",
+                                           ImportSettings{})),
+                  "IFG -45.4 24.2 9.4\n")
+            << title;
+    }
+    EXPECT_EQ(vois(voikit::importTable("Converted from MNI to Talairach space.\nRegion x y z\n"
+                                       "IFG -48 28 4",
+                                       ImportSettings{})),
+              "IFG -48.0 28.0 4.0\n");
+    // A title that only names MNI, or lines that state both spaces, give none: the rows are
+    // refused, not taken for TAL; --space decides.
+    for (const char* title : {"Images were normalised to the MNI template",
+                              "MNI coordinates here, Talairach coordinates in Table S2"}) {
+        r = voikit::importTable(std::string(title) + "\n\nRegion x y z\nIFG -48 28 4",
+                                ImportSettings{});
+        EXPECT_EQ(vois(r), "") << title;
+        ASSERT_EQ(r.lines.size(), 4u);
+        EXPECT_EQ(r.lines[3].kind, ImportedLine::kDropped);
+        EXPECT_EQ(r.lines[3].account,
+                  "dropped: the table mentions MNI, but neither --space, a \"// Reference=\" "
+                  "line nor a column heading says which space its coordinates are in: give "
+                  "--space mni, or --space tal for Talairach coordinates (IFG)");
+    }
     EXPECT_EQ(vois(voikit::importTable("Peaks in MNI space\nRegion x y z\nIFG -48 28 4",
                                        inSpace(Space::kTal))),
               "IFG -48.0 28.0 4.0\n");

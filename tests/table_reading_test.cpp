@@ -550,6 +550,19 @@ TEST(TableReading, AxesHeadedByTheirDirections) {
     EXPECT_EQ(vois(result), "Paracentral_lobule -6.0 -24.0 62.0\n") << accounts(result);
 }
 
+// Commas and semicolons inside brackets part no cells: a heading split at blanks stays so.
+TEST(TableReading, SeparatorsInsideBracketsPartNoCells) {
+    const ImportResult result = voikit::importTable(
+        "ROI MNI (x, y, z) Source\nLeft amygdala \u221224, \u22124, \u221220 Amunts et al., 2005\n"
+        "vmPFC 0, 46, \u221210 Bartra et al., 2013\n",
+        {});
+    EXPECT_EQ(vois(result), "Left_amygdala -23.0 -3.6 -14.5\nvmPFC -0.8 42.0 -0.8\n")
+        << accounts(result);
+    // A table separated by commas outside its brackets is still one.
+    EXPECT_EQ(vois(voikit::importTable("Region,Peak (MNI),x,y,z\nIFG,a,-48,28,4\n", {})),
+              "IFG -45.4 24.2 9.4\n");
+}
+
 // A table pretty-printed one cell a line: its heading rows stand apart by their <tr> lines,
 // and the spanning heading's space still heads the x, y and z below it.
 TEST(TableReading, PrettyPrintedHtmlKeepsItsSpanningHeading) {

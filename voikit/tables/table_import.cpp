@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <set>
 
 #include "coordlist/clean_up_account.h"
 #include "voikit/space/point_text.h"
@@ -96,7 +97,23 @@ class Importer {
             space_ = reading.spaces[0].space;
             spaceSource_ = "from " + reading.spaces[0].how;
         } else {
-            // Words alone never set the space; but a table whose title or prose names MNI
+            // A caption or sentence that says in so many words which space the coordinates
+            // are in ("Coordinates are reported in MNI space") sets it, when every such line
+            // says the same.
+            std::set<Space> stated;
+            std::size_t first = 0;
+            for (std::size_t i = 0; i < reading.lines.size(); ++i) {
+                if (!reading.lines[i].stated) continue;
+                if (stated.empty()) first = i + 1;
+                stated.insert(*reading.lines[i].stated);
+            }
+            if (stated.size() == 1) {
+                space_ = *stated.begin();
+                stated_ = space_;
+                spaceSource_ = fmt::format("from line {}, which says so", first);
+                return;
+            }
+            // A word alone never sets the space; but a table whose title or prose names MNI
             // while nothing sets its space is not taken for TAL either: its rows would land
             // in the wrong place without a word.
             for (const ReadLine& line : reading.lines) {
@@ -110,11 +127,18 @@ class Importer {
         const Tokens tokens = tokenize(*text.plain);
         settle(read, tokens, text);
         std::string note = read.note;
-        if (read.mentioned) {
+        if (read.stated && (stated_ || settings_.space)) {
+            note += std::string(note.empty() ? "" : "; ") + "says the coordinates are in " +
+                    spaceName(*read.stated) +
+                    (stated_ ? std::string(": the table's space")
+                     : *read.stated == space_
+                         ? std::string(", as --space does")
+                         : std::string(", but --space ") + lowerName(space_) + " sets the space");
+        } else if (read.mentioned) {
             note += std::string(note.empty() ? "" : "; ") + "mentions " +
                     spaceName(*read.mentioned) +
-                    ", but only --space, a \"// Reference=\" line or a column heading sets the "
-                    "space: " +
+                    ", but only --space, a \"// Reference=\" line, a column heading or a line "
+                    "that says which space the coordinates are in sets the space: " +
                     (mentionsMni_ ? std::string("none does here, so its rows are refused")
                                   : "here " + std::string(spaceName(space_)) + " " + spaceSource_);
         }
@@ -301,6 +325,8 @@ class Importer {
             space = *writing.space;
         } else if (settings_.space) {
             space = *settings_.space;
+        } else if (stated_) {
+            space = *stated_;
         } else if (mentionsMni_) {
             out.account =
                 "dropped: the table mentions MNI, but neither --space, a \"// Reference=\" line "
@@ -377,7 +403,8 @@ class Importer {
     ImportResult& result_;
     Space space_ = Space::kTal;
     std::string spaceSource_ = "by default";
-    bool mentionsMni_ = false;  // nothing sets the space, and some line names MNI
+    bool mentionsMni_ = false;     // nothing sets the space, and some line names MNI
+    std::optional<Space> stated_;  // the space a caption or sentence gives, all else silent
     int defaulted_ = 0;
     int groupsChosen_ = 0;
     bool rowOfNumbers_ = false;  // the line being read holds three or more numbers

@@ -130,8 +130,9 @@ CommandRun cmd::declareImport(CLI::App& command) {
         ->type_name("LIST");
     options::addValue(command, "--space", a->settings.space, options::spaceKind(),
                       "the space of the table's coordinates (default: the table's own, from a "
-                      "\"// Reference=\" line or MNI/Talairach column headings, else tal); one "
-                      "that contradicts the table's is a usage error");
+                      "\"// Reference=\" line, MNI/Talairach column headings or a caption that "
+                      "says so, else tal); one that contradicts its line or headings is a usage "
+                      "error");
     options::addValue(command, "--mni-to-tal", a->settings.transform, options::transformKind(),
                       "the transform for MNI coordinates: Lancaster's spm (default), fsl or "
                       "other, or brett");

@@ -1,6 +1,8 @@
 #include "voikit/tables/layouts/space_words.h"
 
 #include <cctype>
+#include <regex>
+#include <set>
 
 #include "voikit/tables/text/tokens.h"
 
@@ -27,6 +29,35 @@ std::optional<Space> mentionedSpace(const std::string& line) {
         word.clear();
     }
     return std::nullopt;
+}
+
+std::optional<Space> statedSpace(const std::string& line) {
+    static const std::string kName = R"((MNI(?:152)?|ICBM(?:152)?|Talairach|TAL)\b)";
+    static const std::regex kConverted("\\bconver\\w*\\b[^.;]*?\\bto\\s+(?:the\\s+)?" + kName,
+                                       std::regex::icase | std::regex::optimize);
+    static const std::regex kStated[] = {
+        // "MNI coordinates", "Talairach coordinates (x, y, z)"
+        std::regex("\\b" + kName + "\\s+coordinates?\\b", std::regex::icase),
+        // "in MNI space", "in Talairach coordinates", "in the MNI152 template's space"
+        std::regex("\\bin\\s+(?:the\\s+)?" + kName + "\\s+(?:space|coordinates?)\\b",
+                   std::regex::icase),
+        // "Coordinates are MNI152", "coordinates are given in Talairach"
+        std::regex(
+            "\\bcoordinates\\s+(?:are|were)\\s+(?:\\w+\\s+){0,2}?(?:in\\s+)?(?:the\\s+)?" + kName,
+            std::regex::icase),
+        // a caption's "(MNI)"
+        std::regex("\\(\\s*" + kName + "\\s*\\)", std::regex::icase)};
+    std::smatch match;
+    if (std::regex_search(line, match, kConverted)) return spaceWord(match[1].str());
+    std::set<Space> spaces;
+    for (const std::regex& stated : kStated) {
+        for (auto at = std::sregex_iterator(line.begin(), line.end(), stated);
+             at != std::sregex_iterator(); ++at) {
+            if (const auto space = spaceWord((*at)[1].str())) spaces.insert(*space);
+        }
+    }
+    if (spaces.size() != 1) return std::nullopt;
+    return *spaces.begin();
 }
 
 }  // namespace voikit

@@ -13,4 +13,10 @@ std::optional<Space> spaceWord(const std::string& word);
 // The first space that a word of the line names, wherever it stands.
 std::optional<Space> mentionedSpace(const std::string& line);
 
+// The space a caption or sentence says the coordinates are given in, in so many words:
+// "Coordinates are reported in Talairach space", "MNI coordinates", "peaks in MNI space",
+// "(MNI)", or the space they were converted to ("converted from MNI to Talairach space").
+// None where the line says nothing of the kind, or names both spaces so.
+std::optional<Space> statedSpace(const std::string& line);
+
 }  // namespace voikit

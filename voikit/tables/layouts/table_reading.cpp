@@ -21,6 +21,7 @@ std::optional<ReadLine> emptyOrComment(const std::string& line) {
         read.kind = ReadLine::kComment;
         read.account = "comment";
         read.mentioned = mentionedSpace(line);
+        read.stated = statedSpace(line);
         return read;
     }
     return std::nullopt;
@@ -31,6 +32,7 @@ ReadLine noCoordinates(const std::string& line, const std::string& account) {
     read.kind = ReadLine::kNoCoordinates;
     read.account = account;
     read.mentioned = mentionedSpace(line);
+    read.stated = statedSpace(line);
     return read;
 }
 

@@ -15,8 +15,22 @@ std::string trimmed(const std::string& text) {
 
 Delimiter delimiterOf(const std::string& line) {
     if (line.find('\t') != std::string::npos) return Delimiter::kTab;
-    if (line.find(';') != std::string::npos) return Delimiter::kSemicolon;
-    if (std::count(line.begin(), line.end(), ',') >= 2) return Delimiter::kComma;
+    // Separators inside brackets part no cells: "MNI (x, y, z)", "[x; y; z]" in a heading
+    // split at blanks.
+    int depth = 0;
+    bool semicolon = false;
+    int commas = 0, outside = 0;
+    for (const char c : line) {
+        if (c == '(' || c == '[') ++depth;
+        if ((c == ')' || c == ']') && depth > 0) --depth;
+        if (c == ';' && depth == 0) semicolon = true;
+        if (c == ',') {
+            ++commas;
+            outside += depth == 0 ? 1 : 0;
+        }
+    }
+    if (semicolon) return Delimiter::kSemicolon;
+    if (commas >= 2 && outside >= 1) return Delimiter::kComma;
     return Delimiter::kBlanks;
 }
 

@@ -174,7 +174,7 @@ TEST(TableImport, RadiusColourAndNamesFromTheUser) {
 TEST(TableImport, ThePlugInKeepsEveryLineWithItsValues) {
     const std::string list = listOf(
         "Region\tx\ty\tz\nA\t-68\t-103\t-42\nB\t68\t69\t76\nC\t\xe2\x88\x92"
-        "0.04\t0.05\t1\n");
+        "0.04\t12.05\t1\n");
     std::vector<char> buffer(glomera::host::kTextCapacity, '\0');
     std::copy(list.begin(), list.end(), buffer.begin());
     EXPECT_EQ(glomera::cleanUpText(buffer.data()), 3);

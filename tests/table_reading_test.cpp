@@ -563,6 +563,61 @@ TEST(TableReading, SeparatorsInsideBracketsPartNoCells) {
               "IFG -45.4 24.2 9.4\n");
 }
 
+// Numbers no table writes a coordinate with give no sphere, whatever column they stand in:
+// motion parameters in exponents, correlations and proportions, thresholds to many decimals,
+// and the numbers of a matrix's columns.
+TEST(TableReading, NumbersThatAreNoMillimetresGiveNoSphere) {
+    for (const char* text : {
+             "-5.4275256e-03 -1.3211787e-02 9.2920513e-03 1.2e-04 2.1e-04 -3.3e-04\n",
+             "vmPFC NAcc Amygdala\nvmPFC 1 .54** \u2212.21\nNAcc .54** 1 .12\n",
+             " 0.010000   102.4  126.8  159.3  186.0\n 0.005000    66.1   81.7  103.2  121.5\n",
+             "global_signal\tcsf\ttrans_x\ttrans_y\ttrans_z\n609.4\t800.9\t0.1\t-0.2\t0.05\n",
+         }) {
+        const ImportResult result = voikit::importTable(text, inSpace(Space::kMni));
+        EXPECT_EQ(result.vois, 0) << text << accounts(result);
+    }
+    const ImportResult columns = voikit::importTable("1 2 3 4\n1. lIFG \u2014\n", {});
+    EXPECT_EQ(columns.lines[0].account,
+              "set aside: whole numbers from 1 in order number a table's columns, not x, y and z "
+              "(1 2 3 4)");
+    // Zero keeps its place however a program prints it, and a headed axis joined to a space
+    // is still one.
+    EXPECT_EQ(vois(voikit::importTable("region,x,y,z\nvmPFC,0.000000,46.000000,-10.000000\n",
+                                       inSpace(Space::kTal))),
+              "vmPFC 0.0 46.0 -10.0\n");
+    EXPECT_EQ(vois(voikit::importTable("name\tmni_x\tmni_y\tmni_z\nIFG\t-48\t28\t4\n", {})),
+              "IFG -45.4 24.2 9.4\n");
+}
+
+// A row with a number too few is not read from its first numbers when z would then be a
+// statistic: a decimal after whole x and y.
+TEST(TableReading, AMissingCoordinateSlidesNoStatisticIntoZ) {
+    const ImportResult result = voikit::importTable(
+        "Region Side x y z Z k\nVentral striatum R 10 12 \u22126 4.72 211\n"
+        "Precuneus L \u22126 \u221262 4.05 98\nInsula R 36 22 \u22122 3.9\n",
+        inSpace(Space::kTal));
+    EXPECT_EQ(vois(result), "Ventral_striatum_R 10.0 12.0 -6.0\nInsula_R 36.0 22.0 -2.0\n")
+        << accounts(result);
+    EXPECT_NE(result.lines[2].account.find("z would be 4.05"), std::string::npos)
+        << result.lines[2].account;
+}
+
+// A note below a table, parted by a semicolon, is no heading; the space it states in a
+// hyphenated word is the table's.
+TEST(TableReading, ANoteBelowATableIsNoHeading) {
+    const ImportResult result = voikit::importTable(
+        "Region Side x y z T k\nHippocampus L \u221226 \u221220 \u221214 4.77 98\n"
+        "Note. Peak coordinates are given in MNI-space; k = cluster size in voxels.\n",
+        {});
+    const ImportResult asMni = voikit::importTable(
+        "Region Side x y z T k\nHippocampus L \u221226 \u221220 \u221214 4.77 98\n",
+        inSpace(Space::kMni));
+    ASSERT_EQ(asMni.vois, 1);
+    EXPECT_EQ(vois(result), vois(asMni)) << accounts(result);
+    EXPECT_EQ(result.lines[2].account,
+              "no coordinates; says the coordinates are in MNI: the table's space");
+}
+
 // A table pretty-printed one cell a line: its heading rows stand apart by their <tr> lines,
 // and the spanning heading's space still heads the x, y and z below it.
 TEST(TableReading, PrettyPrintedHtmlKeepsItsSpanningHeading) {

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <set>
+#include <sstream>
 
 #include "coordlist/clean_up_account.h"
 #include "voikit/space/point_text.h"
@@ -85,6 +87,55 @@ struct LineText {
     }
 };
 
+// Why three numbers as written cannot be a peak's millimetres, whatever column they stand
+// in; "" when they can. Exponents are what programs print for motion parameters and
+// p-values, and fractions below 1 are correlations and proportions: no table writes a brain
+// coordinate so.
+std::string notMillimetres(const std::string& written) {
+    std::istringstream words(written);
+    int fractions = 0;
+    for (std::string word; words >> word;) {
+        const bool exponent = word.find_first_of("eE") != std::string::npos &&
+                              word.find_first_of("0123456789") < word.find_first_of("eE");
+        if (exponent) {
+            return "\"" + word +
+                   "\" is written with an exponent, as programs print motion "
+                   "parameters and p-values, not millimetres (" +
+                   written + ")";
+        }
+        char* end = nullptr;
+        const double value = std::strtod(word.c_str(), &end);
+        // Zero is the midline however many decimals a program prints it with.
+        if (end == word.c_str() || std::fabs(value) >= 1 || value == 0) continue;
+        ++fractions;
+        const std::size_t point = word.find('.');
+        if (point != std::string::npos && word.size() - point - 1 >= 5) {
+            return "\"" + word + "\" is written to " + std::to_string(word.size() - point - 1) +
+                   " decimals below 1, as thresholds and p-values are, not millimetres (" +
+                   written + ")";
+        }
+    }
+    if (fractions >= 2) {
+        return "two or more of its numbers are fractions below 1, as correlations and "
+               "proportions are, not millimetres (" +
+               written + ")";
+    }
+    return "";
+}
+
+// A line of nothing but the whole numbers 1, 2, 3, 4, ... in order ("1 2 3" alone may be a
+// peak someone tries the program with).
+bool numbersColumns(const std::vector<Token>& tokens) {
+    if (tokens.size() < 4) return false;
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+        if (!tokens[i].number || *tokens[i].number != static_cast<double>(i + 1) ||
+            tokens[i].text != std::to_string(i + 1)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 class Importer {
   public:
     Importer(const ImportSettings& settings, const TableReading& reading, ImportResult& result)
@@ -125,6 +176,12 @@ class Importer {
     void line(int number, const ReadLine& given, const LineText& text) {
         ReadLine read = given;
         const Tokens tokens = tokenize(*text.plain);
+        if (numbersColumns(tokens.tokens)) {
+            // "1 2 3 4" above a matrix of correlations: the columns' numbers.
+            read = ReadLine{};
+            read.kind = ReadLine::kIgnored;
+            read.account = "whole numbers from 1 in order number a table's columns, not x, y and z";
+        }
         settle(read, tokens, text);
         std::string note = read.note;
         if (read.stated && (stated_ || settings_.space)) {
@@ -320,6 +377,11 @@ class Importer {
     void makeVoi(const Peak& peak, ImportedLine& out) {
         std::string notes;
         const Writing& writing = choose(peak, notes);
+        if (const std::string why = notMillimetres(writing.text); !why.empty()) {
+            out.account = "dropped: " + why;
+            if (!peak.name.empty()) out.account += " (" + peak.name + ")";
+            return;
+        }
         Space space = Space::kTal;
         if (writing.space) {
             space = *writing.space;

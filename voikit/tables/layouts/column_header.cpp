@@ -100,6 +100,22 @@ Axis axisOf(const std::vector<std::string>& words) {
     return x ? Axis::kX : y ? Axis::kY : Axis::kZ;
 }
 
+// A heading that joins an axis to the name of another quantity ("trans_x", "rot_z",
+// "grad_y_derivative1", as motion and confound tables head their columns): no axis.
+bool namesQuantity(const std::string& heading) {
+    static const std::set<std::string> kCoordinatePrefixes = {
+        "mni",        "tal", "talairach", "icbm", "peak",     "max",    "coord",  "coords",
+        "coordinate", "mm",  "cog",       "com",  "centroid", "center", "centre", "local"};
+    const std::string text = lowered(heading);
+    const std::size_t join = text.find('_');
+    if (join == std::string::npos || join == 0 || join + 1 >= text.size()) return false;
+    const char axis = text[join + 1];
+    const bool axisNext = (axis == 'x' || axis == 'y' || axis == 'z') &&
+                          (join + 2 == text.size() || text[join + 2] == '_');
+    return axisNext && kCoordinatePrefixes.count(text.substr(0, join)) == 0 &&
+           !spaceWord(text.substr(0, join));
+}
+
 // What a column holds, from the words that name it.
 Column kindOf(const std::vector<std::string>& words) {
     for (const std::string& w : words) {
@@ -351,7 +367,8 @@ void cellColumns(const std::vector<std::string>& cells, Builder& builder) {
         std::string heading;
         const std::optional<Space> space = spaceOf(words[i], heading);
         // "Z max", "Z score", "T value": a statistic, not an axis.
-        const Axis axis = namesStatistic(words[i]) ? Axis::kNone : axisOf(words[i]);
+        const Axis axis =
+            namesStatistic(words[i]) || namesQuantity(cells[i]) ? Axis::kNone : axisOf(words[i]);
         if (axis == Axis::kNone && saysNotPeak(words[i]) && kindOf(words[i]) == Column::kOther &&
             !cellHoldsValues(words[i])) {
             // "Centre of gravity" over the group that follows, in a column of its own.
@@ -438,7 +455,7 @@ void wordColumns(const Tokens& tokens, Builder& builder) {
             ++i;
             continue;
         }
-        const Axis axis = axisOf({w});
+        const Axis axis = namesQuantity(tokens.tokens[tokenOf[i]].text) ? Axis::kNone : axisOf({w});
         builder.add(w, axis == Axis::kNone ? kindOf({w}) : Column::kOther, axis);
         if (axis == Axis::kNone && headsSides({w})) builder.sideOfLast();
     }
@@ -738,6 +755,14 @@ std::optional<ColumnHeader> readColumnHeader(const std::string& given, const std
         wordColumns(tokens, builder);
     } else {
         cells = splitCells(line, delimiter);
+        // A note or caption that a semicolon or commas part ("Peak coordinates are given in
+        // MNI space; k = cluster size") is no header: a cell of it reads as a sentence.
+        if (delimiter != Delimiter::kTab) {
+            for (const std::string& cell : cells) {
+                const Tokens words = tokenize(cell);
+                if (words.tokens.size() >= 4 && readsAsSentence(words)) return std::nullopt;
+            }
+        }
         cellColumns(cells, builder);
     }
     ColumnHeader header = builder.finish(delimiter);

@@ -483,6 +483,26 @@ ReadLine HeaderRows::readWords(const std::string& text) const {
                                names);
         }
         if (fromRight) base = length - slots;
+        // A number missing within x, y and z would slide the next column's value into z:
+        // a decimal after whole x and y ("−6 −62 4.05 98" under "x y z Z k") is a statistic.
+        for (const Triple& triple : header_.triples) {
+            if (fromRight || triple.x == triple.y) continue;
+            const int x = runIndex(triple.x, base, length);
+            const int y = runIndex(triple.y, base, length);
+            const int z = runIndex(triple.z, base, length);
+            if (x < 0 || y < 0 || z < 0) continue;
+            const auto whole = [&](int i) {
+                const Token& t = tokens[run->start + static_cast<std::size_t>(i)];
+                return t.text.find_first_of(".,eE") == std::string::npos;
+            };
+            if (whole(x) && whole(y) && !whole(z)) {
+                return refusedLine(count(run->length, "number") + " where the header names " +
+                                   names + ": z would be " +
+                                   tokens[run->start + static_cast<std::size_t>(z)].text +
+                                   ", a decimal after whole x and y, as if a coordinate were "
+                                   "missing; refused rather than shifted");
+            }
+        }
     }
     const auto at = [&](int index) { return tokens[run->start + static_cast<std::size_t>(index)]; };
     std::string thousandsNote;

@@ -26,6 +26,10 @@ std::optional<Space> mentionedSpace(const std::string& line) {
             continue;
         }
         if (const auto space = spaceWord(word)) return space;
+        // "MNI-space", "MNI-Koordinaten": a space named before a hyphen.
+        if (const std::size_t hyphen = word.find('-'); hyphen != std::string::npos) {
+            if (const auto space = spaceWord(word.substr(0, hyphen))) return space;
+        }
         word.clear();
     }
     return std::nullopt;
@@ -37,9 +41,9 @@ std::optional<Space> statedSpace(const std::string& line) {
                                        std::regex::icase | std::regex::optimize);
     static const std::regex kStated[] = {
         // "MNI coordinates", "Talairach coordinates (x, y, z)"
-        std::regex("\\b" + kName + "\\s+coordinates?\\b", std::regex::icase),
+        std::regex("\\b" + kName + "[\\s-]+coordinates?\\b", std::regex::icase),
         // "in MNI space", "in Talairach coordinates", "in the MNI152 template's space"
-        std::regex("\\bin\\s+(?:the\\s+)?" + kName + "\\s+(?:space|coordinates?)\\b",
+        std::regex("\\bin\\s+(?:the\\s+)?" + kName + "[\\s-]+(?:space|coordinates?)\\b",
                    std::regex::icase),
         // "Coordinates are MNI152", "coordinates are given in Talairach"
         std::regex(

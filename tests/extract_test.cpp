@@ -494,7 +494,7 @@ TEST(SphereRegions, SpheresInTheImagesOwnMillimetres) {
     voikit::ImportSettings settings;
     settings.space = voikit::Space::kMni;
     const voikit::ImportResult table = voikit::importTable(
-        "name x y z radius\nA -22 -6 -18 6\nB 0.3 0.2 0.1 0.5\nC 0 0 0 7\n", settings);
+        "name x y z radius\nA -22 -6 -18 6\nB 1.3 2.2 0.1 0.5\nC 0 0 0 7\n", settings);
     ASSERT_EQ(table.peaks.size(), 3u);
     EXPECT_EQ(table.peaks[0].writings.front().second, (voikit::Point{-22, -6, -18}));
     EXPECT_EQ(table.peaks[0].written, voikit::Space::kMni);
@@ -516,8 +516,9 @@ TEST(SphereRegions, SpheresInTheImagesOwnMillimetres) {
     // MNI (-22, -6, -18) is cell (56, 60, 27) of the 2 mm grid; it is among them.
     EXPECT_TRUE(std::binary_search(cells.cells[0].begin(), cells.cells[0].end(),
                                    (27 * 109 + 60) * 91 + 56));
-    // No cell centre within 0.5 mm of (0.3, 0.2, 0.1): the nearest cell, (45, 63, 36).
-    EXPECT_EQ(cells.cells[1], (std::vector<std::int64_t>{(36 * 109 + 63) * 91 + 45}));
+    // No cell centre within 0.5 mm of (1.3, 2.2, 0.1): the nearest cell, (44, 64, 36), whose
+    // centre is (2, 2, 0).
+    EXPECT_EQ(cells.cells[1], (std::vector<std::int64_t>{(36 * 109 + 64) * 91 + 44}));
     // The same peak given in TAL lands where the transform takes it, with the same radius.
     const voikit::Point tal = voikit::mniToTal({0, 0, 0}, voikit::MniToTal::kSpm);
     const voikit::SphereRegions inTal({{tal, voikit::Space::kTal, 7.0, "C"}});

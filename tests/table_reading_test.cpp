@@ -618,6 +618,37 @@ TEST(TableReading, ANoteBelowATableIsNoHeading) {
               "no coordinates; says the coordinates are in MNI: the table's space");
 }
 
+// Coordinates as authors write them in cells: with their unit, with the axes' names, after a
+// label, under a heading that names only the space; a heading's "x, y, z" at blanks; the
+// sides and headings of German, Spanish and French tables.
+TEST(TableReading, CoordinatesWrittenAsAuthorsWriteThem) {
+    const struct {
+        const char* text;
+        const char* vois;
+    } cases[] = {
+        {"Region\tx\ty\tz\tt\nIFG\t46 mm\t18 mm\t4 mm\t6.2\n", "IFG 46.0 18.0 4.0\n"},
+        {"Region\tPeak (TAL)\tT\nIFG\tx = \u221222, y = \u22124, z = \u221218\t5.1\n",
+         "IFG -22.0 -4.0 -18.0\n"},
+        {"Clusters (x,y,z)\tsize\nCluster 1/4 +44 -62 +30\t412\n", "VOI_1 44.0 -62.0 30.0\n"},
+        {"region,peak_tal,t\nAmygdala,[24 -4 -18],7.2\n", "Amygdala 24.0 -4.0 -18.0\n"},
+        {"Side Region BA TAL x, y, z Z k\nL Insula 13 \u221242, 18, 6 4.87 412\n",
+         "L_Insula -42.0 18.0 6.0\n"},
+        {"Region Seite x y z\nGyrus frontalis medius links 38 24 30\n"
+         "Gyrus frontalis medius rechts 42 28 26\n",
+         "Gyrus_frontalis_medius_links -38.0 24.0 30.0\n"
+         "Gyrus_frontalis_medius_rechts 42.0 28.0 26.0\n"},
+    };
+    for (const auto& c : cases) {
+        const ImportResult result = voikit::importTable(c.text, inSpace(Space::kTal));
+        EXPECT_EQ(vois(result), c.vois) << c.text << accounts(result);
+    }
+    // "MNI-Koordinaten" over x, y and z gives their space.
+    const ImportResult german =
+        voikit::importTable("Region\tMNI-Koordinaten\t\t\n\tx\ty\tz\nInsula\t-42\t18\t6\n", {});
+    ASSERT_EQ(german.peaks.size(), 1u) << accounts(german);
+    EXPECT_EQ(german.peaks[0].written, Space::kMni);
+}
+
 // A table pretty-printed one cell a line: its heading rows stand apart by their <tr> lines,
 // and the spanning heading's space still heads the x, y and z below it.
 TEST(TableReading, PrettyPrintedHtmlKeepsItsSpanningHeading) {

@@ -19,14 +19,18 @@ const std::set<std::string> kTextWords = {
     "anatomy", "anatomical", "description",  "hemisphere",   "hemi",
     "side",    "h",          "l/r",          "lobe",         "gyrus",
     "brain",   "laterality", "localization", "localisation", "site",
-    "lat",     "lat.",       "hem",          "hem."};
+    "lat",     "lat.",       "hem",          "hem.",         "seite",
+    "lado",    "hemisferio", "côté",         "hémisphère",   "región",
+    "région",  "regionen"};
 const std::set<std::string> kFillerWords = {
-    "coordinates", "coordinate", "coords", "coord",       "peak",         "peaks", "mm",
-    "of",          "in",         "space",  "stereotaxic", "stereotactic", "(mm)",  "locations"};
+    "koordinaten", "coordenadas", "coordonnées",  "coordinates", "coordinate", "coords",
+    "coord",       "peak",        "peaks",        "mm",          "of",         "in",
+    "space",       "stereotaxic", "stereotactic", "(mm)",        "locations"};
 // Words that may stand beside a space in a heading over columns ("MNI coordinates (mm)").
-const std::set<std::string> kHeadingFiller = {"coordinates", "coordinate",   "coords",
-                                              "coord",       "mm",           "(mm)",
-                                              "stereotaxic", "stereotactic", "peak"};
+const std::set<std::string> kHeadingFiller = {
+    "coordinates", "coordinate",  "coords",       "coord", "mm",
+    "(mm)",        "stereotaxic", "stereotactic", "peak",  "koordinaten",
+    "coordenadas", "coordonnées", "space",        "raum"};
 // Words that head a group of columns without naming its space.
 const std::set<std::string> kGroupWords = {"left", "right", "l", "r", "lh", "rh", "bilateral"};
 // Words that name statistics and other columns: what a heading line may hold besides.
@@ -43,9 +47,10 @@ const std::set<std::pair<std::string, std::string>> kPhrases = {
 enum class Axis { kNone, kX, kY, kZ, kXyz };
 
 // Words that head a column of sides (L, R), and one of spaces (MNI, TAL) row by row.
-const std::set<std::string> kSideWords = {"hemisphere",  "hemi",  "side", "h",   "l/r",
-                                          "laterality",  "lat",   "lat.", "l-r", "r/l",
-                                          "hemispheres", "sides", "hem",  "hem."};
+const std::set<std::string> kSideWords = {"hemisphere",  "hemi",  "side",      "h",    "l/r",
+                                          "laterality",  "lat",   "lat.",      "l-r",  "r/l",
+                                          "hemispheres", "sides", "hem",       "hem.", "seite",
+                                          "lado",        "côté",  "hemisferio"};
 const std::set<std::string> kSpaceColumnWords = {"space", "template", "reference", "atlas"};
 
 bool saysCount(const std::vector<std::string>& words) {
@@ -130,7 +135,14 @@ Column kindOf(const std::vector<std::string>& words) {
 
 std::optional<Space> spaceOf(const std::vector<std::string>& words, std::string& heading) {
     for (const std::string& w : words) {
-        if (const auto space = spaceWord(w)) {
+        // "MNI-Koordinaten", "Talairach-coordinates": the space before the hyphen.
+        const std::size_t hyphen = w.find('-');
+        const auto space =
+            spaceWord(w) ? spaceWord(w)
+            : hyphen != std::string::npos && kHeadingFiller.count(w.substr(hyphen + 1))
+                ? spaceWord(w.substr(0, hyphen))
+                : std::nullopt;
+        if (space) {
             heading = w;
             return space;
         }
@@ -384,7 +396,12 @@ void cellColumns(const std::vector<std::string>& cells, Builder& builder) {
         const bool coordinates = std::any_of(words[i].begin(), words[i].end(), [](const auto& w) {
             return w == "coordinates" || w == "coordinate" || w == "coords" || w == "xyz";
         });
-        if (axis == Axis::kNone && coordinates && !saysNotPeak(words[i])) {
+        // "peak_mni", "Peak (MNI)", "MNI": a space and at most the words of a peak.
+        const bool spaceAlone =
+            space && std::all_of(words[i].begin(), words[i].end(), [](const std::string& w) {
+                return spaceWord(w) || w == "peak" || w == "peaks" || w == "mm" || w == "coord";
+            });
+        if (axis == Axis::kNone && (coordinates || spaceAlone) && !saysNotPeak(words[i])) {
             builder.coordinatesInLast(space ? *space : std::optional<Space>(), cells[i]);
         }
         if (axis != Axis::kNone && saysNotPeak(words[i])) builder.lastNotPeak(cells[i]);

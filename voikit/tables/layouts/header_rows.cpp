@@ -138,10 +138,13 @@ enum class Side { kNone, kLeft, kRight };
 Side sideOf(const std::string& cell) {
     std::string text = lowered(cell);
     while (!text.empty() && (text.back() == '.' || text.back() == ' ')) text.pop_back();
-    if (text == "l" || text == "left" || text == "lh" || text == "lt" || text == "links")
-        return Side::kLeft;
-    if (text == "r" || text == "right" || text == "rh" || text == "rt" || text == "rechts")
-        return Side::kRight;
+    // English, and the German, Spanish and French words tables of those journals print.
+    static const std::set<std::string> kLeft = {"l",         "left",      "lh",  "lt",    "links",
+                                                "izquierdo", "izquierda", "izq", "gauche"};
+    static const std::set<std::string> kRight = {"r",       "right",   "rh",  "rt",    "rechts",
+                                                 "derecho", "derecha", "der", "droite"};
+    if (kLeft.count(text) != 0) return Side::kLeft;
+    if (kRight.count(text) != 0) return Side::kRight;
     return Side::kNone;
 }
 
@@ -215,13 +218,18 @@ ReadLine HeaderRows::readCells(const std::string& line) const {
             why = column + " is empty";
             return std::nullopt;
         }
-        const auto number = cellNumber(cell, decimalComma, true);
+        // "46 mm": a coordinate with its unit after it.
+        std::string digits = cell;
+        if (digits.size() > 3 && lowered(digits.substr(digits.size() - 3)) == " mm") {
+            digits.resize(digits.size() - 3);
+        }
+        const auto number = cellNumber(digits, decimalComma, true);
         if (!number) {
             why = column + " holds \"" + cell + "\", not a number";
             return std::nullopt;
         }
         const Cell& span = spans[static_cast<std::size_t>(i)];
-        Token token{cell, number->value, number->mark, i, 0, span.begin, span.end};
+        Token token{digits, number->value, number->mark, i, 0, span.begin, span.end};
         if (!token.mark.empty()) marked.push_back(token);
         return token;
     };
@@ -273,6 +281,21 @@ ReadLine HeaderRows::readCells(const std::string& line) const {
             const std::string cell = cellAt(triple.x);
             Tokens parts = tokenize(cell);
             parts.tokens = tokensAt(triple.x);
+            // "x = −22, y = −4, z = −18", "46 mm": the axes' names and units are no numbers;
+            // "Cluster 1/4 +44 -62 +30": words before the three numbers label them.
+            parts.tokens.erase(std::remove_if(parts.tokens.begin(), parts.tokens.end(),
+                                              [](const Token& t) {
+                                                  const std::string w = lowered(t.text);
+                                                  return !t.number &&
+                                                         (w == "x" || w == "y" || w == "z" ||
+                                                          w == "mm" || w == "=");
+                                              }),
+                               parts.tokens.end());
+            if (parts.tokens.size() > 3 &&
+                std::none_of(parts.tokens.begin(), parts.tokens.end() - 3,
+                             [](const Token& t) { return t.number.has_value(); })) {
+                parts.tokens.erase(parts.tokens.begin(), parts.tokens.end() - 3);
+            }
             const bool three = parts.tokens.size() == 3 &&
                                std::all_of(parts.tokens.begin(), parts.tokens.end(),
                                            [](const Token& t) { return t.number.has_value(); });

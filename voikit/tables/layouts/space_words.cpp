@@ -41,7 +41,8 @@ std::optional<Space> statedSpace(const std::string& line) {
                                        std::regex::icase | std::regex::optimize);
     static const std::regex kStated[] = {
         // "MNI coordinates", "Talairach coordinates (x, y, z)"
-        std::regex("\\b" + kName + "[\\s-]+coordinates?\\b", std::regex::icase),
+        std::regex("\\b" + kName + "[\\s-]+(?:coordinates?|koordinaten|coordenadas)\\b",
+                   std::regex::icase),
         // "in MNI space", "in Talairach coordinates", "in the MNI152 template's space"
         std::regex("\\bin\\s+(?:the\\s+)?" + kName + "[\\s-]+(?:space|coordinates?)\\b",
                    std::regex::icase),

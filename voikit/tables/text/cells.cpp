@@ -1,6 +1,7 @@
 #include "voikit/tables/text/cells.h"
 
 #include <algorithm>
+#include <regex>
 
 namespace voikit {
 namespace {
@@ -16,11 +17,18 @@ std::string trimmed(const std::string& text) {
 Delimiter delimiterOf(const std::string& line) {
     if (line.find('\t') != std::string::npos) return Delimiter::kTab;
     // Separators inside brackets part no cells: "MNI (x, y, z)", "[x; y; z]" in a heading
-    // split at blanks.
+    // split at blanks; nor do the commas of "x, y, z" standing alone in one.
+    static const std::regex kAxes(R"(\b[xX]\s*,\s*[yY]\s*,\s*[zZ]\b)");
+    std::string text = line;
+    for (auto at = std::sregex_iterator(line.begin(), line.end(), kAxes);
+         at != std::sregex_iterator(); ++at) {
+        std::replace(text.begin() + at->position(), text.begin() + at->position() + at->length(),
+                     ',', ' ');
+    }
     int depth = 0;
     bool semicolon = false;
     int commas = 0, outside = 0;
-    for (const char c : line) {
+    for (const char c : text) {
         if (c == '(' || c == '[') ++depth;
         if ((c == ')' || c == ']') && depth > 0) --depth;
         if (c == ';' && depth == 0) semicolon = true;

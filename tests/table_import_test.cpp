@@ -165,7 +165,7 @@ TEST(TableImport, RadiusColourAndNamesFromTheUser) {
                                     "      1    2    3"));
     EXPECT_NE(result.lines[0].account.find("radius 25 mm taken as 20.0"), std::string::npos);
     // Without a colour each VOI takes the next one of the palette.
-    const std::string list = listOf("1 1 1\n2 2 2\n3 3 3");
+    const std::string list = listOf("10 10 10\n20 20 20\n30 30 30");
     EXPECT_NE(list.find("230   25   75"), std::string::npos);
     EXPECT_NE(list.find("60  180   75"), std::string::npos);
     EXPECT_NE(list.find("255  225   25"), std::string::npos);

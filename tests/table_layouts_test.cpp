@@ -296,7 +296,7 @@ TEST(TableLayouts, ProgramOutputsByTheirOwnRules) {
          "000\tInf\tInf\t0.000\t-4 -52 28\n",
          "SPM results table", "cluster1_peak1 -4.0 -52.0 28.0\n", 0},
         {"a foci file with experiments one after the other",
-         "// Reference=Talairach\n// A\n// Subjects=10\n1 2 3\n// B\n// Subjects=12\n4 5 6 7\n",
+         "// Reference=Talairach\n// A\n// Subjects=10\n1 2 3\n// B\n// Subjects=12\n4 5 6 9\n",
          "GingerALE foci file", "A_1 1.0 2.0 3.0\n", 1},
         // An index no whole number holds, or a fraction, names its cluster as written.
         {"FSL's local maxima with odd indices",

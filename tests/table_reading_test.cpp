@@ -578,8 +578,9 @@ TEST(TableReading, NumbersThatAreNoMillimetresGiveNoSphere) {
     }
     const ImportResult columns = voikit::importTable("1 2 3 4\n1. lIFG \u2014\n", {});
     EXPECT_EQ(columns.lines[0].account,
-              "set aside: whole numbers from 1 in order number a table's columns, not x, y and z "
-              "(1 2 3 4)");
+              "set aside: numbers in even steps, as a table's columns are numbered and a "
+              "figure's axis labelled, not x, y and z (1 2 3 4)");
+    EXPECT_EQ(voikit::importTable("\u221260 \u221240 \u221220 0 20 40 60\n", {}).vois, 0);
     // Zero keeps its place however a program prints it, and a headed axis joined to a space
     // is still one.
     EXPECT_EQ(vois(voikit::importTable("region,x,y,z\nvmPFC,0.000000,46.000000,-10.000000\n",
@@ -587,6 +588,29 @@ TEST(TableReading, NumbersThatAreNoMillimetresGiveNoSphere) {
               "vmPFC 0.0 46.0 -10.0\n");
     EXPECT_EQ(vois(voikit::importTable("name\tmni_x\tmni_y\tmni_z\nIFG\t-48\t28\t4\n", {})),
               "IFG -45.4 24.2 9.4\n");
+}
+
+// What stands beside coordinates without being a peak: summaries of the columns, a centre of
+// mass, a subject's own space, and rows of a design or transform matrix; and coordinates in
+// an order that mirrors x and y are not mirrored by guess.
+TEST(TableReading, NeighboursOfCoordinatesThatAreNoPeaks) {
+    const struct {
+        const char* text;
+        const char* vois;
+    } cases[] = {
+        {"       x      y      z\ncount  24.0   24.0   24.0\nmean  -4.25 -21.41  18.08\n", ""},
+        {"Region\tCM x\tCM y\tCM z\tMI x\tMI y\tMI z\nIFG\t-40\t20\t8\t-44\t18\t6\n",
+         "IFG -44.0 18.0 6.0\n"},
+        {"Region\tSurface RAS (tkr)\t\t\tTAL\t\t\n\tx\ty\tz\tx\ty\tz\nA1\t-31\t8\t2\t-40\t"
+         "10\t4\n",
+         "A1 -40.0 10.0 4.0\n"},
+        {"1 0 0\n1 -1 0\n0 1 1\n", ""},
+        {"Peaks, RAI order (x to the left)\nRegion x y z\nIFG 44 -18 6\n", ""},
+    };
+    for (const auto& c : cases) {
+        const ImportResult result = voikit::importTable(c.text, inSpace(Space::kTal));
+        EXPECT_EQ(vois(result), c.vois) << c.text << accounts(result);
+    }
 }
 
 // A row with a number too few is not read from its first numbers when z would then be a

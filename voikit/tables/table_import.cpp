@@ -94,6 +94,8 @@ struct LineText {
 std::string notMillimetres(const std::string& written) {
     std::istringstream words(written);
     int fractions = 0;
+    int units = 0;    // numbers of 0, 1 or -1
+    int nonzero = 0;  // of them, 1 or -1
     for (std::string word; words >> word;) {
         const bool exponent = word.find_first_of("eE") != std::string::npos &&
                               word.find_first_of("0123456789") < word.find_first_of("eE");
@@ -105,6 +107,10 @@ std::string notMillimetres(const std::string& written) {
         }
         char* end = nullptr;
         const double value = std::strtod(word.c_str(), &end);
+        if (end != word.c_str() && (value == 0 || value == 1 || value == -1)) {
+            ++units;
+            nonzero += value != 0 ? 1 : 0;
+        }
         // Zero is the midline however many decimals a program prints it with.
         if (end == word.c_str() || std::fabs(value) >= 1 || value == 0) continue;
         ++fractions;
@@ -115,6 +121,11 @@ std::string notMillimetres(const std::string& written) {
                    written + ")";
         }
     }
+    if (units == 3 && nonzero > 0) {
+        return "its numbers are only 0, 1 and -1, as the rows of design and transform matrices "
+               "are, not millimetres (" +
+               written + ")";
+    }
     if (fractions >= 2) {
         return "two or more of its numbers are fractions below 1, as correlations and "
                "proportions are, not millimetres (" +
@@ -123,15 +134,25 @@ std::string notMillimetres(const std::string& written) {
     return "";
 }
 
-// A line of nothing but the whole numbers 1, 2, 3, 4, ... in order ("1 2 3" alone may be a
-// peak someone tries the program with).
-bool numbersColumns(const std::vector<Token>& tokens) {
+// The name of a row that summarises a table's columns: "mean", "std", "25%", ...
+bool summaryName(const std::string& name) {
+    static const std::set<std::string> kSummaries = {
+        "count", "mean", "std", "sd",    "min", "max", "25%",   "50%",     "75%", "median",
+        "sem",   "se",   "var", "range", "iqr", "sum", "total", "average", "avg"};
+    return kSummaries.count(lowered(name)) != 0;
+}
+
+// A line of nothing but four or more numbers in even steps: the numbers of a table's columns
+// ("1 2 3 4"), an axis's tick labels ("−60 −40 −20 0 20 40 60"). Three alone may be a peak.
+bool numbersInEvenSteps(const std::vector<Token>& tokens) {
     if (tokens.size() < 4) return false;
-    for (std::size_t i = 0; i < tokens.size(); ++i) {
-        if (!tokens[i].number || *tokens[i].number != static_cast<double>(i + 1) ||
-            tokens[i].text != std::to_string(i + 1)) {
-            return false;
-        }
+    for (const Token& t : tokens) {
+        if (!t.number) return false;
+    }
+    const double step = *tokens[1].number - *tokens[0].number;
+    if (step == 0) return false;
+    for (std::size_t i = 2; i < tokens.size(); ++i) {
+        if (std::fabs(*tokens[i].number - *tokens[i - 1].number - step) > 1e-9) return false;
     }
     return true;
 }
@@ -140,6 +161,13 @@ class Importer {
   public:
     Importer(const ImportSettings& settings, const TableReading& reading, ImportResult& result)
         : settings_(settings), reading_(reading), result_(result) {
+        // Programs' own layouts turn their axes themselves; a table's caption that gives x to
+        // the left and y to the back leaves its rows to be mirrored, which is not guessed at.
+        if (reading.layout == "table") {
+            for (const ReadLine& line : reading.lines) {
+                if (!line.reversedAxes.empty()) reversedAxes_ = line.reversedAxes;
+            }
+        }
         // The space of the table as a whole, for what its titles and prose mention.
         if (settings.space) {
             space_ = *settings.space;
@@ -176,11 +204,12 @@ class Importer {
     void line(int number, const ReadLine& given, const LineText& text) {
         ReadLine read = given;
         const Tokens tokens = tokenize(*text.plain);
-        if (numbersColumns(tokens.tokens)) {
-            // "1 2 3 4" above a matrix of correlations: the columns' numbers.
+        if (numbersInEvenSteps(tokens.tokens)) {
             read = ReadLine{};
             read.kind = ReadLine::kIgnored;
-            read.account = "whole numbers from 1 in order number a table's columns, not x, y and z";
+            read.account =
+                "numbers in even steps, as a table's columns are numbered and a "
+                "figure's axis labelled, not x, y and z";
         }
         settle(read, tokens, text);
         std::string note = read.note;
@@ -377,6 +406,19 @@ class Importer {
     void makeVoi(const Peak& peak, ImportedLine& out) {
         std::string notes;
         const Writing& writing = choose(peak, notes);
+        if (summaryName(peak.name)) {
+            out.account = "dropped: a row named \"" + peak.name +
+                          "\" gives a summary of its columns (as describe() prints them), not a "
+                          "peak";
+            return;
+        }
+        if (!reversedAxes_.empty() && !writing.space) {
+            out.account = "dropped: the table says its coordinates are in " + reversedAxes_ +
+                          " order (x to the left, y to the back), which is not turned here; "
+                          "refused rather than mirrored";
+            if (!peak.name.empty()) out.account += " (" + peak.name + ")";
+            return;
+        }
         if (const std::string why = notMillimetres(writing.text); !why.empty()) {
             out.account = "dropped: " + why;
             if (!peak.name.empty()) out.account += " (" + peak.name + ")";
@@ -467,6 +509,7 @@ class Importer {
     std::string spaceSource_ = "by default";
     bool mentionsMni_ = false;     // nothing sets the space, and some line names MNI
     std::optional<Space> stated_;  // the space a caption or sentence gives, all else silent
+    std::string reversedAxes_;     // "RAI" or "LPS" where a caption gives that order
     int defaulted_ = 0;
     int groupsChosen_ = 0;
     bool rowOfNumbers_ = false;  // the line being read holds three or more numbers

@@ -14,14 +14,15 @@ namespace voikit {
 namespace {
 
 const std::set<std::string> kTextWords = {
-    "name",    "label",      "labels",       "region",       "regions",
-    "area",    "areas",      "structure",    "location",     "roi",
-    "anatomy", "anatomical", "description",  "hemisphere",   "hemi",
-    "side",    "h",          "l/r",          "lobe",         "gyrus",
-    "brain",   "laterality", "localization", "localisation", "site",
-    "lat",     "lat.",       "hem",          "hem.",         "seite",
-    "lado",    "hemisferio", "côté",         "hémisphère",   "región",
-    "région",  "regionen"};
+    "name",      "label",      "labels",       "region",       "regions",
+    "area",      "areas",      "structure",    "location",     "roi",
+    "anatomy",   "anatomical", "description",  "hemisphere",   "hemi",
+    "side",      "h",          "l/r",          "lobe",         "gyrus",
+    "brain",     "laterality", "localization", "localisation", "site",
+    "lat",       "lat.",       "hem",          "hem.",         "seite",
+    "lado",      "hemisferio", "côté",         "hémisphère",   "región",
+    "seed",      "seeds",      "node",         "nodes",        "network",
+    "component", "région",     "regionen"};
 const std::set<std::string> kFillerWords = {
     "koordinaten", "coordenadas", "coordonnées",  "coordinates", "coordinate", "coords",
     "coord",       "peak",        "peaks",        "mm",          "of",         "in",
@@ -68,9 +69,12 @@ bool headsSpaces(const std::vector<std::string>& words) {
 }
 
 // Words that say a group of x, y and z is no peak but a cluster's centre or extent.
-const std::set<std::string> kNotPeakWords = {"cog",     "centroid", "centre",   "center",
-                                             "gravity", "mass",     "com",      "extent",
-                                             "centres", "centers",  "centroids"};
+// A subject's own space ("Surface RAS (tkr)", "scanner RAS", "native") is no template's either:
+// its numbers are no peak's in MNI or Talairach.
+const std::set<std::string> kNotPeakWords = {
+    "cog",     "centroid", "centre",    "center", "gravity", "mass",  "com",   "extent",
+    "centres", "centers",  "centroids", "cm",     "tkr",     "tkras", "tkreg", "surface",
+    "scanner", "native",   "subject",   "voxel",  "voxels)", "vox",   "(vox)", "(tkr)"};
 
 bool saysNotPeak(const std::vector<std::string>& words) {
     return std::any_of(words.begin(), words.end(),
@@ -778,6 +782,11 @@ std::optional<ColumnHeader> readColumnHeader(const std::string& given, const std
             for (const std::string& cell : cells) {
                 const Tokens words = tokenize(cell);
                 if (words.tokens.size() >= 4 && readsAsSentence(words)) return std::nullopt;
+                // "Note. Coordinates in MNI space. BA, Brodmann area": a note's sentences.
+                const std::string low = lowered(cell);
+                if (low.rfind("note", 0) == 0 || low.find(". ") != std::string::npos) {
+                    return std::nullopt;
+                }
             }
         }
         cellColumns(cells, builder);

@@ -42,13 +42,31 @@ std::string voxelHeading(const std::string& line) {
         R"(\b[xyz]\s*[\(\[]\s*vox(?:els?)?\s*[\)\]]|\bvox(?:el)?\s+(?:coordinates?|coords?|indices|index|space)\b|\(\s*i\s*,\s*j\s*,\s*k\s*\))",
         std::regex::icase | std::regex::optimize);
     // "Peak voxel coordinates (MNI)" are the millimetres of the peak's voxel.
-    static const std::regex kMillimetres(R"(\bpeak\s+vox|\bmni\b|\btal\b|talairach|\bmm\b)",
-                                         std::regex::icase | std::regex::optimize);
+    static const std::regex kMillimetres(
+        R"(\bpeak\s+vox|vox\w*\s+coord\w*\s*[\(\[]\s*(?:mni|tal|mm))",
+        std::regex::icase | std::regex::optimize);
     std::smatch match;
     if (!std::regex_search(line, match, kVoxels)) return "";
     const std::string words = match[0].str();
     const bool axisUnit = std::regex_search(words, std::regex(R"(^[xyz])", std::regex::icase));
     return axisUnit || !std::regex_search(line, kMillimetres) ? words : std::string();
+}
+
+// A line of numbers alone right under a line that names only a statistic ("t-value",
+// "Z score", "% signal change"): that statistic's values.
+bool underStatistic(const std::string& above, const std::string& line) {
+    static const std::set<std::string> kStatistics = {
+        "t",       "t-value",         "t value", "t-values", "z",          "z-score",
+        "z score", "z-value",         "p",       "p-value",  "f",          "r",
+        "beta",    "% signal change", "psc",     "t-score",  "colour bar", "color bar"};
+    std::string name = lowered(above);
+    while (!name.empty() && (name.back() == ' ' || name.back() == '\t' || name.back() == ':'))
+        name.pop_back();
+    if (kStatistics.count(name) == 0) return false;
+    const Tokens tokens = tokenize(line);
+    return !tokens.tokens.empty() &&
+           std::all_of(tokens.tokens.begin(), tokens.tokens.end(),
+                       [](const Token& t) { return t.number.has_value(); });
 }
 
 // The header a line is, with the line above it when that may head its groups.
@@ -198,6 +216,8 @@ TableReading readGenericTable(const std::vector<std::string>& lines) {
             const std::size_t above = aboveOf(lines, i);
             voxels = voxelHeading(lines[i]);
             if (voxels.empty() && above != i) voxels = voxelHeading(lines[above]);
+            // Beside a group in millimetres, the voxels' group is left out as no peak's.
+            if (headers[i]->triples.size() > 1) voxels.clear();
             if (!voxels.empty()) {
                 read.account += "; \"" + voxels + "\": its x, y and z are voxel indices";
             }
@@ -233,6 +253,13 @@ TableReading readGenericTable(const std::vector<std::string>& lines) {
             reading.lines.push_back(refusedLine(fmt::format(
                 "a row under line {}, whose column names (\"{}\") hold no x, y or z: no peak",
                 otherColumnsLine, otherColumns)));
+            continue;
+        }
+        if (!rows && i > 0 && underStatistic(lines[i - 1], line)) {
+            // "t-value" over "3.1 5.5 8.0", as a figure's colour bar pastes.
+            reading.lines.push_back(noCoordinates(
+                line, "values under the heading \"" + lines[i - 1] + "\", not x, y and z"));
+            reading.lines.back().kind = ReadLine::kIgnored;
             continue;
         }
         ReadLine read = rows ? rows->read(line) : readFreeLine(line);

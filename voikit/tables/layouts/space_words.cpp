@@ -12,6 +12,10 @@ std::optional<Space> spaceWord(const std::string& word) {
     std::string w = lowered(word);
     while (!w.empty() && (w.back() == '.' || w.back() == ',')) w.pop_back();
     if (w == "mni" || w == "mni152" || w == "icbm" || w == "icbm152") return Space::kMni;
+    // Template names: "MNI152NLin2009cAsym", "MNI152NLin6Asym", "MNI305", "ICBM152_2009c".
+    for (const char* prefix : {"mni152", "mni305", "icbm152", "mnicolin27"}) {
+        if (w.rfind(prefix, 0) == 0) return Space::kMni;
+    }
     if (w == "talairach" || w == "tal" || w == "talairach-tournoux" || w == "tt" || w == "tlrc") {
         return Space::kTal;
     }
@@ -63,6 +67,12 @@ std::optional<Space> statedSpace(const std::string& line) {
     }
     if (spaces.size() != 1) return std::nullopt;
     return *spaces.begin();
+}
+
+std::string reversedAxesOf(const std::string& line) {
+    static const std::regex kOrder(R"(\b(RAI|LPS)\b)");
+    std::smatch match;
+    return std::regex_search(line, match, kOrder) ? match[1].str() : std::string();
 }
 
 }  // namespace voikit

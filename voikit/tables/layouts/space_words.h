@@ -19,4 +19,8 @@ std::optional<Space> mentionedSpace(const std::string& line);
 // None where the line says nothing of the kind, or names both spaces so.
 std::optional<Space> statedSpace(const std::string& line);
 
+// "RAI" or "LPS" where the line names that axis order (x to the left, y to the back), as
+// DICOM and AFNI's RAI give coordinates; "" otherwise.
+std::string reversedAxesOf(const std::string& line);
+
 }  // namespace voikit

@@ -22,6 +22,7 @@ std::optional<ReadLine> emptyOrComment(const std::string& line) {
         read.account = "comment";
         read.mentioned = mentionedSpace(line);
         read.stated = statedSpace(line);
+        read.reversedAxes = reversedAxesOf(line);
         return read;
     }
     return std::nullopt;
@@ -33,6 +34,7 @@ ReadLine noCoordinates(const std::string& line, const std::string& account) {
     read.account = account;
     read.mentioned = mentionedSpace(line);
     read.stated = statedSpace(line);
+    read.reversedAxes = reversedAxesOf(line);
     return read;
 }
 

@@ -57,6 +57,7 @@ struct ReadLine {
     std::string note;                // about the whole line: footnote marks stripped, ...
     std::optional<Space> mentioned;  // a space that the line's words name without giving it
     std::optional<Space> stated;     // the space the line says the coordinates are in
+    std::string reversedAxes;        // "RAI" or "LPS", where the line gives that axis order
     std::vector<MarkedCell> cells;   // cells with a role besides the peaks' x, y, z and names
     // How many of the line's numbers the layout places in columns it names (all of them, in
     // a row of a program's table whose header names every column); -1: those of the peaks'

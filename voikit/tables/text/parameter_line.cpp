@@ -13,7 +13,7 @@ std::string parameterOfLine(const std::string& line) {
     // also in a cell of their own before the values' ("Voxel size<TAB>3 3 3 mm") or before
     // the values alone ("Smoothing kernel 8 8 8 mm").
     static const std::regex kNamedParameter(
-        R"(^\s*((?:mean |max(?:imum)? )?(?:voxel size|voxel dimensions?|smoothing(?: kernel)?|kernel size|fwhm|spatial resolution|in-plane resolution|resolution|matrix(?: size)?|acquisition matrix|field of view|fov|slice thickness|slice gap|framewise displacement|head motion|translation|rotation|realignment parameters?))\b[^0-9\t=:]*(?:[\t=:]|(?=\s*[-+]?\d)))",
+        R"(^\s*((?:mean |max(?:imum)? )?(?:voxel sizes?|acquisitionvoxelsize|voxel dimensions?|pixdim|zooms|smoothing(?: kernel)?|kernel size|fwhm|spatial resolution|in-plane resolution|resolution|matrix(?: size)?|acquisition matrix|field of view|fov|slice thickness|slice gap|framewise displacement|head motion|translation|rotation|realignment parameters?))\b[^0-9\t=:]*(?:[\t=:]|(?=\s*[-+]?\d)))",
         std::regex::icase | std::regex::optimize);
     std::smatch match;
     if (std::regex_search(line, match, kParameter)) return match[1].str();

@@ -153,6 +153,45 @@ TEST(TableLayouts, FootnoteMarksAreStrippedAndNamed) {
     }
 }
 
+// Characters that copies from PDFs and documents leave for signs and punctuation are read for
+// what they write where that is certain, and a row is refused, naming the character, where
+// it is not.
+TEST(TableLayouts, CharactersOfCopiesAreReadForWhatTheyWrite) {
+    const struct {
+        const char* what;
+        const char* table;
+        const char* vois;
+        const char* refusal;  // part of the account of a refused row; "" for none
+    } cases[] = {
+        {"the Symbol font's minus before digits", "Region x y z\nIPL \uF02D46 \uF02D66 34",
+         "IPL -46.0 -66.0 34.0\n", ""},
+        {"heavy, small, full-width and modifier-letter minus signs",
+         "Region x y z\nIPL \u279646 \uFE6366 \uFF0D4\nSMA \u02D74 14 52",
+         "IPL -46.0 -66.0 -4.0\nSMA -4.0 14.0 52.0\n", ""},
+        {"the Symbol font's minus inside a word stays as written",
+         "Region x y z\nPre\uF02DSMA 4 14 52", "Pre\uF02DSMA 4.0 14.0 52.0\n", ""},
+        {"a letter where a minus sign would stand is not guessed",
+         "Region BA x y z Z\nPosterior insula 13 \u00C038 \u00C018 16 6.02", "",
+         "dropped: a letter stands where a number's sign would: \u00C038 \u00C018 (a PDF copy may "
+         "have turned each minus sign into \"\u00C0\"); refused rather than read as a sign"},
+        {"a font's private character where a sign would stand, without a header",
+         "Thalamus \uF0B112 \uF0B118 6", "",
+         "dropped: the character U+F0B1 stands where a number's sign would: \uF0B112 \uF0B118"},
+        {"a letter before digits in a name is no sign", "Region x y z\n\u00C91 area -4 14 52",
+         "\u00C91_area -4.0 14.0 52.0\n", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const voikit::ImportResult result = voikit::importTable(c.table, inSpace(Space::kTal));
+        EXPECT_EQ(vois(result), c.vois) << accounts(result);
+        if (*c.refusal) {
+            EXPECT_NE(accounts(result).find(c.refusal), std::string::npos) << accounts(result);
+        } else {
+            EXPECT_EQ(result.dropped, 0) << accounts(result);
+        }
+    }
+}
+
 TEST(TableLayouts, PeaksOfAResultsParagraph) {
     const voikit::ImportResult result = voikit::importTable(
         "Peaks lay in the left IFG (BA 45; -48, 28, 4), the right IFG (x, y, z = 50, 30, 2) and "

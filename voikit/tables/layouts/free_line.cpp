@@ -386,6 +386,8 @@ ReadLine runPeaks(const std::string& line, const std::vector<Token>& given) {
 ReadLine readFreeLine(const std::string& line) {
     const Tokens tokens = tokenize(line);
     if (!tokens.ambiguity.empty()) return refusedLine(tokens.ambiguity);
+    if (const std::string why = lookalikeSigns(tokens.tokens); !why.empty())
+        return refusedLine(why);
     ReadLine read;
     std::set<int> brackets;
     if (const auto peak = listLine(tokens.tokens)) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <set>
 
+#include "voikit/io/utf8.h"
 #include "voikit/io/word_list.h"
 #include "voikit/tables/layouts/space_words.h"
 #include "voikit/tables/text/cell_number.h"
@@ -63,6 +64,32 @@ std::optional<NumberRun> coordinateRun(const std::vector<Token>& tokens) {
         start = std::max(start, end == start ? start : end - 1);
     }
     return std::nullopt;
+}
+
+std::string lookalikeSigns(const std::vector<Token>& tokens) {
+    std::vector<Token> signedTokens = tokens;
+    std::vector<std::size_t> odd;
+    for (std::size_t i = 0; i < signedTokens.size(); ++i) {
+        if (signLookalike(signedTokens[i]).empty()) continue;
+        signedTokens[i].number = 0.0;
+        odd.push_back(i);
+    }
+    const std::optional<NumberRun> run = coordinateRun(signedTokens);
+    std::string written, character;
+    for (std::size_t i : odd) {
+        if (!run || i < run->start || i >= run->start + run->length) continue;
+        written += (written.empty() ? "" : " ") + tokens[i].text;
+        if (character.empty()) character = signLookalike(tokens[i]);
+    }
+    if (written.empty()) return std::string();
+    std::size_t at = 0;
+    const char32_t c = nextCodePoint(character, at);
+    const std::string what = c >= 0xC0 && c <= 0x24F
+                                 ? std::string("a letter")
+                                 : fmt::format("the character U+{:04X}", static_cast<unsigned>(c));
+    return what + " stands where a number's sign would: " + written +
+           " (a PDF copy may have turned each minus sign into \"" + character +
+           "\"); refused rather than read as a sign";
 }
 
 HeaderRows::HeaderRows(ColumnHeader header, const std::vector<std::string>& rows)
@@ -346,6 +373,7 @@ ReadLine HeaderRows::readWords(const std::string& text) const {
         std::find(header_.counts.begin(), header_.counts.end(), true) != header_.counts.end();
     if (!ambiguity.empty() && countColumns) line = tokenize(text, true);
     if (!line.ambiguity.empty()) return refusedLine(line.ambiguity);
+    if (const std::string why = lookalikeSigns(line.tokens); !why.empty()) return refusedLine(why);
     // A number more than the header's columns hold, after a word that takes one ("Area 44"),
     // is the name's.
     if (const auto whole = coordinateRun(line.tokens);

@@ -68,4 +68,8 @@ struct NumberRun {
 };
 std::optional<NumberRun> coordinateRun(const std::vector<Token>& tokens);
 
+// Why a row's numbers are not read when a character stands where a number's sign would ("À38",
+// see signLookalike) among numbers that could be coordinates; empty when none does.
+std::string lookalikeSigns(const std::vector<Token>& tokens);
+
 }  // namespace voikit

@@ -45,6 +45,13 @@ bool isDash(char32_t c) {
     return (c >= 0x2010 && c <= 0x2015) || c == 0x2212 || c == 0xFE58 || c == 0xFE63 || c == 0xFF0D;
 }
 
+// Characters that PDF copies leave for a minus sign before digits: the Symbol font's minus
+// (a private-use code), the heavy minus sign and the modifier letter minus sign. Elsewhere
+// they stay as written.
+bool isMinusBeforeDigits(char32_t c) { return c == 0xF02D || c == 0x2796 || c == 0x02D7; }
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
 bool isSpace(char32_t c) {
     return c == '\v' || c == '\f' || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) ||
            c == 0x202F || c == 0x205F || c == 0x3000;
@@ -165,6 +172,10 @@ std::string plainLine(std::string_view line, std::vector<std::size_t>* from) {
             if (next > at && next < line.size() && line[next] >= '0' && line[next] <= '9') {
                 at = next;
             }
+        } else if (isMinusBeforeDigits(c) && at < line.size() &&
+                   (isDigit(line[at]) ||
+                    (line[at] == '.' && at + 1 < line.size() && isDigit(line[at + 1])))) {
+            emit('-', start);
         } else if (isQuote(c)) {
             emit('"', start);
         } else if (!isInvisible(c) && c != '\0') {

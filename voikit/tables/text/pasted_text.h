@@ -25,7 +25,8 @@ PastedText readPastedText(std::string_view bytes);
 // One line with the typography of documents made plain ASCII where it matters: Unicode
 // spaces and stray control characters become blanks (tabs stay, since they separate
 // columns), minus signs and dashes become '-' (a minus sign U+2212 joined to the digits a
-// blank sets it apart from), typographic quotes become '"', and invisible
+// blank sets it apart from; the look-alikes of PDF copies, the Symbol font's U+F02D, U+2796 and
+// U+02D7, only right before digits), typographic quotes become '"', and invisible
 // characters (zero-width spaces, byte-order marks, NUL) go.
 // In a line whose cells are separated by tabs, a run of two or more such spaces separates
 // cells too and becomes a tab, so that "1 204" (one no-break space in a number) and cells

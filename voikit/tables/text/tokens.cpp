@@ -118,6 +118,20 @@ bool isWord(const std::string& text) {
     return false;
 }
 
+std::string signLookalike(const Token& token) {
+    if (token.number || token.text.empty() || static_cast<unsigned char>(token.text[0]) < 0x80)
+        return std::string();
+    std::size_t at = 0;
+    const char32_t c = nextCodePoint(token.text, at);
+    const bool letter = c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7;
+    const bool fontOwn = (c >= 0xE000 && c <= 0xF8FF) || c == 0xFFFD;
+    if (!(letter || fontOwn) || at >= token.text.size() || token.text[at] < '0' ||
+        token.text[at] > '9' || !cellNumber(token.text.substr(at), false)) {
+        return std::string();
+    }
+    return token.text.substr(0, at);
+}
+
 bool emptyCellMark(const Token& token) {
     if (token.number || token.text.empty()) return false;
     const std::string text = lowered(token.text);

@@ -37,6 +37,12 @@ Tokens tokenize(const std::string& line, bool thousands = false);
 // Digits grouped in threes by commas: "1,126", "12,845,301".
 bool groupedThousands(const std::string& text);
 
+// The character that stands right before a number's digits where its sign would, as a PDF copy
+// whose font maps the minus sign to another glyph leaves it ("À38"): a Latin letter beyond
+// ASCII, a character of a font's private-use area or the replacement character. Empty for any
+// other token. Such a token is no number: which sign it stood for is not guessed.
+std::string signLookalike(const Token& token);
+
 // Whether a token can be part of a name: it holds a letter or digit, not only marks and dashes.
 bool isWord(const std::string& text);
 

@@ -179,6 +179,12 @@ TEST(TableLayouts, CharactersOfCopiesAreReadForWhatTheyWrite) {
          "dropped: the character U+F0B1 stands where a number's sign would: \uF0B112 \uF0B118"},
         {"a letter before digits in a name is no sign", "Region x y z\n\u00C91 area -4 14 52",
          "\u00C91_area -4.0 14.0 52.0\n", ""},
+        {"full-width digits, full stop and minus signs in a row split at blanks",
+         "Region x y z\nIPL \uFF0D\uFF14\uFF16 \uFF16\uFF16 \uFF13\uFF14\uFF0E\uFF15",
+         "IPL -46.0 66.0 34.5\n", ""},
+        {"full-width brackets and commas write a triple in prose",
+         "\u5DE6\u4FA7\u989D\u4E0B\u56DE\uFF08\uFF0D48\uFF0C28\uFF0C4\uFF09",
+         "\u5DE6\u4FA7\u989D\u4E0B\u56DE -48.0 28.0 4.0\n", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -190,6 +196,16 @@ TEST(TableLayouts, CharactersOfCopiesAreReadForWhatTheyWrite) {
             EXPECT_EQ(result.dropped, 0) << accounts(result);
         }
     }
+    // A heading in Chinese with full-width brackets and commas ("MNI坐标（x，y，z）": MNI
+    // coordinates) heads x, y and z in MNI, and its cells hold a bracketed triple each.
+    const voikit::ImportResult chinese = voikit::importTable(
+        "\u8111\u533A\tMNI\u5750\u6807\uFF08x\uFF0Cy\uFF0Cz\uFF09\tt\u503C\n"
+        "\u6954\u524D\u53F6\t\uFF08\uFF0D6\uFF0C\uFF0D64\uFF0C44\uFF09\t4.73\n",
+        ImportSettings{});
+    ASSERT_EQ(chinese.peaks.size(), 1u) << accounts(chinese);
+    EXPECT_EQ(chinese.peaks[0].written, Space::kMni) << accounts(chinese);
+    EXPECT_NE(accounts(chinese).find("as written: MNI -6 -64 44"), std::string::npos)
+        << accounts(chinese);
 }
 
 TEST(TableLayouts, PeaksOfAResultsParagraph) {

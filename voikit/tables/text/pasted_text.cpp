@@ -52,6 +52,31 @@ bool isMinusBeforeDigits(char32_t c) { return c == 0xF02D || c == 0x2796 || c ==
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
+// The ASCII form of the full-width characters that East Asian text writes numbers and their
+// punctuation with: digits, brackets, comma, full stop, colon, semicolon and plus; 0 for any
+// other character (the full-width minus is a dash).
+char fullWidth(char32_t c) {
+    if (c >= 0xFF10 && c <= 0xFF19) return static_cast<char>('0' + (c - 0xFF10));
+    switch (c) {
+        case 0xFF08:
+            return '(';
+        case 0xFF09:
+            return ')';
+        case 0xFF0B:
+            return '+';
+        case 0xFF0C:
+            return ',';
+        case 0xFF0E:
+            return '.';
+        case 0xFF1A:
+            return ':';
+        case 0xFF1B:
+            return ';';
+        default:
+            return 0;
+    }
+}
+
 bool isSpace(char32_t c) {
     return c == '\v' || c == '\f' || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) ||
            c == 0x202F || c == 0x205F || c == 0x3000;
@@ -176,6 +201,8 @@ std::string plainLine(std::string_view line, std::vector<std::size_t>* from) {
                    (isDigit(line[at]) ||
                     (line[at] == '.' && at + 1 < line.size() && isDigit(line[at + 1])))) {
             emit('-', start);
+        } else if (const char ascii = fullWidth(c)) {
+            emit(ascii, start);
         } else if (isQuote(c)) {
             emit('"', start);
         } else if (!isInvisible(c) && c != '\0') {

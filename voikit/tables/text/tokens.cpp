@@ -14,6 +14,13 @@ bool isSeparator(char c) {
     return c == ' ' || c == ';' || c == '|' || c == '"' || c == '\'' || c == '=' || c == ':';
 }
 
+// The ideographs, kana and Hangul of East Asian text.
+bool isIdeograph(char32_t c) {
+    return (c >= 0x2E80 && c <= 0x2FDF) || (c >= 0x3040 && c <= 0x30FF) ||
+           (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) ||
+           (c >= 0xAC00 && c <= 0xD7AF) || (c >= 0xF900 && c <= 0xFAFF);
+}
+
 bool opens(char c) { return c == '(' || c == '[' || c == '{'; }
 bool closes(char c) { return c == ')' || c == ']' || c == '}'; }
 
@@ -38,8 +45,23 @@ std::vector<Piece> pieces(const std::vector<std::string>& fields) {
             if (!piece.text.empty()) out.push_back(piece);
             piece.text.clear();
         };
-        for (char c : fields[f]) {
+        bool afterIdeograph = false, afterLetter = false;
+        for (std::size_t i = 0; i < fields[f].size(); ++i) {
+            const char c = fields[f][i];
             const std::size_t at = offset++;
+            // East Asian text writes words without blanks: a Latin word joined to ideographs
+            // ("MNI坐标") is a word of its own; digits stay with them ("表2").
+            if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+                std::size_t next = i;
+                const bool ideograph = isIdeograph(nextCodePoint(fields[f], next));
+                const bool letter = std::isalpha(static_cast<unsigned char>(c)) != 0;
+                if (!piece.text.empty() &&
+                    ((ideograph && afterLetter) || (letter && afterIdeograph))) {
+                    flush();
+                }
+                afterIdeograph = ideograph;
+                afterLetter = letter;
+            }
             if (isSeparator(c) || opens(c) || closes(c)) {
                 flush();
                 if (opens(c)) open.push_back(++groups);

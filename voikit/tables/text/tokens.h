@@ -26,9 +26,10 @@ struct Tokens {
 };
 
 // The tokens of a plain line (see plainLine). Tabs, blanks, brackets, quotes and ; | = : separate
-// them; commas too, except that in a line whose fields are otherwise separated, "22,5" is 22.5.
-// A line whose numbers could be read either way gets an `ambiguity`. A number keeps its place
-// when a footnote mark follows it (see cellNumber); a letter a..h counts as a mark only after
+// them, and so does the change from Latin letters to East Asian ideographs ("MNI坐标" is "MNI"
+// and "坐标"); commas too, except that in a line whose fields are otherwise separated, "22,5"
+// is 22.5. A line whose numbers could be read either way gets an `ambiguity`. A number keeps its
+// place when a footnote mark follows it (see cellNumber); a letter a..h counts as a mark only after
 // a sign or another number ("-2a", "28 4b"), so that "Area 4a" stays a name. With
 // `thousands`, digits grouped in threes by commas ("1,126", "12,845") are one whole number, as
 // a count column writes them, and no decimal comma.

@@ -126,6 +126,51 @@ TEST(TableLayouts, RowsAreReadByTheHeaderOrRefusedNeverShifted) {
     }
 }
 
+// A count whose thousands a blank parts, as PDF copies leave a thin space ("1 842"), is one
+// number where the header names a count column there and no other reading of the row could
+// place x, y and z elsewhere; a row that could be read otherwise is refused as before.
+TEST(TableLayouts, ThousandsPartedByABlankInACountColumn) {
+    const struct {
+        const char* what;
+        const char* table;
+        const char* vois;
+        const char* account;  // part of the row's account
+    } cases[] = {
+        {"a count before x: its digits after the blank could not be x",
+         "Region Side k x y z t\nMFG L 1 842 -40 32 26 7.82", "MFG_L -40.0 32.0 26.0\n",
+         "\"1 842\" read as 1842 in a count column, its blank a thousands separator"},
+        {"every row's count parted so: no column is left unlabelled",
+         "Region Side k x y z t\nMFG L 1 842 -40 32 26 7.82\nIPL R 1 506 38 -52 44 7.11",
+         "MFG_L -40.0 32.0 26.0\nIPL_R 38.0 -52.0 44.0\n", "\"1 506\" read as 1506"},
+        {"a count before a probability, which no three digits can be",
+         "Region Side k pFWE x y z T\nMFG R 1 204 0.001 40 34 30 7.12", "MFG_R 40.0 34.0 30.0\n",
+         "\"1 204\" read as 1204"},
+        {"a volume after z, its first number right after the side",
+         "Region Side x y z Z Volume (mm3)\nPHG R 26 -30 -14 4.97 1 224",
+         "PHG_R 26.0 -30.0 -14.0\n", "\"1 224\" read as 1224"},
+        {"a volume after z whose row's first number may be the name's",
+         "Region x y z Z Volume (mm3)\nPHG 26 -30 -14 4.97 1 224", "",
+         "dropped: 6 numbers where the header names 5"},
+        {"a count before another count, which could hold the digits after the blank",
+         "Region k Volume x y z Z\nIFG 100 800 -30 -4 56 5.1 0.001", "",
+         "dropped: 7 numbers where the header names 6"},
+        {"no count column where the pair stands", "Region BA x y z Z\nIFG 44 312 -48 28 4 5.1", "",
+         "dropped: 6 numbers where the header names 5"},
+        {"narrow no-break spaces in a count and a statistic, as typesetting parts thousands",
+         "Region Side k TFCE x y z\nHippocampus L 1\u202F811 2\u202F304.5 -27 -16 -15",
+         "Hippocampus_L -27.0 -16.0 -15.0\n", "VOI 1"},
+        {"thin spaces that also part other cells part every cell",
+         "Region x y z k\nIFG\u20094\u200914\u200952\u2009312", "IFG 4.0 14.0 52.0\n",
+         "as written: TAL 4 14 52"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const voikit::ImportResult result = voikit::importTable(c.table, inSpace(Space::kTal));
+        EXPECT_EQ(vois(result), c.vois) << accounts(result);
+        EXPECT_NE(accounts(result).find(c.account), std::string::npos) << accounts(result);
+    }
+}
+
 TEST(TableLayouts, FootnoteMarksAreStrippedAndNamed) {
     const struct {
         const char* row;

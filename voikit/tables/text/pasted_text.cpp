@@ -1,5 +1,7 @@
 #include "voikit/tables/text/pasted_text.h"
 
+#include <set>
+
 #include "voikit/io/utf8.h"
 
 namespace voikit {
@@ -119,6 +121,28 @@ std::string judgeText(std::string_view text) {
            "UTF-16 or Windows-1252)";
 }
 
+// Where a line's thin and narrow no-break spaces (U+2009, U+202F) part a number's digits in
+// groups of three, as typesetting writes thousands ("1 811", "2 304.5"): the bytes of each;
+// none when any of them stands elsewhere, since the line then parts its cells with them.
+std::set<std::size_t> thousandsSpaces(std::string_view line) {
+    std::set<std::size_t> found;
+    for (std::size_t at = 0; at < line.size();) {
+        const std::size_t start = at;
+        const char32_t c = nextCodePoint(line, at);
+        if (c != 0x2009 && c != 0x202F) continue;
+        std::size_t first = start;
+        while (first > 0 && isDigit(line[first - 1])) --first;
+        std::size_t last = at;
+        while (last < line.size() && isDigit(line[last])) ++last;
+        const bool digitsBefore =
+            start - first >= 1 && start - first <= 3 &&
+            (first == 0 || (line[first - 1] != '.' && line[first - 1] != ','));
+        if (!digitsBefore || last - at != 3) return {};
+        found.insert(start);
+    }
+    return found;
+}
+
 }  // namespace
 
 PastedText readPastedText(std::string_view bytes) {
@@ -162,6 +186,7 @@ std::string plainLine(std::string_view line, std::vector<std::size_t>* from) {
     out.reserve(line.size());
     if (from) from->clear();
     const bool tabbed = line.find('\t') != std::string_view::npos;
+    const std::set<std::size_t> inNumbers = thousandsSpaces(line);
     const auto emit = [&](char c, std::size_t source) {
         out += c;
         if (from) from->push_back(source);
@@ -169,6 +194,7 @@ std::string plainLine(std::string_view line, std::vector<std::size_t>* from) {
     for (std::size_t at = 0; at < line.size();) {
         const std::size_t start = at;
         const char32_t c = nextCodePoint(line, at);
+        if (inNumbers.count(start) != 0) continue;  // "1 811" is 1811
         if (isSpace(c) || (c < 0x20 && c != '\t' && c != '\0')) {
             // A run of document spaces between cells of a tabbed line parts them as a tab does.
             std::size_t next = at;

@@ -171,6 +171,35 @@ TEST(TableLayouts, ThousandsPartedByABlankInACountColumn) {
     }
 }
 
+// A row whose x is written "±34", as journals print homologous peaks once, is a peak on each
+// side, named as the prose reader names them; a sign that cannot be told is refused.
+TEST(TableLayouts, APlusMinusXInARowIsAPeakOnEachSide) {
+    const struct {
+        const char* what;
+        const char* table;
+        const char* vois;
+        const char* account;  // part of the accounts
+    } cases[] = {
+        {"x written with a plus-minus sign",
+         "Region BA x y z Z\nAnterior insula 13 \u00B134 20 \u22124 6.12\nPrecuneus 7 -4 -62 44 "
+         "4.71",
+         "Anterior_insula_R 34.0 20.0 -4.0\nAnterior_insula_L -34.0 20.0 -4.0\n"
+         "Precuneus -4.0 -62.0 44.0\n",
+         "as written: TAL \u00B134 20 -4 (x = -34: left)"},
+        {"a plus-minus sign before z", "Region x y z\nInsula 34 20 \u00B14", "",
+         "dropped: \"\u00B14\" stands before y or z: which peaks it writes cannot be told"},
+        {"a plus-minus x in a row whose side column names one side",
+         "Region Side x y z\nInsula L \u00B134 20 -4", "",
+         "dropped: \"\u00B134\" writes a peak on each side, but the side column says L"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const voikit::ImportResult result = voikit::importTable(c.table, inSpace(Space::kTal));
+        EXPECT_EQ(vois(result), c.vois) << accounts(result);
+        EXPECT_NE(accounts(result).find(c.account), std::string::npos) << accounts(result);
+    }
+}
+
 TEST(TableLayouts, FootnoteMarksAreStrippedAndNamed) {
     const struct {
         const char* row;

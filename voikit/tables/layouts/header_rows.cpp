@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 #include "voikit/io/utf8.h"
@@ -380,6 +381,36 @@ bool probabilityColumn(const std::string& label) {
 
 }  // namespace
 
+namespace {
+
+// Peaks whose x is written "±34", as journals write homologous peaks once: a peak on each
+// side, x = 34 on the right (named _R) and x = -34 on the left (named _L).
+void bothSides(ReadLine& read, const std::map<std::size_t, std::string>& plusMinusAt) {
+    std::vector<Peak> peaks;
+    for (const Peak& peak : read.peaks) {
+        const auto signedX = [&](const Writing& w) { return plusMinusAt.count(w.spans[0].begin); };
+        if (std::none_of(peak.writings.begin(), peak.writings.end(), signedX)) {
+            peaks.push_back(peak);
+            continue;
+        }
+        Peak right = peak, left = peak;
+        for (std::size_t w = 0; w < peak.writings.size(); ++w) {
+            if (!signedX(peak.writings[w])) continue;
+            const double x = peak.writings[w].point[0];
+            right.writings[w].text += fmt::format(" (x = {:g}: right)", x);
+            left.writings[w].point[0] = -x;
+            left.writings[w].text += fmt::format(" (x = {:g}: left)", -x);
+        }
+        right.name += (right.name.empty() ? "" : "_") + std::string("R");
+        left.name += (left.name.empty() ? "" : "_") + std::string("L");
+        peaks.push_back(right);
+        peaks.push_back(left);
+    }
+    read.peaks = std::move(peaks);
+}
+
+}  // namespace
+
 std::optional<std::size_t> HeaderRows::blankThousands(const std::vector<Token>& tokens,
                                                       const NumberRun& run) const {
     const int slots = segment_.slots;
@@ -451,6 +482,14 @@ ReadLine HeaderRows::readWords(const std::string& text) const {
     if (!ambiguity.empty() && countColumns) line = tokenize(text, true);
     if (!line.ambiguity.empty()) return refusedLine(line.ambiguity);
     if (const std::string why = lookalikeSigns(line.tokens); !why.empty()) return refusedLine(why);
+    // "±34" writes a peak on each side (see bothSides); its number stands in its place.
+    std::map<std::size_t, std::string> plusMinusAt;  // where each such number begins: as written
+    for (Token& t : line.tokens) {
+        if (const auto value = plusMinus(t)) {
+            t.number = value;
+            plusMinusAt[t.begin] = t.text;
+        }
+    }
     // A number more than the header's columns hold, after a word that takes one ("Area 44"),
     // is the name's.
     if (const auto whole = coordinateRun(line.tokens);
@@ -653,14 +692,34 @@ ReadLine HeaderRows::readWords(const std::string& text) const {
             refused.push_back("the row's numbers end before this group's x, y and z");
         }
     }
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        if (!groups[g]) continue;
+        const std::array<Span, 3>& spans = groups[g]->spans;
+        for (const std::size_t axis : {1U, 2U}) {
+            const auto sign = plusMinusAt.find(spans[axis].begin);
+            if (sign == plusMinusAt.end()) continue;
+            refused[g] = "\"" + sign->second +
+                         "\" stands before y or z: which peaks it writes cannot be told";
+            groups[g].reset();
+            break;
+        }
+        if (groups[g] && !sideWord.empty() && plusMinusAt.count(spans[0].begin) != 0) {
+            refused[g] = "\"" + plusMinusAt[spans[0].begin] +
+                         "\" writes a peak on each side, but the side column says " + sideWord +
+                         ": which it is cannot be told";
+            groups[g].reset();
+        }
+    }
     if (!radiusSpan.empty()) read.cells.push_back({CellRole::kRadius, radiusSpan});
-    read.placed = static_cast<int>(run->length) + (blankNote.empty() ? 0 : 1);
+    read.placed = static_cast<int>(run->length) + (blankNote.empty() ? 0 : 1) -
+                  static_cast<int>(plusMinusAt.size());
     read.note = marksNote(tokens);
     if (!thousandsNote.empty()) read.note += (read.note.empty() ? "" : "; ") + thousandsNote;
     if (!blankNote.empty()) read.note += (read.note.empty() ? "" : "; ") + blankNote;
     applySideAndSpace(sideWord, spaceText, groups, refused, read);
     if (!unlabelledNote.empty()) read.note += (read.note.empty() ? "" : "; ") + unlabelledNote;
     addPeaks(text, shared, groups, refused, read);
+    if (!plusMinusAt.empty()) bothSides(read, plusMinusAt);
     return read;
 }
 

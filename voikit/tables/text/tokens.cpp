@@ -154,6 +154,16 @@ std::string signLookalike(const Token& token) {
     return token.text.substr(0, at);
 }
 
+std::optional<double> plusMinus(const Token& token) {
+    const std::string sign = "\u00B1";
+    if (token.number || token.text.compare(0, sign.size(), sign) != 0) return std::nullopt;
+    const std::string rest = token.text.substr(sign.size());
+    if (rest.empty() || rest[0] == '-' || rest[0] == '+') return std::nullopt;
+    const auto number = cellNumber(rest, false);
+    if (!number || !number->mark.empty()) return std::nullopt;
+    return number->value;
+}
+
 bool emptyCellMark(const Token& token) {
     if (token.number || token.text.empty()) return false;
     const std::string text = lowered(token.text);

@@ -44,6 +44,10 @@ bool groupedThousands(const std::string& text);
 // other token. Such a token is no number: which sign it stood for is not guessed.
 std::string signLookalike(const Token& token);
 
+// The value of "±34": a number after a plus-minus sign, as a peak on each side is written;
+// nothing for any other token.
+std::optional<double> plusMinus(const Token& token);
+
 // Whether a token can be part of a name: it holds a letter or digit, not only marks and dashes.
 bool isWord(const std::string& text);
 

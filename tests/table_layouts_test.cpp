@@ -171,6 +171,29 @@ TEST(TableLayouts, ThousandsPartedByABlankInACountColumn) {
     }
 }
 
+// A probability in scientific notation, as papers print it and PDF copies flatten its
+// superscript, is one number in whatever form it comes, so that it fills one column.
+TEST(TableLayouts, ScientificNotationIsOneNumber) {
+    for (const char* p : {"3.2 \u00D7 10\u22125", "3.2 \u00D7 10^-5", "3.2\u00D710-5", "3.2e-05",
+                          "3.2E\u22125", "3.2 x 10\u207B\u2075", "3.2\u00B710^-5"}) {
+        SCOPED_TRACE(p);
+        const voikit::ImportResult result = voikit::importTable(
+            std::string("Region k pFWE x y z T\nMFG 412 ") + p + " 40 34 30 7.12",
+            inSpace(Space::kTal));
+        EXPECT_EQ(vois(result), "MFG 40.0 34.0 30.0\n") << accounts(result);
+        EXPECT_EQ(result.dropped, 0) << accounts(result);
+    }
+    // A power of ten without its exponent's sign cannot be told from two numbers.
+    const voikit::ImportResult unsure = voikit::importTable(
+        "Region k pFWE x y z T\nMFG 412 3.2 \u00D7 105 40 34 30 7.12", inSpace(Space::kTal));
+    EXPECT_EQ(vois(unsure), "") << accounts(unsure);
+    // With the count's thousands parted by a blank, as the PDF copy prints both.
+    const voikit::ImportResult both = voikit::importTable(
+        "Region Side k pFWE x y z T\nMFG R 1 204 3.2 \u00D7 10\u22125 40 34 30 7.12",
+        inSpace(Space::kTal));
+    EXPECT_EQ(vois(both), "MFG_R 40.0 34.0 30.0\n") << accounts(both);
+}
+
 // A row whose x is written "±34", as journals print homologous peaks once, is a peak on each
 // side, named as the prose reader names them; a sign that cannot be told is refused.
 TEST(TableLayouts, APlusMinusXInARowIsAPeakOnEachSide) {

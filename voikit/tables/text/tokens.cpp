@@ -125,6 +125,81 @@ std::vector<std::pair<std::string, std::size_t>> slashTriple(const std::string& 
     return parts;
 }
 
+// A sign for "times" between a number's digits and a power of ten: ×, x, X, ·, ⋅.
+bool timesSign(std::string_view text) {
+    return text == "x" || text == "X" || text == "\u00D7" || text == "\u00B7" || text == "\u22C5";
+}
+
+// The exponent of a power of ten as a copy writes it: "10-5" (a superscript minus set on the
+// line), "10^-5", "10^5", "10⁻⁵", "10⁵"; "-5", "5", ... for the text after "10", nothing
+// for any other text.
+std::optional<std::string> tenToThe(std::string_view text) {
+    if (text.substr(0, 2) != "10" || text.size() < 3) return std::nullopt;
+    std::string_view rest = text.substr(2);
+    std::string exponent;
+    const auto digitsOnly = [](std::string_view digits) {
+        return !digits.empty() && std::all_of(digits.begin(), digits.end(),
+                                              [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (rest[0] == '-' || rest[0] == '^') {
+        const bool caret = rest[0] == '^';
+        rest.remove_prefix(1);
+        if (caret && !rest.empty() && (rest[0] == '-' || rest[0] == '+')) {
+            exponent += rest[0];
+            rest.remove_prefix(1);
+        } else if (!caret) {
+            exponent = "-";
+        }
+        if (!digitsOnly(rest)) return std::nullopt;
+        return exponent + std::string(rest);
+    }
+    // Superscripts: ⁻ and ⁺, then ⁰ ¹ ² ³ ⁴ ... ⁹.
+    for (std::size_t at = 0; at < rest.size();) {
+        const char32_t c = nextCodePoint(rest, at);
+        if (exponent.empty() && (c == 0x207B || c == 0x207A)) {
+            exponent = c == 0x207B ? "-" : "+";
+        } else if (c == 0x2070 || (c >= 0x2074 && c <= 0x2079)) {
+            exponent += static_cast<char>('0' + (c - 0x2070));
+        } else if (c == 0xB9 || c == 0xB2 || c == 0xB3) {
+            exponent += c == 0xB9 ? '1' : c == 0xB2 ? '2' : '3';
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!digitsOnly(exponent.substr(exponent[0] == '-' || exponent[0] == '+' ? 1 : 0)))
+        return std::nullopt;
+    return exponent;
+}
+
+// A number in scientific notation as papers print it ("3.2 × 10-5", "3.2×10^-5"), from the
+// tokens at `i`: its value and how many tokens it takes; nothing when there is none.
+std::optional<std::pair<double, std::size_t>> scientific(const std::vector<Token>& tokens,
+                                                         std::size_t i) {
+    const Token& first = tokens[i];
+    // "3.2×10-5" in one token.
+    if (!first.number) {
+        for (const char* sign : {"\u00D7", "x", "X", "\u00B7", "\u22C5"}) {
+            const std::size_t at = first.text.find(sign);
+            if (at == std::string::npos || at == 0) continue;
+            const auto mantissa = cellNumber(first.text.substr(0, at), false);
+            const auto exponent = tenToThe(first.text.substr(at + std::string(sign).size()));
+            if (!mantissa || !mantissa->mark.empty() || !exponent) continue;
+            const auto value = cellNumber(first.text.substr(0, at) + "e" + *exponent, false);
+            if (value) return std::make_pair(value->value, std::size_t{1});
+        }
+        return std::nullopt;
+    }
+    if (i + 2 >= tokens.size() || !first.mark.empty() || !timesSign(tokens[i + 1].text) ||
+        tokens[i + 1].field != first.field || tokens[i + 2].field != first.field) {
+        return std::nullopt;
+    }
+    const auto exponent = tenToThe(tokens[i + 2].text);
+    if (!exponent) return std::nullopt;
+    const auto value = cellNumber(first.text + "e" + *exponent, false);
+    if (!value) return std::nullopt;
+    return std::make_pair(value->value, std::size_t{3});
+}
+
 }  // namespace
 
 std::string lowered(std::string text) {
@@ -265,6 +340,19 @@ Tokens tokenize(const std::string& line, bool thousands) {
             }
             out.tokens.push_back(std::move(token));
         }
+    }
+    // "3.2 × 10-5": one number, as papers print probabilities.
+    for (std::size_t i = 0; i < out.tokens.size(); ++i) {
+        const auto number = scientific(out.tokens, i);
+        if (!number) continue;
+        Token& token = out.tokens[i];
+        const std::size_t last = i + number->second - 1;
+        token.end = out.tokens[last].end;
+        token.text = line.substr(token.begin, token.end - token.begin);
+        token.number = number->first;
+        token.mark.clear();
+        out.tokens.erase(out.tokens.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                         out.tokens.begin() + static_cast<std::ptrdiff_t>(last) + 1);
     }
     // A plain letter after the digits is a footnote mark where no name can hold the number.
     for (std::size_t i = 0; i < out.tokens.size(); ++i) {

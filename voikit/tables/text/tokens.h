@@ -33,6 +33,9 @@ struct Tokens {
 // a sign or another number ("-2a", "28 4b"), so that "Area 4a" stays a name. With
 // `thousands`, digits grouped in threes by commas ("1,126", "12,845") are one whole number, as
 // a count column writes them, and no decimal comma.
+// A number in scientific notation as papers print it, with a times sign and a power of ten
+// whose exponent is written after "-", "^" or in superscripts ("3.2 × 10-5", "3.2×10^-5",
+// "3.2 x 10⁻⁵"), is one token, as "3.2e-5" is.
 Tokens tokenize(const std::string& line, bool thousands = false);
 
 // Digits grouped in threes by commas: "1,126", "12,845,301".

@@ -379,10 +379,6 @@ bool probabilityColumn(const std::string& label) {
     return false;
 }
 
-}  // namespace
-
-namespace {
-
 // Peaks whose x is written "±34", as journals write homologous peaks once: a peak on each
 // side, x = 34 on the right (named _R) and x = -34 on the left (named _L).
 void bothSides(ReadLine& read, const std::map<std::size_t, std::string>& plusMinusAt) {

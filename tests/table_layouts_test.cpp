@@ -126,6 +126,103 @@ TEST(TableLayouts, RowsAreReadByTheHeaderOrRefusedNeverShifted) {
     }
 }
 
+// A count whose thousands a blank parts, as PDF copies leave a thin space ("1 842"), is one
+// number where the header names a count column there and no other reading of the row could
+// place x, y and z elsewhere; a row that could be read otherwise is refused as before.
+TEST(TableLayouts, ThousandsPartedByABlankInACountColumn) {
+    const struct {
+        const char* what;
+        const char* table;
+        const char* vois;
+        const char* account;  // part of the row's account
+    } cases[] = {
+        {"a count before x: its digits after the blank could not be x",
+         "Region Side k x y z t\nMFG L 1 842 -40 32 26 7.82", "MFG_L -40.0 32.0 26.0\n",
+         "\"1 842\" read as 1842 in a count column, its blank a thousands separator"},
+        {"every row's count parted so: no column is left unlabelled",
+         "Region Side k x y z t\nMFG L 1 842 -40 32 26 7.82\nIPL R 1 506 38 -52 44 7.11",
+         "MFG_L -40.0 32.0 26.0\nIPL_R 38.0 -52.0 44.0\n", "\"1 506\" read as 1506"},
+        {"a count before a probability, which no three digits can be",
+         "Region Side k pFWE x y z T\nMFG R 1 204 0.001 40 34 30 7.12", "MFG_R 40.0 34.0 30.0\n",
+         "\"1 204\" read as 1204"},
+        {"a volume after z, its first number right after the side",
+         "Region Side x y z Z Volume (mm3)\nPHG R 26 -30 -14 4.97 1 224",
+         "PHG_R 26.0 -30.0 -14.0\n", "\"1 224\" read as 1224"},
+        {"a volume after z whose row's first number may be the name's",
+         "Region x y z Z Volume (mm3)\nPHG 26 -30 -14 4.97 1 224", "",
+         "dropped: 6 numbers where the header names 5"},
+        {"a count before another count, which could hold the digits after the blank",
+         "Region k Volume x y z Z\nIFG 100 800 -30 -4 56 5.1 0.001", "",
+         "dropped: 7 numbers where the header names 6"},
+        {"no count column where the pair stands", "Region BA x y z Z\nIFG 44 312 -48 28 4 5.1", "",
+         "dropped: 6 numbers where the header names 5"},
+        {"narrow no-break spaces in a count and a statistic, as typesetting parts thousands",
+         "Region Side k TFCE x y z\nHippocampus L 1\u202F811 2\u202F304.5 -27 -16 -15",
+         "Hippocampus_L -27.0 -16.0 -15.0\n", "VOI 1"},
+        {"thin spaces that also part other cells part every cell",
+         "Region x y z k\nIFG\u20094\u200914\u200952\u2009312", "IFG 4.0 14.0 52.0\n",
+         "as written: TAL 4 14 52"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const voikit::ImportResult result = voikit::importTable(c.table, inSpace(Space::kTal));
+        EXPECT_EQ(vois(result), c.vois) << accounts(result);
+        EXPECT_NE(accounts(result).find(c.account), std::string::npos) << accounts(result);
+    }
+}
+
+// A probability in scientific notation, as papers print it and PDF copies flatten its
+// superscript, is one number in whatever form it comes, so that it fills one column.
+TEST(TableLayouts, ScientificNotationIsOneNumber) {
+    for (const char* p : {"3.2 \u00D7 10\u22125", "3.2 \u00D7 10^-5", "3.2\u00D710-5", "3.2e-05",
+                          "3.2E\u22125", "3.2 x 10\u207B\u2075", "3.2\u00B710^-5"}) {
+        SCOPED_TRACE(p);
+        const voikit::ImportResult result = voikit::importTable(
+            std::string("Region k pFWE x y z T\nMFG 412 ") + p + " 40 34 30 7.12",
+            inSpace(Space::kTal));
+        EXPECT_EQ(vois(result), "MFG 40.0 34.0 30.0\n") << accounts(result);
+        EXPECT_EQ(result.dropped, 0) << accounts(result);
+    }
+    // A power of ten without its exponent's sign cannot be told from two numbers.
+    const voikit::ImportResult unsure = voikit::importTable(
+        "Region k pFWE x y z T\nMFG 412 3.2 \u00D7 105 40 34 30 7.12", inSpace(Space::kTal));
+    EXPECT_EQ(vois(unsure), "") << accounts(unsure);
+    // With the count's thousands parted by a blank, as the PDF copy prints both.
+    const voikit::ImportResult both = voikit::importTable(
+        "Region Side k pFWE x y z T\nMFG R 1 204 3.2 \u00D7 10\u22125 40 34 30 7.12",
+        inSpace(Space::kTal));
+    EXPECT_EQ(vois(both), "MFG_R 40.0 34.0 30.0\n") << accounts(both);
+}
+
+// A row whose x is written "±34", as journals print homologous peaks once, is a peak on each
+// side, named as the prose reader names them; a sign that cannot be told is refused.
+TEST(TableLayouts, APlusMinusXInARowIsAPeakOnEachSide) {
+    const struct {
+        const char* what;
+        const char* table;
+        const char* vois;
+        const char* account;  // part of the accounts
+    } cases[] = {
+        {"x written with a plus-minus sign",
+         "Region BA x y z Z\nAnterior insula 13 \u00B134 20 \u22124 6.12\nPrecuneus 7 -4 -62 44 "
+         "4.71",
+         "Anterior_insula_R 34.0 20.0 -4.0\nAnterior_insula_L -34.0 20.0 -4.0\n"
+         "Precuneus -4.0 -62.0 44.0\n",
+         "as written: TAL \u00B134 20 -4 (x = -34: left)"},
+        {"a plus-minus sign before z", "Region x y z\nInsula 34 20 \u00B14", "",
+         "dropped: \"\u00B14\" stands before y or z: which peaks it writes cannot be told"},
+        {"a plus-minus x in a row whose side column names one side",
+         "Region Side x y z\nInsula L \u00B134 20 -4", "",
+         "dropped: \"\u00B134\" writes a peak on each side, but the side column says L"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const voikit::ImportResult result = voikit::importTable(c.table, inSpace(Space::kTal));
+        EXPECT_EQ(vois(result), c.vois) << accounts(result);
+        EXPECT_NE(accounts(result).find(c.account), std::string::npos) << accounts(result);
+    }
+}
+
 TEST(TableLayouts, FootnoteMarksAreStrippedAndNamed) {
     const struct {
         const char* row;
@@ -151,6 +248,61 @@ TEST(TableLayouts, FootnoteMarksAreStrippedAndNamed) {
             EXPECT_EQ(result.lines[0].account.find("footnote"), std::string::npos);
         }
     }
+}
+
+// Characters that copies from PDFs and documents leave for signs and punctuation are read for
+// what they write where that is certain, and a row is refused, naming the character, where
+// it is not.
+TEST(TableLayouts, CharactersOfCopiesAreReadForWhatTheyWrite) {
+    const struct {
+        const char* what;
+        const char* table;
+        const char* vois;
+        const char* refusal;  // part of the account of a refused row; "" for none
+    } cases[] = {
+        {"the Symbol font's minus before digits", "Region x y z\nIPL \uF02D46 \uF02D66 34",
+         "IPL -46.0 -66.0 34.0\n", ""},
+        {"heavy, small, full-width and modifier-letter minus signs",
+         "Region x y z\nIPL \u279646 \uFE6366 \uFF0D4\nSMA \u02D74 14 52",
+         "IPL -46.0 -66.0 -4.0\nSMA -4.0 14.0 52.0\n", ""},
+        {"the Symbol font's minus inside a word stays as written",
+         "Region x y z\nPre\uF02DSMA 4 14 52", "Pre\uF02DSMA 4.0 14.0 52.0\n", ""},
+        {"a letter where a minus sign would stand is not guessed",
+         "Region BA x y z Z\nPosterior insula 13 \u00C038 \u00C018 16 6.02", "",
+         "dropped: a letter stands where a number's sign would: \u00C038 \u00C018 (a PDF copy may "
+         "have turned each minus sign into \"\u00C0\"); refused rather than read as a sign"},
+        {"a font's private character where a sign would stand, without a header",
+         "Thalamus \uF0B112 \uF0B118 6", "",
+         "dropped: the character U+F0B1 stands where a number's sign would: \uF0B112 \uF0B118"},
+        {"a letter before digits in a name is no sign", "Region x y z\n\u00C91 area -4 14 52",
+         "\u00C91_area -4.0 14.0 52.0\n", ""},
+        {"full-width digits, full stop and minus signs in a row split at blanks",
+         "Region x y z\nIPL \uFF0D\uFF14\uFF16 \uFF16\uFF16 \uFF13\uFF14\uFF0E\uFF15",
+         "IPL -46.0 66.0 34.5\n", ""},
+        {"full-width brackets and commas write a triple in prose",
+         "\u5DE6\u4FA7\u989D\u4E0B\u56DE\uFF08\uFF0D48\uFF0C28\uFF0C4\uFF09",
+         "\u5DE6\u4FA7\u989D\u4E0B\u56DE -48.0 28.0 4.0\n", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const voikit::ImportResult result = voikit::importTable(c.table, inSpace(Space::kTal));
+        EXPECT_EQ(vois(result), c.vois) << accounts(result);
+        if (*c.refusal) {
+            EXPECT_NE(accounts(result).find(c.refusal), std::string::npos) << accounts(result);
+        } else {
+            EXPECT_EQ(result.dropped, 0) << accounts(result);
+        }
+    }
+    // A heading in Chinese with full-width brackets and commas ("MNI坐标（x，y，z）": MNI
+    // coordinates) heads x, y and z in MNI, and its cells hold a bracketed triple each.
+    const voikit::ImportResult chinese = voikit::importTable(
+        "\u8111\u533A\tMNI\u5750\u6807\uFF08x\uFF0Cy\uFF0Cz\uFF09\tt\u503C\n"
+        "\u6954\u524D\u53F6\t\uFF08\uFF0D6\uFF0C\uFF0D64\uFF0C44\uFF09\t4.73\n",
+        ImportSettings{});
+    ASSERT_EQ(chinese.peaks.size(), 1u) << accounts(chinese);
+    EXPECT_EQ(chinese.peaks[0].written, Space::kMni) << accounts(chinese);
+    EXPECT_NE(accounts(chinese).find("as written: MNI -6 -64 44"), std::string::npos)
+        << accounts(chinese);
 }
 
 TEST(TableLayouts, PeaksOfAResultsParagraph) {

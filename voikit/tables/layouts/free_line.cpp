@@ -151,17 +151,6 @@ void bracketPeak(const std::vector<Token>& t, std::size_t i, std::size_t end, Pe
 
 constexpr const char* kPlusMinus = "\u00B1";
 
-// The value of "±34": a number after a plus-minus sign; nothing for any other token.
-std::optional<double> plusMinus(const Token& token) {
-    const std::string sign = kPlusMinus;
-    if (token.number || token.text.compare(0, sign.size(), sign) != 0) return std::nullopt;
-    const std::string rest = token.text.substr(sign.size());
-    if (rest.empty() || rest[0] == '-' || rest[0] == '+') return std::nullopt;
-    const auto number = cellNumber(rest, false);
-    if (!number || !number->mark.empty()) return std::nullopt;
-    return number->value;
-}
-
 // A bracket's peak whose x is written "±34" ("(±34, 22, -2)": a peak on each side): the
 // peak on the right and the one on the left, or the peak refused when the sign stands
 // before y or z.
@@ -386,6 +375,8 @@ ReadLine runPeaks(const std::string& line, const std::vector<Token>& given) {
 ReadLine readFreeLine(const std::string& line) {
     const Tokens tokens = tokenize(line);
     if (!tokens.ambiguity.empty()) return refusedLine(tokens.ambiguity);
+    if (const std::string why = lookalikeSigns(tokens.tokens); !why.empty())
+        return refusedLine(why);
     ReadLine read;
     std::set<int> brackets;
     if (const auto peak = listLine(tokens.tokens)) {

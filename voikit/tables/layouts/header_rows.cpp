@@ -3,8 +3,10 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 
+#include "voikit/io/utf8.h"
 #include "voikit/io/word_list.h"
 #include "voikit/tables/layouts/space_words.h"
 #include "voikit/tables/text/cell_number.h"
@@ -65,6 +67,32 @@ std::optional<NumberRun> coordinateRun(const std::vector<Token>& tokens) {
     return std::nullopt;
 }
 
+std::string lookalikeSigns(const std::vector<Token>& tokens) {
+    std::vector<Token> signedTokens = tokens;
+    std::vector<std::size_t> odd;
+    for (std::size_t i = 0; i < signedTokens.size(); ++i) {
+        if (signLookalike(signedTokens[i]).empty()) continue;
+        signedTokens[i].number = 0.0;
+        odd.push_back(i);
+    }
+    const std::optional<NumberRun> run = coordinateRun(signedTokens);
+    std::string written, character;
+    for (std::size_t i : odd) {
+        if (!run || i < run->start || i >= run->start + run->length) continue;
+        written += (written.empty() ? "" : " ") + tokens[i].text;
+        if (character.empty()) character = signLookalike(tokens[i]);
+    }
+    if (written.empty()) return std::string();
+    std::size_t at = 0;
+    const char32_t c = nextCodePoint(character, at);
+    const std::string what = c >= 0xC0 && c <= 0x24F
+                                 ? std::string("a letter")
+                                 : fmt::format("the character U+{:04X}", static_cast<unsigned>(c));
+    return what + " stands where a number's sign would: " + written +
+           " (a PDF copy may have turned each minus sign into \"" + character +
+           "\"); refused rather than read as a sign";
+}
+
 HeaderRows::HeaderRows(ColumnHeader header, const std::vector<std::string>& rows)
     : header_(std::move(header)) {
     // The numbers start after the last name column before the first x.
@@ -95,7 +123,8 @@ HeaderRows::HeaderRows(ColumnHeader header, const std::vector<std::string>& rows
         Tokens tokens = tokenize(row);
         if (!tokens.ambiguity.empty()) continue;
         if (const auto run = coordinateRun(tokens.tokens)) {
-            lengths.insert(run->length);
+            // A count whose thousands a blank parts is one number.
+            lengths.insert(run->length - (blankThousands(tokens.tokens, *run) ? 1 : 0));
             ++counted;
         }
     }
@@ -351,6 +380,108 @@ ReadLine HeaderRows::readCells(const std::string& line) const {
     return read;
 }
 
+namespace {
+
+// Whether a token is a whole number of `digits` digits (1 to 3 when 0), without sign or mark.
+bool digitGroup(const Token& token, std::size_t digits) {
+    const std::string& text = token.text;
+    const bool size = digits == 0 ? !text.empty() && text.size() <= 3 : text.size() == digits;
+    return token.number && token.mark.empty() && size &&
+           text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// Whether a column's heading names a probability ("p", "pFWE", "p(unc)"), which no number of
+// three digits can be.
+bool probabilityColumn(const std::string& label) {
+    const std::string l = lowered(label);
+    if (l.empty() || l[0] != 'p') return false;
+    if (l.size() == 1 || std::string("-_( ").find(l[1]) != std::string::npos) return true;
+    for (const char* kind : {"fwe", "fdr", "unc", "corr", "val"}) {
+        if (l.compare(1, std::string(kind).size(), kind) == 0) return true;
+    }
+    return false;
+}
+
+// Peaks whose x is written "±34", as journals write homologous peaks once: a peak on each
+// side, x = 34 on the right (named _R) and x = -34 on the left (named _L).
+void bothSides(ReadLine& read, const std::map<std::size_t, std::string>& plusMinusAt) {
+    std::vector<Peak> peaks;
+    for (const Peak& peak : read.peaks) {
+        const auto signedX = [&](const Writing& w) { return plusMinusAt.count(w.spans[0].begin); };
+        if (std::none_of(peak.writings.begin(), peak.writings.end(), signedX)) {
+            peaks.push_back(peak);
+            continue;
+        }
+        Peak right = peak, left = peak;
+        for (std::size_t w = 0; w < peak.writings.size(); ++w) {
+            if (!signedX(peak.writings[w])) continue;
+            const double x = peak.writings[w].point[0];
+            right.writings[w].text += fmt::format(" (x = {:g}: right)", x);
+            left.writings[w].point[0] = -x;
+            left.writings[w].text += fmt::format(" (x = {:g}: left)", -x);
+        }
+        right.name += (right.name.empty() ? "" : "_") + std::string("R");
+        left.name += (left.name.empty() ? "" : "_") + std::string("L");
+        peaks.push_back(right);
+        peaks.push_back(left);
+    }
+    read.peaks = std::move(peaks);
+}
+
+}  // namespace
+
+std::optional<std::size_t> HeaderRows::blankThousands(const std::vector<Token>& tokens,
+                                                      const NumberRun& run) const {
+    const int slots = segment_.slots;
+    if (static_cast<int>(run.length) != slots + 1 || !header_.namedBefore.empty()) {
+        return std::nullopt;
+    }
+    // The column of each place in a run that fits the header, -1 for the places of wider ones.
+    std::vector<int> columnAt(static_cast<std::size_t>(slots), -1);
+    for (std::size_t i = static_cast<std::size_t>(segment_.first); i < header_.columns.size();
+         ++i) {
+        const int index = runIndex(static_cast<int>(i), 0, slots);
+        if (index >= 0 && ColumnHeader::width(header_.columns[i]) == 1)
+            columnAt[static_cast<std::size_t>(index)] = static_cast<int>(i);
+    }
+    const auto countColumn = [&](int column) {
+        if (column < 0 || header_.columns[static_cast<std::size_t>(column)] != Column::kOther)
+            return false;
+        return static_cast<bool>(header_.counts[static_cast<std::size_t>(column)]) ||
+               lowered(header_.labels[static_cast<std::size_t>(column)]).rfind("vol", 0) == 0;
+    };
+    std::optional<std::size_t> found;
+    for (std::size_t i = 0; i + 1 < run.length; ++i) {
+        if (!digitGroup(tokens[run.start + i], 0) || !digitGroup(tokens[run.start + i + 1], 3) ||
+            !countColumn(columnAt[i])) {
+            continue;
+        }
+        if (found) return std::nullopt;  // two pairs could be the count
+        found = i;
+    }
+    if (!found) return std::nullopt;
+    const auto before = static_cast<std::size_t>(segment_.before);
+    if (*found < before) {
+        // Read with its last number in an unlabelled column instead, the row would put the
+        // three digits after the blank in x, or in a column of probabilities: neither holds
+        // them. (Read with its first number the name's, it places x, y and z as the count does.)
+        const int next = columnAt[*found + 1];
+        if (*found + 1 != before &&
+            !(next >= 0 && probabilityColumn(header_.labels[static_cast<std::size_t>(next)]))) {
+            return std::nullopt;
+        }
+        return found;
+    }
+    // A count after z: the row's first number must be no name's, as a signed or decimal one,
+    // or one right after the row's side, is not.
+    const Token& first = tokens[run.start];
+    const bool wholeFirst = first.text.find_first_not_of("0123456789") == std::string::npos;
+    const bool afterSide =
+        header_.side >= 0 && run.start > 0 && sideOf(tokens[run.start - 1].text) != Side::kNone;
+    if (wholeFirst && !afterSide) return std::nullopt;
+    return found;
+}
+
 int HeaderRows::runIndex(int column, int base, int length) const {
     int slot = 0;
     for (int i = segment_.first; i < column; ++i) {
@@ -369,12 +500,38 @@ ReadLine HeaderRows::readWords(const std::string& text) const {
         std::find(header_.counts.begin(), header_.counts.end(), true) != header_.counts.end();
     if (!ambiguity.empty() && countColumns) line = tokenize(text, true);
     if (!line.ambiguity.empty()) return refusedLine(line.ambiguity);
+    if (const std::string why = lookalikeSigns(line.tokens); !why.empty()) return refusedLine(why);
+    // "±34" writes a peak on each side (see bothSides); its number stands in its place.
+    std::map<std::size_t, std::string> plusMinusAt;  // where each such number begins: as written
+    for (Token& t : line.tokens) {
+        if (const auto value = plusMinus(t)) {
+            t.number = value;
+            plusMinusAt[t.begin] = t.text;
+        }
+    }
     // A number more than the header's columns hold, after a word that takes one ("Area 44"),
     // is the name's.
     if (const auto whole = coordinateRun(line.tokens);
         whole && static_cast<int>(whole->length) > segment_.slots &&
         unlabelled_ != static_cast<int>(whole->length) - segment_.slots) {
         keepNamesNumbers(line.tokens);
+    }
+    // A count whose thousands a blank parts ("1 842") is one number.
+    std::string blankNote;
+    if (const auto whole = coordinateRun(line.tokens)) {
+        if (const auto pair = blankThousands(line.tokens, *whole)) {
+            const std::size_t at = whole->start + *pair;
+            Token& count = line.tokens[at];
+            const Token& rest = line.tokens[at + 1];
+            count.text += " " + rest.text;
+            count.number = *count.number * 1000 + *rest.number;
+            count.end = rest.end;
+            line.tokens.erase(line.tokens.begin() + static_cast<std::ptrdiff_t>(at) + 1);
+            blankNote = fmt::format(
+                "\"{}\" read as {:g} in a count column, its blank a thousands "
+                "separator",
+                count.text, *count.number);
+        }
     }
     const std::vector<Token>& tokens = line.tokens;
     const std::optional<NumberRun> run = coordinateRun(tokens);
@@ -574,13 +731,34 @@ ReadLine HeaderRows::readWords(const std::string& text) const {
             refused.push_back("the row's numbers end before this group's x, y and z");
         }
     }
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        if (!groups[g]) continue;
+        const std::array<Span, 3>& spans = groups[g]->spans;
+        for (const std::size_t axis : {1U, 2U}) {
+            const auto sign = plusMinusAt.find(spans[axis].begin);
+            if (sign == plusMinusAt.end()) continue;
+            refused[g] = "\"" + sign->second +
+                         "\" stands before y or z: which peaks it writes cannot be told";
+            groups[g].reset();
+            break;
+        }
+        if (groups[g] && !sideWord.empty() && plusMinusAt.count(spans[0].begin) != 0) {
+            refused[g] = "\"" + plusMinusAt[spans[0].begin] +
+                         "\" writes a peak on each side, but the side column says " + sideWord +
+                         ": which it is cannot be told";
+            groups[g].reset();
+        }
+    }
     if (!radiusSpan.empty()) read.cells.push_back({CellRole::kRadius, radiusSpan});
-    read.placed = static_cast<int>(run->length);
+    read.placed = static_cast<int>(run->length) + (blankNote.empty() ? 0 : 1) -
+                  static_cast<int>(plusMinusAt.size());
     read.note = marksNote(tokens);
     if (!thousandsNote.empty()) read.note += (read.note.empty() ? "" : "; ") + thousandsNote;
+    if (!blankNote.empty()) read.note += (read.note.empty() ? "" : "; ") + blankNote;
     applySideAndSpace(sideWord, spaceText, groups, refused, read);
     if (!unlabelledNote.empty()) read.note += (read.note.empty() ? "" : "; ") + unlabelledNote;
     addPeaks(text, shared, groups, refused, read);
+    if (!plusMinusAt.empty()) bothSides(read, plusMinusAt);
     return read;
 }
 

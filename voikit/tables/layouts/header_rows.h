@@ -9,6 +9,13 @@
 
 namespace voikit {
 
+// The run of numbers that holds a row's coordinates when its cells are split at blanks: the
+// first run of at least three numbers within one bracket group.
+struct NumberRun {
+    std::size_t start = 0;
+    std::size_t length = 0;
+};
+
 // Reads the rows under a header by its columns, never by guesswork: a row whose cells do not
 // say which number stands in which column is refused with the reason.
 class HeaderRows {
@@ -32,6 +39,13 @@ class HeaderRows {
         int after = 0;   // how many stand after the last z
     };
 
+    // A count written with a blank between its thousands ("1 842", as PDF copies leave a thin
+    // space) in a row split at blanks with one number more than the header's columns: the
+    // index in the run of the count's first part, when it is the only pair of numbers that
+    // joins into a count column's number and no other reading of the row could place x, y
+    // and z elsewhere; nothing otherwise.
+    std::optional<std::size_t> blankThousands(const std::vector<Token>& tokens,
+                                              const NumberRun& run) const;
     ReadLine readCells(const std::string& line) const;
     ReadLine readWords(const std::string& line) const;
     // The row's number for a column, as an index into its run of numbers; -1 when the row
@@ -60,12 +74,11 @@ class HeaderRows {
     std::string note_;
 };
 
-// The run of numbers that holds a row's coordinates when its cells are split at blanks: the
-// first run of at least three numbers within one bracket group; nothing when there is none.
-struct NumberRun {
-    std::size_t start = 0;
-    std::size_t length = 0;
-};
+// The first run of at least three numbers within one bracket group, see NumberRun.
 std::optional<NumberRun> coordinateRun(const std::vector<Token>& tokens);
+
+// Why a row's numbers are not read when a character stands where a number's sign would ("À38",
+// see signLookalike) among numbers that could be coordinates; empty when none does.
+std::string lookalikeSigns(const std::vector<Token>& tokens);
 
 }  // namespace voikit

@@ -1,5 +1,7 @@
 #include "voikit/tables/text/pasted_text.h"
 
+#include <set>
+
 #include "voikit/io/utf8.h"
 
 namespace voikit {
@@ -45,6 +47,38 @@ bool isDash(char32_t c) {
     return (c >= 0x2010 && c <= 0x2015) || c == 0x2212 || c == 0xFE58 || c == 0xFE63 || c == 0xFF0D;
 }
 
+// Characters that PDF copies leave for a minus sign before digits: the Symbol font's minus
+// (a private-use code), the heavy minus sign and the modifier letter minus sign. Elsewhere
+// they stay as written.
+bool isMinusBeforeDigits(char32_t c) { return c == 0xF02D || c == 0x2796 || c == 0x02D7; }
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The ASCII form of the full-width characters that East Asian text writes numbers and their
+// punctuation with: digits, brackets, comma, full stop, colon, semicolon and plus; 0 for any
+// other character (the full-width minus is a dash).
+char fullWidth(char32_t c) {
+    if (c >= 0xFF10 && c <= 0xFF19) return static_cast<char>('0' + (c - 0xFF10));
+    switch (c) {
+        case 0xFF08:
+            return '(';
+        case 0xFF09:
+            return ')';
+        case 0xFF0B:
+            return '+';
+        case 0xFF0C:
+            return ',';
+        case 0xFF0E:
+            return '.';
+        case 0xFF1A:
+            return ':';
+        case 0xFF1B:
+            return ';';
+        default:
+            return 0;
+    }
+}
+
 bool isSpace(char32_t c) {
     return c == '\v' || c == '\f' || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) ||
            c == 0x202F || c == 0x205F || c == 0x3000;
@@ -85,6 +119,28 @@ std::string judgeText(std::string_view text) {
     return "not text: " + grouped(controls) + " of its " + grouped(characters) +
            " characters are control characters, as in binary files; a table is text (UTF-8, "
            "UTF-16 or Windows-1252)";
+}
+
+// Where a line's thin and narrow no-break spaces (U+2009, U+202F) part a number's digits in
+// groups of three, as typesetting writes thousands ("1 811", "2 304.5"): the bytes of each;
+// none when any of them stands elsewhere, since the line then parts its cells with them.
+std::set<std::size_t> thousandsSpaces(std::string_view line) {
+    std::set<std::size_t> found;
+    for (std::size_t at = 0; at < line.size();) {
+        const std::size_t start = at;
+        const char32_t c = nextCodePoint(line, at);
+        if (c != 0x2009 && c != 0x202F) continue;
+        std::size_t first = start;
+        while (first > 0 && isDigit(line[first - 1])) --first;
+        std::size_t last = at;
+        while (last < line.size() && isDigit(line[last])) ++last;
+        const bool digitsBefore =
+            start - first >= 1 && start - first <= 3 &&
+            (first == 0 || (line[first - 1] != '.' && line[first - 1] != ','));
+        if (!digitsBefore || last - at != 3) return {};
+        found.insert(start);
+    }
+    return found;
 }
 
 }  // namespace
@@ -130,6 +186,7 @@ std::string plainLine(std::string_view line, std::vector<std::size_t>* from) {
     out.reserve(line.size());
     if (from) from->clear();
     const bool tabbed = line.find('\t') != std::string_view::npos;
+    const std::set<std::size_t> inNumbers = thousandsSpaces(line);
     const auto emit = [&](char c, std::size_t source) {
         out += c;
         if (from) from->push_back(source);
@@ -137,6 +194,7 @@ std::string plainLine(std::string_view line, std::vector<std::size_t>* from) {
     for (std::size_t at = 0; at < line.size();) {
         const std::size_t start = at;
         const char32_t c = nextCodePoint(line, at);
+        if (inNumbers.count(start) != 0) continue;  // "1 811" is 1811
         if (isSpace(c) || (c < 0x20 && c != '\t' && c != '\0')) {
             // A run of document spaces between cells of a tabbed line parts them as a tab does.
             std::size_t next = at;
@@ -165,6 +223,12 @@ std::string plainLine(std::string_view line, std::vector<std::size_t>* from) {
             if (next > at && next < line.size() && line[next] >= '0' && line[next] <= '9') {
                 at = next;
             }
+        } else if (isMinusBeforeDigits(c) && at < line.size() &&
+                   (isDigit(line[at]) ||
+                    (line[at] == '.' && at + 1 < line.size() && isDigit(line[at + 1])))) {
+            emit('-', start);
+        } else if (const char ascii = fullWidth(c)) {
+            emit(ascii, start);
         } else if (isQuote(c)) {
             emit('"', start);
         } else if (!isInvisible(c) && c != '\0') {

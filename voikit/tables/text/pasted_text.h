@@ -22,11 +22,16 @@ struct PastedText {
 // characters, as in binary files, while text has none but tabs and line ends, are no text.
 PastedText readPastedText(std::string_view bytes);
 
-// One line with the typography of documents made plain ASCII where it matters: Unicode
-// spaces and stray control characters become blanks (tabs stay, since they separate
-// columns), minus signs and dashes become '-' (a minus sign U+2212 joined to the digits a
-// blank sets it apart from), typographic quotes become '"', and invisible
-// characters (zero-width spaces, byte-order marks, NUL) go.
+// One line with the typography of documents made plain ASCII where it matters:
+// - Unicode spaces and stray control characters become blanks (tabs stay, since they separate
+//   columns); but thin and narrow no-break spaces that part digits in groups of three ("1 811",
+//   as typesetting writes thousands) go, where the line holds no other such space.
+// - Minus signs and dashes become '-', a minus sign U+2212 joined to the digits a blank sets it
+//   apart from; the minus signs of PDF copies that other characters stand for (the Symbol
+//   font's U+F02D, U+2796, U+02D7) only right before digits.
+// - Full-width digits, brackets, commas, full stops, colons, semicolons and plus signs become
+//   their ASCII forms; typographic quotes become '"'; invisible characters (zero-width spaces,
+//   byte-order marks, NUL) go.
 // In a line whose cells are separated by tabs, a run of two or more such spaces separates
 // cells too and becomes a tab, so that "1 204" (one no-break space in a number) and cells
 // parted by no-break spaces stay apart. With `from`, where each byte of the plain line came

@@ -14,6 +14,13 @@ bool isSeparator(char c) {
     return c == ' ' || c == ';' || c == '|' || c == '"' || c == '\'' || c == '=' || c == ':';
 }
 
+// The ideographs, kana and Hangul of East Asian text.
+bool isIdeograph(char32_t c) {
+    return (c >= 0x2E80 && c <= 0x2FDF) || (c >= 0x3040 && c <= 0x30FF) ||
+           (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) ||
+           (c >= 0xAC00 && c <= 0xD7AF) || (c >= 0xF900 && c <= 0xFAFF);
+}
+
 bool opens(char c) { return c == '(' || c == '[' || c == '{'; }
 bool closes(char c) { return c == ')' || c == ']' || c == '}'; }
 
@@ -38,8 +45,23 @@ std::vector<Piece> pieces(const std::vector<std::string>& fields) {
             if (!piece.text.empty()) out.push_back(piece);
             piece.text.clear();
         };
-        for (char c : fields[f]) {
+        bool afterIdeograph = false, afterLetter = false;
+        for (std::size_t i = 0; i < fields[f].size(); ++i) {
+            const char c = fields[f][i];
             const std::size_t at = offset++;
+            // East Asian text writes words without blanks: a Latin word joined to ideographs
+            // ("MNI坐标") is a word of its own; digits stay with them ("表2").
+            if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+                std::size_t next = i;
+                const bool ideograph = isIdeograph(nextCodePoint(fields[f], next));
+                const bool letter = std::isalpha(static_cast<unsigned char>(c)) != 0;
+                if (!piece.text.empty() &&
+                    ((ideograph && afterLetter) || (letter && afterIdeograph))) {
+                    flush();
+                }
+                afterIdeograph = ideograph;
+                afterLetter = letter;
+            }
             if (isSeparator(c) || opens(c) || closes(c)) {
                 flush();
                 if (opens(c)) open.push_back(++groups);
@@ -103,6 +125,81 @@ std::vector<std::pair<std::string, std::size_t>> slashTriple(const std::string& 
     return parts;
 }
 
+// A sign for "times" between a number's digits and a power of ten: ×, x, X, ·, ⋅.
+bool timesSign(std::string_view text) {
+    return text == "x" || text == "X" || text == "\u00D7" || text == "\u00B7" || text == "\u22C5";
+}
+
+// The exponent of a power of ten as a copy writes it: "10-5" (a superscript minus set on the
+// line), "10^-5", "10^5", "10⁻⁵", "10⁵"; "-5", "5", ... for the text after "10", nothing
+// for any other text.
+std::optional<std::string> tenToThe(std::string_view text) {
+    if (text.substr(0, 2) != "10" || text.size() < 3) return std::nullopt;
+    std::string_view rest = text.substr(2);
+    std::string exponent;
+    const auto digitsOnly = [](std::string_view digits) {
+        return !digits.empty() && std::all_of(digits.begin(), digits.end(),
+                                              [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (rest[0] == '-' || rest[0] == '^') {
+        const bool caret = rest[0] == '^';
+        rest.remove_prefix(1);
+        if (caret && !rest.empty() && (rest[0] == '-' || rest[0] == '+')) {
+            exponent += rest[0];
+            rest.remove_prefix(1);
+        } else if (!caret) {
+            exponent = "-";
+        }
+        if (!digitsOnly(rest)) return std::nullopt;
+        return exponent + std::string(rest);
+    }
+    // Superscripts: ⁻ and ⁺, then ⁰ ¹ ² ³ ⁴ ... ⁹.
+    for (std::size_t at = 0; at < rest.size();) {
+        const char32_t c = nextCodePoint(rest, at);
+        if (exponent.empty() && (c == 0x207B || c == 0x207A)) {
+            exponent = c == 0x207B ? "-" : "+";
+        } else if (c == 0x2070 || (c >= 0x2074 && c <= 0x2079)) {
+            exponent += static_cast<char>('0' + (c - 0x2070));
+        } else if (c == 0xB9 || c == 0xB2 || c == 0xB3) {
+            exponent += c == 0xB9 ? '1' : c == 0xB2 ? '2' : '3';
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!digitsOnly(exponent.substr(exponent[0] == '-' || exponent[0] == '+' ? 1 : 0)))
+        return std::nullopt;
+    return exponent;
+}
+
+// A number in scientific notation as papers print it ("3.2 × 10-5", "3.2×10^-5"), from the
+// tokens at `i`: its value and how many tokens it takes; nothing when there is none.
+std::optional<std::pair<double, std::size_t>> scientific(const std::vector<Token>& tokens,
+                                                         std::size_t i) {
+    const Token& first = tokens[i];
+    // "3.2×10-5" in one token.
+    if (!first.number) {
+        for (const char* sign : {"\u00D7", "x", "X", "\u00B7", "\u22C5"}) {
+            const std::size_t at = first.text.find(sign);
+            if (at == std::string::npos || at == 0) continue;
+            const auto mantissa = cellNumber(first.text.substr(0, at), false);
+            const auto exponent = tenToThe(first.text.substr(at + std::string(sign).size()));
+            if (!mantissa || !mantissa->mark.empty() || !exponent) continue;
+            const auto value = cellNumber(first.text.substr(0, at) + "e" + *exponent, false);
+            if (value) return std::make_pair(value->value, std::size_t{1});
+        }
+        return std::nullopt;
+    }
+    if (i + 2 >= tokens.size() || !first.mark.empty() || !timesSign(tokens[i + 1].text) ||
+        tokens[i + 1].field != first.field || tokens[i + 2].field != first.field) {
+        return std::nullopt;
+    }
+    const auto exponent = tenToThe(tokens[i + 2].text);
+    if (!exponent) return std::nullopt;
+    const auto value = cellNumber(first.text + "e" + *exponent, false);
+    if (!value) return std::nullopt;
+    return std::make_pair(value->value, std::size_t{3});
+}
+
 }  // namespace
 
 std::string lowered(std::string text) {
@@ -116,6 +213,30 @@ bool isWord(const std::string& text) {
         if (c < 0x80 ? std::isalnum(static_cast<int>(c)) != 0 : !isFootnoteMark(c)) return true;
     }
     return false;
+}
+
+std::string signLookalike(const Token& token) {
+    if (token.number || token.text.empty() || static_cast<unsigned char>(token.text[0]) < 0x80)
+        return std::string();
+    std::size_t at = 0;
+    const char32_t c = nextCodePoint(token.text, at);
+    const bool letter = c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7;
+    const bool fontOwn = (c >= 0xE000 && c <= 0xF8FF) || c == 0xFFFD;
+    if (!(letter || fontOwn) || at >= token.text.size() || token.text[at] < '0' ||
+        token.text[at] > '9' || !cellNumber(token.text.substr(at), false)) {
+        return std::string();
+    }
+    return token.text.substr(0, at);
+}
+
+std::optional<double> plusMinus(const Token& token) {
+    const std::string sign = "\u00B1";
+    if (token.number || token.text.compare(0, sign.size(), sign) != 0) return std::nullopt;
+    const std::string rest = token.text.substr(sign.size());
+    if (rest.empty() || rest[0] == '-' || rest[0] == '+') return std::nullopt;
+    const auto number = cellNumber(rest, false);
+    if (!number || !number->mark.empty()) return std::nullopt;
+    return number->value;
 }
 
 bool emptyCellMark(const Token& token) {
@@ -219,6 +340,19 @@ Tokens tokenize(const std::string& line, bool thousands) {
             }
             out.tokens.push_back(std::move(token));
         }
+    }
+    // "3.2 × 10-5": one number, as papers print probabilities.
+    for (std::size_t i = 0; i < out.tokens.size(); ++i) {
+        const auto number = scientific(out.tokens, i);
+        if (!number) continue;
+        Token& token = out.tokens[i];
+        const std::size_t last = i + number->second - 1;
+        token.end = out.tokens[last].end;
+        token.text = line.substr(token.begin, token.end - token.begin);
+        token.number = number->first;
+        token.mark.clear();
+        out.tokens.erase(out.tokens.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                         out.tokens.begin() + static_cast<std::ptrdiff_t>(last) + 1);
     }
     // A plain letter after the digits is a footnote mark where no name can hold the number.
     for (std::size_t i = 0; i < out.tokens.size(); ++i) {

@@ -100,10 +100,10 @@ std::string notMillimetres(const std::string& written) {
         const bool exponent = word.find_first_of("eE") != std::string::npos &&
                               word.find_first_of("0123456789") < word.find_first_of("eE");
         if (exponent) {
-            return "\"" + word +
-                   "\" is written with an exponent, as programs print motion "
-                   "parameters and p-values, not millimetres (" +
-                   written + ")";
+            return fmt::format(
+                "\"{}\" is written with an exponent, as programs print motion parameters and "
+                "p-values, not millimetres ({})",
+                word, written);
         }
         char* end = nullptr;
         const double value = std::strtod(word.c_str(), &end);
@@ -116,9 +116,10 @@ std::string notMillimetres(const std::string& written) {
         ++fractions;
         const std::size_t point = word.find('.');
         if (point != std::string::npos && word.size() - point - 1 >= 5) {
-            return "\"" + word + "\" is written to " + std::to_string(word.size() - point - 1) +
-                   " decimals below 1, as thresholds and p-values are, not millimetres (" +
-                   written + ")";
+            return fmt::format(
+                "\"{}\" is written to {} decimals below 1, as thresholds and p-values are, not "
+                "millimetres ({})",
+                word, word.size() - point - 1, written);
         }
     }
     if (units == 3 && nonzero > 0) {

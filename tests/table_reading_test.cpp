@@ -605,6 +605,9 @@ TEST(TableReading, NeighboursOfCoordinatesThatAreNoPeaks) {
          "10\t4\n",
          "A1 -40.0 10.0 4.0\n"},
         {"1 0 0\n1 -1 0\n0 1 1\n", ""},
+        {"qto_xyz:1\t-2.000000 0.000000 0.000000 90.000000\n", ""},
+        {"ans =\n\n    -2     0     0    92\n     0     2     0  -128\n", ""},
+        {"dim:3 -42 18 6\n", "dim_3 -42.0 18.0 6.0\n"},
         {"Peaks, RAI order (x to the left)\nRegion x y z\nIFG 44 -18 6\n", ""},
     };
     for (const auto& c : cases) {

@@ -94,8 +94,9 @@ struct LineText {
 std::string notMillimetres(const std::string& written) {
     std::istringstream words(written);
     int fractions = 0;
-    int units = 0;    // numbers of 0, 1 or -1
-    int nonzero = 0;  // of them, 1 or -1
+    int units = 0;         // numbers of 0, 1 or -1
+    int nonzero = 0;       // of them, 1 or -1
+    int printedZeros = 0;  // zeros printed to four or more decimals, "0.000000"
     for (std::string word; words >> word;) {
         const bool exponent = word.find_first_of("eE") != std::string::npos &&
                               word.find_first_of("0123456789") < word.find_first_of("eE");
@@ -111,6 +112,11 @@ std::string notMillimetres(const std::string& written) {
             ++units;
             nonzero += value != 0 ? 1 : 0;
         }
+        const std::size_t dot = word.find('.');
+        if (end != word.c_str() && value == 0 && dot != std::string::npos &&
+            word.size() - dot - 1 >= 4) {
+            ++printedZeros;
+        }
         // Zero is the midline however many decimals a program prints it with.
         if (end == word.c_str() || std::fabs(value) >= 1 || value == 0) continue;
         ++fractions;
@@ -121,6 +127,11 @@ std::string notMillimetres(const std::string& written) {
                 "millimetres ({})",
                 word, word.size() - point - 1, written);
         }
+    }
+    if (printedZeros >= 2) {
+        return "two of its numbers are zeros printed to many decimals, as programs print "
+               "matrices, not a peak's millimetres (" +
+               written + ")";
     }
     if (units == 3 && nonzero > 0) {
         return "its numbers are only 0, 1 and -1, as the rows of design and transform matrices "

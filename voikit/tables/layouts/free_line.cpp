@@ -302,6 +302,19 @@ bool firstMayBeNamesOwn(const std::vector<Token>& tokens, const NumberRun& run) 
 ReadLine runPeaks(const std::string& line, const std::vector<Token>& given) {
     std::vector<Token> tokens = given;
     keepNamesNumbers(tokens);
+    // "qto_xyz:1", "dim:3": a whole number glued to a label by a colon is the label's.
+    for (std::size_t i = 1; i < tokens.size(); ++i) {
+        const Token& label = tokens[i - 1];
+        Token& token = tokens[i];
+        const std::string word = lowered(label.text);
+        const bool glued =
+            label.end < line.size() && line[label.end] == ':' && token.begin == label.end + 1;
+        if (glued && token.number && !label.number && isWord(label.text) && word != "x" &&
+            word != "y" && word != "z" && !spaceWord(word) &&
+            token.text.find_first_not_of("0123456789") == std::string::npos) {
+            token.number.reset();
+        }
+    }
     std::vector<NumberRun> runs;
     for (std::size_t from = 0; from < tokens.size();) {
         const std::vector<Token> rest(tokens.begin() + static_cast<std::ptrdiff_t>(from),
@@ -332,6 +345,20 @@ ReadLine runPeaks(const std::string& line, const std::vector<Token>& given) {
             "{} groups of numbers on one line, not all of three: which are x, y and z cannot be "
             "told",
             runs.size()));
+    }
+    // "    -2     0     0    92": a row of a printed matrix, numbers alone with two zeros
+    // among the first three.
+    const bool wordless = std::none_of(tokens.begin(), tokens.end(),
+                                       [](const Token& t) { return !t.number && isWord(t.text); });
+    if (runs.size() == 1 && runs[0].length >= 4 && wordless) {
+        int zeros = 0;
+        for (std::size_t k = 0; k < 3; ++k) zeros += *tokens[runs[0].start + k].number == 0 ? 1 : 0;
+        if (zeros >= 2) {
+            return refusedLine(fmt::format(
+                "{} numbers alone, two of the first three zero, as a printed matrix's rows are; "
+                "refused rather than read as x, y and z",
+                runs[0].length));
+        }
     }
     if (runs.size() == 1 && firstMayBeNamesOwn(tokens, runs[0])) {
         return refusedLine(fmt::format(

@@ -151,7 +151,8 @@ class OrderedTable {
             std::fflush(stdout);
             return true;
         }
-        if (!file_.commit()) throw Error(path_, std::string("cannot write: ") + std::strerror(errno));
+        if (!file_.commit())
+            throw Error(path_, std::string("cannot write: ") + std::strerror(errno));
         return true;
     }
 

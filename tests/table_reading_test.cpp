@@ -627,6 +627,12 @@ TEST(TableReading, AMissingCoordinateSlidesNoStatisticIntoZ) {
         << accounts(result);
     EXPECT_NE(result.lines[2].account.find("z would be 4.05"), std::string::npos)
         << result.lines[2].account;
+    // A measure before x ("Area (mm²)") is no name, and may hold the decimal that comes first:
+    // which cell is empty cannot be told.
+    const ImportResult area = voikit::importTable(
+        "Region Hemisphere Area (mm\u00b2) x y z Max p\nSuperior frontal L 45.3 -12 38 41 5.21\n",
+        inSpace(Space::kMni));
+    EXPECT_EQ(area.vois, 0) << accounts(area);
 }
 
 // A note below a table, parted by a semicolon, is no heading; the space it states in a

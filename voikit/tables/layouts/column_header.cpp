@@ -126,7 +126,17 @@ bool namesQuantity(const std::string& heading) {
 }
 
 // What a column holds, from the words that name it.
+// Units that make a heading a measure ("Area (mm²)", "Volume (cm3)"), never a name.
+const std::set<std::string> kMeasureUnits = {"mm²", "mm2", "mm^2", "mm3", "mm³", "mm^3",   "cm²",
+                                             "cm2", "cm3", "cm³",  "ml",  "µl",  "voxels", "%"};
+
+bool namesMeasure(const std::vector<std::string>& words) {
+    return std::any_of(words.begin(), words.end(),
+                       [](const std::string& w) { return kMeasureUnits.count(w) != 0; });
+}
+
 Column kindOf(const std::vector<std::string>& words) {
+    if (namesMeasure(words)) return Column::kOther;
     for (const std::string& w : words) {
         if (kTextWords.count(w) != 0) return Column::kText;
     }
@@ -477,7 +487,10 @@ void wordColumns(const Tokens& tokens, Builder& builder) {
             continue;
         }
         const Axis axis = namesQuantity(tokens.tokens[tokenOf[i]].text) ? Axis::kNone : axisOf({w});
-        builder.add(w, axis == Axis::kNone ? kindOf({w}) : Column::kOther, axis);
+        // "Area (mm²)": the unit in brackets after it makes the heading a measure.
+        const bool measured =
+            i + 1 < words.size() && annotation[i + 1] && namesMeasure({words[i + 1]});
+        builder.add(w, axis == Axis::kNone && !measured ? kindOf({w}) : Column::kOther, axis);
         if (axis == Axis::kNone && headsSides({w})) builder.sideOfLast();
     }
 }

@@ -482,6 +482,20 @@ std::optional<std::size_t> HeaderRows::blankThousands(const std::vector<Token>& 
     return found;
 }
 
+bool HeaderRows::wholeBeforeX() const {
+    const Triple& first = header_.triples[0];
+    const int firstX = std::min({first.x, first.y, first.z});
+    for (int i = segment_.first; i < firstX; ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        if (header_.columns[at] == Column::kText) continue;
+        const std::string label = lowered(header_.labels[at]);
+        const bool whole = header_.counts[at] || label == "ba" || label == "brodmann" ||
+                           label == "cluster" || label == "#" || label == "no.";
+        if (!whole) return false;
+    }
+    return true;
+}
+
 int HeaderRows::runIndex(int column, int base, int length) const {
     int slot = 0;
     for (int i = segment_.first; i < column; ++i) {
@@ -652,7 +666,11 @@ ReadLine HeaderRows::readWords(const std::string& text) const {
         bool fromLeft = length >= slots - segment_.after;
         const bool fromRight = slots - length <= segment_.before;
         // From the left, the row's first numbers fill the columns before x, which hold counts.
-        if (fromLeft && fromRight && !countsUpTo(segment_.before)) fromLeft = false;
+        // A decimal first cannot stand in a count (k, BA) before x: that cell is the empty
+        // one. Where a column before x may hold decimals ("Area (mm²)", T), it may not be.
+        if (fromLeft && fromRight && !countsUpTo(segment_.before) && wholeBeforeX()) {
+            fromLeft = false;
+        }
         if (fromLeft && fromRight) {
             return refusedLine(count(run->length, "number") + " where the header names " + names +
                                ": a cell before x or after z is empty, and which one cannot be "

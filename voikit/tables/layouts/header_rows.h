@@ -51,6 +51,8 @@ class HeaderRows {
     // The row's number for a column, as an index into its run of numbers; -1 when the row
     // has none there.
     int runIndex(int column, int base, int length) const;
+    // Whether every column of numbers before the first x holds whole numbers (counts, BA).
+    bool wholeBeforeX() const;
     // The peaks of a row from what each group of x, y, z gave, or why it gave none.
     void addPeaks(const std::string& line, const Peak& shared,
                   const std::vector<std::optional<Writing>>& groups,
